@@ -1,0 +1,12 @@
+// Naming of new recordings: the lowest free "Audio<N>" of the output format in
+// the output folder. Used by the main window's controller and the command-line recorder.
+#pragma once
+#include <string>
+
+// True when the file exists and can be opened for reading.
+bool FileExists(const char* pszPath);
+// The extension of an output format ("mp3", "ogg", "wav", "wma"), or null for another value.
+const char* OutputExtension(int nOutputFormat);
+// "<folder>/Audio<N>.<ext>" with the lowest free N below 100000; empty when every
+// name is taken or the format is unknown (an existing file is never chosen).
+std::string MakeOutputName(const std::string& folder, int nOutputFormat);

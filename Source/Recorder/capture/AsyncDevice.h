@@ -1,0 +1,23 @@
+// The abstract device that the capture worker drives; the wave-input device is
+// its implementation. Failures are thrown as the message text (const char*).
+#pragma once
+#include "mmsystem.h"
+
+class CAsyncDevice
+{
+public:
+    virtual ~CAsyncDevice() = default;
+    // Opens the device so that it signals *phEvent on every device event.
+    virtual void Open(HANDLE* phEvent) = 0;
+    virtual void Close() = 0;
+    virtual void Start() = 0;
+    virtual void Stop() = 0;
+    virtual void PrepareHeader(WAVEHDR* pHeader) = 0;
+    virtual void UnprepareHeader(WAVEHDR* pHeader) = 0;
+    // Called with a buffer's memory each time that buffer is about to be prepared and queued.
+    virtual void OnArmBuffer(LPSTR pData, DWORD nLength) {}
+    virtual void AddBuffer(WAVEHDR* pHeader) = 0;
+
+    // The capture format the buffer ring sizes its buffers by.
+    virtual const WAVEFORMATEX& Format() const = 0;
+};

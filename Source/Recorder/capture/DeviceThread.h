@@ -1,0 +1,107 @@
+// The capture worker: keeps the current device fed with one-second buffers and
+// hands every filled buffer to the receiver and to the waveform view.
+//
+// Threads: StartCapture, StopCapture, WaitForCaptureEnd and the destructor run
+// on the main thread; Run is the capture thread. Every call into the receiver
+// and the view happens on the capture thread with the global device lock held,
+// so those consumers must never wait for the main thread.
+#pragma once
+#include "AsyncDevice.h"
+#include "IReceiver.h"
+
+#include <cstdint>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class CWaveIn;
+
+// The live view of a recording. Called on the capture thread, under the global lock.
+class IWaveformView
+{
+public:
+    virtual void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) = 0;
+    virtual void OnCaptureStopped(int nSeconds) = 0;
+
+protected:
+    ~IWaveformView() = default;
+};
+
+// Process-wide capture state. The global lock is taken before any device, mixer or view lock.
+std::recursive_mutex& GlobalDeviceLock();
+CWaveIn* GetCurrentDevice();
+void SetCurrentDevice(CWaveIn* pDevice);
+IWaveformView* GetWaveformView();
+void SetWaveformView(IWaveformView* pView);
+
+class CWaveBufferRing
+{
+public:
+    explicit CWaveBufferRing(uint32_t nCount);
+
+    void Setup(CAsyncDevice* pDevice);
+    bool IsCurrentDone() const;
+    void Recycle();
+    void Collect(std::vector<int32_t>& display, std::vector<uint8_t>& bytes);
+    // At a stop: takes the current buffer without queuing another, if it was filled completely.
+    bool CollectLast(std::vector<int32_t>& display, std::vector<uint8_t>& bytes);
+
+    uint32_t Count() const { return m_nCount; }
+    int Current() const { return m_nCurrent; }
+    const WAVEHDR& Header(uint32_t i) const { return m_headers[i]; }
+    uint32_t BytesPerBuffer() const { return m_nBytesPerBuffer; }
+    uint32_t DisplaySamplesPerBuffer() const { return m_nDisplaySamplesPerBuffer; }
+    const std::vector<uint8_t>& Memory() const { return m_memory; }
+
+private:
+    void Arm(uint32_t i);
+    void Take(std::vector<int32_t>& display, std::vector<uint8_t>& bytes);
+
+    CAsyncDevice* m_pDevice = nullptr;
+    const uint32_t m_nCount;
+    std::vector<uint8_t> m_memory;
+    std::vector<WAVEHDR> m_headers;
+    int m_nCurrent = 0;
+    uint32_t m_nFramesPerBuffer = 0;
+    uint32_t m_nBytesPerBuffer = 0;
+    uint32_t m_nDisplaySamplesPerBuffer = 0;
+    WORD m_wBitsPerSample = 0;
+    WORD m_nChannels = 0;
+};
+
+class CDeviceThread
+{
+public:
+    CDeviceThread();
+    ~CDeviceThread();
+    CDeviceThread(const CDeviceThread&) = delete;
+    CDeviceThread& operator=(const CDeviceThread&) = delete;
+
+    // Starts a recording on the current device into pReceiver. Failures are shown here.
+    void StartCapture(IReceiver* pReceiver);
+    // Asks the capture to end; returns once the device is closed. The capture thread
+    // then finishes the receiver and tells the view.
+    void StopCapture();
+    // Waits up to nMilliseconds for the capture thread to end (it has then returned from
+    // the receiver's Finish). True when no capture thread is left. Never call it with the
+    // global device lock held.
+    bool WaitForCaptureEnd(uint32_t nMilliseconds = INFINITE);
+    bool IsThreadRunning();
+
+    const CWaveBufferRing& Ring() const { return m_ring; }
+
+    static uint32_t ThreadProc(void* pParam);
+
+private:
+    void Run();
+    void JoinFinishedThread();
+
+    IReceiver* m_pReceiver = nullptr;
+    bool m_bStop = false;  // guarded by the global device lock
+    HANDLE m_hEvent;
+    std::thread m_thread;
+    HANDLE m_hThreadEnded;  // manual-reset; set as the capture thread returns
+    CWaveBufferRing m_ring;
+    std::vector<int32_t> m_display;
+    std::vector<uint8_t> m_bytes;
+};

@@ -1,0 +1,314 @@
+#include "Mixer.h"
+
+#include "DeviceThread.h"
+#include "RecorderSettings.h"
+#include "WaveIn.h"
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace
+{
+HMIXEROBJ Obj(HMIXER h)
+{
+    return reinterpret_cast<HMIXEROBJ>(h);
+}
+
+bool GetRecordingDestination(HMIXER hMixer, MIXERLINEA& destination)
+{
+    std::memset(&destination, 0, sizeof(destination));
+    destination.cbStruct = sizeof(destination);
+    destination.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
+    return mixerGetLineInfoA(Obj(hMixer), &destination, MIXER_GETLINEINFOF_COMPONENTTYPE) == MMSYSERR_NOERROR;
+}
+}  // namespace
+
+// ---- CMixerLine ----
+
+CMixerLine::CMixerLine(const MIXERLINEA& line, HMIXER hMixer) : m_line(line), m_hMixer(hMixer) {}
+
+bool CMixerLine::FindControl(DWORD dwControlType, MIXERCONTROLA& control)
+{
+    std::memset(&control, 0, sizeof(control));
+    control.cbStruct = sizeof(control);
+    MIXERLINECONTROLSA controls;
+    std::memset(&controls, 0, sizeof(controls));
+    controls.cbStruct = sizeof(controls);
+    controls.dwLineID = m_line.dwLineID;
+    controls.dwControlType = dwControlType;
+    controls.cControls = 1;
+    controls.cbmxctrl = sizeof(MIXERCONTROLA);
+    controls.pamxctrl = &control;
+    return mixerGetLineControlsA(Obj(m_hMixer), &controls, MIXER_GETLINECONTROLSF_ONEBYTYPE) == MMSYSERR_NOERROR;
+}
+
+DWORD CMixerLine::ChannelsFor(const MIXERCONTROLA& control) const
+{
+    if (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM)
+        return 1;
+    return m_line.cChannels > 2 ? 2 : m_line.cChannels;
+}
+
+void CMixerLine::Unmute()
+{
+    MIXERCONTROLA control;
+    if (!FindControl(MIXERCONTROL_CONTROLTYPE_MUTE, control))
+        return;
+    DWORD nChannels = ChannelsFor(control);
+    std::vector<MIXERCONTROLDETAILS_BOOLEAN> values(nChannels == 0 ? 1 : nChannels, MIXERCONTROLDETAILS_BOOLEAN{0});
+    MIXERCONTROLDETAILS details;
+    std::memset(&details, 0, sizeof(details));
+    details.cbStruct = sizeof(details);
+    details.dwControlID = control.dwControlID;
+    details.cChannels = nChannels;
+    details.cMultipleItems = 0;
+    details.cbDetails = sizeof(MIXERCONTROLDETAILS_BOOLEAN);
+    details.paDetails = values.data();
+    mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE);
+}
+
+void CMixerLine::SetVolume(DWORD nPercent)
+{
+    if (nPercent > 100)
+        nPercent = 100;
+    MIXERCONTROLA control;
+    if (!FindControl(MIXERCONTROL_CONTROLTYPE_VOLUME, control))
+        return;
+    DWORD nValue = (control.Bounds.dwMaximum - control.Bounds.dwMinimum) * nPercent / 100 + control.Bounds.dwMinimum;
+    DWORD nChannels = ChannelsFor(control);
+    std::vector<MIXERCONTROLDETAILS_UNSIGNED> values(nChannels == 0 ? 1 : nChannels, MIXERCONTROLDETAILS_UNSIGNED{nValue});
+    MIXERCONTROLDETAILS details;
+    std::memset(&details, 0, sizeof(details));
+    details.cbStruct = sizeof(details);
+    details.dwControlID = control.dwControlID;
+    details.cChannels = nChannels;
+    details.cMultipleItems = 0;
+    details.cbDetails = sizeof(MIXERCONTROLDETAILS_UNSIGNED);
+    details.paDetails = values.data();
+    mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE);
+}
+
+void CMixerLine::SelectAsSource()
+{
+    MIXERLINEA destination;
+    if (!GetRecordingDestination(m_hMixer, destination) || destination.cControls == 0)
+        return;
+    std::vector<MIXERCONTROLA> controls(destination.cControls);
+    std::memset(controls.data(), 0, controls.size() * sizeof(MIXERCONTROLA));
+    MIXERLINECONTROLSA query;
+    std::memset(&query, 0, sizeof(query));
+    query.cbStruct = sizeof(query);
+    query.dwLineID = destination.dwLineID;
+    query.cControls = destination.cControls;
+    query.cbmxctrl = sizeof(MIXERCONTROLA);
+    query.pamxctrl = controls.data();
+    if (mixerGetLineControlsA(Obj(m_hMixer), &query, MIXER_GETLINECONTROLSF_ALL) != MMSYSERR_NOERROR)
+        return;
+
+    const MIXERCONTROLA* pList = nullptr;
+    for (const MIXERCONTROLA& c : controls)
+        if ((c.dwControlType & MIXERCONTROL_CT_CLASS_MASK) == MIXERCONTROL_CT_CLASS_LIST)
+        {
+            pList = &c;
+            break;
+        }
+    if (!pList)
+        return;
+    const bool bExclusive = pList->dwControlType == MIXERCONTROL_CONTROLTYPE_SINGLESELECT ||
+                            pList->dwControlType == MIXERCONTROL_CONTROLTYPE_MUX;
+    const DWORD nChannels = (pList->fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : destination.cChannels;
+    const DWORD nItems = (pList->fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? pList->cMultipleItems : 0;
+    const size_t nEntries = static_cast<size_t>(nItems) * nChannels;
+    if (nEntries == 0)
+        return;
+
+    std::unique_ptr<MIXERCONTROLDETAILS_LISTTEXTA[]> texts(new (std::nothrow) MIXERCONTROLDETAILS_LISTTEXTA[nEntries]);
+    std::unique_ptr<MIXERCONTROLDETAILS_BOOLEAN[]> values(new (std::nothrow) MIXERCONTROLDETAILS_BOOLEAN[nEntries]);
+    if (!texts || !values)
+        return;
+    std::memset(texts.get(), 0, nEntries * sizeof(MIXERCONTROLDETAILS_LISTTEXTA));
+    std::memset(values.get(), 0, nEntries * sizeof(MIXERCONTROLDETAILS_BOOLEAN));
+
+    MIXERCONTROLDETAILS details;
+    std::memset(&details, 0, sizeof(details));
+    details.cbStruct = sizeof(details);
+    details.dwControlID = pList->dwControlID;
+    details.cChannels = nChannels;
+    details.cMultipleItems = nItems;
+    details.cbDetails = sizeof(MIXERCONTROLDETAILS_LISTTEXTA);
+    details.paDetails = texts.get();
+    if (mixerGetControlDetailsA(Obj(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_LISTTEXT) != MMSYSERR_NOERROR)
+        return;
+    details.cbDetails = sizeof(MIXERCONTROLDETAILS_BOOLEAN);
+    details.paDetails = values.get();
+    if (mixerGetControlDetailsA(Obj(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE) != MMSYSERR_NOERROR)
+        return;
+
+    for (DWORD k = 0; k < nItems; k += nChannels)
+    {
+        const size_t last = k + nChannels - 1;
+        if (std::strcmp(texts[k].szName, m_line.szName) == 0)
+        {
+            values[k].fValue = 1;
+            if (last < nEntries)
+                values[last].fValue = 1;
+        }
+        else if (bExclusive)
+        {
+            values[k].fValue = 0;
+            if (last < nEntries)
+                values[last].fValue = 0;
+        }
+    }
+    mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE);
+}
+
+// ---- CMixer ----
+
+CMixer::CMixer(UINT nDeviceId) : m_nDeviceId(nDeviceId) {}
+
+CMixer::~CMixer()
+{
+    Close();
+}
+
+void CMixer::Open()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (m_hMixer)
+        return;
+    if (mixerOpen(&m_hMixer, m_nDeviceId, 0, 0, MIXER_OBJECTF_WAVEIN) != MMSYSERR_NOERROR)
+    {
+        m_hMixer = nullptr;
+        throw "Can't open Mixer Device.";
+    }
+    EnumLines();
+}
+
+void CMixer::EnumLines()
+{
+    MIXERLINEA destination;
+    if (!GetRecordingDestination(m_hMixer, destination))
+        return;
+    for (DWORD i = 0; i < destination.cConnections; ++i)
+    {
+        MIXERLINEA source;
+        std::memset(&source, 0, sizeof(source));
+        source.cbStruct = sizeof(source);
+        source.dwDestination = destination.dwDestination;
+        source.dwSource = i;
+        if (mixerGetLineInfoA(Obj(m_hMixer), &source, MIXER_GETLINEINFOF_SOURCE) != MMSYSERR_NOERROR)
+            continue;
+        if (source.dwComponentType == MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER)
+            continue;
+        m_lines.push_back(new CMixerLine(source, m_hMixer));
+    }
+}
+
+void CMixer::Close()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (!m_hMixer)
+        return;
+    for (CMixerLine* pLine : m_lines)
+        delete pLine;
+    m_lines.clear();
+    mixerClose(m_hMixer);
+    m_hMixer = nullptr;
+}
+
+bool CMixer::IsOpen()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_hMixer != nullptr;
+}
+
+CMixerLine* CMixer::FindLine(const char* pszName)
+{
+    if (pszName)
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_lock);
+        for (CMixerLine* pLine : m_lines)
+            if (std::strcmp(pLine->Name(), pszName) == 0)
+                return pLine;
+    }
+    throw "Mixer's line not found.";
+}
+
+size_t CMixer::GetLineCount()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_lines.size();
+}
+
+CMixerLine* CMixer::GetLine(size_t nIndex)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return nIndex < m_lines.size() ? m_lines[nIndex] : nullptr;
+}
+
+// ---- selection and preparation ----
+
+bool SelectCurrentDevice(std::string& deviceName, std::string& lineName)
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    deviceName.clear();
+    lineName.clear();
+    std::vector<CWaveIn*>& devices = EnumDevices();
+    if (theSettings.DeviceIndex >= 0 && static_cast<size_t>(theSettings.DeviceIndex) < devices.size())
+    {
+        SetCurrentDevice(devices[theSettings.DeviceIndex]);
+        deviceName = devices[theSettings.DeviceIndex]->Name();
+    }
+    if (deviceName.empty())
+    {
+        SetCurrentDevice(nullptr);
+        return false;
+    }
+    CMixer& mixer = GetCurrentDevice()->GetMixer();
+    std::string chosen;
+    bool bFound = false;
+    const size_t nLines = mixer.GetLineCount();
+    for (size_t i = 0; i < nLines && !bFound; ++i)
+    {
+        const char* pszName = mixer.GetLine(i)->Name();
+        if (theSettings.LineIndex == -1 ? std::strstr(pszName, "Mix") != nullptr
+                                        : static_cast<size_t>(theSettings.LineIndex) == i)
+        {
+            chosen = pszName;
+            bFound = true;
+        }
+    }
+    mixer.Close();
+    if (!bFound)
+        return false;
+    lineName = chosen;
+    return true;
+}
+
+void PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent)
+{
+    EnumDevices();
+    std::string deviceName, lineName;
+    if (!SelectCurrentDevice(deviceName, lineName))
+        throw "Device error.";
+    CWaveIn* pDevice = GetCurrentDevice();
+    if (!pDevice)
+        throw "Device error.";
+    pDevice->SetFormat(nCaptureMode, nChannels, nRate, nBits);
+    CMixer& mixer = pDevice->GetMixer();
+    try
+    {
+        CMixerLine* pLine = mixer.FindLine(lineName.c_str());
+        pLine->Unmute();
+        pLine->SetVolume(nVolumePercent);
+        pLine->SelectAsSource();
+    }
+    catch (...)
+    {
+        mixer.Close();
+        throw;
+    }
+    mixer.Close();
+}

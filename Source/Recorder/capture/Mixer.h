@@ -1,0 +1,68 @@
+// A wave-input device's mixer: the source lines that feed its recording input,
+// and the preparation of the line a recording captures.
+//
+// Threads: main thread only. The mixer lock is taken inside the global device
+// lock or alone. A CMixerLine is valid only while its mixer stays open.
+#pragma once
+#include "mmsystem.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+class CMixerLine
+{
+public:
+    CMixerLine(const MIXERLINEA& line, HMIXER hMixer);
+
+    void Unmute();
+    void SetVolume(DWORD nPercent);
+    void SelectAsSource();
+
+    const char* Name() const { return m_line.szName; }
+    const MIXERLINEA& Line() const { return m_line; }
+
+private:
+    bool FindControl(DWORD dwControlType, MIXERCONTROLA& control);
+    DWORD ChannelsFor(const MIXERCONTROLA& control) const;
+
+    MIXERLINEA m_line;
+    HMIXER m_hMixer;
+};
+
+class CMixer
+{
+public:
+    explicit CMixer(UINT nDeviceId);
+    ~CMixer();
+    CMixer(const CMixer&) = delete;
+    CMixer& operator=(const CMixer&) = delete;
+
+    // Opens the mixer and lists its lines; nothing when already open. Throws "Can't open Mixer Device.".
+    void Open();
+    void Close();
+    bool IsOpen();
+    // The line with exactly that name. Throws "Mixer's line not found.".
+    CMixerLine* FindLine(const char* pszName);
+
+    size_t GetLineCount();
+    CMixerLine* GetLine(size_t nIndex);
+
+private:
+    void EnumLines();
+
+    UINT m_nDeviceId;
+    HMIXER m_hMixer = nullptr;
+    std::recursive_mutex m_lock;
+    std::vector<CMixerLine*> m_lines;
+};
+
+// Chooses the current device and the recording line's name from the settings.
+bool SelectCurrentDevice(std::string& deviceName, std::string& lineName);
+
+// The recording preparation up to the receiver: lists the devices, selects the
+// current device and line from the settings, sets the capture format for the
+// output format, and unmutes, sets the volume of and selects the line.
+// Throws the message text of the step that failed ("Device error." when the
+// settings name no usable device or line).
+void PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent);

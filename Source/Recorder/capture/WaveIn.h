@@ -1,0 +1,71 @@
+// A wave-input device of the machine, and the process-wide device list.
+//
+// Threads: main thread, except PrepareHeader, UnprepareHeader and AddBuffer,
+// which the capture thread calls with the global device lock held. The device
+// lock is only ever taken inside the global lock or alone.
+#pragma once
+#include "AsyncDevice.h"
+#include "Mixer.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+enum
+{
+    CAPTURE_MODE_NONE = -1,
+    CAPTURE_MODE_MP3 = 0,
+    CAPTURE_MODE_OGG = 1,
+    CAPTURE_MODE_WAV = 2,
+    CAPTURE_MODE_WMA = 3,
+};
+
+class CWaveIn : public CAsyncDevice
+{
+public:
+    CWaveIn(UINT nDeviceId, const WAVEINCAPSA& caps);
+    ~CWaveIn() override;
+
+    void Open(HANDLE* phEvent) override;
+    void Close() override;
+    void Start() override;
+    void Stop() override;
+    void PrepareHeader(WAVEHDR* pHeader) override;
+    void UnprepareHeader(WAVEHDR* pHeader) override;
+    void AddBuffer(WAVEHDR* pHeader) override;
+    const WAVEFORMATEX& Format() const override { return m_format; }
+
+    bool SetFormat(int nMode, int nChannels, int nRate, int nBits);
+    bool HasFormat() const;
+    DWORD GetPosition();
+    int GetElapsedSeconds();
+    void Reset();
+    static void SetPcmFormat(WAVEFORMATEX& format, WORD nBits, WORD nChannels, DWORD nRate);
+
+    // The device's mixer, opened (and its lines listed) when it was closed.
+    CMixer& GetMixer();
+
+    UINT DeviceId() const { return m_nDeviceId; }
+    MMRESULT LastResult() const { return m_nLastResult; }
+    const WAVEINCAPSA& Caps() const { return m_caps; }
+    const char* Name() const { return m_caps.szPname; }
+    int CaptureMode() const { return m_nCaptureMode; }
+
+private:
+    WAVEFORMATEX m_format;
+    UINT m_nDeviceId;
+    HWAVEIN m_hWaveIn = nullptr;
+    MMRESULT m_nLastResult = 2;
+    WAVEINCAPSA m_caps;
+    CMixer m_mixer;
+    std::recursive_mutex m_lock;
+    int m_nCaptureMode = CAPTURE_MODE_NONE;
+    int m_nElapsedSeconds = 0;
+};
+
+// The wave-input devices in the platform's order, built on first use.
+std::vector<CWaveIn*>& EnumDevices();
+// The first device with exactly that name; shows "Device not found." when there is none.
+CWaveIn* FindDeviceByName(const char* pszName);
+// Destroys every device; a later EnumDevices lists them afresh.
+void FreeDevices();

@@ -1,0 +1,489 @@
+// vorane-record: records from a capture device into the next free Audio<N> file
+// of a folder, prepared exactly as the program prepares its recordings.
+#include "DeviceThread.h"
+#include "Event.h"
+#include "Formats.h"
+#include "MessageBox.h"
+#include "Mixer.h"
+#include "RecorderSettings.h"
+#include "RecordingFiles.h"
+#include "WaveIn.h"
+#ifdef VORANE_HAVE_PULSE
+#include "PulseBackend.h"
+#endif
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
+
+namespace
+{
+std::vector<CliFormat>& Registry()
+{
+    static std::vector<CliFormat> formats;
+    return formats;
+}
+
+const char* const USAGE =
+    "Usage: vorane-record [options]\n"
+    "Records from a capture device into the next free Audio<N> file of a folder.\n"
+    "\n"
+    "  -s, --seconds N        length of the recording (default 5); Ctrl+C stops earlier\n"
+    "  -o, --folder DIR       output folder (default ./output)\n"
+    "  -f, --format NAME      output format: %s (default wav)\n"
+    "  -d, --device N|NAME    capture device by position or by name (default 0)\n"
+    "  -l, --line N|NAME      source line by position or by name (default: the first\n"
+    "                         line whose name contains \"Mix\")\n"
+    "      --list             list the devices and their source lines, then exit\n"
+    "WAV:\n"
+    "  -c, --channels 1|2     channels (default 2)\n"
+    "  -r, --rate HZ          11025, 22050 or 44100 (default 44100)\n"
+    "  -b, --bits 8|16        bits per sample (default 16)\n"
+    "MP3:\n"
+    "      --mp3-bitrate KBPS one of 96 112 128 144 160 192 224 256 320 (default 192)\n"
+    "      --mp3-volume P     line volume in percent for MP3 recordings (default 100)\n"
+    "OGG:\n"
+    "      --ogg-mode M       quality, vbr, abr or cbr (default quality)\n"
+    "      --ogg-quality Q    0.00 to 10.00 (default 4.00)\n"
+    "      --ogg-min KBPS     --ogg-nominal KBPS  --ogg-max KBPS\n"
+    "                         one of 64 80 96 112 128 160 192 224 256 320 500\n"
+    "WMA:\n"
+    "      --wma-bitrate KBPS one of 32 48 64 80 96 128 160 192 256 320 (default 64)\n"
+    "      --wma-quality P    quality mode: 10 25 50 75 90 98 or 100 percent\n"
+    "Tags (MP3, OGG, WMA):\n"
+    "      --album TEXT  --artist TEXT  --title TEXT\n"
+    "      --year YEAR        one of the last ten years (default this year)\n";
+
+struct Session : IWaveformView
+{
+    HANDLE hDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> bErrorShown{false};
+    std::atomic<int> nSeconds{-1};
+    std::atomic<unsigned long long> nBytes{0};
+    std::atomic<int> nBuffers{0};
+    int nTargetBuffers = 0;  // whole seconds asked for; reaching them ends the recording
+    bool bProgress = false;
+
+    void AddSamples(const std::vector<int32_t>&, uint32_t nBytesWritten) override
+    {
+        nBytes += nBytesWritten;
+        int n = ++nBuffers;
+        if (bProgress)
+            std::fprintf(stderr, "\r  %d s recorded", n);
+        if (nTargetBuffers > 0 && n >= nTargetBuffers)
+            SetEvent(hDone);
+    }
+    void OnCaptureStopped(int nSecondsRecorded) override
+    {
+        nSeconds = nSecondsRecorded;
+        SetEvent(hDone);
+    }
+};
+
+Session g_session;
+
+int ShowError(const char* pszText)
+{
+    ShowAppError(pszText);
+    return 1;
+}
+
+bool ParseInt(const char* pszText, long& value)
+{
+    if (!pszText || !*pszText)
+        return false;
+    char* pEnd = nullptr;
+    errno = 0;
+    value = std::strtol(pszText, &pEnd, 10);
+    return errno == 0 && *pEnd == '\0';
+}
+
+template <int N>
+bool IndexOf(const int (&table)[N], long value, int& index)
+{
+    for (int i = 0; i < N; ++i)
+        if (table[i] == value)
+        {
+            index = i;
+            return true;
+        }
+    return false;
+}
+
+bool MakeFolder(const std::string& folder)
+{
+    std::string path;
+    size_t pos = 0;
+    while (pos != std::string::npos)
+    {
+        pos = folder.find('/', pos + 1);
+        path = folder.substr(0, pos);
+        if (!path.empty() && mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+            return false;
+    }
+    struct stat st;
+    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void ListDevices()
+{
+    std::vector<CWaveIn*>& devices = EnumDevices();
+    if (devices.empty())
+        std::printf("No capture device.\n");
+    for (size_t d = 0; d < devices.size(); ++d)
+    {
+        std::printf("%zu: %s\n", d, devices[d]->Name());
+        try
+        {
+            CMixer& mixer = devices[d]->GetMixer();
+            for (size_t i = 0; i < mixer.GetLineCount(); ++i)
+                std::printf("    %zu: %s\n", i, mixer.GetLine(i)->Name());
+            mixer.Close();
+        }
+        catch (const char* pszText)
+        {
+            std::printf("    (%s)\n", pszText);
+        }
+    }
+}
+
+// The line position of a name on the chosen device, or -2 when the device has no such line.
+int LinePositionByName(const std::string& name)
+{
+    std::vector<CWaveIn*>& devices = EnumDevices();
+    if (theSettings.DeviceIndex < 0 || static_cast<size_t>(theSettings.DeviceIndex) >= devices.size())
+        return -2;
+    CMixer& mixer = devices[theSettings.DeviceIndex]->GetMixer();
+    int nFound = -2;
+    for (size_t i = 0; i < mixer.GetLineCount(); ++i)
+        if (name == mixer.GetLine(i)->Name())
+        {
+            nFound = static_cast<int>(i);
+            break;
+        }
+    mixer.Close();
+    return nFound;
+}
+
+void WaitForSignals(sigset_t set)
+{
+    int nSignal = 0;
+    if (sigwait(&set, &nSignal) == 0)
+        SetEvent(g_session.hDone);
+}
+
+long long FileSize(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+}  // namespace
+
+void RegisterCliFormat(const CliFormat& format)
+{
+    Registry().push_back(format);
+}
+
+const CliFormat* FindCliFormat(const std::string& name)
+{
+    for (const CliFormat& f : Registry())
+        if (name == f.pszName)
+            return &f;
+    return nullptr;
+}
+
+std::string CliFormatNames()
+{
+    std::vector<std::pair<int, std::string>> names;
+    for (const CliFormat& f : Registry())
+        names.emplace_back(f.nOutputFormat, f.pszName);
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (auto& n : names)
+        text += (text.empty() ? "" : ", ") + n.second;
+    return text;
+}
+
+int main(int argc, char** argv)
+{
+    // Ctrl+C and termination end the recording cleanly: the waiting thread below takes them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    SetMessageBoxHandler([](const MessageBoxRequest& request) {
+        std::fprintf(stderr, "%s%s: %s\n", g_session.bProgress ? "\n" : "", request.caption.c_str(),
+                     request.text.c_str());
+        if (request.type & MB_ICONHAND)
+        {
+            g_session.bErrorShown = true;
+            SetEvent(g_session.hDone);
+        }
+        return IDOK;
+    });
+
+#ifdef VORANE_HAVE_PULSE
+    UseSoundServer();
+#endif
+
+    double dSeconds = 5;
+    std::string folder = "output";
+    std::string formatName = "wav";
+    std::string deviceArg, lineArg;
+    long nChannels = 2, nRate = 44100, nBits = 16;
+    bool bList = false;
+    std::map<std::string, std::string> options;
+
+    auto need = [&](int& i) -> const char* {
+        if (i + 1 >= argc)
+        {
+            std::fprintf(stderr, "vorane-record: %s needs a value\n", argv[i]);
+            std::exit(2);
+        }
+        return argv[++i];
+    };
+    auto bad = [](const char* pszOption, const char* pszValue) {
+        std::fprintf(stderr, "vorane-record: %s: invalid value \"%s\"\n", pszOption, pszValue);
+        std::exit(2);
+    };
+
+    for (int i = 1; i < argc; ++i)
+    {
+        std::string a = argv[i];
+        long v = 0;
+        if (a == "-h" || a == "--help")
+        {
+            std::printf(USAGE, CliFormatNames().c_str());
+            return 0;
+        }
+        else if (a == "--list")
+            bList = true;
+        else if (a == "-s" || a == "--seconds")
+        {
+            const char* p = need(i);
+            char* pEnd = nullptr;
+            dSeconds = std::strtod(p, &pEnd);
+            if (*pEnd || !(dSeconds > 0) || dSeconds > 7 * 24 * 3600)
+                bad(a.c_str(), p);
+        }
+        else if (a == "-o" || a == "--folder")
+            folder = need(i);
+        else if (a == "-f" || a == "--format")
+            formatName = need(i);
+        else if (a == "-d" || a == "--device")
+            deviceArg = need(i);
+        else if (a == "-l" || a == "--line")
+            lineArg = need(i);
+        else if (a == "-c" || a == "--channels")
+        {
+            const char* p = need(i);
+            if (!ParseInt(p, nChannels) || (nChannels != 1 && nChannels != 2))
+                bad(a.c_str(), p);
+        }
+        else if (a == "-r" || a == "--rate")
+        {
+            const char* p = need(i);
+            int idx;
+            if (!ParseInt(p, nRate) || !IndexOf(WavSampleRateTable, nRate, idx))
+                bad(a.c_str(), p);
+        }
+        else if (a == "-b" || a == "--bits")
+        {
+            const char* p = need(i);
+            int idx;
+            if (!ParseInt(p, nBits) || !IndexOf(WavBitsTable, nBits, idx))
+                bad(a.c_str(), p);
+        }
+        else if (a == "--mp3-bitrate" || a == "--wma-bitrate" || a == "--ogg-min" || a == "--ogg-nominal" ||
+                 a == "--ogg-max" || a == "--wma-quality" || a == "--mp3-volume" || a == "--year")
+        {
+            const char* p = need(i);
+            int* pIndex = nullptr;
+            bool ok = ParseInt(p, v);
+            if (a == "--mp3-bitrate")
+                ok = ok && IndexOf(Mp3BitrateTable, v, theSettings.Mp3BitrateIndex);
+            else if (a == "--wma-bitrate")
+                ok = ok && IndexOf(WmaBitrateTable, v, theSettings.WmaBitrateIndex), theSettings.WmaMode = 0;
+            else if (a == "--wma-quality")
+                ok = ok && IndexOf(WmaQualityTable, v, theSettings.WmaQualityIndex), theSettings.WmaMode = 1;
+            else if (a == "--ogg-min")
+                pIndex = &theSettings.OggMinBitrateIndex;
+            else if (a == "--ogg-nominal")
+                pIndex = &theSettings.OggNominalBitrateIndex;
+            else if (a == "--ogg-max")
+                pIndex = &theSettings.OggMaxBitrateIndex;
+            else if (a == "--mp3-volume")
+            {
+                ok = ok && v >= 0 && v <= 100;
+                theSettings.Mp3Volume = static_cast<int>(v);
+            }
+            else if (a == "--year")
+            {
+                int nIndex = static_cast<int>(v - TagYear(0));
+                ok = ok && nIndex >= 0 && nIndex <= 9;
+                theSettings.YearIndex = nIndex;
+            }
+            if (pIndex)
+                ok = ok && IndexOf(OggBitrateTable, v, *pIndex);
+            if (!ok)
+                bad(a.c_str(), p);
+        }
+        else if (a == "--ogg-mode")
+        {
+            const char* p = need(i);
+            static const char* const modes[] = {"quality", "vbr", "abr", "cbr"};
+            int m = -1;
+            for (int k = 0; k < 4; ++k)
+                if (std::strcmp(p, modes[k]) == 0)
+                    m = k;
+            if (m < 0)
+                bad(a.c_str(), p);
+            theSettings.OggMode = m;
+        }
+        else if (a == "--ogg-quality")
+        {
+            const char* p = need(i);
+            char* pEnd = nullptr;
+            double q = std::strtod(p, &pEnd);
+            if (*pEnd || !(q >= 0 && q <= 10))
+                bad(a.c_str(), p);
+            theSettings.OggQuality = static_cast<int>(q * 100 + 0.5);
+        }
+        else if (a == "--album")
+            theSettings.AlbumTitle = need(i);
+        else if (a == "--artist")
+            theSettings.Artist = need(i);
+        else if (a == "--title")
+            theSettings.Title = need(i);
+        else
+        {
+            std::fprintf(stderr, "vorane-record: unknown option %s (see --help)\n", a.c_str());
+            return 2;
+        }
+    }
+
+    if (bList)
+    {
+        ListDevices();
+        return 0;
+    }
+
+    const CliFormat* pFormat = FindCliFormat(formatName);
+    if (!pFormat)
+    {
+        std::fprintf(stderr, "vorane-record: unknown format \"%s\"; this build writes %s\n", formatName.c_str(),
+                     CliFormatNames().c_str());
+        return 2;
+    }
+    theSettings.OutputFormat = pFormat->nOutputFormat;
+    IndexOf(WavChannelTable, nChannels, theSettings.WavChannelsIndex);
+    IndexOf(WavSampleRateTable, nRate, theSettings.WavSampleRateIndex);
+    IndexOf(WavBitsTable, nBits, theSettings.WavBitsIndex);
+
+    try
+    {
+        if (!deviceArg.empty())
+        {
+            long v;
+            if (ParseInt(deviceArg.c_str(), v) && v >= 0)
+                theSettings.DeviceIndex = static_cast<int>(v);
+            else
+            {
+                CWaveIn* pDevice = FindDeviceByName(deviceArg.c_str());
+                if (!pDevice)
+                    return 1;
+                std::vector<CWaveIn*>& devices = EnumDevices();
+                theSettings.DeviceIndex =
+                    static_cast<int>(std::find(devices.begin(), devices.end(), pDevice) - devices.begin());
+            }
+        }
+        if (!lineArg.empty())
+        {
+            long v;
+            if (ParseInt(lineArg.c_str(), v) && v >= 0)
+                theSettings.LineIndex = static_cast<int>(v);
+            else
+            {
+                int nLine = LinePositionByName(lineArg);
+                if (nLine < 0)
+                    return ShowError("Mixer's line not found.");
+                theSettings.LineIndex = nLine;
+            }
+        }
+    }
+    catch (const char* pszText)
+    {
+        return ShowError(pszText);
+    }
+
+    if (!MakeFolder(folder))
+        return ShowError(("Cannot create the output folder \"" + folder + "\".").c_str());
+    std::string path = MakeOutputName(folder, pFormat->nOutputFormat);
+    if (path.empty())
+        return ShowError("Every file name from Audio0 to Audio99999 is taken in the output folder.");
+
+    // Prepared the way the program prepares a recording.
+    const bool bWav = pFormat->nOutputFormat == OUTPUT_FORMAT_WAV;
+    const int nMode = pFormat->nOutputFormat;
+    RecordingInfo info;
+    PreparedReceiver receiver;
+    try
+    {
+        PrepareRecordingLine(nMode, bWav ? static_cast<int>(nChannels) : 2, bWav ? static_cast<int>(nRate) : 44100,
+                             bWav ? static_cast<int>(nBits) : 16,
+                             nMode == OUTPUT_FORMAT_MP3 ? static_cast<DWORD>(theSettings.Mp3Volume) : 100);
+        receiver = pFormat->prepare(path, info);
+    }
+    catch (const char* pszText)
+    {
+        return ShowError(pszText);
+    }
+    catch (...)
+    {
+        return ShowError("Application exception.");
+    }
+    if (!receiver.pReceiver)
+        return 1;
+
+    std::thread(WaitForSignals, signals).detach();
+    g_session.bProgress = isatty(fileno(stderr));
+    SetWaveformView(&g_session);
+
+    // The recording ends with its last whole second; a little grace covers the device's
+    // pace, so "-s 2" gives two seconds of audio and not one.
+    g_session.nTargetBuffers = static_cast<int>(dSeconds);
+    double dWait = dSeconds * 1000.0 + (g_session.nTargetBuffers > 0 ? 1500.0 : 0.0);
+    CDeviceThread capture;
+    capture.StartCapture(receiver.pReceiver);
+    if (!g_session.bErrorShown)
+        WaitForSingleObject(g_session.hDone, static_cast<DWORD>(std::min(dWait, 4.0e9)));
+    capture.StopCapture();
+    // The receiver may be destroyed only once the capture thread is out of Finish.
+    capture.WaitForCaptureEnd();
+    SetWaveformView(nullptr);
+    receiver.destroy();
+    if (g_session.bProgress)
+        std::fprintf(stderr, "\n");
+
+    long long nSize = FileSize(path);
+    if (nSize >= 0)
+    {
+        int nSecondsRecorded = g_session.nBuffers.load();
+        std::printf("%s\t%d s\t%lld bytes\n", path.c_str(), nSecondsRecorded, nSize);
+    }
+    else if (!g_session.bErrorShown)
+        return ShowError("The recording ended before its first second: no file was written.");
+    FreeDevices();
+    return g_session.bErrorShown ? 1 : 0;
+}

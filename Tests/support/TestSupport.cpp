@@ -1,0 +1,220 @@
+#include "TestSupport.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/opt.h>
+}
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+CMessageRecorder::CMessageRecorder()
+{
+    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.push_back(r.text);
+        return IDOK;
+    });
+}
+
+CMessageRecorder::~CMessageRecorder()
+{
+    SetMessageBoxHandler(m_previous);
+}
+
+std::vector<std::string> CMessageRecorder::Texts()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+}
+
+void CMessageRecorder::Clear()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_texts.clear();
+}
+
+CManualClockScope::CManualClockScope(const std::vector<winmm::virt::DeviceSpec>& devices)
+{
+    winmm::virt::SetDevices(devices);
+    winmm::virt::UseManualClock(true);
+}
+
+CManualClockScope::~CManualClockScope()
+{
+    winmm::virt::Restore();
+}
+
+double DominantFrequency(const std::vector<float>& samples, double dRate)
+{
+    // Goertzel over 5 Hz steps up to 5 kHz, on at most one second from the middle.
+    size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate));
+    size_t start = (samples.size() - n) / 2;
+    double best = 0, bestPower = -1;
+    for (double f = 20; f <= std::min(5000.0, dRate / 2 - 1); f += 5)
+    {
+        double w = 2 * M_PI * f / dRate, c = 2 * std::cos(w), s1 = 0, s2 = 0;
+        for (size_t i = 0; i < n; ++i)
+        {
+            double s0 = samples[start + i] + c * s1 - s2;
+            s2 = s1;
+            s1 = s0;
+        }
+        double power = s1 * s1 + s2 * s2 - c * s1 * s2;
+        if (power > bestPower)
+        {
+            bestPower = power;
+            best = f;
+        }
+    }
+    return best;
+}
+
+double Rms(const std::vector<float>& samples)
+{
+    double sum = 0;
+    for (float s : samples)
+        sum += static_cast<double>(s) * s;
+    return samples.empty() ? 0 : std::sqrt(sum / samples.size());
+}
+
+std::vector<float> FirstChannel(const uint8_t* pData, size_t nBytes, int nChannels, int nBits)
+{
+    std::vector<float> out;
+    size_t frame = static_cast<size_t>(nChannels) * nBits / 8;
+    for (size_t i = 0; i + frame <= nBytes; i += frame)
+    {
+        if (nBits == 16)
+            out.push_back(static_cast<int16_t>(LE16(pData + i)) / 32768.0f);
+        else
+            out.push_back((pData[i] - 128) / 128.0f);
+    }
+    return out;
+}
+
+DecodedAudio DecodeFile(const std::string& path)
+{
+    DecodedAudio result;
+    AVFormatContext* fmt = nullptr;
+    if (avformat_open_input(&fmt, path.c_str(), nullptr, nullptr) < 0)
+    {
+        result.error = "cannot open " + path;
+        return result;
+    }
+    avformat_find_stream_info(fmt, nullptr);
+    int stream = av_find_best_stream(fmt, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    if (stream < 0)
+    {
+        result.error = "no audio stream";
+        avformat_close_input(&fmt);
+        return result;
+    }
+    AVStream* st = fmt->streams[stream];
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    avcodec_parameters_to_context(ctx, st->codecpar);
+    avcodec_open2(ctx, codec, nullptr);
+    result.codec = codec ? codec->name : "";
+    result.sampleRate = st->codecpar->sample_rate;
+    result.channels = st->codecpar->ch_layout.nb_channels;
+    char layout[64] = {0};
+    av_channel_layout_describe(&st->codecpar->ch_layout, layout, sizeof(layout));
+    result.channelLayout = layout;
+    result.bitRate = st->codecpar->bit_rate ? st->codecpar->bit_rate : fmt->bit_rate;
+    const AVDictionaryEntry* e = nullptr;
+    while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX)))
+        result.tags[e->key] = e->value;
+    while ((e = av_dict_get(st->metadata, "", e, AV_DICT_IGNORE_SUFFIX)))
+        result.tags[e->key] = e->value;
+
+    AVPacket* pkt = av_packet_alloc();
+    AVFrame* frame = av_frame_alloc();
+    int64_t nSamples = 0;
+    auto drain = [&] {
+        while (avcodec_receive_frame(ctx, frame) == 0)
+        {
+            nSamples += frame->nb_samples;
+            for (int i = 0; i < frame->nb_samples; ++i)
+            {
+                float v = 0;
+                switch (frame->format)
+                {
+                case AV_SAMPLE_FMT_S16: v = reinterpret_cast<int16_t*>(frame->data[0])[i * result.channels] / 32768.0f; break;
+                case AV_SAMPLE_FMT_S16P: v = reinterpret_cast<int16_t*>(frame->data[0])[i] / 32768.0f; break;
+                case AV_SAMPLE_FMT_U8: v = (frame->data[0][i * result.channels] - 128) / 128.0f; break;
+                case AV_SAMPLE_FMT_FLT: v = reinterpret_cast<float*>(frame->data[0])[i * result.channels]; break;
+                case AV_SAMPLE_FMT_FLTP: v = reinterpret_cast<float*>(frame->data[0])[i]; break;
+                case AV_SAMPLE_FMT_S32: v = reinterpret_cast<int32_t*>(frame->data[0])[i * result.channels] / 2147483648.0f; break;
+                case AV_SAMPLE_FMT_S32P: v = reinterpret_cast<int32_t*>(frame->data[0])[i] / 2147483648.0f; break;
+                default: break;
+                }
+                result.firstChannel.push_back(v);
+            }
+        }
+    };
+    while (av_read_frame(fmt, pkt) >= 0)
+    {
+        if (pkt->stream_index == stream && avcodec_send_packet(ctx, pkt) == 0)
+            drain();
+        av_packet_unref(pkt);
+    }
+    avcodec_send_packet(ctx, nullptr);
+    drain();
+    result.duration = result.sampleRate ? static_cast<double>(nSamples) / result.sampleRate : 0;
+    result.ok = true;
+    av_frame_free(&frame);
+    av_packet_free(&pkt);
+    avcodec_free_context(&ctx);
+    avformat_close_input(&fmt);
+    return result;
+}
+
+CTempFolder::CTempFolder(const std::string& name)
+{
+    m_path = std::string(VORANE_TEST_BINARY_DIR) + "/tmp/" + name;
+    std::filesystem::remove_all(m_path);
+    std::filesystem::create_directories(m_path);
+}
+
+CTempFolder::~CTempFolder()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t LE32(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+uint16_t LE16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+int RunCommand(const std::string& command, std::string* pOutput)
+{
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return -1;
+    char buffer[4096];
+    size_t n;
+    std::string output;
+    while ((n = fread(buffer, 1, sizeof(buffer), pipe)) > 0)
+        output.append(buffer, n);
+    int status = pclose(pipe);
+    if (pOutput)
+        *pOutput = output;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}

@@ -1,0 +1,78 @@
+// Shared helpers for the tests: the message-box recorder, the virtual device
+// with its manual clock, signal analysis and an independent look at files.
+#pragma once
+#include "MessageBox.h"
+#include "VirtualDevice.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Collects every message the code shows, instead of showing it.
+class CMessageRecorder
+{
+public:
+    CMessageRecorder();
+    ~CMessageRecorder();
+    std::vector<std::string> Texts();
+    void Clear();
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::string> m_texts;
+    MessageBoxHandler m_previous;
+};
+
+// A fresh default virtual device on the manual clock, restored afterwards.
+class CManualClockScope
+{
+public:
+    explicit CManualClockScope(const std::vector<winmm::virt::DeviceSpec>& devices = {winmm::virt::DefaultDevice()});
+    ~CManualClockScope();
+};
+
+// The frequency with the most energy in 16-bit or 8-bit PCM (first channel), in Hz.
+double DominantFrequency(const std::vector<float>& samples, double dRate);
+// Root mean square of the samples (full scale 1.0).
+double Rms(const std::vector<float>& samples);
+
+// Interleaved PCM as floats of the first channel.
+std::vector<float> FirstChannel(const uint8_t* pData, size_t nBytes, int nChannels, int nBits);
+
+// What an independent decoder (FFmpeg's libraries) finds in a file.
+struct DecodedAudio
+{
+    bool ok = false;
+    std::string error;
+    std::string codec;        // FFmpeg's codec name ("pcm_s16le", "mp3", "vorbis", "wmav2")
+    std::string channelLayout;
+    int sampleRate = 0;
+    int channels = 0;
+    int64_t bitRate = 0;      // as the container or stream reports it
+    double duration = 0;      // seconds, from the decoded samples
+    std::map<std::string, std::string> tags;  // container and stream metadata
+    std::vector<float> firstChannel;          // decoded samples of the first channel
+};
+DecodedAudio DecodeFile(const std::string& path);
+
+// A new empty folder under the test binary directory, removed by the destructor.
+class CTempFolder
+{
+public:
+    explicit CTempFolder(const std::string& name);
+    ~CTempFolder();
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+std::vector<uint8_t> ReadFileBytes(const std::string& path);
+uint32_t LE32(const uint8_t* p);
+uint16_t LE16(const uint8_t* p);
+
+// Runs a command, returning its exit status and standard output.
+int RunCommand(const std::string& command, std::string* pOutput = nullptr);
