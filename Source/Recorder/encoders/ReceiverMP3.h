@@ -1,0 +1,51 @@
+// The MP3 receiver: constant-bitrate joint-stereo MP3 through the encoder
+// module, with an ID3v1 tag from the settings at the end.
+//
+// Threads: see IReceiver.h. The constructor (which binds the module) runs on
+// the main thread; Write and Finish on the capture thread, where Finish reads
+// the tag fields of the settings record.
+#pragma once
+#include "IReceiver.h"
+#include "LameEncoder.h"
+
+#include <cstdint>
+#include <cstdio>
+
+class CReceiverMP3 final : public IReceiver
+{
+public:
+    // Bitrate in kbit/s, output rate in Hz (0: the encoder decides). Throws the texts
+    // of the encoder binding (see LameEncoder.h).
+    CReceiverMP3(uint32_t nBitrate, uint32_t nReSampleRate);
+    ~CReceiverMP3();
+    CReceiverMP3(const CReceiverMP3&) = delete;
+    CReceiverMP3& operator=(const CReceiverMP3&) = delete;
+
+    // Encodes one buffer of 16-bit stereo PCM; the file is created with the first MP3
+    // data. Returns the MP3 bytes written. Throws "Can't create MP3 file." and, when the
+    // disk takes less than it was given, CRecordingEnded.
+    uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
+    // Writes what the encoder still holds and the tag, and closes the file. Without any
+    // MP3 data no file exists and none is made.
+    void Finish() override;
+
+    // Fills Tag from the settings record; the year is taken now.
+    void BuildTag();
+
+    int State;  // 0 no file yet, 1 file open, 2 finished
+    CLameEncoder Encoder;
+    FILE* OutFile;
+    uint8_t Tag[128];
+
+    // Room for one second of input: far more than one second of MP3 at any bitrate.
+    static constexpr uint32_t OUTPUT_AREA_SIZE = 176400;
+    // The comment field of every tag (at most 28 characters).
+    static const char* const TAG_COMMENT;
+
+private:
+    uint32_t WriteOut(const uint8_t* pData, uint32_t nSize);
+    void CloseFile();
+
+    bool m_bFed = false;  // samples went into the encoder
+    uint8_t m_output[OUTPUT_AREA_SIZE];
+};

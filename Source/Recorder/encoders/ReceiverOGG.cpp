@@ -1,0 +1,357 @@
+#include "ReceiverOGG.h"
+
+#include "ReceiverWAV.h"
+#include "RecorderSettings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <dlfcn.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <type_traits>
+#include <unistd.h>
+
+const char* const MSG_OGG_MIN_ABOVE_MAX =
+    "The minimum bitrate is above the maximum bitrate. Choose a minimum no higher than the maximum "
+    "on the OGG page, then record again.";
+const char* const MSG_OGG_SETUP_FAILED =
+    "The Vorbis encoder does not accept these OGG settings. Choose another quality or bitrate on the "
+    "OGG page, then record again.";
+
+namespace
+{
+enum
+{
+    MODULE_VORBIS = 0,
+    MODULE_VORBISENC = 1,
+    MODULE_OGG = 2,
+};
+
+const char* const DEFAULT_MODULES[3] = {"libvorbis.so.0", "libvorbisenc.so.2", "libogg.so.0"};
+
+std::mutex g_namesLock;
+std::string g_moduleNames[3];
+
+const int CHANNELS = 2;
+const long SAMPLE_RATE = 44100;
+
+// A comment value cut to at most nMax bytes without splitting a UTF-8 character.
+std::string CutUtf8(const std::string& text, size_t nMax)
+{
+    if (text.size() <= nMax)
+        return text;
+    size_t n = nMax;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+        --n;
+    return text.substr(0, n);
+}
+
+bool BitrateOf(int nIndex, long& nBitsPerSecond)
+{
+    if (nIndex < 0 || nIndex >= TableSize(OggBitrateTable))
+        return false;
+    nBitsPerSecond = OggBitrateTable[nIndex] * 1000L;
+    return true;
+}
+}  // namespace
+
+void SetVorbisModuleNames(const std::string& vorbis, const std::string& vorbisenc, const std::string& ogg)
+{
+    std::lock_guard<std::mutex> lock(g_namesLock);
+    g_moduleNames[MODULE_VORBIS] = vorbis;
+    g_moduleNames[MODULE_VORBISENC] = vorbisenc;
+    g_moduleNames[MODULE_OGG] = ogg;
+}
+
+int OggQualityBitrate(int nOggQuality)
+{
+    float q = static_cast<float>(nOggQuality) * 0.01f;
+    double d = q;
+    double kbps;
+    if (d < 4.1)
+        kbps = d * 16 + 64;
+    else if (d < 8.1)
+        kbps = d * 32;
+    else if (d < 9.1)
+        kbps = (2 * d - 8) * 32;
+    else
+        kbps = (2 * d - 8) * 32 + (d - 9) * 116;
+    return static_cast<int>(kbps);
+}
+
+CReceiverOGG::CReceiverOGG()
+    : State(0),
+      vorbis_encode_init(nullptr),
+      vorbis_encode_init_vbr(nullptr),
+      vorbis_info_init(nullptr),
+      vorbis_info_clear(nullptr),
+      vorbis_dsp_clear(nullptr),
+      vorbis_block_init(nullptr),
+      vorbis_block_clear(nullptr),
+      vorbis_comment_init(nullptr),
+      vorbis_comment_add(nullptr),
+      vorbis_comment_add_tag(nullptr),
+      vorbis_comment_clear(nullptr),
+      vorbis_analysis_init(nullptr),
+      vorbis_analysis(nullptr),
+      vorbis_analysis_headerout(nullptr),
+      vorbis_analysis_buffer(nullptr),
+      vorbis_analysis_wrote(nullptr),
+      vorbis_analysis_blockout(nullptr),
+      vorbis_synthesis_headerin(nullptr),
+      vorbis_bitrate_addblock(nullptr),
+      vorbis_bitrate_flushpacket(nullptr),
+      ogg_stream_init(nullptr),
+      ogg_stream_packetin(nullptr),
+      ogg_stream_flush(nullptr),
+      ogg_stream_pageout(nullptr),
+      ogg_page_eos(nullptr),
+      ogg_stream_clear(nullptr),
+      EndOfStream(false),
+      Module{nullptr, nullptr, nullptr}
+{
+    std::memset(&StreamState, 0, sizeof(StreamState));
+    std::memset(&Page, 0, sizeof(Page));
+    std::memset(&Packet, 0, sizeof(Packet));
+    std::memset(&Info, 0, sizeof(Info));
+    std::memset(&Comment, 0, sizeof(Comment));
+    std::memset(&DspState, 0, sizeof(DspState));
+    std::memset(&Block, 0, sizeof(Block));
+}
+
+CReceiverOGG::~CReceiverOGG()
+{
+    // Dropped without Finish: give the encoder's memory back; Output closes the file.
+    if (State == 1)
+        Release();
+}
+
+bool CReceiverOGG::LoadLibraries()
+{
+    std::string names[3];
+    {
+        std::lock_guard<std::mutex> lock(g_namesLock);
+        for (int i = 0; i < 3; ++i)
+            names[i] = g_moduleNames[i].empty() ? DEFAULT_MODULES[i] : g_moduleNames[i];
+    }
+    // The libraries stay loaded for the rest of the run.
+    for (int i = 0; i < 3; ++i)
+    {
+        Module[i] = dlopen(names[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!Module[i])
+            throw "Error loading libvorbis.dll";
+    }
+
+    m_pszMissing = nullptr;
+    auto resolve = [this](int nModule, const char* pszName, auto& pfn) {
+        pfn = reinterpret_cast<std::remove_reference_t<decltype(pfn)>>(dlsym(Module[nModule], pszName));
+        if (!pfn && !m_pszMissing)
+            m_pszMissing = pszName;
+    };
+#define VORANE_RESOLVE(module, name) resolve(module, #name, name)
+    VORANE_RESOLVE(MODULE_VORBISENC, vorbis_encode_init);
+    VORANE_RESOLVE(MODULE_VORBISENC, vorbis_encode_init_vbr);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_info_init);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_info_clear);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_dsp_clear);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_block_init);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_block_clear);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_comment_init);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_comment_add);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_comment_add_tag);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_comment_clear);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_analysis_init);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_analysis);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_analysis_headerout);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_analysis_buffer);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_analysis_wrote);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_analysis_blockout);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_synthesis_headerin);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_bitrate_addblock);
+    VORANE_RESOLVE(MODULE_VORBIS, vorbis_bitrate_flushpacket);
+    VORANE_RESOLVE(MODULE_OGG, ogg_stream_init);
+    VORANE_RESOLVE(MODULE_OGG, ogg_stream_packetin);
+    VORANE_RESOLVE(MODULE_OGG, ogg_stream_flush);
+    VORANE_RESOLVE(MODULE_OGG, ogg_stream_pageout);
+    VORANE_RESOLVE(MODULE_OGG, ogg_page_eos);
+    VORANE_RESOLVE(MODULE_OGG, ogg_stream_clear);
+#undef VORANE_RESOLVE
+    return m_pszMissing == nullptr;
+}
+
+int CReceiverOGG::Open(uint32_t* pBitrate)
+{
+    // Without every entry point, or open already: nothing may be set up.
+    if (State != 0 || !Module[MODULE_VORBIS] || m_pszMissing)
+        return -1;
+    EndOfStream = false;
+
+    const RecorderSettings& s = theSettings;
+    long nMax = -1, nNominal = -1, nMin = -1;
+    uint32_t nReported = 0;
+    switch (s.OggMode)
+    {
+    case 0:
+        nReported = static_cast<uint32_t>(OggQualityBitrate(s.OggQuality)) * 1000u;
+        break;
+    case 1:
+        if (!BitrateOf(s.OggMinBitrateIndex, nMin) || !BitrateOf(s.OggMaxBitrateIndex, nMax))
+            throw MSG_OGG_SETUP_FAILED;
+        // The library takes a minimum above the maximum without complaint.
+        if (nMin > nMax)
+            throw MSG_OGG_MIN_ABOVE_MAX;
+        // The encoder aims between the two; the middle is what the recording reports.
+        nReported = static_cast<uint32_t>((nMin + nMax) / 2);
+        break;
+    case 2:
+        if (!BitrateOf(s.OggNominalBitrateIndex, nNominal))
+            throw MSG_OGG_SETUP_FAILED;
+        nReported = static_cast<uint32_t>(nNominal);
+        break;
+    case 3:
+        if (!BitrateOf(s.OggNominalBitrateIndex, nNominal))
+            throw MSG_OGG_SETUP_FAILED;
+        nMax = nMin = nNominal;
+        nReported = static_cast<uint32_t>(nNominal);
+        break;
+    default:
+        throw MSG_OGG_SETUP_FAILED;
+    }
+
+    vorbis_info_init(&Info);
+    int nSetup = s.OggMode == 0
+                     ? vorbis_encode_init_vbr(&Info, CHANNELS, SAMPLE_RATE, static_cast<float>(s.OggQuality) * 0.001f)
+                     : vorbis_encode_init(&Info, CHANNELS, SAMPLE_RATE, nMax, nNominal, nMin);
+    if (nSetup != 0)
+    {
+        vorbis_info_clear(&Info);
+        throw MSG_OGG_SETUP_FAILED;
+    }
+    if (pBitrate)
+        *pBitrate = nReported;
+
+    vorbis_comment_init(&Comment);
+    auto addTag = [this](const char* pszTag, const std::string& value) {
+        vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(value, 255).c_str());
+    };
+    if (!s.AlbumTitle.empty())
+        addTag("ALBUM", s.AlbumTitle);
+    if (!s.Title.empty())
+        addTag("TITLE", s.Title);
+    if (!s.Artist.empty())
+        addTag("ARTIST", s.Artist);
+    addTag("DATE", std::to_string(TagYear(s.YearIndex)));
+
+    vorbis_analysis_init(&DspState, &Info);
+    vorbis_block_init(&DspState, &Block);
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    ogg_stream_init(&StreamState, std::rand());
+
+    Output.open(FileName, std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!Output.is_open())
+    {
+        Release();
+        return -1;
+    }
+
+    ogg_packet identification, comments, codebooks;
+    vorbis_analysis_headerout(&DspState, &Comment, &identification, &comments, &codebooks);
+    ogg_stream_packetin(&StreamState, &identification);
+    ogg_stream_packetin(&StreamState, &comments);
+    ogg_stream_packetin(&StreamState, &codebooks);
+    // The headers get pages of their own, so the audio starts on a fresh page.
+    while (ogg_stream_flush(&StreamState, &Page) != 0)
+        WritePage(nullptr);
+    Output.flush();
+    if (!Output)
+    {
+        // Not even the headers fit: leave no broken file behind.
+        Release();
+        Output.close();
+        struct stat st;
+        if (stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+            unlink(FileName.c_str());
+        return -1;
+    }
+    State = 1;
+    return 0;
+}
+
+bool CReceiverOGG::WritePage(uint32_t* pBytes)
+{
+    Output.write(reinterpret_cast<const char*>(Page.header), Page.header_len);
+    Output.write(reinterpret_cast<const char*>(Page.body), Page.body_len);
+    if (pBytes)
+        *pBytes += static_cast<uint32_t>(Page.header_len + Page.body_len);
+    return static_cast<bool>(Output);
+}
+
+uint32_t CReceiverOGG::Drain()
+{
+    uint32_t nBytes = 0;
+    while (vorbis_analysis_blockout(&DspState, &Block) == 1)
+    {
+        vorbis_analysis(&Block, nullptr);
+        vorbis_bitrate_addblock(&Block);
+        while (vorbis_bitrate_flushpacket(&DspState, &Packet))
+        {
+            ogg_stream_packetin(&StreamState, &Packet);
+            while (!EndOfStream && ogg_stream_pageout(&StreamState, &Page) != 0)
+            {
+                WritePage(&nBytes);
+                if (ogg_page_eos(&Page))
+                    EndOfStream = true;
+            }
+        }
+    }
+    return nBytes;
+}
+
+uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
+{
+    if (State != 1 || EndOfStream)
+        return 0;
+    const int nFrames = static_cast<int>(nSize / 4);
+    // No frames must not reach the encoder: a write of 0 frames ends the stream.
+    if (nFrames == 0 || !pData)
+        return 0;
+    float** channels = vorbis_analysis_buffer(&DspState, nFrames);
+    for (int i = 0; i < nFrames; ++i)
+    {
+        int16_t sample[2];
+        std::memcpy(sample, pData + 4 * static_cast<size_t>(i), 4);
+        channels[0][i] = sample[0] * 3.0517578125e-05f;
+        channels[1][i] = sample[1] * 3.0517578125e-05f;
+    }
+    vorbis_analysis_wrote(&DspState, nFrames);
+    uint32_t nBytes = Drain();
+    Output.flush();
+    if (!Output)
+    {
+        Output.clear();
+        throw CRecordingEnded{MSG_DISK_FULL};
+    }
+    return nBytes;
+}
+
+void CReceiverOGG::Finish()
+{
+    if (State != 1)
+        return;
+    vorbis_analysis_wrote(&DspState, 0);
+    Drain();
+    Release();
+    Output.close();
+    State = 0;
+}
+
+void CReceiverOGG::Release()
+{
+    ogg_stream_clear(&StreamState);
+    vorbis_block_clear(&Block);
+    vorbis_dsp_clear(&DspState);
+    vorbis_comment_clear(&Comment);
+    vorbis_info_clear(&Info);
+}

@@ -1,0 +1,104 @@
+// The OGG receiver: Ogg Vorbis through libvorbis, libvorbisenc and libogg,
+// bound at run time with dlopen, with Vorbis comments from the settings.
+//
+// Threads: see IReceiver.h. LoadLibraries and Open run on the main thread
+// before the capture starts; Write and Finish on the capture thread.
+#pragma once
+#include "IReceiver.h"
+
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisenc.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+
+class CReceiverOGG final : public IReceiver
+{
+public:
+    CReceiverOGG();
+    ~CReceiverOGG();
+    CReceiverOGG(const CReceiverOGG&) = delete;
+    CReceiverOGG& operator=(const CReceiverOGG&) = delete;
+
+    // Loads the three libraries and resolves every entry point. Throws "Error loading
+    // libvorbis.dll" when a library cannot be loaded; false when an entry point is
+    // missing (MissingEntryPoint names it).
+    bool LoadLibraries();
+    // Sets up the encoder from the OGG settings, the comments and the stream, creates the
+    // file and writes the three header packets; reports the bitrate in bits per second
+    // through pBitrate. Returns 0, or -1 when the file cannot be written. Throws a text
+    // for the user when the settings ask for something the encoder cannot do; nothing is
+    // encoded then.
+    int Open(uint32_t* pBitrate);
+
+    // Encodes one buffer of 16-bit stereo PCM; returns the page bytes written. Throws
+    // CRecordingEnded when the disk takes less than it was given.
+    uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
+    // Ends the stream with its last page, releases the encoder and closes the file.
+    void Finish() override;
+
+    const char* MissingEntryPoint() const { return m_pszMissing; }
+
+    int State;  // 0 not open, 1 encoder and file open
+
+    // The library's entry points, named after them.
+    decltype(&::vorbis_encode_init) vorbis_encode_init;
+    decltype(&::vorbis_encode_init_vbr) vorbis_encode_init_vbr;
+    decltype(&::vorbis_info_init) vorbis_info_init;
+    decltype(&::vorbis_info_clear) vorbis_info_clear;
+    decltype(&::vorbis_dsp_clear) vorbis_dsp_clear;
+    decltype(&::vorbis_block_init) vorbis_block_init;
+    decltype(&::vorbis_block_clear) vorbis_block_clear;
+    decltype(&::vorbis_comment_init) vorbis_comment_init;
+    decltype(&::vorbis_comment_add) vorbis_comment_add;
+    decltype(&::vorbis_comment_add_tag) vorbis_comment_add_tag;
+    decltype(&::vorbis_comment_clear) vorbis_comment_clear;
+    decltype(&::vorbis_analysis_init) vorbis_analysis_init;
+    decltype(&::vorbis_analysis) vorbis_analysis;
+    decltype(&::vorbis_analysis_headerout) vorbis_analysis_headerout;
+    decltype(&::vorbis_analysis_buffer) vorbis_analysis_buffer;
+    decltype(&::vorbis_analysis_wrote) vorbis_analysis_wrote;
+    decltype(&::vorbis_analysis_blockout) vorbis_analysis_blockout;
+    decltype(&::vorbis_synthesis_headerin) vorbis_synthesis_headerin;
+    decltype(&::vorbis_bitrate_addblock) vorbis_bitrate_addblock;
+    decltype(&::vorbis_bitrate_flushpacket) vorbis_bitrate_flushpacket;
+    decltype(&::ogg_stream_init) ogg_stream_init;
+    decltype(&::ogg_stream_packetin) ogg_stream_packetin;
+    decltype(&::ogg_stream_flush) ogg_stream_flush;
+    decltype(&::ogg_stream_pageout) ogg_stream_pageout;
+    decltype(&::ogg_page_eos) ogg_page_eos;
+    decltype(&::ogg_stream_clear) ogg_stream_clear;
+
+    std::ofstream Output;
+    bool EndOfStream;
+    ogg_stream_state StreamState;
+    ogg_page Page;
+    ogg_packet Packet;
+    vorbis_info Info;
+    vorbis_comment Comment;
+    vorbis_dsp_state DspState;
+    vorbis_block Block;
+    void* Module[3];  // libvorbis, libvorbisenc, libogg
+
+private:
+    uint32_t Drain();
+    bool WritePage(uint32_t* pBytes);
+    void Release();
+
+    const char* m_pszMissing = nullptr;
+};
+
+// The bitrate, in kbit/s, that a quality setting (hundredths of a Vorbis quality
+// step, 0 to 1000) is expected to give; shown with the setting and reported for
+// quality-mode recordings.
+int OggQualityBitrate(int nOggQuality);
+
+// The texts Open throws when the bitrate settings cannot be encoded.
+extern const char* const MSG_OGG_MIN_ABOVE_MAX;
+extern const char* const MSG_OGG_SETUP_FAILED;
+
+// Test seam: the library files LoadLibraries opens (empty: the system's libvorbis.so.0,
+// libvorbisenc.so.2 and libogg.so.0).
+void SetVorbisModuleNames(const std::string& vorbis, const std::string& vorbisenc, const std::string& ogg);
