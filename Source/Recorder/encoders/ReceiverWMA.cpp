@@ -1,0 +1,253 @@
+#include "ReceiverWMA.h"
+
+#include "RecorderSettings.h"
+#include "basswma.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+const char* const MSG_WMA_INCOMPLETE =
+    "The WMA libraries in the program's folder are incomplete. Reinstall the program.";
+const char* const MSG_WMA_TOO_OLD = "The WMA library in the program's folder is too old (version 2 or later is needed).";
+const char* const MSG_WMA_INIT_FAILED =
+    "The WMA library could not be started. Another WMA recording may still be running.";
+const char* const MSG_WMA_CANT_CREATE =
+    "Can't create WMA file. Check that the output folder exists and that it can be written.";
+
+namespace
+{
+const char* const BASS_MODULE = "libbass.so";
+const char* const BASSWMA_MODULE = "libbasswma.so";
+
+std::string g_moduleFolder;
+
+std::string ApplicationDirectory()
+{
+    char path[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0)
+        return ".";
+    std::string exe(path, static_cast<size_t>(n));
+    size_t slash = exe.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : exe.substr(0, slash);
+}
+
+std::string ModulePath(const char* pszModule)
+{
+    return CReceiverWMA::ModuleFolder() + "/" + pszModule;
+}
+
+bool CanLoad(const char* pszModule)
+{
+    void* h = dlopen(ModulePath(pszModule).c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!h)
+        return false;
+    dlclose(h);
+    return true;
+}
+
+// At most 255 bytes of the text, never ending inside a UTF-8 sequence.
+void CopyTagText(char (&buffer)[256], const std::string& text)
+{
+    size_t n = std::min<size_t>(text.size(), 255);
+    if (n < text.size())
+        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+            --n;
+    text.copy(buffer, n);
+    buffer[n] = '\0';
+}
+
+template <typename T, int N>
+T TableEntry(const T (&table)[N], int nIndex)
+{
+    return table[std::clamp(nIndex, 0, N - 1)];
+}
+}  // namespace
+
+// The entry points of both modules, held loaded while an encoder may use them.
+struct CBassBinding
+{
+    void* hBass = nullptr;
+    void* hWma = nullptr;
+    decltype(&BASS_GetVersion) GetVersion = nullptr;
+    decltype(&BASS_SetConfig) SetConfig = nullptr;
+    decltype(&BASS_Init) Init = nullptr;
+    decltype(&BASS_Free) Free = nullptr;
+    decltype(&BASS_WMA_EncodeGetRates) EncodeGetRates = nullptr;
+    decltype(&BASS_WMA_EncodeOpenFile) EncodeOpenFile = nullptr;
+    decltype(&BASS_WMA_EncodeSetTag) EncodeSetTag = nullptr;
+    decltype(&BASS_WMA_EncodeWrite) EncodeWrite = nullptr;
+    decltype(&BASS_WMA_EncodeClose) EncodeClose = nullptr;
+    decltype(&BASS_WMA_EncodeGetBitrate) EncodeGetBitrate = nullptr;  // optional: our own addition
+
+    ~CBassBinding()
+    {
+        if (hWma)
+            dlclose(hWma);
+        if (hBass)
+            dlclose(hBass);
+    }
+
+    template <typename F>
+    static bool Find(void* h, const char* pszName, F& f)
+    {
+        f = reinterpret_cast<F>(dlsym(h, pszName));
+        return f != nullptr;
+    }
+
+    bool Bind()
+    {
+        hBass = dlopen(ModulePath(BASS_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+        hWma = dlopen(ModulePath(BASSWMA_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!hBass || !hWma)
+            return false;
+        Find(hWma, "BASS_WMA_EncodeGetBitrate", EncodeGetBitrate);
+        return Find(hBass, "BASS_GetVersion", GetVersion) && Find(hBass, "BASS_SetConfig", SetConfig) &&
+               Find(hBass, "BASS_Init", Init) && Find(hBass, "BASS_Free", Free) &&
+               Find(hWma, "BASS_WMA_EncodeGetRates", EncodeGetRates) &&
+               Find(hWma, "BASS_WMA_EncodeOpenFile", EncodeOpenFile) &&
+               Find(hWma, "BASS_WMA_EncodeSetTag", EncodeSetTag) && Find(hWma, "BASS_WMA_EncodeWrite", EncodeWrite) &&
+               Find(hWma, "BASS_WMA_EncodeClose", EncodeClose);
+    }
+};
+
+void CReceiverWMA::SetModuleFolder(const std::string& folder)
+{
+    g_moduleFolder = folder;
+}
+
+std::string CReceiverWMA::ModuleFolder()
+{
+    return g_moduleFolder.empty() ? ApplicationDirectory() : g_moduleFolder;
+}
+
+uint32_t CReceiverWMA::MatchBitrate(uint32_t nRequested, const uint32_t* pRates)
+{
+    if (!pRates)
+        return 0;
+    uint32_t nCandidate = 0;
+    for (; *pRates; ++pRates)
+    {
+        if (*pRates == nRequested)
+            return nRequested;
+        if (*pRates > nRequested || nCandidate == 0)
+            nCandidate = *pRates;
+    }
+    return nCandidate;
+}
+
+CReceiverWMA::CReceiverWMA() : State(0), Handle(0), SampleRate(44100), Channels(2), Bitrate(0)
+{
+}
+
+CReceiverWMA::~CReceiverWMA()
+{
+    if (State == 1)
+        Finish();
+}
+
+bool CReceiverWMA::LoadLibraries()
+{
+    if (!CanLoad(BASS_MODULE))
+        throw "Error loading bass.dll";
+    if (!CanLoad(BASSWMA_MODULE))
+        throw "Error loading basswma.dll";
+    return true;
+}
+
+int CReceiverWMA::Open(uint32_t* pBitrate)
+{
+    m_pszFailure = nullptr;
+    auto pBass = std::make_unique<CBassBinding>();
+    if (!pBass->Bind())
+    {
+        m_pszFailure = MSG_WMA_INCOMPLETE;
+        return -1;
+    }
+    if (pBass->GetVersion() < 2)
+    {
+        m_pszFailure = MSG_WMA_TOO_OLD;
+        return -1;
+    }
+    pBass->SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
+    if (!pBass->Init(0, SampleRate, 0, nullptr, nullptr))
+    {
+        m_pszFailure = MSG_WMA_INIT_FAILED;
+        return -1;
+    }
+
+    const bool bQuality = theSettings.WmaMode == 1;
+    Bitrate = bQuality ? static_cast<uint32_t>(TableEntry(WmaQualityTable, theSettings.WmaQualityIndex))
+                       : static_cast<uint32_t>(TableEntry(WmaBitrateTable, theSettings.WmaBitrateIndex)) * 1000;
+    if (pBitrate)
+        *pBitrate = Bitrate;
+    Bitrate = MatchBitrate(Bitrate, pBass->EncodeGetRates(SampleRate, Channels, bQuality ? BASS_WMA_ENCODE_RATES_VBR : 0));
+
+    Handle = pBass->EncodeOpenFile(SampleRate, Channels, BASS_WMA_ENCODE_TAGS, Bitrate, FileName.c_str());
+    if (!Handle)
+    {
+        // Left initialised, the library would refuse the next recording.
+        pBass->Free();
+        m_pszFailure = MSG_WMA_CANT_CREATE;
+        return -1;
+    }
+
+    char text[256];
+    auto setText = [&](const char* pszName, const std::string& value) {
+        if (value.empty())
+            return;
+        CopyTagText(text, value);
+        pBass->EncodeSetTag(Handle, pszName, text);
+    };
+    setText("WM/AlbumTitle", theSettings.AlbumTitle);
+    setText("Author", theSettings.Artist);
+    setText("Title", theSettings.Title);
+    std::snprintf(text, sizeof(text), "%d", TagYear(theSettings.YearIndex));
+    pBass->EncodeSetTag(Handle, "WM/Year", text);
+    pBass->EncodeSetTag(Handle, "WM/ToolName", "vodArev");
+    pBass->EncodeSetTag(Handle, nullptr, nullptr);
+
+    // A quality is shown as the bitrate it gave, like every other recording.
+    if (bQuality && pBitrate && pBass->EncodeGetBitrate)
+        if (uint32_t nReal = pBass->EncodeGetBitrate(Handle))
+            *pBitrate = nReal;
+
+    m_pBass = std::move(pBass);
+    m_nFileSizeReported = 0;
+    State = 1;
+    return 0;
+}
+
+uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
+{
+    if (Bitrate == 0 || State != 1 || !m_pBass)
+        return 0;
+    if (!m_pBass->EncodeWrite(Handle, pData, nSize))
+        return 0;
+    // The encoder does not say how much it wrote; the file does. The first call also
+    // counts the header, so the sizes add up to the file.
+    struct stat st;
+    if (stat(FileName.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_size) <= m_nFileSizeReported)
+        return 0;
+    uint64_t nGrown = static_cast<uint64_t>(st.st_size) - m_nFileSizeReported;
+    m_nFileSizeReported = static_cast<uint64_t>(st.st_size);
+    return static_cast<uint32_t>(std::min<uint64_t>(nGrown, UINT32_MAX));
+}
+
+void CReceiverWMA::Finish()
+{
+    if (State == 0)
+        return;
+    if (Handle && m_pBass)
+    {
+        m_pBass->EncodeClose(Handle);
+        m_pBass->Free();
+        Handle = 0;
+    }
+    m_pBass.reset();
+    State = 2;
+}

@@ -1,0 +1,64 @@
+// The WMA receiver: Windows Media Audio files through the audio library and its
+// WMA add-on ("bass.dll" and "basswma.dll"; libbass.so and libbasswma.so in the
+// application directory here), bound at run time.
+//
+// Threads: construction, LoadLibraries, Open and destruction run on the main
+// thread; Write and Finish on the capture thread under the global device lock
+// (see IReceiver.h). The module folder is set on the main thread only.
+#pragma once
+#include "IReceiver.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct CBassBinding;
+
+class CReceiverWMA final : public IReceiver
+{
+public:
+    CReceiverWMA();
+    // Closes a recording that was opened but never finished, so its file is whole and the
+    // library is free for the next one.
+    ~CReceiverWMA();
+    CReceiverWMA(const CReceiverWMA&) = delete;
+    CReceiverWMA& operator=(const CReceiverWMA&) = delete;
+
+    // Checks that both modules load. Throws "Error loading bass.dll" or "Error loading basswma.dll".
+    bool LoadLibraries();
+    // Opens the encoder on FileName with the bitrate (or quality) of the settings, sets the
+    // tags and writes what the recording shows into *pBitrate: the requested bitrate, or in
+    // quality mode the bitrate the encoder runs at. 0 on success, -1 on failure (see OpenFailure).
+    int Open(uint32_t* pBitrate);
+
+    uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
+    void Finish() override;
+
+    // Why the last Open failed, in words for the user; null after a successful Open.
+    const char* OpenFailure() const { return m_pszFailure; }
+
+    // Picks the supported value for a request from a zero-terminated list, in the list's
+    // order: an equal value wins; otherwise the last value above the request, or, when none
+    // is above, the first one below it. 0 when there is no list.
+    static uint32_t MatchBitrate(uint32_t nRequested, const uint32_t* pRates);
+
+    // Where the modules are looked for; empty means the application directory.
+    static void SetModuleFolder(const std::string& folder);
+    static std::string ModuleFolder();
+
+    int State;          // 0 not open, 1 encoder open, 2 finished
+    uint32_t Handle;    // the encoder, 0 when none is open
+    uint32_t SampleRate;
+    uint32_t Channels;
+    uint32_t Bitrate;   // bits per second, or the quality in percent in quality mode
+
+private:
+    std::unique_ptr<CBassBinding> m_pBass;
+    const char* m_pszFailure = nullptr;
+    uint64_t m_nFileSizeReported = 0;
+};
+
+extern const char* const MSG_WMA_INCOMPLETE;
+extern const char* const MSG_WMA_TOO_OLD;
+extern const char* const MSG_WMA_INIT_FAILED;
+extern const char* const MSG_WMA_CANT_CREATE;
