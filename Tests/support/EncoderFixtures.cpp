@@ -1,0 +1,45 @@
+#include "EncoderFixtures.h"
+
+#include "DeviceThread.h"
+#include "LameEncoder.h"
+#include "VirtualDevice.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmplitude)
+{
+    const size_t nFrames = static_cast<size_t>(dSeconds * 44100 + 0.5);
+    std::vector<uint8_t> pcm(nFrames * 4);
+    for (size_t i = 0; i < nFrames; ++i)
+    {
+        auto v = static_cast<int16_t>(std::lround(dAmplitude * 32767 * std::sin(2 * M_PI * dFrequency * i / 44100.0)));
+        std::memcpy(&pcm[4 * i], &v, 2);
+        std::memcpy(&pcm[4 * i + 2], &v, 2);
+    }
+    return pcm;
+}
+
+void UseBuiltLameModule()
+{
+    SetLameLibraryPath(std::string(VORANE_APP_DIR) + "/liblame_enc.so");
+}
+
+int CountOpenFiles()
+{
+    int n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds)
+{
+    CDeviceThread capture;
+    capture.StartCapture(pReceiver);
+    winmm::virt::AdvanceClock(dSeconds);
+    capture.StopCapture();
+    return capture.WaitForCaptureEnd(20000);
+}

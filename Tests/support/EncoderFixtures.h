@@ -1,0 +1,35 @@
+// Helpers for the encoder tests: generated PCM, a settings record restored after
+// each test, the encoder module of this build, and a recording on the manual clock.
+#pragma once
+#include "IReceiver.h"
+#include "RecorderSettings.h"
+
+#include <cstdint>
+#include <vector>
+
+// Interleaved 16-bit stereo PCM of a sine tone at 44100 Hz (the capture format of
+// MP3 and OGG recordings); both channels carry the tone.
+std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmplitude = 0.5);
+
+// Restores the settings record when it goes out of scope.
+class CSettingsScope
+{
+public:
+    CSettingsScope() : m_saved(theSettings) {}
+    ~CSettingsScope() { theSettings = m_saved; }
+
+private:
+    RecorderSettings m_saved;
+};
+
+// Points the MP3 binding at the encoder module this build put into the application
+// directory (test programs run from elsewhere).
+void UseBuiltLameModule();
+
+// The number of files this process holds open.
+int CountOpenFiles();
+
+// Starts a capture on the prepared current device into the receiver, lets dSeconds
+// pass on the manual clock, stops, and waits until the capture thread has finished
+// the receiver. False when the capture thread did not end in time.
+bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds);
