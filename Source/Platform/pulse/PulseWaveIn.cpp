@@ -1,0 +1,246 @@
+#include "PulseWaveIn.h"
+
+#include "MessageBox.h"
+#include "WaveInPort.h"
+
+#include <algorithm>
+
+namespace winmm::pulse
+{
+const char* const MSG_SERVER_LOST =
+    "The connection to the sound server was lost. Every whole second recorded until then is kept; "
+    "start the sound server again to record.";
+const char* const MSG_SOURCE_LOST =
+    "The recording source is no longer available. Every whole second recorded until then is kept; "
+    "choose another line to record.";
+
+namespace
+{
+// About 100 ms per fragment: the handle fills its one-second buffers in ten steps.
+constexpr pa_usec_t kFragmentUsec = 100 * PA_USEC_PER_MSEC;
+
+bool IsGone(pa_stream_state_t state)
+{
+    return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
+}
+
+void Release(pa_operation* pOperation)
+{
+    if (pOperation)
+        pa_operation_unref(pOperation);
+}
+}  // namespace
+
+CPulseWaveIn::CPulseWaveIn(std::shared_ptr<CPulseServer> pServer) : m_pServer(std::move(pServer)) {}
+
+CPulseWaveIn::~CPulseWaveIn()
+{
+    CPulseServer::CLock lock(*m_pServer);
+    DropStreamLocked();
+}
+
+MMRESULT CPulseWaveIn::GetCaps(WAVEINCAPSA& caps)
+{
+    caps.wMid = 0xFFFF;
+    caps.wPid = 2;
+    caps.vDriverVersion = 0x0100;
+    CopyName(caps.szPname, sizeof(caps.szPname), m_pServer->DeviceName());
+    caps.dwFormats = 0x00000FFF;  // the server converts: 11.025, 22.05 and 44.1 kHz; mono and stereo; 8 and 16 bits
+    caps.wChannels = 2;
+    return MMSYSERR_NOERROR;
+}
+
+std::string CPulseWaveIn::SelectedSource()
+{
+    std::lock_guard<std::mutex> lock(m_selectMutex);
+    return m_selected;
+}
+
+void CPulseWaveIn::SelectSource(const std::string& name)
+{
+    std::lock_guard<std::mutex> lock(m_selectMutex);
+    m_selected = name;
+}
+
+MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format)
+{
+    pa_sample_spec spec;
+    spec.format = format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    spec.rate = format.nSamplesPerSec;
+    spec.channels = static_cast<uint8_t>(format.nChannels);
+    if ((format.wBitsPerSample != 8 && format.wBitsPerSample != 16) || !pa_sample_spec_valid(&spec))
+        return WAVERR_BADFORMAT;
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    const std::string source = SelectedSource();
+
+    CPulseServer& server = *m_pServer;
+    CPulseServer::CLock lock(server);
+    if (m_pStream)
+        return MMSYSERR_ALLOCATED;
+    if (!server.EnsureConnectedLocked(kAnswerTimeoutMs))
+        return MMSYSERR_NODRIVER;
+    m_pStream = pa_stream_new(server.ContextLocked(), "Recording", &spec, &map);
+    if (!m_pStream)
+        return MMSYSERR_NOMEM;
+    m_format = format;
+    m_bReady = false;
+    m_bRunning = false;
+    m_bLostTold = false;
+    m_partialFrame.clear();
+    pa_stream_set_state_callback(m_pStream, &CPulseWaveIn::OnStreamState, this);
+    pa_stream_set_read_callback(m_pStream, &CPulseWaveIn::OnRead, this);
+
+    pa_buffer_attr attr;
+    attr.maxlength = static_cast<uint32_t>(-1);
+    attr.tlength = static_cast<uint32_t>(-1);
+    attr.prebuf = static_cast<uint32_t>(-1);
+    attr.minreq = static_cast<uint32_t>(-1);
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+    // Corked until the program starts the capture. Never moved to another source behind
+    // the user's back: a source that goes away ends the recording instead.
+    const auto flags =
+        static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    pa_stream* pStream = m_pStream;
+    if (pa_stream_connect_record(pStream, source.empty() ? nullptr : source.c_str(), &attr, flags) < 0 ||
+        !server.WaitLocked([pStream] { return pa_stream_get_state(pStream) != PA_STREAM_CREATING; }, kAnswerTimeoutMs) ||
+        pa_stream_get_state(pStream) != PA_STREAM_READY)
+    {
+        DropStreamLocked();
+        return server.IsConnectedLocked() ? MMSYSERR_ERROR : MMSYSERR_NODRIVER;
+    }
+    m_bReady = true;
+    m_pPort = pPort;
+    return MMSYSERR_NOERROR;
+}
+
+void CPulseWaveIn::StartStream()
+{
+    CPulseServer::CLock lock(*m_pServer);
+    if (!m_pStream || !m_bReady || pa_stream_get_state(m_pStream) != PA_STREAM_READY)
+        return;
+    m_partialFrame.clear();
+    m_bRunning = true;
+    Release(pa_stream_flush(m_pStream, nullptr, nullptr));
+    Release(pa_stream_cork(m_pStream, 0, nullptr, nullptr));
+}
+
+void CPulseWaveIn::StopStream()
+{
+    // Deliveries run on the event thread under this lock: once it is held, none is under way.
+    CPulseServer::CLock lock(*m_pServer);
+    m_bRunning = false;
+    if (m_pStream && pa_stream_get_state(m_pStream) == PA_STREAM_READY)
+        Release(pa_stream_cork(m_pStream, 1, nullptr, nullptr));
+}
+
+void CPulseWaveIn::CloseStream()
+{
+    CPulseServer::CLock lock(*m_pServer);
+    DropStreamLocked();
+}
+
+void CPulseWaveIn::DropStreamLocked()
+{
+    m_bRunning = false;
+    m_bReady = false;
+    m_pPort = nullptr;
+    m_partialFrame.clear();
+    if (!m_pStream)
+        return;
+    pa_stream_set_state_callback(m_pStream, nullptr, nullptr);
+    pa_stream_set_read_callback(m_pStream, nullptr, nullptr);
+    if (!IsGone(pa_stream_get_state(m_pStream)) && pa_stream_get_state(m_pStream) != PA_STREAM_UNCONNECTED)
+        pa_stream_disconnect(m_pStream);
+    pa_stream_unref(m_pStream);
+    m_pStream = nullptr;
+}
+
+MMRESULT CPulseWaveIn::OpenMixer(std::unique_ptr<IMixerPort>& pMixer)
+{
+    CPulseServer& server = *m_pServer;
+    std::string defaultSink, defaultSource;
+    std::vector<SinkEntry> sinks;
+    std::vector<SourceEntry> sources;
+    {
+        CPulseServer::CLock lock(server);
+        // The lines are the server's sources as of now, so a line that went away is not found.
+        if (!server.EnsureConnectedLocked(kAnswerTimeoutMs) || !server.QueryDefaultsLocked(defaultSink, defaultSource) ||
+            !server.QuerySinksLocked(sinks) || !server.QuerySourcesLocked(sources))
+            return MMSYSERR_NODRIVER;
+    }
+    pMixer = std::make_unique<CPulseMixer>(shared_from_this(), MakeLines(sources, sinks, defaultSink), defaultSource);
+    return MMSYSERR_NOERROR;
+}
+
+void CPulseWaveIn::OnStreamState(pa_stream* pStream, void* pUser)
+{
+    auto* self = static_cast<CPulseWaveIn*>(pUser);
+    pa_threaded_mainloop* pLoop = self->m_pServer->Loop();
+    SignalLoop(pLoop);
+    if (!IsGone(pa_stream_get_state(pStream)) || pStream != self->m_pStream || !self->m_bReady || !self->m_pPort ||
+        self->m_bLostTold)
+        return;
+    // The recording gets no more audio: its handle keeps the buffers as they are, so
+    // stopping it keeps every whole second. The user hears of it once.
+    self->m_bLostTold = true;
+    self->m_bRunning = false;
+    pa_context* pContext = pa_stream_get_context(pStream);
+    const bool bServerGone = !pContext || pa_context_get_state(pContext) != PA_CONTEXT_READY;
+    pa_threaded_mainloop_once_unlocked(pLoop, &CPulseWaveIn::ShowLost,
+                                       const_cast<char*>(bServerGone ? MSG_SERVER_LOST : MSG_SOURCE_LOST));
+}
+
+void CPulseWaveIn::ShowLost(pa_threaded_mainloop*, void* pText)
+{
+    // Outside the main-loop lock: whatever the message handler does, audio keeps flowing.
+    ShowAppError(static_cast<const char*>(pText));
+}
+
+void CPulseWaveIn::OnRead(pa_stream* pStream, size_t, void* pUser)
+{
+    auto* self = static_cast<CPulseWaveIn*>(pUser);
+    for (;;)
+    {
+        const void* pData = nullptr;
+        size_t nBytes = 0;
+        if (pa_stream_peek(pStream, &pData, &nBytes) < 0 || nBytes == 0)
+            return;
+        if (self->m_bRunning && self->m_pPort)
+        {
+            if (pData)
+                self->DeliverLocked(static_cast<const uint8_t*>(pData), nBytes);
+            else
+                self->DeliverSilenceLocked(nBytes);  // a hole in the record: keep the time running
+        }
+        pa_stream_drop(pStream);
+    }
+}
+
+void CPulseWaveIn::DeliverSilenceLocked(size_t nBytes)
+{
+    std::vector<uint8_t> silence(nBytes, m_format.wBitsPerSample == 8 ? 0x80 : 0x00);
+    DeliverLocked(silence.data(), silence.size());
+}
+
+void CPulseWaveIn::DeliverLocked(const uint8_t* pData, size_t nBytes)
+{
+    // The handle takes whole frames; a frame split across fragments waits for its rest.
+    const size_t nAlign = std::max<WORD>(1, m_format.nBlockAlign);
+    if (!m_partialFrame.empty())
+    {
+        size_t nTake = std::min(nAlign - m_partialFrame.size(), nBytes);
+        m_partialFrame.insert(m_partialFrame.end(), pData, pData + nTake);
+        pData += nTake;
+        nBytes -= nTake;
+        if (m_partialFrame.size() < nAlign)
+            return;
+        m_pPort->Deliver(m_partialFrame.data(), nAlign);
+        m_partialFrame.clear();
+    }
+    const size_t nWhole = nBytes - nBytes % nAlign;
+    if (nWhole > 0)
+        m_pPort->Deliver(pData, nWhole);
+    m_partialFrame.assign(pData + nWhole, pData + nBytes);
+}
+}  // namespace winmm::pulse

@@ -1,0 +1,88 @@
+// The sound server as a wave-input device of the winmm stand-in: a record
+// stream from the chosen source feeds the open handle, and the device's mixer
+// shows the server's sources as lines.
+//
+// Threads: the waveIn* and mixer* calls arrive on the program's threads (main
+// thread; the capture thread only queues buffers, which never reaches here).
+// libpulse's event thread delivers audio to the handle and notices a lost
+// stream; it never waits for another thread of the program. A lost recording is
+// told once, through ShowAppError, from that event thread without its lock.
+#pragma once
+#include "MixerModel.h"
+#include "PulseServer.h"
+#include "WaveBackend.h"
+
+#include <mutex>
+
+namespace winmm::pulse
+{
+// Shown once when a recording loses its stream.
+extern const char* const MSG_SERVER_LOST;
+extern const char* const MSG_SOURCE_LOST;
+
+class CPulseWaveIn : public IWaveInDevice, public std::enable_shared_from_this<CPulseWaveIn>
+{
+public:
+    explicit CPulseWaveIn(std::shared_ptr<CPulseServer> pServer);
+    ~CPulseWaveIn() override;
+
+    MMRESULT GetCaps(WAVEINCAPSA& caps) override;
+    MMRESULT OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format) override;
+    void StartStream() override;
+    void StopStream() override;
+    void CloseStream() override;
+    MMRESULT OpenMixer(std::unique_ptr<IMixerPort>& pMixer) override;
+
+    CPulseServer& Server() { return *m_pServer; }
+
+    // The source the next recording connects to (the mixer's source-select control);
+    // empty means the server's default source.
+    std::string SelectedSource();
+    void SelectSource(const std::string& name);
+
+private:
+    static void OnStreamState(pa_stream* pStream, void* pUser);
+    static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
+    static void ShowLost(pa_threaded_mainloop* pLoop, void* pText);
+    void DeliverLocked(const uint8_t* pData, size_t nBytes);
+    void DeliverSilenceLocked(size_t nBytes);
+    void DropStreamLocked();
+
+    std::shared_ptr<CPulseServer> m_pServer;
+
+    std::mutex m_selectMutex;
+    std::string m_selected;
+
+    // Guarded by the main-loop lock.
+    pa_stream* m_pStream = nullptr;
+    CWaveInPort* m_pPort = nullptr;
+    WAVEFORMATEX m_format{};
+    bool m_bReady = false;     // the stream reached the server
+    bool m_bRunning = false;   // delivering to the handle
+    bool m_bLostTold = false;  // the user has heard that this recording lost its stream
+    std::vector<uint8_t> m_partialFrame;
+};
+
+// The device's mixer: one recording destination with a source-select control
+// (MUX, one source at a time), and one line per source with the source's own
+// mute and volume. Volume values 0 to 65535 are the source's gain as a linear
+// factor (32767 is half the amplitude, about -6 dB; 65535 is the source at 100%).
+class CPulseMixer : public CMixerModel
+{
+public:
+    CPulseMixer(std::shared_ptr<CPulseWaveIn> pDevice, std::vector<LineEntry> lines, std::string defaultSource);
+
+protected:
+    std::vector<DWORD> ReadValues(const MixerControlDesc& control, DWORD nLine) override;
+    MMRESULT WriteValues(const MixerControlDesc& control, DWORD nLine, const std::vector<DWORD>& values) override;
+
+private:
+    std::shared_ptr<CPulseWaveIn> m_pDevice;  // kept alive while the mixer is open
+    std::vector<LineEntry> m_lines;
+    std::string m_defaultSource;
+};
+
+// Volume control value (0..65535) to the server's volume and back.
+pa_volume_t VolumeFromControl(DWORD nValue);
+DWORD ControlFromVolume(pa_volume_t volume);
+}  // namespace winmm::pulse
