@@ -1,0 +1,31 @@
+// Small icons by file type for the recordings list, standing in for the shell's
+// system image list: the icon theme's icon for the extension's MIME type (as the
+// desktop's file manager shows it), or one drawn here when the theme has none.
+//
+// Threads: main thread only.
+#pragma once
+#include <map>
+#include <string>
+#include <wx/bitmap.h>
+#include <wx/imaglist.h>
+
+class CFileTypeIcons
+{
+public:
+    static constexpr int ICON_SIZE = 16;
+
+    CFileTypeIcons();
+    wxImageList* ImageList() { return &m_images; }
+    // The image of the path's type; only the extension counts, the file need not exist.
+    int IndexFor(const char* pszPath);
+
+private:
+    wxImageList m_images;
+    std::map<std::string, int> m_indexes;  // by lower-case extension
+};
+
+// The MIME type of an extension ("wav" gives "audio/x-wav"); empty when unknown.
+std::string MimeTypeOfExtension(const std::string& ext);
+// The icon drawn for an extension when the theme has none: a page with a band in
+// the type's own colour.
+wxBitmap DrawFileTypeIcon(const std::string& ext, int nSize);

@@ -1,0 +1,165 @@
+#include "LstctrlAudio.h"
+
+#include "WindowMessages.h"
+
+wxBEGIN_EVENT_TABLE(CLstctrlAudio, wxListCtrl)
+    EVT_LIST_ITEM_SELECTED(wxID_ANY, CLstctrlAudio::OnItemSelected)
+    EVT_LIST_ITEM_DESELECTED(wxID_ANY, CLstctrlAudio::OnItemDeselected)
+    EVT_LIST_ITEM_RIGHT_CLICK(wxID_ANY, CLstctrlAudio::OnRightClick)
+    EVT_LIST_ITEM_ACTIVATED(wxID_ANY, CLstctrlAudio::OnActivated)
+wxEND_EVENT_TABLE()
+
+const wxColour CLstctrlAudio::ODD_ROW_COLOUR(232, 232, 232);
+
+CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+    : wxListCtrl(pParent, id, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN)
+{
+}
+
+CLstctrlAudio::~CLstctrlAudio()
+{
+    // The rows go before the image list they point into.
+    DeleteAllItems();
+}
+
+bool CLstctrlAudio::InitList()
+{
+    if (!GetHandle())
+        return false;
+    InsertColumn(0, "Audio", wxLIST_FORMAT_CENTRE, 220);
+    InsertColumn(1, "State", wxLIST_FORMAT_CENTRE, 222);
+    SetImageList(m_icons.ImageList(), wxIMAGE_LIST_SMALL);
+    return true;
+}
+
+int CLstctrlAudio::AddAudio(AudioItem* pItem)
+{
+    const long nRow = GetItemCount();
+    const int nImage = m_icons.IndexFor(pItem->szPath);
+    InsertItem(nRow, wxString(pItem->szName), nImage);
+    m_items.Append(pItem);
+    pItem->nIndex = static_cast<int32_t>(nRow);
+    m_items.SetCurrentRow(static_cast<int>(nRow));
+    Reshade(nRow);
+    UpdateAudioText(pItem);
+    // Scrolled once the row is laid out, as a posted scroll message would.
+    CallAfter([this] {
+        if (GetItemCount() > 0)
+            EnsureVisible(GetItemCount() - 1);
+    });
+    return static_cast<int>(nRow);
+}
+
+bool CLstctrlAudio::UpdateAudioText(AudioItem* pItem)
+{
+    const long nRow = pItem->nIndex;
+    if (nRow < 0 || nRow >= GetItemCount())
+        return true;
+    switch (pItem->nState)
+    {
+    case AUDIO_STATE_RECORDING:
+        SetItem(nRow, 1, "Recording...");
+        break;
+    case AUDIO_STATE_RECORDED:
+        SetItem(nRow, 1, "Record over");
+        break;
+    case AUDIO_STATE_NEWNAME:
+        SetItem(nRow, 0, wxString(pItem->szName));
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+int CLstctrlAudio::GetCurIndex()
+{
+    return m_items.CurrentRow(GetItemCount());
+}
+
+AudioItem* CLstctrlAudio::GetAudio(int nRow)
+{
+    if (nRow >= GetItemCount())
+        return nullptr;
+    return m_items.Get(nRow);
+}
+
+AudioItem* CLstctrlAudio::GetCurAudio()
+{
+    const int nRow = GetCurIndex();
+    return nRow == -1 ? nullptr : GetAudio(nRow);
+}
+
+AudioItem* CLstctrlAudio::FindRecordingAudio()
+{
+    return m_items.FindRecording();
+}
+
+void CLstctrlAudio::UpdateAudioInfo(const AudioItem& item)
+{
+    m_items.UpdateInfo(item);
+}
+
+int CLstctrlAudio::DeleteAudio(int nRow)
+{
+    if (!m_items.Remove(nRow))
+        return 0;
+    const bool bDeleted = DeleteItem(nRow);
+    Reshade(nRow);
+    return bDeleted ? 1 : 0;
+}
+
+void CLstctrlAudio::DeleteAllAudio()
+{
+    m_items.Clear();
+    DeleteAllItems();
+}
+
+void CLstctrlAudio::GetOtherNames(int nRow, std::vector<std::string>& names)
+{
+    const int nCount = GetItemCount();
+    for (int i = 0; i < nCount; ++i)
+        if (i != nRow)
+            names.push_back(GetItemText(i, 0).ToStdString());
+}
+
+wxEvtHandler* CLstctrlAudio::ParentHandler() const
+{
+    // Looked up at each notification: the list may change parents, or have none.
+    wxWindow* pParent = GetParent();
+    return pParent ? pParent->GetEventHandler() : nullptr;
+}
+
+void CLstctrlAudio::Reshade(long nFrom)
+{
+    // Rows move up after a deletion, so every row from there on gets its shade again.
+    const long nCount = GetItemCount();
+    for (long i = std::max(0L, nFrom); i < nCount; ++i)
+        SetItemBackgroundColour(i, (i % 2) ? ODD_ROW_COLOUR : GetBackgroundColour());
+}
+
+void CLstctrlAudio::OnItemSelected(wxListEvent& event)
+{
+    const long nRow = event.GetIndex();
+    const long nState = GetItemState(nRow, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    const bool bSelectedAndFocused = nState == (wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+    if (bSelectedAndFocused)
+        m_items.SetCurrentRow(static_cast<int>(nRow));
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_SELCHANGE, bSelectedAndFocused ? 1 : 0, 0);
+}
+
+void CLstctrlAudio::OnItemDeselected(wxListEvent& event)
+{
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_SELCHANGE, 0, 0);
+}
+
+void CLstctrlAudio::OnRightClick(wxListEvent& event)
+{
+    wxPoint point = ClientToScreen(event.GetPoint());
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, event.GetIndex(), reinterpret_cast<intptr_t>(&point));
+}
+
+void CLstctrlAudio::OnActivated(wxListEvent& event)
+{
+    PostWindowMessage(ParentHandler(), WM_AUDIOLIST_DBLCLK, 0, 0);
+}

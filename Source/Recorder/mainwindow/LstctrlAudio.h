@@ -1,0 +1,58 @@
+// The recordings list of the main window: one row per recording made since the
+// program started, with the file's type icon and name and a state text; every
+// other row shaded. It owns the AudioItem records, keeps the "current" row the
+// main window's commands act on, and tells its parent about right-clicks,
+// double-clicks and selection changes (WindowMessages.h).
+//
+// Threads: main thread only.
+#pragma once
+#include "AudioItem.h"
+#include "FileTypeIcons.h"
+
+#include <string>
+#include <vector>
+#include <wx/listctrl.h>
+
+class CLstctrlAudio : public wxListCtrl
+{
+public:
+    static const wxColour ODD_ROW_COLOUR;  // 232, 232, 232
+
+    CLstctrlAudio(wxWindow* pParent, wxWindowID id = 1001, const wxPoint& pos = wxDefaultPosition,
+                  const wxSize& size = wxDefaultSize);
+    ~CLstctrlAudio() override;
+
+    // Columns "Audio" and "State", centred, and the type icons. Once, after creation.
+    bool InitList();
+    // Appends a row for the record and takes ownership of it; returns the new row,
+    // which becomes the current row. The list scrolls to it.
+    int AddAudio(AudioItem* pItem);
+    // Rewrites the record's row from its state: "Recording...", "Record over", or
+    // (after a rename) its new name. Other states leave the row as it is.
+    bool UpdateAudioText(AudioItem* pItem);
+    int GetCurIndex();
+    AudioItem* GetAudio(int nRow);
+    AudioItem* GetCurAudio();
+    AudioItem* FindRecordingAudio();
+    void UpdateAudioInfo(const AudioItem& item);
+    // Frees the record of that row and removes the row; later rows move up. 0 when no
+    // record has that row.
+    int DeleteAudio(int nRow);
+    void DeleteAllAudio();
+    // The first-column texts of every row except nRow, in row order.
+    void GetOtherNames(int nRow, std::vector<std::string>& names);
+
+private:
+    wxEvtHandler* ParentHandler() const;
+    void Reshade(long nFrom);
+    void OnItemSelected(wxListEvent& event);
+    void OnItemDeselected(wxListEvent& event);
+    void OnRightClick(wxListEvent& event);
+    void OnActivated(wxListEvent& event);
+    void OnBlankRightDown(wxMouseEvent& event);
+
+    CAudioItemArray m_items;
+    CFileTypeIcons m_icons;
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,507 @@
+#include "WndWaveform.h"
+
+#include "Event.h"
+#include "MessageBox.h"
+#include "RecorderSettings.h"
+#include "WaveformText.h"
+#include "WindowMessages.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+#include <wx/dcclient.h>
+#include <wx/image.h>
+#include <wx/thread.h>
+
+wxBEGIN_EVENT_TABLE(CWndWaveform, wxWindow)
+    EVT_PAINT(CWndWaveform::OnPaint)
+    EVT_ERASE_BACKGROUND(CWndWaveform::OnEraseBackground)
+    EVT_TIMER(CWndWaveform::TIMER_LENGTH, CWndWaveform::OnTimer)
+    EVT_SIZE(CWndWaveform::OnSize)
+wxEND_EVENT_TABLE()
+
+const wxColour CWndWaveform::TEXT_COLOUR(0, 248, 0);
+const wxColour CWndWaveform::WAVE_COLOUR(255, 237, 41);
+const wxColour CWndWaveform::PATTERN_COLOUR(24, 24, 41);
+
+namespace
+{
+constexpr int LINE_GAP = 5;
+constexpr int WELCOME_POINTS = 210;
+const char* const LENGTH_LABEL = "Length : ";
+const char* const SIZE_LABEL = "Size :";
+const char* const KBYTES_LABEL = "kBytes";
+const char* const WELCOME_TEXT = "Welcome";
+
+// Windows font heights are cell heights; Pango sizes the em, about 7/8 of the cell.
+constexpr int BIG_FONT_HEIGHT = 30;
+constexpr int SMALL_FONT_HEIGHT = 16;
+int EmPixels(int nCellHeight)
+{
+    return nCellHeight * 7 / 8;
+}
+
+DWORD TickCount()
+{
+    using namespace std::chrono;
+    return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+bool ViewWaveform()
+{
+    return theSettings.IsViewWaveform != 0;
+}
+
+wxRect MeasuredRect(wxWindow* pWindow, const wxString& text, const wxFont& font, int x, int y)
+{
+    int w = 0, h = 0;
+    pWindow->GetTextExtent(text, &w, &h, nullptr, nullptr, &font);
+    return wxRect(x, y, w, h);
+}
+
+int Right(const wxRect& r)
+{
+    return r.x + r.width;  // exclusive, as the layout's arithmetic expects
+}
+
+int Bottom(const wxRect& r)
+{
+    return r.y + r.height;
+}
+}  // namespace
+
+CWndWaveform::CWndWaveform(wxWindow* pParent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+    : wxWindow(pParent, id, pos, size, wxFULL_REPAINT_ON_RESIZE | wxBORDER_NONE, "WndWaveform"),
+      m_pParentWindow(pParent),
+      m_timer(this, TIMER_LENGTH)
+{
+    SetBackgroundStyle(wxBG_STYLE_PAINT);
+    SetBackgroundColour(*wxBLACK);
+    LoadResources();
+    DoLayout();
+    if (pParent)
+        SetWaveformView(this);
+}
+
+CWndWaveform::~CWndWaveform()
+{
+    {
+        // Taken under the global lock, so no capture thread is inside this view afterwards.
+        std::lock_guard<std::recursive_mutex> global(GlobalDeviceLock());
+        if (GetWaveformView() == this)
+            SetWaveformView(nullptr);
+    }
+    StopDrawingThread();
+    m_timer.Stop();
+}
+
+void CWndWaveform::LoadResources()
+{
+    // The dot lattice: one dark blue-grey pixel on every even x and y, black between.
+    wxImage pattern(2, 2);
+    pattern.SetRGB(wxRect(0, 0, 2, 2), 0, 0, 0);
+    pattern.SetRGB(0, 0, PATTERN_COLOUR.Red(), PATTERN_COLOUR.Green(), PATTERN_COLOUR.Blue());
+    m_pattern = wxBitmap(pattern);
+    if (!m_pattern.IsOk())
+        return;
+    m_fontBig = wxFont(wxFontInfo(wxSize(0, EmPixels(BIG_FONT_HEIGHT))).Family(wxFONTFAMILY_SWISS).FaceName("Arial"));
+    m_fontSmall =
+        wxFont(wxFontInfo(wxSize(0, EmPixels(SMALL_FONT_HEIGHT))).Family(wxFONTFAMILY_SWISS).FaceName("Arial"));
+    m_penWave = wxPen(WAVE_COLOUR, 1, wxPENSTYLE_SOLID);
+    m_bResourcesLoaded = true;
+}
+
+bool CWndWaveform::ShowsRecording() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return !m_bWelcome && m_recorded.szPath[0] && std::strcmp(m_recorded.szPath, m_item.szPath) == 0;
+}
+
+void CWndWaveform::ShownInfo(AudioItem& item) const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    const bool bRecording = m_recorded.szPath[0] && std::strcmp(m_recorded.szPath, m_item.szPath) == 0;
+    item = bRecording ? m_recorded : m_item;
+}
+
+AudioItem CWndWaveform::GetItem() const
+{
+    AudioItem item;
+    ShownInfo(item);
+    return item;
+}
+
+AudioItem CWndWaveform::GetRecordedItem() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_recorded;
+}
+
+bool CWndWaveform::IsRecording() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_dwStartTicks != NO_RECORDING;
+}
+
+bool CWndWaveform::IsDrawingThreadRunning() const
+{
+    std::lock_guard<std::mutex> lock(m_threadLock);
+    return m_drawThread.joinable();
+}
+
+wxRect CWndWaveform::InfoRect() const
+{
+    return wxRect(0, 0, m_rcWave.x, GetClientSize().y);
+}
+
+void CWndWaveform::DoLayout()
+{
+    AudioItem item;
+    ShownInfo(item);
+    const wxFont& big = m_bResourcesLoaded ? m_fontBig : GetFont();
+    const wxFont& small = m_bResourcesLoaded ? m_fontSmall : GetFont();
+
+    m_rcName = MeasuredRect(this, wxString(item.szName), big, 0, 0);
+    const wxString format = InfoFormatMeasureText(item.nSampleRate, item.nChannels, item.nBitrate);
+    m_rcFormat = MeasuredRect(this, format, small, m_rcName.x, Bottom(m_rcName) + LINE_GAP);
+
+    m_rcLengthLabel = MeasuredRect(this, LENGTH_LABEL, small, m_rcFormat.x, Bottom(m_rcFormat) + LINE_GAP);
+    m_rcLengthLabel.height = m_rcFormat.height;
+    m_rcLength = wxRect(Right(m_rcLengthLabel), m_rcLengthLabel.y, Right(m_rcFormat) - Right(m_rcLengthLabel),
+                        m_rcLengthLabel.height);
+
+    m_rcSizeLabel = MeasuredRect(this, SIZE_LABEL, small, m_rcLengthLabel.x, Bottom(m_rcLengthLabel) + LINE_GAP);
+    m_rcSizeLabel.height = m_rcLengthLabel.height;
+    const int nValueWidth = (m_rcFormat.width - m_rcSizeLabel.width) / 2;
+    m_rcSize = wxRect(Right(m_rcSizeLabel), m_rcSizeLabel.y, nValueWidth, m_rcSizeLabel.height);
+    m_rcKBytes = wxRect(Right(m_rcSize), m_rcSize.y, nValueWidth, m_rcSize.height);
+
+    const wxSize client = GetClientSize();
+    const int nLeft = std::max(Right(m_rcName), Right(m_rcFormat));
+    m_rcWave = wxRect(nLeft, 0, std::max(0, client.x - nLeft), client.y);
+}
+
+void CWndWaveform::StartRecording(const AudioItem* pItem)
+{
+    if (!pItem)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_recorded = *pItem;
+        m_item = *pItem;
+        m_bAwaitingStop = true;
+        m_trace.Clear();
+    }
+    Refresh();
+    DoLayout();
+
+    if (ViewWaveform() && !StartDrawingThread())
+    {
+        MessageBoxA(static_cast<wxWindow*>(this), "Thread creat failed.", APP_CAPTION, MB_ICONHAND);
+        return;
+    }
+    bool bStarted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_dwStartTicks == NO_RECORDING)
+        {
+            m_bWelcome = false;
+            m_dwStartTicks = TickCount();
+            bStarted = true;
+        }
+    }
+    if (bStarted)
+        m_timer.Start(1000);
+}
+
+void CWndWaveform::ShowItem(const AudioItem* pItem)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (pItem)
+        {
+            m_item = *pItem;
+            m_bWelcome = false;
+        }
+        else
+        {
+            m_item = AudioItem();
+            m_bWelcome = true;
+        }
+    }
+    DoLayout();
+    Refresh();
+    Update();
+}
+
+void CWndWaveform::SetPath(const char* pszPath)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        // The recording follows its renamed file, so its size is read from the new name.
+        if (m_recorded.szPath[0] && std::strcmp(m_recorded.szPath, m_item.szPath) == 0)
+        {
+            m_recorded.SetPath(pszPath);
+            m_recorded.DeriveName();
+        }
+        m_item.SetPath(pszPath);
+        m_item.DeriveName();
+    }
+    DoLayout();
+    Refresh();
+}
+
+// ---- capture thread ----
+
+void CWndWaveform::AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_recorded.nSize += nBytesWritten;
+        if (ViewWaveform())
+            m_trace.SetBlock(samples);
+    }
+    RequestMainThread(REFRESH_SIZE);
+}
+
+void CWndWaveform::OnCaptureStopped(int nSeconds)
+{
+    bool bReport = false;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        // Closing during a recording calls this once more after the capture thread has:
+        // only the first call ends the recording and tells the parent.
+        bReport = m_bAwaitingStop;
+        m_bAwaitingStop = false;
+        if (bReport)
+        {
+            if (nSeconds > 0)
+                m_recorded.nLength = static_cast<uint32_t>(nSeconds) * 1000u;
+            else if (m_dwStartTicks != NO_RECORDING)
+                m_recorded.nLength = TickCount() - m_dwStartTicks;
+            m_recorded.nSize = GetFileSizeByName(m_recorded.szPath);
+        }
+        m_trace.Exhaust();
+        m_dwStartTicks = NO_RECORDING;
+    }
+    // Outside the view's lock: the drawing thread takes that lock, and is joined here.
+    StopDrawingThread();
+    if (wxThread::IsMain())
+        OnCaptureStoppedMain();
+    else
+        RequestMainThread(CAPTURE_STOPPED);
+    if (bReport && m_pParentWindow)
+        PostWindowMessage(m_pParentWindow, WM_WAVEFORM_STOPPED, 0, 0);
+}
+
+void CWndWaveform::RequestMainThread(unsigned nBits)
+{
+    // Requests pile up in one word; only the first of a batch queues a call.
+    if (m_nPending.fetch_or(nBits) == 0)
+        CallAfter(&CWndWaveform::OnMainThreadRequest);
+}
+
+// ---- main thread ----
+
+void CWndWaveform::OnMainThreadRequest()
+{
+    const unsigned nBits = m_nPending.exchange(0);
+    if (nBits & CAPTURE_STOPPED)
+        OnCaptureStoppedMain();
+    const bool bShown = ShowsRecording();
+    if (bShown && (nBits & REFRESH_SIZE))
+        RefreshRect(m_rcSize, false);
+    if (bShown && (nBits & REFRESH_LENGTH))
+        RefreshRect(m_rcLength, false);
+    if (nBits & REFRESH_WAVE)
+    {
+        if (bShown)
+        {
+            RefreshRect(m_rcWave, false);
+            Update();
+        }
+        else
+        {
+            // Another item is shown: this second's trace is not drawn, and the drawing
+            // thread goes quiet until the next block.
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_trace.Exhaust();
+        }
+    }
+}
+
+void CWndWaveform::OnCaptureStoppedMain()
+{
+    // A new recording may have started since the stop was queued: its timer stays.
+    if (!IsRecording())
+        m_timer.Stop();
+    if (ShowsRecording())
+    {
+        RefreshRect(m_rcLength);
+        RefreshRect(m_rcSize);
+    }
+}
+
+void CWndWaveform::OnTimer(wxTimerEvent& event)
+{
+    bool bRunning;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        bRunning = m_dwStartTicks != NO_RECORDING;
+        if (bRunning)
+            m_recorded.nLength = TickCount() - m_dwStartTicks;
+    }
+    if (!bRunning)
+        m_timer.Stop();
+    else if (ShowsRecording())
+        RefreshRect(m_rcLength, false);
+}
+
+void CWndWaveform::OnSize(wxSizeEvent& event)
+{
+    DoLayout();
+    Refresh();
+    event.Skip();
+}
+
+void CWndWaveform::OnEraseBackground(wxEraseEvent&)
+{
+    // Painting covers every pixel.
+}
+
+void CWndWaveform::OnPaint(wxPaintEvent&)
+{
+    wxPaintDC dc(this);
+    const wxSize client = GetClientSize();
+
+    // Black with the dot lattice in one fill: the pattern repeats from (0, 0).
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    dc.SetBrush(m_pattern.IsOk() ? wxBrush(m_pattern) : *wxBLACK_BRUSH);
+    dc.DrawRectangle(0, 0, client.x, client.y);
+
+    if (m_bWelcome)
+        DrawWelcome(dc);
+    AudioItem item;
+    ShownInfo(item);
+    if (item.nSampleRate != 0)
+        DrawInfo(dc, item);
+    if (!m_bWelcome && ViewWaveform() && GetUpdateRegion().Contains(m_rcWave) != wxOutRegion && ShowsRecording())
+        DrawSamples(dc);
+}
+
+void CWndWaveform::DrawWelcome(wxDC& dc)
+{
+    if (m_bResourcesLoaded)
+        dc.SetFont(m_fontBig);
+    dc.SetBackgroundMode(wxTRANSPARENT);
+    dc.SetTextForeground(TEXT_COLOUR);
+    wxCoord nTextWidth = 0, nTextHeight = 0;
+    dc.GetTextExtent(WELCOME_TEXT, &nTextWidth, &nTextHeight);
+    dc.DrawText(WELCOME_TEXT, 0, 0);
+
+    const wxSize client = GetClientSize();
+    if (m_welcomeSine.empty() || m_welcomeSize != client)
+    {
+        // One period over 210 pixels, centred in the room right of the word.
+        m_welcomeSize = client;
+        m_welcomeSine.clear();
+        const int nHalf = (client.y - 2) / 2;
+        const int x0 = (client.x - WELCOME_POINTS - nTextWidth) / 2 + nTextWidth;
+        double t = 0.0;
+        for (int i = 0; t < 6.283185307 && i < WELCOME_POINTS; ++i, t += 0.03)
+            m_welcomeSine.emplace_back(x0 + i, static_cast<int>((std::sin(t) + 1.0) * nHalf));
+    }
+    if (m_bResourcesLoaded)
+        dc.SetPen(m_penWave);
+    dc.DrawLines(static_cast<int>(m_welcomeSine.size()), m_welcomeSine.data());
+}
+
+void CWndWaveform::DrawInfo(wxDC& dc, const AudioItem& item)
+{
+    dc.SetBackgroundMode(wxTRANSPARENT);
+    dc.SetTextForeground(TEXT_COLOUR);
+    if (m_bResourcesLoaded)
+        dc.SetFont(m_fontBig);
+    dc.DrawText(wxString(item.szName), m_rcName.GetTopLeft());
+
+    if (m_bResourcesLoaded)
+        dc.SetFont(m_fontSmall);
+    dc.DrawText(InfoFormatText(item.nSampleRate, item.nChannels, item.nBitrate), m_rcFormat.GetTopLeft());
+    dc.DrawText(LENGTH_LABEL, m_rcLengthLabel.GetTopLeft());
+    const std::string length = InfoLengthText(item.nLength);
+    if (!length.empty())
+        dc.DrawText(length, m_rcLength.GetTopLeft());
+    dc.DrawText(SIZE_LABEL, m_rcSizeLabel.GetTopLeft());
+    const std::string size = InfoSizeText(item.nSize);
+    if (!size.empty())
+    {
+        wxCoord w = 0, h = 0;
+        dc.GetTextExtent(size, &w, &h);
+        dc.DrawText(size, m_rcSize.x + (m_rcSize.width - w) / 2, m_rcSize.y);
+    }
+    dc.DrawText(KBYTES_LABEL, m_rcKBytes.GetTopLeft());
+}
+
+void CWndWaveform::DrawSamples(wxDC& dc)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    const int n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+    if (n < 1)
+        return;
+    if (static_cast<int>(m_points.size()) < n)
+        m_points.resize(n);
+    for (int i = 0; i < n; ++i)
+        m_points[i] = wxPoint(m_rcWave.x + i, m_rcWave.y + m_ys[i]);
+    if (m_bResourcesLoaded)
+        dc.SetPen(m_penWave);
+    dc.DrawLines(n, m_points.data());
+}
+
+// ---- drawing thread ----
+
+bool CWndWaveform::HasMoreSamples() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_trace.HasMore();
+}
+
+bool CWndWaveform::StartDrawingThread()
+{
+    std::lock_guard<std::mutex> lock(m_threadLock);
+    if (m_drawThread.joinable())
+        return true;
+    HANDLE hStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!hStop)
+        return false;
+    try
+    {
+        m_drawThread = std::thread(&CWndWaveform::DrawLoop, this, hStop);
+    }
+    catch (const std::system_error&)
+    {
+        CloseHandle(hStop);
+        return false;
+    }
+    m_hStopEvent = hStop;
+    return true;
+}
+
+void CWndWaveform::StopDrawingThread()
+{
+    // Held across the join, so a second stopper returns only once the thread is gone.
+    std::lock_guard<std::mutex> lock(m_threadLock);
+    if (!m_drawThread.joinable())
+        return;
+    SetEvent(m_hStopEvent);
+    m_drawThread.join();
+    CloseHandle(m_hStopEvent);
+    m_hStopEvent = nullptr;
+}
+
+void CWndWaveform::DrawLoop(HANDLE hStop)
+{
+    while (WaitForSingleObject(hStop, 40) != WAIT_OBJECT_0)
+        if (HasMoreSamples())
+            RequestMainThread(REFRESH_WAVE);
+}

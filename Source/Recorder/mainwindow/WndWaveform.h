@@ -1,0 +1,132 @@
+// The waveform view: the black strip at the top of the main window. It shows a
+// welcome screen, or a recording's information block (name, format, length,
+// size) and, while a capture runs, a live trace of the signal to its right.
+// While it has a parent window it is the capture engine's waveform view
+// (SetWaveformView); it withdraws itself when destroyed.
+//
+// Threads:
+// - main thread: construction, destruction, StartRecording, ShowItem, SetPath,
+//   the getters, painting and the one-second timer;
+// - capture thread, global device lock held: AddSamples, OnCaptureStopped. They
+//   take only the view's own lock and never wait for the main thread: whatever
+//   a window must do is queued to the main thread;
+// - the view's drawing thread: asks the main thread for a repaint of the trace
+//   every 40 ms while undrawn samples remain. It never blocks on the main thread,
+//   so stopping it is a plain join within about one period.
+// OnCaptureStopped may also be called on the main thread (closing during a recording).
+#pragma once
+#include "AudioItem.h"
+#include "DeviceThread.h"
+#include "WaveTrace.h"
+#include "windef.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+#include <vector>
+#include <wx/bitmap.h>
+#include <wx/font.h>
+#include <wx/pen.h>
+#include <wx/timer.h>
+#include <wx/window.h>
+
+class CWndWaveform : public wxWindow, public IWaveformView
+{
+public:
+    static constexpr int TIMER_LENGTH = 101;
+    static constexpr DWORD NO_RECORDING = 0xFFFFFFFFu;
+    static const wxColour TEXT_COLOUR;     // 0, 248, 0
+    static const wxColour WAVE_COLOUR;     // 255, 237, 41
+    static const wxColour PATTERN_COLOUR;  // 24, 24, 41: the dot lattice
+
+    CWndWaveform(wxWindow* pParent, wxWindowID id = 1025, const wxPoint& pos = wxDefaultPosition,
+                 const wxSize& size = wxDefaultSize);
+    ~CWndWaveform() override;
+
+    // Shows this recording and starts its running length, size and trace.
+    void StartRecording(const AudioItem* pItem);
+    // Shows a finished recording, or the welcome screen for none. While a recording
+    // runs, its own information stays with it: showing another item does not make
+    // that item grow.
+    void ShowItem(const AudioItem* pItem);
+    // The shown item was renamed: it takes the new path and the name from it.
+    void SetPath(const char* pszPath);
+
+    // The item shown (for the recording: its live or final information).
+    AudioItem GetItem() const;
+    // The latest recording as the view knows it: after WM_WAVEFORM_STOPPED, its final
+    // length (ms) and size on disk.
+    AudioItem GetRecordedItem() const;
+    bool IsRecording() const;
+    bool IsWelcome() const { return m_bWelcome; }
+    bool IsDrawingThreadRunning() const;
+    wxRect WaveRect() const { return m_rcWave; }
+    wxRect InfoRect() const;
+
+    // IWaveformView
+    void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
+    void OnCaptureStopped(int nSeconds) override;
+
+private:
+    enum : unsigned
+    {
+        REFRESH_LENGTH = 1,
+        REFRESH_SIZE = 2,
+        REFRESH_WAVE = 4,
+        CAPTURE_STOPPED = 8,
+    };
+
+    void LoadResources();
+    void DoLayout();
+    bool ShowsRecording() const;  // main thread
+    void ShownInfo(AudioItem& item) const;
+    void RequestMainThread(unsigned nBits);
+    void OnMainThreadRequest();
+    void OnCaptureStoppedMain();
+
+    bool StartDrawingThread();
+    void StopDrawingThread();
+    void DrawLoop(HANDLE hStop);
+    bool HasMoreSamples() const;
+
+    void OnPaint(wxPaintEvent& event);
+    void OnEraseBackground(wxEraseEvent& event);
+    void OnTimer(wxTimerEvent& event);
+    void OnSize(wxSizeEvent& event);
+    void DrawWelcome(wxDC& dc);
+    void DrawInfo(wxDC& dc, const AudioItem& item);
+    void DrawSamples(wxDC& dc);
+
+    // Main thread only.
+    AudioItem m_item;
+    bool m_bWelcome = true;
+    wxWindow* m_pParentWindow;
+    wxTimer m_timer;
+    std::vector<wxPoint> m_welcomeSine;
+    wxSize m_welcomeSize;
+    std::vector<wxPoint> m_points;  // grows only
+    std::vector<int> m_ys;
+    wxRect m_rcName, m_rcFormat, m_rcLengthLabel, m_rcLength, m_rcSizeLabel, m_rcSize, m_rcKBytes, m_rcWave;
+    bool m_bResourcesLoaded = false;
+    wxBitmap m_pattern;
+    wxFont m_fontBig;
+    wxFont m_fontSmall;
+    wxPen m_penWave;
+
+    // Guarded by m_lock: the recording's record, the trace and the start ticks.
+    mutable std::mutex m_lock;
+    AudioItem m_recorded;
+    bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
+    CTraceSamples m_trace;
+    DWORD m_dwStartTicks = NO_RECORDING;
+
+    // The drawing thread; its handle and stop event are guarded by m_threadLock,
+    // which is never held together with m_lock.
+    mutable std::mutex m_threadLock;
+    std::thread m_drawThread;
+    HANDLE m_hStopEvent = nullptr;
+
+    std::atomic<unsigned> m_nPending{0};
+
+    wxDECLARE_EVENT_TABLE();
+};

@@ -1,0 +1,175 @@
+#include "WindowTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/init.h>
+
+namespace
+{
+CXDisplay* g_pDisplay = nullptr;
+
+bool TimeLeft(std::chrono::steady_clock::time_point end)
+{
+    return std::chrono::steady_clock::now() < end;
+}
+}  // namespace
+
+CXDisplay& TestDisplay()
+{
+    return *g_pDisplay;
+}
+
+void PumpPending()
+{
+    wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
+    for (int i = 0; i < 50 && pLoop->Pending(); ++i)
+        pLoop->Dispatch();
+    wxTheApp->ProcessPendingEvents();
+    pLoop->ProcessIdle();
+}
+
+bool PumpUntil(const std::function<bool()>& condition, int nTimeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
+    while (!condition())
+    {
+        if (!TimeLeft(end))
+            return false;
+        // Waits for the next event at most 10 ms, then looks again.
+        pLoop->DispatchTimeout(10);
+        wxTheApp->ProcessPendingEvents();
+        pLoop->ProcessIdle();
+    }
+    return true;
+}
+
+wxImage Screenshot(const std::string& path)
+{
+    if (!TestDisplay().Screenshot(path))
+        return wxImage();
+    return wxImage(path, wxBITMAP_TYPE_PNG);
+}
+
+bool ScreenshotUntil(const std::string& path, const std::function<bool(const wxImage&)>& condition, wxImage& image,
+                     int nTimeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    for (;;)
+    {
+        PumpPending();
+        image = Screenshot(path);
+        if (image.IsOk() && condition(image))
+            return true;
+        if (!TimeLeft(end))
+            return false;
+        PumpUntil([] { return false; }, 50);
+    }
+}
+
+wxColour PixelAt(const wxImage& image, const wxPoint& p)
+{
+    if (p.x < 0 || p.y < 0 || p.x >= image.GetWidth() || p.y >= image.GetHeight())
+        return wxColour();
+    return wxColour(image.GetRed(p.x, p.y), image.GetGreen(p.x, p.y), image.GetBlue(p.x, p.y));
+}
+
+int CountColour(const wxImage& image, const wxRect& r, const wxColour& colour)
+{
+    int n = 0;
+    for (int y = std::max(0, r.y); y < std::min(image.GetHeight(), r.y + r.height); ++y)
+        for (int x = std::max(0, r.x); x < std::min(image.GetWidth(), r.x + r.width); ++x)
+            if (image.GetRed(x, y) == colour.Red() && image.GetGreen(x, y) == colour.Green() &&
+                image.GetBlue(x, y) == colour.Blue())
+                ++n;
+    return n;
+}
+
+std::string OutputPath(const std::string& name)
+{
+    const std::string folder = std::string(VORANE_TEST_BINARY_DIR) + "/mainwindow/output";
+    std::filesystem::create_directories(folder);
+    return folder + "/" + name;
+}
+
+bool RunX(const std::string& command)
+{
+    return RunCommand(command + " 2>/dev/null") == 0;
+}
+
+CMessageFrame::CMessageFrame(const wxSize& clientSize)
+    : wxFrame(nullptr, wxID_ANY, "Vorane window test", wxPoint(40, 40), wxDefaultSize)
+{
+    SetClientSize(clientSize);
+    Bind(EVT_TYPE_WINDOW_MESSAGE, &CMessageFrame::OnMessage, this);
+}
+
+void CMessageFrame::OnMessage(CWindowMessageEvent& event)
+{
+    ReceivedMessage m{event.Message(), event.WParam(), event.LParam(), wxPoint()};
+    if (event.Message() == WM_AUDIOLIST_RCLICK && event.LParam())
+        m.point = *reinterpret_cast<const wxPoint*>(event.LParam());
+    received.push_back(m);
+    event.SetResult(0);
+}
+
+int CMessageFrame::Count(int nMessage) const
+{
+    int n = 0;
+    for (const ReceivedMessage& m : received)
+        n += m.nMessage == nMessage;
+    return n;
+}
+
+const ReceivedMessage* CMessageFrame::Last(int nMessage) const
+{
+    for (auto it = received.rbegin(); it != received.rend(); ++it)
+        if (it->nMessage == nMessage)
+            return &*it;
+    return nullptr;
+}
+
+bool CMessageFrame::Drain()
+{
+    const int nBefore = Count(WM_TEST_MARKER);
+    PostWindowMessage(this, WM_TEST_MARKER, 0, 0);
+    return PumpUntil([&] { return Count(WM_TEST_MARKER) > nBefore; });
+}
+
+// Starts the display and wx once for all tests of the program.
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    CXDisplay display;
+    if (!display.Ok())
+    {
+        std::fprintf(stderr, "No X display: Xvfb did not start.\n");
+        return 1;
+    }
+    g_pDisplay = &display;
+    // The tests run on the display's default theme, whatever the machine's desktop says.
+    setenv("GTK_THEME", "Adwaita", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
+    wxApp::SetInstance(new wxApp);
+    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit())
+    {
+        std::fprintf(stderr, "wx did not start on %s.\n", display.Name().c_str());
+        return 1;
+    }
+    wxInitAllImageHandlers();
+    int nResult;
+    {
+        wxEventLoop loop;
+        wxEventLoopActivator activate(&loop);
+        nResult = RUN_ALL_TESTS();
+    }
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return nResult;
+}

@@ -1,0 +1,255 @@
+// The waveform view in a real window under Xvfb: the welcome screen and a live
+// trace as the screen shows them, the information it keeps for the recording,
+// and the stop message its parent receives.
+#include "RecorderSettings.h"
+#include "TestSupport.h"
+#include "WindowTestSupport.h"
+#include "WndWaveform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <thread>
+
+namespace
+{
+const wxColour BLACK(0, 0, 0);
+
+std::vector<int32_t> Sine(int nSamples, double dFrequency, double dRate, double dAmplitude)
+{
+    std::vector<int32_t> samples(nSamples);
+    for (int i = 0; i < nSamples; ++i)
+        samples[i] = static_cast<int32_t>(std::lround(dAmplitude * std::sin(2 * M_PI * dFrequency * i / dRate)));
+    return samples;
+}
+
+// Calls the view the way the capture thread does: on another thread, under the global lock.
+void OnCaptureThread(const std::function<void()>& call)
+{
+    std::thread([&call] {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        call();
+    }).join();
+}
+}  // namespace
+
+class WaveformViewWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_nViewWaveform = theSettings.IsViewWaveform;
+        theSettings.IsViewWaveform = 1;
+        m_pFrame = new CMessageFrame(wxSize(470, 100));
+        m_pView = new CWndWaveform(m_pFrame, 1025, wxPoint(0, 0), wxSize(470, 100));
+        m_pFrame->Show();
+        ASSERT_TRUE(PumpUntil([this] { return m_pView->IsShownOnScreen() && m_pFrame->IsActive(); }));
+
+        m_path = m_folder.File("Audio0.wav");
+        std::ofstream(m_path, std::ios::binary) << std::string(352844, '\0');
+        m_item.SetPath(m_path.c_str());
+        m_item.DeriveName();
+        m_item.nSampleRate = 44100;
+        m_item.nChannels = 2;
+        m_item.nBitrate = 1411200;
+        m_item.nBitsPerSample = 16;
+        m_item.nState = AUDIO_STATE_RECORDING;
+    }
+    void TearDown() override
+    {
+        m_pFrame->Destroy();
+        PumpPending();
+        theSettings.IsViewWaveform = m_nViewWaveform;
+    }
+
+    wxRect ScreenRect(const wxRect& client) const
+    {
+        return wxRect(m_pView->ClientToScreen(client.GetTopLeft()), client.GetSize());
+    }
+    wxRect ViewOnScreen() const { return ScreenRect(wxRect(m_pView->GetClientSize())); }
+
+    CTempFolder m_folder{"mainwindow-waveform"};
+    std::string m_path;
+    AudioItem m_item;
+    CMessageFrame* m_pFrame = nullptr;
+    CWndWaveform* m_pView = nullptr;
+    int m_nViewWaveform = 1;
+};
+
+TEST_F(WaveformViewWindow, IsTheEnginesViewWhileItLives)
+{
+    EXPECT_EQ(static_cast<IWaveformView*>(m_pView), GetWaveformView());
+    delete m_pView;
+    m_pView = nullptr;
+    EXPECT_EQ(nullptr, GetWaveformView());
+}
+
+TEST_F(WaveformViewWindow, PaintsTheWelcomeScreenOnTheDotLattice)
+{
+    EXPECT_TRUE(m_pView->IsWelcome());
+    const wxRect view = ViewOnScreen();
+    const wxRect word(view.x, view.y, 120, 35);
+    const wxRect middle(view.x + 150, view.y, 300, view.height);
+    const wxPoint even(view.x + 468, view.y + 98), odd(view.x + 467, view.y + 97);
+    wxImage image;
+    auto welcome = [&](const wxImage& shot) {
+        return CountColour(shot, word, CWndWaveform::TEXT_COLOUR) > 20 &&
+               CountColour(shot, middle, CWndWaveform::WAVE_COLOUR) > 150 &&
+               PixelAt(shot, even) == CWndWaveform::PATTERN_COLOUR && PixelAt(shot, odd) == BLACK;
+    };
+    const bool bPainted = ScreenshotUntil(OutputPath("waveform-welcome.png"), welcome, image);
+    EXPECT_TRUE(bPainted) << "text " << CountColour(image, word, CWndWaveform::TEXT_COLOUR) << ", sine "
+                          << CountColour(image, middle, CWndWaveform::WAVE_COLOUR) << ", even dot "
+                          << PixelAt(image, even).GetAsString(wxC2S_CSS_SYNTAX) << ", odd "
+                          << PixelAt(image, odd).GetAsString(wxC2S_CSS_SYNTAX);
+    // The lattice: dots two pixels apart both ways, black between.
+    EXPECT_EQ(CWndWaveform::PATTERN_COLOUR, PixelAt(image, wxPoint(view.x + 466, view.y + 96)));
+    EXPECT_EQ(BLACK, PixelAt(image, wxPoint(view.x + 467, view.y + 96)));
+    EXPECT_EQ(BLACK, PixelAt(image, wxPoint(view.x + 466, view.y + 97)));
+}
+
+TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformation)
+{
+    m_pView->StartRecording(&m_item);
+    EXPECT_TRUE(m_pView->IsRecording());
+    EXPECT_FALSE(m_pView->IsWelcome());
+    EXPECT_TRUE(m_pView->IsDrawingThreadRunning());
+    const wxRect info = ScreenRect(m_pView->InfoRect());
+    const wxRect wave = ScreenRect(m_pView->WaveRect());
+    ASSERT_GT(wave.width, 100);
+
+    // A second of 441 Hz at 22050 display samples: 300 samples make three periods.
+    const std::vector<int32_t> sine = Sine(22050, 441, 22050, 2400);
+    OnCaptureThread([&] { m_pView->AddSamples(sine, 176400); });
+
+    wxImage image;
+    auto traced = [&](const wxImage& shot) {
+        // Crests about 37 pixels above and below the middle, and the information in green.
+        const wxRect top(wave.x, wave.y, wave.width, 20), bottom(wave.x, wave.y + wave.height - 20, wave.width, 20);
+        return CountColour(shot, top, CWndWaveform::WAVE_COLOUR) > 3 &&
+               CountColour(shot, bottom, CWndWaveform::WAVE_COLOUR) > 3 &&
+               CountColour(shot, info, CWndWaveform::TEXT_COLOUR) > 200;
+    };
+    EXPECT_TRUE(ScreenshotUntil(OutputPath("waveform-trace.png"), traced, image));
+    EXPECT_EQ(176400u, m_pView->GetRecordedItem().nSize);
+    // Nothing of the welcome sine is left between the information and the trace.
+    EXPECT_EQ(0, CountColour(image, wxRect(info.x, info.y, info.width, info.height), CWndWaveform::WAVE_COLOUR));
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
+}
+
+TEST_F(WaveformViewWindow, StoppingFreezesLengthAndSizeAndTellsTheParentOnce)
+{
+    m_pView->StartRecording(&m_item);
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 1000), 176400); });
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(3); });
+    EXPECT_FALSE(m_pView->IsDrawingThreadRunning());
+    EXPECT_FALSE(m_pView->IsRecording());
+    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
+    const ReceivedMessage* m = m_pFrame->Last(WM_WAVEFORM_STOPPED);
+    EXPECT_EQ(0, m->wParam);
+    EXPECT_EQ(0, m->lParam);
+
+    AudioItem recorded = m_pView->GetRecordedItem();
+    EXPECT_EQ(3000u, recorded.nLength);
+    EXPECT_EQ(352844u, recorded.nSize);  // the file on disk, not the bytes counted
+    EXPECT_EQ(352844u, m_pView->GetItem().nSize);
+
+    // Closing the window afterwards calls it once more with 0: nothing changes, no second message.
+    m_pView->OnCaptureStopped(0);
+    ASSERT_TRUE(m_pFrame->Drain());
+    EXPECT_EQ(1, m_pFrame->Count(WM_WAVEFORM_STOPPED));
+    EXPECT_EQ(3000u, m_pView->GetRecordedItem().nLength);
+}
+
+TEST_F(WaveformViewWindow, StoppingWithZeroSecondsTakesTheLengthFromTheClock)
+{
+    m_pView->StartRecording(&m_item);
+    m_pView->OnCaptureStopped(0);
+    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
+    // Started a moment ago: a few milliseconds, never the "no recording" tick value.
+    EXPECT_LT(m_pView->GetRecordedItem().nLength, 60000u);
+}
+
+TEST_F(WaveformViewWindow, AFileThatCannotBeOpenedAtTheStopShowsNoSize)
+{
+    m_pView->StartRecording(&m_item);
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 1000), 176400); });
+    std::remove(m_path.c_str());
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(1); });
+    EXPECT_EQ(0u, m_pView->GetRecordedItem().nSize);
+}
+
+TEST_F(WaveformViewWindow, WithTheWaveformOffTheSizeStillGrowsButNothingIsDrawn)
+{
+    theSettings.IsViewWaveform = 0;
+    m_pView->StartRecording(&m_item);
+    EXPECT_FALSE(m_pView->IsDrawingThreadRunning());
+    EXPECT_TRUE(m_pView->IsRecording());
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 2400), 176400); });
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 2400), 176400); });
+    EXPECT_EQ(352800u, m_pView->GetRecordedItem().nSize);
+
+    const wxRect wave = ScreenRect(m_pView->WaveRect());
+    wxImage image;
+    // The information is painted; the wave rectangle stays without a trace.
+    ASSERT_TRUE(ScreenshotUntil(OutputPath("waveform-off.png"), [&](const wxImage& shot) {
+        return CountColour(shot, ScreenRect(m_pView->InfoRect()), CWndWaveform::TEXT_COLOUR) > 200;
+    }, image));
+    EXPECT_EQ(0, CountColour(image, wave, CWndWaveform::WAVE_COLOUR));
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
+}
+
+TEST_F(WaveformViewWindow, ShowingAnotherItemDuringARecordingLeavesThatItemAlone)
+{
+    m_pView->StartRecording(&m_item);
+    AudioItem other;
+    other.SetPath(m_folder.File("Audio7.mp3").c_str());
+    other.DeriveName();
+    other.nSampleRate = 44100;
+    other.nChannels = 2;
+    other.nBitrate = 128000;
+    other.nLength = 5000;
+    other.nSize = 80000;
+    m_pView->ShowItem(&other);
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 1000), 176400); });
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(4); });
+
+    EXPECT_EQ(80000u, m_pView->GetItem().nSize);
+    EXPECT_EQ(5000u, m_pView->GetItem().nLength);
+    EXPECT_STREQ("Audio7.mp3", m_pView->GetItem().szName);
+    AudioItem recorded = m_pView->GetRecordedItem();
+    EXPECT_STREQ(m_path.c_str(), recorded.szPath);
+    EXPECT_EQ(4000u, recorded.nLength);
+
+    // Back on the recording's own row, the view shows its final information.
+    m_pView->ShowItem(&m_item);
+    EXPECT_EQ(4000u, m_pView->GetItem().nLength);
+    EXPECT_EQ(352844u, m_pView->GetItem().nSize);
+}
+
+TEST_F(WaveformViewWindow, ShowingNoItemBringsBackTheWelcomeScreen)
+{
+    m_item.nState = AUDIO_STATE_RECORDED;
+    m_item.nLength = 2000;
+    m_pView->ShowItem(&m_item);
+    EXPECT_FALSE(m_pView->IsWelcome());
+    EXPECT_STREQ("Audio0.wav", m_pView->GetItem().szName);
+    m_pView->ShowItem(nullptr);
+    EXPECT_TRUE(m_pView->IsWelcome());
+    EXPECT_EQ(0u, m_pView->GetItem().nSampleRate);
+    EXPECT_EQ('\0', m_pView->GetItem().szPath[0]);
+}
+
+TEST_F(WaveformViewWindow, ARenamedItemTakesItsNameFromTheNewPath)
+{
+    m_pView->StartRecording(&m_item);
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
+    const std::string renamed = m_folder.File("Interview.wav");
+    ASSERT_EQ(0, std::rename(m_path.c_str(), renamed.c_str()));
+    m_pView->SetPath(renamed.c_str());
+    EXPECT_STREQ("Interview.wav", m_pView->GetItem().szName);
+    EXPECT_STREQ(renamed.c_str(), m_pView->GetRecordedItem().szPath);
+    // The layout follows the longer name.
+    EXPECT_GT(m_pView->WaveRect().x, 0);
+}

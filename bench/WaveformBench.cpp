@@ -1,0 +1,156 @@
+// CPU of a live recording with the waveform trace on: the virtual device in real
+// time feeds the capture worker, which writes a WAV file (or nothing) and feeds
+// the waveform view in a real window on a private Xvfb display. The process CPU
+// time (getrusage) over the run is the figure; the goal is under 3% of one core.
+//
+//   WaveformBench [seconds = 60] [--no-file] [--no-view]
+#include "DeviceThread.h"
+#include "ReceiverWAV.h"
+#include "RecorderSettings.h"
+#include "WaveIn.h"
+#include "WaveformText.h"
+#include "WindowMessages.h"
+#include "WndWaveform.h"
+#include "XDisplay.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/resource.h>
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/init.h>
+#include <wx/timer.h>
+
+namespace
+{
+double CpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    double dSeconds = 60;
+    bool bFile = true, bView = true;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--no-file") == 0)
+            bFile = false;
+        else if (std::strcmp(argv[i], "--no-view") == 0)
+            bView = false;
+        else
+            dSeconds = std::atof(argv[i]);
+    }
+    if (dSeconds <= 0)
+    {
+        std::fprintf(stderr, "usage: WaveformBench [seconds] [--no-file] [--no-view]\n");
+        return 2;
+    }
+
+    CXDisplay display;
+    if (!display.Ok())
+    {
+        std::fprintf(stderr, "WaveformBench: Xvfb did not start\n");
+        return 1;
+    }
+    setenv("NO_AT_BRIDGE", "1", 1);
+    wxApp::SetInstance(new wxApp);
+    int nArgs = 1;
+    if (!wxEntryStart(nArgs, argv) || !wxTheApp->CallOnInit())
+    {
+        std::fprintf(stderr, "WaveformBench: wx did not start\n");
+        return 1;
+    }
+
+    theSettings.IsViewWaveform = 1;
+    CWaveIn* pDevice = EnumDevices().empty() ? nullptr : EnumDevices()[0];
+    if (!pDevice || !pDevice->SetFormat(CAPTURE_MODE_MP3, 0, 0, 0))
+    {
+        std::fprintf(stderr, "WaveformBench: no capture device\n");
+        return 1;
+    }
+    SetCurrentDevice(pDevice);
+
+    const std::string folder = std::filesystem::temp_directory_path() / "vorane-waveform-bench";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/Audio0.wav";
+    CReceiverWAV receiver;
+    receiver.FileName = path;
+    receiver.CaptureFormat = pDevice->Format();
+    receiver.FormatSet = 1;
+
+    AudioItem item;
+    item.SetPath(path.c_str());
+    item.DeriveName();
+    item.nSampleRate = 44100;
+    item.nChannels = 2;
+    item.nBitsPerSample = 16;
+    item.nBitrate = 1411200;
+    item.nState = AUDIO_STATE_RECORDING;
+
+    // The main window's size, with the view across its top.
+    auto* pFrame = new wxFrame(nullptr, wxID_ANY, "Vorane waveform benchmark");
+    pFrame->SetClientSize(480, 450);
+    CWndWaveform* pView = bView ? new CWndWaveform(pFrame, 1025, wxPoint(5, 10), wxSize(470, 100)) : nullptr;
+    long nPaints = 0;
+    if (pView)
+        pView->Bind(wxEVT_PAINT, [&nPaints](wxPaintEvent& event) {
+            ++nPaints;
+            event.Skip();
+        });
+    bool bStopped = false;
+    pFrame->Bind(EVT_TYPE_WINDOW_MESSAGE, [&bStopped](CWindowMessageEvent&) { bStopped = true; }, WM_WAVEFORM_STOPPED);
+    pFrame->Show();
+
+    wxEventLoop loop;
+    wxEventLoopActivator activate(&loop);
+    // Let the window appear before the clock starts.
+    for (int i = 0; i < 100 && !(pFrame->IsShownOnScreen()); ++i)
+        loop.DispatchTimeout(10);
+
+    CDeviceThread capture;
+    capture.StartCapture(bFile ? &receiver : nullptr);
+    if (pView)
+        pView->StartRecording(&item);
+
+    const auto wallStart = std::chrono::steady_clock::now();
+    const double dCpuStart = CpuSeconds();
+    wxTimer end;
+    end.Bind(wxEVT_TIMER, [&loop](wxTimerEvent&) { loop.Exit(); });
+    end.StartOnce(static_cast<int>(dSeconds * 1000));
+    loop.Run();
+    const double dCpu = CpuSeconds() - dCpuStart;
+    const double dWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
+
+    capture.StopCapture();
+    capture.WaitForCaptureEnd();
+    for (int i = 0; pView && i < 200 && !bStopped; ++i)
+        loop.DispatchTimeout(10);
+
+    const uint32_t nFileSize = bFile ? GetFileSizeByName(path.c_str()) : 0;
+    std::printf("waveform view %s, WAV file %s, %.1f s of real time\n", pView ? "on" : "off", bFile ? "on" : "off",
+                dWall);
+    std::printf("  process CPU %.3f s = %.2f%% of one core (goal: under 3%%)\n", dCpu, 100.0 * dCpu / dWall);
+    if (pView)
+        std::printf("  %ld paints of the view (%.1f per second)\n", nPaints, nPaints / dWall);
+    if (bFile)
+        std::printf("  %u bytes written to %s\n", nFileSize, path.c_str());
+
+    pFrame->Destroy();
+    for (int i = 0; i < 10; ++i)
+        loop.DispatchTimeout(10);
+    std::filesystem::remove_all(folder);
+    SetCurrentDevice(nullptr);
+    FreeDevices();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return 0;
+}
