@@ -14,7 +14,8 @@ CWaveIn::~CWaveIn()
 {
     {
         std::lock_guard<std::recursive_mutex> lock(m_lock);
-        if (m_nLastResult == MMSYSERR_NOERROR)
+        // Whatever state the last call left, an open handle is released with its owner.
+        if (m_hWaveIn)
         {
             waveInReset(m_hWaveIn);
             waveInClose(m_hWaveIn);
@@ -37,6 +38,14 @@ void CWaveIn::SetPcmFormat(WAVEFORMATEX& format, WORD nBits, WORD nChannels, DWO
 void CWaveIn::Open(HANDLE* phEvent)
 {
     std::lock_guard<std::recursive_mutex> lock(m_lock);
+    // A handle still open from an earlier recording (a failed close, or a failed call
+    // that left the device alone) would block this device for good: close it first.
+    if (m_hWaveIn)
+    {
+        waveInReset(m_hWaveIn);
+        if (waveInClose(m_hWaveIn) == MMSYSERR_NOERROR)
+            m_hWaveIn = nullptr;
+    }
     m_nLastResult = waveInOpen(&m_hWaveIn, m_nDeviceId, &m_format, reinterpret_cast<DWORD_PTR>(*phEvent), 0,
                                CALLBACK_EVENT);
     if (m_nLastResult != MMSYSERR_NOERROR)
@@ -51,6 +60,7 @@ void CWaveIn::Close()
     waveInReset(m_hWaveIn);
     if (waveInClose(m_hWaveIn) != MMSYSERR_NOERROR)
         throw "Cannot close device";
+    m_hWaveIn = nullptr;
     m_nLastResult = 2;
 }
 
