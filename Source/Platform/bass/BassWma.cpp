@@ -167,6 +167,8 @@ struct Encoder
     bool EncodeQueued(bool bEnd)
     {
         const int nFrameSize = pCodec->frame_size;
+        if (bEnd && !AddSilence(std::max(pCodec->initial_padding, nFrameSize)))
+            return false;
         while (!bFailed && (av_audio_fifo_size(pQueue) >= nFrameSize || (bEnd && av_audio_fifo_size(pQueue) > 0)))
         {
             if (av_frame_make_writable(pFrame) < 0)
@@ -182,6 +184,17 @@ struct Encoder
         if (bEnd && !bFailed)
             Send(nullptr);
         return !bFailed;
+    }
+
+    // A decoder completes each frame with the next one, so the end needs a frame of
+    // silence after the audio, or its last samples would never be heard.
+    bool AddSilence(int nSamples)
+    {
+        planes.assign(static_cast<size_t>(std::max(nSamples, CONVERT_FRAMES)) * nChannels, 0.0f);
+        float* pPlanes[2] = {planes.data(), planes.data() + planes.size() / nChannels};
+        if (av_audio_fifo_write(pQueue, reinterpret_cast<void**>(pPlanes), nSamples) < 0)
+            return !(bFailed = true);
+        return true;
     }
 
     bool Queue(const uint8_t* pPcm, size_t nFrames)
@@ -218,15 +231,15 @@ Encoder* FindEncoder(HWMENCODE handle)
     return it == g_encoders.end() ? nullptr : it->second.get();
 }
 
-// The attribute names the muxer knows under its own generic names.
+// The attribute names the muxer knows under its own generic names. "Title" stays as it
+// is: the muxer files it (matching names without case) under the title of the content
+// description, and as "title" it would reach the attribute list in lower case.
 const char* MuxerKey(const char* pszTag)
 {
     if (std::strcmp(pszTag, "WM/AlbumTitle") == 0)
         return "album";
     if (std::strcmp(pszTag, "Author") == 0)
         return "artist";
-    if (std::strcmp(pszTag, "Title") == 0)
-        return "title";
     return pszTag;
 }
 }  // namespace

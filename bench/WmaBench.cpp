@@ -1,0 +1,147 @@
+// CPU time of a WMA recording through CReceiverWMA at 64 kbit/s beside the ffmpeg
+// command line encoding the same 60 s of 44.1 kHz stereo PCM. One run, as a ratio.
+#include "ReceiverWMA.h"
+#include "RecorderSettings.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+const int SECONDS = 60;
+const uint32_t BYTES_PER_SECOND = 44100 * 4;
+
+double CpuSeconds(const rusage& r)
+{
+    return r.ru_utime.tv_sec + r.ru_utime.tv_usec / 1e6 + r.ru_stime.tv_sec + r.ru_stime.tv_usec / 1e6;
+}
+
+// A chord with a little noise, so the encoder has real work; the seed is fixed.
+std::vector<uint8_t> MakePcm()
+{
+    std::vector<uint8_t> pcm(static_cast<size_t>(BYTES_PER_SECOND) * SECONDS);
+    uint32_t seed = 12345;
+    for (size_t i = 0; i < pcm.size() / 4; ++i)
+    {
+        double t = static_cast<double>(i) / 44100;
+        seed = seed * 1664525u + 1013904223u;
+        double noise = (static_cast<int32_t>(seed) / 2147483648.0) * 0.02;
+        double left = 0.3 * std::sin(2 * M_PI * 440 * t) + 0.2 * std::sin(2 * M_PI * 1250 * t) + noise;
+        double right = 0.3 * std::sin(2 * M_PI * 660 * t) + 0.2 * std::sin(2 * M_PI * 3100 * t) - noise;
+        int16_t l = static_cast<int16_t>(left * 32767), r = static_cast<int16_t>(right * 32767);
+        std::memcpy(&pcm[4 * i], &l, 2);
+        std::memcpy(&pcm[4 * i + 2], &r, 2);
+    }
+    return pcm;
+}
+
+bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    auto le32 = [f](uint32_t v) { std::fwrite(&v, 4, 1, f); };
+    auto le16 = [f](uint16_t v) { std::fwrite(&v, 2, 1, f); };
+    std::fwrite("RIFF", 1, 4, f);
+    le32(36 + static_cast<uint32_t>(pcm.size()));
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    le32(16);
+    le16(1);
+    le16(2);
+    le32(44100);
+    le32(BYTES_PER_SECOND);
+    le16(4);
+    le16(16);
+    std::fwrite("data", 1, 4, f);
+    le32(static_cast<uint32_t>(pcm.size()));
+    bool ok = std::fwrite(pcm.data(), 1, pcm.size(), f) == pcm.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+long long FileSize(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+}
+}  // namespace
+
+int main()
+{
+    char folderTemplate[] = "/tmp/vorane-wmabench-XXXXXX";
+    if (!mkdtemp(folderTemplate))
+        return 1;
+    const std::string folder = folderTemplate;
+    const std::vector<uint8_t> pcm = MakePcm();
+    const std::string input = folder + "/input.wav", ours = folder + "/receiver.wma", theirs = folder + "/ffmpeg.wma";
+    if (!WriteWav(input, pcm))
+    {
+        std::fprintf(stderr, "cannot write %s\n", input.c_str());
+        return 1;
+    }
+
+    // The receiver, as a WMA recording drives it: one Write per second of audio.
+    CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+    theSettings.WmaMode = 0;
+    theSettings.WmaBitrateIndex = 2;  // 64 kbit/s
+    rusage before, after;
+    getrusage(RUSAGE_SELF, &before);
+    {
+        CReceiverWMA receiver;
+        try
+        {
+            receiver.LoadLibraries();
+        }
+        catch (const char* pszText)
+        {
+            std::fprintf(stderr, "%s\n", pszText);
+            return 1;
+        }
+        receiver.FileName = ours;
+        uint32_t nBitrate = 0;
+        if (receiver.Open(&nBitrate) < 0)
+        {
+            std::fprintf(stderr, "%s\n", receiver.OpenFailure());
+            return 1;
+        }
+        for (int s = 0; s < SECONDS; ++s)
+            receiver.Write(pcm.data() + static_cast<size_t>(s) * BYTES_PER_SECOND, BYTES_PER_SECOND);
+        receiver.Finish();
+    }
+    getrusage(RUSAGE_SELF, &after);
+    double dOurs = CpuSeconds(after) - CpuSeconds(before);
+
+    // The same input through the ffmpeg command line, its CPU time from its own accounting.
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        execlp("ffmpeg", "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input.c_str(), "-c:a", "wmav2", "-b:a",
+               "64k", theirs.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage child;
+    if (pid < 0 || wait4(pid, &status, 0, &child) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    {
+        std::fprintf(stderr, "ffmpeg did not run (is it installed?)\n");
+        return 1;
+    }
+    double dTheirs = CpuSeconds(child);
+
+    std::printf("WMA 64 kbit/s, %d s of 44.1 kHz stereo PCM\n", SECONDS);
+    std::printf("  CReceiverWMA      %.3f s CPU  %lld bytes\n", dOurs, FileSize(ours));
+    std::printf("  ffmpeg -c:a wmav2 %.3f s CPU  %lld bytes\n", dTheirs, FileSize(theirs));
+    std::printf("  ratio %.3f (goal: at most 1.05)\n", dTheirs > 0 ? dOurs / dTheirs : 0.0);
+
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+    return 0;
+}
