@@ -1,6 +1,7 @@
 #include "ReceiverWAV.h"
 
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const char* const MSG_DISK_FULL =
@@ -170,9 +171,12 @@ uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
         File.Create(FileName.c_str());
         if (!File.WriteHeader(CaptureFormat))
         {
-            // Not even the header fits: leave no broken file behind.
+            // Not even the header fits: leave no broken file behind (only ever a file of ours).
+            struct stat st;
+            bool bRegular = stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
             File.Close();
-            unlink(FileName.c_str());
+            if (bRegular)
+                unlink(FileName.c_str());
             throw CRecordingEnded{MSG_DISK_FULL};
         }
         State = 1;
