@@ -194,6 +194,9 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     switch (s.OggMode)
     {
     case 0:
+        // The library would quietly clamp a quality outside its range.
+        if (s.OggQuality < 0 || s.OggQuality > 1000)
+            throw MSG_OGG_SETUP_FAILED;
         nReported = static_cast<uint32_t>(OggQualityBitrate(s.OggQuality)) * 1000u;
         break;
     case 1:

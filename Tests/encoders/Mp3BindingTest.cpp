@@ -1,0 +1,107 @@
+// Binding the MP3 encoder module at run time: a missing module, a module that
+// lacks an entry point, a stream that will not open, and a later load that works.
+#include "EncoderFixtures.h"
+#include "LameEncoder.h"
+#include "ReceiverMP3.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <filesystem>
+
+namespace
+{
+std::string Stub(const char* pszName)
+{
+    return std::string(VORANE_TEST_BINARY_DIR) + "/encoderstubs/lib" + pszName + ".so";
+}
+
+// The text a new receiver throws, or null when it was made.
+const char* ConstructionFailure()
+{
+    try
+    {
+        CReceiverMP3 receiver(192, 0);
+        return nullptr;
+    }
+    catch (const char* pszText)
+    {
+        return pszText;
+    }
+}
+}  // namespace
+
+class Mp3Binding : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(std::filesystem::exists(Stub("lame_enc_noclose")))
+            << "the stub modules are built with the tests (Tests/encoders/stubs)";
+    }
+    void TearDown() override { UseBuiltLameModule(); }
+};
+
+TEST_F(Mp3Binding, AMissingModuleIsReportedAndALaterLoadSucceeds)
+{
+    CTempFolder folder("mp3binding");
+    SetLameLibraryPath(folder.File("liblame_enc.so"));
+    const char* pszText = ConstructionFailure();
+    ASSERT_NE(nullptr, pszText);
+    EXPECT_STREQ("Error loading lame_enc.DLL", pszText);
+
+    UseBuiltLameModule();
+    EXPECT_EQ(nullptr, ConstructionFailure());
+}
+
+TEST_F(Mp3Binding, AModuleLackingAnEntryPointIsRefusedEveryTimeUntilAGoodOneIsFound)
+{
+    SetLameLibraryPath(Stub("lame_enc_noclose"));
+    for (int attempt = 0; attempt < 2; ++attempt)
+    {
+        const char* pszText = ConstructionFailure();
+        ASSERT_NE(nullptr, pszText);
+        EXPECT_STREQ("Unable to get LAME interfaces", pszText);
+    }
+    // The refused module was given back.
+    EXPECT_EQ(nullptr, dlopen(Stub("lame_enc_noclose").c_str(), RTLD_NOW | RTLD_NOLOAD));
+
+    UseBuiltLameModule();
+    EXPECT_EQ(nullptr, ConstructionFailure());
+}
+
+TEST_F(Mp3Binding, AModuleWithoutTheInfoTagEntryIsBoundAndAStreamThatWillNotOpenIsReported)
+{
+    SetLameLibraryPath(Stub("lame_enc_noinfotag"));
+    const char* pszText = ConstructionFailure();
+    ASSERT_NE(nullptr, pszText);
+    EXPECT_STREQ("ERRORR in beInitStream.", pszText);
+}
+
+TEST_F(Mp3Binding, ABoundModuleIsKeptForEveryLaterReceiver)
+{
+    UseBuiltLameModule();
+    ASSERT_EQ(nullptr, ConstructionFailure());
+    std::string path = LameLibraryPath();
+    void* hLoaded = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(nullptr, hLoaded);
+    dlclose(hLoaded);
+    // Removing the file does not matter any more: the module is never loaded again.
+    CTempFolder folder("mp3binding-copy");
+    std::string copy = folder.File("liblame_enc.so");
+    std::filesystem::copy_file(path, copy);
+    SetLameLibraryPath(copy);
+    ASSERT_EQ(nullptr, ConstructionFailure());
+    std::filesystem::remove(copy);
+    EXPECT_EQ(nullptr, ConstructionFailure());
+    EXPECT_EQ(nullptr, ConstructionFailure());
+}
+
+TEST_F(Mp3Binding, TheModuleLoadsFromTheApplicationDirectoryByDefault)
+{
+    SetLameLibraryPath("");
+    char exe[4096] = {0};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof(exe) - 1), 0);
+    EXPECT_EQ(std::filesystem::path(exe).parent_path() / "liblame_enc.so", std::filesystem::path(LameLibraryPath()));
+}
