@@ -41,15 +41,6 @@ std::string ModulePath(const char* pszModule)
     return CReceiverWMA::ModuleFolder() + "/" + pszModule;
 }
 
-bool CanLoad(const char* pszModule)
-{
-    void* h = dlopen(ModulePath(pszModule).c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!h)
-        return false;
-    dlclose(h);
-    return true;
-}
-
 // At most 255 bytes of the text, never ending inside a UTF-8 sequence.
 void CopyTagText(char (&buffer)[256], const std::string& text)
 {
@@ -99,10 +90,16 @@ struct CBassBinding
         return f != nullptr;
     }
 
-    bool Bind()
+    // Loads the modules; each handle stays null when its module does not load.
+    void Load()
     {
         hBass = dlopen(ModulePath(BASS_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
-        hWma = dlopen(ModulePath(BASSWMA_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (hBass)
+            hWma = dlopen(ModulePath(BASSWMA_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+    }
+
+    bool Bind()
+    {
         if (!hBass || !hWma)
             return false;
         Find(hWma, "BASS_WMA_EncodeGetBitrate", EncodeGetBitrate);
@@ -152,17 +149,27 @@ CReceiverWMA::~CReceiverWMA()
 
 bool CReceiverWMA::LoadLibraries()
 {
-    if (!CanLoad(BASS_MODULE))
+    // The modules stay loaded for Open: loading the encoder's libraries takes long
+    // enough to be felt at the start of a recording, so it is done once.
+    auto pBass = std::make_unique<CBassBinding>();
+    pBass->Load();
+    if (!pBass->hBass)
         throw "Error loading bass.dll";
-    if (!CanLoad(BASSWMA_MODULE))
+    if (!pBass->hWma)
         throw "Error loading basswma.dll";
+    m_pBass = std::move(pBass);
     return true;
 }
 
 int CReceiverWMA::Open(uint32_t* pBitrate)
 {
     m_pszFailure = nullptr;
-    auto pBass = std::make_unique<CBassBinding>();
+    std::unique_ptr<CBassBinding> pBass = std::move(m_pBass);
+    if (!pBass)
+    {
+        pBass = std::make_unique<CBassBinding>();
+        pBass->Load();
+    }
     if (!pBass->Bind())
     {
         m_pszFailure = MSG_WMA_INCOMPLETE;

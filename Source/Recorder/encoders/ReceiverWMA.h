@@ -24,7 +24,8 @@ public:
     CReceiverWMA(const CReceiverWMA&) = delete;
     CReceiverWMA& operator=(const CReceiverWMA&) = delete;
 
-    // Checks that both modules load. Throws "Error loading bass.dll" or "Error loading basswma.dll".
+    // Loads both modules and keeps them for Open. Throws "Error loading bass.dll" or
+    // "Error loading basswma.dll" when one does not load.
     bool LoadLibraries();
     // Opens the encoder on FileName with the bitrate (or quality) of the settings, sets the
     // tags and writes what the recording shows into *pBitrate: the requested bitrate, or in
