@@ -1,0 +1,57 @@
+// A private PulseAudio daemon for the sound-server tests and benchmarks: null
+// outputs only, its own runtime folder and socket, readiness read from its own
+// log, stopped (or killed) by its process id.
+//
+// Threads: one thread of the test drives it; a helper thread drains the log.
+#pragma once
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <sys/types.h>
+#include <thread>
+#include <vector>
+
+class CPulseDaemon
+{
+public:
+    // The first output is the server's default: "vorane_out", described as kOutputDescription.
+    static constexpr const char* kOutput = "vorane_out";
+    static constexpr const char* kOutputDescription = "Test Speakers";
+
+    // extraModules: more "-L" module lines, loaded after the default output.
+    explicit CPulseDaemon(std::vector<std::string> extraModules = {});
+    ~CPulseDaemon();
+    CPulseDaemon(const CPulseDaemon&) = delete;
+    CPulseDaemon& operator=(const CPulseDaemon&) = delete;
+
+    // Starts the daemon and waits (up to 20 s) until it has started. Starting again
+    // after Stop or Kill reuses the same socket.
+    bool Start();
+    void Stop();  // SIGTERM, then SIGKILL if it does not end within 10 s
+    void Kill();  // SIGKILL at once, as a crash would
+    bool IsRunning() const { return m_pid > 0; }
+    pid_t Pid() const { return m_pid; }
+
+    // "unix:<runtime folder>/native", the value for PULSE_SERVER.
+    std::string Server() const { return "unix:" + m_dir + "/native"; }
+    const std::string& Dir() const { return m_dir; }
+    // Points this process's libpulse clients (and the programs it starts) at the daemon.
+    void UseInThisProcess() const;
+    // Runs pactl against the daemon; returns its exit status, with its output if asked.
+    int Pactl(const std::string& arguments, std::string* pOutput = nullptr) const;
+    std::string Log();
+
+private:
+    void Reap(int nTimeoutMs);
+    void Drain(int fd);
+
+    std::vector<std::string> m_modules;
+    std::string m_dir;
+    pid_t m_pid = -1;
+    std::thread m_drain;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::string m_log;
+    bool m_bReady = false;
+    bool m_bLogEnded = false;
+};

@@ -1,0 +1,64 @@
+// Shared by the sound-server tests: the test program's private daemon (a
+// default output, a second output and a 440 Hz input), the sound server
+// registered as a capture device, and recordings made through the capture
+// engine exactly as the program makes them.
+#pragma once
+#include "DeviceThread.h"
+#include "PulseDaemon.h"
+#include "TestSupport.h"
+#include "TonePlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+
+// The second output and the input the daemon carries besides the default output.
+constexpr const char* kSecondOutput = "vorane_second";
+constexpr const char* kSecondOutputDescription = "Second Output";
+constexpr const char* kSineSource = "vorane_sine";
+constexpr double kSineFrequency = 440;
+
+// The daemon of this test program, started by CPulseTest.
+CPulseDaemon& TheDaemon();
+
+// Every sound-server test: the daemon runs, this process talks to it, the sound
+// server is registered, the settings are the program's defaults and the device
+// list is fresh.
+class CPulseTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+// Counts the buffers a recording hands on and lets the test wait for them.
+class CBufferCounter : public IWaveformView
+{
+public:
+    void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
+    void OnCaptureStopped(int nSeconds) override;
+    // Waits until n buffers were handed on (or the capture stopped); false after nMilliseconds.
+    bool WaitForBuffers(int n, int nMilliseconds = 30000);
+    int Buffers();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_nBuffers = 0;
+    bool m_bStopped = false;
+};
+
+// With the line prepared (PrepareRecordingLine): records into the receiver until
+// nSeconds buffers were handed on, stops, and waits for the capture thread to finish
+// the receiver. Returns the buffers handed on.
+int CaptureInto(IReceiver& receiver, int nSeconds);
+// Prepares the line from the settings as the program does (unmute, volume, select)
+// and records a WAV file; the file decoded by an independent decoder.
+DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels = 2, int nRate = 44100, int nBits = 16,
+                       DWORD nVolume = 100);
+
+// Level in dB (full scale 0 dB) of the decoded samples, leaving out the first half second.
+double LevelDb(const DecodedAudio& audio);
+// The line position of a name on device 0 (the sound server), -1 when there is none.
+int LineIndexOf(const std::string& name);
