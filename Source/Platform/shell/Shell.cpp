@@ -1,0 +1,274 @@
+#include "Shell.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace
+{
+std::mutex g_handlerMutex;
+ShellHandler g_handler;
+
+bool IsExecutableFile(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The full path of a command name as the shell would find it on PATH, or empty.
+std::string FindOnPath(const std::string& name)
+{
+    const char* path = getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size())
+    {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(start, end - start);
+        if (dir.empty())
+            dir = ".";
+        std::string candidate = dir + "/" + name;
+        if (IsExecutableFile(candidate))
+            return candidate;
+        start = end + 1;
+    }
+    return {};
+}
+
+// "http://...", "mailto:...", "file:///..." and the like; a scheme has at least two letters.
+bool IsAddress(const std::string& target)
+{
+    size_t colon = target.find(':');
+    if (colon == std::string::npos || colon < 2 || !isalpha(static_cast<unsigned char>(target[0])))
+        return false;
+    for (size_t i = 1; i < colon; ++i)
+    {
+        char c = target[i];
+        if (!isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '.' && c != '-')
+            return false;
+    }
+    return true;
+}
+
+// Only real programs are run: a file with the execute bit on a Windows-formatted
+// drive is usually a document, so the first bytes must say ELF or script.
+bool LooksLikeProgram(const std::string& path)
+{
+    if (!IsExecutableFile(path))
+        return false;
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char head[4] = {};
+    ssize_t n = read(fd, head, sizeof(head));
+    close(fd);
+    return (n >= 4 && std::memcmp(head, "\x7f" "ELF", 4) == 0) || (n >= 2 && head[0] == '#' && head[1] == '!');
+}
+
+// Splits a command line at blanks; double quotes group words, as on Windows.
+std::vector<std::string> SplitParameters(const std::string& text)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool bQuoted = false, bInWord = false;
+    for (char c : text)
+    {
+        if (c == '"')
+        {
+            bQuoted = !bQuoted;
+            bInWord = true;
+        }
+        else if ((c == ' ' || c == '\t') && !bQuoted)
+        {
+            if (bInWord)
+                words.push_back(word);
+            word.clear();
+            bInWord = false;
+        }
+        else
+        {
+            word += c;
+            bInWord = true;
+        }
+    }
+    if (bInWord)
+        words.push_back(word);
+    return words;
+}
+
+INT_PTR ResultOfErrno(int error)
+{
+    switch (error)
+    {
+    case ENOENT:
+        return SE_ERR_FNF;
+    case ENOTDIR:
+        return SE_ERR_PNF;
+    case EACCES:
+    case EPERM:
+        return SE_ERR_ACCESSDENIED;
+    case ENOEXEC:
+        return SE_ERR_BAD_FORMAT;
+    default:
+        return SE_ERR_OOM_OR_RESOURCES;
+    }
+}
+
+void ReportAndExit(int fd, int error)
+{
+    ssize_t ignored = write(fd, &error, sizeof(error));
+    (void)ignored;
+    _exit(127);
+}
+
+// Starts the program detached from this process (its own session, reparented
+// to init through a short-lived middle process, so nothing is left to reap)
+// and reports whether it could be executed. Only async-signal-safe calls
+// happen between fork and exec: the program may have other threads.
+INT_PTR StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& directory)
+{
+    std::vector<char*> argv;
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const char* pszDir = directory.empty() ? nullptr : directory.c_str();
+
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0)
+        return SE_ERR_OOM_OR_RESOURCES;
+    pid_t middle = fork();
+    if (middle < 0)
+    {
+        close(fds[0]);
+        close(fds[1]);
+        return SE_ERR_OOM_OR_RESOURCES;
+    }
+    if (middle == 0)
+    {
+        setsid();
+        pid_t child = fork();
+        if (child < 0)
+            ReportAndExit(fds[1], EAGAIN);
+        if (child == 0)
+        {
+            // Our files, sockets and the single-instance lock stay ours.
+            if (syscall(SYS_close_range, 3u, ~0u, 4u /* CLOSE_RANGE_CLOEXEC */) != 0)
+            {
+                for (int fd = 3; fd < 1024; ++fd)
+                    if (fd != fds[1])
+                        fcntl(fd, F_SETFD, FD_CLOEXEC);
+            }
+            int devnull = open("/dev/null", O_RDONLY);
+            if (devnull >= 0)
+                dup2(devnull, 0);
+            if (pszDir && chdir(pszDir) != 0)
+                ReportAndExit(fds[1], errno);
+            execve(program.c_str(), argv.data(), environ);
+            ReportAndExit(fds[1], errno);
+        }
+        _exit(0);
+    }
+    close(fds[1]);
+    while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR)
+    {
+    }
+    // The pipe closes without data once exec has succeeded.
+    int error = 0;
+    ssize_t n;
+    while ((n = read(fds[0], &error, sizeof(error))) < 0 && errno == EINTR)
+    {
+    }
+    close(fds[0]);
+    if (n == static_cast<ssize_t>(sizeof(error)))
+        return ResultOfErrno(error);
+    return SE_OK_STARTED;
+}
+
+INT_PTR HandToDesktop(const std::string& target, const std::string& directory)
+{
+    std::string helper = FindOnPath("xdg-open");
+    if (!helper.empty())
+        return StartDetached(helper, {helper, target}, directory);
+    helper = FindOnPath("gio");
+    if (!helper.empty())
+        return StartDetached(helper, {helper, "open", target}, directory);
+    return SE_ERR_NOASSOC;
+}
+}  // namespace
+
+ShellHandler SetShellHandler(ShellHandler handler)
+{
+    std::lock_guard<std::mutex> lock(g_handlerMutex);
+    std::swap(g_handler, handler);
+    return handler;
+}
+
+INT_PTR DesktopShellExecute(const ShellRequest& request)
+{
+    const std::string& file = request.file;
+    if (file.empty())
+        return SE_ERR_FNF;
+    if (!request.directory.empty())
+    {
+        struct stat st;
+        if (stat(request.directory.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return SE_ERR_PNF;
+    }
+
+    if (request.verb == "explore")
+    {
+        struct stat st;
+        if (stat(file.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+            return SE_ERR_PNF;
+        return HandToDesktop(file, request.directory);
+    }
+    if (request.verb != "open")
+        return SE_ERR_NOASSOC;
+
+    if (IsAddress(file))
+        return HandToDesktop(file, request.directory);
+
+    std::string program;
+    struct stat st;
+    bool bExists = stat(file.c_str(), &st) == 0;
+    if (!bExists && file.find('/') == std::string::npos)
+        program = FindOnPath(file);
+    else if (bExists && S_ISREG(st.st_mode) && LooksLikeProgram(file))
+        program = file;
+
+    if (!program.empty())
+    {
+        std::vector<std::string> args{program};
+        for (std::string& word : SplitParameters(request.parameters))
+            args.push_back(std::move(word));
+        return StartDetached(program, args, request.directory);
+    }
+    if (!bExists)
+        return SE_ERR_FNF;
+    return HandToDesktop(file, request.directory);
+}
+
+INT_PTR ShellExecuteA(HWND hWnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpParameters, LPCSTR lpDirectory,
+                      int nShowCmd)
+{
+    ShellRequest request{lpOperation && *lpOperation ? lpOperation : "open", lpFile ? lpFile : "",
+                         lpParameters ? lpParameters : "", lpDirectory ? lpDirectory : "", nShowCmd};
+    ShellHandler handler;
+    {
+        std::lock_guard<std::mutex> lock(g_handlerMutex);
+        handler = g_handler;
+    }
+    if (handler)
+        return handler(request);
+    return DesktopShellExecute(request);
+}

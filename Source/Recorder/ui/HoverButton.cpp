@@ -1,0 +1,219 @@
+#include "HoverButton.h"
+
+#include "ControlSwap.h"
+
+#include <wx/brush.h>
+#include <wx/graphics.h>
+#include <wx/pen.h>
+#include <wx/settings.h>
+#include <wx/toplevel.h>
+
+#include <gtk/gtk.h>
+
+#include <memory>
+
+namespace
+{
+HoverRgb ToRgb(const wxColour& c)
+{
+    return HoverRgb{c.Red(), c.Green(), c.Blue()};
+}
+
+wxColour ToColour(HoverRgb c)
+{
+    return wxColour(c.r, c.g, c.b);
+}
+
+// Our drawing replaces GTK's: returning TRUE keeps the theme from painting the button.
+gboolean DrawButton(GtkWidget*, cairo_t* cr, gpointer data)
+{
+    static_cast<CHoverButton*>(data)->PaintNative(cr);
+    return TRUE;
+}
+}  // namespace
+
+CHoverButton::CHoverButton()
+    : m_colors(ToRgb(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)),
+               ToRgb(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT)))
+{
+}
+
+CHoverButton::CHoverButton(wxWindow* pParent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                           const wxSize& size, long style)
+    : CHoverButton()
+{
+    Create(pParent, id, label, pos, size, style);
+}
+
+bool CHoverButton::Create(wxWindow* pParent, wxWindowID id, const wxString& label, const wxPoint& pos,
+                          const wxSize& size, long style)
+{
+    if (!wxButton::Create(pParent, id, label, pos, size, style))
+        return false;
+    Init();
+    return true;
+}
+
+void CHoverButton::Init()
+{
+    g_signal_connect(GetHandle(), "draw", G_CALLBACK(DrawButton), this);
+    Bind(wxEVT_ENTER_WINDOW, &CHoverButton::OnEnter, this);
+    Bind(wxEVT_MOTION, &CHoverButton::OnMotion, this);
+    Bind(wxEVT_LEAVE_WINDOW, &CHoverButton::OnLeave, this);
+    Bind(wxEVT_SET_FOCUS, &CHoverButton::OnFocus, this);
+    Bind(wxEVT_KILL_FOCUS, &CHoverButton::OnFocus, this);
+}
+
+bool CHoverButton::SubclassDlgItem(int nID, wxWindow* pParent)
+{
+    wxWindow* pOld = pParent ? pParent->FindWindow(nID) : nullptr;
+    if (!pOld || pOld == this || GetHandle())
+        return false;
+    if (!Create(pOld->GetParent(), nID, pOld->GetLabel(), pOld->GetPosition(), pOld->GetSize()))
+        return false;
+    SetFont(pOld->GetFont());
+    wxTopLevelWindow* pTop = wxDynamicCast(wxGetTopLevelParent(pOld), wxTopLevelWindow);
+    bool bDefault = pTop && pTop->GetDefaultItem() == pOld;
+    ReplaceDialogControl(pOld, this);
+    if (bDefault)
+        SetDefault();
+    return true;
+}
+
+int CHoverButton::SetColor(int nIndex, const wxColour& colour, bool bRepaint)
+{
+    int nResult = m_colors.SetColor(nIndex, ToRgb(colour));
+    if (nResult == BTNST_OK && bRepaint && GetHandle())
+        Refresh();
+    return nResult;
+}
+
+int CHoverButton::OffsetColor(int nIndex, int nOffset, bool bRepaint)
+{
+    int nResult = m_colors.OffsetColor(nIndex, nOffset);
+    if (nResult == BTNST_OK && bRepaint && GetHandle())
+        Refresh();
+    return nResult;
+}
+
+wxColour CHoverButton::GetColor(int nIndex) const
+{
+    if (nIndex < 0 || nIndex >= BTNST_MAX_COLORS)
+        return wxNullColour;
+    return ToColour(m_colors.GetColor(nIndex));
+}
+
+void CHoverButton::SetMouseOver(bool bOver)
+{
+    if (bOver == m_bMouseOnButton)
+        return;
+    m_bMouseOnButton = bOver;
+    Refresh();
+}
+
+void CHoverButton::OnEnter(wxMouseEvent& event)
+{
+    if (!event.LeftIsDown())
+        SetMouseOver(true);
+    event.Skip();
+}
+
+void CHoverButton::OnMotion(wxMouseEvent& event)
+{
+    if (!event.LeftIsDown())
+        SetMouseOver(wxRect(GetSize()).Contains(event.GetPosition()));
+    event.Skip();
+}
+
+void CHoverButton::OnLeave(wxMouseEvent& event)
+{
+    SetMouseOver(false);
+    event.Skip();
+}
+
+void CHoverButton::OnFocus(wxFocusEvent& event)
+{
+    Refresh();
+    event.Skip();
+}
+
+bool CHoverButton::IsPressed() const
+{
+    GtkWidget* widget = static_cast<GtkWidget*>(GetHandle());
+    return widget && (gtk_widget_get_state_flags(widget) & GTK_STATE_FLAG_ACTIVE) != 0;
+}
+
+int CHoverButton::GetStateColorIndex() const
+{
+    if (m_bMouseOnButton || IsPressed())
+        return BTNST_COLOR_BK_IN;
+    if (HasFocus())
+        return BTNST_COLOR_BK_FOCUS;
+    return BTNST_COLOR_BK_OUT;
+}
+
+void CHoverButton::PaintNative(void* pCairo)
+{
+    GtkWidget* widget = static_cast<GtkWidget*>(GetHandle());
+    int w = gtk_widget_get_allocated_width(widget);
+    int h = gtk_widget_get_allocated_height(widget);
+    wxGraphicsRenderer* pRenderer = wxGraphicsRenderer::GetCairoRenderer();
+    if (!pRenderer || w <= 0 || h <= 0)
+        return;
+    std::unique_ptr<wxGraphicsContext> gc(pRenderer->CreateContextFromNativeContext(pCairo));
+    if (!gc)
+        return;
+    gc->SetAntialiasMode(wxANTIALIAS_NONE);
+
+    int nBack = GetStateColorIndex();
+    bool bPressed = IsPressed();
+    gc->SetPen(*wxTRANSPARENT_PEN);
+    gc->SetBrush(wxBrush(GetColor(nBack)));
+    gc->DrawRectangle(0, 0, w, h);
+
+    if (m_bDrawBorder)
+    {
+        // One-pixel edge: light above and left, dark below and right; the other way round when pressed.
+        wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);
+        wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+        wxColour topLeft = bPressed ? shadow : light;
+        wxColour bottomRight = bPressed ? light : shadow;
+        gc->SetBrush(wxBrush(topLeft));
+        gc->DrawRectangle(0, 0, w, 1);
+        gc->DrawRectangle(0, 0, 1, h);
+        gc->SetBrush(wxBrush(bottomRight));
+        gc->DrawRectangle(0, h - 1, w, 1);
+        gc->DrawRectangle(w - 1, 0, 1, h);
+    }
+
+    // The caption, centred, in the text colour of the state; one pixel down and right when pressed.
+    wxColour text = IsEnabled() ? GetColor(nBack + 1) : wxSystemSettings::GetColour(wxSYS_COLOUR_GRAYTEXT);
+    gc->SetFont(GetFont(), text);
+    wxString label = wxControl::RemoveMnemonics(GetLabel());
+    double tw = 0, th = 0;
+    gc->GetTextExtent(label, &tw, &th);
+    double x = (w - tw) / 2 + (bPressed ? 1 : 0);
+    double y = (h - th) / 2 + (bPressed ? 1 : 0);
+    gc->DrawText(label, x, y);
+
+    // The mnemonic is underlined while the desktop shows mnemonics (Alt held).
+    GtkWidget* top = gtk_widget_get_toplevel(widget);
+    int nAccel = wxControl::FindAccelIndex(GetLabel());
+    if (nAccel >= 0 && GTK_IS_WINDOW(top) && gtk_window_get_mnemonics_visible(GTK_WINDOW(top)))
+    {
+        double before = 0, charWidth = 0, unused = 0;
+        gc->GetTextExtent(label.Left(static_cast<size_t>(nAccel)), &before, &unused);
+        gc->GetTextExtent(label.Mid(static_cast<size_t>(nAccel), 1), &charWidth, &unused);
+        gc->SetBrush(wxBrush(text));
+        gc->DrawRectangle(x + before, y + th - 1, charWidth, 1);
+    }
+
+    if (HasFocus() && !m_bMouseOnButton)
+    {
+        // Keyboard users still see where the focus is.
+        wxPen focus(text, 1, wxPENSTYLE_DOT);
+        gc->SetPen(focus);
+        gc->SetBrush(*wxTRANSPARENT_BRUSH);
+        gc->DrawRectangle(3.5, 3.5, w - 8, h - 8);
+    }
+}

@@ -1,0 +1,61 @@
+// A static text that acts as a hyperlink: blue, red while the mouse is over
+// it, purple after a successful visit (until the mouse has passed over it
+// again), a hand cursor, and a left click that opens the link through the
+// shell stand-in (a beep when that fails). Main thread only.
+#pragma once
+#include "Shell.h"
+
+#include <wx/generic/stattextg.h>
+#include <wx/timer.h>
+
+#include <string>
+
+// A link text that can open itself with the shell's "open" verb.
+class CHyperlink : public std::string
+{
+public:
+    CHyperlink() = default;
+    CHyperlink(const char* lpLink) : std::string(lpLink ? lpLink : "") {}
+    // The shell's result: above 32 on success.
+    INT_PTR Navigate() const { return ShellExecuteA(nullptr, "open", c_str(), nullptr, nullptr, SW_SHOWNORMAL); }
+};
+
+class CStaticLink : public wxGenericStaticText
+{
+public:
+    static const wxColour g_colorUnvisited;  // 0, 0, 255
+    static const wxColour g_colorVisited;    // 128, 0, 128
+    static const wxColour g_colorOver;       // 255, 0, 0
+
+    // wx owns every control's lifetime, so the delete-on-destroy flag only documents the caller's intent.
+    explicit CStaticLink(const char* lpText = nullptr, bool bDeleteOnDestroy = false);
+    bool Create(wxWindow* pParent, wxWindowID id, const wxString& label, const wxPoint& pos = wxDefaultPosition,
+                const wxSize& size = wxDefaultSize, long style = 0);
+    // Takes the place of the dialog's static text with that id (text,
+    // alignment, place, font) and destroys the plain one.
+    bool SubclassDlgItem(int nID, wxWindow* pParent);
+
+    void SetLink(const char* lpLink) { m_link = CHyperlink(lpLink); }
+    const CHyperlink& GetLink() const { return m_link; }
+    const wxColour& GetCurrentColor() const { return m_color; }
+    bool IsMouseOver() const { return m_bOverControl; }
+    // What a click opens: the link, else the string resource of the
+    // control's id, else the control's text.
+    std::string ResolveLink() const;
+
+private:
+    void Init();
+    void SetColor(const wxColour& colour);
+    void OnMouseMove(wxMouseEvent& event);
+    void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnTimer(wxTimerEvent& event);
+
+    CHyperlink m_link;
+    wxColour m_color = g_colorUnvisited;
+    bool m_bDeleteOnDestroy;
+    bool m_bOverControl = false;
+    bool m_bPressed = false;
+    wxTimer m_timer;
+    static const int kTimerId = 1;
+};

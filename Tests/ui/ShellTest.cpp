@@ -1,0 +1,187 @@
+// The shell stand-in: what it hands to the desktop helpers, how it runs
+// programs, and that every failure comes back as a result. The helpers are
+// fake scripts placed first on PATH; they log their arguments.
+#include "Shell.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+std::string ReadText(const std::string& path)
+{
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteScript(const std::string& path, const std::string& body)
+{
+    std::ofstream(path) << body;
+    chmod(path.c_str(), 0755);
+}
+
+// Waits (bounded) until the file holds the text; the helpers run detached, so they finish on their own time.
+bool WaitForText(const std::string& path, const std::string& text)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ReadText(path).find(text) == std::string::npos)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+}  // namespace
+
+class ShellStandIn : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const char* path = getenv("PATH");
+        m_oldPath = path ? path : "";
+        mkdir(m_bin.c_str(), 0755);
+        m_log = m_folder.File("log.txt");
+        // The helpers need only sh and the shell's own commands.
+        setenv("PATH", (m_bin + ":/usr/bin:/bin").c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", m_oldPath.c_str(), 1); }
+
+    void FakeXdgOpen()
+    {
+        WriteScript(m_bin + "/xdg-open", "#!/bin/sh\necho \"xdg-open $*\" >> '" + m_log + "'\n");
+    }
+
+    // Named per process: ctest runs tests of this fixture side by side.
+    CTempFolder m_folder{"shell-" + std::to_string(getpid())};
+    std::string m_bin = m_folder.File("bin");
+    std::string m_log;
+    std::string m_oldPath;
+};
+
+TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenAndDoesNotWaitForIt)
+{
+    // This helper stays until the test releases it: a call that waited for it would see it time out.
+    std::string release = m_folder.File("release");
+    WriteScript(m_bin + "/xdg-open", "#!/bin/sh\necho \"xdg-open $*\" >> '" + m_log +
+                                         "'\nfor i in $(seq 1 400); do [ -e '" + release +
+                                         "' ] && { echo released >> '" + m_log +
+                                         "'; exit 0; }; sleep 0.05; done\necho timed-out >> '" + m_log + "'\n");
+
+    INT_PTR result = ShellExecuteA(nullptr, "open", "https://example.org/lame", nullptr, nullptr, SW_SHOW);
+    std::ofstream(release) << "go";
+
+    EXPECT_GT(result, 32);
+    ASSERT_TRUE(WaitForText(m_log, "xdg-open https://example.org/lame"));
+    ASSERT_TRUE(WaitForText(m_log, "released")) << ReadText(m_log);
+    EXPECT_EQ(ReadText(m_log).find("timed-out"), std::string::npos);
+}
+
+TEST_F(ShellStandIn, HelperIsDetachedSoNoChildIsLeftToReap)
+{
+    FakeXdgOpen();
+    EXPECT_GT(ShellExecuteA(nullptr, "open", "mailto:support@example.org", nullptr, nullptr, SW_SHOW), 32);
+    ASSERT_TRUE(WaitForText(m_log, "xdg-open mailto:support@example.org"));
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(errno, ECHILD);
+}
+
+TEST_F(ShellStandIn, ExploreOpensAFolderButRefusesAFileOrAMissingFolder)
+{
+    FakeXdgOpen();
+    std::string file = m_folder.File("Audio0.wav");
+    std::ofstream(file) << "RIFF";
+
+    EXPECT_GT(ShellExecuteA(nullptr, "explore", m_folder.Path().c_str(), nullptr, nullptr, SW_SHOW), 32);
+    ASSERT_TRUE(WaitForText(m_log, "xdg-open " + m_folder.Path()));
+    EXPECT_EQ(ShellExecuteA(nullptr, "explore", file.c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_PNF);
+    EXPECT_EQ(ShellExecuteA(nullptr, "explore", m_folder.File("gone").c_str(), nullptr, nullptr, SW_SHOW),
+              SE_ERR_PNF);
+}
+
+TEST_F(ShellStandIn, OpeningAMissingFileIsFileNotFoundAndStartsNothing)
+{
+    FakeXdgOpen();
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", m_folder.File("Audio9.ogg").c_str(), nullptr, nullptr, SW_SHOW),
+              SE_ERR_FNF);
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", "x", nullptr, m_folder.File("nowhere").c_str(), SW_SHOW), SE_ERR_PNF);
+    EXPECT_EQ(ReadText(m_log), "");
+}
+
+TEST_F(ShellStandIn, ADocumentGoesToTheDesktopAndTheDefaultVerbIsOpen)
+{
+    FakeXdgOpen();
+    std::string file = m_folder.File("Audio1.ogg");
+    std::ofstream(file) << "OggS";
+    EXPECT_GT(ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOW), 32);
+    EXPECT_TRUE(WaitForText(m_log, "xdg-open " + file));
+}
+
+TEST_F(ShellStandIn, WithoutXdgOpenGioOpenIsUsedAndWithNeitherTheResultIsNoAssociation)
+{
+    WriteScript(m_bin + "/gio", "#!/bin/sh\necho \"gio $*\" >> '" + m_log + "'\n");
+    EXPECT_GT(ShellExecuteA(nullptr, "open", "https://example.org", nullptr, nullptr, SW_SHOW), 32);
+    EXPECT_TRUE(WaitForText(m_log, "gio open https://example.org"));
+
+    setenv("PATH", m_folder.File("empty").c_str(), 1);
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", "https://example.org", nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
+}
+
+TEST_F(ShellStandIn, UnknownVerbIsNoAssociation)
+{
+    FakeXdgOpen();
+    EXPECT_EQ(ShellExecuteA(nullptr, "print", m_folder.Path().c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
+}
+
+TEST_F(ShellStandIn, OpenRunsAProgramFromPathWithItsQuotedParametersInItsDirectory)
+{
+    WriteScript(m_bin + "/sound-panel", "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\" >> '" + m_log +
+                                            "'; done\necho \"in $(pwd)\" >> '" + m_log + "'\n");
+    EXPECT_GT(ShellExecuteA(nullptr, "open", "sound-panel", "/r \"two words\"", m_folder.Path().c_str(), SW_SHOW),
+              32);
+    ASSERT_TRUE(WaitForText(m_log, "in " + m_folder.Path()));
+    EXPECT_EQ(ReadText(m_log), "[/r]\n[two words]\nin " + m_folder.Path() + "\n");
+}
+
+TEST_F(ShellStandIn, AProgramThatCannotStartIsAResultNotACrash)
+{
+    std::string broken = m_folder.File("broken-tool");
+    WriteScript(broken, "#!/nonexistent/interpreter\n");
+    EXPECT_EQ(ShellExecuteA(nullptr, "open", broken.c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
+}
+
+TEST_F(ShellStandIn, AReplacementHandlerSeesTheWholeRequestAndCanBeRemoved)
+{
+    FakeXdgOpen();
+    ShellRequest seen{};
+    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) -> INT_PTR {
+        seen = request;
+        return SE_ERR_ACCESSDENIED;
+    });
+    EXPECT_FALSE(previous);
+    EXPECT_EQ(ShellExecuteA(nullptr, "explore", "/music", "-x", "/tmp", SW_SHOWNORMAL), SE_ERR_ACCESSDENIED);
+    EXPECT_EQ(seen.verb, "explore");
+    EXPECT_EQ(seen.file, "/music");
+    EXPECT_EQ(seen.parameters, "-x");
+    EXPECT_EQ(seen.directory, "/tmp");
+    EXPECT_EQ(seen.nShowCmd, SW_SHOWNORMAL);
+
+    EXPECT_TRUE(SetShellHandler(nullptr));
+    EXPECT_GT(ShellExecuteA(nullptr, "explore", m_folder.Path().c_str(), nullptr, nullptr, SW_SHOW), 32);
+    EXPECT_TRUE(WaitForText(m_log, "xdg-open " + m_folder.Path()));
+}

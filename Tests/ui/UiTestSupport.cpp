@@ -1,0 +1,172 @@
+#include "UiTestSupport.h"
+
+#include "TestSupport.h"
+
+#include <wx/app.h>
+#include <wx/image.h>
+#include <wx/utils.h>
+
+#include <gtest/gtest.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+namespace
+{
+CXDisplay* g_pDisplay = nullptr;
+
+class CTestApp : public wxApp
+{
+public:
+    bool OnInit() override { return true; }
+};
+
+// Each thread keeps its own connection, so the modal-loop drivers may read pixels too.
+Display* PixelConnection()
+{
+    thread_local struct Connection
+    {
+        Display* p = nullptr;
+        ~Connection()
+        {
+            if (p)
+                XCloseDisplay(p);
+        }
+    } connection;
+    if (!connection.p)
+        connection.p = XOpenDisplay(UiDisplay().Name().c_str());
+    return connection.p;
+}
+}  // namespace
+
+CXDisplay& UiDisplay()
+{
+    return *g_pDisplay;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (true)
+    {
+        wxTheApp->Yield(true);
+        if (condition())
+            return true;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        wxMilliSleep(5);
+    }
+}
+
+wxColour ScreenPixel(const wxPoint& screen)
+{
+    Display* pDisplay = PixelConnection();
+    if (!pDisplay)
+        return wxNullColour;
+    XImage* pImage = XGetImage(pDisplay, DefaultRootWindow(pDisplay), screen.x, screen.y, 1, 1, AllPlanes, ZPixmap);
+    if (!pImage)
+        return wxNullColour;
+    unsigned long pixel = XGetPixel(pImage, 0, 0);
+    wxColour colour((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
+    XDestroyImage(pImage);
+    return colour;
+}
+
+bool SameColour(const wxColour& a, const wxColour& b, int nTolerance)
+{
+    return a.IsOk() && b.IsOk() && std::abs(a.Red() - b.Red()) <= nTolerance &&
+           std::abs(a.Green() - b.Green()) <= nTolerance && std::abs(a.Blue() - b.Blue()) <= nTolerance;
+}
+
+bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance)
+{
+    return SameColour(ScreenPixel(screen), colour, nTolerance);
+}
+
+int CountPixels(const wxRect& screen, const std::function<bool(const wxColour&)>& test)
+{
+    Display* pDisplay = PixelConnection();
+    if (!pDisplay || screen.IsEmpty())
+        return 0;
+    XImage* pImage = XGetImage(pDisplay, DefaultRootWindow(pDisplay), screen.x, screen.y,
+                               static_cast<unsigned>(screen.width), static_cast<unsigned>(screen.height), AllPlanes,
+                               ZPixmap);
+    if (!pImage)
+        return 0;
+    int nCount = 0;
+    for (int y = 0; y < screen.height; ++y)
+        for (int x = 0; x < screen.width; ++x)
+        {
+            unsigned long pixel = XGetPixel(pImage, x, y);
+            if (test(wxColour((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff)))
+                ++nCount;
+        }
+    XDestroyImage(pImage);
+    return nCount;
+}
+
+bool WaitForPixelFromThread(const wxPoint& screen, const wxColour& colour, int nTimeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (!PixelIs(screen, colour))
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool Xdo(const std::string& args)
+{
+    return RunCommand("xdotool " + args + " 2>&1") == 0;
+}
+
+bool MoveMouse(const wxPoint& screen)
+{
+    return Xdo("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));
+}
+
+bool ClickAt(const wxPoint& screen)
+{
+    return MoveMouse(screen) && Xdo("click 1");
+}
+
+std::string SaveScreenshot(const std::string& name)
+{
+    std::string path = std::string(UI_TEST_OUTPUT_DIR) + "/" + name + ".png";
+    UiDisplay().Screenshot(path);
+    return path;
+}
+
+int main(int argc, char** argv)
+{
+    testing::InitGoogleTest(&argc, argv);
+    if (testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+
+    CXDisplay display;
+    if (!display.Ok())
+    {
+        std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
+        return 1;
+    }
+    g_pDisplay = &display;
+    wxApp::SetInstance(new CTestApp);
+    int wxArgc = 1;
+    char* wxArgv[] = {argv[0], nullptr};
+    if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit())
+    {
+        std::fprintf(stderr, "wx could not start on %s\n", display.Name().c_str());
+        return 1;
+    }
+    wxInitAllImageHandlers();
+    int nResult = RUN_ALL_TESTS();
+    wxTheApp->OnExit();
+    wxEntryCleanup();
+    return nResult;
+}
