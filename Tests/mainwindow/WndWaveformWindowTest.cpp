@@ -24,6 +24,20 @@ std::vector<int32_t> Sine(int nSamples, double dFrequency, double dRate, double 
     return samples;
 }
 
+// How many separate runs of columns hold the colour in the rectangle: the crests of a trace.
+int ColumnRuns(const wxImage& image, const wxRect& r, const wxColour& colour)
+{
+    int nRuns = 0;
+    bool bIn = false;
+    for (int x = r.x; x < r.x + r.width; ++x)
+    {
+        const bool bHas = CountColour(image, wxRect(x, r.y, 1, r.height), colour) > 0;
+        nRuns += bHas && !bIn;
+        bIn = bHas;
+    }
+    return nRuns;
+}
+
 // Calls the view the way the capture thread does: on another thread, under the global lock.
 void OnCaptureThread(const std::function<void()>& call)
 {
@@ -68,6 +82,12 @@ protected:
         return wxRect(m_pView->ClientToScreen(client.GetTopLeft()), client.GetSize());
     }
     wxRect ViewOnScreen() const { return ScreenRect(wxRect(m_pView->GetClientSize())); }
+    // The lower lines of the information block ("Length :", "Size :"), where the welcome screen has nothing.
+    wxRect InfoLinesOnScreen() const
+    {
+        wxRect info = ScreenRect(m_pView->InfoRect());
+        return wxRect(info.x, info.y + 40, info.width, info.height - 40);
+    }
 
     CTempFolder m_folder{"mainwindow-waveform"};
     std::string m_path;
@@ -117,7 +137,7 @@ TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformat
     EXPECT_TRUE(m_pView->IsDrawingThreadRunning());
     const wxRect info = ScreenRect(m_pView->InfoRect());
     const wxRect wave = ScreenRect(m_pView->WaveRect());
-    ASSERT_GT(wave.width, 100);
+    ASSERT_GE(wave.width, 300);
 
     // A second of 441 Hz at 22050 display samples: 300 samples make three periods.
     const std::vector<int32_t> sine = Sine(22050, 441, 22050, 2400);
@@ -126,10 +146,11 @@ TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformat
     wxImage image;
     auto traced = [&](const wxImage& shot) {
         // Crests about 37 pixels above and below the middle, and the information in green.
-        const wxRect top(wave.x, wave.y, wave.width, 20), bottom(wave.x, wave.y + wave.height - 20, wave.width, 20);
-        return CountColour(shot, top, CWndWaveform::WAVE_COLOUR) > 3 &&
-               CountColour(shot, bottom, CWndWaveform::WAVE_COLOUR) > 3 &&
-               CountColour(shot, info, CWndWaveform::TEXT_COLOUR) > 200;
+        // Three periods in the first 300 pixels: three crests near the top and three troughs near the bottom.
+        const wxRect top(wave.x, wave.y, 300, 20), bottom(wave.x, wave.y + wave.height - 20, 300, 20);
+        return ColumnRuns(shot, top, CWndWaveform::WAVE_COLOUR) >= 3 &&
+               ColumnRuns(shot, bottom, CWndWaveform::WAVE_COLOUR) >= 3 &&
+               CountColour(shot, InfoLinesOnScreen(), CWndWaveform::TEXT_COLOUR) > 50;
     };
     EXPECT_TRUE(ScreenshotUntil(OutputPath("waveform-trace.png"), traced, image));
     EXPECT_EQ(176400u, m_pView->GetRecordedItem().nSize);
@@ -194,7 +215,7 @@ TEST_F(WaveformViewWindow, WithTheWaveformOffTheSizeStillGrowsButNothingIsDrawn)
     wxImage image;
     // The information is painted; the wave rectangle stays without a trace.
     ASSERT_TRUE(ScreenshotUntil(OutputPath("waveform-off.png"), [&](const wxImage& shot) {
-        return CountColour(shot, ScreenRect(m_pView->InfoRect()), CWndWaveform::TEXT_COLOUR) > 200;
+        return CountColour(shot, InfoLinesOnScreen(), CWndWaveform::TEXT_COLOUR) > 50;
     }, image));
     EXPECT_EQ(0, CountColour(image, wave, CWndWaveform::WAVE_COLOUR));
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
