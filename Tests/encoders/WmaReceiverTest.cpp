@@ -1,6 +1,7 @@
 // The WMA receiver on the real library modules: recordings from the virtual
 // device that an independent decoder and a player take, with their tags.
 #include "DeviceThread.h"
+#include "EncoderFixtures.h"
 #include "Mixer.h"
 #include "ReceiverWMA.h"
 #include "RecorderSettings.h"
@@ -11,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <csignal>
+#include <sys/resource.h>
 #include <dlfcn.h>
 #include <filesystem>
 #include <mutex>
@@ -248,6 +251,59 @@ TEST_F(WmaRecording, AReceiverOpenedButNeverFinishedCompletesItsFileAndFreesTheL
     uint32_t nShown = 0;
     ASSERT_TRUE(Prepare(receiver, m_folder.File("Audio1.wma"), nShown)) << receiver.OpenFailure();
     receiver.Finish();
+}
+
+// Lowers the largest file size this process may write, as a full disk would stop it.
+class CFileSizeLimit
+{
+public:
+    explicit CFileSizeLimit(rlim_t nBytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = nBytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~CFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_previousHandler);
+    }
+
+private:
+    rlimit m_saved;
+    void (*m_previousHandler)(int);
+};
+
+TEST_F(WmaRecording, AFullDiskEndsTheRecordingAndKeepsWhatWasWritten)
+{
+    CReceiverWMA receiver;
+    uint32_t nShown = 0;
+    std::string path = m_folder.File("Audio0.wma");
+    ASSERT_TRUE(Prepare(receiver, path, nShown));
+    std::vector<uint8_t> second = StereoTone(1.0, 1000);
+    const char* pszEnded = nullptr;
+    int nSeconds = 0;
+    {
+        CFileSizeLimit limit(40000);  // five seconds at 64 kbit/s
+        try
+        {
+            for (; nSeconds < 20; ++nSeconds)
+                receiver.Write(second.data(), static_cast<uint32_t>(second.size()));
+        }
+        catch (const CRecordingEnded& ended)
+        {
+            pszEnded = ended.szMessage;
+        }
+        receiver.Finish();
+    }
+    EXPECT_STREQ(pszEnded, MSG_WMA_WRITE_FAILED);
+    EXPECT_LT(nSeconds, 10);
+    DecodedAudio a = DecodeFile(path);
+    ASSERT_TRUE(a.ok) << a.error;
+    EXPECT_GE(a.duration, 3.0);
+    EXPECT_NEAR(DominantFrequency(a.firstChannel, 44100), 1000, 10);
 }
 
 // The module's own lists, and the walk over them.

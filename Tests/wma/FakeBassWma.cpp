@@ -55,7 +55,7 @@ BOOL BASS_WMA_EncodeSetTag(HWMENCODE handle, const char* tag, const char* text)
 BOOL BASS_WMA_EncodeWrite(HWMENCODE handle, const void* buffer, DWORD length)
 {
     ++TheLog().writeCalls;
-    if (handle != HANDLE_VALUE || !g_pFile)
+    if (handle != HANDLE_VALUE || !g_pFile || TheScript().writeFails)
         return FALSE;
     std::vector<char> encoded(length / PCM_PER_ENCODED_BYTE, 'E');
     std::fwrite(encoded.data(), 1, encoded.size(), g_pFile);

@@ -213,6 +213,25 @@ TEST_F(WmaScriptedLibrary, WriteReturnsWhatTheFileGrewByHeaderIncluded)
     EXPECT_EQ(TheLog().writeCalls, 2);
 }
 
+TEST_F(WmaScriptedLibrary, AWriteTheFileRefusesEndsTheRecordingWithAMessage)
+{
+    CReceiverWMA receiver;
+    uint32_t nShown = 0;
+    ASSERT_EQ(Open(receiver, nShown), 0);
+    TheScript().writeFails = true;
+    try
+    {
+        receiver.Write(m_second.data(), 176400);
+        ADD_FAILURE() << "the recording went on";
+    }
+    catch (const CRecordingEnded& ended)
+    {
+        EXPECT_STREQ(ended.szMessage, MSG_WMA_WRITE_FAILED);
+    }
+    receiver.Finish();
+    EXPECT_EQ(TheLog().closeCalls, 1);
+}
+
 TEST_F(WmaScriptedLibrary, FinishClosesTheEncoderThenFreesTheLibraryOnce)
 {
     CReceiverWMA receiver;

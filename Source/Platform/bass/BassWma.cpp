@@ -344,7 +344,9 @@ BASSDEF(BOOL) BASS_WMA_EncodeWrite(HWMENCODE handle, const void* buffer, DWORD l
         return FALSE;
     // What was encoded is in the file, so its size tells how far the recording got.
     avio_flush(e->pFormat->pb);
-    return e->pFormat->pb->error < 0 ? FALSE : TRUE;
+    if (e->pFormat->pb->error < 0)
+        e->bFailed = true;
+    return e->bFailed ? FALSE : TRUE;
 }
 
 BASSDEF(void) BASS_WMA_EncodeClose(HWMENCODE handle)

@@ -15,6 +15,9 @@ const char* const MSG_WMA_INCOMPLETE =
 const char* const MSG_WMA_TOO_OLD = "The WMA library in the program's folder is too old (version 2 or later is needed).";
 const char* const MSG_WMA_INIT_FAILED =
     "The WMA library could not be started. Another WMA recording may still be running.";
+const char* const MSG_WMA_WRITE_FAILED =
+    "The WMA file could not be written any further; the disk may be full. The recording was stopped, "
+    "and what was recorded until then is saved.";
 const char* const MSG_WMA_CANT_CREATE =
     "Can't create WMA file. Check that the output folder exists and that it can be written.";
 
@@ -233,8 +236,10 @@ uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
 {
     if (Bitrate == 0 || State != 1 || !m_pBass)
         return 0;
+    // A file that takes no more data would take none for the rest of the recording:
+    // end it and say so, rather than record into nothing.
     if (!m_pBass->EncodeWrite(Handle, pData, nSize))
-        return 0;
+        throw CRecordingEnded{MSG_WMA_WRITE_FAILED};
     // The encoder does not say how much it wrote; the file does. The first call also
     // counts the header, so the sizes add up to the file.
     struct stat st;

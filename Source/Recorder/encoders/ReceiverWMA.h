@@ -32,6 +32,8 @@ public:
     // quality mode the bitrate the encoder runs at. 0 on success, -1 on failure (see OpenFailure).
     int Open(uint32_t* pBitrate);
 
+    // Returns the bytes the file grew by since the last call (the first call counts the
+    // header too). Throws CRecordingEnded when the file takes no more data.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     void Finish() override;
 
@@ -63,3 +65,4 @@ extern const char* const MSG_WMA_INCOMPLETE;
 extern const char* const MSG_WMA_TOO_OLD;
 extern const char* const MSG_WMA_INIT_FAILED;
 extern const char* const MSG_WMA_CANT_CREATE;
+extern const char* const MSG_WMA_WRITE_FAILED;
