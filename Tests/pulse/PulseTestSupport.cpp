@@ -67,6 +67,33 @@ int CBufferCounter::Buffers()
     return m_nBuffers;
 }
 
+CMessageWaiter::CMessageWaiter()
+{
+    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_texts.push_back(r.text);
+        m_changed.notify_all();
+        return IDOK;
+    });
+}
+
+CMessageWaiter::~CMessageWaiter()
+{
+    SetMessageBoxHandler(m_previous);
+}
+
+bool CMessageWaiter::WaitFor(size_t nCount, int nMilliseconds)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(nMilliseconds), [&] { return m_texts.size() >= nCount; });
+}
+
+std::vector<std::string> CMessageWaiter::Texts()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_texts;
+}
+
 int CaptureInto(IReceiver& receiver, int nSeconds)
 {
     CBufferCounter counter;

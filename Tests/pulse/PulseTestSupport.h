@@ -53,6 +53,22 @@ private:
 // nSeconds buffers were handed on, stops, and waits for the capture thread to finish
 // the receiver. Returns the buffers handed on.
 int CaptureInto(IReceiver& receiver, int nSeconds);
+// Collects the messages shown, from any thread, and lets the test wait for them.
+class CMessageWaiter
+{
+public:
+    CMessageWaiter();
+    ~CMessageWaiter();
+    bool WaitFor(size_t nCount, int nMilliseconds = 30000);
+    std::vector<std::string> Texts();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_texts;
+    MessageBoxHandler m_previous;
+};
+
 // Prepares the line from the settings as the program does (unmute, volume, select)
 // and records a WAV file; the file decoded by an independent decoder.
 DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels = 2, int nRate = 44100, int nBits = 16,

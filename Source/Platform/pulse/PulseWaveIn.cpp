@@ -187,14 +187,8 @@ void CPulseWaveIn::OnStreamState(pa_stream* pStream, void* pUser)
     self->m_bRunning = false;
     pa_context* pContext = pa_stream_get_context(pStream);
     const bool bServerGone = !pContext || pa_context_get_state(pContext) != PA_CONTEXT_READY;
-    pa_threaded_mainloop_once_unlocked(pLoop, &CPulseWaveIn::ShowLost,
-                                       const_cast<char*>(bServerGone ? MSG_SERVER_LOST : MSG_SOURCE_LOST));
-}
-
-void CPulseWaveIn::ShowLost(pa_threaded_mainloop*, void* pText)
-{
-    // Outside the main-loop lock: whatever the message handler does, audio keeps flowing.
-    ShowAppError(static_cast<const char*>(pText));
+    // A worker thread's message: the handler hands it to the main thread and returns at once.
+    ShowAppError(bServerGone ? MSG_SERVER_LOST : MSG_SOURCE_LOST);
 }
 
 void CPulseWaveIn::OnRead(pa_stream* pStream, size_t, void* pUser)

@@ -6,7 +6,8 @@
 // thread; the capture thread only queues buffers, which never reaches here).
 // libpulse's event thread delivers audio to the handle and notices a lost
 // stream; it never waits for another thread of the program. A lost recording is
-// told once, through ShowAppError, from that event thread without its lock.
+// told once, through ShowAppError on that event thread (a message handler returns
+// at once on a worker thread).
 #pragma once
 #include "MixerModel.h"
 #include "PulseServer.h"
@@ -43,7 +44,6 @@ public:
 private:
     static void OnStreamState(pa_stream* pStream, void* pUser);
     static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
-    static void ShowLost(pa_threaded_mainloop* pLoop, void* pText);
     void DeliverLocked(const uint8_t* pData, size_t nBytes);
     void DeliverSilenceLocked(size_t nBytes);
     void DropStreamLocked();
