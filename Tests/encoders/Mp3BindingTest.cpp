@@ -45,7 +45,7 @@ protected:
 
 TEST_F(Mp3Binding, AMissingModuleIsReportedAndALaterLoadSucceeds)
 {
-    CTempFolder folder("mp3binding");
+    CTempFolder folder(TestFolderName() + "-mp3binding");
     SetLameLibraryPath(folder.File("liblame_enc.so"));
     const char* pszText = ConstructionFailure();
     ASSERT_NE(nullptr, pszText);
@@ -88,7 +88,7 @@ TEST_F(Mp3Binding, ABoundModuleIsKeptForEveryLaterReceiver)
     ASSERT_NE(nullptr, hLoaded);
     dlclose(hLoaded);
     // Removing the file does not matter any more: the module is never loaded again.
-    CTempFolder folder("mp3binding-copy");
+    CTempFolder folder(TestFolderName() + "-mp3binding-copy");
     std::string copy = folder.File("liblame_enc.so");
     std::filesystem::copy_file(path, copy);
     SetLameLibraryPath(copy);

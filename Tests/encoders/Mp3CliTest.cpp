@@ -1,6 +1,7 @@
 // The command-line recorder makes a real MP3 recording from the virtual device in
 // real time, with the bitrate, line and tags it was given.
 #include "Mp3Frames.h"
+#include "EncoderFixtures.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +13,7 @@ TEST(Mp3Cli, RecordsATaggedMp3OfTheChosenLineAtTheChosenBitrate)
 {
     const std::string program = std::string(VORANE_APP_DIR) + "/vorane-record";
     ASSERT_TRUE(std::filesystem::exists(program)) << "build vorane-record first";
-    CTempFolder folder("mp3cli");
+    CTempFolder folder(TestFolderName() + "-mp3cli");
     std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_r(&now, &local);

@@ -135,7 +135,7 @@ TEST_F(Mp3Module, ARecordThatIsNotTheLameLayoutIsRefused)
 
 TEST_F(Mp3Module, TheInfoTagGoesOnlyIntoTheFrameKeptForIt)
 {
-    CTempFolder folder("mp3module");
+    CTempFolder folder(TestFolderName() + "-mp3module");
     for (bool bInfoFrame : {false, true})
     {
         SCOPED_TRACE(bInfoFrame ? "with the frame kept" : "without it");

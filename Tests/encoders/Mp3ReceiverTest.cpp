@@ -59,7 +59,7 @@ protected:
     void SetUp() override { UseBuiltLameModule(); }
 
     CSettingsScope m_settings;
-    CTempFolder m_folder{"mp3receiver"};
+    CTempFolder m_folder{TestFolderName()};
 };
 
 TEST_F(Mp3Receiver, EveryBitrateOfTheTableGives44100HzJointStereoFramesWithTheHeaderFlagsSet)

@@ -37,7 +37,7 @@ protected:
     CManualClockScope m_clock;
     CSettingsScope m_settings;
     CMessageRecorder m_messages;
-    CTempFolder m_folder{"mp3recording"};
+    CTempFolder m_folder{TestFolderName()};
     std::string m_path = m_folder.File("Audio0.mp3");
 };
 

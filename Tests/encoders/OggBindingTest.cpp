@@ -33,7 +33,7 @@ protected:
     void TearDown() override { SetVorbisModuleNames("", "", ""); }
 
     CSettingsScope m_settings;
-    CTempFolder m_folder{"oggbinding"};
+    CTempFolder m_folder{TestFolderName()};
 };
 
 TEST_F(OggBinding, EachMissingLibraryIsReportedAndALaterLoadSucceeds)

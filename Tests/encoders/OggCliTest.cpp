@@ -1,5 +1,6 @@
 // The command-line recorder with OGG settings the encoder cannot take: the user
 // is told why, and no file is left behind.
+#include "EncoderFixtures.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@ TEST(OggCli, AMinimumAboveTheMaximumStopsTheStartWithItsReason)
 {
     const std::string program = std::string(VORANE_APP_DIR) + "/vorane-record";
     ASSERT_TRUE(std::filesystem::exists(program)) << "build vorane-record first";
-    CTempFolder folder("oggcli");
+    CTempFolder folder(TestFolderName() + "-oggcli");
     std::string output;
     int nStatus = RunCommand(program + " -f ogg -s 1 -o " + folder.Path() +
                                  " -d 'Vorane Virtual Input' --ogg-mode vbr --ogg-min 256 --ogg-max 96 2>&1",

@@ -82,7 +82,7 @@ protected:
     }
 
     CSettingsScope m_settings;
-    CTempFolder m_folder{"oggreceiver"};
+    CTempFolder m_folder{TestFolderName()};
     std::string m_path;
     int m_nFiles = 0;
 };

@@ -35,7 +35,7 @@ protected:
     CManualClockScope m_clock;
     CSettingsScope m_settings;
     CMessageRecorder m_messages;
-    CTempFolder m_folder{"oggrecording"};
+    CTempFolder m_folder{TestFolderName()};
     std::string m_path = m_folder.File("Audio0.ogg");
 };
 

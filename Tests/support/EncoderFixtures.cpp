@@ -4,6 +4,8 @@
 #include "LameEncoder.h"
 #include "VirtualDevice.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -20,6 +22,12 @@ std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmpl
         std::memcpy(&pcm[4 * i + 2], &v, 2);
     }
     return pcm;
+}
+
+std::string TestFolderName()
+{
+    const ::testing::TestInfo* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
+    return pInfo ? std::string(pInfo->test_suite_name()) + "." + pInfo->name() : "encoders";
 }
 
 void UseBuiltLameModule()

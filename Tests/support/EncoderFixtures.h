@@ -5,6 +5,7 @@
 #include "RecorderSettings.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Interleaved 16-bit stereo PCM of a sine tone at 44100 Hz (the capture format of
@@ -21,6 +22,9 @@ public:
 private:
     RecorderSettings m_saved;
 };
+
+// A folder name of the running test alone, so tests run side by side never share files.
+std::string TestFolderName();
 
 // Points the MP3 binding at the encoder module this build put into the application
 // directory (test programs run from elsewhere).
