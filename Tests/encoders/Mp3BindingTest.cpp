@@ -2,6 +2,7 @@
 // lacks an entry point, a stream that will not open, and a later load that works.
 #include "EncoderFixtures.h"
 #include "LameEncoder.h"
+#include "Mp3Frames.h"
 #include "ReceiverMP3.h"
 #include "TestSupport.h"
 
@@ -9,6 +10,8 @@
 
 #include <dlfcn.h>
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -104,4 +107,37 @@ TEST_F(Mp3Binding, TheModuleLoadsFromTheApplicationDirectoryByDefault)
     char exe[4096] = {0};
     ASSERT_GT(readlink("/proc/self/exe", exe, sizeof(exe) - 1), 0);
     EXPECT_EQ(std::filesystem::path(exe).parent_path() / "liblame_enc.so", std::filesystem::path(LameLibraryPath()));
+}
+
+TEST_F(Mp3Binding, ReceiversMadeAtOnceOnSeveralThreadsEachGetAStreamOfTheirOwn)
+{
+    UseBuiltLameModule();
+    CTempFolder folder(TestFolderName());
+    const std::vector<uint8_t> pcm = StereoTone(2.0, 1000);
+    std::vector<std::string> failures(6);
+    std::vector<std::thread> threads;
+    for (size_t i = 0; i < failures.size(); ++i)
+        threads.emplace_back([&, i] {
+            try
+            {
+                CReceiverMP3 receiver(128, 0);
+                receiver.FileName = folder.File(std::to_string(i) + ".mp3");
+                receiver.Write(pcm.data(), 176400);
+                receiver.Write(pcm.data() + 176400, 176400);
+                receiver.Finish();
+            }
+            catch (const char* pszText)
+            {
+                failures[i] = pszText;
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (size_t i = 0; i < failures.size(); ++i)
+    {
+        EXPECT_EQ("", failures[i]);
+        Mp3Walk walk = WalkMp3File(folder.File(std::to_string(i) + ".mp3"));
+        EXPECT_TRUE(walk.ok) << walk.error;
+        EXPECT_GE(walk.frames.size() * 1152, 2u * 44100);
+    }
 }
