@@ -22,9 +22,8 @@ protected:
         m_encode = reinterpret_cast<BEENCODECHUNK>(dlsym(m_hModule, TEXT_BEENCODECHUNK));
         m_deinit = reinterpret_cast<BEDEINITSTREAM>(dlsym(m_hModule, TEXT_BEDEINITSTREAM));
         m_close = reinterpret_cast<BECLOSESTREAM>(dlsym(m_hModule, TEXT_BECLOSESTREAM));
-        m_version = reinterpret_cast<BEVERSION>(dlsym(m_hModule, TEXT_BEVERSION));
         m_infoTag = reinterpret_cast<BEWRITEINFOTAG>(dlsym(m_hModule, TEXT_BEWRITEINFOTAG));
-        ASSERT_TRUE(m_init && m_encode && m_deinit && m_close && m_version && m_infoTag);
+        ASSERT_TRUE(m_init && m_encode && m_deinit && m_close && m_infoTag);
     }
     void TearDown() override
     {
@@ -63,7 +62,6 @@ protected:
     BEENCODECHUNK m_encode = nullptr;
     BEDEINITSTREAM m_deinit = nullptr;
     BECLOSESTREAM m_close = nullptr;
-    BEVERSION m_version = nullptr;
     BEWRITEINFOTAG m_infoTag = nullptr;
     HBE_STREAM m_hStream = 0;
     uint32_t m_nChunkSamples = 0;
@@ -120,19 +118,6 @@ TEST_F(Mp3Module, UnknownOrClosedHandlesAreRefused)
     m_hStream = 0;
 }
 
-TEST_F(Mp3Module, ARecordThatIsNotTheLameLayoutIsRefused)
-{
-    BE_CONFIG c = Config(192, false);
-    c.dwConfig = 7;
-    uint32_t nSamples = 0, nBuffer = 0;
-    HBE_STREAM h = 99;
-    EXPECT_EQ(BE_ERR_INVALID_FORMAT, m_init(&c, &nSamples, &nBuffer, &h));
-    EXPECT_EQ(0u, h);
-    c = Config(192, false);
-    c.format.LHV1.dwSampleRate = 0;
-    EXPECT_EQ(BE_ERR_INVALID_FORMAT_PARAMETERS, m_init(&c, &nSamples, &nBuffer, &h));
-}
-
 TEST_F(Mp3Module, TheInfoTagGoesOnlyIntoTheFrameKeptForIt)
 {
     CTempFolder folder(TestFolderName() + "-mp3module");
@@ -175,16 +160,4 @@ TEST_F(Mp3Module, TheInfoTagGoesOnlyIntoTheFrameKeptForIt)
         m_close(m_hStream);
         m_hStream = 0;
     }
-}
-
-TEST_F(Mp3Module, TheVersionNamesTheEncoderEngine)
-{
-    BE_VERSION v;
-    std::memset(&v, 0xFF, sizeof(v));
-    m_version(&v);
-    EXPECT_EQ(3, v.byMajorVersion);
-    EXPECT_GE(v.wYear, 2024);
-    EXPECT_GE(v.byMonth, 1);
-    EXPECT_LE(v.byMonth, 12);
-    EXPECT_LT(std::strlen(v.zHomepage), sizeof(v.zHomepage));
 }
