@@ -4,11 +4,13 @@
 
 #include <wx/app.h>
 #include <wx/image.h>
+#include <wx/log.h>
 #include <wx/utils.h>
 
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -26,20 +28,24 @@ public:
 };
 
 // Each thread keeps its own connection, so the modal-loop drivers may read pixels too.
+struct PixelConnectionHolder
+{
+    Display* p = nullptr;
+    void Close()
+    {
+        if (p)
+            XCloseDisplay(p);
+        p = nullptr;
+    }
+    ~PixelConnectionHolder() { Close(); }
+};
+thread_local PixelConnectionHolder t_connection;
+
 Display* PixelConnection()
 {
-    thread_local struct Connection
-    {
-        Display* p = nullptr;
-        ~Connection()
-        {
-            if (p)
-                XCloseDisplay(p);
-        }
-    } connection;
-    if (!connection.p)
-        connection.p = XOpenDisplay(UiDisplay().Name().c_str());
-    return connection.p;
+    if (!t_connection.p)
+        t_connection.p = XOpenDisplay(UiDisplay().Name().c_str());
+    return t_connection.p;
 }
 }  // namespace
 
@@ -149,24 +155,32 @@ int main(int argc, char** argv)
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
 
-    CXDisplay display;
-    if (!display.Ok())
+    auto* pDisplay = new CXDisplay();
+    if (!pDisplay->Ok())
     {
         std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
+        delete pDisplay;
         return 1;
     }
-    g_pDisplay = &display;
+    g_pDisplay = pDisplay;
+    wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new CTestApp);
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
     if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit())
     {
-        std::fprintf(stderr, "wx could not start on %s\n", display.Name().c_str());
+        std::fprintf(stderr, "wx could not start on %s\n", pDisplay->Name().c_str());
+        delete pDisplay;
         return 1;
     }
     wxInitAllImageHandlers();
     int nResult = RUN_ALL_TESTS();
     wxTheApp->OnExit();
     wxEntryCleanup();
-    return nResult;
+    t_connection.Close();
+    // The X clients of this process would end it with an error once their
+    // server is gone, in the library clean-up at exit: stop the display, then leave at once.
+    delete pDisplay;
+    std::fflush(nullptr);
+    _exit(nResult);
 }

@@ -1,0 +1,153 @@
+// The hover button in a real window: its colours follow the mouse, it
+// draws a sunken edge while pressed, and it is still a real push button.
+#include "HoverButton.h"
+#include "UiTestSupport.h"
+
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/settings.h>
+
+#include <gtest/gtest.h>
+
+class HoverButtonWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        MoveMouse(wxPoint(2, 2));
+        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Hover buttons", wxPoint(60, 60), wxSize(420, 160));
+        m_pPanel = new wxPanel(m_pFrame);
+        m_pRecord = new CHoverButton(m_pPanel, 1010, "&Record", wxPoint(20, 30), wxSize(120, 32));
+        m_pStop = new CHoverButton(m_pPanel, 1017, "&Stop", wxPoint(180, 30), wxSize(120, 32));
+        // What every dialog of the program does with its buttons.
+        for (CHoverButton* pButton : {m_pRecord, m_pStop})
+        {
+            EXPECT_EQ(pButton->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30, true), CHoverButton::BTNST_OK);
+            EXPECT_EQ(pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0), true),
+                      CHoverButton::BTNST_OK);
+        }
+        m_pPanel->Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) { m_clicks.push_back(event.GetId()); });
+        m_pFrame->Show();
+        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive() && m_pRecord->IsShownOnScreen(); }));
+        ASSERT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(2)); }))
+            << "the button never painted its background";
+    }
+
+    void TearDown() override
+    {
+        m_pFrame->Destroy();
+        WaitUntil([] { return wxTopLevelWindows.empty(); });
+    }
+
+    static wxPoint At(wxWindow* pWindow, int x, int y) { return pWindow->ClientToScreen(wxPoint(x, y)); }
+    static wxPoint Centre(wxWindow* pWindow)
+    {
+        wxSize size = pWindow->GetClientSize();
+        return At(pWindow, size.x / 2, size.y / 2);
+    }
+    static int GreenTextPixels(wxWindow* pWindow)
+    {
+        return CountPixels(pWindow->GetScreenRect(), [](const wxColour& c) {
+            return c.Green() >= 80 && c.Red() + 60 < c.Green() && c.Blue() + 60 < c.Green();
+        });
+    }
+
+    wxFrame* m_pFrame = nullptr;
+    wxPanel* m_pPanel = nullptr;
+    CHoverButton* m_pRecord = nullptr;
+    CHoverButton* m_pStop = nullptr;
+    std::vector<int> m_clicks;
+};
+
+TEST_F(HoverButtonWindow, LightensAndTurnsItsTextGreenWhileTheMouseIsOverItOnly)
+{
+    wxColour out = m_pRecord->GetColor(CHoverButton::BTNST_COLOR_BK_OUT);
+    wxColour in = m_pRecord->GetColor(CHoverButton::BTNST_COLOR_BK_IN);
+    ASSERT_FALSE(SameColour(in, out)) << "the offset must make a visible difference";
+    EXPECT_EQ(GreenTextPixels(m_pRecord), 0);
+
+    MoveMouse(Centre(m_pRecord));
+    ASSERT_TRUE(WaitUntil([&] { return m_pRecord->IsMouseOver() && PixelIs(At(m_pRecord, 5, 5), in); }));
+    EXPECT_GT(GreenTextPixels(m_pRecord), 10);
+    EXPECT_TRUE(PixelIs(At(m_pStop, 5, 5), out));
+    SaveScreenshot("hover_button_over");
+
+    MoveMouse(Centre(m_pStop));
+    ASSERT_TRUE(WaitUntil([&] {
+        return !m_pRecord->IsMouseOver() && m_pStop->IsMouseOver() && PixelIs(At(m_pRecord, 5, 5), out) &&
+               PixelIs(At(m_pStop, 5, 5), in);
+    }));
+    EXPECT_EQ(GreenTextPixels(m_pRecord), 0);
+
+    MoveMouse(wxPoint(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return !m_pStop->IsMouseOver() && PixelIs(At(m_pStop, 5, 5), out); }));
+}
+
+TEST_F(HoverButtonWindow, PressedButtonShowsASunkenEdgeAndAClickSendsItsCommand)
+{
+    wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);
+    wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
+    wxSize size = m_pRecord->GetClientSize();
+    EXPECT_TRUE(PixelIs(At(m_pRecord, 0, 5), light));
+    EXPECT_TRUE(PixelIs(At(m_pRecord, size.x - 1, 5), shadow));
+
+    MoveMouse(Centre(m_pRecord));
+    Xdo("mousedown 1");
+    EXPECT_TRUE(WaitUntil([&] {
+        return PixelIs(At(m_pRecord, 0, 5), shadow) && PixelIs(At(m_pRecord, size.x - 1, 5), light) &&
+               PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(0));
+    }));
+    SaveScreenshot("hover_button_pressed");
+    Xdo("mouseup 1");
+    ASSERT_TRUE(WaitUntil([&] { return !m_clicks.empty(); }));
+    EXPECT_EQ(m_clicks, std::vector<int>{1010});
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 0, 5), light); }));
+}
+
+TEST_F(HoverButtonWindow, IsStillARealButtonForTheMnemonicKey)
+{
+    Xdo("key alt+s");
+    ASSERT_TRUE(WaitUntil([&] { return !m_clicks.empty(); }));
+    EXPECT_EQ(m_clicks, std::vector<int>{1017});
+}
+
+TEST_F(HoverButtonWindow, ColourCallsRefuseBadArgumentsAndRepaintOnSuccess)
+{
+    m_pStop->SetFocus();
+    ASSERT_TRUE(WaitUntil([&] { return m_pStop->HasFocus(); }));
+    EXPECT_EQ(m_pRecord->SetColor(6, *wxRED), CHoverButton::BTNST_INVALIDINDEX);
+    EXPECT_EQ(m_pRecord->OffsetColor(2, 256), CHoverButton::BTNST_BADPARAM);
+    EXPECT_EQ(m_pRecord->OffsetColor(9, 10), CHoverButton::BTNST_INVALIDINDEX);
+    EXPECT_TRUE(PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(2)));
+
+    EXPECT_EQ(m_pRecord->SetColor(CHoverButton::BTNST_COLOR_BK_OUT, wxColour(200, 40, 40), true),
+              CHoverButton::BTNST_OK);
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 5, 5), wxColour(200, 40, 40)); }));
+    EXPECT_EQ(m_pRecord->OffsetColor(CHoverButton::BTNST_COLOR_BK_OUT, -40, true), CHoverButton::BTNST_OK);
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 5, 5), wxColour(160, 0, 0)); }));
+}
+
+TEST_F(HoverButtonWindow, FocusedButtonShowsTheFocusColours)
+{
+    m_pStop->SetColor(CHoverButton::BTNST_COLOR_BK_FOCUS, wxColour(40, 40, 200));
+    m_pStop->SetFocus();
+    ASSERT_TRUE(WaitUntil([&] { return PixelIs(At(m_pStop, 5, 5), wxColour(40, 40, 200)); }));
+    EXPECT_EQ(m_pStop->GetStateColorIndex(), CHoverButton::BTNST_COLOR_BK_FOCUS);
+    m_pRecord->SetFocus();
+    ASSERT_TRUE(WaitUntil([&] { return PixelIs(At(m_pStop, 5, 5), m_pStop->GetColor(2)); }));
+    // The mouse wins over the focus.
+    MoveMouse(Centre(m_pRecord));
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(0)); }));
+}
+
+TEST_F(HoverButtonWindow, TakesThePlaceOfAPlainDialogButton)
+{
+    wxButton* pPlain = new wxButton(m_pPanel, 1014, "&Help", wxPoint(20, 80), wxSize(100, 28));
+    CHoverButton* pHover = new CHoverButton();
+    ASSERT_TRUE(pHover->SubclassDlgItem(1014, m_pPanel));
+    EXPECT_EQ(m_pPanel->FindWindow(1014), pHover);
+    EXPECT_EQ(pHover->GetLabel(), "&Help");
+    EXPECT_EQ(pHover->GetRect(), wxRect(20, 80, 100, 28));
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(pHover, 5, 5), pHover->GetColor(2)); }));
+    (void)pPlain;
+}
