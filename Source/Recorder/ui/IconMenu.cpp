@@ -5,6 +5,7 @@
 #include <wx/app.h>
 #include <wx/control.h>
 #include <wx/dcbuffer.h>
+#include <wx/dcclient.h>
 #include <wx/evtloop.h>
 #include <wx/popupwin.h>
 #include <wx/settings.h>
@@ -284,6 +285,7 @@ bool CIconMenu::DestroyMenu()
         return false;
     m_bCreated = false;
     m_items.clear();
+    m_nFitWidth = 0;
     return true;
 }
 
@@ -353,9 +355,25 @@ int CIconMenu::GetMenuState(unsigned nIDItem, unsigned nFlags) const
     return pItem ? static_cast<int>(pItem->nFlags & (MF_GRAYED | MF_DISABLED | MF_CHECKED | MF_SEPARATOR)) : -1;
 }
 
+int CIconMenu::FitWidthToTexts(wxDC& dc)
+{
+    // The item width suits the font it was chosen for; a larger desktop font
+    // would push long labels into the accelerator column, so the menu widens instead.
+    m_nFitWidth = 0;
+    for (const Item& item : m_items)
+    {
+        if (item.IsSeparator())
+            continue;
+        wxCoord nLabel = dc.GetTextExtent(wxControl::RemoveMnemonics(wxString::FromUTF8(item.label))).x;
+        int nNeeded = item.accelerator.empty() ? nLabel + 28 + 6 : nLabel + 28 + 8 + (kAcceleratorWidth - 4);
+        m_nFitWidth = std::max(m_nFitWidth, nNeeded);
+    }
+    return GetMenuSize().x;
+}
+
 wxSize CIconMenu::GetMenuSize() const
 {
-    int nWidth = 0, nHeight = 0;
+    int nWidth = m_nFitWidth, nHeight = 0;
     for (const Item& item : m_items)
     {
         nWidth = std::max(nWidth, item.nWidth);
@@ -515,6 +533,11 @@ int CIconMenu::TrackPopupMenu(unsigned nFlags, int x, int y, wxWindow* pOwner)
 
     CIconMenuPopup* pPopup = new CIconMenuPopup(pParent, this);
     m_pPopup = pPopup;
+    {
+        wxClientDC dc(pPopup);
+        dc.SetFont(pPopup->GetFont());
+        FitWidthToTexts(dc);
+    }
     pPopup->SetClientSize(GetMenuSize());
     pPopup->Position(wxPoint(x, y), wxSize(0, 0));
     wxGUIEventLoop loop;

@@ -96,6 +96,9 @@ public:
 
     // Layout, in the popup's client coordinates.
     wxSize GetMenuSize() const;
+    // Widens the menu where a label and its accelerator would overlap in
+    // the dc's font (TrackPopupMenu does this); returns the new width.
+    int FitWidthToTexts(wxDC& dc);
     wxRect GetItemRect(size_t nIndex) const;
     // The item at the point, or -1.
     int HitTest(const wxPoint& pt) const;
@@ -120,6 +123,7 @@ private:
     int m_nItemWidth = 25;
     int m_nItemHeight = 32;
     int m_nDrawMode = 1;
+    int m_nFitWidth = 0;
     std::vector<Item> m_items;
     CIconMenuPopup* m_pPopup = nullptr;
 };

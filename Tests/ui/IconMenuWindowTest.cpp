@@ -1,0 +1,288 @@
+// The icon popup menu in a real window: what it shows, and the command it
+// returns when driven by the mouse and by the keyboard. TrackPopupMenu runs
+// its own loop, so a driver thread plays the user (xdotool) and waits on the
+// screen itself; the checks run on the main thread afterwards.
+#include "IconMenu.h"
+#include "UiTestSupport.h"
+
+#include <wx/app.h>
+#include <wx/evtloop.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+#include <wx/settings.h>
+#include <wx/timer.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace
+{
+const wxColour kIvory(255, 255, 240);
+const wxColour kBarFill(216, 216, 235);
+const wxColour kBarFrame(64, 64, 128);
+
+struct MenuEntry
+{
+    unsigned nId;
+    const char* text;
+    unsigned nBitmap;
+};
+
+// The main window's popup, in its order.
+const MenuEntry kMainPopup[] = {
+    {32776, "&Record\tAlt+R", 144},       {32777, "Play\tCtrl+P", 142},
+    {32778, "&Stop\tAlt+S", 141},         {0, nullptr, 0},
+    {32780, "S&ettings...\tAlt+E", 147},  {32781, "Go to the folder\tCtrl+G", 143},
+    {0, nullptr, 0},                      {32792, "Rename...\tCtrl+R", 151},
+    {32784, "Delete from the list\tCtrl+L", 0}, {32785, "Delete from the disk\tCtrl+D", 140},
+    {32786, "Clear all\tCtrl+E", 0},      {0, nullptr, 0},
+    {32787, "&Help Contents\tF1", 139},   {32788, "Vorane Software Web Site\tCtrl+W", 146},
+    {32790, "&About...\tAlt+A", 148},     {0, nullptr, 0},
+    {32791, "Exit\tCtrl+X", 149},
+};
+
+double Luma(const wxColour& c)
+{
+    return 0.299 * c.Red() + 0.587 * c.Green() + 0.114 * c.Blue();
+}
+}  // namespace
+
+class IconMenuWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        MoveMouse(wxPoint(2, 2));
+        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Icon menu", wxPoint(40, 40), wxSize(520, 420));
+        // Play and Stop are disabled by the owner's enabling rules, as in an idle main window.
+        m_pFrame->Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) { event.Enable(false); }, 32777);
+        m_pFrame->Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) { event.Enable(false); }, 32778);
+        m_pFrame->Bind(wxEVT_MENU, [this](wxCommandEvent& event) { m_commands.push_back(event.GetId()); });
+        m_pFrame->Show();
+        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive() && m_pFrame->IsShownOnScreen(); }));
+
+        m_menu.CreatePopupMenu();
+        m_menu.SetMenuItemHeight(20);
+        m_menu.SetMenuItemWidth(220);
+        m_menu.SetMenuDrawMode(3);
+        for (const MenuEntry& entry : kMainPopup)
+        {
+            if (entry.text)
+                m_menu.AppendMenu(MF_STRING, entry.nId, entry.text, entry.nBitmap);
+            else
+                m_menu.AppendMenu(MF_SEPARATOR);
+        }
+        m_origin = m_pFrame->ClientToScreen(wxPoint(60, 40));
+    }
+
+    void TearDown() override
+    {
+        m_pFrame->Destroy();
+        WaitUntil([] { return wxTopLevelWindows.empty(); });
+    }
+
+    // Screen point inside item n, at x, y from the item's top left.
+    wxPoint ItemPoint(size_t n, int x, int y) const
+    {
+        wxRect rc = m_menu.GetItemRect(n);
+        return m_origin + wxPoint(rc.x + x, rc.y + y);
+    }
+    wxPoint ItemCentre(size_t n) const
+    {
+        wxRect rc = m_menu.GetItemRect(n);
+        return ItemPoint(n, rc.width / 2, rc.height / 2);
+    }
+    // Waits until the popup has painted its items.
+    bool PopupShown() const { return WaitForPixelFromThread(ItemPoint(0, 150, 2), kIvory); }
+    bool BarOn(size_t n) const { return WaitForPixelFromThread(ItemPoint(n, 120, 2), kBarFill); }
+
+    // Tracks the popup while the driver plays the user; returns the command.
+    int Track(const std::function<void()>& driver)
+    {
+        wxTimer safety;
+        safety.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
+            if (wxEventLoopBase* pLoop = wxEventLoopBase::GetActive())
+                pLoop->Exit();
+        });
+        safety.StartOnce(40000);
+        std::thread user(driver);
+        int nCommand = m_menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON, m_origin.x, m_origin.y, m_pFrame);
+        user.join();
+        EXPECT_TRUE(safety.IsRunning()) << "the popup had to be stopped by the safety timer";
+        safety.Stop();
+        WaitUntil([&] { return m_menu.GetPopupWindow() == nullptr; }, 1000);
+        return nCommand;
+    }
+
+    wxFrame* m_pFrame = nullptr;
+    CIconMenu m_menu;
+    wxPoint m_origin;
+    std::vector<int> m_commands;
+};
+
+TEST_F(IconMenuWindow, OpensWithItsItemsIconsAndDisabledItemsAndEscapeChoosesNothing)
+{
+    std::string shot;
+    std::atomic<bool> bShown{false};
+    int nCommand = Track([&] {
+        bShown = PopupShown();
+        shot = SaveScreenshot("icon_menu_open");
+        Xdo("key Escape");
+    });
+    ASSERT_TRUE(bShown);
+    EXPECT_EQ(nCommand, 0);
+    wxImage image(shot);
+    ASSERT_TRUE(image.IsOk());
+    auto pixel = [&](const wxPoint& pt) { return wxColour(image.GetRed(pt.x, pt.y), image.GetGreen(pt.x, pt.y), image.GetBlue(pt.x, pt.y)); };
+    auto count = [&](size_t n, const wxRect& local, const std::function<bool(const wxColour&)>& test) {
+        int nCount = 0;
+        wxRect item = m_menu.GetItemRect(n);
+        for (int y = local.y; y < local.GetBottom(); ++y)
+            for (int x = local.x; x < local.GetRight(); ++x)
+                nCount += test(pixel(m_origin + wxPoint(item.x + x, item.y + y))) ? 1 : 0;
+        return nCount;
+    };
+    wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
+    auto dark = [](const wxColour& c) { return Luma(c) < 90; };
+
+    // Ivory items with a button-face icon cell; the record icon is red.
+    EXPECT_TRUE(SameColour(pixel(ItemPoint(0, 150, 2)), kIvory));
+    EXPECT_TRUE(SameColour(pixel(ItemPoint(0, 0, 19)), face));
+    wxColour record = pixel(ItemPoint(0, 10, 10));
+    EXPECT_GT(record.Red(), 180);
+    EXPECT_LT(record.Green(), 90);
+    // Items without a bitmap keep a plain icon cell.
+    EXPECT_EQ(count(8, wxRect(0, 0, 20, 20), [&](const wxColour& c) { return !SameColour(c, face); }), 0);
+    // Enabled labels are dark; the disabled Play item has no dark text, only its lighter grey.
+    EXPECT_GT(count(0, wxRect(28, 4, 100, 16), dark), 10);
+    EXPECT_EQ(count(1, wxRect(20, 0, 200, 20), dark), 0);
+    EXPECT_GT(count(1, wxRect(28, 4, 100, 16), [&](const wxColour& c) { return Luma(c) < 225; }), 10);
+    // "Ctrl+L" sits in the last 60 pixels, with empty ivory between it and a short label.
+    wxRect item8 = m_menu.GetItemRect(8);
+    wxRect accel = CIconMenu::AcceleratorRect(item8);
+    accel.Offset(-item8.x, -item8.y);
+    accel.width = item8.width - accel.x;
+    auto notIvory = [&](const wxColour& c) { return !SameColour(c, kIvory); };
+    EXPECT_GT(count(8, accel, dark), 10);
+    EXPECT_EQ(count(10, wxRect(100, 4, accel.x - 100, 16), notIvory), 0);
+    // No label runs into its accelerator, even the long ones in this desktop's font.
+    for (size_t n = 0; n < m_menu.GetItems().size(); ++n)
+        if (!m_menu.GetItems()[n].IsSeparator())
+            EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
+    // The separator is an etched line 3 pixels down, starting 25 pixels in.
+    EXPECT_TRUE(SameColour(pixel(ItemPoint(3, 40, 3)), wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
+    EXPECT_TRUE(SameColour(pixel(ItemPoint(3, 22, 3)), kIvory));
+    EXPECT_TRUE(m_commands.empty());
+}
+
+TEST_F(IconMenuWindow, MouseClickOnAnItemReturnsItsCommandAndSendsItToTheOwner)
+{
+    std::atomic<bool> bShown{false}, bHighlighted{false};
+    int nCommand = Track([&] {
+        bShown = PopupShown();
+        MoveMouse(ItemCentre(5));
+        bHighlighted = BarOn(5);
+        SaveScreenshot("icon_menu_highlight");
+        Xdo("click 1");
+    });
+    ASSERT_TRUE(bShown);
+    EXPECT_TRUE(bHighlighted);
+    EXPECT_EQ(nCommand, 32781);
+    ASSERT_TRUE(WaitUntil([&] { return !m_commands.empty(); }));
+    EXPECT_EQ(m_commands, std::vector<int>{32781});
+}
+
+TEST_F(IconMenuWindow, ClicksOnADisabledItemOrASeparatorKeepTheMenuOpen)
+{
+    std::atomic<bool> bShown{false}, bStillOpen{false};
+    int nCommand = Track([&] {
+        bShown = PopupShown();
+        ClickAt(ItemCentre(1));
+        ClickAt(ItemCentre(3));
+        // Hovering an enabled item afterwards proves the menu is still there and tracking.
+        MoveMouse(ItemCentre(0));
+        bStillOpen = BarOn(0);
+        Xdo("key Escape");
+    });
+    ASSERT_TRUE(bShown);
+    EXPECT_TRUE(bStillOpen);
+    EXPECT_EQ(nCommand, 0);
+    wxTheApp->ProcessPendingEvents();
+    EXPECT_TRUE(m_commands.empty());
+}
+
+TEST_F(IconMenuWindow, ArrowKeysSkipSeparatorsAndDisabledItemsWrapAroundAndReturnChooses)
+{
+    std::vector<bool> steps;
+    int nCommand = Track([&] {
+        steps.push_back(PopupShown());
+        Xdo("key Down");
+        steps.push_back(BarOn(0));   // Record
+        Xdo("key Down");
+        steps.push_back(BarOn(4));   // Settings: Play and Stop are disabled
+        Xdo("key Up");
+        steps.push_back(BarOn(0));
+        Xdo("key Up");
+        steps.push_back(BarOn(16));  // wraps to Exit
+        SaveScreenshot("icon_menu_keyboard");
+        Xdo("key Return");
+    });
+    EXPECT_EQ(steps, std::vector<bool>(5, true));
+    EXPECT_EQ(nCommand, 32791);
+    ASSERT_TRUE(WaitUntil([&] { return !m_commands.empty(); }));
+    EXPECT_EQ(m_commands, std::vector<int>{32791});
+}
+
+TEST_F(IconMenuWindow, MnemonicLetterChoosesItsItem)
+{
+    std::atomic<bool> bShown{false};
+    int nCommand = Track([&] {
+        bShown = PopupShown();
+        Xdo("key a");
+    });
+    ASSERT_TRUE(bShown);
+    EXPECT_EQ(nCommand, 32790);
+}
+
+TEST_F(IconMenuWindow, ClickOutsideClosesWithoutACommand)
+{
+    std::atomic<bool> bShown{false};
+    int nCommand = Track([&] {
+        bShown = PopupShown();
+        ClickAt(m_origin + wxPoint(400, 320));
+    });
+    ASSERT_TRUE(bShown);
+    EXPECT_EQ(nCommand, 0);
+    wxTheApp->ProcessPendingEvents();
+    EXPECT_TRUE(m_commands.empty());
+}
+
+TEST_F(IconMenuWindow, CheckedItemShowsAFramedTickInItsIconCell)
+{
+    m_menu.DestroyMenu();
+    m_menu.CreatePopupMenu();
+    m_menu.SetMenuItemHeight(20);
+    m_menu.SetMenuItemWidth(220);
+    m_menu.AppendMenu(MF_STRING | MF_CHECKED, 1, "Checked\tCtrl+K");
+    m_menu.AppendMenu(MF_STRING, 2, "Plain");
+    std::string shot;
+    int nCommand = Track([&] {
+        PopupShown();
+        shot = SaveScreenshot("icon_menu_checked");
+        Xdo("key Escape");
+    });
+    EXPECT_EQ(nCommand, 0);
+    wxImage image(shot);
+    ASSERT_TRUE(image.IsOk());
+    auto at = [&](int x, int y) {
+        wxPoint pt = ItemPoint(0, x, y);
+        return wxColour(image.GetRed(pt.x, pt.y), image.GetGreen(pt.x, pt.y), image.GetBlue(pt.x, pt.y));
+    };
+    EXPECT_TRUE(SameColour(at(1, 1), kBarFrame));
+    EXPECT_TRUE(SameColour(at(18, 18), kBarFrame));
+    EXPECT_TRUE(SameColour(at(3, 3), kBarFill));
+    EXPECT_TRUE(SameColour(at(9, 12), kBarFrame));  // a stroke of the tick
+    EXPECT_TRUE(SameColour(at(0, 0), wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
+}
