@@ -9,15 +9,12 @@ const wxColour CStaticLink::g_colorUnvisited(0, 0, 255);
 const wxColour CStaticLink::g_colorVisited(128, 0, 128);
 const wxColour CStaticLink::g_colorOver(255, 0, 0);
 
-namespace
-{
 // Loaded once and kept; where the cursor theme has no hand, the normal cursor stays.
-const wxCursor& HandCursor()
+const wxCursor& CStaticLink::GetLinkCursor()
 {
     static const wxCursor hand(wxCURSOR_HAND);
     return hand.IsOk() ? hand : *wxSTANDARD_CURSOR;
 }
-}  // namespace
 
 CStaticLink::CStaticLink(const char* lpText, bool bDeleteOnDestroy)
     : m_link(lpText), m_bDeleteOnDestroy(bDeleteOnDestroy), m_timer(this, kTimerId)
@@ -36,7 +33,7 @@ bool CStaticLink::Create(wxWindow* pParent, wxWindowID id, const wxString& label
 void CStaticLink::Init()
 {
     SetForegroundColour(m_color);
-    SetCursor(HandCursor());
+    SetCursor(GetLinkCursor());
     Bind(wxEVT_MOTION, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_ENTER_WINDOW, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_LEFT_DOWN, &CStaticLink::OnLeftDown, this);

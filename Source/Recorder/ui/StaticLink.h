@@ -5,6 +5,7 @@
 #pragma once
 #include "Shell.h"
 
+#include <wx/stattext.h>  // before the generic one, which would hide wxStaticText
 #include <wx/generic/stattextg.h>
 #include <wx/timer.h>
 
@@ -39,6 +40,8 @@ public:
     const CHyperlink& GetLink() const { return m_link; }
     const wxColour& GetCurrentColor() const { return m_color; }
     bool IsMouseOver() const { return m_bOverControl; }
+    // The hand every link shows (loaded once); the normal arrow where the theme has none.
+    static const wxCursor& GetLinkCursor();
     // What a click opens: the link, else the string resource of the
     // control's id, else the control's text.
     std::string ResolveLink() const;

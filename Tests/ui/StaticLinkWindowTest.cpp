@@ -1,0 +1,125 @@
+// The link static in a real window: its colours through hover, click and
+// leave, the hand cursor, and what a click hands to the shell.
+#include "Resources.h"
+#include "Shell.h"
+#include "StaticLink.h"
+#include "UiTestSupport.h"
+
+#include <wx/app.h>
+#include <wx/frame.h>
+#include <wx/panel.h>
+#include <wx/stattext.h>
+
+#include <gtest/gtest.h>
+
+class StaticLinkWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_previous = SetShellHandler([this](const ShellRequest& request) -> INT_PTR {
+            m_requests.push_back(request);
+            return m_nShellResult;
+        });
+        MoveMouse(wxPoint(2, 2));
+        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Links", wxPoint(60, 60), wxSize(460, 180));
+        m_pPanel = new wxPanel(m_pFrame);
+        // As the about box does: a plain static from the template, then the link takes its place.
+        new wxStaticText(m_pPanel, 1020, "Acknowledgments : LAME codec for MP3 encoding", wxPoint(20, 30),
+                         wxSize(380, 24), wxALIGN_LEFT | wxST_NO_AUTORESIZE);
+        m_pLink = new CStaticLink();
+        m_pLink->SetLink("https://lame.example.org/");
+        ASSERT_TRUE(m_pLink->SubclassDlgItem(1020, m_pPanel));
+        m_pFrame->Show();
+        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive() && m_pLink->IsShownOnScreen(); }));
+        ASSERT_TRUE(WaitUntil([&] { return TextPixels(CStaticLink::g_colorUnvisited) > 20; }))
+            << "the link never painted in blue";
+    }
+
+    void TearDown() override
+    {
+        m_pFrame->Destroy();
+        WaitUntil([] { return wxTopLevelWindows.empty(); });
+        SetShellHandler(m_previous);
+    }
+
+    // Pixels of the link's text that are close to the colour (the edges of glyphs are blended).
+    int TextPixels(const wxColour& colour) const
+    {
+        return CountPixels(m_pLink->GetScreenRect(), [&](const wxColour& c) { return SameColour(c, colour, 40); });
+    }
+    bool Shows(const wxColour& colour) const
+    {
+        return SameColour(m_pLink->GetCurrentColor(), colour) && TextPixels(colour) > 20;
+    }
+    wxPoint OnText() const { return m_pLink->ClientToScreen(wxPoint(30, m_pLink->GetClientSize().y / 2)); }
+
+    ShellHandler m_previous;
+    std::vector<ShellRequest> m_requests;
+    INT_PTR m_nShellResult = 42;
+    wxFrame* m_pFrame = nullptr;
+    wxPanel* m_pPanel = nullptr;
+    CStaticLink* m_pLink = nullptr;
+};
+
+TEST_F(StaticLinkWindow, TakesThePlaceOfTheStaticWithItsTextAndAHandCursor)
+{
+    EXPECT_EQ(m_pPanel->FindWindow(1020), m_pLink);
+    EXPECT_EQ(m_pLink->GetLabel(), "Acknowledgments : LAME codec for MP3 encoding");
+    EXPECT_EQ(m_pLink->GetRect(), wxRect(20, 30, 380, 24));
+    EXPECT_TRUE(m_pLink->GetCursor().IsSameAs(CStaticLink::GetLinkCursor()));
+    EXPECT_FALSE(CStaticLink::GetLinkCursor().IsSameAs(*wxSTANDARD_CURSOR)) << "this desktop has a hand cursor";
+    EXPECT_EQ(TextPixels(CStaticLink::g_colorOver), 0);
+}
+
+TEST_F(StaticLinkWindow, TurnsRedUnderTheMousePurpleAfterASuccessfulOpenAndBlueOnceTheMouseHasLeft)
+{
+    MoveMouse(OnText());
+    ASSERT_TRUE(WaitUntil([&] { return m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorOver); }));
+    SaveScreenshot("static_link_over");
+
+    Xdo("click 1");
+    ASSERT_TRUE(WaitUntil([&] { return m_requests.size() == 1 && Shows(CStaticLink::g_colorVisited); }));
+    EXPECT_EQ(m_requests[0].verb, "open");
+    EXPECT_EQ(m_requests[0].file, "https://lame.example.org/");
+    EXPECT_EQ(TextPixels(CStaticLink::g_colorOver), 0);
+    SaveScreenshot("static_link_visited");
+
+    MoveMouse(wxPoint(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return !m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorUnvisited); }));
+    EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
+    SaveScreenshot("static_link_after");
+}
+
+TEST_F(StaticLinkWindow, FailedOpenKeepsTheColour)
+{
+    m_nShellResult = SE_ERR_NOASSOC;
+    MoveMouse(OnText());
+    ASSERT_TRUE(WaitUntil([&] { return Shows(CStaticLink::g_colorOver); }));
+    Xdo("click 1");
+    ASSERT_TRUE(WaitUntil([&] { return m_requests.size() == 1; }));
+    wxTheApp->ProcessPendingEvents();
+    EXPECT_TRUE(Shows(CStaticLink::g_colorOver));
+    MoveMouse(wxPoint(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return Shows(CStaticLink::g_colorUnvisited); }));
+    EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
+}
+
+TEST_F(StaticLinkWindow, WithoutALinkTheStringResourceOfTheIdAndThenTheTextAreOpened)
+{
+    CStaticLink* pMail = new CStaticLink();
+    new wxStaticText(m_pPanel, 1001, "mailto:support@vorane.example", wxPoint(20, 80), wxSize(300, 24));
+    ASSERT_TRUE(pMail->SubclassDlgItem(1001, m_pPanel));
+    EXPECT_EQ(pMail->ResolveLink(), "mailto:support@vorane.example");
+    RegisterStringResource(1001, "mailto:help@vorane.example");
+    EXPECT_EQ(pMail->ResolveLink(), "mailto:help@vorane.example");
+    RegisterStringResource(1001, "");
+
+    ASSERT_TRUE(WaitUntil([&] {
+        return CountPixels(pMail->GetScreenRect(),
+                           [](const wxColour& c) { return SameColour(c, CStaticLink::g_colorUnvisited, 40); }) > 20;
+    }));
+    ClickAt(pMail->ClientToScreen(wxPoint(20, 12)));
+    ASSERT_TRUE(WaitUntil([&] { return m_requests.size() == 1; }));
+    EXPECT_EQ(m_requests[0].file, "mailto:support@vorane.example");
+}
