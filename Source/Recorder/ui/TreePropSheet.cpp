@@ -10,7 +10,7 @@
 
 namespace
 {
-const int kFrameBorder = 2;   // the frame's raised edge
+const int kFrameBorder = 1;   // the frame's line
 const int kPageMargin = 6;    // between the edge (or the caption) and the page
 
 class CNodeData : public wxTreeItemData
@@ -42,7 +42,17 @@ CPropPageFrame::CPropPageFrame(wxWindow* pParent, bool bShowCaption)
 
 wxColour CPropPageFrame::CaptionStartColour()
 {
-    return wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTION);
+    wxColour start = wxSystemSettings::GetColour(wxSYS_COLOUR_INACTIVECAPTION);
+    wxColour end = CaptionEndColour();
+    // GTK themes often give the inactive caption the window's own colour,
+    // which would hide the bar; then it starts from a light shade of the selection colour.
+    if (std::abs(Luminance(start) - Luminance(end)) < 30)
+    {
+        wxColour select = wxSystemSettings::GetColour(wxSYS_COLOUR_HIGHLIGHT);
+        start = wxColour((select.Red() + end.Red()) / 2, (select.Green() + end.Green()) / 2,
+                         (select.Blue() + end.Blue()) / 2);
+    }
+    return start;
 }
 
 wxColour CPropPageFrame::CaptionEndColour()
@@ -115,20 +125,10 @@ void CPropPageFrame::OnPaint(wxPaintEvent&)
     dc.SetBackground(wxBrush(GetBackgroundColour()));
     dc.Clear();
 
-    // Plain frame: a raised edge in the highlight and shadow colours.
-    wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);
-    wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
-    wxColour dark = wxSystemSettings::GetColour(wxSYS_COLOUR_3DDKSHADOW);
-    int w = client.x, h = client.y;
-    dc.SetPen(wxPen(light));
-    dc.DrawLine(0, 0, w - 1, 0);
-    dc.DrawLine(0, 0, 0, h - 1);
-    dc.SetPen(wxPen(dark));
-    dc.DrawLine(0, h - 1, w, h - 1);
-    dc.DrawLine(w - 1, 0, w - 1, h);
-    dc.SetPen(wxPen(shadow));
-    dc.DrawLine(1, h - 2, w - 1, h - 2);
-    dc.DrawLine(w - 2, 1, w - 2, h - 1);
+    // A plain frame: GTK themes have no tab pane to borrow, and a thin line in the shadow colour suits them.
+    dc.SetPen(wxPen(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
+    dc.SetBrush(*wxTRANSPARENT_BRUSH);
+    dc.DrawRectangle(0, 0, client.x, client.y);
 
     if (m_bShowCaption)
     {
