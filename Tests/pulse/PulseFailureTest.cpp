@@ -74,7 +74,7 @@ protected:
         EXPECT_NEAR(dFrequency, DominantFrequency(audio.firstChannel, audio.sampleRate), 5);
     }
 
-    CTempFolder m_folder{"pulse-failures"};
+    CTempFolder m_folder{TestFolderName("pulse-failures")};
     CTonePlayer m_tone;
     CReceiverWAV m_receiver;
     CBufferCounter m_view;

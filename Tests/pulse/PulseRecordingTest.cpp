@@ -15,7 +15,7 @@ namespace
 class PulseRecording : public CPulseTest
 {
 protected:
-    CTempFolder m_folder{"pulse-recording"};
+    CTempFolder m_folder{TestFolderName("pulse-recording")};
     CTonePlayer m_tone;
 };
 
@@ -101,11 +101,14 @@ TEST_F(PulseRecording, UnmutingAMutedMonitorMakesTheToneAudibleAgain)
     const std::string monitor = std::string(CPulseDaemon::kOutput) + ".monitor";
     ASSERT_EQ(0, TheDaemon().Pactl("set-source-mute " + monitor + " 1"));
 
-    // Recorded as it is, without the line preparation: the source's own mute holds.
+    // The line is chosen as the recording source but not unmuted: the source's own mute holds.
     std::string device, line;
     ASSERT_TRUE(SelectCurrentDevice(device, line));
     ASSERT_EQ("Stereo Mix", line);
     ASSERT_TRUE(GetCurrentDevice()->SetFormat(CAPTURE_MODE_WAV, 2, 44100, 16));
+    CMixer& mixer = GetCurrentDevice()->GetMixer();
+    mixer.FindLine("Stereo Mix")->SelectAsSource();
+    mixer.Close();
     {
         CReceiverWAV receiver;
         receiver.FileName = m_folder.File("Audio0.wav");

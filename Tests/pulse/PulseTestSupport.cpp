@@ -7,6 +7,7 @@
 #include "WaveIn.h"
 
 #include <cmath>
+#include <unistd.h>
 
 CPulseDaemon& TheDaemon()
 {
@@ -118,6 +119,12 @@ DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int
     receiver.FormatSet = 1;
     CaptureInto(receiver, nSeconds);
     return DecodeFile(path);
+}
+
+std::string TestFolderName(const std::string& prefix)
+{
+    const ::testing::TestInfo* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
+    return prefix + "-" + (pInfo ? pInfo->name() : "outside") + "-" + std::to_string(getpid());
 }
 
 double LevelDb(const DecodedAudio& audio)

@@ -74,6 +74,10 @@ private:
 DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels = 2, int nRate = 44100, int nBits = 16,
                        DWORD nVolume = 100);
 
+// A folder of this test's own (named after the test), so test programs running side
+// by side never share files.
+std::string TestFolderName(const std::string& prefix);
+
 // Level in dB (full scale 0 dB) of the decoded samples, leaving out the first half second.
 double LevelDb(const DecodedAudio& audio);
 // The line position of a name on device 0 (the sound server), -1 when there is none.

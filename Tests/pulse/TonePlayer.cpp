@@ -69,7 +69,7 @@ bool CTonePlayer::Play(const std::string& sink, double dFrequency, double dAmpli
         pa_stream_set_write_callback(m_pStream, &CTonePlayer::OnWrite, this);
         pa_buffer_attr attr;
         attr.maxlength = static_cast<uint32_t>(-1);
-        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(100 * PA_USEC_PER_MSEC, &spec));
+        attr.tlength = static_cast<uint32_t>(pa_usec_to_bytes(250 * PA_USEC_PER_MSEC, &spec));
         attr.prebuf = static_cast<uint32_t>(-1);
         attr.minreq = static_cast<uint32_t>(-1);
         attr.fragsize = static_cast<uint32_t>(-1);

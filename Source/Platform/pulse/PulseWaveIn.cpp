@@ -18,6 +18,7 @@ namespace
 {
 // About 100 ms per fragment: the handle fills its one-second buffers in ten steps.
 constexpr pa_usec_t kFragmentUsec = 100 * PA_USEC_PER_MSEC;
+constexpr pa_usec_t kBacklogUsec = 4 * PA_USEC_PER_SEC;
 
 bool IsGone(pa_stream_state_t state)
 {
@@ -92,7 +93,8 @@ MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format
     pa_stream_set_read_callback(m_pStream, &CPulseWaveIn::OnRead, this);
 
     pa_buffer_attr attr;
-    attr.maxlength = static_cast<uint32_t>(-1);
+    // What the program has no buffer for waits with the stream, up to a few seconds.
+    attr.maxlength = static_cast<uint32_t>(pa_usec_to_bytes(kBacklogUsec, &spec));
     attr.tlength = static_cast<uint32_t>(-1);
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
@@ -119,6 +121,7 @@ void CPulseWaveIn::StartStream()
     CPulseServer::CLock lock(*m_pServer);
     if (!m_pStream || !m_bReady || pa_stream_get_state(m_pStream) != PA_STREAM_READY)
         return;
+    DropPeekedLocked();
     m_partialFrame.clear();
     m_bRunning = true;
     Release(pa_stream_flush(m_pStream, nullptr, nullptr));
@@ -140,6 +143,13 @@ void CPulseWaveIn::CloseStream()
     DropStreamLocked();
 }
 
+void CPulseWaveIn::DropPeekedLocked()
+{
+    if (m_nPeekOffset > 0 && m_pStream)
+        pa_stream_drop(m_pStream);
+    m_nPeekOffset = 0;
+}
+
 void CPulseWaveIn::DropStreamLocked()
 {
     m_bRunning = false;
@@ -148,6 +158,7 @@ void CPulseWaveIn::DropStreamLocked()
     m_partialFrame.clear();
     if (!m_pStream)
         return;
+    DropPeekedLocked();
     pa_stream_set_state_callback(m_pStream, nullptr, nullptr);
     pa_stream_set_read_callback(m_pStream, nullptr, nullptr);
     if (!IsGone(pa_stream_get_state(m_pStream)) && pa_stream_get_state(m_pStream) != PA_STREAM_UNCONNECTED)
@@ -191,23 +202,48 @@ void CPulseWaveIn::OnStreamState(pa_stream* pStream, void* pUser)
     ShowAppError(bServerGone ? MSG_SERVER_LOST : MSG_SOURCE_LOST);
 }
 
-void CPulseWaveIn::OnRead(pa_stream* pStream, size_t, void* pUser)
+void CPulseWaveIn::OnRead(pa_stream*, size_t, void* pUser)
 {
-    auto* self = static_cast<CPulseWaveIn*>(pUser);
+    static_cast<CPulseWaveIn*>(pUser)->PumpLocked();
+}
+
+void CPulseWaveIn::PumpLocked()
+{
+    if (!m_pStream)
+        return;
+    const size_t nAlign = std::max<WORD>(1, m_format.nBlockAlign);
     for (;;)
     {
+        size_t nSpace = 0;
+        if (m_bRunning && m_pPort)
+        {
+            // Audio the queued buffer cannot take yet stays with the stream (up to its
+            // maximum length) until the program queues the next buffer, so a burst from
+            // the server is never cut short.
+            nSpace = m_pPort->SpaceInCurrentBuffer();
+            nSpace -= nSpace % nAlign;
+            if (nSpace == 0)
+                return;
+        }
         const void* pData = nullptr;
         size_t nBytes = 0;
-        if (pa_stream_peek(pStream, &pData, &nBytes) < 0 || nBytes == 0)
+        if (pa_stream_peek(m_pStream, &pData, &nBytes) < 0 || nBytes == 0)
             return;
-        if (self->m_bRunning && self->m_pPort)
+        size_t nTake = nBytes - m_nPeekOffset;
+        if (m_bRunning && m_pPort)
         {
+            nTake = std::min(nTake, nSpace);
             if (pData)
-                self->DeliverLocked(static_cast<const uint8_t*>(pData), nBytes);
+                DeliverLocked(static_cast<const uint8_t*>(pData) + m_nPeekOffset, nTake);
             else
-                self->DeliverSilenceLocked(nBytes);  // a hole in the record: keep the time running
+                DeliverSilenceLocked(nTake);  // a hole in the record: keep the time running
         }
-        pa_stream_drop(pStream);
+        m_nPeekOffset += nTake;
+        if (m_nPeekOffset >= nBytes)
+        {
+            pa_stream_drop(m_pStream);
+            m_nPeekOffset = 0;
+        }
     }
 }
 

@@ -44,6 +44,8 @@ public:
 private:
     static void OnStreamState(pa_stream* pStream, void* pUser);
     static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
+    void PumpLocked();
+    void DropPeekedLocked();
     void DeliverLocked(const uint8_t* pData, size_t nBytes);
     void DeliverSilenceLocked(size_t nBytes);
     void DropStreamLocked();
@@ -60,6 +62,7 @@ private:
     bool m_bReady = false;     // the stream reached the server
     bool m_bRunning = false;   // delivering to the handle
     bool m_bLostTold = false;  // the user has heard that this recording lost its stream
+    size_t m_nPeekOffset = 0;  // bytes of the peeked fragment already handed on
     std::vector<uint8_t> m_partialFrame;
 };
 
