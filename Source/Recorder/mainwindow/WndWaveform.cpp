@@ -78,8 +78,12 @@ CWndWaveform::CWndWaveform(wxWindow* pParent, wxWindowID id, const wxPoint& pos,
       m_timer(this, TIMER_LENGTH)
 {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
-    SetBackgroundColour(*wxBLACK);
     LoadResources();
+    // Every paint's device context starts from the window's font and colours; set here, they
+    // are not looked up in the GTK theme 25 times a second.
+    SetBackgroundColour(*wxBLACK);
+    SetForegroundColour(TEXT_COLOUR);
+    SetFont(m_bResourcesLoaded ? m_fontSmall : *wxNORMAL_FONT);
     DoLayout();
     if (pParent)
         SetWaveformView(this);
@@ -160,8 +164,8 @@ void CWndWaveform::DoLayout()
 {
     AudioItem item;
     ShownInfo(item);
-    const wxFont& big = m_bResourcesLoaded ? m_fontBig : GetFont();
-    const wxFont& small = m_bResourcesLoaded ? m_fontSmall : GetFont();
+    const wxFont big = m_bResourcesLoaded ? m_fontBig : GetFont();
+    const wxFont small = m_bResourcesLoaded ? m_fontSmall : GetFont();
 
     m_rcName = MeasuredRect(this, wxString(item.szName), big, 0, 0);
     const wxString format = InfoFormatMeasureText(item.nSampleRate, item.nChannels, item.nBitrate);
@@ -320,7 +324,6 @@ void CWndWaveform::OnMainThreadRequest()
         if (bShown)
         {
             RefreshRect(m_rcWave, false);
-            Update();
         }
         else
         {
@@ -379,18 +382,20 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
         pContext->SetAntialiasMode(wxANTIALIAS_NONE);
     const wxSize client = GetClientSize();
 
-    // Black with the dot lattice in one fill: the pattern repeats from (0, 0).
+    // Black with the dot lattice in one fill of what needs painting: the pattern repeats from (0, 0).
+    const wxRegion& update = GetUpdateRegion();
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(m_pattern.IsOk() ? wxBrush(m_pattern) : *wxBLACK_BRUSH);
-    dc.DrawRectangle(0, 0, client.x, client.y);
+    dc.DrawRectangle(update.GetBox().Intersect(wxRect(client)));
 
+    // Most repaints are the trace's alone: texts are laid out only where they are seen.
     if (m_bWelcome)
         DrawWelcome(dc);
     AudioItem item;
     ShownInfo(item);
-    if (item.nSampleRate != 0)
+    if (item.nSampleRate != 0 && update.Contains(InfoRect()) != wxOutRegion)
         DrawInfo(dc, item);
-    if (!m_bWelcome && ViewWaveform() && GetUpdateRegion().Contains(m_rcWave) != wxOutRegion && ShowsRecording())
+    if (!m_bWelcome && ViewWaveform() && update.Contains(m_rcWave) != wxOutRegion && ShowsRecording())
         DrawSamples(dc);
 }
 
