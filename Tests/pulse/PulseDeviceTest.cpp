@@ -175,6 +175,7 @@ protected:
         CWaveIn::SetPcmFormat(m_format, 16, 2, 44100);
         ASSERT_EQ(MMSYSERR_NOERROR,
                   waveInOpen(&m_hWaveIn, 0, &m_format, reinterpret_cast<DWORD_PTR>(m_hEvent), 0, CALLBACK_EVENT));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_hEvent, 0));  // the open's own signal
     }
     void TearDown() override
     {
@@ -198,10 +199,12 @@ protected:
         ASSERT_EQ(MMSYSERR_NOERROR, waveInPrepareHeader(m_hWaveIn, &m_headers[i], sizeof(WAVEHDR)));
         ASSERT_EQ(MMSYSERR_NOERROR, waveInAddBuffer(m_hWaveIn, &m_headers[i], sizeof(WAVEHDR)));
     }
+    // The flags are read only after the event: the handle sets them, then signals.
     void WaitDone(int i)
     {
-        while (!(m_headers[i].dwFlags & WHDR_DONE))
+        do
             ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(m_hEvent, 10000));
+        while (!(m_headers[i].dwFlags & WHDR_DONE));
     }
     DWORD Position()
     {
