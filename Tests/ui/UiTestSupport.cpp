@@ -163,6 +163,12 @@ int main(int argc, char** argv)
         return 1;
     }
     g_pDisplay = pDisplay;
+    // The X server resets whenever its last client leaves, and a connection
+    // attempted during a reset fails; the window manager's start-up can cause
+    // one. A connection of our own, opened once the server answers and held
+    // to the end, rules that out for GTK's.
+    for (int i = 0; i < 1000 && !PixelConnection(); ++i)
+        usleep(10000);
     wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new CTestApp);
     int wxArgc = 1;

@@ -9,6 +9,7 @@
 #include <wx/evtloop.h>
 #include <wx/popupwin.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 #include <gtk/gtk.h>
 
@@ -54,6 +55,8 @@ public:
         SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
         Bind(wxEVT_PAINT, &CIconMenuPopup::OnPaint, this);
         Bind(wxEVT_MOTION, &CIconMenuPopup::OnMotion, this);
+        // A pointer that jumps into the popup reports itself by the enter event alone.
+        Bind(wxEVT_ENTER_WINDOW, &CIconMenuPopup::OnMotion, this);
         Bind(wxEVT_LEAVE_WINDOW, &CIconMenuPopup::OnLeave, this);
         Bind(wxEVT_LEFT_UP, &CIconMenuPopup::OnLeftUp, this);
         Bind(wxEVT_RIGHT_DOWN, &CIconMenuPopup::OnOtherButtonDown, this);
@@ -164,7 +167,9 @@ private:
 
     void OnLeave(wxMouseEvent& event)
     {
-        SetHot(-1);
+        // Grabs send crossing events of their own; only a pointer really outside clears the highlight.
+        if (!GetScreenRect().Contains(wxGetMousePosition()))
+            SetHot(-1);
         event.Skip();
     }
 
