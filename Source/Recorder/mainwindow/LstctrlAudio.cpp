@@ -18,8 +18,9 @@ CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& po
 
 CLstctrlAudio::~CLstctrlAudio()
 {
-    // The rows go before the image list they point into.
+    // The rows and the control let go of the image list before it goes with the members.
     DeleteAllItems();
+    SetImageList(nullptr, wxIMAGE_LIST_SMALL);
 }
 
 bool CLstctrlAudio::InitList()
@@ -37,6 +38,7 @@ int CLstctrlAudio::AddAudio(AudioItem* pItem)
     const long nRow = GetItemCount();
     const int nImage = m_icons.IndexFor(pItem->szPath);
     InsertItem(nRow, wxString(pItem->szName), nImage);
+    // The record takes the control's new row number and becomes the current row.
     m_items.Append(pItem);
     pItem->nIndex = static_cast<int32_t>(nRow);
     m_items.SetCurrentRow(static_cast<int>(nRow));
