@@ -23,6 +23,7 @@
 #include <sstream>
 #include <unistd.h>
 #include <sys/resource.h>
+#include <X11/Xlib.h>
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
@@ -91,6 +92,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "WaveformBench: Xvfb did not start\n");
         return 1;
     }
+    // The server resets when its last client leaves, and a connection tried during a reset
+    // fails: one of ours, held from the first answer to the end, keeps GTK's safe.
+    Display* pHeld = nullptr;
+    for (int i = 0; i < 1000 && !(pHeld = XOpenDisplay(display.Name().c_str())); ++i)
+        usleep(10000);
     setenv("NO_AT_BRIDGE", "1", 1);
     wxApp::SetInstance(new wxApp);
     int nArgs = 1;
@@ -209,5 +215,8 @@ int main(int argc, char** argv)
     FreeDevices();
     wxTheApp->OnExit();
     wxEntryCleanup();
+    if (pHeld)
+        XCloseDisplay(pHeld);
+    std::fflush(nullptr);
     return 0;
 }

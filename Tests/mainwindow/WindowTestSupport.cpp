@@ -9,6 +9,8 @@
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/init.h>
+#include <X11/Xlib.h>
+#include <unistd.h>
 
 namespace
 {
@@ -146,20 +148,31 @@ bool CMessageFrame::Drain()
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    CXDisplay display;
-    if (!display.Ok())
+    if (::testing::GTEST_FLAG(list_tests))
+        return RUN_ALL_TESTS();
+    auto* pDisplay = new CXDisplay();
+    if (!pDisplay->Ok())
     {
-        std::fprintf(stderr, "No X display: Xvfb did not start.\n");
+        std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
+        delete pDisplay;
         return 1;
     }
-    g_pDisplay = &display;
+    g_pDisplay = pDisplay;
+    // The server resets when its last client leaves, and a connection tried during a reset
+    // fails. One connection of ours, held from the first answer to the end, keeps GTK's safe.
+    Display* pHeld = nullptr;
+    for (int i = 0; i < 1000 && !(pHeld = XOpenDisplay(pDisplay->Name().c_str())); ++i)
+        usleep(10000);
     // The tests run on the display's default theme, whatever the machine's desktop says.
     setenv("GTK_THEME", "Adwaita", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
     wxApp::SetInstance(new wxApp);
-    if (!wxEntryStart(argc, argv) || !wxTheApp->CallOnInit())
+    int wxArgc = 1;
+    char* wxArgv[] = {argv[0], nullptr};
+    if (!pHeld || !wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit())
     {
-        std::fprintf(stderr, "wx did not start on %s.\n", display.Name().c_str());
+        std::fprintf(stderr, "wx did not start on %s.\n", pDisplay->Name().c_str());
+        delete pDisplay;
         return 1;
     }
     wxInitAllImageHandlers();
@@ -171,5 +184,10 @@ int main(int argc, char** argv)
     }
     wxTheApp->OnExit();
     wxEntryCleanup();
-    return nResult;
+    XCloseDisplay(pHeld);
+    // GTK's own connection would fail loudly in the library clean-up once the server is
+    // gone: stop the display, then leave at once.
+    delete pDisplay;
+    std::fflush(nullptr);
+    _exit(nResult);
 }
