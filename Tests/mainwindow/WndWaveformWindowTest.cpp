@@ -159,6 +159,21 @@ TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformat
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
 }
 
+TEST_F(WaveformViewWindow, WhileRecordingTheLengthCountsUpEachSecondOnTheScreen)
+{
+    m_pView->StartRecording(&m_item);
+    ASSERT_TRUE(PumpUntil([this] { return m_pView->GetRecordedItem().nLength >= 1000; }));
+    EXPECT_LT(m_pView->GetRecordedItem().nLength, 60000u);
+    // "00:01" appears right of "Length : ".
+    const wxRect info = ScreenRect(m_pView->InfoRect());
+    const wxRect length(info.x + 60, info.y + 45, info.width - 60, 20);
+    wxImage image;
+    EXPECT_TRUE(ScreenshotUntil(OutputPath("waveform-length.png"), [&](const wxImage& shot) {
+        return CountColour(shot, length, CWndWaveform::TEXT_COLOUR) > 20;
+    }, image));
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(1); });
+}
+
 TEST_F(WaveformViewWindow, StoppingFreezesLengthAndSizeAndTellsTheParentOnce)
 {
     m_pView->StartRecording(&m_item);
