@@ -83,6 +83,17 @@ TEST_F(HoverButtonWindow, LightensAndTurnsItsTextGreenWhileTheMouseIsOverItOnly)
     ASSERT_TRUE(WaitUntil([&] { return !m_pStop->IsMouseOver() && PixelIs(At(m_pStop, 5, 5), out); }));
 }
 
+TEST_F(HoverButtonWindow, TracksTheMouseWhileItsWindowIsNotActive)
+{
+    wxFrame* pOther = new wxFrame(nullptr, wxID_ANY, "Another window", wxPoint(600, 420), wxSize(240, 160));
+    pOther->Show();
+    ASSERT_TRUE(WaitUntil([&] { return pOther->IsActive() && !m_pFrame->IsActive(); }));
+    MoveMouse(Centre(m_pRecord));
+    EXPECT_TRUE(WaitUntil([&] { return m_pRecord->IsMouseOver() && PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(0)); }));
+    EXPECT_FALSE(m_pFrame->IsActive());
+    pOther->Destroy();
+}
+
 TEST_F(HoverButtonWindow, PressedButtonShowsASunkenEdgeAndAClickSendsItsCommand)
 {
     wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);

@@ -169,8 +169,11 @@ TEST_F(IconMenuWindow, OpensWithItsItemsIconsAndDisabledItemsAndEscapeChoosesNot
     EXPECT_EQ(count(10, wxRect(100, 4, accel.x - 100, 16), notIvory), 0);
     // No label runs into its accelerator, even the long ones in this desktop's font.
     for (size_t n = 0; n < m_menu.GetItems().size(); ++n)
-        if (!m_menu.GetItems()[n].IsSeparator())
-            EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
+    {
+        if (m_menu.GetItems()[n].IsSeparator())
+            continue;
+        EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
+    }
     // The separator is an etched line 3 pixels down, starting 25 pixels in.
     EXPECT_TRUE(SameColour(pixel(ItemPoint(3, 40, 3)), wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
     EXPECT_TRUE(SameColour(pixel(ItemPoint(3, 22, 3)), kIvory));

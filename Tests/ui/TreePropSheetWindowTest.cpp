@@ -163,6 +163,21 @@ TEST_F(TreePropSheetWindow, CaptionBarShowsTheNodeTextOnAGradient)
     EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "General");
 }
 
+TEST_F(TreePropSheetWindow, CaptionTooLongForTheBarEndsInAnEllipsis)
+{
+    m_pages.push_back(new CTestPage("Extras::A page title far too long for the caption bar of this sheet to show whole"));
+    m_pSheet->AddPage(m_pages.back());
+    Open();
+    ASSERT_TRUE(m_pSheet->SetActivePage(m_pages.size() - 1));
+    wxRect rc = CaptionOnScreen();
+    wxColour text = CPropPageFrame::CaptionTextColour();
+    auto isText = [&](const wxColour& c) { return SameColour(c, text, 60); };
+    ASSERT_TRUE(WaitUntil([&] { return CountPixels(rc, isText) > 50; }));
+    EXPECT_EQ(CountPixels(wxRect(rc.GetRight() - 3, rc.y, 4, rc.height), isText), 0);
+    EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(),
+              "A page title far too long for the caption bar of this sheet to show whole");
+}
+
 TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeDepthFirstAndCtrlShiftTabWalksBack)
 {
     Open();

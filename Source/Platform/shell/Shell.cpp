@@ -34,10 +34,9 @@ std::string FindOnPath(const std::string& name)
         size_t end = dirs.find(':', start);
         if (end == std::string::npos)
             end = dirs.size();
-        std::string dir = dirs.substr(start, end - start);
-        if (dir.empty())
-            dir = ".";
-        std::string candidate = dir + "/" + name;
+        // An empty entry means the current directory.
+        std::string candidate = end > start ? dirs.substr(start, end - start) : std::string(1, '.');
+        candidate.append(1, '/').append(name);
         if (IsExecutableFile(candidate))
             return candidate;
         start = end + 1;
