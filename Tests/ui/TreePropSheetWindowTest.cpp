@@ -163,6 +163,29 @@ TEST_F(TreePropSheetWindow, CaptionBarShowsTheNodeTextOnAGradient)
     EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "General");
 }
 
+TEST_F(TreePropSheetWindow, TreeShowsIconsOnlyWhenTreeImagesAreOn)
+{
+    wxBitmap icon(16, 16), folder(16, 16), page(16, 16);
+    m_pSheet->SetPageImages({icon});
+    m_pSheet->SetDefaultImages({folder, page});
+    m_pages[0]->SetImageIndex(0);
+    ASSERT_TRUE(m_pSheet->SetTreeViewMode(true, true, true));
+    Open();
+    wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
+    ASSERT_NE(pTree->GetImageList(), nullptr);
+    EXPECT_EQ(pTree->GetItemImage(FindItem("General")), 0);      // its own icon
+    EXPECT_EQ(pTree->GetItemImage(FindItem("Advanced")), 1);     // a node without page
+    EXPECT_EQ(pTree->GetItemImage(FindItem("Track info")), 2);   // a page without icon
+}
+
+TEST_F(TreePropSheetWindow, TreeHasNoIconsWhenTreeImagesAreOff)
+{
+    m_pSheet->SetPageImages({wxBitmap(16, 16)});
+    Open();
+    EXPECT_EQ(m_pSheet->GetPageTreeControl()->GetImageList(), nullptr);
+    EXPECT_EQ(m_pSheet->GetPageTreeControl()->GetItemImage(FindItem("General")), -1);
+}
+
 TEST_F(TreePropSheetWindow, CaptionTooLongForTheBarEndsInAnEllipsis)
 {
     m_pages.push_back(new CTestPage("Extras::A page title far too long for the caption bar of this sheet to show whole"));

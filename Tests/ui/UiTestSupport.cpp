@@ -180,6 +180,12 @@ int main(int argc, char** argv)
         return 1;
     }
     wxInitAllImageHandlers();
+    // A failed wx assertion fails the test instead of opening a dialog nobody will close.
+    wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
+                          const wxString& msg) {
+        ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << cond.utf8_string() << " in "
+                                              << func.utf8_string() << ": " << msg.utf8_string();
+    });
     int nResult = RUN_ALL_TESTS();
     wxTheApp->OnExit();
     wxEntryCleanup();

@@ -13,7 +13,7 @@
 CXDisplay& UiDisplay();
 
 // Runs the wx events until the condition holds or the time is up.
-bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000);
+bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 20000);
 
 // Reads one pixel of the screen. Safe from any thread (own X connection).
 wxColour ScreenPixel(const wxPoint& screen);
