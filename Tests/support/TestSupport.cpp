@@ -12,6 +12,7 @@ extern "C" {
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 CMessageRecorder::CMessageRecorder()
 {
@@ -176,7 +177,8 @@ DecodedAudio DecodeFile(const std::string& path)
 
 CTempFolder::CTempFolder(const std::string& name)
 {
-    m_path = std::string(VORANE_TEST_BINARY_DIR) + "/tmp/" + name;
+    // CTest runs the tests of one program side by side: each process gets its own folder.
+    m_path = std::string(VORANE_TEST_BINARY_DIR) + "/tmp/" + name + "-" + std::to_string(getpid());
     std::filesystem::remove_all(m_path);
     std::filesystem::create_directories(m_path);
 }

@@ -52,7 +52,7 @@ CXDisplay::CXDisplay(int nWidth, int nHeight)
     if (pipe(fds) != 0)
         return;
     std::string screen = std::to_string(nWidth) + "x" + std::to_string(nHeight) + "x24";
-    m_xvfb = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"});
+    m_xvfb = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp", "-noreset"});
     close(fds[1]);
     // Xvfb writes the display number it chose once it accepts connections.
     std::string text;

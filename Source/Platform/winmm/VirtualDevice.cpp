@@ -487,11 +487,15 @@ std::shared_ptr<IWaveBackend> Backend()
 
 void SetDevices(const std::vector<DeviceSpec>& specs)
 {
-    std::lock_guard<std::mutex> lock(g_devicesMutex);
-    g_bDevicesMade = true;
-    g_devices.clear();
-    for (const DeviceSpec& spec : specs)
-        g_devices.push_back(std::make_shared<CVirtualWaveIn>(spec));
+    {
+        std::lock_guard<std::mutex> lock(g_devicesMutex);
+        g_bDevicesMade = true;
+        g_devices.clear();
+        for (const DeviceSpec& spec : specs)
+            g_devices.push_back(std::make_shared<CVirtualWaveIn>(spec));
+    }
+    // Outside our lock: listing takes the registry's lock first, then ours.
+    InvalidateDeviceList();
 }
 
 void Restore()

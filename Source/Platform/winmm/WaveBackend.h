@@ -63,6 +63,8 @@ public:
 // Backends in listing order: a backend added with bFirst goes before the others.
 void AddWaveBackend(std::shared_ptr<IWaveBackend> pBackend, bool bFirst);
 void RemoveWaveBackend(const std::shared_ptr<IWaveBackend>& pBackend);
+// A backend whose devices changed drops the numbering, so the next call lists afresh.
+void InvalidateDeviceList();
 
 // Fills a fixed-size Windows name field, cutting the text so a terminating zero fits.
 void CopyName(char* pDest, size_t nSize, const std::string& text);

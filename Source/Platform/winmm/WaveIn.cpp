@@ -76,6 +76,13 @@ void RemoveWaveBackend(const std::shared_ptr<IWaveBackend>& pBackend)
     r.devices.clear();
 }
 
+void InvalidateDeviceList()
+{
+    Registry& r = TheRegistry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    r.devices.clear();
+}
+
 void CopyName(char* pDest, size_t nSize, const std::string& text)
 {
     std::memset(pDest, 0, nSize);

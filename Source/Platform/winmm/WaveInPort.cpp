@@ -3,6 +3,7 @@
 #include "Event.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace winmm
@@ -88,8 +89,10 @@ void CWaveInPort::CompleteHeadLocked()
 {
     WAVEHDR* pHeader = m_queue.front();
     m_queue.pop_front();
-    pHeader->dwFlags &= ~WHDR_INQUEUE;
-    pHeader->dwFlags |= WHDR_DONE;
+    // The program may look at the flags at any moment (a driver sets them behind its back);
+    // the release makes the recorded bytes visible to whoever sees WHDR_DONE.
+    std::atomic_ref<DWORD> flags(pHeader->dwFlags);
+    flags.store((flags.load(std::memory_order_relaxed) & ~WHDR_INQUEUE) | WHDR_DONE, std::memory_order_release);
     SignalEvent();
 }
 

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "WaveIn.h"
 
+#include <atomic>
 #include <cstring>
 
 namespace
@@ -79,9 +80,19 @@ void CWaveBufferRing::Setup(CAsyncDevice* pDevice)
     m_nCurrent = 0;
 }
 
+namespace
+{
+// The device sets WHDR_DONE from its own thread; reading it with acquire also makes the
+// buffer's bytes visible.
+DWORD HeaderFlags(const WAVEHDR& h)
+{
+    return std::atomic_ref<DWORD>(const_cast<DWORD&>(h.dwFlags)).load(std::memory_order_acquire);
+}
+}  // namespace
+
 bool CWaveBufferRing::IsCurrentDone() const
 {
-    return (m_headers[m_nCurrent].dwFlags & WHDR_DONE) != 0;
+    return (HeaderFlags(m_headers[m_nCurrent]) & WHDR_DONE) != 0;
 }
 
 void CWaveBufferRing::Recycle()
@@ -100,7 +111,7 @@ void CWaveBufferRing::Collect(std::vector<int32_t>& display, std::vector<uint8_t
 bool CWaveBufferRing::CollectLast(std::vector<int32_t>& display, std::vector<uint8_t>& bytes)
 {
     const WAVEHDR& h = m_headers[m_nCurrent];
-    if (!(h.dwFlags & WHDR_DONE) || h.dwBytesRecorded < m_nBytesPerBuffer || m_nBytesPerBuffer == 0)
+    if (!(HeaderFlags(h) & WHDR_DONE) || h.dwBytesRecorded < m_nBytesPerBuffer || m_nBytesPerBuffer == 0)
         return false;
     Take(display, bytes);
     return true;
@@ -266,6 +277,9 @@ void CDeviceThread::StopCapture()
             pszError = APP_EXCEPTION;
         }
     }
+    // The reset and close wake the capture thread, but a device left in a failed state
+    // does neither: wake it here too, so the stop step always runs.
+    SetEvent(m_hEvent);
     if (pszError)
         ShowAppError(pszError);
 }

@@ -7,6 +7,7 @@
 #include "AsyncDevice.h"
 #include "Mixer.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -55,7 +56,7 @@ private:
     WAVEFORMATEX m_format;
     UINT m_nDeviceId;
     HWAVEIN m_hWaveIn = nullptr;
-    MMRESULT m_nLastResult = 2;
+    std::atomic<MMRESULT> m_nLastResult{2};  // set on the capture thread, read on the main thread
     WAVEINCAPSA m_caps;
     CMixer m_mixer;
     std::recursive_mutex m_lock;
