@@ -460,10 +460,10 @@ int main(int argc, char** argv)
     g_session.bProgress = isatty(fileno(stderr));
     SetWaveformView(&g_session);
 
-    // The recording ends with its last whole second; a little grace covers the device's
+    // The recording ends with its last whole second; some grace covers the device's
     // pace, so "-s 2" gives two seconds of audio and not one.
     g_session.nTargetBuffers = static_cast<int>(dSeconds);
-    double dWait = dSeconds * 1000.0 + (g_session.nTargetBuffers > 0 ? 1500.0 : 0.0);
+    double dWait = dSeconds * 1000.0 + (g_session.nTargetBuffers > 0 ? 4500.0 : 0.0);
     CDeviceThread capture;
     capture.StartCapture(receiver.pReceiver);
     if (!g_session.bErrorShown)
