@@ -20,15 +20,14 @@ namespace
 {
 std::string ReadText(const std::string& path)
 {
-    std::ifstream in(path);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path).rdbuf();
     return text.str();
 }
 
 void WriteScript(const std::string& path, const std::string& body)
 {
-    std::ofstream(path) << body;
+    std::ofstream(path) << "#!/bin/sh\n" << body;
     chmod(path.c_str(), 0755);
 }
 
@@ -44,6 +43,12 @@ bool WaitForText(const std::string& path, const std::string& text)
     }
     return true;
 }
+
+INT_PTR Shell(const char* verb, const std::string& file, const char* parameters = nullptr,
+              const char* directory = nullptr)
+{
+    return ShellExecuteA(nullptr, verb, file.c_str(), parameters, directory, SW_SHOW);
+}
 }  // namespace
 
 class ShellStandIn : public ::testing::Test
@@ -54,126 +59,93 @@ protected:
         const char* path = getenv("PATH");
         m_oldPath = path ? path : "";
         mkdir(m_bin.c_str(), 0755);
-        m_log = m_folder.File("log.txt");
         // The helpers need only sh and the shell's own commands.
         setenv("PATH", (m_bin + ":/usr/bin:/bin").c_str(), 1);
     }
     void TearDown() override { setenv("PATH", m_oldPath.c_str(), 1); }
 
-    void FakeXdgOpen()
-    {
-        WriteScript(m_bin + "/xdg-open", "#!/bin/sh\necho \"xdg-open $*\" >> '" + m_log + "'\n");
-    }
+    void FakeXdgOpen() { WriteScript(m_bin + "/xdg-open", "echo \"xdg-open $*\" >> '" + m_log + "'\n"); }
 
     // Named per process: ctest runs tests of this fixture side by side.
     CTempFolder m_folder{"shell-" + std::to_string(getpid())};
     std::string m_bin = m_folder.File("bin");
-    std::string m_log;
+    std::string m_log = m_folder.File("log.txt");
     std::string m_oldPath;
 };
 
-TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenAndDoesNotWaitForIt)
+TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenDetachedAndDoesNotWaitForIt)
 {
     // This helper stays until the test releases it: a call that waited for it would see it time out.
     std::string release = m_folder.File("release");
-    WriteScript(m_bin + "/xdg-open", "#!/bin/sh\necho \"xdg-open $*\" >> '" + m_log +
-                                         "'\nfor i in $(seq 1 400); do [ -e '" + release +
-                                         "' ] && { echo released >> '" + m_log +
+    WriteScript(m_bin + "/xdg-open", "echo \"xdg-open $*\" >> '" + m_log + "'\nfor i in $(seq 1 400); do [ -e '" +
+                                         release + "' ] && { echo released >> '" + m_log +
                                          "'; exit 0; }; sleep 0.05; done\necho timed-out >> '" + m_log + "'\n");
 
-    INT_PTR result = ShellExecuteA(nullptr, "open", "https://example.org/lame", nullptr, nullptr, SW_SHOW);
+    INT_PTR result = Shell("open", "https://example.org/lame");
     std::ofstream(release) << "go";
 
     EXPECT_GT(result, 32);
     ASSERT_TRUE(WaitForText(m_log, "xdg-open https://example.org/lame"));
     ASSERT_TRUE(WaitForText(m_log, "released")) << ReadText(m_log);
     EXPECT_EQ(ReadText(m_log).find("timed-out"), std::string::npos);
-}
-
-TEST_F(ShellStandIn, HelperIsDetachedSoNoChildIsLeftToReap)
-{
-    FakeXdgOpen();
-    EXPECT_GT(ShellExecuteA(nullptr, "open", "mailto:support@example.org", nullptr, nullptr, SW_SHOW), 32);
-    ASSERT_TRUE(WaitForText(m_log, "xdg-open mailto:support@example.org"));
     errno = 0;
-    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1);
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "no child is left to reap";
     EXPECT_EQ(errno, ECHILD);
 }
 
-TEST_F(ShellStandIn, ExploreOpensAFolderButRefusesAFileOrAMissingFolder)
-{
-    FakeXdgOpen();
-    std::string file = m_folder.File("Audio0.wav");
-    std::ofstream(file) << "RIFF";
-
-    EXPECT_GT(ShellExecuteA(nullptr, "explore", m_folder.Path().c_str(), nullptr, nullptr, SW_SHOW), 32);
-    ASSERT_TRUE(WaitForText(m_log, "xdg-open " + m_folder.Path()));
-    EXPECT_EQ(ShellExecuteA(nullptr, "explore", file.c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_PNF);
-    EXPECT_EQ(ShellExecuteA(nullptr, "explore", m_folder.File("gone").c_str(), nullptr, nullptr, SW_SHOW),
-              SE_ERR_PNF);
-}
-
-TEST_F(ShellStandIn, OpeningAMissingFileIsFileNotFoundAndStartsNothing)
-{
-    FakeXdgOpen();
-    EXPECT_EQ(ShellExecuteA(nullptr, "open", m_folder.File("Audio9.ogg").c_str(), nullptr, nullptr, SW_SHOW),
-              SE_ERR_FNF);
-    EXPECT_EQ(ShellExecuteA(nullptr, "open", "", nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
-    EXPECT_EQ(ShellExecuteA(nullptr, "open", "x", nullptr, m_folder.File("nowhere").c_str(), SW_SHOW), SE_ERR_PNF);
-    EXPECT_EQ(ReadText(m_log), "");
-}
-
-TEST_F(ShellStandIn, ADocumentGoesToTheDesktopAndTheDefaultVerbIsOpen)
+TEST_F(ShellStandIn, BadRequestsAreResultsThatStartNothingAndDocumentsAndFoldersGoToTheDesktop)
 {
     FakeXdgOpen();
     std::string file = m_folder.File("Audio1.ogg");
     std::ofstream(file) << "OggS";
-    EXPECT_GT(ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr, nullptr, SW_SHOW), 32);
+
+    EXPECT_EQ(Shell("explore", file), SE_ERR_PNF);
+    EXPECT_EQ(Shell("explore", m_folder.File("gone")), SE_ERR_PNF);
+    EXPECT_EQ(Shell("open", m_folder.File("Audio9.ogg")), SE_ERR_FNF);
+    EXPECT_EQ(Shell("open", ""), SE_ERR_FNF);
+    EXPECT_EQ(Shell("open", "x", nullptr, m_folder.File("nowhere").c_str()), SE_ERR_PNF);
+    EXPECT_EQ(Shell("print", m_folder.Path()), SE_ERR_NOASSOC);
+    EXPECT_EQ(ReadText(m_log), "");
+
+    EXPECT_GT(Shell("explore", m_folder.Path()), 32);
+    EXPECT_TRUE(WaitForText(m_log, "xdg-open " + m_folder.Path() + "\n"));
+    // Without a verb, the verb is open.
+    EXPECT_GT(Shell(nullptr, file), 32);
     EXPECT_TRUE(WaitForText(m_log, "xdg-open " + file));
 }
 
 TEST_F(ShellStandIn, WithoutXdgOpenGioOpenIsUsedAndWithNeitherTheResultIsNoAssociation)
 {
-    WriteScript(m_bin + "/gio", "#!/bin/sh\necho \"gio $*\" >> '" + m_log + "'\n");
-    EXPECT_GT(ShellExecuteA(nullptr, "open", "https://example.org", nullptr, nullptr, SW_SHOW), 32);
+    WriteScript(m_bin + "/gio", "echo \"gio $*\" >> '" + m_log + "'\n");
+    EXPECT_GT(Shell("open", "https://example.org"), 32);
     EXPECT_TRUE(WaitForText(m_log, "gio open https://example.org"));
 
     setenv("PATH", m_folder.File("empty").c_str(), 1);
-    EXPECT_EQ(ShellExecuteA(nullptr, "open", "https://example.org", nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
+    EXPECT_EQ(Shell("open", "https://example.org"), SE_ERR_NOASSOC);
 }
 
-TEST_F(ShellStandIn, UnknownVerbIsNoAssociation)
+TEST_F(ShellStandIn, OpenRunsAProgramWithItsQuotedParametersInItsDirectoryOrReportsThatItCannotStart)
 {
-    FakeXdgOpen();
-    EXPECT_EQ(ShellExecuteA(nullptr, "print", m_folder.Path().c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_NOASSOC);
-}
-
-TEST_F(ShellStandIn, OpenRunsAProgramFromPathWithItsQuotedParametersInItsDirectory)
-{
-    WriteScript(m_bin + "/sound-panel", "#!/bin/sh\nfor a in \"$@\"; do echo \"[$a]\" >> '" + m_log +
-                                            "'; done\necho \"in $(pwd)\" >> '" + m_log + "'\n");
-    EXPECT_GT(ShellExecuteA(nullptr, "open", "sound-panel", "/r \"two words\"", m_folder.Path().c_str(), SW_SHOW),
-              32);
+    WriteScript(m_bin + "/sound-panel",
+                "for a in \"$@\"; do echo \"[$a]\" >> '" + m_log + "'; done\necho \"in $(pwd)\" >> '" + m_log + "'\n");
+    EXPECT_GT(Shell("open", "sound-panel", "/r \"two words\"", m_folder.Path().c_str()), 32);
     ASSERT_TRUE(WaitForText(m_log, "in " + m_folder.Path()));
     EXPECT_EQ(ReadText(m_log), "[/r]\n[two words]\nin " + m_folder.Path() + "\n");
-}
 
-TEST_F(ShellStandIn, AProgramThatCannotStartIsAResultNotACrash)
-{
     std::string broken = m_folder.File("broken-tool");
-    WriteScript(broken, "#!/nonexistent/interpreter\n");
-    EXPECT_EQ(ShellExecuteA(nullptr, "open", broken.c_str(), nullptr, nullptr, SW_SHOW), SE_ERR_FNF);
+    std::ofstream(broken) << "#!/nonexistent/interpreter\n";
+    chmod(broken.c_str(), 0755);
+    EXPECT_EQ(Shell("open", broken), SE_ERR_FNF);
 }
 
 TEST_F(ShellStandIn, AReplacementHandlerSeesTheWholeRequestAndCanBeRemoved)
 {
     FakeXdgOpen();
     ShellRequest seen{};
-    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) -> INT_PTR {
+    EXPECT_FALSE(SetShellHandler([&](const ShellRequest& request) -> INT_PTR {
         seen = request;
         return SE_ERR_ACCESSDENIED;
-    });
-    EXPECT_FALSE(previous);
+    }));
     EXPECT_EQ(ShellExecuteA(nullptr, "explore", "/music", "-x", "/tmp", SW_SHOWNORMAL), SE_ERR_ACCESSDENIED);
     EXPECT_EQ(seen.verb, "explore");
     EXPECT_EQ(seen.file, "/music");
@@ -182,6 +154,6 @@ TEST_F(ShellStandIn, AReplacementHandlerSeesTheWholeRequestAndCanBeRemoved)
     EXPECT_EQ(seen.nShowCmd, SW_SHOWNORMAL);
 
     EXPECT_TRUE(SetShellHandler(nullptr));
-    EXPECT_GT(ShellExecuteA(nullptr, "explore", m_folder.Path().c_str(), nullptr, nullptr, SW_SHOW), 32);
+    EXPECT_GT(Shell("explore", m_folder.Path()), 32);
     EXPECT_TRUE(WaitForText(m_log, "xdg-open " + m_folder.Path()));
 }
