@@ -56,20 +56,6 @@ TEST(SettingsRecord, EveryDefaultIndexIsAPositionOfItsTable)
     EXPECT_TRUE(inside(s.WmaMode, 2));
 }
 
-TEST(SettingsRecord, TheTablesHoldTheOfferedValuesInOrder)
-{
-    EXPECT_EQ((std::vector<int>{96, 112, 128, 144, 160, 192, 224, 256, 320}),
-              std::vector<int>(std::begin(Mp3BitrateTable), std::end(Mp3BitrateTable)));
-    EXPECT_EQ((std::vector<int>{64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 500}),
-              std::vector<int>(std::begin(OggBitrateTable), std::end(OggBitrateTable)));
-    EXPECT_EQ((std::vector<int>{11025, 22050, 44100}),
-              std::vector<int>(std::begin(WavSampleRateTable), std::end(WavSampleRateTable)));
-    EXPECT_EQ((std::vector<int>{32, 48, 64, 80, 96, 128, 160, 192, 256, 320}),
-              std::vector<int>(std::begin(WmaBitrateTable), std::end(WmaBitrateTable)));
-    EXPECT_EQ((std::vector<int>{10, 25, 50, 75, 90, 98, 100}),
-              std::vector<int>(std::begin(WmaQualityTable), std::end(WmaQualityTable)));
-}
-
 TEST(SettingsRecord, TheTagYearCountsBackFromThisYear)
 {
     std::time_t now = std::time(nullptr);
@@ -113,9 +99,3 @@ TEST_F(OutputNames, AFileThatCannotBeReadIsNeverOverwritten)
     EXPECT_EQ(m_folder.File("Audio2.wav"), MakeOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV));
 }
 
-TEST(FileExistsCheck, NeedsAReadableFile)
-{
-    EXPECT_FALSE(FileExists(nullptr));
-    EXPECT_FALSE(FileExists("/nonexistent/file"));
-    EXPECT_TRUE(FileExists("/proc/self/exe"));
-}

@@ -197,16 +197,6 @@ TEST_F(CaptureWorker, AFailureOnTheCaptureThreadIsAnApplicationException)
     EXPECT_EQ(std::vector<std::string>{}, m_messages.Texts());
 }
 
-TEST_F(CaptureWorker, AReceiverThatThrowsEndsTheCaptureWithAnApplicationException)
-{
-    CFakeReceiver receiver;
-    receiver.throwOnWrite = 1;
-    m_capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(1.0);
-    ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
-    EXPECT_EQ((std::vector<std::string>{"Application exception"}), m_messages.Texts());
-}
-
 TEST_F(CaptureWorker, AReceiverThatCanTakeNoMoreIsFinishedAndTheUserToldOnce)
 {
     CFakeReceiver receiver;

@@ -140,20 +140,3 @@ TEST(WaveInOpen, RefusesWhatNoCaptureFormatOfTheProgramIs)
     EXPECT_STREQ("Vorane Virtual Input", caps.szPname);
 }
 
-TEST(MixerStandIn, AnswersOnlyForOpenHandles)
-{
-    CManualClockScope clock;
-    HMIXER h = nullptr;
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerOpen(&h, 0, 0, 0, MIXER_OBJECTF_WAVEIN));
-    MIXERLINEA line{};
-    line.cbStruct = sizeof(line);
-    line.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(h), &line,
-                                                  MIXER_GETLINEINFOF_COMPONENTTYPE));
-    EXPECT_EQ(4u, line.cConnections);
-    EXPECT_EQ(1u, line.cControls);
-    EXPECT_EQ(MMSYSERR_NOERROR, mixerClose(h));
-    EXPECT_EQ(MMSYSERR_INVALHANDLE, mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(h), &line,
-                                                      MIXER_GETLINEINFOF_COMPONENTTYPE));
-    EXPECT_EQ(MMSYSERR_BADDEVICEID, mixerOpen(&h, 3, 0, 0, MIXER_OBJECTF_WAVEIN));
-}

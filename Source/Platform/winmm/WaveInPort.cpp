@@ -202,8 +202,8 @@ bool CWaveInPort::DeliverLocked(const uint8_t* pData, size_t nBytes)
             bCompleted = true;
         }
     }
-    // Held back for the next buffer, up to what a driver would hold; beyond that it is lost.
-    size_t nLimit = static_cast<size_t>(m_format.nAvgBytesPerSec) / 2;
+    // Held back for the next buffer, up to two seconds; beyond that it is lost.
+    size_t nLimit = static_cast<size_t>(m_format.nAvgBytesPerSec) * 2;
     size_t nKeep = std::min(nBytes, nLimit > m_pending.size() ? nLimit - m_pending.size() : 0);
     nKeep -= nKeep % std::max<WORD>(1, m_format.nBlockAlign);
     m_pending.insert(m_pending.end(), pData, pData + nKeep);

@@ -36,7 +36,7 @@ public:
     void SignalEvent();
 
     // Backend side. Takes whole frames. Audio finding no queued buffer waits for the next
-    // one, up to half a second of it, as in a driver's own buffer; the rest is lost.
+    // one, up to two seconds of it, as in a driver's own buffer; the rest is lost.
     void Deliver(const uint8_t* pData, size_t nBytes);
     // Bytes the buffer at the head of the queue can still take (0 when none is queued).
     size_t SpaceInCurrentBuffer();
@@ -55,7 +55,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_queueChanged;
     std::deque<WAVEHDR*> m_queue;
-    std::deque<uint8_t> m_pending;  // audio that found no buffer, up to half a second
+    std::deque<uint8_t> m_pending;  // audio that found no buffer, up to two seconds
     bool m_bStarted = false;
     uint64_t m_nFramesSinceStart = 0;
 };

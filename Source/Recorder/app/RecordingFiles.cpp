@@ -1,13 +1,16 @@
 #include "RecordingFiles.h"
 
+#include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool FileExists(const char* pszPath)
 {
     if (!pszPath)
         return false;
-    int fd = open(pszPath, O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a named pipe of that name cannot hang the caller.
+    int fd = open(pszPath, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return false;
     close(fd);
@@ -28,9 +31,31 @@ std::string MakeOutputName(const std::string& folder, int nOutputFormat)
     for (int n = 0; n < 100000; ++n)
     {
         std::string name = folder + "/Audio" + std::to_string(n) + "." + pszExt;
-        // A name that exists but cannot be read is taken too: never overwrite a file.
-        if (!FileExists(name.c_str()) && access(name.c_str(), F_OK) != 0)
+        // A name that exists in any form (unreadable, a dangling link) is taken too.
+        struct stat st;
+        if (!FileExists(name.c_str()) && lstat(name.c_str(), &st) != 0)
             return name;
+    }
+    return std::string();
+}
+
+std::string ReserveOutputName(const std::string& folder, int nOutputFormat)
+{
+    for (int nTry = 0; nTry < 100000; ++nTry)
+    {
+        std::string name = MakeOutputName(folder, nOutputFormat);
+        if (name.empty())
+            return name;
+        // Created empty and exclusively: a second recorder starting at the same moment
+        // moves on to the next number instead of writing into this file.
+        int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd >= 0)
+        {
+            close(fd);
+            return name;
+        }
+        if (errno != EEXIST)
+            return std::string();
     }
     return std::string();
 }

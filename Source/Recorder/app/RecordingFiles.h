@@ -10,3 +10,6 @@ const char* OutputExtension(int nOutputFormat);
 // "<folder>/Audio<N>.<ext>" with the lowest free N below 100000; empty when every
 // name is taken or the format is unknown (an existing file is never chosen).
 std::string MakeOutputName(const std::string& folder, int nOutputFormat);
+// The same name, created empty so no other recorder can take it; empty when none is free
+// or the folder cannot take a file. The caller removes the file if nothing is recorded.
+std::string ReserveOutputName(const std::string& folder, int nOutputFormat);

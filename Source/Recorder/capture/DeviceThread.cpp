@@ -67,6 +67,13 @@ void CWaveBufferRing::Arm(uint32_t i)
 void CWaveBufferRing::Setup(CAsyncDevice* pDevice)
 {
     m_pDevice = pDevice;
+    // Nothing of an earlier recording may pass for a finished buffer of this one.
+    m_nCurrent = 0;
+    for (WAVEHDR& h : m_headers)
+    {
+        h.dwFlags = 0;
+        h.dwBytesRecorded = 0;
+    }
     const WAVEFORMATEX& f = pDevice->Format();
     m_wBitsPerSample = f.wBitsPerSample;
     m_nChannels = f.nChannels;
@@ -171,6 +178,19 @@ CDeviceThread::~CDeviceThread()
         m_pReceiver = nullptr;
         if (m_thread.joinable())
             m_bStop = true;
+        // A device still capturing would go on filling the ring this object frees.
+        // (Freeing the device list has closed the devices already.)
+        if (IsListedDevice(m_pCaptureDevice))
+        {
+            try
+            {
+                m_pCaptureDevice->Reset();
+                m_pCaptureDevice->Close();
+            }
+            catch (...)
+            {
+            }
+        }
     }
     SetEvent(m_hEvent);
     if (m_thread.joinable())
@@ -205,17 +225,18 @@ void CDeviceThread::JoinFinishedThread()
 {
     if (!m_thread.joinable())
         return;
-    if (IsThreadRunning())
     {
-        // A thread left waiting by an earlier failed start: end it without touching
-        // that recording's receiver, which its owner may have replaced.
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        // A stopped recording still finishes its receiver; a thread left waiting by an
+        // earlier failed start (never stopped) ends without touching that receiver,
+        // which its owner may have replaced.
+        if (!m_bStop && IsThreadRunning())
         {
-            std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
             m_pReceiver = nullptr;
             m_bStop = true;
         }
-        SetEvent(m_hEvent);
     }
+    SetEvent(m_hEvent);
     m_thread.join();
 }
 
@@ -234,6 +255,8 @@ void CDeviceThread::StartCapture(IReceiver* pReceiver)
             m_pReceiver = pReceiver;
             // A stop requested while no thread ran must not end this new recording.
             m_bStop = false;
+            // Stop acts on the device this recording runs on, whatever is current later.
+            m_pCaptureDevice = pDevice;
             pDevice->Open(&m_hEvent);
             ResetEvent(m_hThreadEnded);
             m_thread = std::thread([this] { ThreadProc(this); });
@@ -262,10 +285,10 @@ void CDeviceThread::StopCapture()
         try
         {
             m_bStop = true;
-            if (CWaveIn* pDevice = GetCurrentDevice())
+            if (IsListedDevice(m_pCaptureDevice))
             {
-                pDevice->Reset();
-                pDevice->Close();
+                m_pCaptureDevice->Reset();
+                m_pCaptureDevice->Close();
             }
         }
         catch (const char* pszText)
@@ -312,8 +335,7 @@ void CDeviceThread::Run()
                     m_pReceiver->Finish();
                 if (IWaveformView* pView = GetWaveformView())
                 {
-                    CWaveIn* pDevice = GetCurrentDevice();
-                    pView->OnCaptureStopped(pDevice ? pDevice->GetElapsedSeconds() : 0);
+                    pView->OnCaptureStopped(IsListedDevice(m_pCaptureDevice) ? m_pCaptureDevice->GetElapsedSeconds() : 0);
                 }
                 break;
             }
@@ -351,7 +373,7 @@ void CDeviceThread::Run()
     {
         pszError = APP_EXCEPTION;
     }
-    SetEvent(m_hThreadEnded);
     if (pszError)
         ShowAppError(pszError);
+    SetEvent(m_hThreadEnded);
 }

@@ -97,6 +97,7 @@ private:
     void JoinFinishedThread();
 
     IReceiver* m_pReceiver = nullptr;
+    CWaveIn* m_pCaptureDevice = nullptr;  // the device of the latest recording
     bool m_bStop = false;  // guarded by the global device lock
     HANDLE m_hEvent;
     std::thread m_thread;

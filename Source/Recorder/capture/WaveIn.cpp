@@ -3,6 +3,7 @@
 #include "DeviceThread.h"
 #include "MessageBox.h"
 
+#include <algorithm>
 #include <cstring>
 
 CWaveIn::CWaveIn(UINT nDeviceId, const WAVEINCAPSA& caps) : m_nDeviceId(nDeviceId), m_caps(caps), m_mixer(nDeviceId)
@@ -219,6 +220,12 @@ CWaveIn* FindDeviceByName(const char* pszName)
     if (!pFound)
         MessageBoxA(nullptr, "Device not found.", APP_CAPTION, MB_ICONHAND);
     return pFound;
+}
+
+bool IsListedDevice(const CWaveIn* pDevice)
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    return pDevice && std::find(g_devices.begin(), g_devices.end(), pDevice) != g_devices.end();
 }
 
 void FreeDevices()

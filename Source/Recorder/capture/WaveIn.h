@@ -68,5 +68,7 @@ private:
 std::vector<CWaveIn*>& EnumDevices();
 // The first device with exactly that name; shows "Device not found." when there is none.
 CWaveIn* FindDeviceByName(const char* pszName);
+// True while the device is one of the listed (not yet freed) devices.
+bool IsListedDevice(const CWaveIn* pDevice);
 // Destroys every device; a later EnumDevices lists them afresh.
 void FreeDevices();

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +105,7 @@ bool ParseInt(const char* pszText, long& value)
     char* pEnd = nullptr;
     errno = 0;
     value = std::strtol(pszText, &pEnd, 10);
-    return errno == 0 && *pEnd == '\0';
+    return errno == 0 && *pEnd == '\0' && value >= INT_MIN && value <= INT_MAX;
 }
 
 template <int N>
@@ -429,9 +430,16 @@ int main(int argc, char** argv)
 
     if (!MakeFolder(folder))
         return ShowError(("Cannot create the output folder \"" + folder + "\".").c_str());
-    std::string path = MakeOutputName(folder, pFormat->nOutputFormat);
+    std::string path = ReserveOutputName(folder, pFormat->nOutputFormat);
     if (path.empty())
-        return ShowError("Every file name from Audio0 to Audio99999 is taken in the output folder.");
+        return ShowError("No new file can be made in the output folder: every name from Audio0 to Audio99999 "
+                         "is taken, or the folder cannot be written.");
+    // The reserved name stays empty if the recording never starts or holds nothing.
+    auto dropIfEmpty = [&path] {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+            unlink(path.c_str());
+    };
 
     // Prepared the way the program prepares a recording.
     const bool bWav = pFormat->nOutputFormat == OUTPUT_FORMAT_WAV;
@@ -447,14 +455,19 @@ int main(int argc, char** argv)
     }
     catch (const char* pszText)
     {
+        dropIfEmpty();
         return ShowError(pszText);
     }
     catch (...)
     {
+        dropIfEmpty();
         return ShowError("Application exception.");
     }
     if (!receiver.pReceiver)
+    {
+        dropIfEmpty();
         return 1;
+    }
 
     std::thread(WaitForSignals, signals).detach();
     g_session.bProgress = isatty(fileno(stderr));
@@ -475,6 +488,7 @@ int main(int argc, char** argv)
     receiver.destroy();
     if (g_session.bProgress)
         std::fprintf(stderr, "\n");
+    dropIfEmpty();
 
     long long nSize = FileSize(path);
     if (nSize >= 0)
