@@ -10,10 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 namespace
 {
 class CTestPage : public CResizablePage
@@ -28,16 +24,11 @@ public:
         SetMinSize(wxSize(300, 200));
     }
     bool OnInitDialog() override { return ++nInit > 0; }
-    bool OnSetActive() override { return ++nSetActive > 0; }
-    bool OnKillActive() override
-    {
-        ++nKillActive;
-        return !bRefuseToLeave;
-    }
+    bool OnKillActive() override { return ++nKillActive > 0 && !bRefuseToLeave; }
     void OnOK() override { ++nOK; }
     void OnCancel() override { ++nCancel; }
 
-    int nInit = 0, nSetActive = 0, nKillActive = 0, nOK = 0, nCancel = 0;
+    int nInit = 0, nKillActive = 0, nOK = 0, nCancel = 0;
     bool bRefuseToLeave = false;
 };
 
@@ -59,10 +50,12 @@ protected:
         m_pSheet->SetEmptyPageText("Select a sub-item");
         for (const char* title : {"General", "Track info", "Output formats", "Output formats::MP3", "Output formats::OGG",
                                   "Output formats::WAV", "Output formats::WMA", "Advanced::Network"})
-        {
-            m_pages.push_back(new CTestPage(title));
-            m_pSheet->AddPage(m_pages.back());
-        }
+            AddPage(title);
+    }
+    void AddPage(const char* title)
+    {
+        m_pages.push_back(new CTestPage(title));
+        m_pSheet->AddPage(m_pages.back());
     }
 
     void Open()
@@ -78,37 +71,32 @@ protected:
 
     void TearDown() override
     {
-        if (m_pSheet)
-            m_pSheet->Destroy();
+        m_pSheet->Destroy();
         WaitUntil([] { return wxTopLevelWindows.empty(); });
     }
 
-    wxTreeItemId FindItem(const wxString& text, wxTreeItemId parent = wxTreeItemId()) const
+    // Every item of the tree, depth first: its text indented by its depth, and its id.
+    std::vector<std::pair<wxString, wxTreeItemId>> Items(wxTreeItemId parent = {}, const wxString& indent = "") const
     {
         wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-        if (!parent.IsOk())
-            parent = pTree->GetRootItem();
+        std::vector<std::pair<wxString, wxTreeItemId>> items;
         wxTreeItemIdValue cookie;
+        parent = parent.IsOk() ? parent : pTree->GetRootItem();
         for (wxTreeItemId item = pTree->GetFirstChild(parent, cookie); item.IsOk();
              item = pTree->GetNextChild(parent, cookie))
         {
-            if (pTree->GetItemText(item) == text)
-                return item;
-            wxTreeItemId found = FindItem(text, item);
-            if (found.IsOk())
-                return found;
+            items.emplace_back(indent + pTree->GetItemText(item), item);
+            auto below = Items(item, indent + "  ");
+            items.insert(items.end(), below.begin(), below.end());
         }
-        return wxTreeItemId();
+        return items;
     }
-    std::vector<wxString> ChildTexts(const wxTreeItemId& parent) const
+    wxTreeItemId FindItem(const wxString& text) const
     {
-        wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-        std::vector<wxString> texts;
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId item = pTree->GetFirstChild(parent, cookie); item.IsOk();
-             item = pTree->GetNextChild(parent, cookie))
-            texts.push_back(pTree->GetItemText(item));
-        return texts;
+        for (auto& [itemText, item] : Items())
+            if (itemText.Strip(wxString::leading) == text)
+                return item;
+        return {};
     }
     void ClickItem(const wxString& text)
     {
@@ -119,40 +107,40 @@ protected:
     }
     wxRect CaptionOnScreen() const
     {
-        CPropPageFrame* pFrame = m_pSheet->GetPageFrame();
-        wxRect rc = pFrame->GetCaptionRect();
-        return wxRect(pFrame->ClientToScreen(rc.GetPosition()), rc.GetSize());
+        wxRect rc = m_pSheet->GetPageFrame()->GetCaptionRect();
+        return wxRect(m_pSheet->GetPageFrame()->ClientToScreen(rc.GetPosition()), rc.GetSize());
     }
     bool CaptionPainted() const
     {
-        wxRect rc = CaptionOnScreen();
-        return PixelIs(wxPoint(rc.x + 1, rc.y + 1), CPropPageFrame::CaptionStartColour(), 6);
+        return PixelIs(CaptionOnScreen().GetPosition() + wxPoint(1, 1), CPropPageFrame::CaptionStartColour(), 6);
+    }
+    bool WaitForNode(const wxString& text)
+    {
+        return WaitUntil([&] { return m_pSheet->GetSelectedNodeText() == text; });
     }
 
     CTreePropSheet* m_pSheet = nullptr;
     std::vector<CTestPage*> m_pages;
 };
 
-TEST_F(TreePropSheetWindow, TreeFollowsThePageTitlesAndTheFirstPageIsShown)
+TEST_F(TreePropSheetWindow, OpensWithTheTreeOfItsTitlesTheFirstPageAndItsCaptionOnAVisibleGradient)
 {
+    m_pSheet->SetPageImages({wxBitmap(16, 16)});  // not used while tree images are off
     Open();
+    std::vector<wxString> outline;
+    for (auto& item : Items())
+        outline.push_back(item.first);
+    EXPECT_EQ(outline, (std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV",
+                                              "  WMA", "Advanced", "  Network"}));
     wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-    EXPECT_EQ(ChildTexts(pTree->GetRootItem()),
-              (std::vector<wxString>{"General", "Track info", "Output formats", "Advanced"}));
-    EXPECT_EQ(ChildTexts(FindItem("Output formats")), (std::vector<wxString>{"MP3", "OGG", "WAV", "WMA"}));
-    EXPECT_EQ(ChildTexts(FindItem("Advanced")), std::vector<wxString>{"Network"});
     EXPECT_EQ(pTree->GetSize().x, 150);
+    EXPECT_EQ(pTree->GetImageList(), nullptr);
+    EXPECT_EQ(pTree->GetItemImage(FindItem("General")), -1);
     EXPECT_EQ(m_pSheet->GetActivePage(), m_pages[0]);
     EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "General");
     EXPECT_EQ(m_pages[0]->nInit, 1);
     EXPECT_EQ(m_pages[1]->nInit, 0) << "pages are initialised when first shown";
-    EXPECT_EQ(m_pSheet->GetPageFrame()->GetName(), "Page Frame");
-    SaveScreenshot("tree_sheet");
-}
 
-TEST_F(TreePropSheetWindow, CaptionBarShowsTheNodeTextOnAGradient)
-{
-    Open();
     wxRect rc = CaptionOnScreen();
     wxColour start = CPropPageFrame::CaptionStartColour(), end = CPropPageFrame::CaptionEndColour();
     ASSERT_GT(std::abs(Luma(start) - Luma(end)), 20) << "the gradient must be visible";
@@ -161,13 +149,13 @@ TEST_F(TreePropSheetWindow, CaptionBarShowsTheNodeTextOnAGradient)
     wxColour text = CPropPageFrame::CaptionTextColour();
     EXPECT_GT(CountPixels(rc, [&](const wxColour& c) { return SameColour(c, text, 30); }), 20);
     EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "General");
+    SaveScreenshot("tree_sheet");
 }
 
-TEST_F(TreePropSheetWindow, TreeShowsIconsOnlyWhenTreeImagesAreOn)
+TEST_F(TreePropSheetWindow, TreeImagesShowThePageIconOrTheDefaultsForNodesAndPagesWithout)
 {
-    wxBitmap icon(16, 16), folder(16, 16), page(16, 16);
-    m_pSheet->SetPageImages({icon});
-    m_pSheet->SetDefaultImages({folder, page});
+    m_pSheet->SetPageImages({wxBitmap(16, 16)});
+    m_pSheet->SetDefaultImages({wxBitmap(16, 16), wxBitmap(16, 16)});
     m_pages[0]->SetImageIndex(0);
     ASSERT_TRUE(m_pSheet->SetTreeViewMode(true, true, true));
     Open();
@@ -178,60 +166,54 @@ TEST_F(TreePropSheetWindow, TreeShowsIconsOnlyWhenTreeImagesAreOn)
     EXPECT_EQ(pTree->GetItemImage(FindItem("Track info")), 2);   // a page without icon
 }
 
-TEST_F(TreePropSheetWindow, TreeHasNoIconsWhenTreeImagesAreOff)
-{
-    m_pSheet->SetPageImages({wxBitmap(16, 16)});
-    Open();
-    EXPECT_EQ(m_pSheet->GetPageTreeControl()->GetImageList(), nullptr);
-    EXPECT_EQ(m_pSheet->GetPageTreeControl()->GetItemImage(FindItem("General")), -1);
-}
-
 TEST_F(TreePropSheetWindow, CaptionTooLongForTheBarEndsInAnEllipsis)
 {
-    m_pages.push_back(new CTestPage("Extras::A page title far too long for the caption bar of this sheet to show whole"));
-    m_pSheet->AddPage(m_pages.back());
+    AddPage("Extras::A page title far too long for the caption bar of this sheet to show whole");
     Open();
     ASSERT_TRUE(m_pSheet->SetActivePage(m_pages.size() - 1));
     wxRect rc = CaptionOnScreen();
-    wxColour text = CPropPageFrame::CaptionTextColour();
-    auto isText = [&](const wxColour& c) { return SameColour(c, text, 60); };
+    auto isText = [&](const wxColour& c) { return SameColour(c, CPropPageFrame::CaptionTextColour(), 60); };
     ASSERT_TRUE(WaitUntil([&] { return CountPixels(rc, isText) > 50; }));
     EXPECT_EQ(CountPixels(wxRect(rc.GetRight() - 3, rc.y, 4, rc.height), isText), 0);
     EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(),
               "A page title far too long for the caption bar of this sheet to show whole");
 }
 
-TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeDepthFirstAndCtrlShiftTabWalksBack)
+TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeBothWaysAndAPageChosenByTheProgramMovesTheSelection)
 {
     Open();
-    const char* forward[] = {"Track info", "Output formats", "MP3", "OGG", "WAV", "WMA", "Advanced", "Network", "General"};
-    for (const char* expected : forward)
+    for (const char* expected : {"Track info", "Output formats", "MP3", "OGG", "WAV", "WMA", "Advanced", "Network",
+                                 "General"})
     {
         Xdo("key ctrl+Tab");
-        ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetSelectedNodeText() == expected; }))
-            << "expected " << expected << ", at " << m_pSheet->GetSelectedNodeText();
+        ASSERT_TRUE(WaitForNode(expected)) << "expected " << expected << ", at " << m_pSheet->GetSelectedNodeText();
         EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), expected);
     }
     for (const char* expected : {"Network", "Advanced", "WMA"})
     {
         Xdo("key ctrl+shift+Tab");
-        ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetSelectedNodeText() == expected; }))
-            << "expected " << expected << ", at " << m_pSheet->GetSelectedNodeText();
+        ASSERT_TRUE(WaitForNode(expected)) << "expected " << expected << ", at " << m_pSheet->GetSelectedNodeText();
     }
     EXPECT_EQ(m_pSheet->GetActivePage(), m_pages[6]);
     EXPECT_TRUE(m_pages[6]->IsShown());
+
+    ASSERT_TRUE(m_pSheet->SetActivePage(size_t(5)));
+    EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "WAV");
+    EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "WAV");
+    EXPECT_TRUE(m_pages[5]->IsShown());
+    EXPECT_EQ(m_pages[5]->GetRect(), m_pSheet->GetPageFrame()->GetPageRect());
 }
 
 TEST_F(TreePropSheetWindow, NodeWithoutPageHidesThePageAndShowsTheEmptyPageText)
 {
     Open();
     ClickItem("Advanced");
-    ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetSelectedNodeText() == "Advanced"; }));
+    ASSERT_TRUE(WaitForNode("Advanced"));
     EXPECT_EQ(m_pSheet->GetActivePage(), nullptr);
     EXPECT_EQ(m_pages[0]->nKillActive, 1);
     EXPECT_FALSE(m_pages[0]->IsShown());
-    EXPECT_TRUE(m_pSheet->GetPageFrame()->IsMessageShown());
     CPropPageFrame* pFrame = m_pSheet->GetPageFrame();
+    EXPECT_TRUE(pFrame->IsMessageShown());
     wxRect page = pFrame->GetPageRect();
     wxRect middle(pFrame->ClientToScreen(wxPoint(page.x, page.y + page.height / 2 - 12)), wxSize(page.width, 24));
     EXPECT_TRUE(WaitUntil([&] { return CountPixels(middle, [](const wxColour& c) { return Luma(c) < 100; }) > 20; }));
@@ -268,16 +250,6 @@ TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelection)
     EXPECT_FALSE(m_pages[0]->IsShown());
 }
 
-TEST_F(TreePropSheetWindow, ChangingThePageFromTheProgramMovesTheTreeSelection)
-{
-    Open();
-    ASSERT_TRUE(m_pSheet->SetActivePage(size_t(5)));
-    EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "WAV");
-    EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "WAV");
-    EXPECT_TRUE(m_pages[5]->IsShown());
-    EXPECT_EQ(m_pages[5]->GetRect(), m_pSheet->GetPageFrame()->GetPageRect());
-}
-
 TEST_F(TreePropSheetWindow, OkNeedsTheActivePagesConsentAndTellsEveryInitialisedPage)
 {
     Open();
@@ -303,25 +275,13 @@ TEST_F(TreePropSheetWindow, OkNeedsTheActivePagesConsentAndTellsEveryInitialised
 
 TEST_F(TreePropSheetWindow, EscapeCancelsTheModalSheet)
 {
-    // The modal loop is the sheet's own: the main thread notes when the sheet
-    // is up, and a driver thread plays the user's Escape.
-    std::atomic<bool> bUp{false};
-    m_pSheet->Bind(wxEVT_IDLE, [&](wxIdleEvent& event) {
-        if (!bUp && m_pSheet->IsModal() && m_pSheet->IsActive() && CaptionPainted())
-            bUp = true;
-        if (!bUp)
-            event.RequestMore();
-    });
-    std::atomic<bool> bSeen{false};
-    std::thread user([&] {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!bUp && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        bSeen = bUp.load();
+    // Runs inside the sheet's own modal loop once it has started.
+    bool bSeen = false;
+    m_pSheet->CallAfter([&] {
+        bSeen = WaitUntil([&] { return m_pSheet->IsModal() && m_pSheet->IsActive() && CaptionPainted(); });
         Xdo("key Escape");
     });
     int nResult = m_pSheet->DoModal();
-    user.join();
     ASSERT_TRUE(bSeen);
     EXPECT_EQ(nResult, wxID_CANCEL);
     EXPECT_EQ(m_pages[0]->nCancel, 1);
