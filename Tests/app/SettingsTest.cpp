@@ -8,6 +8,7 @@
 #include <ctime>
 #include <fstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 TEST(SettingsRecord, AFirstRunRecordsMp3At192FromTheMixLineOfDeviceZero)
 {
@@ -99,3 +100,15 @@ TEST_F(OutputNames, AFileThatCannotBeReadIsNeverOverwritten)
     EXPECT_EQ(m_folder.File("Audio2.wav"), MakeOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV));
 }
 
+
+TEST_F(OutputNames, AReservedNameIsNotHandedOutTwice)
+{
+    std::string first = ReserveOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV);
+    std::string second = ReserveOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV);
+    EXPECT_EQ(m_folder.File("Audio0.wav"), first);
+    EXPECT_EQ(m_folder.File("Audio1.wav"), second);
+    symlink("/nonexistent/target", m_folder.File("Audio0.mp3").c_str());
+    EXPECT_EQ(m_folder.File("Audio1.mp3"), ReserveOutputName(m_folder.Path(), OUTPUT_FORMAT_MP3))
+        << "a dangling link is no free name";
+    EXPECT_EQ("", ReserveOutputName(m_folder.File("missing"), OUTPUT_FORMAT_WAV));
+}

@@ -62,9 +62,38 @@ TEST_F(CaptureWorker, StoppingTwoAndAHalfSecondsInHandsTwoBuffersAndOneFinish)
 TEST_F(CaptureWorker, ASecondCompletedJustBeforeTheStopIsKept)
 {
     CFakeReceiver receiver;
-    Record(receiver, 2.0);
+    m_capture.StartCapture(&receiver);
+    winmm::virt::AdvanceClock(1.0);
+    ASSERT_TRUE(Virtual()->WaitForQueuedBuffer(10000));
+    {
+        // The second second completes while the capture thread cannot collect it.
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        winmm::virt::AdvanceClock(1.0);
+        m_capture.StopCapture();
+    }
+    ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
     EXPECT_EQ(2u, receiver.sizes.size());
     EXPECT_EQ(1, receiver.finishes);
+}
+
+TEST_F(CaptureWorker, ARecordingStartedRightAfterAStopStillFinishesTheStoppedOne)
+{
+    CFakeReceiver first, second;
+    m_capture.StartCapture(&first);
+    winmm::virt::AdvanceClock(1.0);
+    {
+        // The stopped recording's thread has not reached its stop step when the next starts.
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        m_capture.StopCapture();
+    }
+    m_capture.StartCapture(&second);
+    EXPECT_EQ(1, first.finishes);
+    winmm::virt::AdvanceClock(1.0);
+    m_capture.StopCapture();
+    ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
+    EXPECT_EQ(1u, first.sizes.size());
+    EXPECT_EQ(1u, second.sizes.size());
+    EXPECT_EQ(1, second.finishes);
 }
 
 TEST_F(CaptureWorker, AWakeWithoutAFinishedBufferHandsNothingOn)
