@@ -1,9 +1,9 @@
 // Stand-in for user32's MessageBoxA.
 //
 // The program installs one handler at start-up: a wx dialog in the program,
-// standard error in command-line tools, a recorder in tests. The handler is
-// told whether it runs on a worker thread; there it must not block (the
-// program posts the dialog to the main thread and returns at once).
+// standard error in command-line tools, a recorder in tests. Called on a
+// worker thread, the handler must not block: the program posts the dialog to
+// the main thread and returns at once.
 // Thread-safe: any thread may call MessageBoxA.
 #pragma once
 #include "windef.h"
