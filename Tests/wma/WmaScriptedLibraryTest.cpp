@@ -1,4 +1,4 @@
-// The WMA receiver against scripted libraries: how it picks the bitrate, what it
+// The WMA receiver against a scripted library: how it picks the bitrate, what it
 // reports, which tags it sets, and that it always leaves the library free.
 #include "FakeBass.h"
 #include "ReceiverWMA.h"
@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace
@@ -15,13 +14,7 @@ namespace
 using fakebass::Reset;
 using fakebass::TheLog;
 using fakebass::TheScript;
-using Tags = std::vector<std::pair<std::string, std::string>>;
-
-// A folder of its own per test: CTest runs the tests of one program side by side.
-std::string FolderForThisTest(const char* pszPrefix)
-{
-    return std::string(pszPrefix) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-}
+using Calls = std::vector<std::string>;
 
 class WmaScriptedLibrary : public ::testing::Test
 {
@@ -45,16 +38,17 @@ protected:
         theSettings = m_saved;
     }
 
-    // A receiver prepared the way the recording controller prepares it.
-    int Open(CReceiverWMA& receiver, uint32_t& nShown)
+    // Prepares the receiver the way the recording controller does.
+    int Open(CReceiverWMA& receiver)
     {
         receiver.LoadLibraries();
-        receiver.FileName = m_folder.File("Audio0.wma");
-        return receiver.Open(&nShown);
+        receiver.FileName = "Audio0.wma";
+        return receiver.Open(&m_shown);
     }
 
-    CTempFolder m_folder{FolderForThisTest("wma-scripted")};
     RecorderSettings m_saved;
+    CReceiverWMA m_receiver;
+    uint32_t m_shown = 0;
     std::vector<uint8_t> m_second = std::vector<uint8_t>(176400, 0);
 };
 
@@ -76,41 +70,35 @@ TEST(WmaBitrateWalk, FollowsTheLibrarysOrder)
 
 TEST_F(WmaScriptedLibrary, AListedBitrateOpensTheEncoderAtExactlyThatBitrate)
 {
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    EXPECT_EQ(nShown, 64000u);
-    EXPECT_EQ(receiver.Bitrate, 64000u);
+    ASSERT_EQ(Open(m_receiver), 0);
+    EXPECT_EQ(m_shown, 64000u);
+    EXPECT_EQ(m_receiver.Bitrate, 64000u);
     EXPECT_EQ(TheLog().ratesFlags, 0u);
     EXPECT_EQ(TheLog().openBitrate, 64000u);
     EXPECT_EQ(TheLog().openFreq, 44100u);
     EXPECT_EQ(TheLog().openChans, 2u);
     EXPECT_EQ(TheLog().openFlags, static_cast<DWORD>(BASS_WMA_ENCODE_TAGS));
-    EXPECT_EQ(TheLog().openFile, receiver.FileName);
+    EXPECT_EQ(TheLog().openFile, m_receiver.FileName);
     EXPECT_EQ(TheLog().configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
-    EXPECT_EQ(receiver.State, 1);
+    EXPECT_EQ(m_receiver.State, 1);
 }
 
 TEST_F(WmaScriptedLibrary, AnUnlistedBitrateOpensTheNextHigherOneWhileTheRecordingShowsTheRequest)
 {
     theSettings.WmaBitrateIndex = 3;
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
+    ASSERT_EQ(Open(m_receiver), 0);
     EXPECT_EQ(TheLog().openBitrate, 96000u);
-    EXPECT_EQ(receiver.Bitrate, 96000u);
-    EXPECT_EQ(nShown, 80000u);
+    EXPECT_EQ(m_receiver.Bitrate, 96000u);
+    EXPECT_EQ(m_shown, 80000u);
 }
 
 TEST_F(WmaScriptedLibrary, NoListMeansBitrateZeroAndNothingIsEncoded)
 {
     TheScript().hasList = false;
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    EXPECT_EQ(receiver.Bitrate, 0u);
+    ASSERT_EQ(Open(m_receiver), 0);
+    EXPECT_EQ(m_receiver.Bitrate, 0u);
     EXPECT_EQ(TheLog().openBitrate, 0u);
-    EXPECT_EQ(receiver.Write(m_second.data(), 176400), 0u);
+    EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
     EXPECT_EQ(TheLog().writeCalls, 0);
 }
 
@@ -118,140 +106,71 @@ TEST_F(WmaScriptedLibrary, QualityModeAsksForQualitiesAndShowsTheBitrateTheEncod
 {
     theSettings.WmaMode = 1;
     TheScript().realBitrate = 96000;
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
+    ASSERT_EQ(Open(m_receiver), 0);
     EXPECT_EQ(TheLog().ratesFlags, static_cast<DWORD>(BASS_WMA_ENCODE_RATES_VBR));
     EXPECT_EQ(TheLog().openBitrate, 50u);
-    EXPECT_EQ(receiver.Bitrate, 50u);
-    EXPECT_EQ(nShown, 96000u);
+    EXPECT_EQ(m_receiver.Bitrate, 50u);
+    EXPECT_EQ(m_shown, 96000u);
 }
 
-TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderAndEndTheList)
+TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingACharacterAndEndTheList)
 {
     theSettings.YearIndex = 3;
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    std::string year = std::to_string(TagYear(3));
-    EXPECT_EQ(TheLog().tags, (Tags{{"WM/AlbumTitle", "Album"},
-                                   {"Author", "Artist"},
-                                   {"Title", "Title"},
-                                   {"WM/Year", year},
-                                   {"WM/ToolName", "vodArev"},
-                                   {"(null)", "(null)"}}));
-}
-
-TEST_F(WmaScriptedLibrary, EmptyTextsLeaveOnlyYearAndToolName)
-{
-    theSettings.AlbumTitle.clear();
-    theSettings.Artist.clear();
-    theSettings.Title.clear();
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    ASSERT_EQ(TheLog().tags.size(), 3u);
-    EXPECT_EQ(TheLog().tags[0].first, "WM/Year");
-    EXPECT_EQ(TheLog().tags[1], (std::pair<std::string, std::string>{"WM/ToolName", "vodArev"}));
-}
-
-TEST_F(WmaScriptedLibrary, LongTextsAreCutTo255BytesWithoutSplittingACharacter)
-{
     theSettings.AlbumTitle = std::string(300, 'a');
     theSettings.Title = std::string(254, 't') + "\xC3\xA9" + "more";  // an e with acute accent across the limit
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    EXPECT_EQ(TheLog().tags[0].second, std::string(255, 'a'));
-    EXPECT_EQ(TheLog().tags[2].second, std::string(254, 't'));
+    ASSERT_EQ(Open(m_receiver), 0);
+    EXPECT_EQ(TheLog().tags, (std::vector<std::pair<std::string, std::string>>{{"WM/AlbumTitle", std::string(255, 'a')},
+                                                                               {"Author", "Artist"},
+                                                                               {"Title", std::string(254, 't')},
+                                                                               {"WM/Year", std::to_string(TagYear(3))},
+                                                                               {"WM/ToolName", "vodArev"},
+                                                                               {"(null)", "(null)"}}));
 }
 
 TEST_F(WmaScriptedLibrary, FailuresBeforeOpeningReturnMinusOneAndSayWhy)
 {
-    {
-        TheScript().version = 1;
-        CReceiverWMA receiver;
-        uint32_t nShown = 0;
-        EXPECT_EQ(Open(receiver, nShown), -1);
-        EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_TOO_OLD);
-        EXPECT_EQ(TheLog().initCalls, 0);
-    }
+    TheScript().version = 1;
+    EXPECT_EQ(Open(m_receiver), -1);
+    EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_TOO_OLD);
+    EXPECT_EQ(TheLog().order, Calls{});
     Reset();
-    {
-        TheScript().initFails = true;
-        CReceiverWMA receiver;
-        uint32_t nShown = 0;
-        EXPECT_EQ(Open(receiver, nShown), -1);
-        EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_INIT_FAILED);
-        EXPECT_EQ(TheLog().openCalls, 0);
-        EXPECT_EQ(receiver.State, 0);
-    }
+    TheScript().initFails = true;
+    CReceiverWMA receiver;
+    EXPECT_EQ(Open(receiver), -1);
+    EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_INIT_FAILED);
+    EXPECT_EQ(TheLog().order, Calls{"Init"});
+    EXPECT_EQ(receiver.State, 0);
 }
 
 TEST_F(WmaScriptedLibrary, AFailedOpenFileFreesTheLibraryAgain)
 {
     TheScript().openFails = true;
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    EXPECT_EQ(Open(receiver, nShown), -1);
-    EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
-    EXPECT_EQ(TheLog().order, (std::vector<std::string>{"Init", "OpenFile", "Free"}));
-    EXPECT_EQ(receiver.State, 0);
-    EXPECT_EQ(receiver.Handle, 0u);
-    receiver.Finish();
-    EXPECT_EQ(TheLog().freeCalls, 1);
-}
-
-TEST_F(WmaScriptedLibrary, WriteReturnsWhatTheFileGrewByHeaderIncluded)
-{
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    const uint32_t nEncoded = 176400 / fakebass::PCM_PER_ENCODED_BYTE;
-    EXPECT_EQ(receiver.Write(m_second.data(), 176400), fakebass::HEADER_BYTES + nEncoded);
-    EXPECT_EQ(receiver.Write(m_second.data(), 176400), nEncoded);
-    EXPECT_EQ(TheLog().writeCalls, 2);
-}
-
-TEST_F(WmaScriptedLibrary, AWriteTheFileRefusesEndsTheRecordingWithAMessage)
-{
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    TheScript().writeFails = true;
-    try
-    {
-        receiver.Write(m_second.data(), 176400);
-        ADD_FAILURE() << "the recording went on";
-    }
-    catch (const CRecordingEnded& ended)
-    {
-        EXPECT_STREQ(ended.szMessage, MSG_WMA_WRITE_FAILED);
-    }
-    receiver.Finish();
-    EXPECT_EQ(TheLog().closeCalls, 1);
+    EXPECT_EQ(Open(m_receiver), -1);
+    EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
+    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Free"}));
+    EXPECT_EQ(m_receiver.State, 0);
+    EXPECT_EQ(m_receiver.Handle, 0u);
+    m_receiver.Finish();
+    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Free"})) << "freed once";
 }
 
 TEST_F(WmaScriptedLibrary, FinishClosesTheEncoderThenFreesTheLibraryOnce)
 {
-    CReceiverWMA receiver;
-    uint32_t nShown = 0;
-    ASSERT_EQ(Open(receiver, nShown), 0);
-    receiver.Finish();
-    receiver.Finish();
-    EXPECT_EQ(TheLog().order, (std::vector<std::string>{"Init", "OpenFile", "Close", "Free"}));
-    EXPECT_EQ(receiver.State, 2);
-    EXPECT_EQ(receiver.Handle, 0u);
-    EXPECT_EQ(receiver.Write(m_second.data(), 176400), 0u);
+    ASSERT_EQ(Open(m_receiver), 0);
+    m_receiver.Finish();
+    m_receiver.Finish();
+    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Close", "Free"}));
+    EXPECT_EQ(m_receiver.State, 2);
+    EXPECT_EQ(m_receiver.Handle, 0u);
+    EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
 }
 
 TEST_F(WmaScriptedLibrary, AReceiverDestroyedWhileOpenClosesItsFileAndFreesTheLibrary)
 {
     {
         CReceiverWMA receiver;
-        uint32_t nShown = 0;
-        ASSERT_EQ(Open(receiver, nShown), 0);
+        ASSERT_EQ(Open(receiver), 0);
     }
-    EXPECT_EQ(TheLog().order, (std::vector<std::string>{"Init", "OpenFile", "Close", "Free"}));
+    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Close", "Free"}));
 }
 }  // namespace
