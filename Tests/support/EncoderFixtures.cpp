@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <string>
 
@@ -33,6 +34,14 @@ std::string TestFolderName()
 void UseBuiltLameModule()
 {
     SetLameLibraryPath(std::string(VORANE_APP_DIR) + "/liblame_enc.so");
+}
+
+int CurrentYear()
+{
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local.tm_year + 1900;
 }
 
 int CountOpenFiles()

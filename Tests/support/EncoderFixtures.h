@@ -30,6 +30,9 @@ std::string TestFolderName();
 // directory (test programs run from elsewhere).
 void UseBuiltLameModule();
 
+// The year of the local date now.
+int CurrentYear();
+
 // The number of files this process holds open.
 int CountOpenFiles();
 
