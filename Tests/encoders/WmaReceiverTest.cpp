@@ -220,8 +220,7 @@ TEST_F(WmaRecording, AFullDiskEndsTheRecordingAndKeepsWhatWasWritten)
     rlimit saved;
     getrlimit(RLIMIT_FSIZE, &saved);
     auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = saved;
-    limit.rlim_cur = 40000;
+    rlimit limit{40000, saved.rlim_max};
     setrlimit(RLIMIT_FSIZE, &limit);
     try
     {

@@ -3,23 +3,8 @@
 
 namespace fakebass
 {
-Script& TheScript()
-{
-    static Script script;
-    return script;
-}
-
-Log& TheLog()
-{
-    static Log log;
-    return log;
-}
-
-void Reset()
-{
-    TheScript() = Script();
-    TheLog() = Log();
-}
+Script theScript;
+Log theLog;
 }  // namespace fakebass
 
 using namespace fakebass;
@@ -27,74 +12,67 @@ using namespace fakebass;
 namespace
 {
 std::vector<DWORD> g_list;
-const HWMENCODE HANDLE_VALUE = 7;
 }  // namespace
 
 extern "C" {
 DWORD BASS_GetVersion(void)
 {
-    return TheScript().version;
+    return theScript.version;
 }
 
 BOOL BASS_SetConfig(DWORD option, DWORD value)
 {
-    TheLog().configs.emplace_back(option, value);
+    theLog.configs.emplace_back(option, value);
     return TRUE;
 }
 
 BOOL BASS_Init(int, DWORD, DWORD, HWND, const void*)
 {
-    TheLog().order.push_back("Init");
-    return TheScript().initFails ? FALSE : TRUE;
+    theLog.order.push_back("Init");
+    return theScript.initFails ? FALSE : TRUE;
 }
 
 BOOL BASS_Free(void)
 {
-    TheLog().order.push_back("Free");
+    theLog.order.push_back("Free");
     return TRUE;
 }
 
 const DWORD* BASS_WMA_EncodeGetRates(DWORD, DWORD, DWORD flags)
 {
-    TheLog().ratesFlags = flags;
-    if (!TheScript().hasList)
-        return nullptr;
-    g_list = (flags & BASS_WMA_ENCODE_RATES_VBR) ? TheScript().qualities : TheScript().rates;
+    theLog.ratesFlags = flags;
+    g_list = (flags & BASS_WMA_ENCODE_RATES_VBR) ? theScript.qualities : theScript.rates;
     g_list.push_back(0);
-    return g_list.data();
+    return theScript.hasList ? g_list.data() : nullptr;
 }
 
 HWMENCODE BASS_WMA_EncodeOpenFile(DWORD freq, DWORD chans, DWORD flags, DWORD bitrate, const void* file)
 {
-    Log& log = TheLog();
-    log.order.push_back("OpenFile");
-    log.openFreq = freq;
-    log.openChans = chans;
-    log.openFlags = flags;
-    log.openBitrate = bitrate;
-    log.openFile = static_cast<const char*>(file);
-    return TheScript().openFails ? 0 : HANDLE_VALUE;
+    theLog.order.push_back("OpenFile");
+    theLog.open = {freq, chans, flags, bitrate};
+    theLog.openFile = static_cast<const char*>(file);
+    return theScript.openFails ? 0 : 7;
 }
 
-BOOL BASS_WMA_EncodeSetTag(HWMENCODE handle, const char* tag, const char* text)
+BOOL BASS_WMA_EncodeSetTag(HWMENCODE, const char* tag, const char* text)
 {
-    TheLog().tags.emplace_back(tag ? tag : "(null)", text ? text : "(null)");
-    return handle == HANDLE_VALUE ? TRUE : FALSE;
+    theLog.tags.emplace_back(tag ? tag : "(null)", text ? text : "(null)");
+    return TRUE;
 }
 
-BOOL BASS_WMA_EncodeWrite(HWMENCODE handle, const void*, DWORD)
+BOOL BASS_WMA_EncodeWrite(HWMENCODE, const void*, DWORD)
 {
-    ++TheLog().writeCalls;
-    return handle == HANDLE_VALUE ? TRUE : FALSE;
+    ++theLog.writeCalls;
+    return TRUE;
 }
 
 void BASS_WMA_EncodeClose(HWMENCODE)
 {
-    TheLog().order.push_back("Close");
+    theLog.order.push_back("Close");
 }
 
-DWORD BASS_WMA_EncodeGetBitrate(HWMENCODE handle)
+DWORD BASS_WMA_EncodeGetBitrate(HWMENCODE)
 {
-    return handle == HANDLE_VALUE ? TheScript().realBitrate : 0;
+    return theScript.realBitrate;
 }
 }

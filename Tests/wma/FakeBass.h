@@ -3,6 +3,7 @@
 #pragma once
 #include "basswma.h"
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,15 +25,13 @@ struct Log
 {
     std::vector<std::pair<DWORD, DWORD>> configs;  // option, value
     DWORD ratesFlags = 0xFFFFFFFFu;
-    DWORD openFreq = 0, openChans = 0, openFlags = 0, openBitrate = 0;
+    std::array<DWORD, 4> open{};  // frequency, channels, flags, bitrate
     std::string openFile;
     std::vector<std::pair<std::string, std::string>> tags;  // a null name or text reads "(null)"
     int writeCalls = 0;
     std::vector<std::string> order;  // "Init", "OpenFile", "Close", "Free"
 };
 
-Script& TheScript();
-Log& TheLog();
-// A fresh script and an empty log.
-void Reset();
+extern Script theScript;
+extern Log theLog;
 }  // namespace fakebass

@@ -11,9 +11,8 @@
 
 namespace
 {
-using fakebass::Reset;
-using fakebass::TheLog;
-using fakebass::TheScript;
+using fakebass::theLog;
+using fakebass::theScript;
 using Calls = std::vector<std::string>;
 
 class WmaScriptedLibrary : public ::testing::Test
@@ -22,7 +21,8 @@ protected:
     void SetUp() override
     {
         m_saved = theSettings;
-        Reset();
+        theScript = {};
+        theLog = {};
         CReceiverWMA::SetModuleFolder(FAKE_MODULE_DIR);
         theSettings.WmaMode = 0;
         theSettings.WmaBitrateIndex = 2;
@@ -73,13 +73,10 @@ TEST_F(WmaScriptedLibrary, AListedBitrateOpensTheEncoderAtExactlyThatBitrate)
     ASSERT_EQ(Open(m_receiver), 0);
     EXPECT_EQ(m_shown, 64000u);
     EXPECT_EQ(m_receiver.Bitrate, 64000u);
-    EXPECT_EQ(TheLog().ratesFlags, 0u);
-    EXPECT_EQ(TheLog().openBitrate, 64000u);
-    EXPECT_EQ(TheLog().openFreq, 44100u);
-    EXPECT_EQ(TheLog().openChans, 2u);
-    EXPECT_EQ(TheLog().openFlags, static_cast<DWORD>(BASS_WMA_ENCODE_TAGS));
-    EXPECT_EQ(TheLog().openFile, m_receiver.FileName);
-    EXPECT_EQ(TheLog().configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
+    EXPECT_EQ(theLog.ratesFlags, 0u);
+    EXPECT_EQ(theLog.open, (std::array<DWORD, 4>{44100, 2, BASS_WMA_ENCODE_TAGS, 64000}));
+    EXPECT_EQ(theLog.openFile, m_receiver.FileName);
+    EXPECT_EQ(theLog.configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
     EXPECT_EQ(m_receiver.State, 1);
 }
 
@@ -87,30 +84,19 @@ TEST_F(WmaScriptedLibrary, AnUnlistedBitrateOpensTheNextHigherOneWhileTheRecordi
 {
     theSettings.WmaBitrateIndex = 3;
     ASSERT_EQ(Open(m_receiver), 0);
-    EXPECT_EQ(TheLog().openBitrate, 96000u);
+    EXPECT_EQ(theLog.open[3], 96000u);
     EXPECT_EQ(m_receiver.Bitrate, 96000u);
     EXPECT_EQ(m_shown, 80000u);
 }
 
 TEST_F(WmaScriptedLibrary, NoListMeansBitrateZeroAndNothingIsEncoded)
 {
-    TheScript().hasList = false;
+    theScript.hasList = false;
     ASSERT_EQ(Open(m_receiver), 0);
     EXPECT_EQ(m_receiver.Bitrate, 0u);
-    EXPECT_EQ(TheLog().openBitrate, 0u);
+    EXPECT_EQ(theLog.open[3], 0u);
     EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
-    EXPECT_EQ(TheLog().writeCalls, 0);
-}
-
-TEST_F(WmaScriptedLibrary, QualityModeAsksForQualitiesAndShowsTheBitrateTheEncoderRunsAt)
-{
-    theSettings.WmaMode = 1;
-    TheScript().realBitrate = 96000;
-    ASSERT_EQ(Open(m_receiver), 0);
-    EXPECT_EQ(TheLog().ratesFlags, static_cast<DWORD>(BASS_WMA_ENCODE_RATES_VBR));
-    EXPECT_EQ(TheLog().openBitrate, 50u);
-    EXPECT_EQ(m_receiver.Bitrate, 50u);
-    EXPECT_EQ(m_shown, 96000u);
+    EXPECT_EQ(theLog.writeCalls, 0);
 }
 
 TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingACharacterAndEndTheList)
@@ -119,7 +105,7 @@ TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingAC
     theSettings.AlbumTitle = std::string(300, 'a');
     theSettings.Title = std::string(254, 't') + "\xC3\xA9" + "more";  // an e with acute accent across the limit
     ASSERT_EQ(Open(m_receiver), 0);
-    EXPECT_EQ(TheLog().tags, (std::vector<std::pair<std::string, std::string>>{{"WM/AlbumTitle", std::string(255, 'a')},
+    EXPECT_EQ(theLog.tags, (std::vector<std::pair<std::string, std::string>>{{"WM/AlbumTitle", std::string(255, 'a')},
                                                                                {"Author", "Artist"},
                                                                                {"Title", std::string(254, 't')},
                                                                                {"WM/Year", std::to_string(TagYear(3))},
@@ -129,48 +115,46 @@ TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingAC
 
 TEST_F(WmaScriptedLibrary, FailuresBeforeOpeningReturnMinusOneAndSayWhy)
 {
-    TheScript().version = 1;
+    theScript.version = 1;
     EXPECT_EQ(Open(m_receiver), -1);
     EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_TOO_OLD);
-    EXPECT_EQ(TheLog().order, Calls{});
-    Reset();
-    TheScript().initFails = true;
+    EXPECT_EQ(theLog.order, Calls{});
+    theScript = {};
+    theLog = {};
+    theScript.initFails = true;
     CReceiverWMA receiver;
     EXPECT_EQ(Open(receiver), -1);
     EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_INIT_FAILED);
-    EXPECT_EQ(TheLog().order, Calls{"Init"});
+    EXPECT_EQ(theLog.order, Calls{"Init"});
     EXPECT_EQ(receiver.State, 0);
 }
 
 TEST_F(WmaScriptedLibrary, AFailedOpenFileFreesTheLibraryAgain)
 {
-    TheScript().openFails = true;
+    theScript.openFails = true;
     EXPECT_EQ(Open(m_receiver), -1);
     EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
-    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Free"}));
+    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Free"}));
     EXPECT_EQ(m_receiver.State, 0);
     EXPECT_EQ(m_receiver.Handle, 0u);
     m_receiver.Finish();
-    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Free"})) << "freed once";
+    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Free"})) << "freed once";
 }
 
-TEST_F(WmaScriptedLibrary, FinishClosesTheEncoderThenFreesTheLibraryOnce)
+TEST_F(WmaScriptedLibrary, FinishOrTheDestructorClosesTheEncoderThenFreesTheLibraryOnce)
 {
     ASSERT_EQ(Open(m_receiver), 0);
     m_receiver.Finish();
     m_receiver.Finish();
-    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Close", "Free"}));
+    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"}));
     EXPECT_EQ(m_receiver.State, 2);
     EXPECT_EQ(m_receiver.Handle, 0u);
     EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
-}
-
-TEST_F(WmaScriptedLibrary, AReceiverDestroyedWhileOpenClosesItsFileAndFreesTheLibrary)
-{
+    theLog = {};
     {
         CReceiverWMA receiver;
         ASSERT_EQ(Open(receiver), 0);
     }
-    EXPECT_EQ(TheLog().order, (Calls{"Init", "OpenFile", "Close", "Free"}));
+    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"}));
 }
 }  // namespace
