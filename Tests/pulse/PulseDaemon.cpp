@@ -1,17 +1,13 @@
 #include "PulseDaemon.h"
 
-#include <array>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <fcntl.h>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
-#include <poll.h>
+#include <fstream>
+#include <sstream>
 #include <sys/prctl.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 CPulseDaemon::CPulseDaemon(std::vector<std::string> extraModules) : m_modules(std::move(extraModules))
@@ -25,11 +21,9 @@ CPulseDaemon::CPulseDaemon(std::vector<std::string> extraModules) : m_modules(st
 CPulseDaemon::~CPulseDaemon()
 {
     Stop();
+    std::error_code ec;
     if (!m_dir.empty())
-    {
-        std::error_code ec;
         std::filesystem::remove_all(m_dir, ec);
-    }
 }
 
 bool CPulseDaemon::Start()
@@ -42,37 +36,22 @@ bool CPulseDaemon::Start()
         "-L", std::string("module-null-sink sink_name=") + kOutput + " sink_properties='device.description=\"" +
                   kOutputDescription + "\"'"};
     for (const std::string& m : m_modules)
-    {
-        args.push_back("-L");
-        args.push_back(m);
-    }
-    args.push_back("-L");
-    args.push_back("module-native-protocol-unix auth-anonymous=1 socket=" + m_dir + "/native");
+        args.insert(args.end(), {"-L", m});
+    args.insert(args.end(), {"-L", "module-native-protocol-unix auth-anonymous=1 socket=" + m_dir + "/native"});
 
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_bReady = false;
-        m_bLogEnded = false;
-    }
+    const std::string log = m_dir + "/daemon.log";
+    std::filesystem::remove(log);  // before the fork: an old log must not read as ready
     const pid_t parent = getpid();
-    pid_t pid = fork();
-    if (pid < 0)
-    {
-        close(fds[0]);
-        close(fds[1]);
-        return false;
-    }
-    if (pid == 0)
+    m_pid = fork();
+    if (m_pid == 0)
     {
         // The daemon dies with the test, even when the test crashes.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(127);
-        dup2(fds[1], STDERR_FILENO);
-        dup2(fds[1], STDOUT_FILENO);
+        int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, STDERR_FILENO);
+        dup2(fd, STDOUT_FILENO);
         setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
         setenv("PULSE_RUNTIME_PATH", m_dir.c_str(), 1);
         setenv("HOME", m_dir.c_str(), 1);
@@ -85,81 +64,32 @@ bool CPulseDaemon::Start()
         execvp("pulseaudio", argv.data());
         _exit(127);
     }
-    close(fds[1]);
-    m_pid = pid;
-    if (m_drain.joinable())
-        m_drain.join();
-    m_drain = std::thread(&CPulseDaemon::Drain, this, fds[0]);
-
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait_for(lock, std::chrono::seconds(20), [this] { return m_bReady || m_bLogEnded; });
-    const bool bReady = m_bReady;
-    lock.unlock();
-    if (!bReady)
+    for (int i = 0; m_pid > 0 && i < 2000; ++i)
     {
-        Kill();
-        return false;
+        if (Log().find("Daemon startup complete.") != std::string::npos)
+            return true;
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+            m_pid = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return true;
+    Kill();
+    return false;
 }
 
-void CPulseDaemon::Drain(int fd)
+void CPulseDaemon::End(int nSignal)
 {
-    std::array<char, 4096> buffer;
-    for (;;)
+    if (m_pid <= 0)
+        return;
+    kill(m_pid, nSignal);
+    bool bGone = false;
+    for (int i = 0; i < 1000 && !(bGone = waitpid(m_pid, nullptr, WNOHANG) != 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!bGone)
     {
-        ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_log.append(buffer.data(), static_cast<size_t>(n));
-        if (!m_bReady && m_log.find("Daemon startup complete.") != std::string::npos)
-        {
-            m_bReady = true;
-            m_changed.notify_all();
-        }
-    }
-    close(fd);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bLogEnded = true;
-    m_changed.notify_all();
-}
-
-void CPulseDaemon::Reap(int nTimeoutMs)
-{
-    int fd = static_cast<int>(syscall(SYS_pidfd_open, m_pid, 0));
-    if (fd >= 0)
-    {
-        pollfd p{fd, POLLIN, 0};
-        if (poll(&p, 1, nTimeoutMs) == 0)
-            kill(m_pid, SIGKILL);
-        close(fd);
-    }
-    int status;
-    while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR)
-    {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
     }
     m_pid = -1;
-    if (m_drain.joinable())
-        m_drain.join();
-}
-
-void CPulseDaemon::Stop()
-{
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGTERM);
-    Reap(10000);
-}
-
-void CPulseDaemon::Kill()
-{
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, SIGKILL);
-    Reap(10000);
 }
 
 void CPulseDaemon::UseInThisProcess() const
@@ -167,25 +97,10 @@ void CPulseDaemon::UseInThisProcess() const
     setenv("PULSE_SERVER", Server().c_str(), 1);
 }
 
-int CPulseDaemon::Pactl(const std::string& arguments, std::string* pOutput) const
+std::string CPulseDaemon::Log() const
 {
-    std::string command = "PULSE_SERVER='" + Server() + "' pactl " + arguments + " 2>&1";
-    FILE* pPipe = popen(command.c_str(), "r");
-    if (!pPipe)
-        return -1;
-    std::string output;
-    char buffer[512];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), pPipe)) > 0)
-        output.append(buffer, n);
-    int status = pclose(pPipe);
-    if (pOutput)
-        *pOutput = output;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string CPulseDaemon::Log()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_log;
+    std::ifstream file(m_dir + "/daemon.log");
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
 }

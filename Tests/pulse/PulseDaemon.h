@@ -1,14 +1,10 @@
 // A private PulseAudio daemon for the sound-server tests and benchmarks: null
 // outputs only, its own runtime folder and socket, readiness read from its own
 // log, stopped (or killed) by its process id.
-//
-// Threads: one thread of the test drives it; a helper thread drains the log.
 #pragma once
-#include <condition_variable>
-#include <mutex>
+#include <csignal>
 #include <string>
 #include <sys/types.h>
-#include <thread>
 #include <vector>
 
 class CPulseDaemon
@@ -27,8 +23,8 @@ public:
     // Starts the daemon and waits (up to 20 s) until it has started. Starting again
     // after Stop or Kill reuses the same socket.
     bool Start();
-    void Stop();  // SIGTERM, then SIGKILL if it does not end within 10 s
-    void Kill();  // SIGKILL at once, as a crash would
+    void Stop() { End(SIGTERM); }  // SIGTERM, then SIGKILL if it does not end within 10 s
+    void Kill() { End(SIGKILL); }  // SIGKILL at once, as a crash would
     bool IsRunning() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }
 
@@ -37,21 +33,12 @@ public:
     const std::string& Dir() const { return m_dir; }
     // Points this process's libpulse clients (and the programs it starts) at the daemon.
     void UseInThisProcess() const;
-    // Runs pactl against the daemon; returns its exit status, with its output if asked.
-    int Pactl(const std::string& arguments, std::string* pOutput = nullptr) const;
-    std::string Log();
+    std::string Log() const;
 
 private:
-    void Reap(int nTimeoutMs);
-    void Drain(int fd);
+    void End(int nSignal);
 
     std::vector<std::string> m_modules;
     std::string m_dir;
     pid_t m_pid = -1;
-    std::thread m_drain;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::string m_log;
-    bool m_bReady = false;
-    bool m_bLogEnded = false;
 };

@@ -1,38 +1,129 @@
-// The sound server as the program's capture device: listed first with its
-// sources as lines, the virtual device after it; the lines follow the server;
-// the mixer controls are the sources' own; the wave-input handle keeps the
-// Windows rules on this device.
-#include "DeviceThread.h"
+// The sound server as the program's capture device: its sources become lines
+// named for the mixer; listed first when a server answers, not at all when none
+// does; the lines follow the server; the volume keeps the source's balance; the
+// wave-input handle keeps the Windows rules on this device.
 #include "Event.h"
 #include "Mixer.h"
+#include "PulseBackend.h"
+#include "PulseLines.h"
 #include "PulseTestSupport.h"
+#include "PulseWaveIn.h"
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <thread>
+#include <unistd.h>
+
+using namespace winmm::pulse;
 
 namespace
 {
-// Places where a steady sine of that frequency breaks (a gap, a jump, a lost
-// stretch), once it has begun.
-int SineBreaks(const std::vector<float>& x, double dFrequency, double dRate)
+SourceEntry Source(const std::string& name, const std::string& description, const std::string& monitorOf = "",
+                   DWORD channels = 2, const std::string& formFactor = "")
 {
-    const double c = 2 * std::cos(2 * M_PI * dFrequency / dRate);
-    size_t i = 0;
-    while (i < x.size() && std::fabs(x[i]) < 0.1f)
-        ++i;
-    int nBreaks = 0;
-    bool bInBreak = false;
-    for (i += 2; i < x.size(); ++i)
+    return SourceEntry{name, description, monitorOf, channels, formFactor};
+}
+
+TEST(PulseLines, TheDefaultOutputsMonitorIsStereoMixAndComesFirst)
+{
+    std::vector<LineEntry> lines = MakeLines(
+        {Source("mic", "Built-in Microphone", "", 1, "microphone"), Source("hdmi.monitor", "Monitor of hdmi", "hdmi"),
+         Source("speakers.monitor", "Monitor of speakers", "speakers"), Source("line", "Line Input")},
+        {{"hdmi", "HDMI Output"}, {"speakers", "Built-in Audio Analog Stereo"}}, "speakers");
+    ASSERT_EQ(4u, lines.size());
+    EXPECT_EQ("Stereo Mix", lines[0].name);
+    EXPECT_EQ("speakers.monitor", lines[0].source);
+    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT), lines[0].componentType);
+    EXPECT_EQ("Built-in Microphone", lines[1].name);
+    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE), lines[1].componentType);
+    EXPECT_EQ(1u, lines[1].channels);
+    EXPECT_EQ("Stereo Mix (HDMI Output)", lines[2].name);
+    EXPECT_EQ("hdmi.monitor", lines[2].source);
+    EXPECT_EQ("Line Input", lines[3].name);
+    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_LINE), lines[3].componentType);
+}
+
+TEST(PulseLines, NamesAreCutToTheFieldWithoutSplittingACharacterAndMadeUnique)
+{
+    // 60 ASCII bytes, then characters of two and three bytes across the cut.
+    const std::string longText = std::string(60, 'x') + "\xC3\xA9\xE2\x82\xAC\xC3\xA9";
+    std::vector<LineEntry> lines = MakeLines(
+        {Source("out.monitor", "Monitor of out", "out"),
+         Source("other.monitor", "Monitor of other", "other"), Source("in", longText),
+         Source("usb1", "USB Microphone"), Source("usb2", "USB Microphone"), Source("usb3", "USB Microphone"),
+         Source("long1", std::string(70, 'y')), Source("long2", std::string(70, 'y'))},
+        {{"other", longText}}, "out");
+    std::vector<std::string> names;
+    for (const LineEntry& line : lines)
+        names.push_back(line.name);
+    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (" + std::string(50, 'x') + ")",
+                                        std::string(60, 'x') + "\xC3\xA9", "USB Microphone", "USB Microphone #2",
+                                        "USB Microphone #3", std::string(63, 'y'), std::string(60, 'y') + " #2"}),
+              names);
+}
+
+TEST(PulseLines, TheDeviceIsNamedAfterTheServerAndTheVolumeIsALinearGain)
+{
+    EXPECT_EQ("PulseAudio Sound Server", DeviceNameFor("pulseaudio"));
+    EXPECT_EQ("PipeWire Sound Server", DeviceNameFor("PulseAudio (on PipeWire 1.0.5)"));
+    std::string other = DeviceNameFor("A very long name of some other sound server");
+    EXPECT_LE(other.size(), size_t(MAXPNAMELEN - 1));
+    EXPECT_EQ(" Sound Server", other.substr(other.size() - 13));
+
+    EXPECT_EQ(PA_VOLUME_NORM, VolumeFromControl(65535));
+    EXPECT_EQ(PA_VOLUME_MUTED, VolumeFromControl(0));
+    // Half the control range is half the amplitude: -6 dB.
+    EXPECT_NEAR(-6.02, 20 * std::log10(pa_sw_volume_to_linear(VolumeFromControl(32767))), 0.01);
+    EXPECT_NEAR(-20.0, 20 * std::log10(pa_sw_volume_to_linear(VolumeFromControl(6554))), 0.01);
+    for (DWORD v : {0u, 1000u, 32767u, 50000u, 65535u})
+        EXPECT_NEAR(double(v), double(ControlFromVolume(VolumeFromControl(v))), 2.0) << v;
+    // A source turned up beyond 100% reads as the top of the range.
+    EXPECT_EQ(65535u, ControlFromVolume(PA_VOLUME_NORM * 2));
+}
+
+// No listener, then a server that accepts connections (the kernel queues them) but
+// never says a word: no device and no message; the virtual device stays, chosen by default.
+TEST(PulseNoServer, NoServerThatAnswersMeansNoDeviceAndNoMessage)
+{
+    const std::string path = "/tmp/vorane-silent-" + std::to_string(getpid());
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof(addr.sun_path), "%s", path.c_str());
+    for (bool bListening : {false, true})
     {
-        bool bOff = std::fabs(x[i] - (c * x[i - 1] - x[i - 2])) > 0.02;
-        nBreaks += bOff && !bInBreak;
-        bInBreak = bOff;
+        SCOPED_TRACE(bListening ? "silent server" : "no listener");
+        unlink(path.c_str());
+        if (bListening)
+        {
+            ASSERT_EQ(0, bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)));
+            ASSERT_EQ(0, listen(fd, 4));
+        }
+        CMessageRecorder messages;
+        theSettings = RecorderSettings();
+        setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
+        UseSoundServer();
+        if (bListening)
+            close(fd);
+        FreeDevices();
+        std::vector<CWaveIn*>& devices = EnumDevices();
+        ASSERT_EQ(1u, devices.size());
+        EXPECT_STREQ("Vorane Virtual Input", devices[0]->Name());
+        std::string device, line;
+        EXPECT_TRUE(SelectCurrentDevice(device, line));
+        EXPECT_EQ("Vorane Virtual Input", device);
+        EXPECT_EQ("Stereo Mix", line);
+        EXPECT_TRUE(messages.Texts().empty());
+        SetCurrentDevice(nullptr);
+        FreeDevices();
     }
-    return nBreaks;
+    unlink(path.c_str());
+    unsetenv("PULSE_SERVER");
 }
 
 class PulseDevice : public CPulseTest
@@ -47,10 +138,10 @@ protected:
         mixer.Close();
         return names;
     }
-    std::string Pactl(const std::string& arguments)
+    std::string PactlOk(const std::string& arguments)
     {
         std::string output;
-        EXPECT_EQ(0, TheDaemon().Pactl(arguments, &output)) << output;
+        EXPECT_EQ(0, Pactl(arguments, &output)) << output;
         return output;
     }
 };
@@ -70,98 +161,64 @@ TEST_F(PulseDevice, TheServerIsListedFirstWithStereoMixAndTheVirtualDeviceRemain
     EXPECT_EQ("PulseAudio Sound Server", device);
     EXPECT_EQ("Stereo Mix", line);
     EXPECT_EQ(devices[0], GetCurrentDevice());
+
+    // One recording at a time.
+    WAVEFORMATEX format{};
+    CWaveIn::SetPcmFormat(format, 16, 2, 44100);
+    HWAVEIN hFirst = nullptr, hSecond = nullptr;
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInOpen(&hFirst, 0, &format, 0, 0, CALLBACK_NULL));
+    EXPECT_EQ(MMSYSERR_ALLOCATED, waveInOpen(&hSecond, 0, &format, 0, 0, CALLBACK_NULL));
+    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hFirst));
+    EXPECT_EQ(MMSYSERR_NOERROR, waveInOpen(&hSecond, 0, &format, 0, 0, CALLBACK_NULL));
+    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hSecond));
 }
 
 TEST_F(PulseDevice, TheLinesAreTheServersSourcesAsOfEachOpening)
 {
-    std::string index = Pactl("load-module module-null-sink sink_name=vorane_usb sink_properties=device.description=USB");
+    std::string index = PactlOk("load-module module-null-sink sink_name=vorane_usb sink_properties=device.description=USB");
     EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (Second Output)", "Sine source at 440 Hz",
                                         "Stereo Mix (USB)"}),
               LineNames());
     // Another default output: its monitor becomes "Stereo Mix".
-    Pactl("set-default-sink vorane_usb");
+    PactlOk("set-default-sink vorane_usb");
     EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (Test Speakers)", "Stereo Mix (Second Output)",
                                         "Sine source at 440 Hz"}),
               LineNames());
-    Pactl("set-default-sink " + std::string(CPulseDaemon::kOutput));
-    Pactl("unload-module " + std::to_string(std::atoi(index.c_str())));
+    PactlOk("set-default-sink " + std::string(CPulseDaemon::kOutput));
+    PactlOk("unload-module " + std::to_string(std::atoi(index.c_str())));
     EXPECT_EQ(3u, LineNames().size());
-}
-
-TEST_F(PulseDevice, MuteAndVolumeAreTheSourcesOwn)
-{
-    const std::string sine = kSineSource;
-    CMixer& mixer = EnumDevices().at(0)->GetMixer();
-    CMixerLine* pLine = mixer.FindLine("Sine source at 440 Hz");
-    Pactl("set-source-mute " + sine + " 1");
-    pLine->Unmute();
-    EXPECT_NE(std::string::npos, Pactl("get-source-mute " + sine).find("Mute: no"));
-    pLine->SetVolume(50);
-    // Half the amplitude is 79% on the server's own (cubic) scale.
-    EXPECT_NE(std::string::npos, Pactl("get-source-volume " + sine).find("79%"));
-    pLine->SetVolume(100);
-    EXPECT_NE(std::string::npos, Pactl("get-source-volume " + sine).find("100%"));
-    mixer.Close();
 }
 
 TEST_F(PulseDevice, TheVolumeKeepsTheBalanceOfTheSource)
 {
     const std::string monitor = std::string(kSecondOutput) + ".monitor";
-    Pactl("set-source-volume " + monitor + " 100% 50%");
+    PactlOk("set-source-volume " + monitor + " 100% 50%");
     CMixer& mixer = EnumDevices().at(0)->GetMixer();
     mixer.FindLine("Stereo Mix (Second Output)")->SetVolume(50);
     mixer.Close();
     // The louder channel is at half amplitude (79%), the other keeps its ratio to it.
-    std::string volume = Pactl("get-source-volume " + monitor);
+    std::string volume = PactlOk("get-source-volume " + monitor);
     EXPECT_NE(std::string::npos, volume.find("79%")) << volume;
     EXPECT_NE(std::string::npos, volume.find("40%")) << volume;
 }
 
-TEST_F(PulseDevice, TheSourceSelectControlIsExclusiveAndFollowsTheSelectedLine)
+// Places where a steady sine of that frequency breaks (a gap, a jump, a lost
+// stretch), once it has begun.
+int SineBreaks(const std::vector<float>& x, double dFrequency, double dRate)
 {
-    CMixer& mixer = EnumDevices().at(0)->GetMixer();
-    mixer.FindLine("Sine source at 440 Hz")->SelectAsSource();
-    mixer.Close();
-    HMIXER hMixer = nullptr;
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerOpen(&hMixer, 0, 0, 0, MIXER_OBJECTF_WAVEIN));
-    MIXERLINEA destination{};
-    destination.cbStruct = sizeof(destination);
-    destination.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerGetLineInfoA(reinterpret_cast<HMIXEROBJ>(hMixer), &destination,
-                                                  MIXER_GETLINEINFOF_COMPONENTTYPE));
-    MIXERCONTROLA control{};
-    MIXERLINECONTROLSA query{};
-    query.cbStruct = sizeof(query);
-    query.dwLineID = destination.dwLineID;
-    query.dwControlType = MIXERCONTROL_CONTROLTYPE_MUX;
-    query.cControls = 1;
-    query.cbmxctrl = sizeof(control);
-    query.pamxctrl = &control;
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerGetLineControlsA(reinterpret_cast<HMIXEROBJ>(hMixer), &query,
-                                                      MIXER_GETLINECONTROLSF_ONEBYTYPE));
-    ASSERT_EQ(3u, control.cMultipleItems);
-    std::vector<MIXERCONTROLDETAILS_BOOLEAN> values(3);
-    MIXERCONTROLDETAILS details{};
-    details.cbStruct = sizeof(details);
-    details.dwControlID = control.dwControlID;
-    details.cChannels = 1;
-    details.cMultipleItems = 3;
-    details.cbDetails = sizeof(MIXERCONTROLDETAILS_BOOLEAN);
-    details.paDetails = values.data();
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(hMixer), &details,
-                                                        MIXER_GETCONTROLDETAILSF_VALUE));
-    EXPECT_EQ(0, values[0].fValue);
-    EXPECT_EQ(0, values[1].fValue);
-    EXPECT_EQ(1, values[2].fValue);
-    // One source at a time: two set entries are refused and change nothing.
-    values[0].fValue = 1;
-    EXPECT_EQ(MIXERR_INVALVALUE, mixerSetControlDetails(reinterpret_cast<HMIXEROBJ>(hMixer), &details,
-                                                        MIXER_SETCONTROLDETAILSF_VALUE));
-    ASSERT_EQ(MMSYSERR_NOERROR, mixerGetControlDetailsA(reinterpret_cast<HMIXEROBJ>(hMixer), &details,
-                                                        MIXER_GETCONTROLDETAILSF_VALUE));
-    EXPECT_EQ(0, values[0].fValue);
-    EXPECT_EQ(1, values[2].fValue);
-    mixerClose(hMixer);
+    const double c = 2 * std::cos(2 * M_PI * dFrequency / dRate);
+    size_t i = 0;
+    while (i < x.size() && std::fabs(x[i]) < 0.1f)
+        ++i;
+    int nBreaks = 0;
+    bool bInBreak = false;
+    for (i += 2; i < x.size(); ++i)
+    {
+        bool bOff = std::fabs(x[i] - (c * x[i - 1] - x[i - 2])) > 0.02;
+        nBreaks += bOff && !bInBreak;
+        bInBreak = bOff;
+    }
+    return nBreaks;
 }
 
 // An open wave-input handle on the sound server, 44100 Hz 16-bit stereo.
@@ -214,7 +271,6 @@ protected:
         return position.u.sample;
     }
 
-    CTonePlayer m_tone;
     HANDLE m_hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     WAVEFORMATEX m_format{};
     HWAVEIN m_hWaveIn = nullptr;
@@ -260,17 +316,5 @@ TEST_F(PulseWaveInHandle, AProgramLateWithItsNextBufferLosesNoAudio)
                                            m_buffers[1].size(), 2, 16);
     samples.insert(samples.end(), more.begin(), more.end());
     EXPECT_EQ(0, SineBreaks(samples, 1000, 44100));
-}
-
-TEST_F(PulseDevice, OneRecordingAtATime)
-{
-    WAVEFORMATEX format{};
-    CWaveIn::SetPcmFormat(format, 16, 2, 44100);
-    HWAVEIN hFirst = nullptr, hSecond = nullptr;
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInOpen(&hFirst, 0, &format, 0, 0, CALLBACK_NULL));
-    EXPECT_EQ(MMSYSERR_ALLOCATED, waveInOpen(&hSecond, 0, &format, 0, 0, CALLBACK_NULL));
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hFirst));
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInOpen(&hSecond, 0, &format, 0, 0, CALLBACK_NULL));
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hSecond));
 }
 }  // namespace

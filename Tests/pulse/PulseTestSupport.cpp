@@ -7,16 +7,20 @@
 #include "WaveIn.h"
 
 #include <cmath>
-#include <unistd.h>
 
 CPulseDaemon& TheDaemon()
 {
     static CPulseDaemon daemon({
-        std::string("module-null-sink sink_name=") + kSecondOutput + " sink_properties='device.description=\"" +
-            kSecondOutputDescription + "\"'",
-        std::string("module-sine-source source_name=") + kSineSource + " frequency=440",
+        std::string("module-null-sink sink_name=") + kSecondOutput +
+            " sink_properties='device.description=\"Second Output\"'",
+        "module-sine-source source_name=vorane_sine frequency=440",
     });
     return daemon;
+}
+
+int Pactl(const std::string& arguments, std::string* pOutput)
+{
+    return RunCommand("PULSE_SERVER='" + TheDaemon().Server() + "' pactl " + arguments + " 2>&1", pOutput);
 }
 
 void CPulseTest::SetUp()
@@ -26,7 +30,7 @@ void CPulseTest::SetUp()
     {
         ASSERT_TRUE(daemon.Start()) << daemon.Log();
         // The first output stays the default whatever else comes and goes.
-        ASSERT_EQ(0, daemon.Pactl(std::string("set-default-sink ") + CPulseDaemon::kOutput));
+        ASSERT_EQ(0, Pactl(std::string("set-default-sink ") + CPulseDaemon::kOutput));
     }
     daemon.UseInThisProcess();
     UseSoundServer();
@@ -36,6 +40,7 @@ void CPulseTest::SetUp()
 
 void CPulseTest::TearDown()
 {
+    m_tone.Stop();
     SetCurrentDevice(nullptr);
     FreeDevices();
 }
@@ -68,41 +73,16 @@ int CBufferCounter::Buffers()
     return m_nBuffers;
 }
 
-CMessageWaiter::CMessageWaiter()
-{
-    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_texts.push_back(r.text);
-        m_changed.notify_all();
-        return IDOK;
-    });
-}
-
-CMessageWaiter::~CMessageWaiter()
-{
-    SetMessageBoxHandler(m_previous);
-}
-
-bool CMessageWaiter::WaitFor(size_t nCount, int nMilliseconds)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(nMilliseconds), [&] { return m_texts.size() >= nCount; });
-}
-
-std::vector<std::string> CMessageWaiter::Texts()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_texts;
-}
-
-int CaptureInto(IReceiver& receiver, int nSeconds)
+int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& meanwhile)
 {
     CBufferCounter counter;
     SetWaveformView(&counter);
     {
         CDeviceThread capture;
         capture.StartCapture(&receiver);
-        counter.WaitForBuffers(nSeconds);
+        EXPECT_TRUE(counter.WaitForBuffers(nSeconds));
+        if (meanwhile)
+            meanwhile();
         capture.StopCapture();
         capture.WaitForCaptureEnd();
     }
@@ -110,9 +90,8 @@ int CaptureInto(IReceiver& receiver, int nSeconds)
     return counter.Buffers();
 }
 
-DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int nRate, int nBits, DWORD nVolume)
+DecodedAudio RecordWavUnprepared(const std::string& path, int nSeconds)
 {
-    PrepareRecordingLine(CAPTURE_MODE_WAV, nChannels, nRate, nBits, nVolume);
     CReceiverWAV receiver;
     receiver.FileName = path;
     receiver.CaptureFormat = GetCurrentDevice()->Format();
@@ -121,31 +100,15 @@ DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int
     return DecodeFile(path);
 }
 
-std::string TestFolderName(const std::string& prefix)
+DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int nRate, int nBits, DWORD nVolume)
 {
-    const ::testing::TestInfo* pInfo = ::testing::UnitTest::GetInstance()->current_test_info();
-    return prefix + "-" + (pInfo ? pInfo->name() : "outside") + "-" + std::to_string(getpid());
+    PrepareRecordingLine(CAPTURE_MODE_WAV, nChannels, nRate, nBits, nVolume);
+    return RecordWavUnprepared(path, nSeconds);
 }
 
 double LevelDb(const DecodedAudio& audio)
 {
-    std::vector<float> samples = audio.firstChannel;
-    const size_t nSkip = static_cast<size_t>(audio.sampleRate) / 2;
-    samples.erase(samples.begin(), samples.begin() + static_cast<long>(std::min(nSkip, samples.size())));
-    double rms = Rms(samples);
+    const size_t nSkip = std::min(static_cast<size_t>(audio.sampleRate) / 2, audio.firstChannel.size());
+    double rms = Rms(std::vector<float>(audio.firstChannel.begin() + static_cast<long>(nSkip), audio.firstChannel.end()));
     return rms > 0 ? 20 * std::log10(rms) : -200;
-}
-
-int LineIndexOf(const std::string& name)
-{
-    std::vector<CWaveIn*>& devices = EnumDevices();
-    if (devices.empty())
-        return -1;
-    CMixer& mixer = devices[0]->GetMixer();
-    int nFound = -1;
-    for (size_t i = 0; i < mixer.GetLineCount(); ++i)
-        if (name == mixer.GetLine(i)->Name())
-            nFound = static_cast<int>(i);
-    mixer.Close();
-    return nFound;
 }

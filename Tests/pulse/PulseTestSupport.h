@@ -11,16 +11,16 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
-#include <mutex>
+#include <functional>
 
 // The second output and the input the daemon carries besides the default output.
 constexpr const char* kSecondOutput = "vorane_second";
-constexpr const char* kSecondOutputDescription = "Second Output";
-constexpr const char* kSineSource = "vorane_sine";
 constexpr double kSineFrequency = 440;
 
 // The daemon of this test program, started by CPulseTest.
 CPulseDaemon& TheDaemon();
+// Runs pactl against the daemon; returns its exit status, with its output if asked.
+int Pactl(const std::string& arguments, std::string* pOutput = nullptr);
 
 // Every sound-server test: the daemon runs, this process talks to it, the sound
 // server is registered, the settings are the program's defaults and the device
@@ -30,6 +30,9 @@ class CPulseTest : public ::testing::Test
 protected:
     void SetUp() override;
     void TearDown() override;
+
+    CTempFolder m_folder{"pulse"};
+    CTonePlayer m_tone;
 };
 
 // Counts the buffers a recording hands on and lets the test wait for them.
@@ -50,35 +53,16 @@ private:
 };
 
 // With the line prepared (PrepareRecordingLine): records into the receiver until
-// nSeconds buffers were handed on, stops, and waits for the capture thread to finish
-// the receiver. Returns the buffers handed on.
-int CaptureInto(IReceiver& receiver, int nSeconds);
-// Collects the messages shown, from any thread, and lets the test wait for them.
-class CMessageWaiter
-{
-public:
-    CMessageWaiter();
-    ~CMessageWaiter();
-    bool WaitFor(size_t nCount, int nMilliseconds = 30000);
-    std::vector<std::string> Texts();
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::string> m_texts;
-    MessageBoxHandler m_previous;
-};
+// nSeconds buffers were handed on, runs meanwhile (if given), stops, and waits for
+// the capture thread to finish the receiver. Returns the buffers handed on.
+int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& meanwhile = nullptr);
 
 // Prepares the line from the settings as the program does (unmute, volume, select)
 // and records a WAV file; the file decoded by an independent decoder.
 DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels = 2, int nRate = 44100, int nBits = 16,
                        DWORD nVolume = 100);
-
-// A folder of this test's own (named after the test), so test programs running side
-// by side never share files.
-std::string TestFolderName(const std::string& prefix);
+// Records a WAV file of the current device's format without preparing the line.
+DecodedAudio RecordWavUnprepared(const std::string& path, int nSeconds);
 
 // Level in dB (full scale 0 dB) of the decoded samples, leaving out the first half second.
 double LevelDb(const DecodedAudio& audio);
-// The line position of a name on device 0 (the sound server), -1 when there is none.
-int LineIndexOf(const std::string& name);
