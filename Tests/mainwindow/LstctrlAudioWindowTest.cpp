@@ -7,7 +7,7 @@
 
 namespace
 {
-AudioItem* NewItem(const std::string& name, uint32_t nState)
+AudioItem* NewItem(const std::string& name, uint32_t nState = AUDIO_STATE_RECORDED)
 {
     auto* pItem = new AudioItem;
     pItem->SetPath(("/tmp/vorane-list/" + name).c_str());
@@ -27,73 +27,59 @@ protected:
         m_pFrame = new CMessageFrame(wxSize(460, 220));
         m_pList = new CLstctrlAudio(m_pFrame, 1001, wxPoint(0, 0), m_pFrame->GetClientSize());
         ASSERT_TRUE(m_pList->InitList());
-        m_pFrame->Show();
-        ASSERT_TRUE(PumpUntil([this] { return m_pList->IsShownOnScreen() && m_pFrame->IsActive(); }));
+        ASSERT_TRUE(m_pFrame->ShowWith(m_pList));
     }
-    void TearDown() override
-    {
-        m_pFrame->Destroy();
-        PumpPending();
-    }
+    void TearDown() override { m_pFrame->DestroyNow(); }
 
     void AddRows(int n)
     {
         const char* const exts[] = {"wav", "mp3", "ogg", "wma"};
         for (int i = 0; i < n; ++i)
-            m_pList->AddAudio(NewItem("Audio" + std::to_string(i) + "." + exts[i % 4], AUDIO_STATE_RECORDED));
+            m_pList->AddAudio(NewItem("Audio" + std::to_string(i) + "." + exts[i % 4]));
     }
 
-    // A point of the row on the screen: at the given share of its width, in its middle.
-    wxPoint RowPoint(long nRow, double dShare)
+    // A point of the row on the screen (below the rows for row -1): at the given share of its width.
+    wxPoint RowPoint(long nRow, double dShare = 0.5)
     {
-        wxRect r;
-        m_pList->GetItemRect(nRow, r);
+        wxRect r(wxPoint(0, m_pList->GetClientSize().y - 20), wxSize(m_pList->GetClientSize().x, 20));
+        if (nRow >= 0)
+            m_pList->GetItemRect(nRow, r);
         return m_pList->ClientToScreen(wxPoint(r.x + static_cast<int>(r.width * dShare), r.y + r.height / 2));
     }
-    // Below the last row, inside the list.
-    wxPoint BlankPoint()
-    {
-        const wxSize size = m_pList->GetClientSize();
-        return m_pList->ClientToScreen(wxPoint(size.x / 2, size.y - 10));
-    }
 
-    bool Click(const wxPoint& p, const std::string& what)
+    // Clicks there and waits until the parent has the message and the condition holds.
+    const ReceivedMessage* ClickFor(long nRow, const std::string& click, int nMessage,
+                                    const std::function<bool(const ReceivedMessage&)>& condition = nullptr)
     {
-        return RunX("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + what);
+        m_pFrame->received.clear();
+        const wxPoint p = RowPoint(nRow);
+        EXPECT_TRUE(RunXdotool("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + click));
+        const bool bArrived = PumpUntil([&] {
+            const ReceivedMessage* m = m_pFrame->Last(nMessage);
+            return m && (!condition || condition(*m));
+        });
+        EXPECT_TRUE(bArrived) << "message " << nMessage << " after " << click << " on row " << nRow;
+        return bArrived ? m_pFrame->Last(nMessage) : nullptr;
     }
 
     CMessageFrame* m_pFrame = nullptr;
     CLstctrlAudio* m_pList = nullptr;
 };
 
-TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNot)
+TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNotAlsoAfterADeletion)
 {
     AddRows(5);
-    wxImage image;
     // Sampled at the right end of the state column, where no text is.
     auto shaded = [this](const wxImage& shot) {
-        for (long row = 0; row < 5; ++row)
+        for (long row = 0; row < m_pList->GetItemCount(); ++row)
             if ((PixelAt(shot, RowPoint(row, 0.98)) == GREY) != (row % 2 == 1))
                 return false;
         return true;
     };
-    const bool bShaded = ScreenshotUntil(OutputPath("list-rows.png"), shaded, image);
-    for (long row = 0; row < 5; ++row)
-        SCOPED_TRACE(testing::Message() << "row " << row << " is "
-                                        << PixelAt(image, RowPoint(row, 0.98)).GetAsString(wxC2S_CSS_SYNTAX));
-    EXPECT_TRUE(bShaded);
-}
-
-TEST_F(RecordingsListWindow, ShadingFollowsTheRowsAfterADeletion)
-{
-    AddRows(4);
-    ASSERT_EQ(1, m_pList->DeleteAudio(0));
     wxImage image;
-    auto shaded = [this](const wxImage& shot) {
-        return PixelAt(shot, RowPoint(0, 0.98)) != GREY && PixelAt(shot, RowPoint(1, 0.98)) == GREY &&
-               PixelAt(shot, RowPoint(2, 0.98)) != GREY;
-    };
-    EXPECT_TRUE(ScreenshotUntil(OutputPath("list-after-delete.png"), shaded, image));
+    EXPECT_TRUE(ScreenshotUntil("list-rows.png", shaded, image));
+    ASSERT_EQ(1, m_pList->DeleteAudio(0));
+    EXPECT_TRUE(ScreenshotUntil("list-after-delete.png", shaded, image));
 }
 
 TEST_F(RecordingsListWindow, RowsShowNameAndStateTextsAndARenameOnlyTouchesTheName)
@@ -123,43 +109,9 @@ TEST_F(RecordingsListWindow, RowsShowNameAndStateTextsAndARenameOnlyTouchesTheNa
     EXPECT_EQ("Record over", m_pList->GetItemText(0, 1));
 }
 
-TEST_F(RecordingsListWindow, AddingRowsMakesEachNewRowCurrentAndDeletingRenumbers)
+TEST_F(RecordingsListWindow, RowsAndRecordsStayInStepWithTheirIconsAndCurrentRow)
 {
-    AddRows(3);
-    EXPECT_EQ(2, m_pList->GetCurIndex());
-    EXPECT_STREQ("Audio2.ogg", m_pList->GetCurAudio()->szName);
-    EXPECT_EQ(nullptr, m_pList->GetAudio(3));
-    EXPECT_EQ(nullptr, m_pList->GetAudio(-1));
-
-    EXPECT_EQ(1, m_pList->DeleteAudio(0));
-    EXPECT_EQ(2, m_pList->GetItemCount());
-    EXPECT_STREQ("Audio2.ogg", m_pList->GetAudio(1)->szName);
-    EXPECT_EQ(1, m_pList->GetAudio(1)->nIndex);
-    EXPECT_EQ(0, m_pList->DeleteAudio(5));
-    EXPECT_EQ(2, m_pList->GetItemCount());
-
-    std::vector<std::string> names;
-    m_pList->GetOtherNames(0, names);
-    EXPECT_EQ((std::vector<std::string>{"Audio2.ogg"}), names);
-
-    m_pList->DeleteAllAudio();
-    EXPECT_EQ(0, m_pList->GetItemCount());
-    EXPECT_EQ(-1, m_pList->GetCurIndex());
-    EXPECT_EQ(nullptr, m_pList->GetCurAudio());
-}
-
-TEST_F(RecordingsListWindow, RowsClearedByOtherMeansLeaveNoCurrentRow)
-{
-    AddRows(3);
-    m_pList->DeleteAllItems();
-    EXPECT_EQ(-1, m_pList->GetCurIndex());
-    EXPECT_EQ(nullptr, m_pList->GetCurAudio());
-}
-
-TEST_F(RecordingsListWindow, EachRowHasTheIconOfItsFileType)
-{
-    AddRows(4);
-    m_pList->AddAudio(NewItem("Audio9.wav", AUDIO_STATE_RECORDED));
+    AddRows(5);
     auto image = [this](long row) {
         wxListItem info;
         info.SetId(row);
@@ -167,85 +119,61 @@ TEST_F(RecordingsListWindow, EachRowHasTheIconOfItsFileType)
         m_pList->GetItem(info);
         return info.GetImage();
     };
+    // Rows 0 and 4 are WAV; then MP3, Ogg and WMA, each with the icon of its type.
     EXPECT_GE(image(0), 0);
-    EXPECT_EQ(image(0), image(4));  // both WAV
+    EXPECT_EQ(image(0), image(4));
     EXPECT_NE(image(0), image(1));
     EXPECT_NE(image(1), image(2));
     EXPECT_NE(image(2), image(3));
     EXPECT_EQ(4, m_pList->GetImageList(wxIMAGE_LIST_SMALL)->GetImageCount());
+
+    EXPECT_EQ(4, m_pList->GetCurIndex());
+    EXPECT_EQ(1, m_pList->DeleteAudio(0));
+    EXPECT_EQ(0, m_pList->DeleteAudio(5));
+    EXPECT_EQ(4, m_pList->GetItemCount());
+    EXPECT_EQ("Audio2.ogg", m_pList->GetItemText(1, 0));
+    EXPECT_STREQ("Audio2.ogg", m_pList->GetAudio(1)->szName);
+    EXPECT_EQ(1, m_pList->GetAudio(1)->nIndex);
+
+    std::vector<std::string> names;
+    m_pList->GetOtherNames(0, names);
+    EXPECT_EQ((std::vector<std::string>{"Audio2.ogg", "Audio3.wma", "Audio4.wav"}), names);
+
+    // Rows cleared by other means leave no current row.
+    m_pList->DeleteAllItems();
+    EXPECT_EQ(-1, m_pList->GetCurIndex());
+    EXPECT_EQ(nullptr, m_pList->GetCurAudio());
 }
 
-TEST_F(RecordingsListWindow, ClickingARowSelectsItAndTellsTheParent)
+TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePoint)
 {
     AddRows(3);
-    m_pList->SetItemState(0, 0, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-    m_pFrame->received.clear();
-    ASSERT_TRUE(Click(RowPoint(1, 0.25), "click 1"));
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_AUDIOLIST_SELCHANGE) > 0; }));
-    PumpUntil([this] { return m_pFrame->Last(WM_AUDIOLIST_SELCHANGE)->wParam == 1; });
-    EXPECT_EQ(1, m_pFrame->Last(WM_AUDIOLIST_SELCHANGE)->wParam);
-    EXPECT_EQ(0, m_pFrame->Last(WM_AUDIOLIST_SELCHANGE)->lParam);
-    EXPECT_EQ(1, m_pList->GetCurIndex());
-}
+    const ReceivedMessage* m = nullptr;
+    for (long row : {-1L, 2L})
+    {
+        m = ClickFor(row, "click 3", WM_AUDIOLIST_RCLICK);
+        ASSERT_TRUE(m);
+        EXPECT_EQ(row, m->wParam);
+        EXPECT_NE(0, m->lParam);
+        EXPECT_NEAR(RowPoint(row).x, m->point.x, 1);
+        EXPECT_NEAR(RowPoint(row).y, m->point.y, 1);
+    }
 
-TEST_F(RecordingsListWindow, ClickingBelowTheRowsClearsTheSelectionButKeepsTheCurrentRow)
-{
-    AddRows(3);
-    ASSERT_TRUE(Click(RowPoint(0, 0.25), "click 1"));
-    ASSERT_TRUE(PumpUntil([this] { return m_pList->GetCurIndex() == 0; }));
-    m_pFrame->received.clear();
-    ASSERT_TRUE(Click(BlankPoint(), "click 1"));
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_AUDIOLIST_SELCHANGE) > 0; }));
-    EXPECT_EQ(0, m_pFrame->Last(WM_AUDIOLIST_SELCHANGE)->wParam);
-    EXPECT_EQ(0, m_pList->GetSelectedItemCount());
-    EXPECT_EQ(0, m_pList->GetCurIndex());
-}
-
-TEST_F(RecordingsListWindow, RightClickingARowSendsTheRowAndTheScreenPoint)
-{
-    AddRows(3);
-    const wxPoint p = RowPoint(2, 0.25);
-    ASSERT_TRUE(Click(p, "click 3"));
-    ASSERT_TRUE(PumpUntil([this] {
-        const ReceivedMessage* m = m_pFrame->Last(WM_AUDIOLIST_RCLICK);
-        return m && m->wParam == 2;
-    }));
-    const ReceivedMessage* m = m_pFrame->Last(WM_AUDIOLIST_RCLICK);
-    EXPECT_NE(0, m->lParam);
-    EXPECT_NEAR(p.x, m->point.x, 1);
-    EXPECT_NEAR(p.y, m->point.y, 1);
-}
-
-TEST_F(RecordingsListWindow, RightClickingBelowTheRowsSendsRowMinusOne)
-{
-    AddRows(2);
-    const wxPoint p = BlankPoint();
-    ASSERT_TRUE(Click(p, "click 3"));
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_AUDIOLIST_RCLICK) > 0; }));
-    const ReceivedMessage* m = m_pFrame->Last(WM_AUDIOLIST_RCLICK);
-    EXPECT_EQ(-1, m->wParam);
-    EXPECT_NEAR(p.x, m->point.x, 1);
-    EXPECT_NEAR(p.y, m->point.y, 1);
-}
-
-TEST_F(RecordingsListWindow, DoubleClickingARowPostsTheDoubleClickMessage)
-{
-    AddRows(3);
-    ASSERT_TRUE(Click(RowPoint(1, 0.25), "click --repeat 2 --delay 60 1"));
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_AUDIOLIST_DBLCLK) > 0; }));
-    const ReceivedMessage* m = m_pFrame->Last(WM_AUDIOLIST_DBLCLK);
-    EXPECT_EQ(0, m->wParam);
+    m = ClickFor(1, "click 1", WM_AUDIOLIST_SELCHANGE, [](const ReceivedMessage& m) { return m.wParam == 1; });
+    ASSERT_TRUE(m);
     EXPECT_EQ(0, m->lParam);
     EXPECT_EQ(1, m_pList->GetCurIndex());
-}
 
-TEST_F(RecordingsListWindow, SelectingAndFocusingARowInCodeMakesItCurrentAndTellsTheParent)
-{
-    AddRows(3);
-    m_pFrame->received.clear();
-    const long nBoth = wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED;
-    m_pList->SetItemState(1, nBoth, nBoth);
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_AUDIOLIST_SELCHANGE) > 0; }));
-    EXPECT_EQ(1, m_pFrame->Last(WM_AUDIOLIST_SELCHANGE)->wParam);
+    // Below the rows: the selection goes, the current row stays.
+    m = ClickFor(-1, "click 1", WM_AUDIOLIST_SELCHANGE);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(0, m->wParam);
+    EXPECT_EQ(0, m_pList->GetSelectedItemCount());
     EXPECT_EQ(1, m_pList->GetCurIndex());
+
+    m = ClickFor(0, "click --repeat 2 --delay 60 1", WM_AUDIOLIST_DBLCLK);
+    ASSERT_TRUE(m);
+    EXPECT_EQ(0, m->wParam);
+    EXPECT_EQ(0, m->lParam);
+    EXPECT_EQ(0, m_pList->GetCurIndex());
 }

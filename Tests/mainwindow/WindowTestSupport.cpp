@@ -1,9 +1,9 @@
 #include "WindowTestSupport.h"
 
 #include "TestSupport.h"
+#include "XDisplay.h"
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <wx/app.h>
@@ -15,64 +15,35 @@
 namespace
 {
 CXDisplay* g_pDisplay = nullptr;
-
-bool TimeLeft(std::chrono::steady_clock::time_point end)
-{
-    return std::chrono::steady_clock::now() < end;
-}
+constexpr int WM_TEST_MARKER = WM_USER + 4000;
 }  // namespace
-
-CXDisplay& TestDisplay()
-{
-    return *g_pDisplay;
-}
-
-void PumpPending()
-{
-    wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
-    for (int i = 0; i < 50 && pLoop->Pending(); ++i)
-        pLoop->Dispatch();
-    wxTheApp->ProcessPendingEvents();
-    pLoop->ProcessIdle();
-}
 
 bool PumpUntil(const std::function<bool()>& condition, int nTimeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
-    while (!condition())
+    for (;;)
     {
-        if (!TimeLeft(end))
-            return false;
         // Waits for the next event at most 10 ms, then looks again.
         pLoop->DispatchTimeout(10);
         wxTheApp->ProcessPendingEvents();
         pLoop->ProcessIdle();
-    }
-    return true;
-}
-
-wxImage Screenshot(const std::string& path)
-{
-    if (!TestDisplay().Screenshot(path))
-        return wxImage();
-    return wxImage(path, wxBITMAP_TYPE_PNG);
-}
-
-bool ScreenshotUntil(const std::string& path, const std::function<bool(const wxImage&)>& condition, wxImage& image,
-                     int nTimeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-    for (;;)
-    {
-        PumpPending();
-        image = Screenshot(path);
-        if (image.IsOk() && condition(image))
+        if (condition())
             return true;
-        if (!TimeLeft(end))
+        if (std::chrono::steady_clock::now() >= end)
             return false;
-        PumpUntil([] { return false; }, 50);
     }
+}
+
+bool ScreenshotUntil(const std::string& name, const std::function<bool(const wxImage&)>& condition, wxImage& image)
+{
+    const std::string folder = std::string(VORANE_TEST_BINARY_DIR) + "/mainwindow/output";
+    std::filesystem::create_directories(folder);
+    const std::string path = folder + "/" + name;
+    return PumpUntil([&] {
+        image = g_pDisplay->Screenshot(path) ? wxImage(path, wxBITMAP_TYPE_PNG) : wxImage();
+        return image.IsOk() && condition(image);
+    });
 }
 
 wxColour PixelAt(const wxImage& image, const wxPoint& p)
@@ -85,40 +56,40 @@ wxColour PixelAt(const wxImage& image, const wxPoint& p)
 int CountColour(const wxImage& image, const wxRect& r, const wxColour& colour)
 {
     int n = 0;
-    for (int y = std::max(0, r.y); y < std::min(image.GetHeight(), r.y + r.height); ++y)
-        for (int x = std::max(0, r.x); x < std::min(image.GetWidth(), r.x + r.width); ++x)
-            if (image.GetRed(x, y) == colour.Red() && image.GetGreen(x, y) == colour.Green() &&
-                image.GetBlue(x, y) == colour.Blue())
-                ++n;
+    for (int y = r.y; y < r.y + r.height; ++y)
+        for (int x = r.x; x < r.x + r.width; ++x)
+            n += PixelAt(image, wxPoint(x, y)) == colour;
     return n;
 }
 
-std::string OutputPath(const std::string& name)
+bool RunXdotool(const std::string& arguments)
 {
-    const std::string folder = std::string(VORANE_TEST_BINARY_DIR) + "/mainwindow/output";
-    std::filesystem::create_directories(folder);
-    return folder + "/" + name;
-}
-
-bool RunX(const std::string& command)
-{
-    return RunCommand(command + " 2>/dev/null") == 0;
+    return RunCommand("xdotool " + arguments + " 2>/dev/null") == 0;
 }
 
 CMessageFrame::CMessageFrame(const wxSize& clientSize)
     : wxFrame(nullptr, wxID_ANY, "Vorane window test", wxPoint(40, 40), wxDefaultSize)
 {
     SetClientSize(clientSize);
-    Bind(EVT_TYPE_WINDOW_MESSAGE, &CMessageFrame::OnMessage, this);
+    Bind(EVT_TYPE_WINDOW_MESSAGE, [this](CWindowMessageEvent& event) {
+        ReceivedMessage m{event.Message(), event.WParam(), event.LParam(), wxPoint()};
+        if (event.Message() == WM_AUDIOLIST_RCLICK && event.LParam())
+            m.point = *reinterpret_cast<const wxPoint*>(event.LParam());
+        received.push_back(m);
+        event.SetResult(0);
+    });
 }
 
-void CMessageFrame::OnMessage(CWindowMessageEvent& event)
+bool CMessageFrame::ShowWith(wxWindow* pChild)
 {
-    ReceivedMessage m{event.Message(), event.WParam(), event.LParam(), wxPoint()};
-    if (event.Message() == WM_AUDIOLIST_RCLICK && event.LParam())
-        m.point = *reinterpret_cast<const wxPoint*>(event.LParam());
-    received.push_back(m);
-    event.SetResult(0);
+    Show();
+    return PumpUntil([&] { return pChild->IsShownOnScreen() && IsActive(); });
+}
+
+void CMessageFrame::DestroyNow()
+{
+    Destroy();
+    PumpUntil([] { return true; });
 }
 
 int CMessageFrame::Count(int nMessage) const
@@ -150,18 +121,11 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
-    auto* pDisplay = new CXDisplay();
-    if (!pDisplay->Ok())
-    {
-        std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
-        delete pDisplay;
-        return 1;
-    }
-    g_pDisplay = pDisplay;
+    g_pDisplay = new CXDisplay();
     // The server resets when its last client leaves, and a connection tried during a reset
     // fails. One connection of ours, held from the first answer to the end, keeps GTK's safe.
     Display* pHeld = nullptr;
-    for (int i = 0; i < 1000 && !(pHeld = XOpenDisplay(pDisplay->Name().c_str())); ++i)
+    for (int i = 0; g_pDisplay->Ok() && i < 1000 && !(pHeld = XOpenDisplay(g_pDisplay->Name().c_str())); ++i)
         usleep(10000);
     // The tests run on the display's default theme, whatever the machine's desktop says.
     setenv("GTK_THEME", "Adwaita", 1);
@@ -171,8 +135,8 @@ int main(int argc, char** argv)
     char* wxArgv[] = {argv[0], nullptr};
     if (!pHeld || !wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit())
     {
-        std::fprintf(stderr, "wx did not start on %s.\n", pDisplay->Name().c_str());
-        delete pDisplay;
+        std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
+        delete g_pDisplay;
         return 1;
     }
     wxInitAllImageHandlers();
@@ -187,7 +151,7 @@ int main(int argc, char** argv)
     XCloseDisplay(pHeld);
     // GTK's own connection would fail loudly in the library clean-up once the server is
     // gone: stop the display, then leave at once.
-    delete pDisplay;
+    delete g_pDisplay;
     std::fflush(nullptr);
     _exit(nResult);
 }

@@ -16,11 +16,12 @@ namespace
 {
 const wxColour BLACK(0, 0, 0);
 
-std::vector<int32_t> Sine(int nSamples, double dFrequency, double dRate, double dAmplitude)
+// A second of 441 Hz at 22050 display samples: 300 samples make three periods.
+std::vector<int32_t> Sine(double dAmplitude)
 {
-    std::vector<int32_t> samples(nSamples);
-    for (int i = 0; i < nSamples; ++i)
-        samples[i] = static_cast<int32_t>(std::lround(dAmplitude * std::sin(2 * M_PI * dFrequency * i / dRate)));
+    std::vector<int32_t> samples(22050);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = static_cast<int32_t>(std::lround(dAmplitude * std::sin(2 * M_PI * 441 * i / 22050.0)));
     return samples;
 }
 
@@ -57,8 +58,7 @@ protected:
         theSettings.IsViewWaveform = 1;
         m_pFrame = new CMessageFrame(wxSize(470, 100));
         m_pView = new CWndWaveform(m_pFrame, 1025, wxPoint(0, 0), wxSize(470, 100));
-        m_pFrame->Show();
-        ASSERT_TRUE(PumpUntil([this] { return m_pView->IsShownOnScreen() && m_pFrame->IsActive(); }));
+        ASSERT_TRUE(m_pFrame->ShowWith(m_pView));
 
         m_path = m_folder.File("Audio0.wav");
         std::ofstream(m_path, std::ios::binary) << std::string(352844, '\0');
@@ -72,8 +72,7 @@ protected:
     }
     void TearDown() override
     {
-        m_pFrame->Destroy();
-        PumpPending();
+        m_pFrame->DestroyNow();
         theSettings.IsViewWaveform = m_nViewWaveform;
     }
 
@@ -81,7 +80,6 @@ protected:
     {
         return wxRect(m_pView->ClientToScreen(client.GetTopLeft()), client.GetSize());
     }
-    wxRect ViewOnScreen() const { return ScreenRect(wxRect(m_pView->GetClientSize())); }
     // The lower lines of the information block ("Length :", "Size :"), where the welcome screen has nothing.
     wxRect InfoLinesOnScreen() const
     {
@@ -97,36 +95,25 @@ protected:
     int m_nViewWaveform = 1;
 };
 
-TEST_F(WaveformViewWindow, IsTheEnginesViewWhileItLives)
-{
-    EXPECT_EQ(static_cast<IWaveformView*>(m_pView), GetWaveformView());
-    delete m_pView;
-    m_pView = nullptr;
-    EXPECT_EQ(nullptr, GetWaveformView());
-}
-
 TEST_F(WaveformViewWindow, PaintsTheWelcomeScreenOnTheDotLattice)
 {
     EXPECT_TRUE(m_pView->IsWelcome());
-    const wxRect view = ViewOnScreen();
+    const wxRect view = ScreenRect(wxRect(m_pView->GetClientSize()));
     const wxRect word(view.x, view.y, 120, 35);
     const wxRect middle(view.x + 150, view.y, 300, view.height);
-    const wxPoint even(view.x + 468, view.y + 98), odd(view.x + 467, view.y + 97);
+    auto at = [&](int x, int y) { return wxPoint(view.x + x, view.y + y); };
     wxImage image;
     auto welcome = [&](const wxImage& shot) {
+        // The lattice: dots two pixels apart both ways, black between.
         return CountColour(shot, word, CWndWaveform::TEXT_COLOUR) > 20 &&
                CountColour(shot, middle, CWndWaveform::WAVE_COLOUR) > 150 &&
-               PixelAt(shot, even) == CWndWaveform::PATTERN_COLOUR && PixelAt(shot, odd) == BLACK;
+               PixelAt(shot, at(468, 98)) == CWndWaveform::PATTERN_COLOUR &&
+               PixelAt(shot, at(466, 96)) == CWndWaveform::PATTERN_COLOUR && PixelAt(shot, at(467, 97)) == BLACK &&
+               PixelAt(shot, at(467, 96)) == BLACK && PixelAt(shot, at(466, 97)) == BLACK;
     };
-    const bool bPainted = ScreenshotUntil(OutputPath("waveform-welcome.png"), welcome, image);
-    EXPECT_TRUE(bPainted) << "text " << CountColour(image, word, CWndWaveform::TEXT_COLOUR) << ", sine "
-                          << CountColour(image, middle, CWndWaveform::WAVE_COLOUR) << ", even dot "
-                          << PixelAt(image, even).GetAsString(wxC2S_CSS_SYNTAX) << ", odd "
-                          << PixelAt(image, odd).GetAsString(wxC2S_CSS_SYNTAX);
-    // The lattice: dots two pixels apart both ways, black between.
-    EXPECT_EQ(CWndWaveform::PATTERN_COLOUR, PixelAt(image, wxPoint(view.x + 466, view.y + 96)));
-    EXPECT_EQ(BLACK, PixelAt(image, wxPoint(view.x + 467, view.y + 96)));
-    EXPECT_EQ(BLACK, PixelAt(image, wxPoint(view.x + 466, view.y + 97)));
+    EXPECT_TRUE(ScreenshotUntil("waveform-welcome.png", welcome, image))
+        << "text " << CountColour(image, word, CWndWaveform::TEXT_COLOUR) << ", sine "
+        << CountColour(image, middle, CWndWaveform::WAVE_COLOUR);
 }
 
 TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformation)
@@ -139,8 +126,7 @@ TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformat
     const wxRect wave = ScreenRect(m_pView->WaveRect());
     ASSERT_GE(wave.width, 300);
 
-    // A second of 441 Hz at 22050 display samples: 300 samples make three periods.
-    const std::vector<int32_t> sine = Sine(22050, 441, 22050, 2400);
+    const std::vector<int32_t> sine = Sine(2400);
     OnCaptureThread([&] { m_pView->AddSamples(sine, 176400); });
 
     wxImage image;
@@ -152,32 +138,35 @@ TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformat
                ColumnRuns(shot, bottom, CWndWaveform::WAVE_COLOUR) >= 3 &&
                CountColour(shot, InfoLinesOnScreen(), CWndWaveform::TEXT_COLOUR) > 50;
     };
-    EXPECT_TRUE(ScreenshotUntil(OutputPath("waveform-trace.png"), traced, image));
+    EXPECT_TRUE(ScreenshotUntil("waveform-trace.png", traced, image));
     EXPECT_EQ(176400u, m_pView->GetRecordedItem().nSize);
     // Nothing of the welcome sine is left between the information and the trace.
-    EXPECT_EQ(0, CountColour(image, wxRect(info.x, info.y, info.width, info.height), CWndWaveform::WAVE_COLOUR));
+    EXPECT_EQ(0, CountColour(image, info, CWndWaveform::WAVE_COLOUR));
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
 }
 
-TEST_F(WaveformViewWindow, WhileRecordingTheLengthCountsUpEachSecondOnTheScreen)
+TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTakesItFromTheClock)
 {
     m_pView->StartRecording(&m_item);
     ASSERT_TRUE(PumpUntil([this] { return m_pView->GetRecordedItem().nLength >= 1000; }));
-    EXPECT_LT(m_pView->GetRecordedItem().nLength, 60000u);
     // "00:01" appears right of "Length : ".
     const wxRect info = ScreenRect(m_pView->InfoRect());
     const wxRect length(info.x + 60, info.y + 45, info.width - 60, 20);
     wxImage image;
-    EXPECT_TRUE(ScreenshotUntil(OutputPath("waveform-length.png"), [&](const wxImage& shot) {
+    EXPECT_TRUE(ScreenshotUntil("waveform-length.png", [&](const wxImage& shot) {
         return CountColour(shot, length, CWndWaveform::TEXT_COLOUR) > 20;
     }, image));
-    OnCaptureThread([&] { m_pView->OnCaptureStopped(1); });
+    // The main window closing during a recording: a second or so, never the "no recording" tick value.
+    m_pView->OnCaptureStopped(0);
+    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
+    EXPECT_GE(m_pView->GetRecordedItem().nLength, 1000u);
+    EXPECT_LT(m_pView->GetRecordedItem().nLength, 60000u);
 }
 
 TEST_F(WaveformViewWindow, StoppingFreezesLengthAndSizeAndTellsTheParentOnce)
 {
     m_pView->StartRecording(&m_item);
-    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 1000), 176400); });
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(1000), 176400); });
     OnCaptureThread([&] { m_pView->OnCaptureStopped(3); });
     EXPECT_FALSE(m_pView->IsDrawingThreadRunning());
     EXPECT_FALSE(m_pView->IsRecording());
@@ -198,42 +187,27 @@ TEST_F(WaveformViewWindow, StoppingFreezesLengthAndSizeAndTellsTheParentOnce)
     EXPECT_EQ(3000u, m_pView->GetRecordedItem().nLength);
 }
 
-TEST_F(WaveformViewWindow, StoppingWithZeroSecondsTakesTheLengthFromTheClock)
-{
-    m_pView->StartRecording(&m_item);
-    m_pView->OnCaptureStopped(0);
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
-    // Started a moment ago: a few milliseconds, never the "no recording" tick value.
-    EXPECT_LT(m_pView->GetRecordedItem().nLength, 60000u);
-}
-
-TEST_F(WaveformViewWindow, AFileThatCannotBeOpenedAtTheStopShowsNoSize)
-{
-    m_pView->StartRecording(&m_item);
-    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 1000), 176400); });
-    std::remove(m_path.c_str());
-    OnCaptureThread([&] { m_pView->OnCaptureStopped(1); });
-    EXPECT_EQ(0u, m_pView->GetRecordedItem().nSize);
-}
-
 TEST_F(WaveformViewWindow, WithTheWaveformOffTheSizeStillGrowsButNothingIsDrawn)
 {
     theSettings.IsViewWaveform = 0;
     m_pView->StartRecording(&m_item);
     EXPECT_FALSE(m_pView->IsDrawingThreadRunning());
     EXPECT_TRUE(m_pView->IsRecording());
-    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 2400), 176400); });
-    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 2400), 176400); });
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(2400), 176400); });
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(2400), 176400); });
     EXPECT_EQ(352800u, m_pView->GetRecordedItem().nSize);
 
-    const wxRect wave = ScreenRect(m_pView->WaveRect());
     wxImage image;
     // The information is painted; the wave rectangle stays without a trace.
-    ASSERT_TRUE(ScreenshotUntil(OutputPath("waveform-off.png"), [&](const wxImage& shot) {
+    ASSERT_TRUE(ScreenshotUntil("waveform-off.png", [&](const wxImage& shot) {
         return CountColour(shot, InfoLinesOnScreen(), CWndWaveform::TEXT_COLOUR) > 50;
     }, image));
-    EXPECT_EQ(0, CountColour(image, wave, CWndWaveform::WAVE_COLOUR));
+    EXPECT_EQ(0, CountColour(image, ScreenRect(m_pView->WaveRect()), CWndWaveform::WAVE_COLOUR));
+
+    // A file that cannot be opened at the stop shows no size.
+    std::remove(m_path.c_str());
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
+    EXPECT_EQ(0u, m_pView->GetRecordedItem().nSize);
 }
 
 TEST_F(WaveformViewWindow, ShowingAnotherItemDuringARecordingLeavesThatItemAlone)
@@ -248,7 +222,7 @@ TEST_F(WaveformViewWindow, ShowingAnotherItemDuringARecordingLeavesThatItemAlone
     other.nLength = 5000;
     other.nSize = 80000;
     m_pView->ShowItem(&other);
-    OnCaptureThread([&] { m_pView->AddSamples(Sine(22050, 441, 22050, 1000), 176400); });
+    OnCaptureThread([&] { m_pView->AddSamples(Sine(1000), 176400); });
     OnCaptureThread([&] { m_pView->OnCaptureStopped(4); });
 
     EXPECT_EQ(80000u, m_pView->GetItem().nSize);
@@ -262,15 +236,10 @@ TEST_F(WaveformViewWindow, ShowingAnotherItemDuringARecordingLeavesThatItemAlone
     m_pView->ShowItem(&m_item);
     EXPECT_EQ(4000u, m_pView->GetItem().nLength);
     EXPECT_EQ(352844u, m_pView->GetItem().nSize);
-}
-
-TEST_F(WaveformViewWindow, ShowingNoItemBringsBackTheWelcomeScreen)
-{
-    m_item.nState = AUDIO_STATE_RECORDED;
-    m_item.nLength = 2000;
-    m_pView->ShowItem(&m_item);
-    EXPECT_FALSE(m_pView->IsWelcome());
     EXPECT_STREQ("Audio0.wav", m_pView->GetItem().szName);
+    EXPECT_FALSE(m_pView->IsWelcome());
+
+    // No item brings back the welcome screen.
     m_pView->ShowItem(nullptr);
     EXPECT_TRUE(m_pView->IsWelcome());
     EXPECT_EQ(0u, m_pView->GetItem().nSampleRate);
