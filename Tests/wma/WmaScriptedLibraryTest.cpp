@@ -1,5 +1,6 @@
 // The WMA receiver against a scripted library: how it picks the bitrate, what it
 // reports, which tags it sets, and that it always leaves the library free.
+#include "EncoderFixtures.h"
 #include "FakeBass.h"
 #include "ReceiverWMA.h"
 #include "RecorderSettings.h"
@@ -20,7 +21,6 @@ class WmaScriptedLibrary : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_saved = theSettings;
         theScript = {};
         theLog = {};
         CReceiverWMA::SetModuleFolder(FAKE_MODULE_DIR);
@@ -32,11 +32,7 @@ protected:
         theSettings.Title = "Title";
         theSettings.YearIndex = 9;
     }
-    void TearDown() override
-    {
-        CReceiverWMA::SetModuleFolder("");
-        theSettings = m_saved;
-    }
+    void TearDown() override { CReceiverWMA::SetModuleFolder(""); }
 
     // Prepares the receiver the way the recording controller does.
     int Open(CReceiverWMA& receiver)
@@ -46,7 +42,7 @@ protected:
         return receiver.Open(&m_shown);
     }
 
-    RecorderSettings m_saved;
+    CSettingsScope m_settings;
     CReceiverWMA m_receiver;
     uint32_t m_shown = 0;
     std::vector<uint8_t> m_second = std::vector<uint8_t>(176400, 0);
