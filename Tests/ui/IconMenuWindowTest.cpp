@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <tuple>
 #include <thread>
 
 namespace
@@ -23,15 +24,8 @@ const wxColour kIvory(255, 255, 240);
 const wxColour kBarFill(216, 216, 235);
 const wxColour kBarFrame(64, 64, 128);
 
-struct MenuEntry
-{
-    unsigned nId;
-    const char* text;
-    unsigned nBitmap;
-};
-
-// The main window's popup, in its order.
-const MenuEntry kMainPopup[] = {
+// The main window's popup, in its order: command, text (none for a separator), bitmap.
+const std::tuple<unsigned, const char*, unsigned> kMainPopup[] = {
     {32776, "&Record\tAlt+R", 144},       {32777, "Play\tCtrl+P", 142},
     {32778, "&Stop\tAlt+S", 141},         {0, nullptr, 0},
     {32780, "S&ettings...\tAlt+E", 147},  {32781, "Go to the folder\tCtrl+G", 143},
@@ -67,13 +61,8 @@ protected:
         m_menu.SetMenuItemHeight(20);
         m_menu.SetMenuItemWidth(220);
         m_menu.SetMenuDrawMode(3);
-        for (const MenuEntry& entry : kMainPopup)
-        {
-            if (entry.text)
-                m_menu.AppendMenu(MF_STRING, entry.nId, entry.text, entry.nBitmap);
-            else
-                m_menu.AppendMenu(MF_SEPARATOR);
-        }
+        for (const auto& [nId, text, nBitmap] : kMainPopup)
+            m_menu.AppendMenu(text ? MF_STRING : MF_SEPARATOR, nId, text, nBitmap);
         m_origin = m_pFrame->ClientToScreen(wxPoint(60, 40));
     }
 
@@ -89,11 +78,7 @@ protected:
         wxRect rc = m_menu.GetItemRect(n);
         return m_origin + wxPoint(rc.x + x, rc.y + y);
     }
-    wxPoint ItemCentre(size_t n) const
-    {
-        wxRect rc = m_menu.GetItemRect(n);
-        return ItemPoint(n, rc.width / 2, rc.height / 2);
-    }
+    wxPoint ItemCentre(size_t n) const { return ItemPoint(n, 110, m_menu.GetItemRect(n).height / 2); }
     // Waits until the popup has painted its items.
     bool PopupShown() const { return WaitForPixelFromThread(ItemPoint(0, 150, 2), kIvory); }
     bool BarOn(size_t n) const { return WaitForPixelFromThread(ItemPoint(n, 120, 2), kBarFill); }
@@ -122,35 +107,39 @@ protected:
     std::vector<int> m_commands;
 };
 
-TEST_F(IconMenuWindow, OpensWithItsItemsIconsAndDisabledItemsAndEscapeChoosesNothing)
+TEST_F(IconMenuWindow, OpensWithItsItemsIconsCheckMarkAndDisabledItemsAndAClickOutsideChoosesNothing)
 {
+    m_menu.CheckMenuItem(32786, MF_CHECKED);  // Clear all
     std::string shot;
     std::atomic<bool> bShown{false};
     int nCommand = Track([&] {
         bShown = PopupShown();
         shot = SaveScreenshot("icon_menu_open");
-        Xdo("key Escape");
+        ClickAt(m_origin + wxPoint(400, 320));
     });
     ASSERT_TRUE(bShown);
     EXPECT_EQ(nCommand, 0);
     wxImage image(shot);
     ASSERT_TRUE(image.IsOk());
-    auto pixel = [&](const wxPoint& pt) { return wxColour(image.GetRed(pt.x, pt.y), image.GetGreen(pt.x, pt.y), image.GetBlue(pt.x, pt.y)); };
+    // The colour at x, y inside item n.
+    auto pixel = [&](size_t n, int x, int y) {
+        wxPoint pt = ItemPoint(n, x, y);
+        return wxColour(image.GetRed(pt.x, pt.y), image.GetGreen(pt.x, pt.y), image.GetBlue(pt.x, pt.y));
+    };
     auto count = [&](size_t n, const wxRect& local, const std::function<bool(const wxColour&)>& test) {
         int nCount = 0;
-        wxRect item = m_menu.GetItemRect(n);
         for (int y = local.y; y < local.GetBottom(); ++y)
             for (int x = local.x; x < local.GetRight(); ++x)
-                nCount += test(pixel(m_origin + wxPoint(item.x + x, item.y + y))) ? 1 : 0;
+                nCount += test(pixel(n, x, y)) ? 1 : 0;
         return nCount;
     };
     wxColour face = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE);
     auto dark = [](const wxColour& c) { return Luma(c) < 90; };
 
     // Ivory items with a button-face icon cell; the record icon is red.
-    EXPECT_TRUE(SameColour(pixel(ItemPoint(0, 150, 2)), kIvory));
-    EXPECT_TRUE(SameColour(pixel(ItemPoint(0, 0, 19)), face));
-    wxColour record = pixel(ItemPoint(0, 10, 10));
+    EXPECT_TRUE(SameColour(pixel(0, 150, 2), kIvory));
+    EXPECT_TRUE(SameColour(pixel(0, 0, 19), face));
+    wxColour record = pixel(0, 10, 10);
     EXPECT_GT(record.Red(), 180);
     EXPECT_LT(record.Green(), 90);
     // Items without a bitmap keep a plain icon cell.
@@ -169,22 +158,30 @@ TEST_F(IconMenuWindow, OpensWithItsItemsIconsAndDisabledItemsAndEscapeChoosesNot
     EXPECT_EQ(count(10, wxRect(100, 4, accel.x - 100, 16), notIvory), 0);
     // No label runs into its accelerator, even the long ones in this desktop's font.
     for (size_t n = 0; n < m_menu.GetItems().size(); ++n)
-    {
-        if (m_menu.GetItems()[n].IsSeparator())
-            continue;
-        EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
-    }
+        if (!m_menu.GetItems()[n].IsSeparator())
+        {
+            EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
+        }
     // The separator is an etched line 3 pixels down, starting 25 pixels in.
-    EXPECT_TRUE(SameColour(pixel(ItemPoint(3, 40, 3)), wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
-    EXPECT_TRUE(SameColour(pixel(ItemPoint(3, 22, 3)), kIvory));
+    EXPECT_TRUE(SameColour(pixel(3, 40, 3), wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW)));
+    EXPECT_TRUE(SameColour(pixel(3, 22, 3), kIvory));
+    // The checked item shows a framed tick in its icon cell.
+    EXPECT_TRUE(SameColour(pixel(10, 1, 1), kBarFrame));
+    EXPECT_TRUE(SameColour(pixel(10, 18, 18), kBarFrame));
+    EXPECT_TRUE(SameColour(pixel(10, 3, 3), kBarFill));
+    EXPECT_TRUE(SameColour(pixel(10, 9, 12), kBarFrame));  // a stroke of the tick
+    EXPECT_TRUE(SameColour(pixel(10, 0, 0), face));
+    wxTheApp->ProcessPendingEvents();
     EXPECT_TRUE(m_commands.empty());
 }
 
-TEST_F(IconMenuWindow, MouseClickOnAnItemReturnsItsCommandAndSendsItToTheOwner)
+TEST_F(IconMenuWindow, ClicksOnADisabledItemOrASeparatorKeepItOpenAndAClickOnAnItemReturnsAndSendsItsCommand)
 {
     std::atomic<bool> bShown{false}, bHighlighted{false};
     int nCommand = Track([&] {
         bShown = PopupShown();
+        ClickAt(ItemCentre(1));
+        ClickAt(ItemCentre(3));
         MoveMouse(ItemCentre(5));
         bHighlighted = BarOn(5);
         SaveScreenshot("icon_menu_highlight");
@@ -197,26 +194,7 @@ TEST_F(IconMenuWindow, MouseClickOnAnItemReturnsItsCommandAndSendsItToTheOwner)
     EXPECT_EQ(m_commands, std::vector<int>{32781});
 }
 
-TEST_F(IconMenuWindow, ClicksOnADisabledItemOrASeparatorKeepTheMenuOpen)
-{
-    std::atomic<bool> bShown{false}, bStillOpen{false};
-    int nCommand = Track([&] {
-        bShown = PopupShown();
-        ClickAt(ItemCentre(1));
-        ClickAt(ItemCentre(3));
-        // Hovering an enabled item afterwards proves the menu is still there and tracking.
-        MoveMouse(ItemCentre(0));
-        bStillOpen = BarOn(0);
-        Xdo("key Escape");
-    });
-    ASSERT_TRUE(bShown);
-    EXPECT_TRUE(bStillOpen);
-    EXPECT_EQ(nCommand, 0);
-    wxTheApp->ProcessPendingEvents();
-    EXPECT_TRUE(m_commands.empty());
-}
-
-TEST_F(IconMenuWindow, ArrowKeysSkipSeparatorsAndDisabledItemsWrapAroundAndReturnChooses)
+TEST_F(IconMenuWindow, ArrowKeysSkipSeparatorsAndDisabledItemsWrapAroundAndReturnOrAMnemonicChoosesAndEscapeDoesNot)
 {
     std::vector<bool> steps;
     int nCommand = Track([&] {
@@ -236,56 +214,15 @@ TEST_F(IconMenuWindow, ArrowKeysSkipSeparatorsAndDisabledItemsWrapAroundAndRetur
     EXPECT_EQ(nCommand, 32791);
     ASSERT_TRUE(WaitUntil([&] { return !m_commands.empty(); }));
     EXPECT_EQ(m_commands, std::vector<int>{32791});
-}
 
-TEST_F(IconMenuWindow, MnemonicLetterChoosesItsItem)
-{
-    std::atomic<bool> bShown{false};
-    int nCommand = Track([&] {
-        bShown = PopupShown();
-        Xdo("key a");
-    });
-    ASSERT_TRUE(bShown);
-    EXPECT_EQ(nCommand, 32790);
-}
-
-TEST_F(IconMenuWindow, ClickOutsideClosesWithoutACommand)
-{
-    std::atomic<bool> bShown{false};
-    int nCommand = Track([&] {
-        bShown = PopupShown();
-        ClickAt(m_origin + wxPoint(400, 320));
-    });
-    ASSERT_TRUE(bShown);
-    EXPECT_EQ(nCommand, 0);
-    wxTheApp->ProcessPendingEvents();
-    EXPECT_TRUE(m_commands.empty());
-}
-
-TEST_F(IconMenuWindow, CheckedItemShowsAFramedTickInItsIconCell)
-{
-    m_menu.DestroyMenu();
-    m_menu.CreatePopupMenu();
-    m_menu.SetMenuItemHeight(20);
-    m_menu.SetMenuItemWidth(220);
-    m_menu.AppendMenu(MF_STRING | MF_CHECKED, 1, "Checked\tCtrl+K");
-    m_menu.AppendMenu(MF_STRING, 2, "Plain");
-    std::string shot;
-    int nCommand = Track([&] {
-        PopupShown();
-        shot = SaveScreenshot("icon_menu_checked");
-        Xdo("key Escape");
-    });
-    EXPECT_EQ(nCommand, 0);
-    wxImage image(shot);
-    ASSERT_TRUE(image.IsOk());
-    auto at = [&](int x, int y) {
-        wxPoint pt = ItemPoint(0, x, y);
-        return wxColour(image.GetRed(pt.x, pt.y), image.GetGreen(pt.x, pt.y), image.GetBlue(pt.x, pt.y));
-    };
-    EXPECT_TRUE(SameColour(at(1, 1), kBarFrame));
-    EXPECT_TRUE(SameColour(at(18, 18), kBarFrame));
-    EXPECT_TRUE(SameColour(at(3, 3), kBarFill));
-    EXPECT_TRUE(SameColour(at(9, 12), kBarFrame));  // a stroke of the tick
-    EXPECT_TRUE(SameColour(at(0, 0), wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE)));
+    for (const char* key : {"a", "Escape"})
+    {
+        std::atomic<bool> bShown{false};
+        nCommand = Track([&] {
+            bShown = PopupShown();
+            Xdo(std::string("key ") + key);
+        });
+        ASSERT_TRUE(bShown) << key;
+        EXPECT_EQ(nCommand, *key == 'a' ? 32790 : 0) << key;
+    }
 }
