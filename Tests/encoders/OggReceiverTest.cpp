@@ -39,7 +39,7 @@ protected:
     }
 
     // Records a second of a tone and returns the fields of the comment header.
-    std::vector<std::pair<std::string, std::string>> CommentsOfRecording()
+    std::vector<std::string> CommentsOfRecording()
     {
         auto receiver = Opened();
         std::vector<uint8_t> pcm = StereoTone(1.0, 440);
@@ -48,7 +48,7 @@ protected:
         OggWalk walk = WalkOggFile(m_path);
         EXPECT_TRUE(walk.ok && walk.packets.size() >= 3) << walk.error;
         walk.packets.resize(std::max<size_t>(walk.packets.size(), 2));
-        return VorbisCommentFields(walk.packets[1]);
+        return VorbisComments(walk.packets[1]);
     }
 
     CSettingsScope m_settings;
@@ -117,12 +117,8 @@ TEST_F(OggReceiver, TheCommentsCarryTheTrackInformationInTheirOrderCutAt255Bytes
     theSettings.Title = std::string(254, 'x') + "\xC3\xA9";  // the accented letter would straddle the cut
     theSettings.Artist = "The Artist";
     theSettings.YearIndex = 9;
-    std::vector<std::pair<std::string, std::string>> expected = {
-        {"ALBUM", std::string(255, 'a')},
-        {"TITLE", std::string(254, 'x')},
-        {"ARTIST", "The Artist"},
-        {"DATE", std::to_string(CurrentYear())},
-    };
+    std::vector<std::string> expected = {"ALBUM=" + std::string(255, 'a'), "TITLE=" + std::string(254, 'x'),
+                                         "ARTIST=The Artist", "DATE=" + std::to_string(CurrentYear())};
     EXPECT_EQ(expected, CommentsOfRecording());
     DecodedAudio decoded = DecodeFile(m_path);
     ASSERT_TRUE(decoded.ok) << decoded.error;
@@ -133,7 +129,7 @@ TEST_F(OggReceiver, TheCommentsCarryTheTrackInformationInTheirOrderCutAt255Bytes
     theSettings.Title.clear();
     theSettings.Artist.clear();
     theSettings.YearIndex = 3;
-    expected = {{"DATE", std::to_string(CurrentYear() - 6)}};
+    expected = {"DATE=" + std::to_string(CurrentYear() - 6)};
     EXPECT_EQ(expected, CommentsOfRecording());
 }
 
@@ -169,8 +165,4 @@ TEST_F(OggReceiver, HeadersAndAudioAreWrittenAsTheyComeAndTheStreamEndsWithExact
     EXPECT_TRUE(walk.pages.front().Bos());
     // The last granule position is the number of samples encoded.
     EXPECT_EQ(5 * 44100, walk.pages.back().granule);
-    DecodedAudio decoded = DecodeFile(m_path);
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_NEAR(5.0, decoded.duration, 0.01);
-    EXPECT_NEAR(440, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10);
 }

@@ -52,31 +52,17 @@ OggWalk WalkOggFile(const std::string& path)
     return walk;
 }
 
-std::vector<std::pair<std::string, std::string>> VorbisCommentFields(const std::vector<uint8_t>& packet)
+std::vector<std::string> VorbisComments(const std::vector<uint8_t>& packet)
 {
-    std::vector<std::pair<std::string, std::string>> fields;
-    size_t pos = 7;
-    auto text = [&](std::string* pText) {  // a length and its bytes; false past the end
-        if (packet.size() < pos + 4 || packet.size() - pos - 4 < LE32(&packet[pos]))
-            return false;
-        if (pText)
-            pText->assign(reinterpret_cast<const char*>(&packet[pos + 4]), LE32(&packet[pos]));
-        pos += 4 + LE32(&packet[pos]);
-        return true;
-    };
-    if (packet.size() < 7 || std::memcmp(packet.data(), "\x03vorbis", 7) != 0 || !text(nullptr) ||
-        packet.size() < pos + 4)
+    if (packet.size() < 11 || std::memcmp(packet.data(), "\x03vorbis", 7) != 0)
         return {};
-    const uint32_t nCount = LE32(&packet[pos]);
-    pos += 4;
-    for (uint32_t i = 0; i < nCount; ++i)
-    {
-        std::string field;
-        if (!text(&field))
-            return {};
-        const size_t eq = field.find('=');
-        fields.emplace_back(field.substr(0, eq), eq == std::string::npos ? "" : field.substr(eq + 1));
-    }
-    // The framing bit closes the header.
-    return pos < packet.size() && (packet[pos] & 1) ? fields : decltype(fields){};
+    size_t pos = 11 + LE32(&packet[7]);  // past the vendor text
+    const uint32_t nCount = pos + 4 <= packet.size() ? LE32(&packet[pos]) : 0;
+    std::vector<std::string> fields;
+    for (pos += 4; fields.size() < nCount && pos + 4 <= packet.size() && packet.size() - pos - 4 >= LE32(&packet[pos]);
+         pos += 4 + LE32(&packet[pos]))
+        fields.emplace_back(reinterpret_cast<const char*>(&packet[pos + 4]), LE32(&packet[pos]));
+    // Every field was there, and the framing bit closes the header.
+    return fields.size() == nCount && pos + 1 == packet.size() && (packet[pos] & 1) ? fields
+                                                                                  : std::vector<std::string>{};
 }

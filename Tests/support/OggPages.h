@@ -4,7 +4,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
 #include <vector>
 
 struct OggPageInfo
@@ -26,6 +25,6 @@ struct OggWalk
 };
 OggWalk WalkOggFile(const std::string& path);
 
-// The fields of the comment header (the second packet), key as written, in order;
-// empty when the packet is not a whole Vorbis comment header.
-std::vector<std::pair<std::string, std::string>> VorbisCommentFields(const std::vector<uint8_t>& packet);
+// The "KEY=value" fields of a whole Vorbis comment header (the second packet), in
+// order; empty when the packet is anything else.
+std::vector<std::string> VorbisComments(const std::vector<uint8_t>& packet);
