@@ -137,23 +137,3 @@ TEST_F(ShellStandIn, OpenRunsAProgramWithItsQuotedParametersInItsDirectoryOrRepo
     chmod(broken.c_str(), 0755);
     EXPECT_EQ(Shell("open", broken), SE_ERR_FNF);
 }
-
-TEST_F(ShellStandIn, AReplacementHandlerSeesTheWholeRequestAndCanBeRemoved)
-{
-    FakeXdgOpen();
-    ShellRequest seen{};
-    EXPECT_FALSE(SetShellHandler([&](const ShellRequest& request) -> INT_PTR {
-        seen = request;
-        return SE_ERR_ACCESSDENIED;
-    }));
-    EXPECT_EQ(ShellExecuteA(nullptr, "explore", "/music", "-x", "/tmp", SW_SHOWNORMAL), SE_ERR_ACCESSDENIED);
-    EXPECT_EQ(seen.verb, "explore");
-    EXPECT_EQ(seen.file, "/music");
-    EXPECT_EQ(seen.parameters, "-x");
-    EXPECT_EQ(seen.directory, "/tmp");
-    EXPECT_EQ(seen.nShowCmd, SW_SHOWNORMAL);
-
-    EXPECT_TRUE(SetShellHandler(nullptr));
-    EXPECT_GT(Shell("explore", m_folder.Path()), 32);
-    EXPECT_TRUE(WaitForText(m_log, "xdg-open " + m_folder.Path()));
-}

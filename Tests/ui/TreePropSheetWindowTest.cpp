@@ -166,19 +166,6 @@ TEST_F(TreePropSheetWindow, TreeImagesShowThePageIconOrTheDefaultsForNodesAndPag
     EXPECT_EQ(pTree->GetItemImage(FindItem("Track info")), 2);   // a page without icon
 }
 
-TEST_F(TreePropSheetWindow, CaptionTooLongForTheBarEndsInAnEllipsis)
-{
-    AddPage("Extras::A page title far too long for the caption bar of this sheet to show whole");
-    Open();
-    ASSERT_TRUE(m_pSheet->SetActivePage(m_pages.size() - 1));
-    wxRect rc = CaptionOnScreen();
-    auto isText = [&](const wxColour& c) { return SameColour(c, CPropPageFrame::CaptionTextColour(), 60); };
-    ASSERT_TRUE(WaitUntil([&] { return CountPixels(rc, isText) > 50; }));
-    EXPECT_EQ(CountPixels(wxRect(rc.GetRight() - 3, rc.y, 4, rc.height), isText), 0);
-    EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(),
-              "A page title far too long for the caption bar of this sheet to show whole");
-}
-
 TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeBothWaysAndAPageChosenByTheProgramMovesTheSelection)
 {
     Open();

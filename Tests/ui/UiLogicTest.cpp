@@ -133,25 +133,6 @@ TEST(IconMenuItems, TextSplitsAtTheFirstTabAndTheLabelIsCutAt127)
     }
 }
 
-TEST(IconMenuItems, ItemsNeedAMenuSubmenusAreRefusedAndEnableAndCheckReturnThePreviousState)
-{
-    CIconMenu menu;
-    EXPECT_FALSE(menu.AppendMenu(MF_STRING, 1, "Early"));
-    ASSERT_TRUE(menu.CreatePopupMenu());
-    EXPECT_FALSE(menu.AppendMenu(MF_POPUP, 2, "Sub"));
-    EXPECT_TRUE(menu.AppendMenu(MF_STRING, 10, "Ten"));
-    EXPECT_TRUE(menu.AppendMenu(MF_STRING | MF_GRAYED, 11, "Eleven"));
-    EXPECT_EQ(menu.EnableMenuItem(11, MF_ENABLED), int(MF_GRAYED));
-    EXPECT_EQ(menu.EnableMenuItem(10, MF_GRAYED), int(MF_ENABLED));
-    EXPECT_EQ(menu.GetMenuState(10), int(MF_GRAYED));
-    EXPECT_EQ(menu.CheckMenuItem(11, MF_CHECKED), int(MF_UNCHECKED));
-    EXPECT_EQ(menu.GetMenuState(11), int(MF_CHECKED));
-    EXPECT_EQ(menu.EnableMenuItem(99, MF_GRAYED), -1);
-    EXPECT_TRUE(!menu.GetItems()[0].IsSelectable() && menu.GetItems()[1].IsSelectable());
-    EXPECT_TRUE(menu.DestroyMenu());
-    EXPECT_EQ(menu.GetMenuItemCount(), 0);
-}
-
 TEST(IconMenuLayout, SeparatorsAreSixHighLabelsStartRightOfTheIconCellAcceleratorsFillTheLast60Pixels)
 {
     CIconMenu menu;
