@@ -7,7 +7,6 @@
 #include "PulseBackend.h"
 #include "PulseLines.h"
 #include "PulseTestSupport.h"
-#include "PulseWaveIn.h"
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
@@ -28,61 +27,41 @@ SourceEntry Source(const std::string& name, const std::string& description, cons
     return SourceEntry{name, description, monitorOf, channels, formFactor};
 }
 
-TEST(PulseLines, TheDefaultOutputsMonitorIsStereoMixAndComesFirst)
-{
-    std::vector<LineEntry> lines = MakeLines(
-        {Source("mic", "Built-in Microphone", "", 1, "microphone"), Source("hdmi.monitor", "Monitor of hdmi", "hdmi"),
-         Source("speakers.monitor", "Monitor of speakers", "speakers"), Source("line", "Line Input")},
-        {{"hdmi", "HDMI Output"}, {"speakers", "Built-in Audio Analog Stereo"}}, "speakers");
-    ASSERT_EQ(4u, lines.size());
-    EXPECT_EQ("Stereo Mix", lines[0].name);
-    EXPECT_EQ("speakers.monitor", lines[0].source);
-    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT), lines[0].componentType);
-    EXPECT_EQ("Built-in Microphone", lines[1].name);
-    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE), lines[1].componentType);
-    EXPECT_EQ(1u, lines[1].channels);
-    EXPECT_EQ("Stereo Mix (HDMI Output)", lines[2].name);
-    EXPECT_EQ("hdmi.monitor", lines[2].source);
-    EXPECT_EQ("Line Input", lines[3].name);
-    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_LINE), lines[3].componentType);
-}
-
-TEST(PulseLines, NamesAreCutToTheFieldWithoutSplittingACharacterAndMadeUnique)
+TEST(PulseLines, MonitorsAreStereoMixTheDefaultFirstAndNamesFitTheFieldWholeAndUnique)
 {
     // 60 ASCII bytes, then characters of two and three bytes across the cut.
     const std::string longText = std::string(60, 'x') + "\xC3\xA9\xE2\x82\xAC\xC3\xA9";
     std::vector<LineEntry> lines = MakeLines(
-        {Source("out.monitor", "Monitor of out", "out"),
+        {Source("mic", "Built-in Microphone", "", 1, "microphone"), Source("hdmi.monitor", "Monitor of hdmi", "hdmi"),
+         Source("speakers.monitor", "Monitor of speakers", "speakers"), Source("line", "Line Input"),
          Source("other.monitor", "Monitor of other", "other"), Source("in", longText),
          Source("usb1", "USB Microphone"), Source("usb2", "USB Microphone"), Source("usb3", "USB Microphone"),
          Source("long1", std::string(70, 'y')), Source("long2", std::string(70, 'y'))},
-        {{"other", longText}}, "out");
+        {{"hdmi", "HDMI Output"}, {"speakers", "Built-in Audio Analog Stereo"}, {"other", longText}}, "speakers");
     std::vector<std::string> names;
     for (const LineEntry& line : lines)
         names.push_back(line.name);
-    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (" + std::string(50, 'x') + ")",
-                                        std::string(60, 'x') + "\xC3\xA9", "USB Microphone", "USB Microphone #2",
-                                        "USB Microphone #3", std::string(63, 'y'), std::string(60, 'y') + " #2"}),
+    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Built-in Microphone", "Stereo Mix (HDMI Output)", "Line Input",
+                                        "Stereo Mix (" + std::string(50, 'x') + ")", std::string(60, 'x') + "\xC3\xA9",
+                                        "USB Microphone", "USB Microphone #2", "USB Microphone #3",
+                                        std::string(63, 'y'), std::string(60, 'y') + " #2"}),
               names);
+    ASSERT_EQ(11u, lines.size());
+    EXPECT_EQ("speakers.monitor", lines[0].source);
+    EXPECT_EQ("hdmi.monitor", lines[2].source);
+    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT), lines[0].componentType);
+    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE), lines[1].componentType);
+    EXPECT_EQ(1u, lines[1].channels);
+    EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_LINE), lines[3].componentType);
 }
 
-TEST(PulseLines, TheDeviceIsNamedAfterTheServerAndTheVolumeIsALinearGain)
+TEST(PulseLines, TheDeviceIsNamedAfterTheServer)
 {
     EXPECT_EQ("PulseAudio Sound Server", DeviceNameFor("pulseaudio"));
     EXPECT_EQ("PipeWire Sound Server", DeviceNameFor("PulseAudio (on PipeWire 1.0.5)"));
     std::string other = DeviceNameFor("A very long name of some other sound server");
     EXPECT_LE(other.size(), size_t(MAXPNAMELEN - 1));
     EXPECT_EQ(" Sound Server", other.substr(other.size() - 13));
-
-    EXPECT_EQ(PA_VOLUME_NORM, VolumeFromControl(65535));
-    EXPECT_EQ(PA_VOLUME_MUTED, VolumeFromControl(0));
-    // Half the control range is half the amplitude: -6 dB.
-    EXPECT_NEAR(-6.02, 20 * std::log10(pa_sw_volume_to_linear(VolumeFromControl(32767))), 0.01);
-    EXPECT_NEAR(-20.0, 20 * std::log10(pa_sw_volume_to_linear(VolumeFromControl(6554))), 0.01);
-    for (DWORD v : {0u, 1000u, 32767u, 50000u, 65535u})
-        EXPECT_NEAR(double(v), double(ControlFromVolume(VolumeFromControl(v))), 2.0) << v;
-    // A source turned up beyond 100% reads as the top of the range.
-    EXPECT_EQ(65535u, ControlFromVolume(PA_VOLUME_NORM * 2));
 }
 
 // No listener, then a server that accepts connections (the kernel queues them) but

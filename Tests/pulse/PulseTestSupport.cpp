@@ -6,7 +6,9 @@
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 
 CPulseDaemon& TheDaemon()
 {
@@ -45,33 +47,17 @@ void CPulseTest::TearDown()
     FreeDevices();
 }
 
-void CBufferCounter::AddSamples(const std::vector<int32_t>&, uint32_t)
+namespace
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    ++m_nBuffers;
-    m_changed.notify_all();
-}
-
-void CBufferCounter::OnCaptureStopped(int)
+// Counts the buffers a recording hands on.
+struct CBufferCounter : IWaveformView
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_bStopped = true;
-    m_changed.notify_all();
-}
-
-bool CBufferCounter::WaitForBuffers(int n, int nMilliseconds)
-{
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::milliseconds(nMilliseconds),
-                              [&] { return m_nBuffers >= n || m_bStopped; }) &&
-           m_nBuffers >= n;
-}
-
-int CBufferCounter::Buffers()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nBuffers;
-}
+    std::atomic<int> nBuffers{0};
+    std::atomic<bool> bStopped{false};
+    void AddSamples(const std::vector<int32_t>&, uint32_t) override { ++nBuffers; }
+    void OnCaptureStopped(int) override { bStopped = true; }
+};
+}  // namespace
 
 int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& meanwhile)
 {
@@ -80,14 +66,16 @@ int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& 
     {
         CDeviceThread capture;
         capture.StartCapture(&receiver);
-        EXPECT_TRUE(counter.WaitForBuffers(nSeconds));
+        for (int i = 0; i < 3000 && counter.nBuffers < nSeconds && !counter.bStopped; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_GE(counter.nBuffers, nSeconds);
         if (meanwhile)
             meanwhile();
         capture.StopCapture();
         capture.WaitForCaptureEnd();
     }
     SetWaveformView(nullptr);
-    return counter.Buffers();
+    return counter.nBuffers;
 }
 
 DecodedAudio RecordWavUnprepared(const std::string& path, int nSeconds)

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <functional>
 
 // The second output and the input the daemon carries besides the default output.
@@ -33,23 +32,6 @@ protected:
 
     CTempFolder m_folder{"pulse"};
     CTonePlayer m_tone;
-};
-
-// Counts the buffers a recording hands on and lets the test wait for them.
-class CBufferCounter : public IWaveformView
-{
-public:
-    void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
-    void OnCaptureStopped(int nSeconds) override;
-    // Waits until n buffers were handed on (or the capture stopped); false after nMilliseconds.
-    bool WaitForBuffers(int n, int nMilliseconds = 30000);
-    int Buffers();
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    int m_nBuffers = 0;
-    bool m_bStopped = false;
 };
 
 // With the line prepared (PrepareRecordingLine): records into the receiver until
