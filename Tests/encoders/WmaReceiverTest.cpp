@@ -117,6 +117,7 @@ protected:
         SetWaveformView(&view);
         EXPECT_TRUE(RecordOnManualClock(&receiver, nSeconds));
         SetWaveformView(nullptr);
+        EXPECT_GE(view.sizes.size(), static_cast<size_t>(nSeconds));
         return view.sizes;
     }
 
