@@ -44,14 +44,6 @@ int CurrentYear()
     return local.tm_year + 1900;
 }
 
-int CountOpenFiles()
-{
-    int n = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++n;
-    return n;
-}
-
 bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds)
 {
     CDeviceThread capture;

@@ -33,9 +33,6 @@ void UseBuiltLameModule();
 // The year of the local date now.
 int CurrentYear();
 
-// The number of files this process holds open.
-int CountOpenFiles();
-
 // Starts a capture on the prepared current device into the receiver, lets dSeconds
 // pass on the manual clock, stops, and waits until the capture thread has finished
 // the receiver. False when the capture thread did not end in time.
