@@ -28,24 +28,33 @@ public:
 };
 
 // Each thread keeps its own connection, so the modal-loop drivers may read pixels too.
-struct PixelConnectionHolder
-{
-    Display* p = nullptr;
-    void Close()
-    {
-        if (p)
-            XCloseDisplay(p);
-        p = nullptr;
-    }
-    ~PixelConnectionHolder() { Close(); }
-};
-thread_local PixelConnectionHolder t_connection;
+thread_local Display* t_pConnection = nullptr;
 
 Display* PixelConnection()
 {
-    if (!t_connection.p)
-        t_connection.p = XOpenDisplay(UiDisplay().Name().c_str());
-    return t_connection.p;
+    if (!t_pConnection)
+        t_pConnection = XOpenDisplay(UiDisplay().Name().c_str());
+    return t_pConnection;
+}
+
+// Calls the visitor with every pixel of a screen rectangle; false when it could not be read.
+bool VisitPixels(const wxRect& screen, const std::function<void(const wxColour&)>& visit)
+{
+    Display* pDisplay = PixelConnection();
+    XImage* pImage = pDisplay && !screen.IsEmpty()
+                         ? XGetImage(pDisplay, DefaultRootWindow(pDisplay), screen.x, screen.y, unsigned(screen.width),
+                                     unsigned(screen.height), AllPlanes, ZPixmap)
+                         : nullptr;
+    if (!pImage)
+        return false;
+    for (int y = 0; y < screen.height; ++y)
+        for (int x = 0; x < screen.width; ++x)
+        {
+            unsigned long pixel = XGetPixel(pImage, x, y);
+            visit(wxColour((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff));
+        }
+    XDestroyImage(pImage);
+    return true;
 }
 }  // namespace
 
@@ -70,15 +79,8 @@ bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
 
 wxColour ScreenPixel(const wxPoint& screen)
 {
-    Display* pDisplay = PixelConnection();
-    if (!pDisplay)
-        return wxNullColour;
-    XImage* pImage = XGetImage(pDisplay, DefaultRootWindow(pDisplay), screen.x, screen.y, 1, 1, AllPlanes, ZPixmap);
-    if (!pImage)
-        return wxNullColour;
-    unsigned long pixel = XGetPixel(pImage, 0, 0);
-    wxColour colour((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
-    XDestroyImage(pImage);
+    wxColour colour;
+    VisitPixels(wxRect(screen, wxSize(1, 1)), [&](const wxColour& c) { colour = c; });
     return colour;
 }
 
@@ -95,23 +97,8 @@ bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance)
 
 int CountPixels(const wxRect& screen, const std::function<bool(const wxColour&)>& test)
 {
-    Display* pDisplay = PixelConnection();
-    if (!pDisplay || screen.IsEmpty())
-        return 0;
-    XImage* pImage = XGetImage(pDisplay, DefaultRootWindow(pDisplay), screen.x, screen.y,
-                               static_cast<unsigned>(screen.width), static_cast<unsigned>(screen.height), AllPlanes,
-                               ZPixmap);
-    if (!pImage)
-        return 0;
     int nCount = 0;
-    for (int y = 0; y < screen.height; ++y)
-        for (int x = 0; x < screen.width; ++x)
-        {
-            unsigned long pixel = XGetPixel(pImage, x, y);
-            if (test(wxColour((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff)))
-                ++nCount;
-        }
-    XDestroyImage(pImage);
+    VisitPixels(screen, [&](const wxColour& c) { nCount += test(c) ? 1 : 0; });
     return nCount;
 }
 
@@ -189,7 +176,7 @@ int main(int argc, char** argv)
     int nResult = RUN_ALL_TESTS();
     wxTheApp->OnExit();
     wxEntryCleanup();
-    t_connection.Close();
+    XCloseDisplay(t_pConnection);
     // The X clients of this process would end it with an error once their
     // server is gone, in the library clean-up at exit: stop the display, then leave at once.
     delete pDisplay;
