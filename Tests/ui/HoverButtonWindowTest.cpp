@@ -117,21 +117,6 @@ TEST_F(HoverButtonWindow, PressedButtonShowsASunkenEdgeAndClickAndMnemonicSendIt
     EXPECT_EQ(m_clicks, (std::vector<int>{1010, 1017}));
 }
 
-TEST_F(HoverButtonWindow, FocusedButtonShowsTheFocusColoursAndSetColorRepaints)
-{
-    m_pStop->SetColor(CHoverButton::BTNST_COLOR_BK_FOCUS, wxColour(40, 40, 200));
-    m_pStop->SetFocus();
-    ASSERT_TRUE(WaitUntil([&] { return PixelIs(At(m_pStop, 5, 5), wxColour(40, 40, 200)); }));
-    EXPECT_EQ(m_pStop->GetStateColorIndex(), CHoverButton::BTNST_COLOR_BK_FOCUS);
-    m_pRecord->SetFocus();
-    ASSERT_TRUE(WaitUntil([&] { return PixelIs(At(m_pStop, 5, 5), m_pStop->GetColor(2)); }));
-
-    EXPECT_EQ(m_pStop->SetColor(CHoverButton::BTNST_COLOR_BK_OUT, wxColour(200, 40, 40), true), CHoverButton::BTNST_OK);
-    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pStop, 5, 5), wxColour(200, 40, 40)); }));
-    EXPECT_EQ(m_pStop->OffsetColor(CHoverButton::BTNST_COLOR_BK_OUT, -40, true), CHoverButton::BTNST_OK);
-    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pStop, 5, 5), wxColour(160, 0, 0)); }));
-}
-
 TEST_F(HoverButtonWindow, TakesThePlaceOfAPlainDialogButton)
 {
     new wxButton(m_pPanel, 1014, "&Help", wxPoint(20, 80), wxSize(100, 28));

@@ -26,9 +26,8 @@ public:
     bool OnInitDialog() override { return ++nInit > 0; }
     bool OnKillActive() override { return ++nKillActive > 0 && !bRefuseToLeave; }
     void OnOK() override { ++nOK; }
-    void OnCancel() override { ++nCancel; }
 
-    int nInit = 0, nKillActive = 0, nOK = 0, nCancel = 0;
+    int nInit = 0, nKillActive = 0, nOK = 0;
     bool bRefuseToLeave = false;
 };
 
@@ -152,20 +151,6 @@ TEST_F(TreePropSheetWindow, OpensWithTheTreeOfItsTitlesTheFirstPageAndItsCaption
     SaveScreenshot("tree_sheet");
 }
 
-TEST_F(TreePropSheetWindow, TreeImagesShowThePageIconOrTheDefaultsForNodesAndPagesWithout)
-{
-    m_pSheet->SetPageImages({wxBitmap(16, 16)});
-    m_pSheet->SetDefaultImages({wxBitmap(16, 16), wxBitmap(16, 16)});
-    m_pages[0]->SetImageIndex(0);
-    ASSERT_TRUE(m_pSheet->SetTreeViewMode(true, true, true));
-    Open();
-    wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-    ASSERT_NE(pTree->GetImageList(), nullptr);
-    EXPECT_EQ(pTree->GetItemImage(FindItem("General")), 0);      // its own icon
-    EXPECT_EQ(pTree->GetItemImage(FindItem("Advanced")), 1);     // a node without page
-    EXPECT_EQ(pTree->GetItemImage(FindItem("Track info")), 2);   // a page without icon
-}
-
 TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeBothWaysAndAPageChosenByTheProgramMovesTheSelection)
 {
     Open();
@@ -191,29 +176,7 @@ TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeBothWaysAndAPageChosenByTheProgra
     EXPECT_EQ(m_pages[5]->GetRect(), m_pSheet->GetPageFrame()->GetPageRect());
 }
 
-TEST_F(TreePropSheetWindow, NodeWithoutPageHidesThePageAndShowsTheEmptyPageText)
-{
-    Open();
-    ClickItem("Advanced");
-    ASSERT_TRUE(WaitForNode("Advanced"));
-    EXPECT_EQ(m_pSheet->GetActivePage(), nullptr);
-    EXPECT_EQ(m_pages[0]->nKillActive, 1);
-    EXPECT_FALSE(m_pages[0]->IsShown());
-    CPropPageFrame* pFrame = m_pSheet->GetPageFrame();
-    EXPECT_TRUE(pFrame->IsMessageShown());
-    wxRect page = pFrame->GetPageRect();
-    wxRect middle(pFrame->ClientToScreen(wxPoint(page.x, page.y + page.height / 2 - 12)), wxSize(page.width, 24));
-    EXPECT_TRUE(WaitUntil([&] { return CountPixels(middle, [](const wxColour& c) { return Luma(c) < 100; }) > 20; }));
-    EXPECT_TRUE(WaitUntil([&] { return m_pSheet->GetPageTreeControl()->HasFocus(); }));
-    SaveScreenshot("tree_sheet_empty_node");
-
-    ClickItem("Network");
-    ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetActivePage() == m_pages[7]; }));
-    EXPECT_TRUE(m_pages[7]->IsShown());
-    EXPECT_FALSE(pFrame->IsMessageShown());
-}
-
-TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelection)
+TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelectionAndANodeWithoutPageShowsTheEmptyPageText)
 {
     Open();
     m_pages[0]->bRefuseToLeave = true;
@@ -235,6 +198,25 @@ TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelection)
     ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetActivePage() == m_pages[1]; }));
     EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "Track info");
     EXPECT_FALSE(m_pages[0]->IsShown());
+
+    // A node without page hides the page and shows the empty page text.
+    ClickItem("Advanced");
+    ASSERT_TRUE(WaitForNode("Advanced"));
+    EXPECT_EQ(m_pSheet->GetActivePage(), nullptr);
+    EXPECT_EQ(m_pages[1]->nKillActive, 1);
+    EXPECT_FALSE(m_pages[1]->IsShown());
+    CPropPageFrame* pFrame = m_pSheet->GetPageFrame();
+    EXPECT_TRUE(pFrame->IsMessageShown());
+    wxRect page = pFrame->GetPageRect();
+    wxRect middle(pFrame->ClientToScreen(wxPoint(page.x, page.y + page.height / 2 - 12)), wxSize(page.width, 24));
+    EXPECT_TRUE(WaitUntil([&] { return CountPixels(middle, [](const wxColour& c) { return Luma(c) < 100; }) > 20; }));
+    EXPECT_TRUE(WaitUntil([&] { return m_pSheet->GetPageTreeControl()->HasFocus(); }));
+    SaveScreenshot("tree_sheet_empty_node");
+
+    ClickItem("Network");
+    ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetActivePage() == m_pages[7]; }));
+    EXPECT_TRUE(m_pages[7]->IsShown());
+    EXPECT_FALSE(pFrame->IsMessageShown());
 }
 
 TEST_F(TreePropSheetWindow, OkNeedsTheActivePagesConsentAndTellsEveryInitialisedPage)
@@ -258,20 +240,4 @@ TEST_F(TreePropSheetWindow, OkNeedsTheActivePagesConsentAndTellsEveryInitialised
     for (CTestPage* pPage : m_pages)
         oks.push_back(pPage->nOK);
     EXPECT_EQ(oks, (std::vector<int>{1, 0, 0, 1, 0, 0, 0, 0}));
-}
-
-TEST_F(TreePropSheetWindow, EscapeCancelsTheModalSheet)
-{
-    // Runs inside the sheet's own modal loop once it has started.
-    bool bSeen = false;
-    m_pSheet->CallAfter([&] {
-        bSeen = WaitUntil([&] { return m_pSheet->IsModal() && m_pSheet->IsActive() && CaptionPainted(); });
-        Xdo("key Escape");
-    });
-    int nResult = m_pSheet->DoModal();
-    ASSERT_TRUE(bSeen);
-    EXPECT_EQ(nResult, wxID_CANCEL);
-    EXPECT_EQ(m_pages[0]->nCancel, 1);
-    EXPECT_EQ(m_pages[1]->nCancel, 0) << "a page never shown has nothing to cancel";
-    EXPECT_EQ(m_pages[0]->nOK, 0);
 }

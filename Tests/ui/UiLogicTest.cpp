@@ -120,19 +120,6 @@ TEST(HoverColorRules, BadIndexIsRefusedWithThreeAndBadOffsetWithFiveAndNeitherCh
     EXPECT_EQ(colors.GetColor(5), (HoverRgb{0, 128, 0}));
 }
 
-TEST(IconMenuItems, TextSplitsAtTheFirstTabAndTheLabelIsCutAt127)
-{
-    std::string label, accel;
-    const std::pair<std::string, std::pair<std::string, std::string>> cases[] = {
-        {"Play\tCtrl+P", {"Play", "Ctrl+P"}}, {"a\tb\tc", {"a", "b\tc"}}, {"Clear all", {"Clear all", ""}},
-        {std::string(200, 'x') + "\tF1", {std::string(127, 'x'), "F1"}}};
-    for (const auto& c : cases)
-    {
-        CIconMenu::SplitItemText(c.first, label, accel);
-        EXPECT_EQ(std::make_pair(label, accel), c.second);
-    }
-}
-
 TEST(IconMenuLayout, SeparatorsAreSixHighLabelsStartRightOfTheIconCellAcceleratorsFillTheLast60Pixels)
 {
     CIconMenu menu;
