@@ -15,15 +15,7 @@ namespace
 // The text a new receiver throws, or "" when it was made.
 std::string ConstructionFailure()
 {
-    try
-    {
-        CReceiverMP3 receiver(192, 0);
-        return "";
-    }
-    catch (const char* pszText)
-    {
-        return pszText;
-    }
+    return ThrownText([] { CReceiverMP3 receiver(192, 0); });
 }
 }  // namespace
 

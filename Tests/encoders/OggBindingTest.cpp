@@ -17,15 +17,7 @@ TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopene
     {
         SetVorbisModuleNames(n[0], n[1], n[2]);
         CReceiverOGG receiver;
-        try
-        {
-            receiver.LoadLibraries();
-            ADD_FAILURE() << "a missing library was not reported";
-        }
-        catch (const char* pszText)
-        {
-            EXPECT_STREQ("Error loading libvorbis.dll", pszText);
-        }
+        EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.LoadLibraries(); }));
     }
 
     const std::string stub = std::string(VORANE_TEST_BINARY_DIR) + "/encoderstubs/libvorbisenc_noinit.so";

@@ -92,16 +92,7 @@ TEST_F(OggReceiver, ASetUpTheEncoderCannotTakeIsRefusedWithAReasonAndNothingIsWr
         EXPECT_TRUE(receiver.LoadLibraries());
         receiver.FileName = m_folder.File("refused.ogg");
         uint32_t nBitrate = 12345;
-        const char* pszText = nullptr;
-        try
-        {
-            receiver.Open(&nBitrate);
-        }
-        catch (const char* pszThrown)
-        {
-            pszText = pszThrown;
-        }
-        EXPECT_EQ(pszReason, pszText);
+        EXPECT_EQ(pszReason, ThrownText([&] { receiver.Open(&nBitrate); }));
         EXPECT_EQ(12345u, nBitrate) << "a refused set-up reports no bitrate";
         EXPECT_EQ(0, receiver.State);
         std::vector<uint8_t> pcm = StereoTone(1.0, 440);

@@ -30,6 +30,21 @@ std::string TestFolderName();
 // directory (test programs run from elsewhere).
 void UseBuiltLameModule();
 
+// The text the call throws, or "" when it throws nothing.
+template <class F>
+std::string ThrownText(F call)
+{
+    try
+    {
+        call();
+    }
+    catch (const char* pszText)
+    {
+        return pszText;
+    }
+    return "";
+}
+
 // The year of the local date now.
 int CurrentYear();
 
