@@ -1,8 +1,6 @@
 // The window components' rules that need no display: the page tree built
-// from titles, the Ctrl+Tab order, the hover colours, the icon menu's items
-// and layout.
+// from titles, the Ctrl+Tab order, the hover colours.
 #include "HoverColors.h"
-#include "IconMenu.h"
 #include "PageTree.h"
 
 #include <gtest/gtest.h>
@@ -118,33 +116,4 @@ TEST(HoverColorRules, BadIndexIsRefusedWithThreeAndBadOffsetWithFiveAndNeitherCh
         EXPECT_EQ(colors.GetColor(i), (i % 2 == 0 ? HoverRgb{212, 208, 200} : HoverRgb{0, 0, 0})) << i;
     EXPECT_EQ(colors.SetColor(5, HoverRgb{0, 128, 0}), CHoverColors::BTNST_OK);
     EXPECT_EQ(colors.GetColor(5), (HoverRgb{0, 128, 0}));
-}
-
-TEST(IconMenuLayout, SeparatorsAreSixHighLabelsStartRightOfTheIconCellAcceleratorsFillTheLast60Pixels)
-{
-    CIconMenu menu;
-    menu.CreatePopupMenu();
-    menu.SetMenuItemHeight(20);
-    menu.SetMenuItemWidth(220);
-    menu.AppendMenu(MF_STRING, 1, "&Record\tAlt+R");
-    menu.AppendMenu(MF_SEPARATOR);
-    menu.AppendMenu(MF_STRING, 2, "Play\tCtrl+P");
-    wxRect item = menu.GetItemRect(0);
-    EXPECT_EQ(item, wxRect(1, 1, 220, 20));
-    EXPECT_EQ(menu.GetItemRect(1).GetHeight(), 6);
-    EXPECT_EQ(menu.GetItemRect(2).GetTop(), menu.GetItemRect(1).GetBottom() + 1);
-    // The popup adds a one-pixel frame around the items.
-    EXPECT_EQ(menu.GetMenuSize(), wxSize(222, 48));
-    EXPECT_EQ(menu.HitTest(wxPoint(100, 33)), 2);
-    EXPECT_EQ(menu.HitTest(wxPoint(100, 23)), 1);
-    EXPECT_EQ(menu.HitTest(wxPoint(300, 5)), -1);
-
-    EXPECT_EQ(CIconMenu::IconCellRect(item), wxRect(1, 1, 20, 20));
-    EXPECT_EQ(CIconMenu::TextAreaRect(item), wxRect(21, 1, 200, 20));
-    // The text area shrunk by 2 on each side, then moved 6 right and 2 down.
-    EXPECT_EQ(CIconMenu::LabelRect(item), wxRect(29, 5, 196, 16));
-    EXPECT_EQ(CIconMenu::AcceleratorRect(item), wxRect(165, 5, 60, 16));
-    // The highlight bar starts 2 pixels right of the icon cell and runs to the item's end.
-    EXPECT_EQ(CIconMenu::HighlightBarRect(item), wxRect(23, 1, 198, 20));
-    EXPECT_EQ(CIconMenu::IconCellRect(wxRect(1, 21, 220, 6)), wxRect(1, 21, 20, 6));
 }
