@@ -10,17 +10,10 @@
 #include <dlfcn.h>
 #include <filesystem>
 
-namespace
-{
-// The text a new receiver throws, or "" when it was made.
-std::string ConstructionFailure()
-{
-    return ThrownText([] { CReceiverMP3 receiver(192, 0); });
-}
-}  // namespace
-
 TEST(Mp3Binding, AMissingModuleOrOneLackingAnEntryPointIsRefusedUntilAGoodOneIsFound)
 {
+    // The text a new receiver throws, or "" when it was made.
+    auto ConstructionFailure = [] { return ThrownText([] { CReceiverMP3 receiver(192, 0); }); };
     const std::string stub = std::string(VORANE_TEST_BINARY_DIR) + "/encoderstubs/liblame_enc_noclose.so";
     ASSERT_TRUE(std::filesystem::exists(stub)) << "the stub modules are built with the tests (Tests/encoders/stubs)";
     CTempFolder folder(TestFolderName());
