@@ -494,7 +494,10 @@ int main(int argc, char** argv)
     if (nSize >= 0)
     {
         int nSecondsRecorded = g_session.nBuffers.load();
-        std::printf("%s\t%d s\t%lld bytes\n", path.c_str(), nSecondsRecorded, nSize);
+        // The full path, so the user finds the file whatever folder the recorder ran in.
+        char szFull[PATH_MAX];
+        const char* pszShown = realpath(path.c_str(), szFull) ? szFull : path.c_str();
+        std::printf("%s\t%d s\t%lld bytes\n", pszShown, nSecondsRecorded, nSize);
     }
     else if (!g_session.bErrorShown)
         return ShowError("The recording ended before its first second: no file was written.");
