@@ -164,12 +164,19 @@ TEST_F(MixerLines, UnmuteClearsTheMuteOfEveryChannel)
 
 TEST_F(MixerLines, AnExclusiveSourceControlSelectsOnlyTheLine)
 {
-    Use({DeviceWith({Line("Microphone"), Line("Line In"), Line("Stereo Mix")})});
-    Mixer().FindLine("Line In")->SelectAsSource();
-    auto lines = State();
-    EXPECT_FALSE(lines[0].selected);
-    EXPECT_TRUE(lines[1].selected);
-    EXPECT_FALSE(lines[2].selected);
+    // Uniform or per channel, the line chosen is the line recorded.
+    for (bool bUniform : {true, false})
+    {
+        DeviceSpec spec = DeviceWith({Line("Microphone"), Line("Line In"), Line("Stereo Mix")});
+        spec.sourceControlUniform = bUniform;
+        Use({spec});
+        Mixer().FindLine("Line In")->SelectAsSource();
+        auto lines = State();
+        EXPECT_FALSE(lines[0].selected) << "uniform " << bUniform;
+        EXPECT_TRUE(lines[1].selected) << "uniform " << bUniform;
+        EXPECT_FALSE(lines[2].selected) << "uniform " << bUniform;
+        FreeDevices();
+    }
 }
 
 TEST_F(MixerLines, AMixingSourceControlKeepsTheOtherSources)

@@ -145,21 +145,16 @@ void CMixerLine::SelectAsSource()
     if (mixerGetControlDetailsA(Obj(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE) != MMSYSERR_NOERROR)
         return;
 
-    for (DWORD k = 0; k < nItems; k += nChannels)
+    // Entries run channel by channel (all items of the first channel, then the next), so
+    // an item is set on every channel; stepping through one list by the channel count
+    // would pick the wrong entries of a control that is not uniform.
+    for (DWORD i = 0; i < nItems; ++i)
     {
-        const size_t last = k + nChannels - 1;
-        if (std::strcmp(texts[k].szName, m_line.szName) == 0)
-        {
-            values[k].fValue = 1;
-            if (last < nEntries)
-                values[last].fValue = 1;
-        }
-        else if (bExclusive)
-        {
-            values[k].fValue = 0;
-            if (last < nEntries)
-                values[last].fValue = 0;
-        }
+        const bool bThisLine = std::strcmp(texts[i].szName, m_line.szName) == 0;
+        if (!bThisLine && !bExclusive)
+            continue;  // a mixing control keeps the other sources as they are
+        for (DWORD c = 0; c < nChannels; ++c)
+            values[static_cast<size_t>(c) * nItems + i].fValue = bThisLine ? 1 : 0;
     }
     mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE);
 }
