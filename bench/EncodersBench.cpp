@@ -3,6 +3,7 @@
 // Prints each receiver's time, the tool's time and their ratio (goal: at most 1.05).
 // Each side is timed a few times and its best time kept, so other work on the
 // machine weighs as little as possible on either side.
+#include "BenchSupport.h"
 #include "LameEncoder.h"
 #include "ReceiverMP3.h"
 #include "ReceiverOGG.h"
@@ -76,63 +77,11 @@ std::vector<uint8_t> MakeInput(unsigned nSeed)
     return pcm;
 }
 
-bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto le32 = [f](uint32_t v) {
-        uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-        std::fwrite(b, 1, 4, f);
-    };
-    auto le16 = [f](uint16_t v) {
-        uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-        std::fwrite(b, 1, 2, f);
-    };
-    std::fwrite("RIFF", 1, 4, f);
-    le32(36 + static_cast<uint32_t>(pcm.size()));
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    le32(16);
-    le16(1);
-    le16(2);
-    le32(RATE);
-    le32(RATE * 4);
-    le16(4);
-    le16(16);
-    std::fwrite("data", 1, 4, f);
-    le32(static_cast<uint32_t>(pcm.size()));
-    bool ok = std::fwrite(pcm.data(), 1, pcm.size(), f) == pcm.size();
-    return std::fclose(f) == 0 && ok;
-}
-
 double ProcessCpuSeconds()
 {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec + ts.tv_nsec * 1e-9;
-}
-
-// Runs a tool to its end and returns the CPU time (user and system) it used, or -1.
-double ChildCpuSeconds(const std::vector<std::string>& args)
-{
-    pid_t pid = fork();
-    if (pid < 0)
-        return -1;
-    if (pid == 0)
-    {
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
-           usage.ru_stime.tv_usec * 1e-6;
 }
 
 double EncodeMp3(const std::vector<uint8_t>& pcm, const std::string& path)
@@ -166,12 +115,6 @@ double EncodeOgg(const std::vector<uint8_t>& pcm, const std::string& path)
         receiver.Finish();
     }
     return ProcessCpuSeconds() - start;
-}
-
-long long FileSize(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
 
 void Report(const char* pszWhat, double dOurs, double dTool, const std::string& ours, const std::string& tool)

@@ -1,5 +1,6 @@
 // CPU time of a WMA recording through CReceiverWMA at 64 kbit/s beside the ffmpeg
 // command line encoding the same 60 s of 44.1 kHz stereo PCM. One run, as a ratio.
+#include "BenchSupport.h"
 #include "ReceiverWMA.h"
 #include "RecorderSettings.h"
 
@@ -44,34 +45,6 @@ std::vector<uint8_t> MakePcm()
     return pcm;
 }
 
-bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    auto le32 = [f](uint32_t v) { std::fwrite(&v, 4, 1, f); };
-    auto le16 = [f](uint16_t v) { std::fwrite(&v, 2, 1, f); };
-    std::fwrite("RIFF", 1, 4, f);
-    le32(36 + static_cast<uint32_t>(pcm.size()));
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    le32(16);
-    le16(1);
-    le16(2);
-    le32(44100);
-    le32(BYTES_PER_SECOND);
-    le16(4);
-    le16(16);
-    std::fwrite("data", 1, 4, f);
-    le32(static_cast<uint32_t>(pcm.size()));
-    bool ok = std::fwrite(pcm.data(), 1, pcm.size(), f) == pcm.size();
-    return std::fclose(f) == 0 && ok;
-}
-
-long long FileSize(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
 }  // namespace
 
 int main()
@@ -121,21 +94,13 @@ int main()
     double dOurs = CpuSeconds(after) - CpuSeconds(before);
 
     // The same input through the ffmpeg command line, its CPU time from its own accounting.
-    pid_t pid = fork();
-    if (pid == 0)
-    {
-        execlp("ffmpeg", "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input.c_str(), "-c:a", "wmav2", "-b:a",
-               "64k", theirs.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage child;
-    if (pid < 0 || wait4(pid, &status, 0, &child) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    double dTheirs = ChildCpuSeconds(
+        {"ffmpeg", "-nostdin", "-v", "error", "-y", "-i", input, "-c:a", "wmav2", "-b:a", "64k", theirs});
+    if (dTheirs < 0)
     {
         std::fprintf(stderr, "ffmpeg did not run (is it installed?)\n");
         return 1;
     }
-    double dTheirs = CpuSeconds(child);
 
     std::printf("WMA 64 kbit/s, %d s of 44.1 kHz stereo PCM\n", SECONDS);
     std::printf("  CReceiverWMA      %.3f s CPU  %lld bytes (opening the library and encoder: %.3f s)\n", dOurs,
