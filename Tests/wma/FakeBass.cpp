@@ -57,7 +57,7 @@ HWMENCODE BASS_WMA_EncodeOpenFile(DWORD freq, DWORD chans, DWORD flags, DWORD bi
 BOOL BASS_WMA_EncodeSetTag(HWMENCODE, const char* tag, const char* text)
 {
     theLog.tags.emplace_back(tag ? tag : "(null)", text ? text : "(null)");
-    return TRUE;
+    return tag || !theScript.headerFails;
 }
 
 BOOL BASS_WMA_EncodeWrite(HWMENCODE, const void*, DWORD)

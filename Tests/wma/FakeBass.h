@@ -18,6 +18,7 @@ struct Script
     std::vector<DWORD> rates{128000, 96000, 64000, 48000};  // without the closing 0
     std::vector<DWORD> qualities{100, 98, 90, 75, 50, 25, 10};
     bool openFails = false;
+    bool headerFails = false;  // ending the tags (which writes the header) fails
     DWORD realBitrate = 0;  // what BASS_WMA_EncodeGetBitrate answers
 };
 

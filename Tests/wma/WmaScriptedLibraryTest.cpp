@@ -137,6 +137,16 @@ TEST_F(WmaScriptedLibrary, AFailedOpenFileFreesTheLibraryAgain)
     EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Free"})) << "freed once";
 }
 
+TEST_F(WmaScriptedLibrary, AHeaderThatCannotBeWrittenFailsTheOpenInsteadOfRecordingIntoNothing)
+{
+    theScript.headerFails = true;
+    EXPECT_EQ(Open(m_receiver), -1);
+    EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
+    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"}));
+    EXPECT_EQ(m_receiver.State, 0);
+    EXPECT_EQ(m_receiver.Handle, 0u);
+}
+
 TEST_F(WmaScriptedLibrary, FinishOrTheDestructorClosesTheEncoderThenFreesTheLibraryOnce)
 {
     ASSERT_EQ(Open(m_receiver), 0);

@@ -304,6 +304,9 @@ BASSDEF(HWMENCODE) BASS_WMA_EncodeOpenFile(DWORD freq, DWORD chans, DWORD flags,
     e.pFrame->nb_samples = e.pCodec->frame_size;
     if (av_channel_layout_copy(&e.pFrame->ch_layout, &e.pCodec->ch_layout) < 0 || av_frame_get_buffer(e.pFrame, 0) < 0)
         return 0;
+    // Decoders drop the first encoded frame: let it be silence, not the first 46 ms of the recording.
+    if (!e.AddSilence(e.pCodec->frame_size))
+        return 0;
 
     if (avio_open(&e.pFormat->pb, pszPath, AVIO_FLAG_WRITE) < 0)
         return 0;

@@ -219,7 +219,16 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
     std::snprintf(text, sizeof(text), "%d", TagYear(theSettings.YearIndex));
     pBass->EncodeSetTag(Handle, "WM/Year", text);
     pBass->EncodeSetTag(Handle, "WM/ToolName", "vodArev");
-    pBass->EncodeSetTag(Handle, nullptr, nullptr);
+    // Ending the tags writes the file's header: a file without one would be no recording.
+    if (!pBass->EncodeSetTag(Handle, nullptr, nullptr))
+    {
+        pBass->EncodeClose(Handle);
+        pBass->Free();
+        Handle = 0;
+        unlink(FileName.c_str());
+        m_pszFailure = MSG_WMA_CANT_CREATE;
+        return -1;
+    }
 
     // A quality is shown as the bitrate it gave, like every other recording.
     if (bQuality && pBitrate && pBass->EncodeGetBitrate)
