@@ -57,21 +57,8 @@ CPulseMixer::CPulseMixer(std::shared_ptr<CPulseWaveIn> pDevice, std::vector<Line
         line.name = m_lines[i].name;
         // A source has one mute switch and one level (its balance is kept), so both act
         // on all channels at once.
-        MixerControlDesc mute;
-        mute.id = ControlId(i, 1);
-        mute.type = MIXERCONTROL_CONTROLTYPE_MUTE;
-        mute.flags = MIXERCONTROL_CONTROLF_UNIFORM;
-        mute.maximum = 1;
-        mute.name = "Mute";
-        line.controls.push_back(mute);
-        MixerControlDesc volume;
-        volume.id = ControlId(i, 2);
-        volume.type = MIXERCONTROL_CONTROLTYPE_VOLUME;
-        volume.flags = MIXERCONTROL_CONTROLF_UNIFORM;
-        volume.minimum = 0;
-        volume.maximum = kVolumeMax;
-        volume.name = "Volume";
-        line.controls.push_back(volume);
+        line.controls.push_back(MuteControl(ControlId(i, 1), MIXERCONTROL_CONTROLF_UNIFORM));
+        line.controls.push_back(VolumeControl(ControlId(i, 2), MIXERCONTROL_CONTROLF_UNIFORM, 0, kVolumeMax));
         m_sources.push_back(line);
     }
 }

@@ -31,6 +31,29 @@ bool IsList(const MixerControlDesc& c)
 }
 }  // namespace
 
+MixerControlDesc MuteControl(DWORD id, DWORD flags)
+{
+    MixerControlDesc mute;
+    mute.id = id;
+    mute.type = MIXERCONTROL_CONTROLTYPE_MUTE;
+    mute.flags = flags;
+    mute.maximum = 1;
+    mute.name = "Mute";
+    return mute;
+}
+
+MixerControlDesc VolumeControl(DWORD id, DWORD flags, DWORD minimum, DWORD maximum)
+{
+    MixerControlDesc volume;
+    volume.id = id;
+    volume.type = MIXERCONTROL_CONTROLTYPE_VOLUME;
+    volume.flags = flags;
+    volume.minimum = minimum;
+    volume.maximum = maximum;
+    volume.name = "Volume";
+    return volume;
+}
+
 void CMixerModel::FillLine(MIXERLINEA& out, const MixerLineDesc& desc, DWORD dwSource) const
 {
     std::memset(&out, 0, sizeof(out));

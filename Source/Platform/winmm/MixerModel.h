@@ -44,6 +44,10 @@ struct MixerLineDesc
     std::vector<MixerControlDesc> controls;
 };
 
+// The two controls every source line of a backend offers.
+MixerControlDesc MuteControl(DWORD id, DWORD flags);
+MixerControlDesc VolumeControl(DWORD id, DWORD flags, DWORD minimum, DWORD maximum);
+
 class CMixerModel : public IMixerPort
 {
 public:

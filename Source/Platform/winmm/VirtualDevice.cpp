@@ -394,26 +394,9 @@ public:
             line.failInfo = l.failInfo;
             DWORD uniform = l.uniform ? MIXERCONTROL_CONTROLF_UNIFORM : 0;
             if (l.hasMute)
-            {
-                MixerControlDesc mute;
-                mute.id = ControlId(i, 1);
-                mute.type = MIXERCONTROL_CONTROLTYPE_MUTE;
-                mute.flags = uniform;
-                mute.maximum = 1;
-                mute.name = "Mute";
-                line.controls.push_back(mute);
-            }
+                line.controls.push_back(MuteControl(ControlId(i, 1), uniform));
             if (l.hasVolume)
-            {
-                MixerControlDesc volume;
-                volume.id = ControlId(i, 2);
-                volume.type = MIXERCONTROL_CONTROLTYPE_VOLUME;
-                volume.flags = uniform;
-                volume.minimum = l.minimum;
-                volume.maximum = l.maximum;
-                volume.name = "Volume";
-                line.controls.push_back(volume);
-            }
+                line.controls.push_back(VolumeControl(ControlId(i, 2), uniform, l.minimum, l.maximum));
             m_sources.push_back(line);
         }
     }
