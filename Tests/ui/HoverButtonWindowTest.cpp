@@ -1,11 +1,10 @@
-// The hover button in a real window: its colours follow the mouse, it
-// draws a sunken edge while pressed, and it is still a real push button.
+// The hover button in a real window: its colours follow the mouse, even
+// while its window is not active.
 #include "HoverButton.h"
 #include "UiTestSupport.h"
 
 #include <wx/frame.h>
 #include <wx/panel.h>
-#include <wx/settings.h>
 
 #include <gtest/gtest.h>
 
@@ -16,9 +15,9 @@ protected:
     {
         MoveMouse(wxPoint(2, 2));
         m_pFrame = new wxFrame(nullptr, wxID_ANY, "Hover buttons", wxPoint(60, 60), wxSize(420, 160));
-        m_pPanel = new wxPanel(m_pFrame);
-        m_pRecord = new CHoverButton(m_pPanel, 1010, "&Record", wxPoint(20, 30), wxSize(120, 32));
-        m_pStop = new CHoverButton(m_pPanel, 1017, "&Stop", wxPoint(180, 30), wxSize(120, 32));
+        wxPanel* pPanel = new wxPanel(m_pFrame);
+        m_pRecord = new CHoverButton(pPanel, 1010, "&Record", wxPoint(20, 30), wxSize(120, 32));
+        m_pStop = new CHoverButton(pPanel, 1017, "&Stop", wxPoint(180, 30), wxSize(120, 32));
         // What every dialog of the program does with its buttons.
         for (CHoverButton* pButton : {m_pRecord, m_pStop})
         {
@@ -26,7 +25,6 @@ protected:
             EXPECT_EQ(pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0), true),
                       CHoverButton::BTNST_OK);
         }
-        m_pPanel->Bind(wxEVT_BUTTON, [this](wxCommandEvent& event) { m_clicks.push_back(event.GetId()); });
         m_pFrame->Show();
         ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive() && m_pRecord->IsShownOnScreen(); }));
         ASSERT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(2)); }))
@@ -53,10 +51,8 @@ protected:
     }
 
     wxFrame* m_pFrame = nullptr;
-    wxPanel* m_pPanel = nullptr;
     CHoverButton* m_pRecord = nullptr;
     CHoverButton* m_pStop = nullptr;
-    std::vector<int> m_clicks;
 };
 
 TEST_F(HoverButtonWindow, LightensAndTurnsItsTextGreenWhileTheMouseIsOverItOnly)
@@ -89,41 +85,4 @@ TEST_F(HoverButtonWindow, TracksTheMouseWhileItsWindowIsNotActive)
     EXPECT_TRUE(WaitUntil([&] { return m_pRecord->IsMouseOver() && PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(0)); }));
     EXPECT_FALSE(m_pFrame->IsActive());
     pOther->Destroy();
-}
-
-TEST_F(HoverButtonWindow, PressedButtonShowsASunkenEdgeAndClickAndMnemonicSendItsCommand)
-{
-    wxColour light = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNHIGHLIGHT);
-    wxColour shadow = wxSystemSettings::GetColour(wxSYS_COLOUR_BTNSHADOW);
-    wxSize size = m_pRecord->GetClientSize();
-    EXPECT_TRUE(PixelIs(At(m_pRecord, 0, 5), light));
-    EXPECT_TRUE(PixelIs(At(m_pRecord, size.x - 1, 5), shadow));
-
-    MoveMouse(Centre(m_pRecord));
-    Xdo("mousedown 1");
-    EXPECT_TRUE(WaitUntil([&] {
-        return PixelIs(At(m_pRecord, 0, 5), shadow) && PixelIs(At(m_pRecord, size.x - 1, 5), light) &&
-               PixelIs(At(m_pRecord, 5, 5), m_pRecord->GetColor(0));
-    }));
-    SaveScreenshot("hover_button_pressed");
-    Xdo("mouseup 1");
-    ASSERT_TRUE(WaitUntil([&] { return !m_clicks.empty(); }));
-    EXPECT_EQ(m_clicks, std::vector<int>{1010});
-    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(m_pRecord, 0, 5), light); }));
-
-    // Still a real push button for its mnemonic key.
-    Xdo("key alt+s");
-    ASSERT_TRUE(WaitUntil([&] { return m_clicks.size() == 2; }));
-    EXPECT_EQ(m_clicks, (std::vector<int>{1010, 1017}));
-}
-
-TEST_F(HoverButtonWindow, TakesThePlaceOfAPlainDialogButton)
-{
-    new wxButton(m_pPanel, 1014, "&Help", wxPoint(20, 80), wxSize(100, 28));
-    CHoverButton* pHover = new CHoverButton();
-    ASSERT_TRUE(pHover->SubclassDlgItem(1014, m_pPanel));
-    EXPECT_EQ(m_pPanel->FindWindow(1014), pHover);
-    EXPECT_EQ(pHover->GetLabel(), "&Help");
-    EXPECT_EQ(pHover->GetRect(), wxRect(20, 80, 100, 28));
-    EXPECT_TRUE(WaitUntil([&] { return PixelIs(At(pHover, 5, 5), pHover->GetColor(2)); }));
 }

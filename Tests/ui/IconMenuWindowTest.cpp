@@ -36,11 +36,6 @@ const std::tuple<unsigned, const char*, unsigned> kMainPopup[] = {
     {32790, "&About...\tAlt+A", 148},     {0, nullptr, 0},
     {32791, "Exit\tCtrl+X", 149},
 };
-
-double Luma(const wxColour& c)
-{
-    return 0.299 * c.Red() + 0.587 * c.Green() + 0.114 * c.Blue();
-}
 }  // namespace
 
 class IconMenuWindow : public ::testing::Test

@@ -1,5 +1,5 @@
-// The shell stand-in: what it hands to the desktop helpers, how it runs
-// programs, and that every failure comes back as a result. The helpers are
+// The shell stand-in: what it hands to the desktop helper, and that every
+// failure comes back as a result. The helpers are
 // fake scripts placed first on PATH; they log their arguments.
 #include "Shell.h"
 #include "TestSupport.h"
@@ -64,8 +64,6 @@ protected:
     }
     void TearDown() override { setenv("PATH", m_oldPath.c_str(), 1); }
 
-    void FakeXdgOpen() { WriteScript(m_bin + "/xdg-open", "echo \"xdg-open $*\" >> '" + m_log + "'\n"); }
-
     // Named per process: ctest runs tests of this fixture side by side.
     CTempFolder m_folder{"shell-" + std::to_string(getpid())};
     std::string m_bin = m_folder.File("bin");
@@ -95,7 +93,7 @@ TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenDetachedAndDoesNotWaitForIt)
 
 TEST_F(ShellStandIn, BadRequestsAreResultsThatStartNothingAndDocumentsAndFoldersGoToTheDesktop)
 {
-    FakeXdgOpen();
+    WriteScript(m_bin + "/xdg-open", "echo \"xdg-open $*\" >> '" + m_log + "'\n");
     std::string file = m_folder.File("Audio1.ogg");
     std::ofstream(file) << "OggS";
 
@@ -112,28 +110,4 @@ TEST_F(ShellStandIn, BadRequestsAreResultsThatStartNothingAndDocumentsAndFolders
     // Without a verb, the verb is open.
     EXPECT_GT(Shell(nullptr, file), 32);
     EXPECT_TRUE(WaitForText(m_log, "xdg-open " + file));
-}
-
-TEST_F(ShellStandIn, WithoutXdgOpenGioOpenIsUsedAndWithNeitherTheResultIsNoAssociation)
-{
-    WriteScript(m_bin + "/gio", "echo \"gio $*\" >> '" + m_log + "'\n");
-    EXPECT_GT(Shell("open", "https://example.org"), 32);
-    EXPECT_TRUE(WaitForText(m_log, "gio open https://example.org"));
-
-    setenv("PATH", m_folder.File("empty").c_str(), 1);
-    EXPECT_EQ(Shell("open", "https://example.org"), SE_ERR_NOASSOC);
-}
-
-TEST_F(ShellStandIn, OpenRunsAProgramWithItsQuotedParametersInItsDirectoryOrReportsThatItCannotStart)
-{
-    WriteScript(m_bin + "/sound-panel",
-                "for a in \"$@\"; do echo \"[$a]\" >> '" + m_log + "'; done\necho \"in $(pwd)\" >> '" + m_log + "'\n");
-    EXPECT_GT(Shell("open", "sound-panel", "/r \"two words\"", m_folder.Path().c_str()), 32);
-    ASSERT_TRUE(WaitForText(m_log, "in " + m_folder.Path()));
-    EXPECT_EQ(ReadText(m_log), "[/r]\n[two words]\nin " + m_folder.Path() + "\n");
-
-    std::string broken = m_folder.File("broken-tool");
-    std::ofstream(broken) << "#!/nonexistent/interpreter\n";
-    chmod(broken.c_str(), 0755);
-    EXPECT_EQ(Shell("open", broken), SE_ERR_FNF);
 }

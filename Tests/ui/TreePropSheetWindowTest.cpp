@@ -1,6 +1,5 @@
 // The tree property sheet in a real window: the tree its titles make, the
-// Ctrl+Tab walk, the empty page text, the caption bar, pages that refuse to
-// be left, and OK and Cancel.
+// empty page text, the caption bar and pages that refuse to be left.
 #include "TreePropSheet.h"
 #include "UiTestSupport.h"
 
@@ -25,16 +24,11 @@ public:
     }
     bool OnInitDialog() override { return ++nInit > 0; }
     bool OnKillActive() override { return ++nKillActive > 0 && !bRefuseToLeave; }
-    void OnOK() override { ++nOK; }
 
-    int nInit = 0, nKillActive = 0, nOK = 0;
+    int nInit = 0, nKillActive = 0;
     bool bRefuseToLeave = false;
 };
 
-double Luma(const wxColour& c)
-{
-    return 0.299 * c.Red() + 0.587 * c.Green() + 0.114 * c.Blue();
-}
 }  // namespace
 
 class TreePropSheetWindow : public ::testing::Test
@@ -113,10 +107,6 @@ protected:
     {
         return PixelIs(CaptionOnScreen().GetPosition() + wxPoint(1, 1), CPropPageFrame::CaptionStartColour(), 6);
     }
-    bool WaitForNode(const wxString& text)
-    {
-        return WaitUntil([&] { return m_pSheet->GetSelectedNodeText() == text; });
-    }
 
     CTreePropSheet* m_pSheet = nullptr;
     std::vector<CTestPage*> m_pages;
@@ -151,31 +141,6 @@ TEST_F(TreePropSheetWindow, OpensWithTheTreeOfItsTitlesTheFirstPageAndItsCaption
     SaveScreenshot("tree_sheet");
 }
 
-TEST_F(TreePropSheetWindow, CtrlTabWalksTheTreeBothWaysAndAPageChosenByTheProgramMovesTheSelection)
-{
-    Open();
-    for (const char* expected : {"Track info", "Output formats", "MP3", "OGG", "WAV", "WMA", "Advanced", "Network",
-                                 "General"})
-    {
-        Xdo("key ctrl+Tab");
-        ASSERT_TRUE(WaitForNode(expected)) << "expected " << expected << ", at " << m_pSheet->GetSelectedNodeText();
-        EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), expected);
-    }
-    for (const char* expected : {"Network", "Advanced", "WMA"})
-    {
-        Xdo("key ctrl+shift+Tab");
-        ASSERT_TRUE(WaitForNode(expected)) << "expected " << expected << ", at " << m_pSheet->GetSelectedNodeText();
-    }
-    EXPECT_EQ(m_pSheet->GetActivePage(), m_pages[6]);
-    EXPECT_TRUE(m_pages[6]->IsShown());
-
-    ASSERT_TRUE(m_pSheet->SetActivePage(size_t(5)));
-    EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "WAV");
-    EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "WAV");
-    EXPECT_TRUE(m_pages[5]->IsShown());
-    EXPECT_EQ(m_pages[5]->GetRect(), m_pSheet->GetPageFrame()->GetPageRect());
-}
-
 TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelectionAndANodeWithoutPageShowsTheEmptyPageText)
 {
     Open();
@@ -201,7 +166,7 @@ TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelectionAndANod
 
     // A node without page hides the page and shows the empty page text.
     ClickItem("Advanced");
-    ASSERT_TRUE(WaitForNode("Advanced"));
+    ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetSelectedNodeText() == "Advanced"; }));
     EXPECT_EQ(m_pSheet->GetActivePage(), nullptr);
     EXPECT_EQ(m_pages[1]->nKillActive, 1);
     EXPECT_FALSE(m_pages[1]->IsShown());
@@ -217,27 +182,4 @@ TEST_F(TreePropSheetWindow, APageThatRefusesToBeLeftKeepsItsTreeSelectionAndANod
     ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetActivePage() == m_pages[7]; }));
     EXPECT_TRUE(m_pages[7]->IsShown());
     EXPECT_FALSE(pFrame->IsMessageShown());
-}
-
-TEST_F(TreePropSheetWindow, OkNeedsTheActivePagesConsentAndTellsEveryInitialisedPage)
-{
-    Open();
-    ASSERT_TRUE(m_pSheet->SetActivePage(size_t(3)));
-    m_pages[3]->bRefuseToLeave = true;
-    wxWindow* pOk = m_pSheet->FindWindow(wxID_OK);
-    ASSERT_NE(pOk, nullptr);
-    EXPECT_EQ(m_pSheet->FindWindow(wxID_APPLY), nullptr);
-    ClickAt(pOk->GetScreenRect().GetPosition() + wxPoint(10, 8));
-    ASSERT_TRUE(WaitUntil([&] { return m_pages[3]->nKillActive == 1; }));
-    EXPECT_TRUE(m_pSheet->IsShown());
-    EXPECT_EQ(m_pages[0]->nOK, 0);
-
-    m_pages[3]->bRefuseToLeave = false;
-    ClickAt(pOk->GetScreenRect().GetPosition() + wxPoint(10, 8));
-    ASSERT_TRUE(WaitUntil([&] { return !m_pSheet->IsShown(); }));
-    EXPECT_EQ(m_pSheet->GetReturnCode(), wxID_OK);
-    std::vector<int> oks;
-    for (CTestPage* pPage : m_pages)
-        oks.push_back(pPage->nOK);
-    EXPECT_EQ(oks, (std::vector<int>{1, 0, 0, 1, 0, 0, 0, 0}));
 }

@@ -46,23 +46,6 @@ TEST(PageTreeFromTitles, EscapesKeepSeparatorsAndBackslashesInsideOneSegment)
     EXPECT_EQ(tree.GetNode(0).text, "A::B");
 }
 
-TEST(PageTreeFromTitles, MissingParentsAreMadeWithoutPageAndAPageMayLaterTakeOne)
-{
-    CPageTree tree;
-    tree.AddPage("Extras::Deep::Page", 0);
-    int nExtras = tree.FindPath({"Extras"});
-    int nDeep = tree.FindPath({"Extras", "Deep"});
-    ASSERT_NE(nExtras, CPageTree::NoNode);
-    ASSERT_NE(nDeep, CPageTree::NoNode);
-    EXPECT_EQ(tree.GetNode(nExtras).nPage, CPageTree::NoPage);
-    EXPECT_EQ(tree.GetNode(nDeep).nPage, CPageTree::NoPage);
-    EXPECT_EQ(tree.GetNode(tree.FindPath({"Extras", "Deep", "Page"})).nPage, 0);
-
-    tree.AddPage("Extras", 1);
-    EXPECT_EQ(tree.GetNode(nExtras).nPage, 1);
-    EXPECT_EQ(tree.GetNodeCount(), 3u);
-}
-
 TEST(CtrlTabOrder, GoesDepthFirstBothWaysAndWrapsAndAnEmptyTreeHasNoNextNode)
 {
     // A, B (B1 (B1a), B2), C (C1)

@@ -77,13 +77,6 @@ bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
     }
 }
 
-wxColour ScreenPixel(const wxPoint& screen)
-{
-    wxColour colour;
-    VisitPixels(wxRect(screen, wxSize(1, 1)), [&](const wxColour& c) { colour = c; });
-    return colour;
-}
-
 bool SameColour(const wxColour& a, const wxColour& b, int nTolerance)
 {
     return a.IsOk() && b.IsOk() && std::abs(a.Red() - b.Red()) <= nTolerance &&
@@ -92,7 +85,9 @@ bool SameColour(const wxColour& a, const wxColour& b, int nTolerance)
 
 bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance)
 {
-    return SameColour(ScreenPixel(screen), colour, nTolerance);
+    wxColour pixel;
+    VisitPixels(wxRect(screen, wxSize(1, 1)), [&](const wxColour& c) { pixel = c; });
+    return SameColour(pixel, colour, nTolerance);
 }
 
 int CountPixels(const wxRect& screen, const std::function<bool(const wxColour&)>& test)

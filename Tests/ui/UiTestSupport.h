@@ -15,9 +15,7 @@ CXDisplay& UiDisplay();
 // Runs the wx events until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 20000);
 
-// Reads one pixel of the screen. Safe from any thread (own X connection).
-wxColour ScreenPixel(const wxPoint& screen);
-// True when the screen pixel has the colour (each channel within the tolerance).
+// True when the screen pixel has the colour (each channel within the tolerance). Safe from any thread.
 bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance = 0);
 // Counts the pixels of a screen rectangle that satisfy the test.
 int CountPixels(const wxRect& screen, const std::function<bool(const wxColour&)>& test);
@@ -33,3 +31,4 @@ bool ClickAt(const wxPoint& screen);
 std::string SaveScreenshot(const std::string& name);
 
 bool SameColour(const wxColour& a, const wxColour& b, int nTolerance = 0);
+inline double Luma(const wxColour& c) { return 0.299 * c.Red() + 0.587 * c.Green() + 0.114 * c.Blue(); }
