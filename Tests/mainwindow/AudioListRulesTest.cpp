@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace
 {
@@ -95,15 +96,12 @@ TEST(AudioItemInfo, GoesOnlyToTheFirstItemWithTheExactPath)
     info.nState = 99;
     info.nIndex = 7;
     items.UpdateInfo(info);
-    EXPECT_EQ(61500u, pA->nLength);
-    EXPECT_EQ(1536000u, pA->nSize);
-    EXPECT_EQ(44100u, pA->nSampleRate);
-    EXPECT_EQ(2u, pA->nChannels);
-    EXPECT_EQ(128000u, pA->nBitrate);
-    EXPECT_EQ(16u, pA->nBitsPerSample);
     // Only the six information fields move.
-    EXPECT_EQ(AUDIO_STATE_RECORDED, static_cast<int>(pA->nState));
-    EXPECT_EQ(0, pA->nIndex);
+    auto fields = [](const AudioItem& i) {
+        return std::make_tuple(i.nLength, i.nSize, i.nSampleRate, i.nChannels, i.nBitrate, i.nBitsPerSample,
+                               static_cast<int>(i.nState), i.nIndex);
+    };
+    EXPECT_EQ(std::make_tuple(61500u, 1536000u, 44100u, 2u, 128000u, 16u, int(AUDIO_STATE_RECORDED), 0), fields(*pA));
     EXPECT_EQ(0u, pB->nLength);
     EXPECT_EQ(0u, pUpper->nLength);
 }

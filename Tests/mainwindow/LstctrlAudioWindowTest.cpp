@@ -85,28 +85,25 @@ TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNotAlsoAfte
 TEST_F(RecordingsListWindow, RowsShowNameAndStateTextsAndARenameOnlyTouchesTheName)
 {
     auto* pItem = NewItem("Audio0.mp3", AUDIO_STATE_RECORDING);
+    auto row = [this] { return m_pList->GetItemText(0, 0) + " | " + m_pList->GetItemText(0, 1); };
     EXPECT_EQ(0, m_pList->AddAudio(pItem));
-    EXPECT_EQ("Audio0.mp3", m_pList->GetItemText(0, 0));
-    EXPECT_EQ("Recording...", m_pList->GetItemText(0, 1));
+    EXPECT_EQ("Audio0.mp3 | Recording...", row());
 
     EXPECT_EQ(pItem, m_pList->FindRecordingAudio());
     pItem->nState = AUDIO_STATE_RECORDED;
     EXPECT_TRUE(m_pList->UpdateAudioText(pItem));
-    EXPECT_EQ("Record over", m_pList->GetItemText(0, 1));
+    EXPECT_EQ("Audio0.mp3 | Record over", row());
     EXPECT_EQ(nullptr, m_pList->FindRecordingAudio());
 
     pItem->SetPath("/tmp/vorane-list/Song.mp3");
     pItem->DeriveName();
-    pItem->nState = AUDIO_STATE_NEWNAME;
-    m_pList->UpdateAudioText(pItem);
-    EXPECT_EQ("Song.mp3", m_pList->GetItemText(0, 0));
-    EXPECT_EQ("Record over", m_pList->GetItemText(0, 1));
-
-    // A state the list does not know leaves the row as it is.
-    pItem->nState = 42;
-    m_pList->UpdateAudioText(pItem);
-    EXPECT_EQ("Song.mp3", m_pList->GetItemText(0, 0));
-    EXPECT_EQ("Record over", m_pList->GetItemText(0, 1));
+    // A rename, then a state the list does not know: only the name changes.
+    for (uint32_t nState : {uint32_t(AUDIO_STATE_NEWNAME), 42u})
+    {
+        pItem->nState = nState;
+        m_pList->UpdateAudioText(pItem);
+        EXPECT_EQ("Song.mp3 | Record over", row()) << nState;
+    }
 }
 
 TEST_F(RecordingsListWindow, RowsAndRecordsStayInStepWithTheirIconsAndCurrentRow)
