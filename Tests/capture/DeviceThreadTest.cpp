@@ -134,16 +134,6 @@ TEST_F(CaptureWorker, WithoutACurrentDeviceOrFormatNothingStarts)
     EXPECT_TRUE(m_messages.Texts().empty());
 }
 
-TEST_F(CaptureWorker, TwoRecordingsInARowMayUseDifferentFormats)
-{
-    CFakeReceiver first, second;
-    Record(first, 1.0);
-    ASSERT_TRUE(m_pDevice->SetFormat(CAPTURE_MODE_WAV, 1, 11025, 8));
-    Record(second, 2.0);
-    EXPECT_EQ((std::vector<uint32_t>{176400}), first.sizes);
-    EXPECT_EQ((std::vector<uint32_t>{11025, 11025}), second.sizes);
-}
-
 TEST_F(CaptureWorker, TheOwnerCanWaitUntilFinishHasReturned)
 {
     CFakeReceiver receiver;

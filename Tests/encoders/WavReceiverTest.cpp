@@ -90,27 +90,6 @@ TEST_F(WavReceiver, ThreeSecondsOfCdAudioHaveTheExactLayout)
     EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44 + 2 * 176400));
 }
 
-TEST_F(WavReceiver, EightBitMonoKeepsTheUnsignedSamplesAsCaptured)
-{
-    WAVEFORMATEX f = Pcm(1, 11025, 8);
-    std::vector<uint8_t> second(11025);
-    for (size_t i = 0; i < second.size(); ++i)
-        second[i] = static_cast<uint8_t>(i);
-    {
-        CReceiverWAV receiver;
-        Prepare(receiver, f);
-        EXPECT_EQ(11025u, receiver.Write(second.data(), 11025));
-        receiver.Finish();
-    }
-    std::vector<uint8_t> file = ReadFileBytes(m_folder.File("Audio0.wav"));
-    ASSERT_EQ(44u + 11025u, file.size());
-    EXPECT_EQ(1, LE16(&file[22]));
-    EXPECT_EQ(11025u, LE32(&file[28]));
-    EXPECT_EQ(1, LE16(&file[32]));
-    EXPECT_EQ(8, LE16(&file[34]));
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44));
-}
-
 TEST_F(WavReceiver, TheFileIsCompleteAfterEveryBufferBeforeFinish)
 {
     WAVEFORMATEX f = Pcm(2, 22050, 16);
@@ -128,19 +107,26 @@ TEST_F(WavReceiver, TheFileIsCompleteAfterEveryBufferBeforeFinish)
     }
 }
 
-TEST_F(WavReceiver, AnExistingFileIsTruncated)
+TEST_F(WavReceiver, AnExistingFileIsTruncatedAndEightBitMonoKeepsItsUnsignedSamples)
 {
     {
         std::ofstream old(m_folder.File("Audio0.wav"), std::ios::binary);
         old << std::string(1000000, 'x');
     }
-    WAVEFORMATEX f = Pcm(1, 11025, 8);
-    std::vector<uint8_t> second = Second(f);
+    std::vector<uint8_t> second(11025);
+    for (size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<uint8_t>(i);
     CReceiverWAV receiver;
-    Prepare(receiver, f);
-    receiver.Write(second.data(), static_cast<uint32_t>(second.size()));
+    Prepare(receiver, Pcm(1, 11025, 8));
+    EXPECT_EQ(11025u, receiver.Write(second.data(), 11025));
     receiver.Finish();
-    EXPECT_EQ(44u + 11025u, ReadFileBytes(receiver.FileName).size());
+    std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
+    ASSERT_EQ(44u + 11025u, file.size());
+    EXPECT_EQ(1, LE16(&file[22]));
+    EXPECT_EQ(11025u, LE32(&file[28]));
+    EXPECT_EQ(1, LE16(&file[32]));
+    EXPECT_EQ(8, LE16(&file[34]));
+    EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44));
 }
 
 TEST_F(WavReceiver, FinishClosesOnceAndNothingIsWrittenAfterIt)
