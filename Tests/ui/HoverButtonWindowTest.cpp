@@ -31,11 +31,7 @@ protected:
             << "the button never painted its background";
     }
 
-    void TearDown() override
-    {
-        m_pFrame->Destroy();
-        WaitUntil([] { return wxTopLevelWindows.empty(); });
-    }
+    void TearDown() override { DestroyAndWait(m_pFrame); }
 
     static wxPoint At(wxWindow* pWindow, int x, int y) { return pWindow->ClientToScreen(wxPoint(x, y)); }
     static wxPoint Centre(wxWindow* pWindow)

@@ -61,11 +61,7 @@ protected:
         m_origin = m_pFrame->ClientToScreen(wxPoint(60, 40));
     }
 
-    void TearDown() override
-    {
-        m_pFrame->Destroy();
-        WaitUntil([] { return wxTopLevelWindows.empty(); });
-    }
+    void TearDown() override { DestroyAndWait(m_pFrame); }
 
     // Screen point inside item n, at x, y from the item's top left.
     wxPoint ItemPoint(size_t n, int x, int y) const

@@ -56,19 +56,15 @@ class ShellStandIn : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const char* path = getenv("PATH");
-        m_oldPath = path ? path : "";
         mkdir(m_bin.c_str(), 0755);
         // The helpers need only sh and the shell's own commands.
         setenv("PATH", (m_bin + ":/usr/bin:/bin").c_str(), 1);
     }
-    void TearDown() override { setenv("PATH", m_oldPath.c_str(), 1); }
 
     // Named per process: ctest runs tests of this fixture side by side.
     CTempFolder m_folder{"shell-" + std::to_string(getpid())};
     std::string m_bin = m_folder.File("bin");
     std::string m_log = m_folder.File("log.txt");
-    std::string m_oldPath;
 };
 
 TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenDetachedAndDoesNotWaitForIt)

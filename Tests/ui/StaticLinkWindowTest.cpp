@@ -37,8 +37,7 @@ protected:
 
     void TearDown() override
     {
-        m_pFrame->Destroy();
-        WaitUntil([] { return wxTopLevelWindows.empty(); });
+        DestroyAndWait(m_pFrame);
         SetShellHandler(m_previous);
     }
 

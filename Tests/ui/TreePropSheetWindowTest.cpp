@@ -62,11 +62,7 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetPageTreeControl()->HasFocus() && CaptionPainted(); }));
     }
 
-    void TearDown() override
-    {
-        m_pSheet->Destroy();
-        WaitUntil([] { return wxTopLevelWindows.empty(); });
-    }
+    void TearDown() override { DestroyAndWait(m_pSheet); }
 
     // Every item of the tree, depth first: its text indented by its depth, and its id.
     std::vector<std::pair<wxString, wxTreeItemId>> Items(wxTreeItemId parent = {}, const wxString& indent = "") const

@@ -5,7 +5,6 @@
 #include <wx/app.h>
 #include <wx/image.h>
 #include <wx/log.h>
-#include <wx/utils.h>
 
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
@@ -63,18 +62,25 @@ CXDisplay& UiDisplay()
     return *g_pDisplay;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
+// Polls the condition until it holds or the time is up, running the wx events between polls if asked.
+static bool Poll(const std::function<bool()>& condition, int nTimeoutMs, bool bRunEvents)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     while (true)
     {
-        wxTheApp->Yield(true);
+        if (bRunEvents)
+            wxTheApp->Yield(true);
         if (condition())
             return true;
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        wxMilliSleep(5);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
+{
+    return Poll(condition, nTimeoutMs, true);
 }
 
 bool SameColour(const wxColour& a, const wxColour& b, int nTolerance)
@@ -99,14 +105,13 @@ int CountPixels(const wxRect& screen, const std::function<bool(const wxColour&)>
 
 bool WaitForPixelFromThread(const wxPoint& screen, const wxColour& colour, int nTimeoutMs)
 {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-    while (!PixelIs(screen, colour))
-    {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+    return Poll([&] { return PixelIs(screen, colour); }, nTimeoutMs, false);
+}
+
+void DestroyAndWait(wxWindow* pWindow)
+{
+    pWindow->Destroy();
+    WaitUntil([] { return wxTopLevelWindows.empty(); });
 }
 
 bool Xdo(const std::string& args)

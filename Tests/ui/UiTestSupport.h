@@ -6,6 +6,7 @@
 
 #include <wx/colour.h>
 #include <wx/gdicmn.h>
+#include <wx/window.h>
 
 #include <functional>
 #include <string>
@@ -14,6 +15,8 @@ CXDisplay& UiDisplay();
 
 // Runs the wx events until the condition holds or the time is up.
 bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 20000);
+// Destroys the top-level window and waits until no top-level window is left.
+void DestroyAndWait(wxWindow* pWindow);
 
 // True when the screen pixel has the colour (each channel within the tolerance). Safe from any thread.
 bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance = 0);
