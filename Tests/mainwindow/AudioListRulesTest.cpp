@@ -53,8 +53,13 @@ TEST_F(AudioItemArray, RowsAreNumberedInOrderAndRenumberedAfterADeletion)
     EXPECT_EQ(nullptr, m_items.Get(2));
 }
 
-TEST_F(AudioItemArray, TheCurrentRowStaysUntilItIsDeletedOrTheControlIsEmpty)
+TEST_F(AudioItemArray, TheCurrentRowStaysUntilItIsDeletedOrTheControlIsEmptyAndTheFirstRecordingItemIsFound)
 {
+    // The recording item is the first in row order that records.
+    EXPECT_EQ(nullptr, m_items.FindRecording());
+    m_p[1]->nState = AUDIO_STATE_RECORDING;
+    m_p[2]->nState = AUDIO_STATE_RECORDING;
+    EXPECT_EQ(m_p[1], m_items.FindRecording());
     m_items.SetCurrentRow(0);
     ASSERT_TRUE(m_items.Remove(2));
     EXPECT_EQ(0, m_items.CurrentRow(2));
@@ -66,14 +71,6 @@ TEST_F(AudioItemArray, TheCurrentRowStaysUntilItIsDeletedOrTheControlIsEmpty)
     m_items.SetCurrentRow(4);
     EXPECT_EQ(-1, m_items.CurrentRow(0));
     EXPECT_EQ(-1, m_items.CurrentRow(3));
-}
-
-TEST_F(AudioItemArray, TheRecordingItemIsTheFirstInRowOrderThatRecords)
-{
-    EXPECT_EQ(nullptr, m_items.FindRecording());
-    m_p[1]->nState = AUDIO_STATE_RECORDING;
-    m_p[2]->nState = AUDIO_STATE_RECORDING;
-    EXPECT_EQ(m_p[1], m_items.FindRecording());
 }
 
 TEST(AudioItemInfo, GoesOnlyToTheFirstItemWithTheExactPath)

@@ -1,6 +1,7 @@
 // The recordings list in a real window under Xvfb: its rows and shading as the
 // screen shows them, and the messages its parent receives from real clicks.
 #include "LstctrlAudio.h"
+#include "TestSupport.h"
 #include "WindowTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,8 @@ protected:
     {
         m_pFrame->received.clear();
         const wxPoint p = RowPoint(nRow);
-        EXPECT_TRUE(RunXdotool("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + click));
+        EXPECT_EQ(0, RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " +
+                                  click + " 2>/dev/null"));
         const bool bArrived = PumpUntil([&] {
             const ReceivedMessage* m = m_pFrame->Last(nMessage);
             return m && (!condition || condition(*m));

@@ -62,11 +62,6 @@ int CountColour(const wxImage& image, const wxRect& r, const wxColour& colour)
     return n;
 }
 
-bool RunXdotool(const std::string& arguments)
-{
-    return RunCommand("xdotool " + arguments + " 2>/dev/null") == 0;
-}
-
 CMessageFrame::CMessageFrame(const wxSize& clientSize)
     : wxFrame(nullptr, wxID_ANY, "Vorane window test", wxPoint(40, 40), wxDefaultSize)
 {

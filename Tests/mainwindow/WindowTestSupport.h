@@ -20,9 +20,6 @@ wxColour PixelAt(const wxImage& image, const wxPoint& screenPoint);
 // How many pixels of exactly that colour lie in the screen rectangle.
 int CountColour(const wxImage& image, const wxRect& screenRect, const wxColour& colour);
 
-// Runs xdotool with these arguments on the test display.
-bool RunXdotool(const std::string& arguments);
-
 struct ReceivedMessage
 {
     int nMessage;

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <random>
 #include <thread>
+#include <tuple>
 
 namespace
 {
@@ -180,9 +181,8 @@ TEST_F(WaveformViewWindow, StoppingFreezesLengthAndSizeAndTellsTheParentOnce)
     EXPECT_EQ(0, m->wParam);
     EXPECT_EQ(0, m->lParam);
 
-    AudioItem recorded = m_pView->GetRecordedItem();
-    EXPECT_EQ(3000u, recorded.nLength);
-    EXPECT_EQ(352844u, recorded.nSize);  // the file on disk, not the bytes counted
+    EXPECT_EQ(3000u, m_pView->GetRecordedItem().nLength);
+    EXPECT_EQ(352844u, m_pView->GetRecordedItem().nSize);  // the file on disk, not the bytes counted
     EXPECT_EQ(352844u, m_pView->GetItem().nSize);
 
     // Closing the window afterwards calls it once more with 0: nothing changes, no second message.
@@ -221,27 +221,22 @@ TEST_F(WaveformViewWindow, ShowingAnotherItemDuringARecordingLeavesThatItemAlone
     AudioItem other;
     other.SetPath(m_folder.File("Audio7.mp3").c_str());
     other.DeriveName();
-    other.nSampleRate = 44100;
-    other.nChannels = 2;
-    other.nBitrate = 128000;
     other.nLength = 5000;
     other.nSize = 80000;
     m_pView->ShowItem(&other);
     OnCaptureThread([&] { m_pView->AddSamples(Sine(1000), 176400); });
     OnCaptureThread([&] { m_pView->OnCaptureStopped(4); });
-
-    EXPECT_EQ(80000u, m_pView->GetItem().nSize);
-    EXPECT_EQ(5000u, m_pView->GetItem().nLength);
-    EXPECT_STREQ("Audio7.mp3", m_pView->GetItem().szName);
-    AudioItem recorded = m_pView->GetRecordedItem();
-    EXPECT_STREQ(m_path.c_str(), recorded.szPath);
-    EXPECT_EQ(4000u, recorded.nLength);
+    auto shown = [this] {
+        const AudioItem item = m_pView->GetItem();
+        return std::make_tuple(std::string(item.szName), item.nLength, item.nSize);
+    };
+    EXPECT_EQ(std::make_tuple(std::string("Audio7.mp3"), 5000u, 80000u), shown());
+    EXPECT_STREQ(m_path.c_str(), m_pView->GetRecordedItem().szPath);
+    EXPECT_EQ(4000u, m_pView->GetRecordedItem().nLength);
 
     // Back on the recording's own row, the view shows its final information.
     m_pView->ShowItem(&m_item);
-    EXPECT_EQ(4000u, m_pView->GetItem().nLength);
-    EXPECT_EQ(352844u, m_pView->GetItem().nSize);
-    EXPECT_STREQ("Audio0.wav", m_pView->GetItem().szName);
+    EXPECT_EQ(std::make_tuple(std::string("Audio0.wav"), 4000u, 352844u), shown());
     EXPECT_FALSE(m_pView->IsWelcome());
 
     // No item brings back the welcome screen.
