@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -14,16 +14,14 @@ CPulseDaemon::CPulseDaemon(std::vector<std::string> extraModules) : m_modules(st
 {
     // Unix socket paths are short (108 bytes), so the folder lives in /tmp.
     char dir[] = "/tmp/vorane-pulse-XXXXXX";
-    if (mkdtemp(dir))
-        m_dir = dir;
+    m_dir = mkdtemp(dir) ? dir : "";
 }
 
 CPulseDaemon::~CPulseDaemon()
 {
     Stop();
     std::error_code ec;
-    if (!m_dir.empty())
-        std::filesystem::remove_all(m_dir, ec);
+    std::filesystem::remove_all(m_dir, ec);
 }
 
 bool CPulseDaemon::Start()
@@ -33,8 +31,7 @@ bool CPulseDaemon::Start()
     std::vector<std::string> args = {
         "pulseaudio", "--daemonize=no", "--system=false", "-n", "--exit-idle-time=-1", "--disallow-exit",
         "--use-pid-file=no", "--log-target=stderr", "--log-level=info",
-        "-L", std::string("module-null-sink sink_name=") + kOutput + " sink_properties='device.description=\"" +
-                  kOutputDescription + "\"'"};
+        "-L", std::string("module-null-sink sink_name=") + kOutput + " sink_properties='device.description=\"Test Speakers\"'"};
     for (const std::string& m : m_modules)
         args.insert(args.end(), {"-L", m});
     args.insert(args.end(), {"-L", "module-native-protocol-unix auth-anonymous=1 socket=" + m_dir + "/native"});
@@ -52,9 +49,8 @@ bool CPulseDaemon::Start()
         int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(fd, STDERR_FILENO);
         dup2(fd, STDOUT_FILENO);
-        setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
-        setenv("PULSE_RUNTIME_PATH", m_dir.c_str(), 1);
-        setenv("HOME", m_dir.c_str(), 1);
+        for (const char* name : {"XDG_RUNTIME_DIR", "PULSE_RUNTIME_PATH", "HOME"})
+            setenv(name, m_dir.c_str(), 1);
         unsetenv("PULSE_SERVER");  // a configured server makes the daemon refuse to start
         unsetenv("DISPLAY");
         std::vector<char*> argv;
@@ -78,29 +74,16 @@ bool CPulseDaemon::Start()
 
 void CPulseDaemon::End(int nSignal)
 {
-    if (m_pid <= 0)
-        return;
-    kill(m_pid, nSignal);
-    bool bGone = false;
-    for (int i = 0; i < 1000 && !(bGone = waitpid(m_pid, nullptr, WNOHANG) != 0); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (!bGone)
+    if (m_pid > 0)
     {
-        kill(m_pid, SIGKILL);
+        kill(m_pid, nSignal);
         waitpid(m_pid, nullptr, 0);
     }
     m_pid = -1;
 }
 
-void CPulseDaemon::UseInThisProcess() const
-{
-    setenv("PULSE_SERVER", Server().c_str(), 1);
-}
-
 std::string CPulseDaemon::Log() const
 {
     std::ifstream file(m_dir + "/daemon.log");
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+    return std::string(std::istreambuf_iterator<char>(file), {});
 }

@@ -3,6 +3,7 @@
 // log, stopped (or killed) by its process id.
 #pragma once
 #include <csignal>
+#include <cstdlib>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -10,21 +11,18 @@
 class CPulseDaemon
 {
 public:
-    // The first output is the server's default: "vorane_out", described as kOutputDescription.
+    // The first output is the server's default: "vorane_out", described as "Test Speakers".
     static constexpr const char* kOutput = "vorane_out";
-    static constexpr const char* kOutputDescription = "Test Speakers";
 
     // extraModules: more "-L" module lines, loaded after the default output.
     explicit CPulseDaemon(std::vector<std::string> extraModules = {});
     ~CPulseDaemon();
-    CPulseDaemon(const CPulseDaemon&) = delete;
-    CPulseDaemon& operator=(const CPulseDaemon&) = delete;
 
     // Starts the daemon and waits (up to 20 s) until it has started. Starting again
     // after Stop or Kill reuses the same socket.
     bool Start();
-    void Stop() { End(SIGTERM); }  // SIGTERM, then SIGKILL if it does not end within 10 s
-    void Kill() { End(SIGKILL); }  // SIGKILL at once, as a crash would
+    void Stop() { End(SIGTERM); }
+    void Kill() { End(SIGKILL); }  // at once, as a crash would
     bool IsRunning() const { return m_pid > 0; }
     pid_t Pid() const { return m_pid; }
 
@@ -32,7 +30,7 @@ public:
     std::string Server() const { return "unix:" + m_dir + "/native"; }
     const std::string& Dir() const { return m_dir; }
     // Points this process's libpulse clients (and the programs it starts) at the daemon.
-    void UseInThisProcess() const;
+    void UseInThisProcess() const { setenv("PULSE_SERVER", Server().c_str(), 1); }
     std::string Log() const;
 
 private:

@@ -27,7 +27,7 @@ SourceEntry Source(const std::string& name, const std::string& description, cons
     return SourceEntry{name, description, monitorOf, channels, formFactor};
 }
 
-TEST(PulseLines, MonitorsAreStereoMixTheDefaultFirstAndNamesFitTheFieldWholeAndUnique)
+TEST(PulseLines, MonitorsAreStereoMixTheDefaultFirstAndNamesFitTheFieldWholeAndUniqueTheDeviceAfterTheServer)
 {
     // 60 ASCII bytes, then characters of two and three bytes across the cut.
     const std::string longText = std::string(60, 'x') + "\xC3\xA9\xE2\x82\xAC\xC3\xA9";
@@ -53,10 +53,7 @@ TEST(PulseLines, MonitorsAreStereoMixTheDefaultFirstAndNamesFitTheFieldWholeAndU
     EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE), lines[1].componentType);
     EXPECT_EQ(1u, lines[1].channels);
     EXPECT_EQ(DWORD(MIXERLINE_COMPONENTTYPE_SRC_LINE), lines[3].componentType);
-}
-
-TEST(PulseLines, TheDeviceIsNamedAfterTheServer)
-{
+    // The device is named after the server.
     EXPECT_EQ("PulseAudio Sound Server", DeviceNameFor("pulseaudio"));
     EXPECT_EQ("PipeWire Sound Server", DeviceNameFor("PulseAudio (on PipeWire 1.0.5)"));
     std::string other = DeviceNameFor("A very long name of some other sound server");
@@ -105,25 +102,7 @@ TEST(PulseNoServer, NoServerThatAnswersMeansNoDeviceAndNoMessage)
     unsetenv("PULSE_SERVER");
 }
 
-class PulseDevice : public CPulseTest
-{
-protected:
-    std::vector<std::string> LineNames()
-    {
-        std::vector<std::string> names;
-        CMixer& mixer = EnumDevices().at(0)->GetMixer();
-        for (size_t i = 0; i < mixer.GetLineCount(); ++i)
-            names.push_back(mixer.GetLine(i)->Name());
-        mixer.Close();
-        return names;
-    }
-    std::string PactlOk(const std::string& arguments)
-    {
-        std::string output;
-        EXPECT_EQ(0, Pactl(arguments, &output)) << output;
-        return output;
-    }
-};
+using PulseDevice = CPulseTest;
 
 TEST_F(PulseDevice, TheServerIsListedFirstWithStereoMixAndTheVirtualDeviceRemains)
 {
@@ -131,8 +110,12 @@ TEST_F(PulseDevice, TheServerIsListedFirstWithStereoMixAndTheVirtualDeviceRemain
     ASSERT_EQ(2u, devices.size());
     EXPECT_STREQ("PulseAudio Sound Server", devices[0]->Name());
     EXPECT_STREQ("Vorane Virtual Input", devices[1]->Name());
-    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (Second Output)", "Sine source at 440 Hz"}),
-              LineNames());
+    std::vector<std::string> names;
+    CMixer& mixer = devices[0]->GetMixer();
+    for (size_t i = 0; i < mixer.GetLineCount(); ++i)
+        names.push_back(mixer.GetLine(i)->Name());
+    mixer.Close();
+    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (Second Output)", "Sine source at 440 Hz"}), names);
 
     // The default settings choose the server and its "Stereo Mix".
     std::string device, line;
@@ -142,31 +125,16 @@ TEST_F(PulseDevice, TheServerIsListedFirstWithStereoMixAndTheVirtualDeviceRemain
     EXPECT_EQ(devices[0], GetCurrentDevice());
 }
 
-TEST_F(PulseDevice, TheLinesAreTheServersSourcesAsOfEachOpening)
-{
-    std::string index = PactlOk("load-module module-null-sink sink_name=vorane_usb sink_properties=device.description=USB");
-    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (Second Output)", "Sine source at 440 Hz",
-                                        "Stereo Mix (USB)"}),
-              LineNames());
-    // Another default output: its monitor becomes "Stereo Mix".
-    PactlOk("set-default-sink vorane_usb");
-    EXPECT_EQ((std::vector<std::string>{"Stereo Mix", "Stereo Mix (Test Speakers)", "Stereo Mix (Second Output)",
-                                        "Sine source at 440 Hz"}),
-              LineNames());
-    PactlOk("set-default-sink " + std::string(CPulseDaemon::kOutput));
-    PactlOk("unload-module " + std::to_string(std::atoi(index.c_str())));
-    EXPECT_EQ(3u, LineNames().size());
-}
-
 TEST_F(PulseDevice, TheVolumeKeepsTheBalanceOfTheSource)
 {
     const std::string monitor = std::string(kSecondOutput) + ".monitor";
-    PactlOk("set-source-volume " + monitor + " 100% 50%");
+    ASSERT_EQ(0, Pactl("set-source-volume " + monitor + " 100% 50%"));
     CMixer& mixer = EnumDevices().at(0)->GetMixer();
     mixer.FindLine("Stereo Mix (Second Output)")->SetVolume(50);
     mixer.Close();
     // The louder channel is at half amplitude (79%), the other keeps its ratio to it.
-    std::string volume = PactlOk("get-source-volume " + monitor);
+    std::string volume;
+    ASSERT_EQ(0, Pactl("get-source-volume " + monitor, &volume)) << volume;
     EXPECT_NE(std::string::npos, volume.find("79%")) << volume;
     EXPECT_NE(std::string::npos, volume.find("40%")) << volume;
 }

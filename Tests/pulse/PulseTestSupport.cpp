@@ -6,9 +6,12 @@
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
+#include <pulse/simple.h>
+
 #include <atomic>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 CPulseDaemon& TheDaemon()
 {
@@ -23,6 +26,42 @@ CPulseDaemon& TheDaemon()
 int Pactl(const std::string& arguments, std::string* pOutput)
 {
     return RunCommand("PULSE_SERVER='" + TheDaemon().Server() + "' pactl " + arguments + " 2>&1", pOutput);
+}
+
+bool CTonePlayer::Play(const std::string& sink, double dFrequency)
+{
+    Stop();
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+    const uint32_t nAny = static_cast<uint32_t>(-1);
+    pa_buffer_attr attr{nAny, static_cast<uint32_t>(pa_usec_to_bytes(250000, &spec)), nAny, nAny, nAny};
+    pa_simple* pStream =
+        pa_simple_new(nullptr, "Vorane test tone", PA_STREAM_PLAYBACK, sink.c_str(), "Test tone", &spec, nullptr, &attr, nullptr);
+    std::vector<int16_t> samples(2 * 8820);  // the lead-in, then 10 ms at a time
+    if (pStream && pa_simple_write(pStream, samples.data(), samples.size() * 2, nullptr) < 0)
+        pa_simple_free(std::exchange(pStream, nullptr));
+    if (!pStream)
+        return false;
+    m_bStop = false;
+    m_thread = std::thread([this, pStream, dFrequency, samples]() mutable {
+        samples.resize(2 * 441);
+        for (uint64_t nFrame = 8820; !m_bStop;)
+        {
+            for (size_t i = 0; i < 441; ++i, ++nFrame)
+                samples[2 * i] = samples[2 * i + 1] = static_cast<int16_t>(
+                    std::lround(0.5 * 32767 * std::sin(2 * M_PI * dFrequency * static_cast<double>(nFrame) / 44100)));
+            if (pa_simple_write(pStream, samples.data(), samples.size() * 2, nullptr) < 0)
+                break;
+        }
+        pa_simple_free(pStream);
+    });
+    return true;
+}
+
+void CTonePlayer::Stop()
+{
+    m_bStop = true;
+    if (m_thread.joinable())
+        m_thread.join();
 }
 
 void CPulseTest::SetUp()

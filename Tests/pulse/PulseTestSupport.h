@@ -6,11 +6,12 @@
 #include "DeviceThread.h"
 #include "PulseDaemon.h"
 #include "TestSupport.h"
-#include "TonePlayer.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
+#include <thread>
 
 // The second output and the input the daemon carries besides the default output.
 constexpr const char* kSecondOutput = "vorane_second";
@@ -20,6 +21,22 @@ constexpr double kSineFrequency = 440;
 CPulseDaemon& TheDaemon();
 // Runs pactl against the daemon; returns its exit status, with its output if asked.
 int Pactl(const std::string& arguments, std::string* pOutput = nullptr);
+
+// Another application playing into the sound server: from Play (which returns once
+// the server has taken a 200 ms lead-in of silence; a fresh playback can lose its
+// first tens of milliseconds) until Stop, a sine at half of full scale, 44100 Hz
+// stereo, written by a thread of its own. Talks to the server PULSE_SERVER names.
+class CTonePlayer
+{
+public:
+    ~CTonePlayer() { Stop(); }
+    bool Play(const std::string& sink, double dFrequency);
+    void Stop();
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_bStop{false};
+};
 
 // Every sound-server test: the daemon runs, this process talks to it, the sound
 // server is registered, the settings are the program's defaults and the device
