@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "XDisplay.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -89,18 +90,13 @@ void CMessageFrame::DestroyNow()
 
 int CMessageFrame::Count(int nMessage) const
 {
-    int n = 0;
-    for (const ReceivedMessage& m : received)
-        n += m.nMessage == nMessage;
-    return n;
+    return std::count_if(received.begin(), received.end(), [&](const ReceivedMessage& m) { return m.nMessage == nMessage; });
 }
 
 const ReceivedMessage* CMessageFrame::Last(int nMessage) const
 {
-    for (auto it = received.rbegin(); it != received.rend(); ++it)
-        if (it->nMessage == nMessage)
-            return &*it;
-    return nullptr;
+    auto it = std::find_if(received.rbegin(), received.rend(), [&](const ReceivedMessage& m) { return m.nMessage == nMessage; });
+    return it == received.rend() ? nullptr : &*it;
 }
 
 bool CMessageFrame::Drain()
