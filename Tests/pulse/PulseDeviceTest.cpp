@@ -247,11 +247,8 @@ TEST_F(PulseWaveInHandle, AProgramLateWithItsNextBufferLosesNoAudio)
     WaitDone(1);
     // Audio comes only as the buffers take it, and the two join without a gap.
     EXPECT_EQ(4u * 44100, Position());
-    std::vector<float> samples = FirstChannel(reinterpret_cast<const uint8_t*>(m_buffers[0].data()),
-                                              m_buffers[0].size(), 2, 16);
-    std::vector<float> more = FirstChannel(reinterpret_cast<const uint8_t*>(m_buffers[1].data()),
-                                           m_buffers[1].size(), 2, 16);
-    samples.insert(samples.end(), more.begin(), more.end());
-    EXPECT_EQ(0, SineBreaks(samples, 1000, 44100));
+    std::vector<char> both = m_buffers[0];
+    both.insert(both.end(), m_buffers[1].begin(), m_buffers[1].end());
+    EXPECT_EQ(0, SineBreaks(FirstChannel(reinterpret_cast<const uint8_t*>(both.data()), both.size(), 2, 16), 1000, 44100));
 }
 }  // namespace

@@ -117,20 +117,20 @@ int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& 
     return counter.nBuffers;
 }
 
-DecodedAudio RecordWavUnprepared(const std::string& path, int nSeconds)
+int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile)
 {
     CReceiverWAV receiver;
     receiver.FileName = path;
     receiver.CaptureFormat = GetCurrentDevice()->Format();
     receiver.FormatSet = 1;
-    CaptureInto(receiver, nSeconds);
-    return DecodeFile(path);
+    return CaptureInto(receiver, nSeconds, meanwhile);
 }
 
 DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int nRate, int nBits, DWORD nVolume)
 {
     PrepareRecordingLine(CAPTURE_MODE_WAV, nChannels, nRate, nBits, nVolume);
-    return RecordWavUnprepared(path, nSeconds);
+    CaptureWav(path, nSeconds);
+    return DecodeFile(path);
 }
 
 double LevelDb(const DecodedAudio& audio)

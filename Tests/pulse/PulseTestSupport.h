@@ -60,8 +60,9 @@ int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& 
 // and records a WAV file; the file decoded by an independent decoder.
 DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels = 2, int nRate = 44100, int nBits = 16,
                        DWORD nVolume = 100);
-// Records a WAV file of the current device's format without preparing the line.
-DecodedAudio RecordWavUnprepared(const std::string& path, int nSeconds);
+// Records a WAV file of the current device's format without preparing the line, as
+// CaptureInto does; returns the buffers handed on.
+int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile = nullptr);
 
 // Level in dB (full scale 0 dB) of the decoded samples, leaving out the first half second.
 double LevelDb(const DecodedAudio& audio);
