@@ -1,7 +1,6 @@
 // The sound server as the program's capture device: its sources become lines
 // named for the mixer; listed first when a server answers, not at all when none
-// does; the lines follow the server; the volume keeps the source's balance; the
-// wave-input handle keeps the Windows rules on this device.
+// does; the wave-input handle keeps the Windows rules on this device.
 #include "Event.h"
 #include "Mixer.h"
 #include "PulseBackend.h"
@@ -123,20 +122,6 @@ TEST_F(PulseDevice, TheServerIsListedFirstWithStereoMixAndTheVirtualDeviceRemain
     EXPECT_EQ("PulseAudio Sound Server", device);
     EXPECT_EQ("Stereo Mix", line);
     EXPECT_EQ(devices[0], GetCurrentDevice());
-}
-
-TEST_F(PulseDevice, TheVolumeKeepsTheBalanceOfTheSource)
-{
-    const std::string monitor = std::string(kSecondOutput) + ".monitor";
-    ASSERT_EQ(0, Pactl("set-source-volume " + monitor + " 100% 50%"));
-    CMixer& mixer = EnumDevices().at(0)->GetMixer();
-    mixer.FindLine("Stereo Mix (Second Output)")->SetVolume(50);
-    mixer.Close();
-    // The louder channel is at half amplitude (79%), the other keeps its ratio to it.
-    std::string volume;
-    ASSERT_EQ(0, Pactl("get-source-volume " + monitor, &volume)) << volume;
-    EXPECT_NE(std::string::npos, volume.find("79%")) << volume;
-    EXPECT_NE(std::string::npos, volume.find("40%")) << volume;
 }
 
 // Places where a steady sine of that frequency breaks (a gap, a jump, a lost
