@@ -18,6 +18,11 @@ TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopene
         SetVorbisModuleNames(n[0], n[1], n[2]);
         CReceiverOGG receiver;
         EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.LoadLibraries(); }));
+        // Some libraries loaded before the throw: Open must still refuse, not call a null entry point.
+        receiver.FileName = folder.File("partial.ogg");
+        uint32_t nBitrate = 0;
+        EXPECT_EQ(-1, receiver.Open(&nBitrate));
+        EXPECT_FALSE(std::filesystem::exists(receiver.FileName));
     }
 
     const std::string stub = std::string(VORANE_TEST_BINARY_DIR) + "/encoderstubs/libvorbisenc_noinit.so";

@@ -42,8 +42,8 @@ CPulseWaveIn::~CPulseWaveIn()
 
 MMRESULT CPulseWaveIn::GetCaps(WAVEINCAPSA& caps)
 {
-    caps.wMid = 0xFFFF;
-    caps.wPid = 2;
+    caps.wMid = MM_VORANE;
+    caps.wPid = MM_VORANE_SOUND_SERVER;
     caps.vDriverVersion = 0x0100;
     CopyName(caps.szPname, sizeof(caps.szPname), m_pServer->DeviceName());
     caps.dwFormats = 0x00000FFF;  // the server converts: 11.025, 22.05 and 44.1 kHz; mono and stereo; 8 and 16 bits

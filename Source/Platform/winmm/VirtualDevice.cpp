@@ -93,8 +93,8 @@ MMRESULT CVirtualWaveIn::GetCaps(WAVEINCAPSA& caps)
 {
     if (!m_spec.capsReadable)
         return MMSYSERR_NODRIVER;
-    caps.wMid = 0xFFFF;
-    caps.wPid = 1;
+    caps.wMid = MM_VORANE;
+    caps.wPid = MM_VORANE_VIRTUAL_INPUT;
     caps.vDriverVersion = 0x0100;
     CopyName(caps.szPname, sizeof(caps.szPname), m_spec.name);
     caps.dwFormats = 0x00000FFF;  // 11.025, 22.05 and 44.1 kHz; mono and stereo; 8 and 16 bits

@@ -106,6 +106,12 @@ struct WAVEINCAPSA
 };
 typedef WAVEINCAPSA* LPWAVEINCAPSA;
 
+// The manufacturer and product ids our own devices report in WAVEINCAPSA, so the
+// program can tell a recording of test tones from one of a real input.
+#define MM_VORANE 0xFFFF
+#define MM_VORANE_VIRTUAL_INPUT 1
+#define MM_VORANE_SOUND_SERVER 2
+
 UINT waveInGetNumDevs();
 MMRESULT waveInGetDevCapsA(UINT_PTR uDeviceID, LPWAVEINCAPSA pwic, UINT cbwic);
 MMRESULT waveInOpen(LPHWAVEIN phwi, UINT uDeviceID, const WAVEFORMATEX* pwfx, DWORD_PTR dwCallback,

@@ -282,7 +282,7 @@ bool SelectCurrentDevice(std::string& deviceName, std::string& lineName)
     return true;
 }
 
-void PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent)
+std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent)
 {
     EnumDevices();
     std::string deviceName, lineName;
@@ -306,4 +306,5 @@ void PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits,
         throw;
     }
     mixer.Close();
+    return lineName;
 }

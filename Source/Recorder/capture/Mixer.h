@@ -64,5 +64,5 @@ bool SelectCurrentDevice(std::string& deviceName, std::string& lineName);
 // current device and line from the settings, sets the capture format for the
 // output format, and unmutes, sets the volume of and selects the line.
 // Throws the message text of the step that failed ("Device error." when the
-// settings name no usable device or line).
-void PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent);
+// settings name no usable device or line). Returns the line's name.
+std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent);

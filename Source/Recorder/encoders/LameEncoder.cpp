@@ -164,3 +164,16 @@ BE_ERR CLameEncoder::Flush(uint8_t* pOutput, uint32_t nOutputSize, uint32_t& nOu
         nOutput = 0;
     return result;
 }
+
+uint32_t CLameEncoder::WrittenBitrate() const
+{
+    static const uint32_t MPEG1_RATES[] = {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320};
+    static const uint32_t MPEG2_RATES[] = {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160};
+    const auto& c = Config.format.LHV1;
+    const uint32_t nOutRate = c.dwReSampleRate ? c.dwReSampleRate : c.dwSampleRate;
+    const uint32_t* pRates = nOutRate >= 32000 ? MPEG1_RATES : MPEG2_RATES;
+    for (size_t i = 0; i < 14; ++i)
+        if (pRates[i] >= c.dwBitrate)
+            return pRates[i];
+    return pRates[13];
+}

@@ -41,6 +41,10 @@ public:
     // Encodes what the encoder still holds; after this the stream takes no more samples.
     BE_ERR Flush(uint8_t* pOutput, uint32_t nOutputSize, uint32_t& nOutput);
 
+    // The constant bitrate, in kbit/s, the stream really writes: a rate the MPEG layer cannot
+    // carry at the output sample rate goes to the next one up (144 becomes 160 at 44.1 kHz).
+    uint32_t WrittenBitrate() const;
+
     BE_CONFIG Config;
     HBE_STREAM Stream;
     uint32_t BufferSize;

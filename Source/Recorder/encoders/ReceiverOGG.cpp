@@ -136,6 +136,8 @@ bool CReceiverOGG::LoadLibraries()
         for (int i = 0; i < 3; ++i)
             names[i] = g_moduleNames[i].empty() ? DEFAULT_MODULES[i] : g_moduleNames[i];
     }
+    // Only a complete binding may be used: a load that stops part way leaves Open refusing.
+    m_bBound = false;
     // The libraries stay loaded for the rest of the run.
     for (int i = 0; i < 3; ++i)
     {
@@ -178,13 +180,14 @@ bool CReceiverOGG::LoadLibraries()
     VORANE_RESOLVE(MODULE_OGG, ogg_page_eos);
     VORANE_RESOLVE(MODULE_OGG, ogg_stream_clear);
 #undef VORANE_RESOLVE
-    return m_pszMissing == nullptr;
+    m_bBound = m_pszMissing == nullptr;
+    return m_bBound;
 }
 
 int CReceiverOGG::Open(uint32_t* pBitrate)
 {
     // Without every entry point, or open already: nothing may be set up.
-    if (State != 0 || !Module[MODULE_VORBIS] || m_pszMissing)
+    if (State != 0 || !m_bBound)
         return -1;
     EndOfStream = false;
 

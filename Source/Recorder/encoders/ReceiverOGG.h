@@ -88,6 +88,7 @@ private:
     void Release();
 
     const char* m_pszMissing = nullptr;
+    bool m_bBound = false;  // every entry point of all three libraries resolved
 };
 
 // The bitrate, in kbit/s, that a quality setting (hundredths of a Vorbis quality

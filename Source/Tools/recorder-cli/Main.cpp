@@ -2,11 +2,11 @@
 // of a folder, prepared exactly as the program prepares its recordings.
 #include "DeviceThread.h"
 #include "Event.h"
-#include "Formats.h"
 #include "MessageBox.h"
 #include "Mixer.h"
 #include "RecorderSettings.h"
 #include "RecordingFiles.h"
+#include "RecordingStart.h"
 #include "WaveIn.h"
 #ifdef VORANE_HAVE_PULSE
 #include "PulseBackend.h"
@@ -28,10 +28,16 @@
 
 namespace
 {
-std::vector<CliFormat>& Registry()
+// The output formats by the names typed on the command line, in the settings' order.
+const char* const FORMAT_NAMES[] = {"mp3", "ogg", "wav", "wma"};
+const char* const FORMAT_LIST = "mp3, ogg, wav, wma";
+
+int FindFormat(const std::string& name)
 {
-    static std::vector<CliFormat> formats;
-    return formats;
+    for (int i = 0; i < 4; ++i)
+        if (name == FORMAT_NAMES[i])
+            return i;
+    return -1;
 }
 
 const char* const USAGE =
@@ -189,31 +195,6 @@ long long FileSize(const std::string& path)
 }
 }  // namespace
 
-void RegisterCliFormat(const CliFormat& format)
-{
-    Registry().push_back(format);
-}
-
-const CliFormat* FindCliFormat(const std::string& name)
-{
-    for (const CliFormat& f : Registry())
-        if (name == f.pszName)
-            return &f;
-    return nullptr;
-}
-
-std::string CliFormatNames()
-{
-    std::vector<std::pair<int, std::string>> names;
-    for (const CliFormat& f : Registry())
-        names.emplace_back(f.nOutputFormat, f.pszName);
-    std::sort(names.begin(), names.end());
-    std::string text;
-    for (auto& n : names)
-        text += (text.empty() ? "" : ", ") + n.second;
-    return text;
-}
-
 int main(int argc, char** argv)
 {
     // Ctrl+C and termination end the recording cleanly: the waiting thread below takes them.
@@ -265,7 +246,7 @@ int main(int argc, char** argv)
         long v = 0;
         if (a == "-h" || a == "--help")
         {
-            std::printf(USAGE, CliFormatNames().c_str());
+            std::printf(USAGE, FORMAT_LIST);
             return 0;
         }
         else if (a == "--list")
@@ -380,14 +361,14 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    const CliFormat* pFormat = FindCliFormat(formatName);
-    if (!pFormat)
+    const int nFormat = FindFormat(formatName);
+    if (nFormat < 0)
     {
         std::fprintf(stderr, "vorane-record: unknown format \"%s\"; this build writes %s\n", formatName.c_str(),
-                     CliFormatNames().c_str());
+                     FORMAT_LIST);
         return 2;
     }
-    theSettings.OutputFormat = pFormat->nOutputFormat;
+    theSettings.OutputFormat = nFormat;
     IndexOf(WavChannelTable, nChannels, theSettings.WavChannelsIndex);
     IndexOf(WavSampleRateTable, nRate, theSettings.WavSampleRateIndex);
     IndexOf(WavBitsTable, nBits, theSettings.WavBitsIndex);
@@ -430,7 +411,7 @@ int main(int argc, char** argv)
 
     if (!MakeFolder(folder))
         return ShowError(("Cannot create the output folder \"" + folder + "\".").c_str());
-    std::string path = ReserveOutputName(folder, pFormat->nOutputFormat);
+    std::string path = ReserveOutputName(folder, nFormat);
     if (path.empty())
         return ShowError("No new file can be made in the output folder: every name from Audio0 to Audio99999 "
                          "is taken, or the folder cannot be written.");
@@ -441,33 +422,18 @@ int main(int argc, char** argv)
             unlink(path.c_str());
     };
 
-    // Prepared the way the program prepares a recording.
-    const bool bWav = pFormat->nOutputFormat == OUTPUT_FORMAT_WAV;
-    const int nMode = pFormat->nOutputFormat;
+    // Prepared exactly as the program prepares a recording; failures are shown there.
+    CDeviceThread capture;
+    CRecordingStarter starter(capture);
     RecordingInfo info;
-    PreparedReceiver receiver;
-    try
-    {
-        PrepareRecordingLine(nMode, bWav ? static_cast<int>(nChannels) : 2, bWav ? static_cast<int>(nRate) : 44100,
-                             bWav ? static_cast<int>(nBits) : 16,
-                             nMode == OUTPUT_FORMAT_MP3 ? static_cast<DWORD>(theSettings.Mp3Volume) : 100);
-        receiver = pFormat->prepare(path, info);
-    }
-    catch (const char* pszText)
+    IReceiver* pReceiver = starter.Prepare(nFormat, path, info, nullptr);
+    if (!pReceiver)
     {
         dropIfEmpty();
-        return ShowError(pszText);
-    }
-    catch (...)
-    {
-        dropIfEmpty();
-        return ShowError("Application exception.");
-    }
-    if (!receiver.pReceiver)
-    {
-        dropIfEmpty();
+        FreeDevices();
         return 1;
     }
+    std::fprintf(stderr, "%s\n", DescribeSource(info).c_str());
 
     std::thread(WaitForSignals, signals).detach();
     g_session.bProgress = isatty(fileno(stderr));
@@ -477,15 +443,14 @@ int main(int argc, char** argv)
     // pace, so "-s 2" gives two seconds of audio and not one.
     g_session.nTargetBuffers = static_cast<int>(dSeconds);
     double dWait = dSeconds * 1000.0 + (g_session.nTargetBuffers > 0 ? 4500.0 : 0.0);
-    CDeviceThread capture;
-    capture.StartCapture(receiver.pReceiver);
+    capture.StartCapture(pReceiver);
     if (!g_session.bErrorShown)
         WaitForSingleObject(g_session.hDone, static_cast<DWORD>(std::min(dWait, 4.0e9)));
     capture.StopCapture();
     // The receiver may be destroyed only once the capture thread is out of Finish.
     capture.WaitForCaptureEnd();
     SetWaveformView(nullptr);
-    receiver.destroy();
+    starter.FreeReceivers();
     if (g_session.bProgress)
         std::fprintf(stderr, "\n");
     dropIfEmpty();

@@ -1,0 +1,169 @@
+#include "RecordingStart.h"
+
+#include "MessageBox.h"
+#include "Mixer.h"
+#include "RecorderSettings.h"
+#include "WaveIn.h"
+
+#include <memory>
+
+namespace
+{
+// The receivers' own failure texts outlive the receiver that made them.
+std::string g_failure;
+
+[[noreturn]] void Fail(const std::string& text)
+{
+    g_failure = text;
+    throw g_failure.c_str();
+}
+}  // namespace
+
+CRecordingStarter::CRecordingStarter(CDeviceThread& capture) : m_capture(capture)
+{
+}
+
+CRecordingStarter::~CRecordingStarter()
+{
+    FreeReceivers();
+}
+
+template <typename T>
+void CRecordingStarter::Drop(T*& pSlot)
+{
+    if (!pSlot)
+        return;
+    // A stopped recording's capture thread may still be finishing this receiver.
+    m_capture.WaitForCaptureEnd();
+    delete pSlot;
+    pSlot = nullptr;
+}
+
+void CRecordingStarter::FreeReceivers()
+{
+    Drop(m_pReceiverMP3);
+    Drop(m_pReceiverOGG);
+    Drop(m_pReceiverWAV);
+    Drop(m_pReceiverWMA);
+}
+
+void CRecordingStarter::PrepareLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolume,
+                                    RecordingInfo& info)
+{
+    info.lineName = PrepareRecordingLine(nCaptureMode, nChannels, nRate, nBits, nVolume);
+    CWaveIn* pDevice = GetCurrentDevice();
+    info.deviceName = pDevice->Name();
+    info.bTestSignal = pDevice->Caps().wMid == MM_VORANE && pDevice->Caps().wPid == MM_VORANE_VIRTUAL_INPUT;
+}
+
+CReceiverMP3* CRecordingStarter::PrepareMP3(const std::string& path, RecordingInfo& info)
+{
+    const int nKbps = Mp3BitrateTable[theSettings.Mp3BitrateIndex];
+    info.nBitrate = static_cast<uint32_t>(nKbps) * 1000u;
+    PrepareLine(CAPTURE_MODE_MP3, 2, 44100, 16, static_cast<DWORD>(theSettings.Mp3Volume), info);
+    Drop(m_pReceiverMP3);
+    // The encoder decides the output rate; the binding throws its own texts.
+    m_pReceiverMP3 = new CReceiverMP3(static_cast<uint32_t>(nKbps), 0);
+    m_pReceiverMP3->FileName = path;
+    // What the file really carries: a rate the format lacks is written at the next one up.
+    info.nBitrate = m_pReceiverMP3->Encoder.WrittenBitrate() * 1000u;
+    const WAVEFORMATEX& f = GetCurrentDevice()->Format();
+    info.nSampleRate = f.nSamplesPerSec;
+    info.nChannels = f.nChannels;
+    return m_pReceiverMP3;
+}
+
+CReceiverOGG* CRecordingStarter::PrepareOGG(const std::string& path, RecordingInfo& info)
+{
+    // An OGG recording shows the WAV settings; the encoder itself always takes 44.1 kHz stereo.
+    info.nChannels = static_cast<uint32_t>(WavChannelTable[theSettings.WavChannelsIndex]);
+    info.nSampleRate = static_cast<uint32_t>(WavSampleRateTable[theSettings.WavSampleRateIndex]);
+    info.nBitsPerSample = static_cast<uint32_t>(WavBitsTable[theSettings.WavBitsIndex]);
+    PrepareLine(CAPTURE_MODE_OGG, 2, 44100, 16, 100, info);
+    Drop(m_pReceiverOGG);
+    m_pReceiverOGG = new CReceiverOGG;
+    // Throws "Error loading libvorbis.dll" when a library is missing.
+    if (!m_pReceiverOGG->LoadLibraries())
+        Fail(std::string("The Vorbis libraries of this system lack \"") + m_pReceiverOGG->MissingEntryPoint() +
+             "\": OGG recordings cannot be made. Reinstall libvorbis, or choose another output format.");
+    m_pReceiverOGG->FileName = path;
+    // Throws a text when the settings cannot be encoded.
+    if (m_pReceiverOGG->Open(&info.nBitrate) < 0)
+        Fail("Can't create OGG file \"" + path + "\". Check that the output folder exists and can be written.");
+    return m_pReceiverOGG;
+}
+
+CReceiverWAV* CRecordingStarter::PrepareWAV(const std::string& path, RecordingInfo& info)
+{
+    info.nChannels = static_cast<uint32_t>(WavChannelTable[theSettings.WavChannelsIndex]);
+    info.nSampleRate = static_cast<uint32_t>(WavSampleRateTable[theSettings.WavSampleRateIndex]);
+    info.nBitsPerSample = static_cast<uint32_t>(WavBitsTable[theSettings.WavBitsIndex]);
+    info.nBitrate = info.nSampleRate * info.nChannels * info.nBitsPerSample;
+    PrepareLine(CAPTURE_MODE_WAV, static_cast<int>(info.nChannels), static_cast<int>(info.nSampleRate),
+                static_cast<int>(info.nBitsPerSample), 100, info);
+    Drop(m_pReceiverWAV);
+    m_pReceiverWAV = new CReceiverWAV;
+    m_pReceiverWAV->FileName = path;
+    m_pReceiverWAV->CaptureFormat = GetCurrentDevice()->Format();
+    m_pReceiverWAV->FormatSet = 1;
+    return m_pReceiverWAV;
+}
+
+CReceiverWMA* CRecordingStarter::PrepareWMA(const std::string& path, RecordingInfo& info)
+{
+    PrepareLine(CAPTURE_MODE_WMA, 2, 44100, 16, 100, info);
+    Drop(m_pReceiverWMA);
+    m_pReceiverWMA = new CReceiverWMA;
+    // Throws "Error loading bass.dll" or "Error loading basswma.dll".
+    m_pReceiverWMA->LoadLibraries();
+    m_pReceiverWMA->FileName = path;
+    if (m_pReceiverWMA->Open(&info.nBitrate) < 0)
+        Fail(m_pReceiverWMA->OpenFailure() ? m_pReceiverWMA->OpenFailure() : "Can't create WMA file.");
+    const WAVEFORMATEX& f = GetCurrentDevice()->Format();
+    info.nBitsPerSample = f.wBitsPerSample;
+    info.nChannels = f.nChannels;
+    info.nSampleRate = f.nSamplesPerSec;
+    return m_pReceiverWMA;
+}
+
+IReceiver* CRecordingStarter::Prepare(int nOutputFormat, const std::string& path, RecordingInfo& info, HWND hOwner)
+{
+    const char* pszFailure = nullptr;
+    try
+    {
+        switch (nOutputFormat)
+        {
+        case OUTPUT_FORMAT_MP3:
+            return PrepareMP3(path, info);
+        case OUTPUT_FORMAT_OGG:
+            return PrepareOGG(path, info);
+        case OUTPUT_FORMAT_WAV:
+            return PrepareWAV(path, info);
+        case OUTPUT_FORMAT_WMA:
+            return PrepareWMA(path, info);
+        default:
+            pszFailure = "The output format in the settings is unknown. Choose MP3, OGG, WAV or WMA.";
+            break;
+        }
+    }
+    catch (const char* pszText)
+    {
+        // A start that fails is never silent, even when the text is missing.
+        pszFailure = pszText ? pszText : "Application exception.";
+    }
+    catch (...)
+    {
+        pszFailure = "Application exception.";
+    }
+    if (pszFailure)
+        MessageBoxA(hOwner, pszFailure, APP_CAPTION, MB_ICONHAND);
+    return nullptr;
+}
+
+std::string DescribeSource(const RecordingInfo& info)
+{
+    std::string text = "Recording from \"" + info.lineName + "\" of " + info.deviceName;
+    if (info.bTestSignal)
+        text += " (test tones: no sound server answered, so this is the built-in virtual input)";
+    return text;
+}

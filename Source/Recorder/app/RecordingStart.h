@@ -1,0 +1,73 @@
+// The start of one recording, the same for the main window and the
+// command-line recorder: the device and line the settings name, the capture
+// format of the output format, the line unmuted, set and selected, and the
+// receiver of the output format set up on its file. The caller then hands the
+// receiver to its CDeviceThread.
+//
+// Threads: main thread only. Failures are shown through MessageBoxA with the
+// owner given (caption "Vorane Audio Recorder", stop icon), never thrown.
+#pragma once
+#include "DeviceThread.h"
+#include "ReceiverMP3.h"
+#include "ReceiverOGG.h"
+#include "ReceiverWAV.h"
+#include "ReceiverWMA.h"
+#include "windef.h"
+
+#include <cstdint>
+#include <string>
+
+// What a recording shows about itself once its receiver is set up.
+struct RecordingInfo
+{
+    uint32_t nBitrate = 0;  // bits per second, as written
+    uint32_t nSampleRate = 0;
+    uint32_t nChannels = 0;
+    uint32_t nBitsPerSample = 0;
+    std::string deviceName;
+    std::string lineName;
+    bool bTestSignal = false;  // the virtual device: test tones, not a real input
+};
+
+class CRecordingStarter
+{
+public:
+    // The receivers are handed to this capture worker; none is destroyed while its
+    // capture thread may still be in Finish.
+    explicit CRecordingStarter(CDeviceThread& capture);
+    // Frees the receivers (see FreeReceivers), but not the device list.
+    ~CRecordingStarter();
+    CRecordingStarter(const CRecordingStarter&) = delete;
+    CRecordingStarter& operator=(const CRecordingStarter&) = delete;
+
+    // Prepares a recording of the output format into path and fills info. Returns the
+    // receiver to start the capture with, or null when the start failed (the user has
+    // been told why). The receiver of that format from before is destroyed first.
+    IReceiver* Prepare(int nOutputFormat, const std::string& path, RecordingInfo& info, HWND hOwner);
+
+    CReceiverMP3* PrepareMP3(const std::string& path, RecordingInfo& info);
+    CReceiverOGG* PrepareOGG(const std::string& path, RecordingInfo& info);
+    CReceiverWAV* PrepareWAV(const std::string& path, RecordingInfo& info);
+    CReceiverWMA* PrepareWMA(const std::string& path, RecordingInfo& info);
+
+    // Destroys the four receivers, once the capture thread has ended.
+    void FreeReceivers();
+
+    // One slot per format, kept until the next recording in that format.
+    CReceiverMP3* m_pReceiverMP3 = nullptr;
+    CReceiverOGG* m_pReceiverOGG = nullptr;
+    CReceiverWAV* m_pReceiverWAV = nullptr;
+    CReceiverWMA* m_pReceiverWMA = nullptr;
+
+private:
+    // Lists the devices and prepares the current device and line for the capture mode.
+    // Throws the text of the step that failed.
+    void PrepareLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolume, RecordingInfo& info);
+    template <typename T>
+    void Drop(T*& pSlot);
+
+    CDeviceThread& m_capture;
+};
+
+// "Recording from "<line>" of <device>", with a warning when it is the virtual device.
+std::string DescribeSource(const RecordingInfo& info);
