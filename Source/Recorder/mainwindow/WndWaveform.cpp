@@ -25,6 +25,7 @@ wxEND_EVENT_TABLE()
 const wxColour CWndWaveform::TEXT_COLOUR(0, 248, 0);
 const wxColour CWndWaveform::WAVE_COLOUR(255, 237, 41);
 const wxColour CWndWaveform::PATTERN_COLOUR(24, 24, 41);
+const wxColour CWndWaveform::NOTE_COLOUR(255, 140, 0);
 
 namespace
 {
@@ -185,6 +186,24 @@ void CWndWaveform::DoLayout()
     const wxSize client = GetClientSize();
     const int nLeft = std::max(Right(m_rcName), Right(m_rcFormat));
     m_rcWave = wxRect(nLeft, 0, std::max(0, client.x - nLeft), client.y);
+    m_rcNote = wxRect();
+    if (!m_note.empty())
+    {
+        // At the foot of the trace, right-aligned, where no information text is.
+        m_rcNote = MeasuredRect(this, m_note, small, 0, 0);
+        m_rcNote.x = std::max(m_rcWave.x, client.x - m_rcNote.width - 4);
+        m_rcNote.y = std::max(0, client.y - m_rcNote.height - 2);
+    }
+}
+
+void CWndWaveform::SetSourceNote(const wxString& note)
+{
+    if (note == m_note)
+        return;
+    const wxRect old = m_rcNote;
+    m_note = note;
+    DoLayout();
+    RefreshRect(old.Union(m_rcNote), false);
 }
 
 void CWndWaveform::StartRecording(const AudioItem* pItem)
@@ -337,6 +356,8 @@ void CWndWaveform::OnMainThreadRequest()
 
 void CWndWaveform::OnCaptureStoppedMain()
 {
+    if (!IsRecording())
+        SetSourceNote(wxString());
     // A new recording may have started since the stop was queued: its timer stays.
     if (!IsRecording())
         m_timer.Stop();
@@ -397,6 +418,17 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
         DrawInfo(dc, item);
     if (!m_bWelcome && ViewWaveform() && update.Contains(m_rcWave) != wxOutRegion && ShowsRecording())
         DrawSamples(dc);
+    if (!m_note.empty() && ShowsRecording() && update.Contains(m_rcNote) != wxOutRegion)
+        DrawNote(dc);
+}
+
+void CWndWaveform::DrawNote(wxDC& dc)
+{
+    if (m_bResourcesLoaded)
+        dc.SetFont(m_fontSmall);
+    dc.SetBackgroundMode(wxTRANSPARENT);
+    dc.SetTextForeground(NOTE_COLOUR);
+    dc.DrawText(m_note, m_rcNote.GetTopLeft());
 }
 
 void CWndWaveform::DrawWelcome(wxDC& dc)

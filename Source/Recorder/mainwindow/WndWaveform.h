@@ -38,6 +38,7 @@ public:
     static const wxColour TEXT_COLOUR;     // 0, 248, 0
     static const wxColour WAVE_COLOUR;     // 255, 237, 41
     static const wxColour PATTERN_COLOUR;  // 24, 24, 41: the dot lattice
+    static const wxColour NOTE_COLOUR;     // 255, 140, 0: the source note
 
     CWndWaveform(wxWindow* pParent, wxWindowID id = 1025, const wxPoint& pos = wxDefaultPosition,
                  const wxSize& size = wxDefaultSize);
@@ -51,6 +52,11 @@ public:
     void ShowItem(const AudioItem* pItem);
     // The shown item was renamed: it takes the new path and the name from it.
     void SetPath(const char* pszPath);
+    // A line shown under the trace while the current recording runs (where its sound comes
+    // from, when the user should know); empty for none. Cleared when the capture stops.
+    void SetSourceNote(const wxString& note);
+    wxString SourceNote() const { return m_note; }
+    wxRect NoteRect() const { return m_rcNote; }
 
     // The item shown (for the recording: its live or final information).
     AudioItem GetItem() const;
@@ -96,6 +102,7 @@ private:
     void DrawWelcome(wxDC& dc);
     void DrawInfo(wxDC& dc, const AudioItem& item);
     void DrawSamples(wxDC& dc);
+    void DrawNote(wxDC& dc);
 
     // Main thread only.
     AudioItem m_item;
@@ -107,6 +114,8 @@ private:
     std::vector<wxPoint> m_points;  // grows only
     std::vector<int> m_ys;
     wxRect m_rcName, m_rcFormat, m_rcLengthLabel, m_rcLength, m_rcSizeLabel, m_rcSize, m_rcKBytes, m_rcWave;
+    wxString m_note;
+    wxRect m_rcNote;
     bool m_bResourcesLoaded = false;
     wxBitmap m_pattern;
     wxFont m_fontBig;

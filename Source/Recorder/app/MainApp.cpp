@@ -1,0 +1,159 @@
+#include "MainApp.h"
+
+#include "AppPaths.h"
+#include "Config.h"
+#include "MainDlg.h"
+#include "MessageBox.h"
+#include "SingleInstance.h"
+#include "Skins.h"
+#ifdef VORANE_HAVE_PULSE
+#include "PulseBackend.h"
+#endif
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <wx/evtfilter.h>
+#include <wx/msgdlg.h>
+#include <wx/thread.h>
+#include <X11/Xutil.h>
+
+wxIMPLEMENT_APP(CMainApp);
+
+namespace
+{
+const char* const WINDOW_CLASS = "Vorane.MainDlg";
+const char* const INSTANCE_NAME = "vorane-recorder";
+
+// Gives a top-level window the program's window class, before or after it is realized.
+void SetWindowClass(wxWindow* pWindow)
+{
+    GtkWidget* pWidget = pWindow->GetHandle();
+    if (!pWidget || !GTK_IS_WINDOW(pWidget))
+        return;
+    GdkWindow* pGdk = gtk_widget_get_window(pWidget);
+    if (!pGdk)
+    {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        gtk_window_set_wmclass(GTK_WINDOW(pWidget), WINDOW_CLASS, WINDOW_CLASS);
+#pragma GCC diagnostic pop
+        return;
+    }
+    if (!GDK_IS_X11_WINDOW(pGdk))
+        return;
+    XClassHint hint;
+    hint.res_name = const_cast<char*>(WINDOW_CLASS);
+    hint.res_class = const_cast<char*>(WINDOW_CLASS);
+    XSetClassHint(GDK_WINDOW_XDISPLAY(pGdk), GDK_WINDOW_XID(pGdk), &hint);
+}
+
+// Every window of the program carries the one window class, also those opened later.
+class CWindowClassFilter : public wxEventFilter
+{
+public:
+    int FilterEvent(wxEvent& event) override
+    {
+        if (event.GetEventType() == wxEVT_CREATE)
+            if (auto* pWindow = wxDynamicCast(event.GetEventObject(), wxTopLevelWindow))
+                SetWindowClass(pWindow);
+        return Event_Skip;
+    }
+};
+
+int ShowMessageBox(const MessageBoxRequest& request)
+{
+    long nStyle = wxOK | wxCENTRE;
+    if ((request.type & 0xF0u) == MB_ICONHAND)
+        nStyle |= wxICON_ERROR;
+    else if ((request.type & 0xF0u) == MB_ICONEXCLAMATION)
+        nStyle |= wxICON_WARNING;
+    else if ((request.type & 0xF0u) == MB_ICONINFORMATION)
+        nStyle |= wxICON_INFORMATION;
+    wxMessageDialog dialog(static_cast<wxWindow*>(request.hOwner), wxString::FromUTF8(request.text),
+                           wxString::FromUTF8(request.caption), nStyle);
+    dialog.ShowModal();
+    return IDOK;
+}
+}  // namespace
+
+CMainApp::CMainApp() = default;
+CMainApp::~CMainApp() = default;
+
+bool CMainApp::OnInit()
+{
+    // One instance: a second start raises the first window and ends, touching nothing else.
+    m_pInstance = std::make_unique<CSingleInstance>(INSTANCE_NAME);
+    if (m_pInstance->Acquire([this] { CallAfter([this] { RaiseMainWindow(); }); }) != CSingleInstance::FIRST)
+    {
+        m_pInstance.reset();
+        return false;
+    }
+    m_bMutexOwner = true;
+
+    // The engine's messages: a box on the main thread; from a worker thread, queued to it.
+    SetMessageBoxHandler([](const MessageBoxRequest& request) {
+        if (wxThread::IsMain())
+            return ShowMessageBox(request);
+        MessageBoxRequest copy = request;
+        copy.hOwner = nullptr;
+        wxTheApp->CallAfter([copy] {
+            MessageBoxRequest shown = copy;
+            shown.hOwner = wxTheApp->GetTopWindow();
+            ShowMessageBox(shown);
+        });
+        return IDOK;
+    });
+
+    GetAppDir();
+    if (LoadConfig("Config.xml") < 0)
+        MessageBoxA(nullptr, "Invalid config file.", APP_CAPTION, MB_ICONHAND);
+
+    m_pClassFilter = new CWindowClassFilter;
+    wxEvtHandler::AddFilter(m_pClassFilter);
+    LoadSkin(g_nSkinNumber);
+
+#ifdef VORANE_HAVE_PULSE
+    // The desktop's sound server comes first, so "Stereo Mix" records what the computer plays.
+    UseSoundServer();
+#endif
+
+    auto* pDlg = new CMainDlg;
+    if (!pDlg->Create())
+    {
+        delete pDlg;
+        return false;
+    }
+    SetTopWindow(pDlg);
+    return true;
+}
+
+int CMainApp::OnExit()
+{
+    if (m_bMutexOwner)
+    {
+        SaveConfig("Config.xml");
+        ReleaseSkin();
+    }
+    if (m_pClassFilter)
+    {
+        wxEvtHandler::RemoveFilter(m_pClassFilter);
+        delete m_pClassFilter;
+        m_pClassFilter = nullptr;
+    }
+    SetMessageBoxHandler(nullptr);
+    m_pInstance.reset();
+    return wxApp::OnExit();
+}
+
+void CMainApp::RaiseMainWindow()
+{
+    wxWindow* pTop = GetTopWindow();
+    auto* pDlg = wxDynamicCast(pTop, wxTopLevelWindow);
+    if (!pDlg)
+        return;
+    pDlg->Iconize(false);
+    pDlg->Show();
+    pDlg->Raise();
+    if (GtkWidget* pWidget = pDlg->GetHandle(); pWidget && GTK_IS_WINDOW(pWidget))
+        gtk_window_present(GTK_WINDOW(pWidget));
+}

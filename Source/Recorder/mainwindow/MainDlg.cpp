@@ -1,0 +1,401 @@
+#include "MainDlg.h"
+
+#include "AppIcon.h"
+#include "AppPaths.h"
+#include "MessageBox.h"
+#include "RecorderSettings.h"
+#include "RecordingFiles.h"
+#include "Shell.h"
+#include "Skins.h"
+#include "WaveIn.h"
+
+#include <cstring>
+#include <gtk/gtk.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <wx/dcclient.h>
+#include <wx/display.h>
+#include <wx/settings.h>
+
+wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
+    EVT_BUTTON(IDC_BUTTON_RECORD, CMainDlg::OnRecord)
+    EVT_BUTTON(IDC_BUTTON_STOP, CMainDlg::OnStop)
+    EVT_BUTTON(IDC_BUTTON_SKINS, CMainDlg::OnSkins)
+    EVT_TIMER(IDT_SHOW, CMainDlg::OnTimer)
+    EVT_CLOSE(CMainDlg::OnClose)
+    EVT_ICONIZE(CMainDlg::OnIconize)
+    EVT_CHAR_HOOK(CMainDlg::OnCharHook)
+    EVT_PAINT(CMainDlg::OnPaint)
+    EVT_WINDOW_MESSAGE(WM_WAVEFORM_STOPPED, CMainDlg::OnWaveformStopped)
+    EVT_WINDOW_MESSAGE(WM_AUDIOLIST_SELCHANGE, CMainDlg::OnAudioListSelChange)
+    EVT_WINDOW_MESSAGE(WM_AUDIOLIST_RCLICK, CMainDlg::OnAudioListRClick)
+    EVT_WINDOW_MESSAGE(WM_AUDIOLIST_DBLCLK, CMainDlg::OnAudioListDblClk)
+wxEND_EVENT_TABLE()
+
+namespace
+{
+const char* const MAIN_CAPTION = "Vorane Audio Recorder";
+const char* const WINDOW_CLASS = "Vorane.MainDlg";
+
+// The window's client area: the 480 by 450 window less the frame the window manager adds.
+constexpr int CLIENT_WIDTH = 474;
+constexpr int CLIENT_HEIGHT = 420;
+
+bool IsRegularEmptyFile(const char* pszPath)
+{
+    struct stat st;
+    return lstat(pszPath, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
+}
+}  // namespace
+
+CMainDlg::CMainDlg() : m_starter(m_capture), m_showTimer(this, IDT_SHOW)
+{
+}
+
+CMainDlg::~CMainDlg()
+{
+    // Closing normally frees everything first; this covers a window destroyed some other way.
+    if (m_nRecordState == RECORD_STATE_RECORDING)
+        m_capture.StopCapture();
+    FreeReceivers();
+}
+
+bool CMainDlg::Create()
+{
+    if (!wxDialog::Create(nullptr, wxID_ANY, MAIN_CAPTION, wxDefaultPosition, wxDefaultSize,
+                          wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX, WINDOW_CLASS))
+        return false;
+    // The window manager knows every window of the program by this class.
+    // (Deprecated in GTK, yet the only way to set it before the window is realized.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (GtkWidget* pWidget = GetHandle(); pWidget && GTK_IS_WINDOW(pWidget))
+        gtk_window_set_wmclass(GTK_WINDOW(pWidget), WINDOW_CLASS, WINDOW_CLASS);
+#pragma GCC diagnostic pop
+    // Our own font and colours: every child and every paint starts from them instead of asking
+    // the theme each time, which the live trace does 25 times a second.
+    SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
+    SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
+    // Enter and Escape never close the main window.
+    SetEscapeId(wxID_NONE);
+    SetAffirmativeId(wxID_NONE);
+
+    m_hIcon = MakeAppIcon(32);
+    wxIconBundle icons;
+    icons.AddIcon(MakeAppIcon(16));
+    icons.AddIcon(m_hIcon);
+    icons.AddIcon(MakeAppIcon(48));
+    SetIcons(icons);
+    SetTitle(MAIN_CAPTION);
+
+    m_wndWaveform = new CWndWaveform(this, IDC_WAVEFORM);
+    m_btnRecord = new CHoverButton(this, IDC_BUTTON_RECORD, "&Record");
+    m_btnStop = new CHoverButton(this, IDC_BUTTON_STOP, "&Stop");
+    m_btnSettings = new CHoverButton(this, IDC_BUTTON_SETTINGS, "S&ettings...");
+    m_btnSkins = new CHoverButton(this, IDC_BUTTON_SKINS, "S&kins");
+    m_btnHelp = new CHoverButton(this, IDC_BUTTON_HELP, "&Help");
+    m_btnAbout = new CHoverButton(this, IDC_BUTTON_ABOUT, "&About...");
+    m_grpAudio = new wxStaticBox(this, IDC_GROUP_AUDIO, "Audio list");
+    m_lstAudio = new CLstctrlAudio(this, IDC_LIST_AUDIO);
+
+    m_nRecordState = RECORD_STATE_IDLE;
+    m_lstAudio->InitList();
+    m_btnStop->Disable();
+    for (CHoverButton* pButton : {m_btnRecord, m_btnStop, m_btnSettings, m_btnSkins, m_btnHelp, m_btnAbout})
+    {
+        pButton->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
+        pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+    }
+
+    SetClientSize(CLIENT_WIDTH, CLIENT_HEIGHT);
+    SetSizeHints(GetSize(), GetSize());
+    CenterInWorkArea();
+    LayoutControls();
+    // The view publishes itself to the capture engine as it is created; say so once more, as
+    // the window that owns the recordings.
+    SetWaveformView(m_wndWaveform);
+    m_showTimer.StartOnce(5);
+    return true;
+}
+
+void CMainDlg::CenterInWorkArea()
+{
+    const int nDisplay = wxDisplay::GetFromWindow(this);
+    const wxRect work = wxDisplay(nDisplay == wxNOT_FOUND ? 0u : static_cast<unsigned>(nDisplay)).GetClientArea();
+    const wxSize size = GetSize();
+    Move(work.x + work.width / 2 - size.x / 2, work.y + work.height / 2 - size.y / 2);
+}
+
+void CMainDlg::LayoutControls()
+{
+    if (!m_grpAudio)
+        return;
+    const wxSize client = GetClientSize();
+    const int W = static_cast<int>((client.x - 55) / 7.0);
+    const wxRect view(5, 10, client.x - 10, 100);
+    m_wndWaveform->SetSize(view);
+    const int nTop = view.GetBottom() + 1 + 10;
+    int x = 5;
+    const std::pair<CHoverButton*, int> buttons[] = {{m_btnRecord, W}, {m_btnStop, W},  {m_btnSettings, W + 5},
+                                                     {m_btnSkins, W},  {m_btnHelp, W},  {m_btnAbout, W + 5}};
+    for (const auto& [pButton, nWidth] : buttons)
+    {
+        pButton->SetSize(x, nTop, nWidth, 25);
+        x += nWidth + 5;
+    }
+    const wxRect group(1, nTop + 25 + 10, client.x - 1, client.y - (nTop + 25 + 10));
+    m_grpAudio->SetSize(group);
+    m_lstAudio->SetSize(group.x + 5, group.y + 15, group.width - 10, group.height - 20);
+    Refresh();
+}
+
+void CMainDlg::OnTimer(wxTimerEvent& event)
+{
+    Show();
+    Raise();
+}
+
+void CMainDlg::OnIconize(wxIconizeEvent& event)
+{
+    // Restored, the window comes back to its size in the middle of the work area.
+    if (!event.IsIconized())
+    {
+        CenterInWorkArea();
+        LayoutControls();
+    }
+    event.Skip();
+}
+
+void CMainDlg::OnCharHook(wxKeyEvent& event)
+{
+    // Enter and Escape do nothing here; a focused button still takes Enter itself.
+    if (event.GetKeyCode() == WXK_ESCAPE)
+        return;
+    event.Skip();
+}
+
+void CMainDlg::OnPaint(wxPaintEvent& event)
+{
+    // The controls and the skin paint everything; an iconified window is drawn by the desktop.
+    wxPaintDC dc(this);
+}
+
+void CMainDlg::SetRecordState(int nState)
+{
+    m_nRecordState = nState;
+    const bool bIdle = nState == RECORD_STATE_IDLE;
+    m_btnRecord->Enable(bIdle);
+    m_btnStop->Enable(!bIdle);
+    m_btnSettings->Enable(bIdle);
+}
+
+bool CMainDlg::MakeOutputName(std::string& name)
+{
+    const std::string folder = OutputFolder();
+    if (!MakeFolders(folder))
+    {
+        const std::string text = "The output folder \"" + folder +
+                                 "\" does not exist and cannot be made. Choose another output folder in Settings.";
+        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
+        return false;
+    }
+    const std::string reserved = ReserveOutputName(folder, theSettings.OutputFormat);
+    if (reserved.empty())
+    {
+        const std::string text = "No new file can be made in the output folder \"" + folder +
+                                 "\": every name from Audio0 to Audio99999 is taken, or the folder cannot be "
+                                 "written. Choose another output folder in Settings.";
+        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
+        return false;
+    }
+    // A longer path would be cut in the list's record and point at another file.
+    if (reserved.size() >= sizeof(AudioItem::szPath))
+    {
+        unlink(reserved.c_str());
+        const std::string text = "The output folder's path \"" + folder +
+                                 "\" is too long for a recording. Choose a shorter output folder in Settings.";
+        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
+        return false;
+    }
+    name = reserved;
+    return true;
+}
+
+void CMainDlg::OnRecord(wxCommandEvent&)
+{
+    // Keys can reach a disabled command.
+    if (m_nRecordState != RECORD_STATE_IDLE)
+        return;
+    SetRecordState(RECORD_STATE_RECORDING);
+    std::string name;
+    if (!MakeOutputName(name))
+    {
+        SetRecordState(RECORD_STATE_IDLE);
+        return;
+    }
+    auto* pItem = new AudioItem;
+    pItem->SetPath(name.c_str());
+    pItem->DeriveName();
+    pItem->nState = AUDIO_STATE_RECORDING;
+    bool bStarted = false;
+    switch (theSettings.OutputFormat)
+    {
+    case OUTPUT_FORMAT_MP3:
+        bStarted = StartMP3(pItem);
+        break;
+    case OUTPUT_FORMAT_OGG:
+        bStarted = StartOGG(pItem);
+        break;
+    case OUTPUT_FORMAT_WAV:
+        bStarted = StartWAV(pItem);
+        break;
+    case OUTPUT_FORMAT_WMA:
+        bStarted = StartWMA(pItem);
+        break;
+    default:
+        break;
+    }
+    if (!bStarted)
+    {
+        // The reserved name goes back when nothing was recorded into it.
+        if (IsRegularEmptyFile(pItem->szPath))
+            unlink(pItem->szPath);
+        SetRecordState(RECORD_STATE_IDLE);
+        delete pItem;
+        return;
+    }
+    m_lstAudio->AddAudio(pItem);
+}
+
+bool CMainDlg::StartFormat(int nOutputFormat, AudioItem* pItem)
+{
+    RecordingInfo info;
+    IReceiver* pReceiver = m_starter.Prepare(nOutputFormat, pItem->szPath, info, Handle());
+    if (!pReceiver)
+        return false;
+    pItem->nBitrate = info.nBitrate;
+    pItem->nSampleRate = info.nSampleRate;
+    pItem->nChannels = info.nChannels;
+    pItem->nBitsPerSample = info.nBitsPerSample;
+    m_capture.StartCapture(pReceiver);
+    m_wndWaveform->StartRecording(pItem);
+    // Test tones are no recording of the user's: the view says where they come from.
+    m_wndWaveform->SetSourceNote(info.bTestSignal ? "Virtual input: test tones, no sound server" : "");
+    return true;
+}
+
+bool CMainDlg::StartMP3(AudioItem* pItem)
+{
+    return StartFormat(OUTPUT_FORMAT_MP3, pItem);
+}
+
+bool CMainDlg::StartOGG(AudioItem* pItem)
+{
+    return StartFormat(OUTPUT_FORMAT_OGG, pItem);
+}
+
+bool CMainDlg::StartWAV(AudioItem* pItem)
+{
+    return StartFormat(OUTPUT_FORMAT_WAV, pItem);
+}
+
+bool CMainDlg::StartWMA(AudioItem* pItem)
+{
+    return StartFormat(OUTPUT_FORMAT_WMA, pItem);
+}
+
+void CMainDlg::OnStop(wxCommandEvent&)
+{
+    if (m_nRecordState == RECORD_STATE_RECORDING)
+    {
+        m_capture.StopCapture();
+        if (AudioItem* pItem = m_lstAudio->FindRecordingAudio())
+        {
+            pItem->nState = AUDIO_STATE_RECORDED;
+            m_lstAudio->UpdateAudioText(pItem);
+        }
+    }
+    SetRecordState(RECORD_STATE_IDLE);
+}
+
+void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
+{
+    const AudioItem recorded = m_wndWaveform->GetRecordedItem();
+    // A reserved name that never received audio is not left behind as an empty file.
+    if (IsRegularEmptyFile(recorded.szPath))
+        unlink(recorded.szPath);
+    if (theSettings.IsOpenOutput)
+        OnGoToFolder();
+    m_lstAudio->UpdateAudioInfo(recorded);
+    event.SetResult(0);
+}
+
+void CMainDlg::FreeReceivers()
+{
+    m_starter.FreeReceivers();
+    FreeDevices();
+}
+
+void CMainDlg::OnGoToFolder()
+{
+    const int nRow = m_lstAudio->GetCurIndex();
+    if (nRow < 0)
+        return;
+    AudioItem* pItem = m_lstAudio->GetAudio(nRow);
+    if (!pItem)
+        return;
+    const char* pszSlash = std::strrchr(pItem->szPath, '/');
+    if (!pszSlash)
+        return;
+    const std::string folder(pItem->szPath, static_cast<size_t>(pszSlash - pItem->szPath));
+    ShellExecuteA(Handle(), "explore", folder.empty() ? "/" : folder.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void CMainDlg::OnSkins(wxCommandEvent&)
+{
+    int t = g_nSkinNumber;
+    if (t < 1 || t > 4)
+        t = 1;
+    t = t + 1;
+    if (t > 4)
+        t = 1;
+    g_nSkinNumber = t;
+    // The window goes out of sight while every control takes its new colours.
+    Iconize(true);
+    LoadSkin(t);
+    Iconize(false);
+    Show();
+    Raise();
+}
+
+void CMainDlg::OnClose(wxCloseEvent&)
+{
+    if (m_nRecordState == RECORD_STATE_RECORDING)
+    {
+        m_capture.StopCapture();
+        m_wndWaveform->OnCaptureStopped(0);
+        m_nRecordState = RECORD_STATE_IDLE;
+    }
+    // Waits for a stopped recording's last Finish, so its file is complete.
+    FreeReceivers();
+    Destroy();
+}
+
+void CMainDlg::OnAudioListSelChange(CWindowMessageEvent& event)
+{
+    AudioItem* pItem = m_lstAudio->GetCurAudio();
+    m_wndWaveform->ShowItem(pItem && FileExists(pItem->szPath) ? pItem : nullptr);
+    event.SetResult(0);
+}
+
+void CMainDlg::OnAudioListRClick(CWindowMessageEvent& event)
+{
+    // The popup menu of the list's commands comes with those commands.
+    event.SetResult(0);
+}
+
+void CMainDlg::OnAudioListDblClk(CWindowMessageEvent& event)
+{
+    event.SetResult(0);
+}

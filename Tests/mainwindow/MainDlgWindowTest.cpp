@@ -1,0 +1,227 @@
+// The main window's recording controller under Xvfb, on the virtual device and
+// its manual clock: every format from Record to a finished row, the fields each
+// format shows, failed starts, output naming, and the list's right-clicks.
+#include "AppPaths.h"
+#include "EncoderFixtures.h"
+#include "MainDlg.h"
+#include "RecorderSettings.h"
+#include "ReceiverWMA.h"
+#include "TestSupport.h"
+#include "WaveIn.h"
+#include "WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace
+{
+struct FormatCase
+{
+    int nFormat;
+    const char* pszFile;
+    const char* pszCodec;
+    uint32_t nBitrate, nSampleRate, nChannels, nBits;  // the row's fields
+};
+}  // namespace
+
+class MainWindowController : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        UseBuiltLameModule();
+        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+        theSettings.SavedDirectry = m_folder.Path();
+        theSettings.IsOpenOutput = 0;
+        m_pDlg = new CMainDlg;
+        ASSERT_TRUE(m_pDlg->Create());
+        ASSERT_TRUE(PumpUntil([this] { return m_pDlg->IsShownOnScreen(); }));
+    }
+    void TearDown() override
+    {
+        m_pDlg->Close(true);
+        PumpUntil([] { return wxTopLevelWindows.empty(); }, 2000);
+        FreeDevices();
+    }
+
+    bool Enabled(int nId) { return m_pDlg->FindWindow(nId)->IsEnabled(); }
+    // Record, Stop and Settings as a user sees them.
+    std::string Buttons() { return std::string() + "RSE"[0] + (Enabled(IDC_BUTTON_RECORD) ? "+" : "-") + "S" +
+                                   (Enabled(IDC_BUTTON_STOP) ? "+" : "-") + "E" +
+                                   (Enabled(IDC_BUTTON_SETTINGS) ? "+" : "-"); }
+    void Click(void (CMainDlg::*handler)(wxCommandEvent&))
+    {
+        wxCommandEvent event(wxEVT_BUTTON);
+        (m_pDlg->*handler)(event);
+    }
+    // Records for the seconds on the manual clock, stops, and waits until the row is complete.
+    AudioItem RecordFor(double dSeconds)
+    {
+        Click(&CMainDlg::OnRecord);
+        AudioItem* pItem = m_pDlg->AudioList()->FindRecordingAudio();
+        if (!pItem)
+            return AudioItem();
+        m_rowTexts.push_back(m_pDlg->AudioList()->GetItemText(pItem->nIndex, 1).ToStdString());
+        winmm::virt::AdvanceClock(dSeconds);
+        Click(&CMainDlg::OnStop);
+        m_rowTexts.push_back(m_pDlg->AudioList()->GetItemText(pItem->nIndex, 1).ToStdString());
+        PumpUntil([pItem] { return pItem->nSize > 0; });
+        return *pItem;
+    }
+
+    CManualClockScope m_clock;
+    CSettingsScope m_settings;
+    CMessageRecorder m_messages;
+    CTempFolder m_folder{TestFolderName()};
+    CMainDlg* m_pDlg = nullptr;
+    std::vector<std::string> m_rowTexts;
+};
+
+TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsFormat)
+{
+    const FormatCase cases[] = {
+        {OUTPUT_FORMAT_MP3, "Audio0.mp3", "mp3", 192000, 44100, 2, 0},
+        // The WAV settings (mono, 11.025 kHz, 8-bit) show with an OGG recording, captured at 44.1 kHz stereo.
+        {OUTPUT_FORMAT_OGG, "Audio0.ogg", "vorbis", static_cast<uint32_t>(OggQualityBitrate(400)) * 1000, 11025, 1, 8},
+        {OUTPUT_FORMAT_WAV, "Audio0.wav", "pcm_u8", 176400, 22050, 1, 8},
+        {OUTPUT_FORMAT_WMA, "Audio0.wma", "wmav2", 64000, 44100, 2, 16},
+    };
+    for (const FormatCase& c : cases)
+    {
+        SCOPED_TRACE(c.pszFile);
+        theSettings.OutputFormat = c.nFormat;
+        theSettings.WavChannelsIndex = 0;
+        theSettings.WavSampleRateIndex = c.nFormat == OUTPUT_FORMAT_WAV ? 1 : 0;
+        theSettings.WavBitsIndex = 0;
+        m_rowTexts.clear();
+        const AudioItem item = RecordFor(2.0);
+        EXPECT_EQ(m_folder.File(c.pszFile), item.szPath);
+        EXPECT_STREQ(c.pszFile, item.szName);
+        EXPECT_EQ((std::vector<std::string>{"Recording...", "Record over"}), m_rowTexts);
+        EXPECT_EQ(std::make_tuple(c.nBitrate, c.nSampleRate, c.nChannels, c.nBits),
+                  std::make_tuple(item.nBitrate, item.nSampleRate, item.nChannels, item.nBitsPerSample));
+        EXPECT_EQ(std::filesystem::file_size(item.szPath), item.nSize);
+        EXPECT_EQ(RECORD_STATE_IDLE, m_pDlg->RecordState());
+        EXPECT_EQ("R+S-E+", Buttons());
+
+        DecodedAudio decoded = DecodeFile(item.szPath);
+        ASSERT_TRUE(decoded.ok) << decoded.error;
+        EXPECT_EQ(c.pszCodec, decoded.codec);
+        EXPECT_GE(decoded.duration, 1.9);
+        EXPECT_NEAR(1500, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 15);
+    }
+    EXPECT_EQ(4, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_TRUE(m_messages.Texts().empty()) << m_messages.Texts().front();
+}
+
+TEST_F(MainWindowController, TheRowShowsTheBitrateTheMp3FileReallyCarries)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
+    theSettings.Mp3BitrateIndex = 3;  // 144 kbit/s: no MPEG-1 rate
+    const AudioItem item = RecordFor(2.0);
+    EXPECT_EQ(160000u, item.nBitrate);
+    EXPECT_EQ(160000, DecodeFile(item.szPath).bitRate);
+}
+
+TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirOwnFormat)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    for (const char* pszName : {"Audio0.wav", "Audio2.wav", "Audio1.mp3"})
+        close(open(m_folder.File(pszName).c_str(), O_CREAT | O_WRONLY, 0644));
+    std::string name;
+    ASSERT_TRUE(m_pDlg->MakeOutputName(name));
+    EXPECT_EQ(m_folder.File("Audio1.wav"), name);
+    // The name is held, so the next one moves on.
+    ASSERT_TRUE(m_pDlg->MakeOutputName(name));
+    EXPECT_EQ(m_folder.File("Audio3.wav"), name);
+    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
+    ASSERT_TRUE(m_pDlg->MakeOutputName(name));
+    EXPECT_EQ(m_folder.File("Audio0.mp3"), name);
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+TEST_F(MainWindowController, WhenEveryNumberIsTakenRecordIsRefusedAndNothingIsOverwritten)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WMA;
+    for (int n = 0; n < 100000; ++n)
+        close(open(m_folder.File("Audio" + std::to_string(n) + ".wma").c_str(), O_CREAT | O_WRONLY, 0644));
+    Click(&CMainDlg::OnRecord);
+    ASSERT_EQ(1u, m_messages.Texts().size());
+    EXPECT_NE(std::string::npos, m_messages.Texts()[0].find("every name from Audio0 to Audio99999 is taken"));
+    EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_EQ("R+S-E+", Buttons());
+    EXPECT_EQ(0u, std::filesystem::file_size(m_folder.File("Audio99999.wma")));
+}
+
+TEST_F(MainWindowController, AStartThatFailsSaysWhyAndLeavesNoRowNoFileAndTheButtonsIdle)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
+    struct Failure
+    {
+        std::vector<winmm::virt::DeviceSpec> devices;
+        int nLineIndex;
+        const char* pszText;
+    };
+    winmm::virt::DeviceSpec noMix = winmm::virt::DefaultDevice();
+    noMix.lines.erase(noMix.lines.begin() + 2);  // "Stereo Mix"
+    const Failure failures[] = {
+        {{}, -1, "Device error."},
+        {{winmm::virt::DefaultDevice()}, 17, "Device error."},
+        {{noMix}, -1, "Device error."},
+    };
+    for (const Failure& f : failures)
+    {
+        CManualClockScope devices(f.devices);
+        FreeDevices();
+        theSettings.LineIndex = f.nLineIndex;
+        m_messages.Clear();
+        Click(&CMainDlg::OnRecord);
+        EXPECT_EQ(std::vector<std::string>{f.pszText}, m_messages.Texts()) << f.nLineIndex;
+        EXPECT_EQ("R+S-E+", Buttons());
+        EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
+        EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path()));
+    }
+    FreeDevices();
+}
+
+TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAgainUsesTheSameFormat)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    Click(&CMainDlg::OnRecord);
+    EXPECT_EQ("R-S+E-", Buttons());
+    winmm::virt::AdvanceClock(1.0);
+    m_pDlg->AudioList()->DeleteAudio(0);
+    Click(&CMainDlg::OnStop);
+    EXPECT_EQ("R+S-E+", Buttons());
+    // At once a second recording of the format: the first receiver is freed only after its Finish.
+    const AudioItem second = RecordFor(1.0);
+    EXPECT_STREQ("Audio1.wav", second.szName);
+    EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
+    for (const char* pszName : {"Audio0.wav", "Audio1.wav"})
+    {
+        DecodedAudio decoded = DecodeFile(m_folder.File(pszName));
+        ASSERT_TRUE(decoded.ok) << pszName << ": " << decoded.error;
+        EXPECT_DOUBLE_EQ(1.0, decoded.duration) << pszName;
+    }
+}
+
+TEST_F(MainWindowController, TestTonesOfTheVirtualInputAreNamedUnderTheTraceWhileTheyRecord)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    Click(&CMainDlg::OnRecord);
+    EXPECT_NE(wxString(), m_pDlg->Waveform()->SourceNote());
+    const wxRect note(m_pDlg->Waveform()->ClientToScreen(m_pDlg->Waveform()->NoteRect().GetTopLeft()),
+                      m_pDlg->Waveform()->NoteRect().GetSize());
+    wxImage image;
+    EXPECT_TRUE(ScreenshotUntil("main-virtual-note.png", [&](const wxImage& shot) {
+        return CountColour(shot, note, CWndWaveform::NOTE_COLOUR) > 20;
+    }, image));
+    winmm::virt::AdvanceClock(1.0);
+    Click(&CMainDlg::OnStop);
+    EXPECT_TRUE(ScreenshotUntil("main-virtual-note-gone.png", [&](const wxImage& shot) {
+        return CountColour(shot, note, CWndWaveform::NOTE_COLOUR) == 0;
+    }, image));
+}
