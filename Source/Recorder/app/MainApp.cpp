@@ -12,7 +12,7 @@
 
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
-#include <wx/evtfilter.h>
+#include <wx/eventfilter.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
 #include <X11/Xutil.h>
