@@ -86,7 +86,7 @@ bool CMainApp::OnInit()
     if (m_pInstance->Acquire([this] { CallAfter([this] { RaiseMainWindow(); }); }) != CSingleInstance::FIRST)
     {
         m_pInstance.reset();
-        return false;
+        return true;
     }
     m_bMutexOwner = true;
 
@@ -125,6 +125,11 @@ bool CMainApp::OnInit()
     }
     SetTopWindow(pDlg);
     return true;
+}
+
+int CMainApp::OnRun()
+{
+    return m_bMutexOwner ? wxApp::OnRun() : 0;
 }
 
 int CMainApp::OnExit()

@@ -17,6 +17,8 @@ public:
     ~CMainApp() override;
 
     bool OnInit() override;
+    // A second start has handed over to the running instance: it ends at once, successfully.
+    int OnRun() override;
     int OnExit() override;
 
     // Brings the main window back from anywhere: restored, shown and in front.
