@@ -1,0 +1,77 @@
+// Stand-in for the named single-instance mutex (OpenMutexA / CreateMutexA) and
+// for FindWindowA + ShowWindow(SW_RESTORE) + SetForegroundWindow, by which a
+// second start of the program finds the running one, brings its main window to
+// the front and ends.
+//
+// Two files in the user's runtime directory ($XDG_RUNTIME_DIR, or else a
+// folder /tmp/<name>-<uid> that we create 0700 and that must be ours):
+//  - <name>.lock, held with flock() for the life of the instance. The kernel
+//    drops the lock when the process dies, however it dies, so a crashed or
+//    killed instance never blocks the next start, and a lock file left with
+//    other permissions or another owner is replaced.
+//  - <name>.sock, a Unix-domain socket the instance listens on. A later start
+//    connects, sends "raise\n" and waits for "ok\n". Only the holder of the
+//    lock ever removes or creates the socket file, so a start that wrongly
+//    thought itself first could never take a live instance's socket.
+//
+// Threads: construct, Acquire and destroy on the main thread. onRaise runs on
+// the listener thread this class owns; it must return at once and not throw
+// (the program hands the raise to its main thread with CallAfter).
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+
+class CSingleInstance
+{
+public:
+    // name: a plain file name, for example "vorane-recorder".
+    explicit CSingleInstance(const std::string& name);
+    // Stops and joins the listener, removes the socket file if it is still
+    // ours and releases the lock. Never waits on a client.
+    ~CSingleInstance();
+    CSingleInstance(const CSingleInstance&) = delete;
+    CSingleInstance& operator=(const CSingleInstance&) = delete;
+
+    enum Result
+    {
+        // Run as the instance. Normally we hold the lock and answer later
+        // starts; when no private directory, lock or socket can be had,
+        // nothing guards us (Problem() says why) and we run all the same.
+        FIRST,
+        // A running instance answered and was asked to raise its window.
+        RAISED_OTHER,
+        // An instance holds the lock but did not answer within about half a
+        // second (still starting, or hung). End this start as well.
+        OTHER_RUNNING,
+    };
+
+    // Call once. onRaise is called once for each later start that asks.
+    Result Acquire(std::function<void()> onRaise);
+
+    // The folder holding <name>.lock and <name>.sock; empty when none is usable.
+    const std::string& Directory() const { return m_dir; }
+    // Why this instance runs unguarded; empty when all is well.
+    const std::string& Problem() const { return m_problem; }
+
+private:
+    bool AskToRaise(std::chrono::steady_clock::time_point deadline) const;
+    void Listen(std::function<void()> onRaise);
+    void Serve(std::function<void()> onRaise);
+
+    std::string m_name;
+    std::string m_dir;
+    std::string m_lockPath;
+    std::string m_socketPath;
+    std::string m_problem;
+    int m_lockFd = -1;
+    int m_listenFd = -1;
+    int m_wake[2] = {-1, -1};  // the destructor writes to [1] to stop the listener
+    dev_t m_socketDev = 0;     // identity of the socket file we bound
+    ino_t m_socketIno = 0;
+    std::thread m_listener;
+};

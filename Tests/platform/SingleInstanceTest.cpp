@@ -1,0 +1,204 @@
+// A later start finds the running instance and has it raise its window; nothing
+// a dead instance leaves behind blocks the next start.
+#include "SingleInstance.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace
+{
+namespace fs = std::filesystem;
+using enum CSingleInstance::Result;
+const std::string kName = "vorane-recorder";
+
+// Another start of the program, in a process of its own: it reports what Acquire
+// answered, then keeps what it got until released or killed. prepare runs first
+// in it; go, when given, holds it back until the parent closes the other end.
+struct OtherStart
+{
+    explicit OtherStart(std::function<void()> prepare = {}, int go = -1)
+    {
+        int result[2], hold[2];
+        EXPECT_EQ(0, pipe(result) | pipe(hold));
+        if ((pid = fork()) == 0)
+        {
+            // No copies of the parent's lock or socket, nor of other children's pipes.
+            for (int fd = 3; fd < 1024; ++fd)
+                if (fd != result[1] && fd != hold[0] && fd != go)
+                    close(fd);
+            if (prepare)
+                prepare();
+            char c = 0;
+            if (go >= 0)
+                (void)!read(go, &c, 1);
+            CSingleInstance instance(kName);
+            const char answer = static_cast<char>(instance.Acquire([] {}));
+            (void)!write(result[1], &answer, 1);
+            (void)!read(hold[0], &c, 1);
+            _exit(0);
+        }
+        close(result[1]);
+        close(hold[0]);
+        answerFd = result[0];
+        holdFd = hold[1];
+    }
+    ~OtherStart() { Release(); close(answerFd); }
+    int Answer() { char c; return read(answerFd, &c, 1) == 1 ? c : -1; }
+    // Returns once all its threads stand still.
+    void Stop() { kill(pid, SIGSTOP); waitpid(pid, nullptr, WUNTRACED); }
+    void Release()
+    {
+        close(std::exchange(holdFd, -1));
+        if (pid > 0)
+            waitpid(std::exchange(pid, -1), nullptr, 0);
+    }
+    pid_t pid;
+    int answerFd, holdFd;
+};
+
+class SingleInstance : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/vorane-instance-XXXXXX";
+        ASSERT_NE(nullptr, mkdtemp(dir));
+        setenv("XDG_RUNTIME_DIR", dir, 1);
+        m_dir = dir;
+    }
+    void TearDown() override { fs::remove_all(m_dir); }
+    fs::path File(const char* extension) const { return m_dir / (kName + extension); }
+
+    fs::path m_dir;
+    std::atomic<int> m_raised{0};
+    std::function<void()> m_countRaise = [this] { ++m_raised; };
+};
+
+TEST_F(SingleInstance, ALaterStartRaisesTheRunningInstanceOncePerAskUntilItEnds)
+{
+    std::optional<CSingleInstance> instance(std::in_place, kName);
+    ASSERT_EQ(FIRST, instance->Acquire(m_countRaise));
+    for (int ask = 1; ask <= 2; ++ask)
+    {
+        EXPECT_EQ(RAISED_OTHER, OtherStart().Answer());
+        EXPECT_EQ(ask, m_raised.load()) << "raised before it answers, once";
+    }
+    instance.reset();
+    EXPECT_FALSE(fs::exists(File(".sock")));
+
+    instance.emplace(kName);
+    EXPECT_EQ(FIRST, instance->Acquire([] {})) << "the lock was released";
+    // A file put in place of our socket is not ours to remove.
+    fs::remove(File(".sock"));
+    std::ofstream(File(".sock")) << "someone else's";
+    instance.reset();
+    EXPECT_TRUE(fs::exists(File(".sock")));
+}
+
+TEST_F(SingleInstance, AHungInstanceIsReportedAndAKilledOneBlocksNothing)
+{
+    OtherStart first;
+    ASSERT_EQ(FIRST, first.Answer());
+    first.Stop();
+    EXPECT_EQ(OTHER_RUNNING, CSingleInstance(kName).Acquire([] {}));
+
+    kill(first.pid, SIGKILL);
+    first.Release();
+    ASSERT_TRUE(fs::exists(File(".sock")) && fs::exists(File(".lock")));
+    CSingleInstance next(kName);
+    EXPECT_EQ(FIRST, next.Acquire(m_countRaise));
+    EXPECT_EQ(RAISED_OTHER, OtherStart().Answer()) << "the dead socket file was replaced";
+}
+
+TEST_F(SingleInstance, ALeftoverLockFileOfAnotherModeOrOwnerDoesNotBlock)
+{
+    // As root, the starts run as another user, to whom the file is foreign.
+    std::function<void()> asNobody;
+    if (geteuid() == 0)
+    {
+        ASSERT_EQ(0, chown(m_dir.c_str(), 65534, 65534));
+        asNobody = [] {
+            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(1);
+        };
+    }
+    for (mode_t mode : {0444, 0000})
+    {
+        close(open(File(".lock").c_str(), O_CREAT | O_EXCL | O_WRONLY, mode));
+        OtherStart start(asNobody);
+        EXPECT_EQ(FIRST, start.Answer()) << "mode " << std::oct << mode;
+        EXPECT_EQ(RAISED_OTHER, OtherStart(asNobody).Answer()) << "and it guards";
+        start.Release();
+        EXPECT_TRUE(fs::remove(File(".lock")));
+    }
+}
+
+TEST_F(SingleInstance, AClientThatSaysNothingDoesNotHoldUpTheAnswer)
+{
+    CSingleInstance first(kName);
+    ASSERT_EQ(FIRST, first.Acquire(m_countRaise));
+    const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{AF_UNIX, {}};
+    std::strcpy(address.sun_path, File(".sock").c_str());
+    ASSERT_EQ(0, connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    EXPECT_EQ(RAISED_OTHER, OtherStart().Answer());
+    EXPECT_EQ(1, m_raised.load());
+    close(silent);
+}
+
+TEST_F(SingleInstance, OfStartsRacingExactlyOneBecomesTheInstance)
+{
+    int go[2];
+    ASSERT_EQ(0, pipe(go));
+    std::vector<std::unique_ptr<OtherStart>> starts;
+    for (int i = 0; i < 6; ++i)
+        starts.push_back(std::make_unique<OtherStart>(nullptr, go[0]));
+    close(go[1]);
+    std::map<int, int> answers;
+    for (auto& start : starts)
+        ++answers[start->Answer()];
+    EXPECT_EQ(1, answers[FIRST]);
+    EXPECT_EQ(5, answers[RAISED_OTHER] + answers[OTHER_RUNNING]);
+    close(go[0]);
+}
+
+TEST_F(SingleInstance, WithoutARuntimeDirectoryAPrivateFolderInTmpIsUsedButNeverALink)
+{
+    unsetenv("XDG_RUNTIME_DIR");
+    const std::string name = "vorane-instance-" + std::to_string(getpid());
+    const fs::path folder = "/tmp/" + name + "-" + std::to_string(geteuid());
+    fs::remove_all(folder);
+    ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+    {
+        CSingleInstance instance(name);
+        EXPECT_EQ(FIRST, instance.Acquire([] {}));
+        EXPECT_EQ(folder, instance.Directory());
+        EXPECT_EQ(fs::perms::owner_all, fs::status(folder).permissions()) << "made private";
+    }
+    fs::remove_all(folder);
+
+    fs::create_directory_symlink(m_dir, folder);
+    CSingleInstance instance(name);
+    EXPECT_EQ(FIRST, instance.Acquire([] {}));
+    EXPECT_EQ("", instance.Directory());
+    EXPECT_NE("", instance.Problem());
+    EXPECT_TRUE(fs::is_empty(m_dir));
+    fs::remove(folder);
+}
+} // namespace
