@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -39,6 +40,19 @@ protected:
         m_pDlg = new CMainDlg;
         ASSERT_TRUE(m_pDlg->Create());
         ASSERT_TRUE(PumpUntil([this] { return m_pDlg->IsShownOnScreen(); }));
+        // The window manager frames and moves the window after it is shown: screen points of
+        // controls hold once its place has stayed the same for a while.
+        wxPoint last = m_pDlg->AudioList()->GetScreenPosition();
+        auto settled = std::chrono::steady_clock::now();
+        ASSERT_TRUE(PumpUntil([&] {
+            const wxPoint now = m_pDlg->AudioList()->GetScreenPosition();
+            if (now != last)
+            {
+                last = now;
+                settled = std::chrono::steady_clock::now();
+            }
+            return std::chrono::steady_clock::now() - settled > std::chrono::milliseconds(300);
+        }));
     }
     void TearDown() override
     {
@@ -235,4 +249,40 @@ TEST_F(MainWindowController, TestTonesOfTheVirtualInputAreNamedUnderTheTraceWhil
     Click(&CMainDlg::OnStop);
     EXPECT_TRUE(ScreenshotUntil("main-virtual-note-gone.png", [&](const wxImage& shot) { return orange(shot) == 0; },
                                 image));
+}
+
+TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTheWindowBothTimes)
+{
+    CLstctrlAudio* pList = m_pDlg->AudioList();
+    for (int i = 0; i < 2; ++i)
+    {
+        auto* pItem = new AudioItem;
+        pItem->SetPath(m_folder.File("Audio" + std::to_string(i) + ".wav").c_str());
+        pItem->DeriveName();
+        pList->AddAudio(pItem);
+    }
+    std::vector<intptr_t> rows;
+    m_pDlg->Bind(EVT_TYPE_WINDOW_MESSAGE, [&rows](CWindowMessageEvent& event) {
+        rows.push_back(event.WParam());
+        event.Skip();
+    }, WM_AUDIOLIST_RCLICK);
+    auto click = [&](const wxPoint& client) {
+        const wxPoint p = pList->ClientToScreen(client);
+        return RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) +
+                          " click 3 2>/dev/null");
+    };
+    wxRect row;
+    ASSERT_TRUE(pList->GetItemRect(1, row));
+    const wxPoint onRow(row.x + row.width / 2, row.y + row.height / 2);
+    const wxPoint below(onRow.x, pList->GetClientSize().y - 20);
+    for (int i = 0; i < 3; ++i)
+    {
+        rows.clear();
+        ASSERT_EQ(0, click(onRow));
+        ASSERT_TRUE(PumpUntil([&] { return !rows.empty() && rows.back() == 1; }))
+            << "on the row, round " << i << ": " << rows.size() << " messages, last " << (rows.empty() ? 99 : rows.back());
+        ASSERT_EQ(0, click(below));
+        EXPECT_TRUE(PumpUntil([&] { return rows.back() == -1; }))
+            << "below the rows, round " << i << ": " << rows.size() << " messages, last " << rows.back();
+    }
 }

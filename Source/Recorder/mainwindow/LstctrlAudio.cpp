@@ -14,6 +14,13 @@ const wxColour CLstctrlAudio::ODD_ROW_COLOUR(232, 232, 232);
 CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& pos, const wxSize& size)
     : wxListCtrl(pParent, id, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN)
 {
+    // The control reports a right-click below the rows only while no row has been current;
+    // its rows' window tells us of every one.
+    // (The rows' window is a plain wxWindow whose class wx keeps private.)
+    wxWindow* pRows = reinterpret_cast<wxWindow*>(m_mainWin);
+    for (wxWindow* pChild : GetChildren())
+        if (pChild == pRows)
+            pRows->Bind(wxEVT_RIGHT_DOWN, &CLstctrlAudio::OnBlankRightDown, this);
 }
 
 CLstctrlAudio::~CLstctrlAudio()
@@ -159,6 +166,20 @@ void CLstctrlAudio::OnRightClick(wxListEvent& event)
 {
     wxPoint point = ClientToScreen(event.GetPoint());
     SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, event.GetIndex(), reinterpret_cast<intptr_t>(&point));
+}
+
+void CLstctrlAudio::OnBlankRightDown(wxMouseEvent& event)
+{
+    int nFlags = 0;
+    wxWindow* pRows = static_cast<wxWindow*>(event.GetEventObject());
+    if (HitTest(event.GetPosition(), nFlags) != wxNOT_FOUND)
+    {
+        event.Skip();
+        return;
+    }
+    // Handled here alone, so the control does not report the same click a second time.
+    wxPoint point = pRows->ClientToScreen(event.GetPosition());
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, -1, reinterpret_cast<intptr_t>(&point));
 }
 
 void CLstctrlAudio::OnActivated(wxListEvent& event)
