@@ -175,4 +175,11 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePoint)
     EXPECT_EQ(0, m->wParam);
     EXPECT_EQ(0, m->lParam);
     EXPECT_EQ(0, m_pList->GetCurIndex());
+
+    // Return on the selected row is no double-click: it would start the player.
+    m_pFrame->received.clear();
+    ASSERT_EQ(0, RunCommand("xdotool key --clearmodifiers Return 2>/dev/null"));
+    // A marker posted after the key has arrived once the key's own handling is done.
+    ASSERT_TRUE(PumpUntil([] { return false; }, 300) || m_pFrame->Drain());
+    EXPECT_EQ(0, m_pFrame->Count(WM_AUDIOLIST_DBLCLK));
 }

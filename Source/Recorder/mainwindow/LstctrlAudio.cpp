@@ -6,7 +6,6 @@ wxBEGIN_EVENT_TABLE(CLstctrlAudio, wxListCtrl)
     EVT_LIST_ITEM_SELECTED(wxID_ANY, CLstctrlAudio::OnItemSelected)
     EVT_LIST_ITEM_DESELECTED(wxID_ANY, CLstctrlAudio::OnItemDeselected)
     EVT_LIST_ITEM_RIGHT_CLICK(wxID_ANY, CLstctrlAudio::OnRightClick)
-    EVT_LIST_ITEM_ACTIVATED(wxID_ANY, CLstctrlAudio::OnActivated)
 wxEND_EVENT_TABLE()
 
 const wxColour CLstctrlAudio::ODD_ROW_COLOUR(232, 232, 232);
@@ -20,7 +19,11 @@ CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& po
     wxWindow* pRows = reinterpret_cast<wxWindow*>(m_mainWin);
     for (wxWindow* pChild : GetChildren())
         if (pChild == pRows)
+        {
             pRows->Bind(wxEVT_RIGHT_DOWN, &CLstctrlAudio::OnBlankRightDown, this);
+            // Only a double-click plays: the control also "activates" a row on Return.
+            pRows->Bind(wxEVT_LEFT_DCLICK, &CLstctrlAudio::OnRowDoubleClick, this);
+        }
 }
 
 CLstctrlAudio::~CLstctrlAudio()
@@ -182,7 +185,10 @@ void CLstctrlAudio::OnBlankRightDown(wxMouseEvent& event)
     SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, -1, reinterpret_cast<intptr_t>(&point));
 }
 
-void CLstctrlAudio::OnActivated(wxListEvent& event)
+void CLstctrlAudio::OnRowDoubleClick(wxMouseEvent& event)
 {
-    PostWindowMessage(ParentHandler(), WM_AUDIOLIST_DBLCLK, 0, 0);
+    int nFlags = 0;
+    if (HitTest(event.GetPosition(), nFlags) != wxNOT_FOUND)
+        PostWindowMessage(ParentHandler(), WM_AUDIOLIST_DBLCLK, 0, 0);
+    event.Skip();
 }

@@ -48,7 +48,7 @@ private:
     void OnItemSelected(wxListEvent& event);
     void OnItemDeselected(wxListEvent& event);
     void OnRightClick(wxListEvent& event);
-    void OnActivated(wxListEvent& event);
+    void OnRowDoubleClick(wxMouseEvent& event);
     void OnBlankRightDown(wxMouseEvent& event);
 
     CAudioItemArray m_items;

@@ -2,6 +2,7 @@
 
 #include "AppIcon.h"
 #include "AppPaths.h"
+#include "IconMenu.h"
 #include "MessageBox.h"
 #include "RecorderSettings.h"
 #include "RecordingFiles.h"
@@ -14,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <wx/dcclient.h>
+#include <wx/accel.h>
 #include <wx/display.h>
 #include <wx/settings.h>
 
@@ -21,6 +23,11 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_BUTTON(IDC_BUTTON_RECORD, CMainDlg::OnRecord)
     EVT_BUTTON(IDC_BUTTON_STOP, CMainDlg::OnStop)
     EVT_BUTTON(IDC_BUTTON_SKINS, CMainDlg::OnSkins)
+    EVT_BUTTON(IDC_BUTTON_SETTINGS, CMainDlg::OnButton)
+    EVT_BUTTON(IDC_BUTTON_HELP, CMainDlg::OnButton)
+    EVT_BUTTON(IDC_BUTTON_ABOUT, CMainDlg::OnButton)
+    EVT_MENU_RANGE(ID_CMD_RECORD, ID_CMD_RENAME, CMainDlg::OnCommand)
+    EVT_UPDATE_UI_RANGE(ID_CMD_RECORD, ID_CMD_RENAME, CMainDlg::OnUpdateCommand)
     EVT_TIMER(IDT_SHOW, CMainDlg::OnTimer)
     EVT_CLOSE(CMainDlg::OnClose)
     EVT_ICONIZE(CMainDlg::OnIconize)
@@ -32,8 +39,57 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_WINDOW_MESSAGE(WM_AUDIOLIST_DBLCLK, CMainDlg::OnAudioListDblClk)
 wxEND_EVENT_TABLE()
 
+const char* const VORANE_WEB_SITE = "https://vorane.example.org";
+const char* const HELP_FILE_NAME = "Recorder.html";
+
 namespace
 {
+// One row per command: the popup text with its key, the picture beside it, when it may
+// run and what it does. The popup, the keys and the update handlers all ask this table.
+struct MainCommand
+{
+    int nId;
+    const char* pszText;
+    unsigned nBitmap;
+    bool (CMainDlg::*enabled)();
+    void (CMainDlg::*run)();
+};
+
+void RecordCommand(CMainDlg& dlg)
+{
+    wxCommandEvent event(wxEVT_BUTTON, IDC_BUTTON_RECORD);
+    dlg.OnRecord(event);
+}
+
+const MainCommand COMMANDS[] = {
+    {ID_CMD_RECORD, "&Record\tAlt+R", 144, nullptr, nullptr},
+    {ID_CMD_PLAY, "Play\tCtrl+P", 142, &CMainDlg::CanPlay, &CMainDlg::OnPlay},
+    {ID_CMD_STOP, "&Stop\tAlt+S", 141, nullptr, nullptr},
+    {0, nullptr, 0, nullptr, nullptr},
+    {ID_CMD_SETTINGS, "S&ettings...\tAlt+E", 147, nullptr, &CMainDlg::OnSettings},
+    {ID_CMD_GOTOFOLDER, "Go to the folder\tCtrl+G", 143, &CMainDlg::HasCurrentRow, &CMainDlg::OnGoToFolder},
+    {0, nullptr, 0, nullptr, nullptr},
+    {ID_CMD_RENAME, "Rename...\tCtrl+R", 151, &CMainDlg::CurrentFileExists, &CMainDlg::OnRename},
+    {ID_CMD_DELETEFROMLIST, "Delete from the list\tCtrl+L", 0, &CMainDlg::HasCurrentRow, &CMainDlg::OnDeleteFromList},
+    {ID_CMD_DELETEFROMDISK, "Delete from the disk\tCtrl+D", 140, &CMainDlg::CurrentFileExists,
+     &CMainDlg::OnDeleteFromDisk},
+    {ID_CMD_CLEARALL, "Clear all\tCtrl+E", 0, &CMainDlg::HasRows, &CMainDlg::OnClearAll},
+    {0, nullptr, 0, nullptr, nullptr},
+    {ID_CMD_HELP, "&Help Contents\tF1", 139, &CMainDlg::Always, &CMainDlg::OnHelp},
+    {ID_CMD_WEBSITE, "Vorane Software Web Site\tCtrl+W", 146, &CMainDlg::Always, &CMainDlg::OnWebSite},
+    {ID_CMD_ABOUT, "&About...\tAlt+A", 148, &CMainDlg::Always, &CMainDlg::OnAbout},
+    {0, nullptr, 0, nullptr, nullptr},
+    {ID_CMD_EXIT, "Exit\tCtrl+X", 149, &CMainDlg::Always, nullptr},
+};
+
+const MainCommand* FindCommand(int nId)
+{
+    for (const MainCommand& c : COMMANDS)
+        if (c.nId == nId && nId != 0)
+            return &c;
+    return nullptr;
+}
+
 const char* const MAIN_CAPTION = "Vorane Audio Recorder";
 const char* const WINDOW_CLASS = "Vorane.MainDlg";
 
@@ -107,6 +163,17 @@ bool CMainDlg::Create()
         pButton->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
         pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
     }
+
+    // The keys of the list's commands; Alt with a letter is each button's own mnemonic.
+    const std::pair<int, int> keys[] = {{'E', ID_CMD_CLEARALL},  {'D', ID_CMD_DELETEFROMDISK},
+                                        {'L', ID_CMD_DELETEFROMLIST}, {'X', ID_CMD_EXIT},
+                                        {'G', ID_CMD_GOTOFOLDER}, {'P', ID_CMD_PLAY},
+                                        {'W', ID_CMD_WEBSITE},   {'R', ID_CMD_RENAME}};
+    std::vector<wxAcceleratorEntry> accelerators;
+    for (const auto& [nKey, nId] : keys)
+        accelerators.emplace_back(wxACCEL_CTRL, nKey, nId);
+    accelerators.emplace_back(wxACCEL_NORMAL, WXK_F1, ID_CMD_HELP);
+    SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(accelerators.size()), accelerators.data()));
 
     SetClientSize(CLIENT_WIDTH, CLIENT_HEIGHT);
     SetSizeHints(GetSize(), GetSize());
@@ -352,6 +419,161 @@ void CMainDlg::OnGoToFolder()
     ShellExecuteA(Handle(), "explore", folder.empty() ? "/" : folder.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
+bool CMainDlg::HasCurrentRow()
+{
+    return m_lstAudio->GetCurIndex() != -1;
+}
+
+bool CMainDlg::CurrentFileExists()
+{
+    AudioItem* pItem = m_lstAudio->GetCurAudio();
+    return pItem && FileExists(pItem->szPath);
+}
+
+bool CMainDlg::HasRows()
+{
+    return m_lstAudio->GetItemCount() > 0;
+}
+
+bool CMainDlg::IsCommandEnabled(int nId)
+{
+    switch (nId)
+    {
+    case ID_CMD_RECORD:
+    case ID_CMD_SETTINGS:
+        return IsIdle();
+    case ID_CMD_STOP:
+        return IsRecording();
+    default:
+        break;
+    }
+    const MainCommand* pCommand = FindCommand(nId);
+    return pCommand && pCommand->enabled && (this->*pCommand->enabled)();
+}
+
+void CMainDlg::OnUpdateCommand(wxUpdateUIEvent& event)
+{
+    event.Enable(IsCommandEnabled(event.GetId()));
+}
+
+void CMainDlg::OnCommand(wxCommandEvent& event)
+{
+    const int nId = event.GetId();
+    if (!IsCommandEnabled(nId))
+        return;
+    wxCommandEvent button(wxEVT_BUTTON, nId);
+    switch (nId)
+    {
+    case ID_CMD_RECORD:
+        OnRecord(button);
+        return;
+    case ID_CMD_STOP:
+        OnStop(button);
+        return;
+    case ID_CMD_EXIT:
+        Close();
+        return;
+    default:
+        break;
+    }
+    if (const MainCommand* pCommand = FindCommand(nId); pCommand && pCommand->run)
+        (this->*pCommand->run)();
+}
+
+void CMainDlg::OnButton(wxCommandEvent& event)
+{
+    switch (event.GetId())
+    {
+    case IDC_BUTTON_SETTINGS:
+        OnSettings();
+        break;
+    case IDC_BUTTON_HELP:
+        OnHelp();
+        break;
+    case IDC_BUTTON_ABOUT:
+        OnAbout();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMainDlg::ShowPopupMenu(const wxPoint& point)
+{
+    CIconMenu menu;
+    menu.CreatePopupMenu();
+    menu.SetMenuItemHeight(20);
+    menu.SetMenuItemWidth(220);
+    menu.SetMenuDrawMode(3);
+    for (const MainCommand& c : COMMANDS)
+    {
+        if (c.nId == 0)
+            menu.AppendMenu(MF_SEPARATOR);
+        else
+            menu.AppendMenu(MF_STRING | (IsCommandEnabled(c.nId) ? MF_ENABLED : MF_GRAYED),
+                            static_cast<unsigned>(c.nId), c.pszText, c.nBitmap);
+    }
+    // The chosen command comes back as an ordinary menu command, checked again there.
+    menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON, point.x, point.y, this);
+    menu.DestroyMenu();
+}
+
+void CMainDlg::OnSettings()
+{
+    if (!IsIdle())
+        return;
+}
+
+void CMainDlg::OnPlay()
+{
+    AudioItem* pItem = m_lstAudio->GetCurAudio();
+    if (!pItem || !FileExists(pItem->szPath))
+        return;
+}
+
+void CMainDlg::OnRename()
+{
+    if (!CurrentFileExists())
+        return;
+}
+
+void CMainDlg::OnDeleteFromList()
+{
+    const int nRow = m_lstAudio->GetCurIndex();
+    if (nRow < 0)
+        return;
+    m_lstAudio->DeleteAudio(nRow);
+    if (m_lstAudio->GetItemCount() == 0)
+        m_wndWaveform->ShowItem(nullptr);
+}
+
+void CMainDlg::OnDeleteFromDisk()
+{
+    if (!CurrentFileExists())
+        return;
+}
+
+void CMainDlg::OnClearAll()
+{
+    m_lstAudio->DeleteAllAudio();
+    m_wndWaveform->ShowItem(nullptr);
+}
+
+void CMainDlg::OnHelp()
+{
+    const std::string path = GetAppDir() + "/" + HELP_FILE_NAME;
+    ShellExecuteA(Handle(), "open", path.c_str(), nullptr, nullptr, SW_SHOW);
+}
+
+void CMainDlg::OnWebSite()
+{
+    ShellExecuteA(Handle(), "open", VORANE_WEB_SITE, nullptr, nullptr, SW_SHOW);
+}
+
+void CMainDlg::OnAbout()
+{
+}
+
 void CMainDlg::OnSkins(wxCommandEvent&)
 {
     int t = g_nSkinNumber;
@@ -391,11 +613,24 @@ void CMainDlg::OnAudioListSelChange(CWindowMessageEvent& event)
 
 void CMainDlg::OnAudioListRClick(CWindowMessageEvent& event)
 {
-    // The popup menu of the list's commands comes with those commands.
+    // One click can be reported twice (below the rows, then on the row): one popup for both,
+    // shown once the list has finished with the click.
+    if (event.LParam())
+        m_popupPoint = *reinterpret_cast<const wxPoint*>(event.LParam());
+    if (!m_bPopupPending)
+    {
+        m_bPopupPending = true;
+        CallAfter([this] {
+            m_bPopupPending = false;
+            ShowPopupMenu(m_popupPoint);
+        });
+    }
     event.SetResult(0);
 }
 
 void CMainDlg::OnAudioListDblClk(CWindowMessageEvent& event)
 {
+    // A double-click plays whatever the state: the player is modal, Stop waits for it.
+    OnPlay();
     event.SetResult(0);
 }

@@ -41,6 +41,29 @@ enum
     IDT_SHOW = 100,
 };
 
+// Commands of the popup menu and the keys.
+enum
+{
+    ID_CMD_RECORD = 32776,
+    ID_CMD_PLAY = 32777,
+    ID_CMD_STOP = 32778,
+    ID_CMD_SETTINGS = 32780,
+    ID_CMD_GOTOFOLDER = 32781,
+    ID_CMD_DELETEFROMLIST = 32784,
+    ID_CMD_DELETEFROMDISK = 32785,
+    ID_CMD_CLEARALL = 32786,
+    ID_CMD_HELP = 32787,
+    ID_CMD_WEBSITE = 32788,
+    ID_CMD_ABOUT = 32790,
+    ID_CMD_EXIT = 32791,
+    ID_CMD_RENAME = 32792,
+};
+
+// The maker's web site, opened by the Web site command.
+extern const char* const VORANE_WEB_SITE;
+// The help page next to the program.
+extern const char* const HELP_FILE_NAME;
+
 class CMainDlg : public wxDialog
 {
 public:
@@ -65,9 +88,31 @@ public:
     bool StartWMA(AudioItem* pItem);
     void FreeReceivers();
 
-    // Commands of the window.
+    // Commands of the window. Each checks its own rule first: keys reach disabled commands.
     void OnSkins(wxCommandEvent& event);
+    void OnSettings();
+    void OnPlay();
     void OnGoToFolder();
+    void OnRename();
+    void OnDeleteFromList();
+    void OnDeleteFromDisk();
+    void OnClearAll();
+    void OnHelp();
+    void OnWebSite();
+    void OnAbout();
+
+    // The enabling rules, asked by the update handlers, the popup menu and the commands.
+    bool IsIdle() const { return m_nRecordState == RECORD_STATE_IDLE; }
+    bool IsRecording() const { return m_nRecordState == RECORD_STATE_RECORDING; }
+    bool HasCurrentRow();
+    bool CurrentFileExists();
+    bool CanPlay() { return CurrentFileExists() && IsIdle(); }
+    bool HasRows();
+    bool Always() { return true; }
+    // True when the command's rule allows it now.
+    bool IsCommandEnabled(int nId);
+    // Shows the popup menu of the list's commands at the screen point.
+    void ShowPopupMenu(const wxPoint& point);
 
     int RecordState() const { return m_nRecordState; }
     CWndWaveform* Waveform() { return m_wndWaveform; }
@@ -84,6 +129,9 @@ private:
     void SetRecordState(int nState);
     void CenterInWorkArea();
 
+    void OnCommand(wxCommandEvent& event);
+    void OnButton(wxCommandEvent& event);
+    void OnUpdateCommand(wxUpdateUIEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIconize(wxIconizeEvent& event);
@@ -108,6 +156,8 @@ private:
     CLstctrlAudio* m_lstAudio = nullptr;
     CWndWaveform* m_wndWaveform = nullptr;
     wxTimer m_showTimer;
+    bool m_bPopupPending = false;
+    wxPoint m_popupPoint;
 
     wxDECLARE_EVENT_TABLE();
 };
