@@ -262,9 +262,18 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
         pList->AddAudio(pItem);
     }
     std::vector<intptr_t> rows;
-    m_pDlg->Bind(EVT_TYPE_WINDOW_MESSAGE, [&rows](CWindowMessageEvent& event) {
+    int nMenus = 0;
+    m_pDlg->Bind(EVT_TYPE_WINDOW_MESSAGE, [&, this](CWindowMessageEvent& event) {
         rows.push_back(event.WParam());
         event.Skip();
+        // The window opens its popup menu once the click is handled; once it is up, a user's
+        // Escape closes it. (Queued twice, so it runs inside the popup's own loop.)
+        m_pDlg->CallAfter([&, this] {
+            m_pDlg->CallAfter([&] {
+                ++nMenus;
+                RunCommand("xdotool key Escape 2>/dev/null");
+            });
+        });
     }, WM_AUDIOLIST_RCLICK);
     auto click = [&](const wxPoint& client) {
         const wxPoint p = pList->ClientToScreen(client);
@@ -285,4 +294,5 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
         EXPECT_TRUE(PumpUntil([&] { return rows.back() == -1; }))
             << "below the rows, round " << i << ": " << rows.size() << " messages, last " << rows.back();
     }
+    EXPECT_TRUE(PumpUntil([&] { return nMenus >= 6; }));
 }
