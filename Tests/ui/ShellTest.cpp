@@ -67,9 +67,9 @@ protected:
     std::string m_log = m_folder.File("log.txt");
 };
 
-TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenDetachedAndDoesNotWaitForIt)
+TEST_F(ShellStandIn, OpenHandsAnAddressToXdgOpenDetachedAndAHelperStillRunningAfterTheWaitHasSucceeded)
 {
-    // This helper stays until the test releases it: a call that waited for it would see it time out.
+    // This helper stays until the test releases it, long after the call has stopped waiting for it.
     std::string release = m_folder.File("release");
     WriteScript(m_bin + "/xdg-open", "echo \"xdg-open $*\" >> '" + m_log + "'\nfor i in $(seq 1 400); do [ -e '" +
                                          release + "' ] && { echo released >> '" + m_log +
@@ -106,4 +106,24 @@ TEST_F(ShellStandIn, BadRequestsAreResultsThatStartNothingAndDocumentsAndFolders
     // Without a verb, the verb is open.
     EXPECT_GT(Shell(nullptr, file), 32);
     EXPECT_TRUE(WaitForText(m_log, "xdg-open " + file));
+}
+
+TEST_F(ShellStandIn, AHelperThatGivesUpIsAFailureAndOneThatEndsWellIsASuccess)
+{
+    // As xdg-open does for a mail address nothing on this desktop handles.
+    WriteScript(m_bin + "/xdg-open", "echo \"xdg-open $*\" >> '" + m_log +
+                                         "'\nexit 4\n");
+    EXPECT_EQ(Shell("open", "mailto:a@b.example"), SE_ERR_NOASSOC);
+    EXPECT_EQ(Shell("explore", m_folder.Path()), SE_ERR_NOASSOC);
+    EXPECT_EQ(ReadText(m_log), "xdg-open mailto:a@b.example\nxdg-open " + m_folder.Path() + "\n");
+
+    // Where xdg-open is missing, gio's verdict counts the same way.
+    unlink((m_bin + "/xdg-open").c_str());
+    WriteScript(m_bin + "/gio", "echo \"gio $*\" >> '" + m_log + "'\nsleep 0.2\n[ \"$2\" = mailto:ok@b.example ]\n");
+    EXPECT_GT(Shell("open", "mailto:ok@b.example"), 32);
+    EXPECT_EQ(Shell("open", "mailto:a@b.example"), SE_ERR_NOASSOC);
+    EXPECT_TRUE(WaitForText(m_log, "gio open mailto:ok@b.example\ngio open mailto:a@b.example\n"));
+    errno = 0;
+    EXPECT_EQ(waitpid(-1, nullptr, WNOHANG), -1) << "no child is left to reap";
+    EXPECT_EQ(errno, ECHILD);
 }

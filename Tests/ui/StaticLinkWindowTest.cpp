@@ -1,8 +1,10 @@
 // The link static in a real window: its colours through hover, click and
-// leave, the hand cursor, and what a click hands to the shell.
+// leave, the hand cursor, what a click hands to the shell, and the beep of
+// a link the desktop cannot open.
 #include "Resources.h"
 #include "Shell.h"
 #include "StaticLink.h"
+#include "TestSupport.h"
 #include "UiTestSupport.h"
 
 #include <wx/frame.h>
@@ -10,6 +12,55 @@
 #include <wx/stattext.h>
 
 #include <gtest/gtest.h>
+#include <X11/XKBlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+// Counts the bell notices of the keyboard extension, which tells any client when the X server rings.
+// One ring comes as a notice per keyboard device, so only none or some count.
+class CBellCounter
+{
+public:
+    CBellCounter()
+    {
+        int nMajor = XkbMajorVersion, nMinor = XkbMinorVersion, nError = 0, nReason = 0;
+        m_pDisplay = XkbOpenDisplay(UiDisplay().Name().c_str(), &m_nXkbEvent, &nError, &nMajor, &nMinor, &nReason);
+        if (m_pDisplay)
+        {
+            XkbSelectEvents(m_pDisplay, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
+            XSync(m_pDisplay, False);
+        }
+    }
+    ~CBellCounter()
+    {
+        if (m_pDisplay)
+            XCloseDisplay(m_pDisplay);
+    }
+    bool Ok() const { return m_pDisplay != nullptr; }
+    int Count()
+    {
+        while (m_pDisplay && XPending(m_pDisplay))
+        {
+            XEvent event;
+            XNextEvent(m_pDisplay, &event);
+            if (event.type == m_nXkbEvent && reinterpret_cast<XkbAnyEvent*>(&event)->xkb_type == XkbBellNotify)
+                ++m_nBells;
+        }
+        return m_nBells;
+    }
+
+private:
+    Display* m_pDisplay = nullptr;
+    int m_nXkbEvent = 0;
+    int m_nBells = 0;
+};
+}  // namespace
 
 class StaticLinkWindow : public ::testing::Test
 {
@@ -95,4 +146,35 @@ TEST_F(StaticLinkWindow, TurnsRedUnderTheMousePurpleAfterASuccessfulOpenAndBlueO
     ASSERT_TRUE(WaitUntil([&] { return !m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorUnvisited); }));
     EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
     SaveScreenshot("static_link_after");
+}
+
+TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndNeverTurnsPurple)
+{
+    // The desktop's own shell, whose xdg-open fails as it does for a mail address nothing here handles.
+    CTempFolder bin("link-bin-" + std::to_string(getpid()));
+    const std::string log = bin.File("opened.txt");
+    std::ofstream(bin.File("xdg-open")) << "#!/bin/sh\necho \"$1\" > '" << log << "'\nexit 4\n";
+    chmod(bin.File("xdg-open").c_str(), 0755);
+    const std::string path = getenv("PATH") ? getenv("PATH") : "";
+    setenv("PATH", (bin.Path() + ":/usr/bin:/bin").c_str(), 1);
+    SetShellHandler(nullptr);
+    m_pLink->SetLink("mailto:support@vorane.example.org");
+    CBellCounter bells;
+    ASSERT_TRUE(bells.Ok());
+
+    MoveMouse(OnText());
+    ASSERT_TRUE(WaitUntil([&] { return m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorOver); }));
+    EXPECT_EQ(bells.Count(), 0);
+    Xdo("click 1");
+    ASSERT_TRUE(WaitUntil([&] { return bells.Count() > 0; })) << "no beep";
+    std::stringstream opened;
+    opened << std::ifstream(log).rdbuf();
+    EXPECT_EQ(opened.str(), "mailto:support@vorane.example.org\n");
+    EXPECT_TRUE(Shows(CStaticLink::g_colorOver));
+    SaveScreenshot("static_link_failed_open");
+
+    MoveMouse(wxPoint(2, 2));
+    ASSERT_TRUE(WaitUntil([&] { return !m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorUnvisited); }));
+    EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
+    setenv("PATH", path.c_str(), 1);
 }

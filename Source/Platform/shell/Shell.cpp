@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -123,18 +124,65 @@ INT_PTR ResultOfErrno(int error)
     }
 }
 
-void ReportAndExit(int fd, int error)
+// What the started processes tell the caller through the pipe; each report is
+// one write of a few bytes, so reports never interleave.
+enum ReportKind : int
 {
-    ssize_t ignored = write(fd, &error, sizeof(error));
+    REPORT_EXEC_FAILED = 1,  // value: errno of the failed start
+    REPORT_EXITED = 2,       // value: the helper's exit status (128 + signal when killed)
+    REPORT_STILL_RUNNING = 3,
+};
+
+struct Report
+{
+    int kind;
+    int value;
+};
+
+void Send(int fd, ReportKind kind, int value)
+{
+    Report report{kind, value};
+    ssize_t ignored = write(fd, &report, sizeof(report));
     (void)ignored;
-    _exit(127);
+}
+
+long long NowMs()
+{
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+// In the middle process: waits until the helper ends or the time is up, and says which.
+void ReportVerdict(int fd, pid_t helper)
+{
+    const long long deadline = NowMs() + SHELL_HELPER_WAIT_MS;
+    while (true)
+    {
+        int status = 0;
+        pid_t done = waitpid(helper, &status, WNOHANG);
+        if (done == helper)
+        {
+            Send(fd, REPORT_EXITED, WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+            return;
+        }
+        if ((done < 0 && errno != EINTR) || NowMs() >= deadline)
+        {
+            Send(fd, REPORT_STILL_RUNNING, 0);
+            return;
+        }
+        struct timespec pause = {0, 10 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
 }
 
 // Starts the program detached from this process (its own session, reparented
 // to init through a short-lived middle process, so nothing is left to reap)
-// and reports whether it could be executed. Only async-signal-safe calls
-// happen between fork and exec: the program may have other threads.
-INT_PTR StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& directory)
+// and reports whether it could be executed; with bWaitForVerdict, also how it
+// ended if it ends within SHELL_HELPER_WAIT_MS. Only async-signal-safe calls
+// happen after fork: the program may have other threads.
+INT_PTR StartDetached(const std::string& program, const std::vector<std::string>& args, const std::string& directory,
+                      bool bWaitForVerdict = false)
 {
     std::vector<char*> argv;
     for (const std::string& a : args)
@@ -157,7 +205,10 @@ INT_PTR StartDetached(const std::string& program, const std::vector<std::string>
         setsid();
         pid_t child = fork();
         if (child < 0)
-            ReportAndExit(fds[1], EAGAIN);
+        {
+            Send(fds[1], REPORT_EXEC_FAILED, EAGAIN);
+            _exit(127);
+        }
         if (child == 0)
         {
             // Our files, sockets and the single-instance lock stay ours.
@@ -171,25 +222,43 @@ INT_PTR StartDetached(const std::string& program, const std::vector<std::string>
             if (devnull >= 0)
                 dup2(devnull, 0);
             if (pszDir && chdir(pszDir) != 0)
-                ReportAndExit(fds[1], errno);
+            {
+                Send(fds[1], REPORT_EXEC_FAILED, errno);
+                _exit(127);
+            }
             execve(program.c_str(), argv.data(), environ);
-            ReportAndExit(fds[1], errno);
+            Send(fds[1], REPORT_EXEC_FAILED, errno);
+            _exit(127);
         }
+        if (bWaitForVerdict)
+            ReportVerdict(fds[1], child);
         _exit(0);
     }
     close(fds[1]);
+    // The pipe closes once the middle process has gone (the helper's end closes at exec).
+    int execError = 0, exitStatus = 0;
+    Report report;
+    ssize_t n;
+    while ((n = read(fds[0], &report, sizeof(report))) != 0)
+    {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n != static_cast<ssize_t>(sizeof(report)))
+            break;
+        if (report.kind == REPORT_EXEC_FAILED)
+            execError = report.value;
+        else if (report.kind == REPORT_EXITED)
+            exitStatus = report.value;
+    }
+    close(fds[0]);
     while (waitpid(middle, nullptr, 0) < 0 && errno == EINTR)
     {
     }
-    // The pipe closes without data once exec has succeeded.
-    int error = 0;
-    ssize_t n;
-    while ((n = read(fds[0], &error, sizeof(error))) < 0 && errno == EINTR)
-    {
-    }
-    close(fds[0]);
-    if (n == static_cast<ssize_t>(sizeof(error)))
-        return ResultOfErrno(error);
+    if (execError != 0)
+        return ResultOfErrno(execError);
+    // A helper that gave up (no application for the type, an unsupported address) failed to open it.
+    if (exitStatus != 0)
+        return SE_ERR_NOASSOC;
     return SE_OK_STARTED;
 }
 
@@ -197,10 +266,10 @@ INT_PTR HandToDesktop(const std::string& target, const std::string& directory)
 {
     std::string helper = FindOnPath("xdg-open");
     if (!helper.empty())
-        return StartDetached(helper, {helper, target}, directory);
+        return StartDetached(helper, {helper, target}, directory, true);
     helper = FindOnPath("gio");
     if (!helper.empty())
-        return StartDetached(helper, {helper, "open", target}, directory);
+        return StartDetached(helper, {helper, "open", target}, directory, true);
     return SE_ERR_NOASSOC;
 }
 }  // namespace

@@ -5,11 +5,14 @@
 // program (a command found on PATH, or an executable file) runs it with the
 // parameters; "explore" opens a folder in the desktop's file manager.
 //
-// The call never waits for the desktop: it returns as soon as the helper has
-// been started, detached from this process. A helper that fails later (for
-// example when no application handles the type) is therefore not seen here.
-// Results follow ShellExecuteA: above 32 is success, the failures are the
-// small Windows codes below; nothing here throws or ends the program.
+// The helper runs detached from this process. The call waits a short, bounded
+// time (SHELL_HELPER_WAIT_MS) for the desktop helper's exit status, so that a
+// helper that fails (no application handles the type, "Operation not
+// supported") is a failure here; a helper still running after that time has
+// handed the target on and counts as success. A program started with "open"
+// is not waited for. Results follow ShellExecuteA: above 32 is success, the
+// failures are the small Windows codes below; nothing here throws or ends the
+// program. The calling thread is blocked for at most that time.
 //
 // Any thread may call ShellExecuteA. Tests replace the whole service with
 // SetShellHandler.
@@ -34,9 +37,12 @@ typedef intptr_t INT_PTR;
 #define SE_ERR_PNF 3                // path not found (folder missing, or not a folder)
 #define SE_ERR_ACCESSDENIED 5
 #define SE_ERR_BAD_FORMAT 11        // the program file cannot be run
-#define SE_ERR_NOASSOC 31           // unknown verb, or no desktop helper installed
+#define SE_ERR_NOASSOC 31           // unknown verb, no desktop helper installed, or the helper failed
 // What a successful call returns (any value above 32 means success).
 #define SE_OK_STARTED 42
+
+// How long a call waits for the desktop helper's verdict.
+constexpr int SHELL_HELPER_WAIT_MS = 2000;
 
 struct ShellRequest
 {
