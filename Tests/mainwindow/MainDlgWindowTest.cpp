@@ -2,6 +2,7 @@
 // its manual clock: every format from Record to a finished row, the fields each
 // format shows, failed starts, output naming, and the list's right-clicks.
 #include "AppPaths.h"
+#include "Config.h"
 #include "EncoderFixtures.h"
 #include "MainDlg.h"
 #include "RecorderSettings.h"
@@ -56,7 +57,8 @@ protected:
     }
     void TearDown() override
     {
-        m_pDlg->Close(true);
+        if (m_pDlg)
+            m_pDlg->Close(true);
         PumpUntil([] { return wxTopLevelWindows.empty(); }, 2000);
         FreeDevices();
     }
@@ -295,4 +297,92 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
             << "below the rows, round " << i << ": " << rows.size() << " messages, last " << rows.back();
     }
     EXPECT_TRUE(PumpUntil([&] { return nMenus >= 6; }));
+}
+
+namespace
+{
+// A recording's file as the list shows it, made by hand.
+AudioItem* ListedFile(const std::string& path)
+{
+    close(open(path.c_str(), O_CREAT | O_WRONLY, 0644));
+    auto* pItem = new AudioItem;
+    pItem->SetPath(path.c_str());
+    pItem->DeriveName();
+    pItem->nState = AUDIO_STATE_RECORDED;
+    return pItem;
+}
+}  // namespace
+
+TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndTheirKeysObeyTheSameRules)
+{
+    // Play, Go to the folder, Rename, Delete from the list, Delete from the disk, Clear all;
+    // then Record, Stop, Settings; Help, Web site, About and Exit are always on.
+    auto rules = [this] {
+        std::string text;
+        for (int nId : {ID_CMD_PLAY, ID_CMD_GOTOFOLDER, ID_CMD_RENAME, ID_CMD_DELETEFROMLIST, ID_CMD_DELETEFROMDISK,
+                        ID_CMD_CLEARALL, ID_CMD_RECORD, ID_CMD_STOP, ID_CMD_SETTINGS, ID_CMD_HELP, ID_CMD_WEBSITE,
+                        ID_CMD_ABOUT, ID_CMD_EXIT})
+            text += m_pDlg->IsCommandEnabled(nId) ? '+' : '-';
+        return text;
+    };
+    EXPECT_EQ("------+-+++++", rules()) << "empty list";
+    m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File("Audio0.wav")));
+    EXPECT_EQ("+++++++-+++++", rules()) << "a row whose file exists";
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    Click(&CMainDlg::OnRecord);
+    // The new recording is the current row, its file exists; Play waits for the end.
+    EXPECT_EQ("-+++++-+-++++", rules()) << "recording";
+    winmm::virt::AdvanceClock(1.0);
+    Click(&CMainDlg::OnStop);
+    PumpUntil([this] { return m_pDlg->AudioList()->GetAudio(1)->nSize > 0; });
+    unlink(m_folder.File("Audio1.wav").c_str());
+    EXPECT_EQ("-+-+-++-+++++", rules()) << "its file deleted outside the program";
+
+    // Keys reach commands whatever their state: each command asks its rule again.
+    auto key = [this](const char* pszKeys) {
+        RunCommand("xdotool search --class Vorane.MainDlg windowactivate --sync 2>/dev/null");
+        RunCommand(std::string("xdotool key --clearmodifiers ") + pszKeys + " 2>/dev/null");
+        PumpUntil([] { return false; }, 300);
+    };
+    key("ctrl+d");  // the file is gone: nothing to ask, nothing deleted
+    EXPECT_EQ(2, m_pDlg->AudioList()->GetItemCount());
+    key("ctrl+l");
+    EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("Audio0.wav")));
+    key("ctrl+e");
+    EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_TRUE(m_pDlg->Waveform()->IsWelcome());
+}
+
+TEST_F(MainWindowController, SkinsCycleOneToFourAndAnUnknownSkinGoesToTheSecond)
+{
+    const int nSaved = g_nSkinNumber;
+    std::vector<int> skins;
+    for (int nStart : {4, 1, 3, 0, 7})
+    {
+        g_nSkinNumber = nStart;
+        wxCommandEvent event(wxEVT_BUTTON, IDC_BUTTON_SKINS);
+        m_pDlg->OnSkins(event);
+        skins.push_back(g_nSkinNumber);
+    }
+    g_nSkinNumber = nSaved;
+    EXPECT_EQ((std::vector<int>{1, 2, 4, 2, 2}), skins);
+    EXPECT_TRUE(PumpUntil([this] { return m_pDlg->IsShownOnScreen() && !m_pDlg->IsIconized(); }));
+}
+
+TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
+    Click(&CMainDlg::OnRecord);
+    winmm::virt::AdvanceClock(2.0);
+    m_pDlg->Close(true);
+    m_pDlg = nullptr;
+    ASSERT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }));
+    DecodedAudio decoded = DecodeFile(m_folder.File("Audio0.mp3"));
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_GE(decoded.duration, 1.9);
+    // The file is finished: the tag closes it.
+    const std::vector<uint8_t> bytes = ReadFileBytes(m_folder.File("Audio0.mp3"));
+    ASSERT_GE(bytes.size(), 128u);
+    EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125));
 }
