@@ -1,0 +1,200 @@
+#include "PageGeneral.h"
+
+#include "DeviceThread.h"
+#include "MessageBox.h"
+#include "PageLayout.h"
+#include "RecorderSettings.h"
+#include "Resources.h"
+#include "WaveIn.h"
+
+#include <wx/dirdlg.h>
+#include <wx/sizer.h>
+#include <wx/statbox.h>
+
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+using namespace SettingsLayout;
+
+namespace
+{
+// The folder picture the popup menu's "Go to the folder" shows.
+const unsigned BROWSE_BITMAP = 143;
+// What the configuration file keeps of a folder: a longer path would come back as another folder.
+const size_t MAX_FOLDER_BYTES = 255;
+}  // namespace
+
+CPageGeneral::CPageGeneral() : CResizablePage("General")
+{
+    SetHasWhiteBackground(false);
+}
+
+void CPageGeneral::CreateControls()
+{
+    auto* pForm = NewForm();
+    m_cmbDevices = NewList(this, IDC_DEVICES, {});
+    AddRow(pForm, this, "Devices:", m_cmbDevices);
+    m_cmbLines = NewList(this, IDC_LINES, {});
+    AddRow(pForm, this, "Lines:", m_cmbLines);
+    // The positions of these four are the values of OutputFormat.
+    static const wxString formats[] = {"MP3", "OGG", "WAV", "WMA"};
+    m_cmbFormat = NewList(this, IDC_FORMAT, wxArrayString(WXSIZEOF(formats), formats));
+    AddRow(pForm, this, "Output format:", m_cmbFormat, 0);
+
+    m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View waveform while recording");
+
+    auto* pLocation = new wxStaticBoxSizer(wxVERTICAL, this, "Output location");
+    wxStaticBox* pBox = pLocation->GetStaticBox();
+    m_editFolder = new wxTextCtrl(pBox, IDC_FOLDER, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
+    // Room for a usual path; a longer one scrolls inside the field.
+    m_editFolder->SetMinSize(wxSize(GetTextExtent(wxString('x', 40)).x, -1));
+    GiveTextRoom(m_editFolder);
+    m_pImageList = std::make_unique<wxImageList>(16, 16, true, 1);
+    m_pImageList->Add(LoadBitmapResource(BROWSE_BITMAP));
+    m_btnBrowse = new wxBitmapButton(pBox, IDC_BROWSE, m_pImageList->GetBitmap(0));
+    m_btnBrowse->SetToolTip("Choose the output folder");
+    m_btnBrowse->SetName("output");
+    m_chkOpenOutput = new wxCheckBox(pBox, IDC_OPEN_OUTPUT, "After recording,open output folder");
+    auto* pFolderRow = new wxBoxSizer(wxHORIZONTAL);
+    pFolderRow->Add(m_editFolder, Spaced().Proportion(1).CenterVertical());
+    pFolderRow->Add(m_btnBrowse, Spaced().CenterVertical());
+    pLocation->Add(pFolderRow, wxSizerFlags().Expand());
+    pLocation->Add(m_chkOpenOutput, Spaced());
+
+    auto* pPage = new wxBoxSizer(wxVERTICAL);
+    pPage->Add(pForm, wxSizerFlags().Expand());
+    pPage->Add(m_chkViewWaveform, Spaced());
+    pPage->Add(pLocation, Spaced().Expand());
+    SetSizer(pPage);
+
+    m_cmbDevices->Bind(wxEVT_CHOICE, &CPageGeneral::OnDeviceChosen, this);
+    m_btnBrowse->Bind(wxEVT_BUTTON, &CPageGeneral::OnBrowse, this);
+}
+
+bool CPageGeneral::OnInitDialog()
+{
+    for (CWaveIn* pDevice : EnumDevices())
+        m_cmbDevices->Append(FromEngineText(pDevice->Name()));
+    m_nStartDevice = theSettings.DeviceIndex;
+    SelectEntry(m_cmbDevices, theSettings.DeviceIndex);
+    if (m_cmbDevices->GetSelection() == wxNOT_FOUND)
+    {
+        MessageBoxA(wxGetTopLevelParent(this), "Cant find lines.", APP_CAPTION, MB_ICONHAND);
+        FitSheetToPage(this);
+        return true;
+    }
+    FillLines(theSettings.DeviceIndex, theSettings.LineIndex);
+    FillRest();
+    return true;
+}
+
+bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
+{
+    m_cmbLines->Clear();
+    std::vector<std::string> names;
+    std::string error;
+    {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        std::vector<CWaveIn*>& devices = EnumDevices();
+        if (nDevice >= 0 && static_cast<size_t>(nDevice) < devices.size())
+        {
+            // By position, not by name: two devices may carry the same name.
+            CWaveIn* pDevice = devices[static_cast<size_t>(nDevice)];
+            try
+            {
+                CMixer& mixer = pDevice->GetMixer();
+                for (size_t i = 0; i < mixer.GetLineCount(); ++i)
+                    names.emplace_back(mixer.GetLine(i)->Name());
+                mixer.Close();
+            }
+            catch (const char* pszText)
+            {
+                error = pszText;
+            }
+            catch (const std::exception&)
+            {
+                error = "Can't open Mixer Device.";
+            }
+        }
+    }
+    // Told only now: no dialog while the device lock is held.
+    if (!error.empty())
+    {
+        MessageBoxA(wxGetTopLevelParent(this), error.c_str(), APP_CAPTION, MB_ICONHAND);
+        FitSheetToPage(this);
+        return false;
+    }
+
+    int nDefault = wxNOT_FOUND;
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        m_cmbLines->Append(FromEngineText(names[i].c_str()));
+        if (nDefault == wxNOT_FOUND && std::strstr(names[i].c_str(), "Mix"))
+            nDefault = static_cast<int>(i);
+    }
+    // A saved position the device no longer has falls back like a first run, so OK never stores a missing line.
+    int nSelect = nLineIndex;
+    if (nSelect < 0 || static_cast<size_t>(nSelect) >= names.size())
+        nSelect = nDefault != wxNOT_FOUND ? nDefault : 0;
+    SelectEntry(m_cmbLines, nSelect);
+    FitSheetToPage(this);
+    return true;
+}
+
+void CPageGeneral::FillRest()
+{
+    SelectEntry(m_cmbFormat, theSettings.OutputFormat);
+    m_editFolder->ChangeValue(wxString::FromUTF8(theSettings.SavedDirectry));
+    m_chkOpenOutput->SetValue(theSettings.IsOpenOutput != 0);
+    m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
+    m_bFilled = true;
+}
+
+void CPageGeneral::OnDeviceChosen(wxCommandEvent&)
+{
+    int nDevice = m_cmbDevices->GetSelection();
+    // Back on the device the page opened with, its saved line is the choice again.
+    FillLines(nDevice, nDevice == m_nStartDevice ? theSettings.LineIndex : -1);
+    if (!m_bFilled)
+        FillRest();
+}
+
+void CPageGeneral::OnBrowse(wxCommandEvent&)
+{
+    wxDirDialog dialog(this, "Please select an output folder", m_editFolder->GetValue(),
+                       wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    wxString path = dialog.GetPath();
+    if (path.empty())
+        return;
+    if (path.utf8_string().size() > MAX_FOLDER_BYTES)
+    {
+        MessageBoxA(wxGetTopLevelParent(this),
+                    "The path of that folder is too long to be kept. Choose a folder with a shorter path.",
+                    APP_CAPTION, MB_ICONHAND);
+        return;
+    }
+    m_editFolder->ChangeValue(path);
+}
+
+void CPageGeneral::OnOK()
+{
+    if (!GetHandle() || !m_bFilled)
+        return;
+    theSettings.DeviceIndex = m_cmbDevices->GetSelection();
+    int nLine = m_cmbLines->GetSelection();
+    if (nLine == wxNOT_FOUND)
+    {
+        // No lines to choose from (the mixer did not open): the saved line still belongs to the
+        // same device; another device starts from its default line.
+        nLine = theSettings.DeviceIndex == m_nStartDevice ? theSettings.LineIndex : -1;
+    }
+    theSettings.LineIndex = nLine;
+    theSettings.OutputFormat = m_cmbFormat->GetSelection();
+    theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), 259);
+    theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
+    theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
+}

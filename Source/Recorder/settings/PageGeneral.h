@@ -1,0 +1,64 @@
+// The "General" page of the settings sheet: capture device, its recording
+// line, output format, output folder and the two switches.
+//
+// The page fills itself from theSettings when first shown and writes its six
+// fields back at OK. Choosing another device lists that device's lines. A
+// device whose mixer cannot be opened is reported and leaves the line list
+// empty; a saved device that no longer exists ("Cant find lines.") leaves the
+// page unfilled until a device is chosen, and OK then changes nothing.
+// Main thread only; the sheet cannot open while a recording runs.
+#pragma once
+#include "ResizablePage.h"
+
+#include <wx/bmpbuttn.h>
+#include <wx/checkbox.h>
+#include <wx/choice.h>
+#include <wx/imaglist.h>
+#include <wx/textctrl.h>
+
+#include <memory>
+
+class CPageGeneral : public CResizablePage, public TreePropSheet::CWhiteBackgroundProvider
+{
+public:
+    enum
+    {
+        IDC_FORMAT = 1010,
+        IDC_LINES = 1011,
+        IDC_DEVICES = 1012,
+        IDC_FOLDER = 1018,
+        IDC_BROWSE = 1020,
+        IDC_OPEN_OUTPUT = 1022,
+        IDC_VIEW_WAVEFORM = 1023,
+    };
+
+    CPageGeneral();
+
+    void CreateControls() override;
+    bool OnInitDialog() override;
+    void OnOK() override;
+
+    // False after "Cant find lines." until a device is chosen: OK then stores nothing.
+    bool IsFilled() const { return m_bFilled; }
+
+private:
+    // Lists the device's lines and selects nLineIndex, or else the first "Mix" line, or else the first.
+    // False when the device's mixer could not be opened (the user has been told).
+    bool FillLines(int nDevice, int nLineIndex);
+    // The format, folder and switches from the record.
+    void FillRest();
+    void OnDeviceChosen(wxCommandEvent& event);
+    void OnBrowse(wxCommandEvent& event);
+
+    std::unique_ptr<wxImageList> m_pImageList;  // the browse button's icon
+    wxBitmapButton* m_btnBrowse = nullptr;
+
+    wxChoice* m_cmbDevices = nullptr;
+    wxChoice* m_cmbLines = nullptr;
+    wxChoice* m_cmbFormat = nullptr;
+    wxTextCtrl* m_editFolder = nullptr;
+    wxCheckBox* m_chkOpenOutput = nullptr;
+    wxCheckBox* m_chkViewWaveform = nullptr;
+    bool m_bFilled = false;
+    int m_nStartDevice = -1;  // the device the record named when the page opened
+};

@@ -1,0 +1,129 @@
+#include "PageLayout.h"
+
+#include "ResizablePage.h"
+#include "TreePropSheet.h"
+
+#include <wx/stattext.h>
+
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace SettingsLayout
+{
+wxSizerFlags Spaced()
+{
+    return wxSizerFlags().Border(wxALL);
+}
+
+wxArrayString TableTexts(const int* pTable, int nCount, const char* pszFormat)
+{
+    wxArrayString texts;
+    for (int i = 0; i < nCount; ++i)
+        texts.Add(wxString::Format(pszFormat, pTable[i]));
+    return texts;
+}
+
+wxChoice* NewList(wxWindow* pParent, int nId, const wxArrayString& items)
+{
+    return new wxChoice(pParent, nId, wxDefaultPosition, wxDefaultSize, items);
+}
+
+void SelectEntry(wxChoice* pList, int nIndex)
+{
+    // wx asserts on a position outside the list; the list then simply shows no choice.
+    pList->SetSelection(nIndex >= 0 && static_cast<unsigned>(nIndex) < pList->GetCount() ? nIndex : wxNOT_FOUND);
+}
+
+int SelectionOr(const wxChoice* pList, int nPrevious)
+{
+    int nSelection = pList->GetSelection();
+    return nSelection == wxNOT_FOUND ? nPrevious : nSelection;
+}
+
+wxFlexGridSizer* NewForm()
+{
+    auto* pForm = new wxFlexGridSizer(2, wxSize(0, 0));
+    pForm->AddGrowableCol(1, 1);
+    return pForm;
+}
+
+void AddRow(wxFlexGridSizer* pForm, wxWindow* pParent, const wxString& label, wxWindow* pControl, int nControlFlags)
+{
+    pForm->Add(new wxStaticText(pParent, wxID_ANY, label), Spaced().CenterVertical());
+    // A stretched control fills its cell both ways; the row is as tall as its tallest member anyway.
+    pForm->Add(pControl, (nControlFlags & wxEXPAND) ? Spaced().Expand() : Spaced().CenterVertical());
+}
+
+int WidestText(wxWindow* pWindow, std::initializer_list<wxString> texts)
+{
+    int nWidest = 0;
+    for (const wxString& text : texts)
+        nWidest = std::max(nWidest, pWindow->GetTextExtent(text).x);
+    return nWidest;
+}
+
+void GiveTextRoom(wxTextCtrl* pEdit)
+{
+    int nMinimum = 0, nNatural = 0;
+    if (GtkWidget* pWidget = pEdit->GetHandle())
+        gtk_widget_get_preferred_height(pWidget, &nMinimum, &nNatural);
+    const wxSize min = pEdit->GetMinSize();
+    pEdit->SetMinSize(wxSize(min.x, std::max({min.y, pEdit->GetBestSize().y, nNatural})));
+}
+
+void FitSheetToPage(CResizablePage* pPage)
+{
+    auto* pFrame = dynamic_cast<CPropPageFrame*>(pPage->GetParent());
+    wxWindow* pTop = wxGetTopLevelParent(pPage);
+    if (!pFrame || !pTop || !pTop->GetSizer())
+    {
+        pPage->Layout();
+        return;
+    }
+    pPage->InvalidateBestSize();
+    wxSize need = pFrame->FrameSizeForPage(pPage->GetBestSize());
+    wxSize have = pFrame->GetMinSize();
+    if (need.x > have.x || need.y > have.y)
+    {
+        need.IncTo(have);
+        pFrame->SetMinSize(need);
+        wxSize fitting = pTop->GetSizer()->ComputeFittingWindowSize(pTop);
+        pTop->SetMinSize(fitting);
+        wxSize size = pTop->GetSize();
+        size.IncTo(fitting);
+        pTop->SetSize(size);
+        pTop->Layout();
+    }
+    pPage->Layout();
+}
+
+wxString FromEngineText(const char* pszText)
+{
+    if (!pszText || !*pszText)
+        return wxString();
+    // Device names are cut to a fixed length, which may split the last character.
+    size_t nLength = std::strlen(pszText);
+    for (size_t nDrop = 0; nDrop < 4 && nDrop < nLength; ++nDrop)
+    {
+        wxString text = wxString::FromUTF8(pszText, nLength - nDrop);
+        if (!text.empty())
+            return text;
+    }
+    return wxString::From8BitData(pszText);
+}
+
+std::string ToRecordText(const wxString& text, size_t nMaxBytes)
+{
+    std::string bytes = text.utf8_string();
+    if (bytes.size() <= nMaxBytes)
+        return bytes;
+    size_t nCut = nMaxBytes;
+    // Step back over continuation bytes so the last character stays whole.
+    while (nCut > 0 && (static_cast<unsigned char>(bytes[nCut]) & 0xC0) == 0x80)
+        --nCut;
+    bytes.resize(nCut);
+    return bytes;
+}
+}  // namespace SettingsLayout
