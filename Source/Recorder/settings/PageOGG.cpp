@@ -94,6 +94,9 @@ void CPageOGG::CreateControls()
 bool CPageOGG::OnInitDialog()
 {
     m_sldQuality->SetTickFreq(100);
+    // The slider shows the stored quality in every mode, so OK in a bitrate mode keeps it as it was.
+    m_sldQuality->SetValue(theSettings.OggQuality);
+    ShowQuality();
     int nMode = theSettings.OggMode >= 0 && theSettings.OggMode <= 3 ? theSettings.OggMode : 0;
     for (int i = 0; i < 4; ++i)
         m_rdoModes[i]->SetValue(i == nMode);
