@@ -6,6 +6,7 @@
 #include "MessageBox.h"
 #include "RecorderSettings.h"
 #include "RecordingFiles.h"
+#include "SettingsSheet.h"
 #include "Shell.h"
 #include "Skins.h"
 #include "WaveIn.h"
@@ -520,8 +521,10 @@ void CMainDlg::ShowPopupMenu(const wxPoint& point)
 
 void CMainDlg::OnSettings()
 {
+    // The recording reads the record the pages write.
     if (!IsIdle())
         return;
+    RunSettingsSheet(this);
 }
 
 void CMainDlg::OnPlay()
