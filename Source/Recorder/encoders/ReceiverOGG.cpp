@@ -67,7 +67,8 @@ void SetVorbisModuleNames(const std::string& vorbis, const std::string& vorbisen
 
 int OggQualityBitrate(int nOggQuality)
 {
-    float q = static_cast<float>(nOggQuality) * 0.01f;
+    // As the OGG page computes it, so the page and the recording show the same figure.
+    float q = static_cast<float>(nOggQuality * 0.01);
     double d = q;
     double kbps;
     if (d < 4.1)
