@@ -1,0 +1,84 @@
+#include "DlgAbout.h"
+
+#include "AboutPicture.h"
+#include "Resources.h"
+
+#include <wx/sizer.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+
+#include <mutex>
+
+const char* const ABOUT_LAME_URL = "https://lame.sourceforge.io/";
+const char* const ABOUT_HOME_URL = "https://vorane.example.org/";
+// A reserved domain: the address is a placeholder until the maker has a real one.
+const char* const ABOUT_MAIL_URL = "mailto:support@vorane.example.org";
+
+namespace
+{
+const char* const kProductTitle = "Vorane Audio Recorder";
+}  // namespace
+
+CDlgAbout::CDlgAbout(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, wxEmptyString)
+{
+    static std::once_flag registered;
+    std::call_once(registered, [] { RegisterBitmapResource(IDB_ABOUT_PICTURE, DrawAboutPicture); });
+
+    auto* pPicture = new wxStaticBitmap(this, wxID_ANY, LoadBitmapResource(IDB_ABOUT_PICTURE));
+    auto* pLame = new wxStaticText(this, IDC_ABOUT_LAME, "Acknowledgments : LAME codec for MP3 encoding");
+    auto* pHome = new wxStaticText(this, IDC_ABOUT_HOMEPAGE, "Vorane Software homepage : vorane.example.org");
+    auto* pMail = new wxStaticText(this, IDC_ABOUT_MAIL, "Mail to : support@vorane.example.org");
+    auto* pTitle = new wxStaticText(this, wxID_ANY, "Vorane Audio Recorder Version 1.5");
+    auto* pLine = new wxStaticText(this, wxID_ANY, "Records what you hear to MP3, OGG, WAV or WMA.");
+    auto* pOK = new wxButton(this, wxID_OK, "OK");
+    pTitle->SetFont(pTitle->GetFont().Bold());
+
+    auto* pTop = new wxBoxSizer(wxVERTICAL);
+    pTop->Add(pPicture, wxSizerFlags().Centre().DoubleBorder(wxLEFT | wxRIGHT | wxTOP));
+    pTop->AddSpacer(ConvertDialogToPixels(wxSize(0, 4)).y);
+    for (wxStaticText* pText : {pLame, pHome, pMail})
+        pTop->Add(pText, wxSizerFlags().DoubleBorder(wxLEFT | wxRIGHT).Border(wxTOP));
+    pTop->AddSpacer(ConvertDialogToPixels(wxSize(0, 4)).y);
+    pTop->Add(pTitle, wxSizerFlags().DoubleBorder(wxLEFT | wxRIGHT).Border(wxTOP));
+    pTop->Add(pLine, wxSizerFlags().DoubleBorder(wxLEFT | wxRIGHT).Border(wxTOP));
+    pTop->Add(pOK, wxSizerFlags().Right().DoubleBorder(wxALL));
+    // At least the design's 234 by 158 dialog units.
+    pTop->SetMinSize(ConvertDialogToPixels(wxSize(234, 158)));
+    SetSizer(pTop);
+
+    SetTitle(wxString("About ") + kProductTitle);
+    m_btnOK = new CHoverButton();
+    m_btnOK->SubclassDlgItem(wxID_OK, this);
+    m_btnOK->SetDefault();
+    m_btnOK->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
+    m_btnOK->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+
+    const std::pair<CStaticLink**, std::pair<int, const char*>> links[] = {
+        {&m_stcLame, {IDC_ABOUT_LAME, ABOUT_LAME_URL}},
+        {&m_stcHome, {IDC_ABOUT_HOMEPAGE, ABOUT_HOME_URL}},
+        {&m_stcMail, {IDC_ABOUT_MAIL, ABOUT_MAIL_URL}},
+    };
+    for (const auto& [ppLink, target] : links)
+    {
+        *ppLink = new CStaticLink();
+        (*ppLink)->SetLink(target.second);
+        (*ppLink)->SubclassDlgItem(target.first, this);
+    }
+    pTop->SetSizeHints(this);
+    CentreOnParent();
+}
+
+CStaticLink* CDlgAbout::GetLink(int nId) const
+{
+    switch (nId)
+    {
+    case IDC_ABOUT_LAME:
+        return m_stcLame;
+    case IDC_ABOUT_HOMEPAGE:
+        return m_stcHome;
+    case IDC_ABOUT_MAIL:
+        return m_stcMail;
+    default:
+        return nullptr;
+    }
+}

@@ -1,0 +1,90 @@
+#include "DialogTestSupport.h"
+
+#include <wx/timer.h>
+#include <wx/toplevel.h>
+
+#include <thread>
+
+int RunModal(wxDialog& dialog, const std::function<void()>& user)
+{
+    wxTimer safety;
+    safety.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        // Every modal loop still open, innermost first.
+        for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
+            if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsModal())
+                pDialog->EndModal(wxID_ABORT);
+    });
+    safety.StartOnce(90000);
+    std::thread driver(user);
+    const int nResult = dialog.ShowModal();
+    driver.join();
+    EXPECT_TRUE(safety.IsRunning()) << "the dialog had to be closed by the safety timer";
+    safety.Stop();
+    return nResult;
+}
+
+bool WaitOnMain(const std::function<bool()>& condition, int nTimeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (!OnMain([&] { return condition(); }))
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+wxDialog* ActiveDialog()
+{
+    for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
+        if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsShown() && pDialog->IsActive())
+            return pDialog;
+    return nullptr;
+}
+
+wxRect ScreenRect(wxWindow* pWindow)
+{
+    return wxRect(pWindow->GetScreenPosition(), pWindow->GetSize());
+}
+
+int DarkPixels(const wxRect& screen)
+{
+    return CountPixels(screen, [](const wxColour& c) { return Luma(c) < 100; });
+}
+
+bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted)
+{
+    if (!WaitOnMain([&] { return pDialog->IsShown() && static_cast<wxTopLevelWindow*>(pDialog)->IsActive(); }))
+        return false;
+    const wxRect rect = OnMain([&] { return ScreenRect(pPainted); });
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (DarkPixels(rect) < 20)
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::string WaitForMessageBox()
+{
+    CDlgMsgbx* pBox = nullptr;
+    if (!WaitOnMain([&] { return (pBox = dynamic_cast<CDlgMsgbx*>(ActiveDialog())) != nullptr; }))
+        return {};
+    wxWindow* pText = OnMain([&] { return pBox->FindWindow(IDC_MSGBX_TEXT); });
+    if (!pText || !WaitUntilActiveAndPainted(pBox, pText))
+        return {};
+    return OnMain([&] { return pBox->GetText().utf8_string(); });
+}
+
+bool PressKeys(const std::string& keys)
+{
+    return Xdo("key --clearmodifiers " + keys);
+}
+
+bool WaitUntilActive(wxWindow* pDialog)
+{
+    return WaitOnMain([&] { return ActiveDialog() == pDialog; });
+}

@@ -1,0 +1,181 @@
+// The rename dialog on a real display, typed into as a user does: the name
+// keeps the old extension, every refusal shows its message box and leaves the
+// dialog open, the overwrite question, and moves that fail.
+#include "DialogTestSupport.h"
+#include "DlgRename.h"
+#include "TestSupport.h"
+
+#include <wx/clipbrd.h>
+#include <wx/frame.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+class RenameDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
+        MoveMouse(wxPoint(2, 2));
+        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), wxSize(500, 300));
+        m_pFrame->Show();
+        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive(); }));
+        std::ofstream(m_folder.File("Audio0.WAV")) << "the take";
+    }
+    void TearDown() override { DestroyAndWait(m_pFrame); }
+
+    // Runs the dialog for Audio0.WAV with another row showing Audio1.wav; the user starts once it is up.
+    int Rename(CDlgRename& dialog, const std::function<void()>& user)
+    {
+        dialog.SetOldPath(m_folder.File("Audio0.WAV"));
+        dialog.SetOtherNames({"Audio1.wav"});
+        return RunModal(dialog, [&] {
+            ASSERT_TRUE(WaitUntilActiveAndPainted(&dialog, dialog.FindWindow(IDC_RENAME_OLDNAME)));
+            ASSERT_TRUE(WaitOnMain([&] { return NewName(dialog)->HasFocus(); }));
+            user();
+        });
+    }
+    static wxTextCtrl* NewName(CDlgRename& dialog)
+    {
+        return static_cast<wxTextCtrl*>(dialog.FindWindow(IDC_RENAME_NEWNAME));
+    }
+    // From the user thread: replaces the new name by typing, and waits until the edit shows the result.
+    static bool TypeName(CDlgRename& dialog, const std::string& typed, const std::string& shown)
+    {
+        PressKeys("ctrl+a BackSpace");
+        Xdo("type --delay 20 '" + typed + "'");
+        return WaitOnMain([&] { return NewName(dialog)->GetValue().utf8_string() == shown; });
+    }
+    // From the user thread: Enter, then the message box that must come, answered with the key.
+    static std::string RenameAndAnswer(CDlgRename& dialog, const std::string& answer)
+    {
+        PressKeys("Return");
+        std::string text = WaitForMessageBox();
+        PressKeys(answer);
+        EXPECT_TRUE(WaitUntilActive(&dialog)) << "the rename dialog is open again";
+        EXPECT_TRUE(WaitOnMain([&] { return NewName(dialog)->HasFocus(); }));
+        return text;
+    }
+    std::string Read(const std::string& name) const
+    {
+        std::stringstream text;
+        text << std::ifstream(m_folder.File(name)).rdbuf();
+        return text.str();
+    }
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(m_folder.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    wxFrame* m_pFrame = nullptr;
+    CTempFolder m_folder{"rename-window-" + std::to_string(getpid())};
+};
+
+TEST_F(RenameDialog, TheTypedNameEndsInTheOldExtensionInLowerCaseAndEnterMovesTheFile)
+{
+    CDlgRename dialog(m_pFrame);
+    const int nResult = Rename(dialog, [&] {
+        EXPECT_EQ(OnMain([&] { return static_cast<wxTextCtrl*>(dialog.FindWindow(IDC_RENAME_OLDNAME))->GetValue(); }),
+                  "Audio0.WAV");
+        EXPECT_TRUE(TypeName(dialog, "song", "song.wav"));
+        // Pasted whole, another extension gives way to the old one.
+        OnMain([] {
+            wxClipboard::Get()->Open();
+            wxClipboard::Get()->SetData(new wxTextDataObject("x.mp3"));
+            wxClipboard::Get()->Close();
+            return true;
+        });
+        PressKeys("ctrl+a ctrl+v");
+        EXPECT_TRUE(WaitOnMain([&] { return NewName(dialog)->GetValue() == "x.wav"; }));
+        EXPECT_TRUE(TypeName(dialog, "Take", "Take.wav"));
+        SaveScreenshot("rename_typed");
+        PressKeys("Return");
+    });
+    EXPECT_EQ(nResult, wxID_OK);
+    EXPECT_EQ(dialog.GetNewPath(), m_folder.File("Take.wav"));
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Take.wav"}));
+    EXPECT_EQ(Read("Take.wav"), "the take");
+}
+
+TEST_F(RenameDialog, EveryRefusalShowsItsMessageAndLeavesTheDialogOpenWithNothingChanged)
+{
+    CDlgRename dialog(m_pFrame);
+    const int nResult = Rename(dialog, [&] {
+        EXPECT_EQ(RenameAndAnswer(dialog, "Return"), "Please input new file name.") << "an empty name";
+        const std::pair<std::string, std::string> cases[] = {
+            {"abcdefghijklmnopq", "Too long file name.( <= 16 )"},
+            {"Audio1", "New file name is exist."},
+            {"../Audio9", "Invalid file name.( no '/', '..' or control characters, no '.' at the start )"},
+            {"", "Please input new file name."},
+        };
+        for (const auto& [typed, message] : cases)
+        {
+            EXPECT_TRUE(TypeName(dialog, typed, typed + ".wav"));
+            EXPECT_EQ(RenameAndAnswer(dialog, "Return"), message) << typed;
+            if (typed == "abcdefghijklmnopq")
+                SaveScreenshot("rename_too_long");
+        }
+        PressKeys("Escape");
+    });
+    EXPECT_EQ(nResult, wxID_CANCEL);
+    EXPECT_EQ(dialog.GetNewPath(), "");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Audio0.WAV"}));
+}
+
+TEST_F(RenameDialog, AnExistingFileIsReplacedOnlyAfterTheUserAgrees)
+{
+    std::ofstream(m_folder.File("Song.wav")) << "an older take";
+    CDlgRename dialog(m_pFrame);
+    const int nResult = Rename(dialog, [&] {
+        EXPECT_TRUE(TypeName(dialog, "Song", "Song.wav"));
+        EXPECT_EQ(RenameAndAnswer(dialog, "Escape"), "The File has been existen, Overwrite it?");
+        EXPECT_EQ(Entries(), (std::vector<std::string>{"Audio0.WAV", "Song.wav"}));
+        EXPECT_EQ(Read("Song.wav"), "an older take");
+        PressKeys("Return");
+        EXPECT_EQ(WaitForMessageBox(), "The File has been existen, Overwrite it?");
+        PressKeys("Return");
+    });
+    EXPECT_EQ(nResult, wxID_OK);
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Song.wav"}));
+    EXPECT_EQ(Read("Song.wav"), "the take");
+}
+
+TEST_F(RenameDialog, AMoveThatFailsIsReportedAndLosesNothing)
+{
+    fs::create_directory(m_folder.File("Song.wav"));
+    std::ofstream(m_folder.File("Song.wav/inside")) << "x";
+    CDlgRename dialog(m_pFrame);
+    const int nResult = Rename(dialog, [&] {
+        EXPECT_TRUE(TypeName(dialog, "Song", "Song.wav"));
+        PressKeys("Return");
+        EXPECT_EQ(WaitForMessageBox(), "The File has been existen, Overwrite it?");
+        PressKeys("Return");
+        // The move was tried and the folder in the way refused it.
+        EXPECT_EQ(WaitForMessageBox(), "Cannot rename the file.( Is a directory )");
+        SaveScreenshot("rename_move_failed");
+        PressKeys("Return");
+        EXPECT_TRUE(WaitUntilActive(&dialog));
+        EXPECT_EQ(Read("Audio0.WAV"), "the take");
+
+        // The file vanished while the dialog was open.
+        fs::rename(m_folder.File("Audio0.WAV"), m_folder.File("elsewhere"));
+        EXPECT_TRUE(TypeName(dialog, "Other", "Other.wav"));
+        EXPECT_EQ(RenameAndAnswer(dialog, "Return"), "Cannot rename the file.( No such file or directory )");
+        PressKeys("Escape");
+    });
+    EXPECT_EQ(nResult, wxID_CANCEL);
+    EXPECT_EQ(dialog.GetNewPath(), "");
+    EXPECT_EQ(Entries(), (std::vector<std::string>{"Song.wav", "elsewhere"}));
+}
