@@ -8,6 +8,7 @@
 #include "RecorderSettings.h"
 #include "ReceiverWMA.h"
 #include "TestSupport.h"
+#include "TreePropSheet.h"
 #include "WaveIn.h"
 #include "WindowTestSupport.h"
 
@@ -17,6 +18,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
+#include <wx/app.h>
+#include <wx/choice.h>
 
 namespace
 {
@@ -385,4 +388,47 @@ TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
     const std::vector<uint8_t> bytes = ReadFileBytes(m_folder.File("Audio0.mp3"));
     ASSERT_GE(bytes.size(), 128u);
     EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125));
+}
+
+TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecording)
+{
+    bool bChosen = false;
+    wxTheApp->CallAfter([&] {
+        // Inside the sheet's own loop: WAV, "Line In", mono 22.05 kHz 8-bit, then OK.
+        for (wxWindow* pWindow : wxTopLevelWindows)
+            if (auto* pSheet = dynamic_cast<CTreePropSheet*>(pWindow); pSheet && pSheet->IsModal())
+            {
+                // Ids repeat between pages: each control is looked up on its own page.
+                wxWindow* pPage = pSheet->GetPage(0);
+                auto choose = [&pPage](int nId, int nIndex) {
+                    auto* pList = dynamic_cast<wxChoice*>(pPage->FindWindow(nId));
+                    if (!pList)
+                        return false;
+                    pList->SetSelection(nIndex);
+                    wxCommandEvent event(wxEVT_CHOICE, nId);
+                    event.SetInt(nIndex);
+                    event.SetEventObject(pList);
+                    pList->ProcessWindowEvent(event);
+                    return true;
+                };
+                bChosen = choose(1010, OUTPUT_FORMAT_WAV) && choose(1011, 1);
+                pSheet->SetActivePage(5);  // "Output formats::WAV"
+                pPage = pSheet->GetPage(5);
+                bChosen = bChosen && choose(1012, 0) && choose(1013, 1) && choose(1014, 0);
+                wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+                ok.SetEventObject(pSheet->FindWindow(wxID_OK));
+                pSheet->FindWindow(wxID_OK)->ProcessWindowEvent(ok);
+            }
+    });
+    wxCommandEvent settings(wxEVT_BUTTON, IDC_BUTTON_SETTINGS);
+    m_pDlg->ProcessWindowEvent(settings);
+    ASSERT_TRUE(bChosen);
+
+    const AudioItem item = RecordFor(2.0);
+    EXPECT_STREQ("Audio0.wav", item.szName);
+    DecodedAudio decoded = DecodeFile(item.szPath);
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(std::make_tuple(std::string("pcm_u8"), 22050, 1), std::make_tuple(decoded.codec, decoded.sampleRate,
+                                                                               decoded.channels));
+    EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
 }
