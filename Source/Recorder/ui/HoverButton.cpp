@@ -10,6 +10,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -83,7 +84,11 @@ bool CHoverButton::SubclassDlgItem(int nID, wxWindow* pParent)
 int CHoverButton::SetColor(int nIndex, const wxColour& colour, bool bRepaint)
 {
     int nResult = m_colors.SetColor(nIndex, ToRgb(colour));
-    if (nResult == BTNST_OK && bRepaint && GetHandle())
+    if (nResult != BTNST_OK)
+        return nResult;
+    m_bOwnColor[static_cast<size_t>(nIndex)] = true;
+    m_nOffset[static_cast<size_t>(nIndex)] = 0;
+    if (bRepaint && GetHandle())
         Refresh();
     return nResult;
 }
@@ -91,9 +96,40 @@ int CHoverButton::SetColor(int nIndex, const wxColour& colour, bool bRepaint)
 int CHoverButton::OffsetColor(int nIndex, int nOffset, bool bRepaint)
 {
     int nResult = m_colors.OffsetColor(nIndex, nOffset);
-    if (nResult == BTNST_OK && bRepaint && GetHandle())
+    if (nResult != BTNST_OK)
+        return nResult;
+    int& nTotal = m_nOffset[static_cast<size_t>(nIndex)];
+    nTotal = std::clamp(nTotal + nOffset, -255, 255);
+    if (bRepaint && GetHandle())
         Refresh();
     return nResult;
+}
+
+void CHoverButton::FollowColour(int nParity, const wxColour& base)
+{
+    for (int i = nParity; i < BTNST_MAX_COLORS; i += 2)
+    {
+        if (m_bOwnColor[static_cast<size_t>(i)])
+            continue;
+        m_colors.SetColor(i, ToRgb(base));
+        m_colors.OffsetColor(i, m_nOffset[static_cast<size_t>(i)]);
+    }
+    if (GetHandle())
+        Refresh();
+}
+
+bool CHoverButton::SetBackgroundColour(const wxColour& colour)
+{
+    bool bChanged = wxButton::SetBackgroundColour(colour);
+    FollowColour(0, colour.IsOk() ? colour : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
+    return bChanged;
+}
+
+bool CHoverButton::SetForegroundColour(const wxColour& colour)
+{
+    bool bChanged = wxButton::SetForegroundColour(colour);
+    FollowColour(1, colour.IsOk() ? colour : wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
+    return bChanged;
 }
 
 wxColour CHoverButton::GetColor(int nIndex) const

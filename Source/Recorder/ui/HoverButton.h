@@ -6,11 +6,19 @@
 // background by state (colour 0 while the mouse is over it or it is
 // pressed, else colour 4 while focused, else colour 2), a thin raised edge,
 // sunken while pressed, and the caption in the text colour of that state.
+//
+// The window's background and foreground colours (a skin sets them) feed
+// the slots: the "out" and "focus" backgrounds take the background, the
+// "in" background takes it lightened or darkened by what OffsetColor added
+// to that slot, the texts take the foreground. A slot given its own colour
+// with SetColor keeps it. An invalid colour gives the theme's back.
 // Main thread only.
 #pragma once
 #include "HoverColors.h"
 
 #include <wx/button.h>
+
+#include <array>
 
 class CHoverButton : public wxButton
 {
@@ -48,6 +56,9 @@ public:
     int OffsetColor(int nIndex, int nOffset, bool bRepaint = true);
     wxColour GetColor(int nIndex) const;
 
+    bool SetBackgroundColour(const wxColour& colour) override;
+    bool SetForegroundColour(const wxColour& colour) override;
+
     bool IsMouseOver() const { return m_bMouseOnButton; }
     // Which colours the button shows now: the background index (0, 2 or 4).
     int GetStateColorIndex() const;
@@ -60,6 +71,8 @@ private:
     void OnFocus(wxFocusEvent& event);
     void SetMouseOver(bool bOver);
     bool IsPressed() const;
+    // Sets the slots of one parity (0: backgrounds, 1: texts) that follow the window's colours.
+    void FollowColour(int nParity, const wxColour& base);
 
 public:
     // Paints the whole button through a native cairo context (GTK's draw signal).
@@ -67,6 +80,8 @@ public:
 
 private:
     CHoverColors m_colors;
+    std::array<bool, BTNST_MAX_COLORS> m_bOwnColor{};  // set with SetColor: no longer follows the window
+    std::array<int, BTNST_MAX_COLORS> m_nOffset{};     // what OffsetColor added, kept for the next base colour
     bool m_bIsFlat = true;
     bool m_bDrawBorder = true;
     bool m_bAlwaysTrack = true;

@@ -1,0 +1,333 @@
+// The skin stand-in on real windows under Xvfb: a dialog laid out like the
+// main window takes the colours of each shipped skin while a window that
+// paints itself stays black; later windows are skinned too; bad files change
+// nothing; releasing gives the plain look back.
+#include "HoverButton.h"
+#include "Skin.h"
+#include "TestSupport.h"
+#include "UiTestSupport.h"
+
+#include <wx/checkbox.h>
+#include <wx/dcclient.h>
+#include <wx/dialog.h>
+#include <wx/fontenum.h>
+#include <wx/listctrl.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
+#include <wx/treectrl.h>
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+
+namespace
+{
+const wxColour BLACK(0, 0, 0), ODD_ROW(232, 232, 232), HOVER_TEXT(0, 128, 0);
+using Look = std::array<wxColour, 6>;  // dialog, button, list, even row, odd row, tree
+
+std::string SkinPath(std::string name)
+{
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
+    return std::string(VORANE_APP_DIR) + "/Skin/" + name + "/skin_" + lower + ".xml";
+}
+
+// One colour of a skin file, read independently of the stand-in; an absent entry gives the fallback.
+wxColour Entry(const std::string& path, const char* element, const char* attribute, wxColour fallback = {})
+{
+    pugi::xml_document doc;
+    doc.load_file(path.c_str());
+    const char* text = doc.child("Skin").child(element).attribute(attribute).value();
+    unsigned long rgb = std::strtoul(text + (*text == '#'), nullptr, 16);
+    return *text ? wxColour((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff) : fallback;
+}
+
+Look SkinLook(const std::string& path)
+{
+    wxColour list = Entry(path, "List", "background");
+    return {Entry(path, "Dialog", "background"), Entry(path, "Button", "face"), list, list, ODD_ROW,
+            Entry(path, "Tree", "background", list)};
+}
+
+void WriteSkin(const std::string& path, const std::string& entries)
+{
+    std::ofstream(path) << R"(<Skin name="Test"><Dialog background="#203040" text="#F0F0F0"/>)"
+                           R"(<Button face="#C0C8D0" text="#101010"/><List background="#FFFFFF" text="#101010"/>)"
+                        << entries << "</Skin>";
+}
+
+// Captions: thin strokes blend into the background, but every caption has a few full pixels.
+int TextPixels(const wxRect& screen, const wxColour& colour)
+{
+    return CountPixels(screen, [&](const wxColour& c) { return SameColour(c, colour, 12); });
+}
+
+wxPoint Middle(const wxWindow* pWindow)
+{
+    wxRect r = pWindow->GetScreenRect();
+    return r.GetPosition() + r.GetSize() / 2;
+}
+
+// A window that paints itself in one colour, as the waveform view does.
+struct CPainted : wxWindow
+{
+    CPainted(wxWindow* pParent, const wxRect& r, const wxColour& colour)
+        : wxWindow(pParent, wxID_ANY, r.GetPosition(), r.GetSize()), colour(colour)
+    {
+        SetBackgroundStyle(wxBG_STYLE_PAINT);
+        Bind(wxEVT_PAINT, [this](wxPaintEvent&) {
+            wxPaintDC dc(this);
+            dc.SetBackground(wxBrush(this->colour));
+            dc.Clear();
+        });
+    }
+    wxColour colour;
+};
+
+// The main window's layout (474 pixels of client width: buttons 59 to 64 pixels wide), and
+// below it what the settings pages hold: a check box inside a group box, a tree.
+struct CSample : wxDialog
+{
+    explicit CSample(const wxPoint& pos) : wxDialog(nullptr, wxID_ANY, "Skin sample", pos)
+    {
+        SetClientSize(474, 540);
+        strip = new CPainted(this, wxRect(5, 10, 464, 100), BLACK);
+        const char* labels[] = {"&Record", "&Stop", "S&ettings...", "S&kins", "&Help", "&About..."};
+        for (int i = 0, x = 5, w = (474 - 55) / 7; i < 6; x += buttons[i++]->GetSize().x + 5)
+        {
+            buttons[i] = new CHoverButton(this, 1010 + i, labels[i], wxPoint(x, 120), wxSize(w + (i == 2 || i == 5) * 5, 25));
+            buttons[i]->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
+            buttons[i]->SetColor(CHoverButton::BTNST_COLOR_FG_IN, HOVER_TEXT);
+        }
+        group = new wxStaticBox(this, wxID_ANY, "Audio list", wxPoint(1, 155), wxSize(473, 225));
+        list = new wxListCtrl(this, wxID_ANY, wxPoint(6, 170), wxSize(463, 205), wxLC_REPORT | wxLC_SINGLE_SEL);
+        list->InsertColumn(0, "Name", wxLIST_FORMAT_LEFT, 440);
+        for (long i = 0; i < 2; ++i)  // shaded as the recordings list does: even rows in the list's own colour
+            list->SetItemBackgroundColour(list->InsertItem(i, "Audio.mp3"), i ? ODD_ROW : list->GetBackgroundColour());
+        label = new wxStaticText(this, wxID_ANY, "Illustrated lullaby", wxPoint(8, 390));
+        options = new wxStaticBox(this, wxID_ANY, "Options", wxPoint(1, 410), wxSize(230, 70));
+        check = new wxCheckBox(options, wxID_ANY, "Illustrated lullaby", wxPoint(10, 8));
+        tree = new wxTreeCtrl(this, wxID_ANY, wxPoint(240, 410), wxSize(229, 120));
+        tree->AppendItem(tree->AddRoot("Settings"), "General");
+        tree->Expand(tree->GetRootItem());
+        marker = new CPainted(this, wxRect(200, 510, 24, 24), wxColour(1, 2, 3));
+    }
+    static wxPoint At(const wxWindow* pWindow, int x, int y) { return pWindow->ClientToScreen(wxPoint(x, y)); }
+    wxRect Caption(wxStaticBox* pBox) const  // a box with controls inside reports only the area below its caption
+    {
+        return wxRect(ClientToScreen(pBox->GetPosition()), wxSize(pBox->GetSize().x, 18));
+    }
+    wxRect Row(long nRow) const
+    {
+        wxRect r;
+        list->GetItemRect(nRow, r);
+        return wxRect(list->ClientToScreen(r.GetPosition()), r.GetSize());
+    }
+    Look Now() const
+    {
+        const wxPoint points[] = {At(this, 100, 500), At(buttons[0], 4, 4), At(list, 230, 190),
+                                  Row(0).GetRightTop() + wxPoint(-20, 8), Row(1).GetRightTop() + wxPoint(-20, 8),
+                                  At(tree, 200, 100)};
+        Look look;
+        for (size_t i = 0; i < look.size(); ++i)
+            CountPixels(wxRect(points[i], wxSize(1, 1)), [&](const wxColour& c) { return (look[i] = c).IsOk(); });
+        return look;
+    }
+    bool Shows(const Look& look) const { return Now() == look; }
+    bool StripIsBlack() const
+    {
+        return !strip->UseBackgroundColour() && !strip->UseForegroundColour() &&
+               CountPixels(strip->GetScreenRect(), [](const wxColour& c) { return !SameColour(c, BLACK); }) == 0;
+    }
+    // Repaints everything and waits until the marker's new colour is on the screen.
+    void Repaint()
+    {
+        static unsigned char s_nBlue = 10;
+        marker->colour = wxColour(1, 2, ++s_nBlue);
+        Refresh();
+        EXPECT_TRUE(WaitUntil([&] { return PixelIs(Middle(marker), marker->colour); }));
+    }
+
+    CPainted *strip, *marker;
+    CHoverButton* buttons[6];
+    wxStaticBox *group, *options;
+    wxListCtrl* list;
+    wxStaticText* label;
+    wxCheckBox* check;
+    wxTreeCtrl* tree;
+};
+}  // namespace
+
+class SkinWindows : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        MoveMouse(wxPoint(1000, 740));
+        m_pDialog = Open(wxPoint(40, 20));
+        ASSERT_TRUE(m_pDialog);
+        m_plain = m_pDialog->Now();
+    }
+    void TearDown() override
+    {
+        SkinRelease();
+        for (wxWindow* pTop : std::vector<wxWindow*>(wxTopLevelWindows.begin(), wxTopLevelWindows.end()))
+            pTop->Destroy();
+        WaitUntil([] { return wxTopLevelWindows.empty(); });
+    }
+    static CSample* Open(const wxPoint& pos)
+    {
+        auto* pDialog = new CSample(pos);
+        pDialog->Show();
+        auto painted = [&] { return pDialog->IsShownOnScreen() && PixelIs(Middle(pDialog->marker), pDialog->marker->colour); };
+        bool bShown = WaitUntil(painted);
+        if (bShown && pDialog->GetPosition() != pos)  // the window manager centres dialogs: side by side, not on top
+        {
+            pDialog->Move(pos);
+            bShown = WaitUntil([&] { return pDialog->GetPosition() == pos && painted(); });
+        }
+        if (!bShown)
+            return nullptr;
+        pDialog->Repaint();
+        return pDialog;
+    }
+
+    CSample* m_pDialog = nullptr;
+    Look m_plain;
+};
+
+class ShippedSkin : public SkinWindows, public ::testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(ShippedSkin, ColoursEveryKindOfWindowAsItsFileSaysAndLeavesSelfPaintedWindowsAlone)
+{
+    const std::string path = SkinPath(GetParam());
+    CHoverButton* pRecord = m_pDialog->buttons[0];
+    const double dPlainSize = pRecord->GetFont().GetFractionalPointSize();
+    const int nPlainWidth = m_pDialog->buttons[2]->GetTextExtent("Settings...").x;
+
+    ASSERT_TRUE(SkinApply(path.c_str())) << path;
+    ASSERT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(path)); }));
+    m_pDialog->Repaint();
+    EXPECT_TRUE(m_pDialog->StripIsBlack());
+    for (CHoverButton* pButton : m_pDialog->buttons)
+        EXPECT_TRUE(PixelIs(CSample::At(pButton, 4, 4), Entry(path, "Button", "face"))) << pButton->GetLabel();
+    EXPECT_GT(TextPixels(pRecord->GetScreenRect(), Entry(path, "Button", "text")), 3);
+    EXPECT_GT(TextPixels(m_pDialog->Caption(m_pDialog->group), Entry(path, "GroupBox", "text")), 3);
+    EXPECT_GT(TextPixels(m_pDialog->label->GetScreenRect(), Entry(path, "Label", "text", Entry(path, "Dialog", "text"))), 3);
+    EXPECT_GT(TextPixels(m_pDialog->Row(0), Entry(path, "List", "text")), 3);
+    UiDisplay().Screenshot(std::string(SKIN_TEST_OUTPUT_DIR) + "/skin_" + GetParam() + ".png");
+    // The main window's layout is fixed: fonts keep their size and never set the captions wider.
+    EXPECT_EQ(pRecord->GetFont().GetFractionalPointSize(), dPlainSize);
+    EXPECT_LE(m_pDialog->buttons[2]->GetTextExtent("Settings...").x, nPlainWidth);
+
+    // Hovering lightens the skin's face by the button's offset of 30; the green hover text stays.
+    wxColour face = Entry(path, "Button", "face");
+    int n = std::min({30, 255 - face.Red(), 255 - face.Green(), 255 - face.Blue()});
+    MoveMouse(Middle(pRecord));
+    EXPECT_TRUE(WaitUntil([&] {
+        return PixelIs(CSample::At(pRecord, 4, 4), wxColour(face.Red() + n, face.Green() + n, face.Blue() + n));
+    }));
+    EXPECT_GT(TextPixels(pRecord->GetScreenRect(), HOVER_TEXT), 3);
+}
+
+INSTANTIATE_TEST_SUITE_P(FourSkins, ShippedSkin, ::testing::Values("Pying", "Wguang", "Zzhong", "Mmo"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return std::string(info.param); });
+
+TEST_F(SkinWindows, ADialogOpenedLaterTakesTheSkinAndASecondSkinReplacesTheFirst)
+{
+    ASSERT_TRUE(SkinApply(SkinPath("Pying").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(SkinPath("Pying"))); }));
+    CSample* pLater = Open(wxPoint(540, 20));
+    ASSERT_TRUE(pLater);
+    EXPECT_TRUE(WaitUntil([&] { return pLater->Shows(SkinLook(SkinPath("Pying"))); }));
+    EXPECT_TRUE(pLater->StripIsBlack());
+
+    ASSERT_TRUE(SkinApply(SkinPath("Mmo").c_str()));
+    EXPECT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(SkinPath("Mmo"))) && pLater->Shows(SkinLook(SkinPath("Mmo"))); }));
+}
+
+TEST_F(SkinWindows, AMissingOrBrokenFileIsRefusedAndKeepsTheCurrentLook)
+{
+    ASSERT_TRUE(SkinApply(SkinPath("Zzhong").c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(SkinPath("Zzhong"))); }));
+    CTempFolder folder("skin_broken");
+    const std::string path = folder.File("skin.xml");
+    EXPECT_FALSE(SkinApply(folder.File("missing.xml").c_str()));
+    EXPECT_FALSE(SkinApply(nullptr));
+    for (const char* text : {"not xml", "<Skin name=\"x\">", "<Skin name=\"x\"></Skin>", "<Look name=\"x\"></Look>"})
+    {
+        std::ofstream(path) << text;
+        EXPECT_FALSE(SkinApply(path.c_str())) << text;
+    }
+    // Each after the entries of a complete skin, so the fault is its own.
+    for (const char* entries : {"<Label text=\"#12345\"/>", "<Label text=\"#12345G\"/>", "<Label text=\"red\"/>",
+                                "<Label text=\"1234567\"/>", "<Label text=\"#1234567\"/>", "<List text=\"#000000\"/>",
+                                "<Label text=\"#123456\" face=\"#123456\"/>", "<Menu text=\"#123456\"/>",
+                                "<Font face=\"Sans,\"/>", "stray text", ""})
+    {
+        WriteSkin(path, entries);
+        EXPECT_EQ(SkinApply(path.c_str()), !*entries) << entries;
+        if (*entries)  // the last one is the complete skin itself, which is taken
+        {
+            m_pDialog->Repaint();
+            EXPECT_TRUE(m_pDialog->Shows(SkinLook(SkinPath("Zzhong")))) << "refused, yet the look changed: " << entries;
+        }
+    }
+}
+
+TEST_F(SkinWindows, OptionalEntriesColourTheirControlsAndReleasingGivesEverythingItsPlainLookBack)
+{
+    CTempFolder folder("skin_entries");
+    const std::string path = folder.File("entries.xml");
+    WriteSkin(path, R"(<GroupBox text="#60D0FF"/><Label text="#FFD040"/><Tree background="#E0F0E0" text="#102010"/>)"
+                    R"(<Font face="Nimbus Sans, Arial"/>)");
+    const wxColour plainHover = m_pDialog->buttons[0]->GetColor(CHoverButton::BTNST_COLOR_BK_IN);
+    const wxString plainFont = m_pDialog->check->GetFont().GetNativeFontInfoDesc();
+
+    ASSERT_TRUE(SkinApply(path.c_str()));
+    ASSERT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(path)); }));
+    m_pDialog->Repaint();
+    EXPECT_GT(TextPixels(m_pDialog->label->GetScreenRect(), wxColour(0xFF, 0xD0, 0x40)), 3);
+    EXPECT_GT(TextPixels(m_pDialog->check->GetScreenRect(), wxColour(0xFF, 0xD0, 0x40)), 3);
+    EXPECT_GT(TextPixels(m_pDialog->Caption(m_pDialog->options), wxColour(0x60, 0xD0, 0xFF)), 3);
+    EXPECT_GT(TextPixels(m_pDialog->tree->GetScreenRect(), wxColour(0x10, 0x20, 0x10)), 3);
+    if (wxFontEnumerator::IsValidFacename("Nimbus Sans"))
+    {
+        EXPECT_EQ(m_pDialog->check->GetFont().GetFaceName(), "Nimbus Sans");
+    }
+    CSample* pGone = Open(wxPoint(540, 20));  // a window gone before the release must not trouble it
+    ASSERT_TRUE(pGone);
+    pGone->Destroy();
+    ASSERT_TRUE(WaitUntil([] { return wxTopLevelWindows.size() == 1; }));
+
+    SkinRelease();
+    EXPECT_TRUE(WaitUntil([&] { return m_pDialog->Shows(m_plain); })) << "the plain look did not come back";
+    EXPECT_TRUE(m_pDialog->StripIsBlack());
+    EXPECT_EQ(m_pDialog->buttons[0]->GetColor(CHoverButton::BTNST_COLOR_BK_IN), plainHover);
+    EXPECT_EQ(m_pDialog->check->GetFont().GetNativeFontInfoDesc(), plainFont);
+    CSample* pLater = Open(wxPoint(540, 20));
+    ASSERT_TRUE(pLater);
+    EXPECT_TRUE(pLater->Shows(m_plain)) << "windows opened after the release are still skinned";
+}
+
+TEST_F(SkinWindows, AFaceThatSetsTextWiderThanTheWindowsOwnFontIsPassedOver)
+{
+    CHoverButton* pSettings = m_pDialog->buttons[2];
+    const wxFont plain = pSettings->GetFont();
+    wxFont mono = plain;
+    int nPlain = 0, nMono = 0;
+    pSettings->GetTextExtent("Settings...", &nPlain, nullptr);
+    if (wxFontEnumerator::IsValidFacename("DejaVu Sans Mono") && mono.SetFaceName("DejaVu Sans Mono"))
+        pSettings->GetTextExtent("Settings...", &nMono, nullptr, nullptr, nullptr, &mono);
+    if (nMono <= nPlain)
+        GTEST_SKIP() << "no DejaVu Sans Mono here, or it sets text no wider than the default font";
+    CTempFolder folder("skin_wide");
+    WriteSkin(folder.File("wide.xml"), R"(<Font face="DejaVu Sans Mono"/>)");
+    ASSERT_TRUE(SkinApply(folder.File("wide.xml").c_str()));
+    EXPECT_EQ(pSettings->GetFont().GetFaceName(), plain.GetFaceName());
+}
