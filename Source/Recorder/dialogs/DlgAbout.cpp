@@ -34,14 +34,15 @@ CDlgAbout::CDlgAbout(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, wxEmptyStr
     pTitle->SetFont(pTitle->GetFont().Bold());
 
     auto* pTop = new wxBoxSizer(wxVERTICAL);
-    pTop->Add(pPicture, wxSizerFlags().Centre().DoubleBorder(wxLEFT | wxRIGHT | wxTOP));
-    pTop->AddSpacer(ConvertDialogToPixels(wxSize(0, 4)).y);
-    for (wxStaticText* pText : {pLame, pHome, pMail})
-        pTop->Add(pText, wxSizerFlags().DoubleBorder(wxLEFT | wxRIGHT).Border(wxTOP));
-    pTop->AddSpacer(ConvertDialogToPixels(wxSize(0, 4)).y);
-    pTop->Add(pTitle, wxSizerFlags().DoubleBorder(wxLEFT | wxRIGHT).Border(wxTOP));
-    pTop->Add(pLine, wxSizerFlags().DoubleBorder(wxLEFT | wxRIGHT).Border(wxTOP));
-    pTop->Add(pOK, wxSizerFlags().Right().DoubleBorder(wxALL));
+    // Margins in dialog units, so they grow with the font as the texts do.
+    const int nMargin = ConvertDialogToPixels(wxSize(7, 0)).x, nGap = ConvertDialogToPixels(wxSize(0, 3)).y;
+    auto* pTexts = new wxBoxSizer(wxVERTICAL);
+    for (wxStaticText* pText : {pLame, pHome, pMail, pTitle, pLine})
+        pTexts->Add(pText, wxSizerFlags().Border(wxTOP, pText == pTitle ? 3 * nGap : nGap));
+    pTop->Add(pPicture, wxSizerFlags().Centre().Border(wxLEFT | wxRIGHT | wxTOP, nMargin));
+    pTop->Add(pTexts, wxSizerFlags().Border(wxLEFT | wxRIGHT | wxTOP, nMargin));
+    pTop->AddStretchSpacer();
+    pTop->Add(pOK, wxSizerFlags().Right().Border(wxALL, nMargin));
     // At least the design's 234 by 158 dialog units.
     pTop->SetMinSize(ConvertDialogToPixels(wxSize(234, 158)));
     SetSizer(pTop);

@@ -49,8 +49,10 @@ CDlgPlayer::CDlgPlayer(wxWindow* pParent, const std::string& path)
                wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
       m_strPath(path)
 {
-    m_stcInfo = new wxStaticText(this, IDC_PLAYER_INFO, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                 wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_MIDDLE | wxBORDER_SUNKEN);
+    m_stcInfo = new wxGenericStaticText(this, IDC_PLAYER_INFO, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                        wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END | wxBORDER_SUNKEN);
+    // Shown once there is a player to tell about.
+    m_stcInfo->Hide();
     m_btnExit = new CHoverButton(this, IDC_PLAYER_EXIT, "&Exit");
     m_btnExit->SetDefault();
     Bind(wxEVT_SIZE, &CDlgPlayer::OnSize, this);
@@ -112,6 +114,7 @@ void CDlgPlayer::LayoutPlayer()
     const int nInfoHeight = std::max(40, 2 * GetCharHeight() + 6);
     const int nMediaTop = 10 + nInfoHeight + 10;
     m_stcInfo->SetSize(5, 10, std::max(1, client.x - 15), nInfoHeight);
+    m_stcInfo->Show();
     m_wndMedia->SetSize(0, nMediaTop, client.x, CMediaWindow::BAR_HEIGHT);
 }
 

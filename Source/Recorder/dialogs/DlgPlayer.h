@@ -11,7 +11,8 @@
 #include "MediaWindow.h"
 
 #include <wx/dialog.h>
-#include <wx/stattext.h>
+#include <wx/stattext.h>  // before the generic one, which would hide wxStaticText
+#include <wx/generic/stattextg.h>
 
 #include <string>
 
@@ -32,7 +33,7 @@ public:
     wxString GetInfoText() const { return m_stcInfo->GetLabelText(); }
     // None when the path is empty or no player could be made.
     CMediaWindow* GetMediaWindow() const { return m_wndMedia; }
-    wxStaticText* GetInfoControl() const { return m_stcInfo; }
+    wxWindow* GetInfoControl() const { return m_stcInfo; }
 
 private:
     void InitPlayer();
@@ -43,7 +44,8 @@ private:
 
     std::string m_strPath;
     CMediaWindow* m_wndMedia = nullptr;
-    wxStaticText* m_stcInfo = nullptr;
+    // A generic static: GTK's own labels draw no border.
+    wxGenericStaticText* m_stcInfo = nullptr;
     CHoverButton* m_btnExit = nullptr;
 };
 

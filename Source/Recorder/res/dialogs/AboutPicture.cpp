@@ -2,10 +2,31 @@
 
 #include <wx/dcmemory.h>
 #include <wx/font.h>
+#include <wx/string.h>
 #include <wx/graphics.h>
 
 #include <cmath>
 #include <memory>
+
+namespace
+{
+// The largest size of the face at which the text fits the box: the picture is
+// pixels, whatever scale the desktop gives its text.
+void SetFittingFont(wxGraphicsContext& gc, const wxString& text, double dWidth, double dHeight, bool bBold,
+                    const wxColour& colour)
+{
+    for (int nPoints = 40; nPoints >= 4; --nPoints)
+    {
+        wxFontInfo info(nPoints);
+        info.Family(wxFONTFAMILY_SWISS).Bold(bBold);
+        gc.SetFont(wxFont(info), colour);
+        double w = 0, h = 0;
+        gc.GetTextExtent(text, &w, &h);
+        if (w <= dWidth && h <= dHeight)
+            return;
+    }
+}
+}  // namespace
 
 wxBitmap DrawAboutPicture()
 {
@@ -49,12 +70,10 @@ wxBitmap DrawAboutPicture()
     gc->DrawEllipse(cx - 13, cy - 15, 11, 8);
 
     // The name beside it.
-    wxFont title(wxFontInfo(25).Family(wxFONTFAMILY_SWISS).Bold());
-    gc->SetFont(title, wxColour(255, 255, 255));
+    SetFittingFont(*gc, "Vorane", 170, 40, true, wxColour(255, 255, 255));
     gc->DrawText("Vorane", 84, 16);
-    wxFont subtitle(wxFontInfo(13).Family(wxFONTFAMILY_SWISS));
-    gc->SetFont(subtitle, wxColour(170, 220, 245));
-    gc->DrawText("Audio Recorder", 86, 52);
+    SetFittingFont(*gc, "Audio Recorder", 150, 21, false, wxColour(170, 220, 245));
+    gc->DrawText("Audio Recorder", 86, 54);
 
     gc.reset();
     dc.SelectObject(wxNullBitmap);

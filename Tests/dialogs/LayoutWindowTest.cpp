@@ -1,0 +1,153 @@
+// The dialogs' looks on a real display: the about box with its picture and
+// links, and no text cut in any dialog at the font of the desktop, also at one
+// and a half times the usual size (CTest runs this program once more with
+// GDK_DPI_SCALE=1.5).
+#include "AboutPicture.h"
+#include "DialogTestSupport.h"
+#include "DlgAbout.h"
+#include "DlgMsgbx.h"
+#include "DlgPlayer.h"
+#include "DlgRename.h"
+#include "Shell.h"
+
+#include <wx/button.h>
+#include <wx/frame.h>
+#include <wx/image.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace
+{
+// The screenshot's name for this run's font scale.
+std::string ShotName(const std::string& name)
+{
+    const char* pszScale = std::getenv("GDK_DPI_SCALE");
+    return name + (pszScale ? std::string("_scale") + pszScale : std::string());
+}
+
+// Every text of the dialog that its window cuts: the text's name and what it needs against what it has.
+std::vector<std::string> CutTexts(wxWindow* pDialog)
+{
+    std::vector<std::string> cut;
+    const wxRect client(pDialog->GetClientSize());
+    std::function<void(wxWindow*, const wxPoint&)> visit = [&](wxWindow* pParent, const wxPoint& origin) {
+        for (wxWindow* pChild : pParent->GetChildren())
+        {
+            const wxRect rect(origin + pChild->GetPosition(), pChild->GetSize());
+            const wxSize best = pChild->GetBestSize();
+            const bool bText = wxDynamicCast(pChild, wxStaticText) || wxDynamicCast(pChild, wxButton) ||
+                               wxDynamicCast(pChild, wxGenericStaticText) || wxDynamicCast(pChild, wxTextCtrl);
+            // The player's text ends in an ellipsis when a name is long; its two lines must fit.
+            const bool bWidthFree = pChild->GetId() == IDC_PLAYER_INFO;
+            if (bText && pChild->IsShown() &&
+                (rect.height < best.y || (!bWidthFree && rect.width < best.x) || !client.Contains(rect)))
+                cut.push_back(pChild->GetLabel().utf8_string() + ": needs " + std::to_string(best.x) + "x" +
+                              std::to_string(best.y) + ", has " + std::to_string(rect.width) + "x" +
+                              std::to_string(rect.height) + " at " + std::to_string(rect.x) + "," +
+                              std::to_string(rect.y));
+            visit(pChild, rect.GetPosition());
+        }
+    };
+    visit(pDialog, wxPoint(0, 0));
+    return cut;
+}
+}  // namespace
+
+class DialogLooks : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
+        MoveMouse(wxPoint(2, 2));
+        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), wxSize(700, 560));
+        m_pFrame->Show();
+        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive(); }));
+    }
+    void TearDown() override { DestroyAndWait(m_pFrame); }
+
+    // Shows the dialog, waits for the text to be drawn, and reports every cut text.
+    void ExpectNothingCut(wxDialog& dialog, wxWindow* pPainted, const std::string& shot)
+    {
+        RunModal(dialog, [&] {
+            EXPECT_TRUE(WaitUntilActiveAndPainted(&dialog, pPainted)) << shot;
+            const std::vector<std::string> cut = OnMain([&] { return CutTexts(&dialog); });
+            EXPECT_TRUE(cut.empty()) << shot << ": " << ::testing::PrintToString(cut);
+            SaveScreenshot(ShotName(shot));
+            PressKeys("Escape");
+        });
+    }
+
+    wxFrame* m_pFrame = nullptr;
+};
+
+TEST_F(DialogLooks, TheAboutBoxShowsItsPictureTitleAndThreeLinksThatOpenThroughTheShell)
+{
+    std::vector<ShellRequest> requests;
+    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) -> INT_PTR {
+        requests.push_back(request);
+        return SE_OK_STARTED;
+    });
+    CDlgAbout about(m_pFrame);
+    EXPECT_EQ(about.GetTitle(), "About Vorane Audio Recorder");
+    EXPECT_EQ(about.GetLink(IDC_ABOUT_LAME)->ResolveLink(), "https://lame.sourceforge.io/");
+    EXPECT_EQ(about.GetLink(IDC_ABOUT_HOMEPAGE)->ResolveLink(), "https://vorane.example.org/");
+    EXPECT_EQ(about.GetLink(IDC_ABOUT_MAIL)->ResolveLink(), "mailto:support@vorane.example.org");
+    EXPECT_EQ(about.FindWindow(IDC_ABOUT_LAME), about.GetLink(IDC_ABOUT_LAME)) << "the link took the static's place";
+    const wxImage picture = DrawAboutPicture().ConvertToImage();
+    ASSERT_EQ(picture.GetSize(), wxSize(326, 150));
+
+    const int nResult = RunModal(about, [&] {
+        CStaticLink* pLame = about.GetLink(IDC_ABOUT_LAME);
+        ASSERT_TRUE(WaitUntilActiveAndPainted(&about, pLame));
+        // The picture on the screen is ours, pixel for pixel where it is plain colour.
+        wxWindow* pPicture = OnMain([&] {
+            for (wxWindow* pChild : about.GetChildren())
+                if (wxDynamicCast(pChild, wxStaticBitmap))
+                    return pChild;
+            return static_cast<wxWindow*>(nullptr);
+        });
+        ASSERT_NE(pPicture, nullptr);
+        const wxPoint origin = OnMain([&] { return pPicture->GetScreenPosition(); });
+        for (const wxPoint& at : {wxPoint(3, 3), wxPoint(44, 46), wxPoint(320, 145), wxPoint(160, 20)})
+            EXPECT_TRUE(PixelIs(origin + at, wxColour(picture.GetRed(at.x, at.y), picture.GetGreen(at.x, at.y),
+                                                      picture.GetBlue(at.x, at.y)),
+                                2))
+                << at.x << "," << at.y;
+        const wxRect lame = OnMain([&] { return ScreenRect(pLame); });
+        ClickAt(lame.GetPosition() + wxPoint(30, lame.height / 2));
+        EXPECT_TRUE(WaitOnMain([&] { return pLame->GetCurrentColor() == CStaticLink::g_colorVisited; }));
+        SaveScreenshot(ShotName("about_box"));
+        PressKeys("Return");
+    });
+    SetShellHandler(previous);
+    EXPECT_EQ(nResult, wxID_OK);
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].file, "https://lame.sourceforge.io/");
+}
+
+TEST_F(DialogLooks, NoDialogCutsAnyOfItsTextsAtTheDesktopsFont)
+{
+    {
+        CDlgMsgbx_ box(m_pFrame, "The File has been existen, Overwrite it?");
+        ExpectNothingCut(box, box.FindWindow(IDC_MSGBX_TEXT), "layout_msgbx");
+    }
+    {
+        CDlgRename rename(m_pFrame);
+        rename.SetOldPath("/tmp/vorane/WWWWWWWWWWWWWWWW.wav");
+        ExpectNothingCut(rename, rename.FindWindow(IDC_RENAME_OLDNAME), "layout_rename");
+    }
+    {
+        CDlgPlayer player(m_pFrame, "");
+        ExpectNothingCut(player, player.FindWindow(IDC_PLAYER_EXIT), "layout_player");
+    }
+    {
+        CDlgAbout about(m_pFrame);
+        ExpectNothingCut(about, about.GetLink(IDC_ABOUT_LAME), "layout_about");
+    }
+}
