@@ -21,9 +21,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -70,6 +72,11 @@ const char* const USAGE =
     "      --album TEXT  --artist TEXT  --title TEXT\n"
     "      --year YEAR        one of the last ten years (default this year)\n";
 
+// A bad command line: reported by main, which then ends with status 2.
+struct UsageError
+{
+};
+
 struct Session : IWaveformView
 {
     HANDLE hDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -97,6 +104,26 @@ struct Session : IWaveformView
 };
 
 Session g_session;
+
+// Messages wait here until the recording is over: only then is it known whether a
+// file was kept, and a message must not promise a file that is gone.
+std::mutex g_messageMutex;
+std::vector<std::pair<std::string, std::string>> g_messages;  // caption, text
+
+void ShowMessages(bool bFileKept)
+{
+    std::vector<std::pair<std::string, std::string>> messages;
+    {
+        std::lock_guard<std::mutex> lock(g_messageMutex);
+        messages.swap(g_messages);
+    }
+    for (const auto& [caption, text] : messages)
+    {
+        const bool bSaysSaved = text == MSG_DISK_FULL;
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(),
+                     bSaysSaved && !bFileKept ? "The disk is full: nothing could be saved." : text.c_str());
+    }
+}
 
 int ShowError(const char* pszText)
 {
@@ -181,6 +208,12 @@ int LinePositionByName(const std::string& name)
     return nFound;
 }
 
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 void WaitForSignals(sigset_t set)
 {
     int nSignal = 0;
@@ -193,32 +226,8 @@ long long FileSize(const std::string& path)
     struct stat st;
     return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
 }
-}  // namespace
-
-int main(int argc, char** argv)
+int Record(int argc, char** argv, const sigset_t& signals)
 {
-    // Ctrl+C and termination end the recording cleanly: the waiting thread below takes them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-
-    SetMessageBoxHandler([](const MessageBoxRequest& request) {
-        std::fprintf(stderr, "%s%s: %s\n", g_session.bProgress ? "\n" : "", request.caption.c_str(),
-                     request.text.c_str());
-        if (request.type & MB_ICONHAND)
-        {
-            g_session.bErrorShown = true;
-            SetEvent(g_session.hDone);
-        }
-        return IDOK;
-    });
-
-#ifdef VORANE_HAVE_PULSE
-    UseSoundServer();
-#endif
-
     double dSeconds = 5;
     std::string folder = "output";
     std::string formatName = "wav";
@@ -231,13 +240,13 @@ int main(int argc, char** argv)
         if (i + 1 >= argc)
         {
             std::fprintf(stderr, "vorane-record: %s needs a value\n", argv[i]);
-            std::exit(2);
+            throw UsageError{};
         }
         return argv[++i];
     };
     auto bad = [](const char* pszOption, const char* pszValue) {
         std::fprintf(stderr, "vorane-record: %s: invalid value \"%s\"\n", pszOption, pszValue);
-        std::exit(2);
+        throw UsageError{};
     };
 
     for (int i = 1; i < argc; ++i)
@@ -430,7 +439,6 @@ int main(int argc, char** argv)
     if (!pReceiver)
     {
         dropIfEmpty();
-        FreeDevices();
         return 1;
     }
     std::fprintf(stderr, "%s\n", DescribeSource(info).c_str());
@@ -453,19 +461,74 @@ int main(int argc, char** argv)
     starter.FreeReceivers();
     if (g_session.bProgress)
         std::fprintf(stderr, "\n");
-    dropIfEmpty();
 
-    long long nSize = FileSize(path);
+    // Only whole seconds count: a file of headers alone (OGG, WMA) holds nothing
+    // and goes, as an empty one does, so an early stop ends alike in every format.
+    const int nSecondsRecorded = g_session.nBuffers.load();
+    if (nSecondsRecorded == 0)
+        unlink(path.c_str());
+    dropIfEmpty();
+    const long long nSize = FileSize(path);
+    ShowMessages(nSize >= 0);
+
     if (nSize >= 0)
     {
-        int nSecondsRecorded = g_session.nBuffers.load();
         // The full path, so the user finds the file whatever folder the recorder ran in.
         char szFull[PATH_MAX];
         const char* pszShown = realpath(path.c_str(), szFull) ? szFull : path.c_str();
         std::printf("%s\t%d s\t%lld bytes\n", pszShown, nSecondsRecorded, nSize);
+        return g_session.bErrorShown ? 1 : 0;
     }
-    else if (!g_session.bErrorShown)
-        return ShowError("The recording ended before its first second: no file was written.");
+    if (!IsFolder(folder))
+        return ShowError(("The output folder \"" + folder +
+                          "\" was removed during the recording, and the recording with it: no file was kept.")
+                             .c_str());
+    if (nSecondsRecorded > 0)
+        return ShowError(("The file \"" + path + "\" was removed during the recording: no file was kept.").c_str());
+    return ShowError("The recording ended before its first second: nothing was recorded, so no file was kept.");
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Ctrl+C, termination and a closed terminal end the recording cleanly: the
+    // waiting thread in Record takes them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // A closed pipe on the other end of the output must not kill the recording before its file is finished.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    SetMessageBoxHandler([](const MessageBoxRequest& request) {
+        {
+            std::lock_guard<std::mutex> lock(g_messageMutex);
+            g_messages.emplace_back(request.caption, request.text);
+        }
+        if (request.type & MB_ICONHAND)
+        {
+            g_session.bErrorShown = true;
+            SetEvent(g_session.hDone);
+        }
+        return IDOK;
+    });
+
+#ifdef VORANE_HAVE_PULSE
+    UseSoundServer();
+#endif
+
+    int nStatus = 2;
+    try
+    {
+        nStatus = Record(argc, argv, signals);
+    }
+    catch (const UsageError&)
+    {
+    }
+    ShowMessages(true);
+    // The device list goes on every way out, early ones included.
     FreeDevices();
-    return g_session.bErrorShown ? 1 : 0;
+    return nStatus;
 }
