@@ -1,6 +1,7 @@
 #include "FileTypeIcons.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -43,7 +44,7 @@ wxColour TypeColour(const std::string& ext)
     if (ext == "ogg")
         return wxColour(30, 150, 60);
     if (ext == "wma")
-        return wxColour(230, 130, 0);
+        return wxColour(205, 105, 0);
     return wxColour(120, 120, 120);
 }
 }  // namespace
@@ -64,6 +65,33 @@ std::string MimeTypeOfExtension(const std::string& ext)
     return it == known.end() ? std::string() : it->second;
 }
 
+bool HasOwnFileTypeIcon(const std::string& ext)
+{
+    return ext == "wav" || ext == "mp3" || ext == "ogg" || ext == "wma";
+}
+
+namespace
+{
+// Capitals five pixels high, a row a string: three wide, W and M five.
+const std::map<char, std::array<const char*, 5>>& TinyLetters()
+{
+    static const std::map<char, std::array<const char*, 5>> letters = {
+        {'A', {".#.", "#.#", "###", "#.#", "#.#"}},         {'G', {".##", "#..", "#.#", "#.#", ".##"}},
+        {'M', {"#...#", "##.##", "#.#.#", "#...#", "#...#"}}, {'O', {".#.", "#.#", "#.#", "#.#", ".#."}},
+        {'P', {"##.", "#.#", "##.", "#..", "#.."}},         {'V', {"#.#", "#.#", "#.#", "#.#", ".#."}},
+        {'W', {"#...#", "#...#", "#.#.#", "##.##", "#...#"}}, {'3', {"##.", "..#", ".#.", "..#", "##."}},
+    };
+    return letters;
+}
+
+// Columns a glyph takes, without the space after it.
+int LetterWidth(char c)
+{
+    auto it = TinyLetters().find(c);
+    return it == TinyLetters().end() ? 0 : static_cast<int>(std::strlen(it->second[0]));
+}
+}  // namespace
+
 wxBitmap DrawFileTypeIcon(const std::string& ext, int nSize)
 {
     wxImage image(nSize, nSize);
@@ -71,20 +99,57 @@ wxBitmap DrawFileTypeIcon(const std::string& ext, int nSize)
     unsigned char* pAlpha = image.GetAlpha();
     std::memset(pAlpha, 0, static_cast<size_t>(nSize) * nSize);
     auto put = [&](int x, int y, const wxColour& c) {
+        if (x < 0 || y < 0 || x >= nSize || y >= nSize)
+            return;
         image.SetRGB(x, y, c.Red(), c.Green(), c.Blue());
         pAlpha[y * nSize + x] = 255;
     };
-    const wxColour edge(90, 90, 90), paper(255, 255, 255), band = TypeColour(ext);
+    const wxColour edge(90, 90, 90), paper(255, 255, 255), lines(190, 190, 190), band = TypeColour(ext);
     const int left = nSize / 8, right = nSize - 1 - nSize / 8, fold = nSize / 4;
+    const bool bOwn = HasOwnFileTypeIcon(ext);
+    const int scale = std::max(1, nSize / 16);
+    // Our formats carry their name on a band as wide as the icon; other types a band inside the page.
+    const int bandTop = bOwn ? nSize - 9 * scale : nSize / 2, bandBottom = bOwn ? nSize - 3 * scale : nSize / 2 + nSize / 4 - 1;
     for (int y = 0; y < nSize; ++y)
         for (int x = left; x <= right; ++x)
         {
             if (x > right - fold + y)
                 continue;  // the cut corner
             const bool bEdge = x == left || x == right || y == 0 || y == nSize - 1 || x == right - fold + y;
-            const bool bBand = y >= nSize / 2 && y < nSize / 2 + nSize / 4 && x > left && x < right;
-            put(x, y, bEdge ? edge : bBand ? band : paper);
+            const bool bLine = bOwn && x > left + scale && x < right - scale && y < bandTop - scale && y % (2 * scale) == scale;
+            put(x, y, bEdge ? edge : bLine ? lines : paper);
         }
+    if (!bOwn)
+    {
+        for (int y = bandTop; y <= bandBottom; ++y)
+            for (int x = left + 1; x < right; ++x)
+                put(x, y, band);
+        return wxBitmap(image);
+    }
+    for (int y = bandTop; y <= bandBottom; ++y)
+        for (int x = 0; x < nSize; ++x)
+            put(x, y, band);
+    // The name in white capitals, centred on the band.
+    std::string name = ext;
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::toupper(c); });
+    int width = -1;
+    for (char c : name)
+        width += LetterWidth(c) + 1;
+    int x = (nSize - width * scale) / 2;
+    const int y0 = bandTop + scale;
+    for (char c : name)
+    {
+        auto it = TinyLetters().find(c);
+        if (it == TinyLetters().end())
+            continue;
+        for (int row = 0; row < 5; ++row)
+            for (int col = 0; col < LetterWidth(c); ++col)
+                if (it->second[row][col] == '#')
+                    for (int dy = 0; dy < scale; ++dy)
+                        for (int dx = 0; dx < scale; ++dx)
+                            put(x + col * scale + dx, y0 + row * scale + dy, paper);
+        x += (LetterWidth(c) + 1) * scale;
+    }
     return wxBitmap(image);
 }
 
@@ -100,6 +165,9 @@ int CFileTypeIcons::IndexFor(const char* pszPath)
         return it->second;
 
     wxBitmap bitmap;
+    if (HasOwnFileTypeIcon(ext))
+        bitmap = DrawFileTypeIcon(ext, ICON_SIZE);
+    else
     {
         wxLogNull quiet;
         for (const wxString& name : IconNames(MimeTypeOfExtension(ext)))
