@@ -3,6 +3,7 @@
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
+#include <atomic>
 #include <thread>
 
 int RunModal(wxDialog& dialog, const std::function<void()>& user)
@@ -15,8 +16,14 @@ int RunModal(wxDialog& dialog, const std::function<void()>& user)
                 pDialog->EndModal(wxID_ABORT);
     });
     safety.StartOnce(90000);
-    std::thread driver(user);
+    std::atomic<bool> bUserDone{false};
+    std::thread driver([&] {
+        user();
+        bUserDone = true;
+    });
     const int nResult = dialog.ShowModal();
+    // A user still at work after the dialog closed gets answers from the main thread until done.
+    WaitUntil([&] { return bUserDone.load(); }, 120000);
     driver.join();
     EXPECT_TRUE(safety.IsRunning()) << "the dialog had to be closed by the safety timer";
     safety.Stop();

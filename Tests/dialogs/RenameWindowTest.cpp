@@ -179,3 +179,26 @@ TEST_F(RenameDialog, AMoveThatFailsIsReportedAndLosesNothing)
     EXPECT_EQ(dialog.GetNewPath(), "");
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Song.wav", "elsewhere"}));
 }
+
+TEST_F(RenameDialog, ANameThatWouldMakeAPathLongerThanARowKeepsIsRefusedNotCut)
+{
+    // A folder deep enough that the old path just fits a row (255 bytes) and a longer name would not.
+    std::string deep = m_folder.Path();
+    while (deep.size() < 244)
+        deep += "/" + std::string(std::min<size_t>(60, 244 - deep.size() - 1), 'd');
+    fs::create_directories(deep);
+    const std::string oldPath = deep + "/Audio0.wav";
+    ASSERT_LE(oldPath.size(), 255u);
+    std::ofstream(oldPath) << "the take";
+    CDlgRename dialog(m_pFrame);
+    dialog.SetOldPath(oldPath);
+    const int nResult = RunModal(dialog, [&] {
+        ASSERT_TRUE(WaitUntilActiveAndPainted(&dialog, dialog.FindWindow(IDC_RENAME_OLDNAME)));
+        EXPECT_TRUE(TypeName(dialog, "abcdefghijklmnop", "abcdefghijklmnop.wav"));
+        EXPECT_EQ(RenameAndAnswer(dialog, "Return"), "Too long file path.( <= 255 bytes )");
+        PressKeys("Escape");
+    });
+    EXPECT_EQ(nResult, wxID_CANCEL);
+    EXPECT_TRUE(fs::exists(oldPath));
+    EXPECT_EQ(std::distance(fs::directory_iterator(deep), fs::directory_iterator()), 1);
+}
