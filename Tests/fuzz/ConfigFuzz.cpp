@@ -1,0 +1,55 @@
+// The configuration reader on any file content: it must never crash, hang or
+// read past what it was given, and what it keeps must stay within its fields.
+#include "AppPaths.h"
+#include "Config.h"
+#include "RecorderSettings.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <unistd.h>
+
+namespace
+{
+std::string g_folder;
+}
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    char pattern[] = "/tmp/vorane-fuzz-config-XXXXXX";
+    const char* pszFolder = mkdtemp(pattern);
+    if (!pszFolder)
+        std::abort();
+    g_folder = pszFolder;
+    std::atexit([] { std::filesystem::remove_all(g_folder); });
+    SetAppDir(g_folder);
+    // A file the program itself writes is the first seed (VORANE_FUZZ_SEED names where it goes).
+    const char* pszSeed = std::getenv("VORANE_FUZZ_SEED");
+    if (pszSeed && *pszSeed)
+    {
+        theSettings.AlbumTitle = "Album";
+        theSettings.Artist = "Artist";
+        theSettings.Title = "Title";
+        if (!SaveConfig("Config.xml") || std::rename((g_folder + "/Config.xml").c_str(), pszSeed) != 0)
+            std::abort();
+    }
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
+{
+    const std::string path = g_folder + "/Config.xml";
+    FILE* pFile = std::fopen(path.c_str(), "wb");
+    if (!pFile || std::fwrite(pData, 1, nSize, pFile) != nSize || std::fclose(pFile) != 0)
+        std::abort();
+    theSettings = RecorderSettings();
+    const int nResult = LoadConfig("Config.xml");
+    if (nResult < -1 || nResult > 1)
+        std::abort();
+    // Texts are cut to their fields, whatever the file says.
+    if (theSettings.AlbumTitle.size() > 255 || theSettings.Artist.size() > 255 || theSettings.Title.size() > 255)
+        std::abort();
+    return 0;
+}
