@@ -3,10 +3,13 @@
 // format shows, failed starts, output naming, and the list's right-clicks.
 #include "AppPaths.h"
 #include "Config.h"
+#include "DlgMsgbx.h"
+#include "DlgPlayer.h"
 #include "EncoderFixtures.h"
 #include "MainDlg.h"
 #include "RecorderSettings.h"
 #include "ReceiverWMA.h"
+#include "Shell.h"
 #include "TestSupport.h"
 #include "TreePropSheet.h"
 #include "WaveIn.h"
@@ -431,4 +434,68 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
     EXPECT_EQ(std::make_tuple(std::string("pcm_u8"), 22050, 1), std::make_tuple(decoded.codec, decoded.sampleRate,
                                                                                decoded.channels));
     EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
+}
+
+namespace
+{
+// Answers the next modal dialog of the type, from inside its own loop; tells what it found.
+template <class TDialog>
+void AnswerNextModal(int nAnswer, bool& bFound)
+{
+    wxTheApp->CallAfter([nAnswer, &bFound] {
+        for (wxWindow* pWindow : wxTopLevelWindows)
+            if (auto* pDialog = dynamic_cast<TDialog*>(pWindow); pDialog && pDialog->IsModal())
+            {
+                bFound = true;
+                pDialog->EndModal(nAnswer);
+            }
+    });
+}
+}  // namespace
+
+TEST_F(MainWindowController, DeleteFromTheDiskAsksFirstAndOnlyOkRemovesTheFileAndClearsTheView)
+{
+    m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File("Audio0.wav")));
+    m_pDlg->Waveform()->ShowItem(m_pDlg->AudioList()->GetCurAudio());
+    for (int nAnswer : {wxID_CANCEL, wxID_OK})
+    {
+        bool bAsked = false;
+        AnswerNextModal<CDlgMsgbx_>(nAnswer, bAsked);
+        wxCommandEvent command(wxEVT_MENU, ID_CMD_DELETEFROMDISK);
+        m_pDlg->ProcessWindowEvent(command);
+        EXPECT_TRUE(bAsked);
+        const bool bKept = nAnswer == wxID_CANCEL;
+        EXPECT_EQ(bKept, std::filesystem::exists(m_folder.File("Audio0.wav")));
+        EXPECT_EQ(bKept ? 1 : 0, m_pDlg->AudioList()->GetItemCount());
+        EXPECT_EQ(!bKept, m_pDlg->Waveform()->IsWelcome());
+    }
+}
+
+TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsOtherFilesToTheDesktop)
+{
+    std::vector<std::string> opened;
+    INT_PTR nShellResult = SE_OK_STARTED;
+    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) {
+        opened.push_back(request.verb + " " + request.file);
+        return nShellResult;
+    });
+    for (const char* pszName : {"Take.MP3", "Audio0.wav", "Audio0.wma", "Audio0.ogg"})
+    {
+        m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File(pszName)));
+        bool bPlayer = false;
+        AnswerNextModal<CDlgPlayer>(wxID_CANCEL, bPlayer);
+        wxCommandEvent command(wxEVT_MENU, ID_CMD_PLAY);
+        m_pDlg->ProcessWindowEvent(command);
+        PumpUntil([&] { return bPlayer || !opened.empty(); }, 3000);
+        EXPECT_EQ(std::string(pszName) != "Audio0.ogg", bPlayer) << pszName;
+    }
+    EXPECT_EQ(std::vector<std::string>{"open " + m_folder.File("Audio0.ogg")}, opened);
+    EXPECT_TRUE(m_messages.Texts().empty());
+
+    // The desktop cannot play it: the user hears why.
+    nShellResult = SE_ERR_NOASSOC;
+    wxCommandEvent command(wxEVT_MENU, ID_CMD_PLAY);
+    m_pDlg->ProcessWindowEvent(command);
+    EXPECT_EQ(std::vector<std::string>{"Sorry,This audio file play wrong."}, m_messages.Texts());
+    SetShellHandler(previous);
 }

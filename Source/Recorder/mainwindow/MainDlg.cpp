@@ -2,6 +2,11 @@
 
 #include "AppIcon.h"
 #include "AppPaths.h"
+#include "DlgAbout.h"
+#include "DlgMsgbx.h"
+#include "DlgPlayer.h"
+#include "DlgRename.h"
+#include "FilePaths.h"
 #include "IconMenu.h"
 #include "MessageBox.h"
 #include "RecorderSettings.h"
@@ -413,11 +418,10 @@ void CMainDlg::OnGoToFolder()
     AudioItem* pItem = m_lstAudio->GetAudio(nRow);
     if (!pItem)
         return;
-    const char* pszSlash = std::strrchr(pItem->szPath, '/');
-    if (!pszSlash)
+    char szFolder[256] = {};
+    if (!GetFileDir(pItem->szPath, szFolder, sizeof(szFolder)))
         return;
-    const std::string folder(pItem->szPath, static_cast<size_t>(pszSlash - pItem->szPath));
-    ShellExecuteA(Handle(), "explore", folder.empty() ? "/" : folder.c_str(), nullptr, nullptr, SW_SHOW);
+    ShellExecuteA(Handle(), "explore", szFolder[0] ? szFolder : "/", nullptr, nullptr, SW_SHOW);
 }
 
 bool CMainDlg::HasCurrentRow()
@@ -532,12 +536,38 @@ void CMainDlg::OnPlay()
     AudioItem* pItem = m_lstAudio->GetCurAudio();
     if (!pItem || !FileExists(pItem->szPath))
         return;
+    std::string ext;
+    GetFileExt(pItem->szPath, ext);
+    if (ext == "mp3" || ext == "wav" || ext == "wma")
+    {
+        CDlgPlayer player(this, pItem->szPath);
+        player.ShowModal();
+        return;
+    }
+    // Other types (OGG) go to the desktop's own player.
+    if (ShellExecuteA(Handle(), "open", pItem->szPath, nullptr, nullptr, SW_SHOW) <= 32)
+        MessageBoxA(Handle(), "Sorry,This audio file play wrong.", APP_CAPTION, MB_ICONHAND);
 }
 
 void CMainDlg::OnRename()
 {
-    if (!CurrentFileExists())
+    const int nRow = m_lstAudio->GetCurIndex();
+    if (nRow < 0 || !CurrentFileExists())
         return;
+    AudioItem* pItem = m_lstAudio->GetAudio(nRow);
+    CDlgRename dialog(this);
+    dialog.SetOldPath(pItem->szPath);
+    std::vector<std::string> others;
+    m_lstAudio->GetOtherNames(nRow, others);
+    dialog.SetOtherNames(others);
+    if (dialog.ShowModal() != wxID_OK)
+        return;
+    // The dialog refuses names a row cannot hold, so nothing is cut here.
+    pItem->SetPath(dialog.GetNewPath().c_str());
+    pItem->DeriveName();
+    pItem->nState = AUDIO_STATE_NEWNAME;
+    m_lstAudio->UpdateAudioText(pItem);
+    m_wndWaveform->SetPath(pItem->szPath);
 }
 
 void CMainDlg::OnDeleteFromList()
@@ -554,6 +584,17 @@ void CMainDlg::OnDeleteFromDisk()
 {
     if (!CurrentFileExists())
         return;
+    CDlgMsgbx_ question(this, "Delete the file,Are you sure?");
+    if (question.ShowModal() != wxID_OK)
+        return;
+    const int nRow = m_lstAudio->GetCurIndex();
+    AudioItem* pItem = nRow < 0 ? nullptr : m_lstAudio->GetAudio(nRow);
+    if (!pItem)
+        return;
+    unlink(pItem->szPath);
+    m_lstAudio->DeleteAudio(nRow);
+    if (m_lstAudio->GetItemCount() == 0)
+        m_wndWaveform->ShowItem(nullptr);
 }
 
 void CMainDlg::OnClearAll()
@@ -575,6 +616,8 @@ void CMainDlg::OnWebSite()
 
 void CMainDlg::OnAbout()
 {
+    CDlgAbout about(this);
+    about.ShowModal();
 }
 
 void CMainDlg::OnSkins(wxCommandEvent&)
