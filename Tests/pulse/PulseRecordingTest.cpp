@@ -11,6 +11,9 @@
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
+#include <algorithm>
+#include <cmath>
+#include <iterator>
 #include <thread>
 
 namespace
@@ -57,6 +60,94 @@ TEST_F(PulseRecording, AToneOnTheDefaultOutputComesBackOnStereoMixInEveryWavForm
     EXPECT_NEAR(3.0, audio.duration, 0.1);
     EXPECT_NEAR(1000, DominantFrequency(audio.firstChannel, audio.sampleRate), 5);
     EXPECT_TRUE(messages.Texts().empty());
+}
+
+// One tone, its left channel peaking at -0.4 dBFS and its right at half of full
+// scale: a mono recording is their mean, at the level a stereo recording's two
+// channels average to, and never clips (PipeWire's own mixdown, 3 dB hotter than
+// the mean, would clip it). The server is asked for stereo, so its own mixdown is
+// never used.
+TEST_F(PulseRecording, AMonoRecordingIsTheMeanOfTheStereoChannelsAndALoudToneDoesNotClip)
+{
+    const double dLeft = 0.955, dRight = 0.5;
+    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000, dLeft, dRight));
+
+    const std::string stereoPath = m_folder.File("Audio0.wav");
+    DecodedAudio left = RecordWav(stereoPath, 2);
+    ASSERT_TRUE(left.ok) << left.error;
+    std::vector<uint8_t> bytes = ReadFileBytes(stereoPath);
+    ASSERT_GT(bytes.size(), 46u);
+    DecodedAudio right = left;
+    right.firstChannel = FirstChannel(bytes.data() + 46, bytes.size() - 46, 2, 16);  // after the 44-byte header
+    EXPECT_NEAR(20 * std::log10(dLeft / std::sqrt(2.0)), LevelDb(left), 0.1);
+    EXPECT_NEAR(20 * std::log10(dRight / std::sqrt(2.0)), LevelDb(right), 0.1);
+    // The channels are in phase: their mean is a sine of the mean amplitude.
+    const double dMeanDb = 20 * std::log10((std::pow(10, LevelDb(left) / 20) + std::pow(10, LevelDb(right) / 20)) / 2);
+
+    const struct
+    {
+        int rate, bits;
+    } formats[] = {{44100, 16}, {11025, 8}};
+    int n = 1;
+    for (const auto& f : formats)
+    {
+        SCOPED_TRACE(std::to_string(f.rate) + " Hz, " + std::to_string(f.bits) + " bits");
+        const std::string path = m_folder.File("Audio" + std::to_string(n++) + ".wav");
+        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, f.rate, f.bits, 100);
+        std::string outputs;
+        CaptureWav(path, 2, [&] { Pactl("list source-outputs", &outputs); });
+        EXPECT_NE(std::string::npos, outputs.find("Sample Specification: s16le 2ch " + std::to_string(f.rate) + "Hz"))
+            << outputs;
+        DecodedAudio mono = DecodeFile(path);
+        ASSERT_TRUE(mono.ok) << mono.error;
+        EXPECT_EQ(1, mono.channels);
+        EXPECT_NEAR(1000, DominantFrequency(mono.firstChannel, mono.sampleRate), 5);
+        EXPECT_NEAR(dMeanDb, LevelDb(mono), 0.1);
+        // Full scale of the format (32767/32768, or 127/128 for 8 bits) is never reached.
+        const float fullScale = f.bits == 8 ? 127.0f / 128 : 32767.0f / 32768;
+        size_t nClipped = 0;
+        for (float x : mono.firstChannel)
+            nClipped += std::abs(x) >= fullScale ? 1 : 0;
+        EXPECT_EQ(0u, nClipped);
+        // The peak, past the first half second as LevelDb measures (a resampler starting
+        // from nothing may overshoot briefly).
+        float peak = 0;
+        for (size_t i = static_cast<size_t>(f.rate) / 2; i < mono.firstChannel.size(); ++i)
+            peak = std::max(peak, std::abs(mono.firstChannel[i]));
+        EXPECT_NEAR((dLeft + dRight) / 2, peak, 0.01);
+    }
+}
+
+// The conversion from the server's 16-bit stereo, at the edges: the mean rounds half
+// up, full scale stays in range, 8 bits are unsigned and rounded.
+TEST(PulseCapturedFrames, MonoIsTheRoundedMeanAndEightBitsAreRoundedAndUnsigned)
+{
+    const int16_t frames[][2] = {{32767, 32767}, {-32768, -32768}, {32767, -32768}, {1000, 3001}, {-1000, -3001},
+                                 {127, 128}, {0, 0}};
+    std::vector<uint8_t> in;
+    for (const auto& f : frames)
+        for (int16_t v : f)
+            in.insert(in.end(), {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>((v >> 8) & 0xFF)});
+    const size_t nFrames = std::size(frames);
+
+    std::vector<uint8_t> mono16(nFrames * 2);
+    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 1, 16, mono16.data());
+    std::vector<int16_t> mono16Values(nFrames);
+    for (size_t i = 0; i < nFrames; ++i)
+        mono16Values[i] = static_cast<int16_t>(mono16[2 * i] | mono16[2 * i + 1] << 8);
+    EXPECT_EQ((std::vector<int16_t>{32767, -32768, 0, 2001, -2000, 128, 0}), mono16Values);
+
+    std::vector<uint8_t> mono8(nFrames);
+    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 1, 8, mono8.data());
+    EXPECT_EQ((std::vector<uint8_t>{255, 0, 128, 136, 120, 128, 128}), mono8);
+
+    std::vector<uint8_t> stereo8(nFrames * 2);
+    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 2, 8, stereo8.data());
+    EXPECT_EQ((std::vector<uint8_t>{255, 255, 0, 0, 255, 0, 132, 140, 124, 116, 128, 129, 128, 128}), stereo8);
+
+    std::vector<uint8_t> stereo16(in.size());
+    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 2, 16, stereo16.data());
+    EXPECT_EQ(in, stereo16);
 }
 
 TEST_F(PulseRecording, HalfTheLineVolumeLowersTheRecordedLevelBySixDecibels)

@@ -28,7 +28,7 @@ int Pactl(const std::string& arguments, std::string* pOutput)
     return RunCommand("PULSE_SERVER='" + TheDaemon().Server() + "' pactl " + arguments + " 2>&1", pOutput);
 }
 
-bool CTonePlayer::Play(const std::string& sink, double dFrequency)
+bool CTonePlayer::Play(const std::string& sink, double dFrequency, double dLeft, double dRight)
 {
     Stop();
     const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
@@ -42,13 +42,16 @@ bool CTonePlayer::Play(const std::string& sink, double dFrequency)
     if (!pStream)
         return false;
     m_bStop = false;
-    m_thread = std::thread([this, pStream, dFrequency, samples]() mutable {
+    m_thread = std::thread([this, pStream, dFrequency, dLeft, dRight, samples]() mutable {
         samples.resize(2 * 441);
         for (uint64_t nFrame = 8820; !m_bStop;)
         {
             for (size_t i = 0; i < 441; ++i, ++nFrame)
-                samples[2 * i] = samples[2 * i + 1] = static_cast<int16_t>(
-                    std::lround(0.5 * 32767 * std::sin(2 * M_PI * dFrequency * static_cast<double>(nFrame) / 44100)));
+            {
+                const double x = 32767 * std::sin(2 * M_PI * dFrequency * static_cast<double>(nFrame) / 44100);
+                samples[2 * i] = static_cast<int16_t>(std::lround(dLeft * x));
+                samples[2 * i + 1] = static_cast<int16_t>(std::lround(dRight * x));
+            }
             if (pa_simple_write(pStream, samples.data(), samples.size() * 2, nullptr) < 0)
                 break;
         }

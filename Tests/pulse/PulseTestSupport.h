@@ -24,13 +24,15 @@ int Pactl(const std::string& arguments, std::string* pOutput = nullptr);
 
 // Another application playing into the sound server: from Play (which returns once
 // the server has taken a 200 ms lead-in of silence; a fresh playback can lose its
-// first tens of milliseconds) until Stop, a sine at half of full scale, 44100 Hz
-// stereo, written by a thread of its own. Talks to the server PULSE_SERVER names.
+// first tens of milliseconds) until Stop, a sine (by default at half of full scale
+// in both channels), 44100 Hz stereo, written by a thread of its own. Talks to the
+// server PULSE_SERVER names.
 class CTonePlayer
 {
 public:
     ~CTonePlayer() { Stop(); }
-    bool Play(const std::string& sink, double dFrequency);
+    // dLeft, dRight: each channel's peak as a fraction of full scale.
+    bool Play(const std::string& sink, double dFrequency, double dLeft = 0.5, double dRight = 0.5);
     void Stop();
 
 private:

@@ -30,7 +30,45 @@ void Release(pa_operation* pOperation)
     if (pOperation)
         pa_operation_unref(pOperation);
 }
+
+int32_t Sample16(const uint8_t* p)
+{
+    return static_cast<int16_t>(static_cast<uint16_t>(p[0] | p[1] << 8));
+}
+
+void Put16(uint8_t*& pOut, int32_t nValue)
+{
+    *pOut++ = static_cast<uint8_t>(nValue & 0xFF);
+    *pOut++ = static_cast<uint8_t>((nValue >> 8) & 0xFF);
+}
+
+// nValue rounded to 8 bits already; only full scale's top rounds past it.
+uint8_t Unsigned8(int32_t nValue)
+{
+    return static_cast<uint8_t>(std::min(nValue, 127) + 128);
+}
 }  // namespace
+
+void ConvertCapturedFrames(const uint8_t* pIn, size_t nFrames, int nChannels, int nBits, uint8_t* pOut)
+{
+    // Divisions round half up (add half the divisor, then shift); the mean of two
+    // 16-bit samples always fits 16 bits, so a mono recording cannot clip here.
+    const uint8_t* const pEnd = pIn + nFrames * kCaptureFrameBytes;
+    if (nChannels == 1 && nBits == 16)
+        for (; pIn != pEnd; pIn += kCaptureFrameBytes)
+            Put16(pOut, (Sample16(pIn) + Sample16(pIn + 2) + 1) >> 1);
+    else if (nChannels == 1)
+        for (; pIn != pEnd; pIn += kCaptureFrameBytes)
+            *pOut++ = Unsigned8((Sample16(pIn) + Sample16(pIn + 2) + 256) >> 9);
+    else if (nBits == 8)
+        for (; pIn != pEnd; pIn += kCaptureFrameBytes)
+        {
+            *pOut++ = Unsigned8((Sample16(pIn) + 128) >> 8);
+            *pOut++ = Unsigned8((Sample16(pIn + 2) + 128) >> 8);
+        }
+    else
+        std::copy(pIn, pEnd, pOut);
+}
 
 CPulseWaveIn::CPulseWaveIn(std::shared_ptr<CPulseServer> pServer) : m_pServer(std::move(pServer)) {}
 
@@ -46,7 +84,7 @@ MMRESULT CPulseWaveIn::GetCaps(WAVEINCAPSA& caps)
     caps.wPid = MM_VORANE_SOUND_SERVER;
     caps.vDriverVersion = 0x0100;
     CopyName(caps.szPname, sizeof(caps.szPname), m_pServer->DeviceName());
-    caps.dwFormats = 0x00000FFF;  // the server converts: 11.025, 22.05 and 44.1 kHz; mono and stereo; 8 and 16 bits
+    caps.dwFormats = 0x00000FFF;  // the server resamples, we make mono and 8 bits: 11.025, 22.05 and 44.1 kHz
     caps.wChannels = 2;
     return MMSYSERR_NOERROR;
 }
@@ -65,14 +103,13 @@ void CPulseWaveIn::SelectSource(const std::string& name)
 
 MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format)
 {
-    pa_sample_spec spec;
-    spec.format = format.wBitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = format.nSamplesPerSec;
-    spec.channels = static_cast<uint8_t>(format.nChannels);
-    if ((format.wBitsPerSample != 8 && format.wBitsPerSample != 16) || !pa_sample_spec_valid(&spec))
+    // 16-bit stereo at the requested rate, whatever the handle's format (kCaptureFrameBytes).
+    const pa_sample_spec spec{PA_SAMPLE_S16LE, format.nSamplesPerSec, 2};
+    if ((format.wBitsPerSample != 8 && format.wBitsPerSample != 16) || (format.nChannels != 1 && format.nChannels != 2) ||
+        !pa_sample_spec_valid(&spec))
         return WAVERR_BADFORMAT;
     pa_channel_map map;
-    pa_channel_map_init_extend(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    pa_channel_map_init_stereo(&map);
     const std::string source = SelectedSource();
 
     CPulseServer& server = *m_pServer;
@@ -214,14 +251,13 @@ void CPulseWaveIn::PumpLocked()
     const size_t nAlign = std::max<WORD>(1, m_format.nBlockAlign);
     for (;;)
     {
-        size_t nSpace = 0;
+        size_t nSpace = 0;  // in the server's bytes
         if (m_bRunning && m_pPort)
         {
             // Audio the queued buffer cannot take yet stays with the stream (up to its
             // maximum length) until the program queues the next buffer, so a burst from
             // the server is never cut short.
-            nSpace = m_pPort->SpaceInCurrentBuffer();
-            nSpace -= nSpace % nAlign;
+            nSpace = m_pPort->SpaceInCurrentBuffer() / nAlign * kCaptureFrameBytes;
             if (nSpace == 0)
                 return;
         }
@@ -249,28 +285,39 @@ void CPulseWaveIn::PumpLocked()
 
 void CPulseWaveIn::DeliverSilenceLocked(size_t nBytes)
 {
-    std::vector<uint8_t> silence(nBytes, m_format.wBitsPerSample == 8 ? 0x80 : 0x00);
+    std::vector<uint8_t> silence(nBytes, 0);
     DeliverLocked(silence.data(), silence.size());
 }
 
 void CPulseWaveIn::DeliverLocked(const uint8_t* pData, size_t nBytes)
 {
     // The handle takes whole frames; a frame split across fragments waits for its rest.
-    const size_t nAlign = std::max<WORD>(1, m_format.nBlockAlign);
     if (!m_partialFrame.empty())
     {
-        size_t nTake = std::min(nAlign - m_partialFrame.size(), nBytes);
+        size_t nTake = std::min(kCaptureFrameBytes - m_partialFrame.size(), nBytes);
         m_partialFrame.insert(m_partialFrame.end(), pData, pData + nTake);
         pData += nTake;
         nBytes -= nTake;
-        if (m_partialFrame.size() < nAlign)
+        if (m_partialFrame.size() < kCaptureFrameBytes)
             return;
-        m_pPort->Deliver(m_partialFrame.data(), nAlign);
+        DeliverFramesLocked(m_partialFrame.data(), 1);
         m_partialFrame.clear();
     }
-    const size_t nWhole = nBytes - nBytes % nAlign;
-    if (nWhole > 0)
-        m_pPort->Deliver(pData, nWhole);
-    m_partialFrame.assign(pData + nWhole, pData + nBytes);
+    const size_t nFrames = nBytes / kCaptureFrameBytes;
+    if (nFrames > 0)
+        DeliverFramesLocked(pData, nFrames);
+    m_partialFrame.assign(pData + nFrames * kCaptureFrameBytes, pData + nBytes);
+}
+
+void CPulseWaveIn::DeliverFramesLocked(const uint8_t* pData, size_t nFrames)
+{
+    if (m_format.nChannels == 2 && m_format.wBitsPerSample == 16)
+    {
+        m_pPort->Deliver(pData, nFrames * kCaptureFrameBytes);  // already the handle's format
+        return;
+    }
+    m_converted.resize(nFrames * m_format.nBlockAlign);
+    ConvertCapturedFrames(pData, nFrames, m_format.nChannels, m_format.wBitsPerSample, m_converted.data());
+    m_pPort->Deliver(m_converted.data(), m_converted.size());
 }
 }  // namespace winmm::pulse

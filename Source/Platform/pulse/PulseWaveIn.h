@@ -46,8 +46,10 @@ private:
     static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
     void PumpLocked();
     void DropPeekedLocked();
+    // Both take audio as the server records it (kCaptureFrameBytes a frame).
     void DeliverLocked(const uint8_t* pData, size_t nBytes);
     void DeliverSilenceLocked(size_t nBytes);
+    void DeliverFramesLocked(const uint8_t* pData, size_t nFrames);
     void DropStreamLocked();
 
     std::shared_ptr<CPulseServer> m_pServer;
@@ -63,8 +65,20 @@ private:
     bool m_bRunning = false;   // delivering to the handle
     bool m_bLostTold = false;  // the user has heard that this recording lost its stream
     size_t m_nPeekOffset = 0;  // bytes of the peeked fragment already handed on
-    std::vector<uint8_t> m_partialFrame;
+    std::vector<uint8_t> m_partialFrame;  // a frame of the server's split across fragments
+    std::vector<uint8_t> m_converted;     // the handle's format, reused from fragment to fragment
 };
+
+// Every recording is captured from the server as 16-bit stereo at the requested
+// rate; mono and 8 bits are made here. Servers disagree on mixing stereo down to
+// mono (PipeWire's pulse server is 3 dB hotter than PulseAudio, so a loud source
+// clips), and on rounding to 8 bits; made here, a recording is the same on any server.
+constexpr size_t kCaptureFrameBytes = 4;
+
+// Converts nFrames of 16-bit little-endian stereo into nChannels (1 or 2) of nBits
+// (8 or 16): mono is the mean of the two channels, 8 bits the 16-bit value rounded
+// (unsigned, as WAV keeps it). pOut takes nFrames * nChannels * nBits / 8 bytes.
+void ConvertCapturedFrames(const uint8_t* pIn, size_t nFrames, int nChannels, int nBits, uint8_t* pOut);
 
 // The device's mixer: one recording destination with a source-select control
 // (MUX, one source at a time), and one line per source with the source's own
