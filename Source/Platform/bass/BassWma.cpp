@@ -9,6 +9,7 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,10 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace
 {
 // The bitrates offered, highest first; each is kept when the encoder takes it.
@@ -25,6 +30,38 @@ const DWORD BITRATE_LADDER[] = {320000, 256000, 192000, 160000, 128000, 96000, 8
 const DWORD QUALITIES[] = {100, 98, 90, 75, 50, 25, 10};
 // PCM frames converted per step on the way into the queue.
 const int CONVERT_FRAMES = 4096;
+// Room for more than one second at the highest bitrate: the file is written only when a
+// Write ends, so it always ends on a whole data packet.
+const int IO_BUFFER_SIZE = 1 << 20;
+
+// The objects of the ASF header the file's sizes and durations live in.
+const uint8_t FILE_PROPERTIES_GUID[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                          0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+const uint8_t DATA_OBJECT_GUID[16] = {0x36, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                      0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+const int64_t DATA_OBJECT_HEADER_SIZE = 50;
+
+uint64_t GetLE64(const uint8_t* p)
+{
+    uint64_t v = 0;
+    for (int i = 7; i >= 0; --i)
+        v = (v << 8) | p[i];
+    return v;
+}
+
+bool PutLE64At(int fd, int64_t nOffset, uint64_t v)
+{
+    uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<uint8_t>(v >> (8 * i));
+    return pwrite(fd, bytes, 8, nOffset) == 8;
+}
+
+// Nothing of the libraries reaches standard error: the program reports what matters itself.
+struct QuietLibraries
+{
+    QuietLibraries() { av_log_set_level(AV_LOG_QUIET); }
+} g_quiet;
 
 AVCodecContext* NewCodecContext(DWORD freq, DWORD chans, DWORD bitrate)
 {
@@ -111,14 +148,33 @@ struct Encoder
     bool bFailed = false;
     std::vector<float> planes;  // conversion space, one plane after the other
 
+    // The file, written through our own I/O so we know what reached the disk.
+    int fd = -1;
+    int64_t nPosition = 0;    // where the muxer's next bytes go
+    bool bDiskFull = false;   // the disk took less than it was given
+    int64_t nDiskEnd = 0;     // after a short write: the bytes the file holds
+    // Where the header keeps the sizes and durations (found once it is written), and the
+    // data packets' size; -1 when the header could not be read back.
+    int64_t nFileProperties = -1;
+    int64_t nDataObject = -1;
+    int64_t nPacketSize = 0;
+    uint64_t nPreroll100ns = 0;
+    // Ends of data packets with the time up to which their frames are whole (100 ns).
+    std::vector<std::pair<int64_t, int64_t>> packetEnds;
+
     ~Encoder()
     {
         if (pFormat)
         {
             if (pFormat->pb)
-                avio_closep(&pFormat->pb);
+            {
+                av_freep(&pFormat->pb->buffer);
+                avio_context_free(&pFormat->pb);
+            }
             avformat_free_context(pFormat);
         }
+        if (fd >= 0)
+            close(fd);
         avcodec_free_context(&pCodec);
         if (pQueue)
             av_audio_fifo_free(pQueue);
@@ -140,9 +196,138 @@ struct Encoder
             return false;
         }
         avio_flush(pFormat->pb);
-        if (pFormat->pb->error < 0)
+        if (pFormat->pb->error < 0 || bDiskFull)
             bFailed = true;
+        else
+            FindHeaderFields();
         return !bFailed;
+    }
+
+    static int WriteOut(void* pOpaque, uint8_t* pBuffer, int nSize)
+    {
+        auto* e = static_cast<Encoder*>(pOpaque);
+        if (e->bDiskFull)
+            return AVERROR(ENOSPC);
+        int nDone = 0;
+        while (nDone < nSize)
+        {
+            ssize_t n = pwrite(e->fd, pBuffer + nDone, static_cast<size_t>(nSize - nDone), e->nPosition + nDone);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+            {
+                e->bDiskFull = true;
+                e->nDiskEnd = e->nPosition + nDone;
+                return AVERROR(n < 0 ? errno : ENOSPC);
+            }
+            nDone += static_cast<int>(n);
+        }
+        e->nPosition += nDone;
+        return nDone;
+    }
+
+    static int64_t Seek(void* pOpaque, int64_t nOffset, int nWhence)
+    {
+        auto* e = static_cast<Encoder*>(pOpaque);
+        struct stat st;
+        if (nWhence == AVSEEK_SIZE)
+            return fstat(e->fd, &st) == 0 ? st.st_size : AVERROR(errno);
+        switch (nWhence & ~AVSEEK_FORCE)
+        {
+        case SEEK_SET: e->nPosition = nOffset; break;
+        case SEEK_CUR: e->nPosition += nOffset; break;
+        case SEEK_END:
+            if (fstat(e->fd, &st) != 0)
+                return AVERROR(errno);
+            e->nPosition = st.st_size + nOffset;
+            break;
+        default: return AVERROR(EINVAL);
+        }
+        return e->nPosition;
+    }
+
+    bool OpenFile(const char* pszPath)
+    {
+        fd = open(pszPath, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0)
+            return false;
+        auto* pBuffer = static_cast<unsigned char*>(av_malloc(IO_BUFFER_SIZE));
+        if (!pBuffer)
+            return false;
+        pFormat->pb = avio_alloc_context(pBuffer, IO_BUFFER_SIZE, 1, this, nullptr, WriteOut, Seek);
+        if (!pFormat->pb)
+        {
+            av_free(pBuffer);
+            return false;
+        }
+        pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
+        return true;
+    }
+
+    // Reads the written header back for the places of the fields that follow the data.
+    void FindHeaderFields()
+    {
+        uint8_t header[65536];
+        ssize_t n = pread(fd, header, sizeof(header), 0);
+        if (n < 30)
+            return;
+        const int64_t nHeaderSize = static_cast<int64_t>(GetLE64(header + 16));
+        if (nHeaderSize + DATA_OBJECT_HEADER_SIZE > n ||
+            std::memcmp(header + nHeaderSize, DATA_OBJECT_GUID, 16) != 0)
+            return;
+        for (int64_t nObject = 30; nObject + 24 <= nHeaderSize;)
+        {
+            const int64_t nObjectSize = static_cast<int64_t>(GetLE64(header + nObject + 16));
+            if (nObjectSize < 24)
+                return;
+            if (std::memcmp(header + nObject, FILE_PROPERTIES_GUID, 16) == 0 && nObject + 104 <= nHeaderSize)
+            {
+                nPreroll100ns = GetLE64(header + nObject + 80) * 10000;
+                nPacketSize = header[nObject + 92] | header[nObject + 93] << 8 | header[nObject + 94] << 16 |
+                              static_cast<int64_t>(header[nObject + 95]) << 24;
+                if (nPacketSize > 0)
+                {
+                    nFileProperties = nObject;
+                    nDataObject = nHeaderSize;
+                }
+                return;
+            }
+            nObject += nObjectSize;
+        }
+    }
+
+    // Makes the header describe the whole data packets up to nEnd (the file is cut there),
+    // as the muxer's trailer would: sizes, packet counts and durations. A file cut short
+    // at any moment then shows its length.
+    void DescribeDataUpTo(int64_t nEnd)
+    {
+        if (nFileProperties < 0)
+            return;
+        const int64_t nFirstPacket = nDataObject + DATA_OBJECT_HEADER_SIZE;
+        const int64_t nPackets = std::max<int64_t>(0, (nEnd - nFirstPacket) / nPacketSize);
+        const int64_t nDataEnd = nFirstPacket + nPackets * nPacketSize;
+        int64_t nTime = 0;
+        for (const auto& end : packetEnds)
+            if (end.first <= nDataEnd)
+                nTime = std::max(nTime, end.second);
+        PutLE64At(fd, nFileProperties + 40, static_cast<uint64_t>(nDataEnd));
+        PutLE64At(fd, nFileProperties + 56, static_cast<uint64_t>(nPackets));
+        PutLE64At(fd, nFileProperties + 64, static_cast<uint64_t>(nTime) + nPreroll100ns);
+        PutLE64At(fd, nFileProperties + 72, static_cast<uint64_t>(nTime));
+        PutLE64At(fd, nDataObject + 16, static_cast<uint64_t>(nDataEnd - nDataObject));
+        PutLE64At(fd, nDataObject + 40, static_cast<uint64_t>(nPackets));
+    }
+
+    // After a full disk: the file is cut back to its last whole data packet and described.
+    void CutBack(int64_t nEnd)
+    {
+        if (nFileProperties < 0)
+            return;
+        const int64_t nFirstPacket = nDataObject + DATA_OBJECT_HEADER_SIZE;
+        const int64_t nDataEnd =
+            nFirstPacket + std::max<int64_t>(0, (nEnd - nFirstPacket) / nPacketSize) * nPacketSize;
+        if (ftruncate(fd, nDataEnd) == 0)
+            DescribeDataUpTo(nDataEnd);
     }
 
     // Hands a frame (null: the end) to the encoder and writes every packet it gives back.
@@ -155,8 +340,15 @@ struct Encoder
         {
             av_packet_rescale_ts(pPacket, pCodec->time_base, pStream->time_base);
             pPacket->stream_index = pStream->index;
+            // The muxer writes a data packet whenever one is full: its frames are then whole
+            // up to the start of this one.
+            const int64_t nBefore = avio_tell(pFormat->pb);
+            const int64_t nStart = av_rescale_q(pPacket->pts, pStream->time_base, AVRational{1, 10000000});
             if (av_interleaved_write_frame(pFormat, pPacket) < 0)
                 return !(bFailed = true);
+            const int64_t nAfter = avio_tell(pFormat->pb);
+            if (nAfter > nBefore)
+                packetEnds.emplace_back(nAfter, nStart);
         }
         if (r != AVERROR(EAGAIN) && r != AVERROR_EOF)
             return !(bFailed = true);
@@ -308,7 +500,7 @@ BASSDEF(HWMENCODE) BASS_WMA_EncodeOpenFile(DWORD freq, DWORD chans, DWORD flags,
     if (!e.AddSilence(e.pCodec->frame_size))
         return 0;
 
-    if (avio_open(&e.pFormat->pb, pszPath, AVIO_FLAG_WRITE) < 0)
+    if (!e.OpenFile(pszPath))
         return 0;
     if (!(flags & BASS_WMA_ENCODE_TAGS) && !e.WriteHeader())
     {
@@ -343,13 +535,23 @@ BASSDEF(BOOL) BASS_WMA_EncodeWrite(HWMENCODE handle, const void* buffer, DWORD l
     if (!e || !buffer || !e->WriteHeader() || e->bFailed)
         return FALSE;
     size_t nFrames = length / (2u * e->nChannels);
-    if (!e->Queue(static_cast<const uint8_t*>(buffer), nFrames) || !e->EncodeQueued(false))
-        return FALSE;
-    // What was encoded is in the file, so its size tells how far the recording got.
+    if (e->Queue(static_cast<const uint8_t*>(buffer), nFrames))
+        e->EncodeQueued(false);
+    // What was encoded is in the file, so its size tells how far the recording got, and
+    // the header says how long it is.
     avio_flush(e->pFormat->pb);
+    if (e->bDiskFull)
+    {
+        e->bFailed = true;
+        e->CutBack(e->nDiskEnd);
+        return FALSE;
+    }
     if (e->pFormat->pb->error < 0)
         e->bFailed = true;
-    return e->bFailed ? FALSE : TRUE;
+    if (e->bFailed)
+        return FALSE;
+    e->DescribeDataUpTo(e->nPosition);
+    return TRUE;
 }
 
 BASSDEF(void) BASS_WMA_EncodeClose(HWMENCODE handle)
@@ -363,12 +565,18 @@ BASSDEF(void) BASS_WMA_EncodeClose(HWMENCODE handle)
         pEncoder = std::move(it->second);
         g_encoders.erase(it);
     }
-    if (pEncoder->WriteHeader())
+    Encoder& e = *pEncoder;
+    // After a failed write the muxer counts data the file does not hold, so its trailer
+    // would describe a file that is not there: the header already describes what is.
+    if (e.WriteHeader() && !e.bFailed)
     {
-        pEncoder->EncodeQueued(true);
-        // Even after a failed write the trailer is worth a try: it makes the header
-        // describe what reached the file.
-        av_write_trailer(pEncoder->pFormat);
+        const int64_t nDataEnd = e.nPosition;
+        e.EncodeQueued(true);
+        av_write_trailer(e.pFormat);
+        avio_flush(e.pFormat->pb);
+        // The disk filled while the end was written: back to the packets written before.
+        if (e.bDiskFull)
+            e.CutBack(nDataEnd);
     }
 }
 

@@ -2,8 +2,10 @@
 
 #include "ReceiverWAV.h"
 #include "RecorderSettings.h"
+#include "TagText.h"
 
 #include <algorithm>
+#include <unistd.h>
 #include <cstring>
 #include <string>
 
@@ -12,8 +14,8 @@ const char* const CReceiverMP3::TAG_COMMENT = "Recorded with Vorane";
 namespace
 {
 // ID3v1 texts are single-byte Latin-1, as the program's texts were on the system it was
-// designed on; here the settings hold UTF-8. Characters outside Latin-1 become '?';
-// bytes that are not UTF-8 are taken as Latin-1 already.
+// designed on; here the texts are cleaned UTF-8. Characters outside Latin-1 (the
+// replacement character among them) become '?'.
 std::string ToLatin1(const std::string& text)
 {
     std::string out;
@@ -44,7 +46,7 @@ std::string ToLatin1(const std::string& text)
 // A field of the tag: cut to its width; a shorter text is followed by zeros.
 void PutField(uint8_t* pField, size_t nWidth, const std::string& text)
 {
-    std::string latin1 = ToLatin1(text);
+    std::string latin1 = ToLatin1(CleanTagText(text));
     std::memcpy(pField, latin1.data(), std::min(latin1.size(), nWidth));
 }
 }  // namespace
@@ -74,6 +76,42 @@ void CReceiverMP3::CloseFile()
     }
 }
 
+namespace
+{
+// The length of the MPEG audio Layer III frame whose header starts at p, or 0.
+size_t FrameLength(const uint8_t* p, size_t n)
+{
+    static const int MPEG1_KBPS[] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int MPEG2_KBPS[] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    static const int RATES[] = {44100, 48000, 32000, 0};
+    if (n < 4 || p[0] != 0xFF || (p[1] & 0xE0) != 0xE0 || ((p[1] >> 1) & 3) != 1)
+        return 0;
+    const int version = (p[1] >> 3) & 3;  // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    if (version == 1)
+        return 0;
+    int nRate = RATES[(p[2] >> 2) & 3];
+    int nKbps = (version == 3 ? MPEG1_KBPS : MPEG2_KBPS)[p[2] >> 4];
+    if (nRate == 0 || nKbps == 0)
+        return 0;
+    nRate >>= version == 3 ? 0 : version == 2 ? 1 : 2;
+    const int nSlots = version == 3 ? 144000 : 72000;
+    return static_cast<size_t>(nSlots * nKbps / nRate + ((p[2] >> 1) & 1));
+}
+
+// The end of the last whole frame of the data within its first nMax bytes.
+size_t WholeFrames(const uint8_t* pData, size_t nSize, size_t nMax)
+{
+    size_t nEnd = 0;
+    while (size_t nLength = FrameLength(pData + nEnd, nSize - nEnd))
+    {
+        if (nEnd + nLength > std::min(nSize, nMax))
+            break;
+        nEnd += nLength;
+    }
+    return nEnd;
+}
+}  // namespace
+
 uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
 {
     if (State == 0)
@@ -81,21 +119,39 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
         OutFile = std::fopen(FileName.c_str(), "wb");
         if (!OutFile)
             throw "Can't create MP3 file.";
-        // Unbuffered: a full disk shows at the write that hit it.
-        std::setvbuf(OutFile, nullptr, _IONBF, 0);
         State = 1;
+        m_nFramesEnd = 0;
+        BuildTag();
     }
-    if (std::fwrite(pData, 1, nSize, OutFile) < nSize)
+    // The frames go where the tag was, followed by the tag, in one write: a recording
+    // cut short at any second still ends with whole frames and its tag.
+    std::vector<uint8_t>& out = m_writeArea;
+    out.assign(pData, pData + nSize);
+    out.insert(out.end(), Tag, Tag + sizeof(Tag));
+    const int fd = fileno(OutFile);
+    ssize_t nWritten = pwrite(fd, out.data(), out.size(), static_cast<off_t>(m_nFramesEnd));
+    if (nWritten == static_cast<ssize_t>(out.size()))
     {
-        std::clearerr(OutFile);
-        throw CRecordingEnded{MSG_DISK_FULL};
+        m_nFramesEnd += nSize;
+        return nSize;
     }
-    return nSize;
+    // The disk is full. The file holds at least as much as before (the old tag's place
+    // included): keep the new frames that leave room for the tag after them.
+    const size_t nRoom = std::max<size_t>(nWritten > 0 ? static_cast<size_t>(nWritten) : 0, sizeof(Tag));
+    const size_t nKept = WholeFrames(pData, nSize, nRoom - sizeof(Tag));
+    m_nFramesEnd += nKept;
+    pwrite(fd, Tag, sizeof(Tag), static_cast<off_t>(m_nFramesEnd));
+    if (ftruncate(fd, static_cast<off_t>(m_nFramesEnd + sizeof(Tag))) != 0)
+    {
+        // Nothing else can be done; the frames in the file are still whole.
+    }
+    m_bFull = true;
+    throw CRecordingEnded{MSG_DISK_FULL};
 }
 
 uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
 {
-    if (nSize == 0 || !pData || State == 2)
+    if (nSize == 0 || !pData || State == 2 || m_bFull)
         return 0;
     uint32_t nProduced = 0;
     Encoder.EncodeChunk(reinterpret_cast<const int16_t*>(pData), nSize / 2, m_output, OUTPUT_AREA_SIZE, nProduced);
@@ -112,23 +168,27 @@ void CReceiverMP3::Finish()
     // The encoder still holds the last part of a frame: without it every recording
     // would lose its end.
     uint32_t nFlushed = 0;
-    Encoder.Flush(m_output, OUTPUT_AREA_SIZE, nFlushed);
+    if (!m_bFull)
+        Encoder.Flush(m_output, OUTPUT_AREA_SIZE, nFlushed);
     if (State == 0 && nFlushed == 0)
     {
         State = 2;
         return;
     }
+    // The tag as the settings are now; in place of the one written while recording.
+    if (State == 1)
+        BuildTag();
     try
     {
         if (nFlushed)
             WriteOut(m_output, nFlushed);
+        else
+            pwrite(fileno(OutFile), Tag, sizeof(Tag), static_cast<off_t>(m_nFramesEnd));
     }
     catch (const CRecordingEnded&)
     {
-        // The disk is full: the tag will not fit either, but the file is still closed.
+        // The disk is full: the file was cut back to whole frames and the tag.
     }
-    BuildTag();
-    std::fwrite(Tag, 1, sizeof(Tag), OutFile);
     CloseFile();
     State = 2;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 class CReceiverMP3 final : public IReceiver
 {
@@ -22,8 +23,9 @@ public:
     CReceiverMP3& operator=(const CReceiverMP3&) = delete;
 
     // Encodes one buffer of 16-bit stereo PCM; the file is created with the first MP3
-    // data. Returns the MP3 bytes written. Throws "Can't create MP3 file." and, when the
-    // disk takes less than it was given, CRecordingEnded.
+    // data, and ends with the tag after every call. Returns the MP3 bytes written. Throws
+    // "Can't create MP3 file." and, when the disk takes less than it was given,
+    // CRecordingEnded after cutting the file back to whole frames and the tag.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     // Writes what the encoder still holds and the tag, and closes the file. Without any
     // MP3 data no file exists and none is made.
@@ -46,6 +48,9 @@ private:
     uint32_t WriteOut(const uint8_t* pData, uint32_t nSize);
     void CloseFile();
 
-    bool m_bFed = false;  // samples went into the encoder
+    bool m_bFed = false;   // samples went into the encoder
+    bool m_bFull = false;  // the disk took less than it was given; nothing more is written
+    uint64_t m_nFramesEnd = 0;  // where the frames end and the tag starts
+    std::vector<uint8_t> m_writeArea;  // frames and tag for one write
     uint8_t m_output[OUTPUT_AREA_SIZE];
 };

@@ -2,12 +2,14 @@
 
 #include "ReceiverWAV.h"
 #include "RecorderSettings.h"
+#include "TagText.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
+#include <filesystem>
 #include <mutex>
 #include <sys/stat.h>
 #include <type_traits>
@@ -36,17 +38,6 @@ std::string g_moduleNames[3];
 
 const int CHANNELS = 2;
 const long SAMPLE_RATE = 44100;
-
-// A comment value cut to at most nMax bytes without splitting a UTF-8 character.
-std::string CutUtf8(const std::string& text, size_t nMax)
-{
-    if (text.size() <= nMax)
-        return text;
-    size_t n = nMax;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
-}
 
 bool BitrateOf(int nIndex, long& nBitsPerSecond)
 {
@@ -241,7 +232,8 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
 
     vorbis_comment_init(&Comment);
     auto addTag = [this](const char* pszTag, const std::string& value) {
-        vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(value, 255).c_str());
+        // Vorbis comments must be UTF-8.
+        vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(CleanTagText(value), 255).c_str());
     };
     if (!s.AlbumTitle.empty())
         addTag("ALBUM", s.AlbumTitle);
@@ -269,10 +261,12 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     ogg_stream_packetin(&StreamState, &comments);
     ogg_stream_packetin(&StreamState, &codebooks);
     // The headers get pages of their own, so the audio starts on a fresh page.
+    m_bFull = false;
+    m_nCommitted = 0;
+    m_lastPage.clear();
     while (ogg_stream_flush(&StreamState, &Page) != 0)
         WritePage(nullptr);
-    Output.flush();
-    if (!Output)
+    if (m_bFull)
     {
         // Not even the headers fit: leave no broken file behind.
         Release();
@@ -288,11 +282,62 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
 
 bool CReceiverOGG::WritePage(uint32_t* pBytes)
 {
+    if (m_bFull)
+        return false;
     Output.write(reinterpret_cast<const char*>(Page.header), Page.header_len);
     Output.write(reinterpret_cast<const char*>(Page.body), Page.body_len);
+    // Page by page to the disk: what a crash or a full disk leaves ends on a whole page.
+    Output.flush();
+    if (!Output)
+    {
+        m_bFull = true;
+        return false;
+    }
+    m_lastPageOffset = m_nCommitted;
+    m_lastPage.assign(Page.header, Page.header + Page.header_len);
+    m_lastPage.insert(m_lastPage.end(), Page.body, Page.body + Page.body_len);
+    m_nLastHeaderLen = static_cast<size_t>(Page.header_len);
+    m_nCommitted += static_cast<uint64_t>(Page.header_len + Page.body_len);
     if (pBytes)
         *pBytes += static_cast<uint32_t>(Page.header_len + Page.body_len);
-    return static_cast<bool>(Output);
+    return true;
+}
+
+namespace
+{
+// The Ogg page checksum: CRC-32 with the polynomial 0x04C11DB7, not reflected, starting at 0.
+uint32_t OggChecksum(const uint8_t* p, size_t n)
+{
+    uint32_t crc = 0;
+    for (size_t i = 0; i < n; ++i)
+    {
+        crc ^= static_cast<uint32_t>(p[i]) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    return crc;
+}
+}  // namespace
+
+void CReceiverOGG::EndOnLastWholePage()
+{
+    // The disk took part of a page at most: cut it off, and make the last whole page the
+    // end of the stream, in place, so the file ends as a finished one does without
+    // needing a byte more.
+    Output.clear();
+    Output.close();
+    std::error_code ec;
+    std::filesystem::resize_file(FileName, m_nCommitted, ec);
+    if (m_lastPage.size() < 27 || (m_lastPage[5] & 0x04))
+        return;
+    m_lastPage[5] |= 0x04;
+    std::memset(&m_lastPage[22], 0, 4);
+    uint32_t crc = OggChecksum(m_lastPage.data(), m_lastPage.size());
+    for (int i = 0; i < 4; ++i)
+        m_lastPage[22 + i] = static_cast<uint8_t>(crc >> (8 * i));
+    std::fstream patch(FileName, std::ios::in | std::ios::out | std::ios::binary);
+    patch.seekp(static_cast<std::streamoff>(m_lastPageOffset));
+    patch.write(reinterpret_cast<const char*>(m_lastPage.data()), static_cast<std::streamsize>(m_nLastHeaderLen));
 }
 
 uint32_t CReceiverOGG::Drain()
@@ -334,10 +379,12 @@ uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
     }
     vorbis_analysis_wrote(&DspState, nFrames);
     uint32_t nBytes = Drain();
-    Output.flush();
-    if (!Output)
+    // A page at least every second: a recording cut short keeps all but its last second.
+    while (!m_bFull && !EndOfStream && ogg_stream_flush(&StreamState, &Page) != 0)
+        WritePage(&nBytes);
+    if (m_bFull)
     {
-        Output.clear();
+        EndOnLastWholePage();
         throw CRecordingEnded{MSG_DISK_FULL};
     }
     return nBytes;
@@ -347,8 +394,13 @@ void CReceiverOGG::Finish()
 {
     if (State != 1)
         return;
-    vorbis_analysis_wrote(&DspState, 0);
-    Drain();
+    if (!m_bFull)
+    {
+        vorbis_analysis_wrote(&DspState, 0);
+        Drain();
+        if (m_bFull)
+            EndOnLastWholePage();
+    }
     Release();
     Output.close();
     State = 0;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <fstream>
 #include <string>
+#include <vector>
 
 class CReceiverOGG final : public IReceiver
 {
@@ -86,9 +87,15 @@ private:
     uint32_t Drain();
     bool WritePage(uint32_t* pBytes);
     void Release();
+    void EndOnLastWholePage();
 
     const char* m_pszMissing = nullptr;
     bool m_bBound = false;  // every entry point of all three libraries resolved
+    bool m_bFull = false;   // the disk took less than it was given; nothing more is written
+    uint64_t m_nCommitted = 0;       // bytes of whole pages in the file
+    uint64_t m_lastPageOffset = 0;   // where the last whole page starts
+    std::vector<uint8_t> m_lastPage;  // its bytes, header first
+    size_t m_nLastHeaderLen = 0;
 };
 
 // The bitrate, in kbit/s, that a quality setting (hundredths of a Vorbis quality

@@ -1,6 +1,7 @@
 #include "ReceiverWMA.h"
 
 #include "RecorderSettings.h"
+#include "TagText.h"
 #include "basswma.h"
 
 #include <algorithm>
@@ -44,15 +45,11 @@ std::string ModulePath(const char* pszModule)
     return CReceiverWMA::ModuleFolder() + "/" + pszModule;
 }
 
-// At most 255 bytes of the text, never ending inside a UTF-8 sequence.
 void CopyTagText(char (&buffer)[256], const std::string& text)
 {
-    size_t n = std::min<size_t>(text.size(), 255);
-    if (n < text.size())
-        while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-            --n;
-    text.copy(buffer, n);
-    buffer[n] = '\0';
+    std::string cut = CutUtf8(CleanTagText(text), 255);
+    cut.copy(buffer, cut.size());
+    buffer[cut.size()] = '\0';
 }
 
 template <typename T, int N>

@@ -1,0 +1,353 @@
+// Recordings that end the hard way, in every format: killed at a chosen moment, ended by a
+// closed terminal, or stopped by a full disk. Each runs in a child process (the kill and the
+// file size limit must not reach the test itself) and the file is then judged by FFmpeg's
+// own tools: no decoder errors, and a stated duration that matches what decodes.
+#include "CleanDecode.h"
+#include "DeviceThread.h"
+#include "EncoderFixtures.h"
+#include "Mixer.h"
+#include "Mp3Frames.h"
+#include "OggPages.h"
+#include "ReceiverMP3.h"
+#include "ReceiverOGG.h"
+#include "ReceiverWAV.h"
+#include "ReceiverWMA.h"
+#include "TestSupport.h"
+#include "WaveIn.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <poll.h>
+#include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace
+{
+struct Format
+{
+    const char* pszName;
+    int nCaptureMode;
+    uint64_t nBytesPerSecond;  // about what one second adds to the file
+};
+
+// Bytes per second measured for the virtual device's default line (a steady tone: Vorbis
+// packs it small).
+const Format FORMATS[] = {
+    {"wav", CAPTURE_MODE_WAV, 176400},
+    {"mp3", CAPTURE_MODE_MP3, 16000},
+    {"ogg", CAPTURE_MODE_OGG, 2800},
+    {"wma", CAPTURE_MODE_WMA, 8000},
+};
+
+std::string FormatName(const ::testing::TestParamInfo<Format>& info)
+{
+    return info.param.pszName;
+}
+
+// Passes every call on, then tells the test through a pipe: 'w' after each Write, 'f' after Finish.
+class CReportingReceiver final : public IReceiver
+{
+public:
+    CReportingReceiver(IReceiver* pInner, int fd) : m_pInner(pInner), m_fd(fd) {}
+    uint32_t Write(const uint8_t* pData, uint32_t nSize) override
+    {
+        uint32_t n = m_pInner->Write(pData, nSize);
+        Tell('w');
+        return n;
+    }
+    void Finish() override
+    {
+        m_pInner->Finish();
+        Tell('f');
+    }
+
+private:
+    void Tell(char c)
+    {
+        if (write(m_fd, &c, 1) != 1)
+            _exit(90);
+    }
+    IReceiver* m_pInner;
+    int m_fd;
+};
+
+// The receiver of the format, prepared as the program prepares it (128 kbit/s MP3, OGG
+// quality 4, WMA 64 kbit/s, WAV 44100 Hz 16-bit stereo).
+struct CPreparedReceiver
+{
+    explicit CPreparedReceiver(const Format& format, const std::string& path)
+    {
+        theSettings.OggMode = 0;
+        theSettings.OggQuality = 400;
+        theSettings.WmaMode = 0;
+        theSettings.WmaBitrateIndex = 2;
+        const std::string name = format.pszName;
+        if (name == "wav")
+        {
+            wav = std::make_unique<CReceiverWAV>();
+            wav->CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+            wav->FormatSet = 1;
+            pReceiver = wav.get();
+        }
+        else if (name == "mp3")
+        {
+            UseBuiltLameModule();
+            mp3 = std::make_unique<CReceiverMP3>(128, 0);
+            pReceiver = mp3.get();
+        }
+        else if (name == "ogg")
+        {
+            ogg = std::make_unique<CReceiverOGG>();
+            pReceiver = ogg.get();
+        }
+        else
+        {
+            CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+            wma = std::make_unique<CReceiverWMA>();
+            pReceiver = wma.get();
+        }
+        pReceiver->FileName = path;
+        uint32_t nBitrate = 0;
+        if (ogg && (!ogg->LoadLibraries() || ogg->Open(&nBitrate) != 0))
+            _exit(91);
+        if (wma && (!wma->LoadLibraries() || wma->Open(&nBitrate) != 0))
+            _exit(91);
+    }
+    std::unique_ptr<CReceiverWAV> wav;
+    std::unique_ptr<CReceiverMP3> mp3;
+    std::unique_ptr<CReceiverOGG> ogg;
+    std::unique_ptr<CReceiverWMA> wma;
+    IReceiver* pReceiver = nullptr;
+};
+
+// What the child tells, and how it ended.
+struct ChildRun
+{
+    pid_t pid = -1;
+    int fd = -1;  // the reading end of the child's reports
+};
+
+// Starts a child that records the format from the virtual device's default line into path.
+// On the real clock the child records until it is killed; on the manual clock (with a file
+// size limit) it records nSeconds and exits with the number of messages it showed.
+ChildRun StartRecording(const Format& format, const std::string& path, bool bRealClock, uint64_t nFileLimit = 0,
+                        int nSeconds = 0)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {};
+    pid_t pid = fork();
+    if (pid != 0)
+    {
+        close(fds[1]);
+        return {pid, fds[0]};
+    }
+    close(fds[0]);
+    if (nFileLimit)
+    {
+        // A full disk, as a write sees it: short, then refused (and no signal).
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{nFileLimit, nFileLimit};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    std::unique_ptr<CManualClockScope> pClock;
+    if (!bRealClock)
+        pClock = std::make_unique<CManualClockScope>();
+    CMessageRecorder messages;
+    FreeDevices();
+    PrepareRecordingLine(format.nCaptureMode, 2, 44100, 16, 100);
+    CPreparedReceiver prepared(format, path);
+    CReportingReceiver reporting(prepared.pReceiver, fds[1]);
+    if (bRealClock)
+    {
+        CDeviceThread capture;
+        capture.StartCapture(&reporting);
+        for (;;)
+            pause();
+    }
+    if (!RecordOnManualClock(&reporting, nSeconds))
+        _exit(92);
+    _exit(static_cast<int>(messages.Texts().size()));
+}
+
+// Reads the child's reports until it has told nWrites writes; false on its end or after 30 s.
+bool WaitForWrites(int fd, int nWrites, int& nSeen)
+{
+    while (nSeen < nWrites)
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (poll(&p, 1, 30000) <= 0)
+            return false;
+        char c;
+        if (read(fd, &c, 1) != 1)
+            return false;
+        if (c == 'w')
+            ++nSeen;
+    }
+    return true;
+}
+
+// The moments a recording is killed at, in seconds from its start: a whole number is the
+// moment its last buffer was written, a half the middle of the next second. Overridden by
+// VORANE_KILL_MOMENTS (e.g. "1.5,4,7") to measure others.
+std::vector<double> KillMoments()
+{
+    std::vector<double> moments = {1.5, 4.0};
+    if (const char* psz = std::getenv("VORANE_KILL_MOMENTS"))
+    {
+        moments.clear();
+        std::stringstream list(psz);
+        std::string item;
+        while (std::getline(list, item, ','))
+            moments.push_back(std::stod(item));
+    }
+    return moments;
+}
+
+void ExpectCleanFile(const std::string& path, double dMinSeconds, double dMaxSeconds, double dDurationTolerance,
+                     const std::string& what)
+{
+    DecodedAudio decoded = DecodeFile(path);
+    ASSERT_TRUE(decoded.ok) << what << ": " << decoded.error;
+    FfmpegVerdict verdict = AskFfmpeg(path);
+    EXPECT_EQ(verdict.errors, "") << what;
+    EXPECT_GE(decoded.duration, dMinSeconds) << what;
+    EXPECT_LE(decoded.duration, dMaxSeconds) << what;
+    EXPECT_NEAR(verdict.statedDuration, decoded.duration, dDurationTolerance) << what;
+    if (getenv("VORANE_KILL_MOMENTS"))
+        std::printf("%s: decoded %.3f s, stated %.3f s\n", what.c_str(), decoded.duration, verdict.statedDuration);
+}
+
+class CutShort : public ::testing::TestWithParam<Format>
+{
+protected:
+    CSettingsScope m_settings;
+    CTempFolder m_folder{TestFolderName()};
+};
+
+// Killed at each moment, a recording keeps every second that was written but at most the
+// last one, decodes without an error and states its length within a second. The kills run
+// side by side, each in its own process on the real clock.
+TEST_P(CutShort, AKilledRecordingKeepsAllButItsLastSecondAndStatesItsLength)
+{
+    const std::vector<double> moments = KillMoments();
+    std::vector<ChildRun> children;
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < moments.size(); ++i)
+    {
+        paths.push_back(m_folder.File("killed" + std::to_string(i) + "." + GetParam().pszName));
+        children.push_back(StartRecording(GetParam(), paths.back(), true));
+        ASSERT_GT(children.back().pid, 0);
+    }
+    std::vector<int> seen(moments.size(), 0);
+    // Each child is killed in the order of its moment.
+    for (size_t i = 0; i < moments.size(); ++i)
+    {
+        const int nWhole = static_cast<int>(std::floor(moments[i]));
+        const bool bReached = WaitForWrites(children[i].fd, nWhole, seen[i]);
+        if (bReached && moments[i] > nWhole)
+            std::this_thread::sleep_for(std::chrono::duration<double>(moments[i] - nWhole));
+        kill(children[i].pid, SIGKILL);
+        waitpid(children[i].pid, nullptr, 0);
+        // Writes that returned before the kill landed.
+        char c;
+        while (read(children[i].fd, &c, 1) == 1)
+            seen[i] += c == 'w';
+        close(children[i].fd);
+        ASSERT_TRUE(bReached) << "the recording killed at " << moments[i] << " s did not get that far";
+    }
+    for (size_t i = 0; i < moments.size(); ++i)
+    {
+        std::ostringstream what;
+        what << GetParam().pszName << " killed at " << moments[i] << " s after " << seen[i] << " written seconds";
+        ExpectCleanFile(paths[i], seen[i] - 1, seen[i] + 0.25, 1.0, what.str());
+    }
+}
+
+// A disk that fills up ends the recording with one message and a file cut back to its last
+// whole frame, page or packet, whose stated length is the length that decodes.
+TEST_P(CutShort, AFullDiskEndsTheRecordingOnceWithAWholeFileOfTheStatedLength)
+{
+    const std::string path = m_folder.File(std::string("full.") + GetParam().pszName);
+    // Three and a half seconds' worth, to cut into the middle of a second.
+    const uint64_t nLimit = GetParam().nBytesPerSecond * 7 / 2 + 4096;
+    ChildRun child = StartRecording(GetParam(), path, false, nLimit, 10);
+    ASSERT_GT(child.pid, 0);
+    int status = 0;
+    ASSERT_EQ(child.pid, waitpid(child.pid, &status, 0));
+    close(child.fd);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(1, WEXITSTATUS(status)) << "messages shown (9x: the child failed)";
+    ASSERT_LE(std::filesystem::file_size(path), nLimit);
+    ExpectCleanFile(path, 2.0, 4.0, 0.1, std::string(GetParam().pszName) + " on a full disk");
+    if (std::string(GetParam().pszName) == "mp3")
+        EXPECT_EQ(128u, WalkMp3File(path).id3v1.size()) << "the tag is kept";
+    if (std::string(GetParam().pszName) == "ogg")
+    {
+        OggWalk walk = WalkOggFile(path);
+        ASSERT_TRUE(walk.ok) << walk.error;
+        EXPECT_TRUE(walk.pages.back().Eos()) << "the last whole page ends the stream";
+    }
+}
+
+// A closed terminal ends a recording of the command-line recorder like Ctrl+C: the file
+// is finished, with the MP3 tag, the OGG end of stream and the WMA trailer.
+TEST_P(CutShort, AClosedTerminalFinishesTheFile)
+{
+    const std::string recorder = std::string(VORANE_APP_DIR) + "/vorane-record";
+    const std::string path = m_folder.File(std::string("Audio0.") + GetParam().pszName);
+    pid_t pid = fork();
+    if (pid == 0)
+    {
+        execl(recorder.c_str(), recorder.c_str(), "--folder", m_folder.Path().c_str(), "--seconds", "60", "--format",
+              GetParam().pszName, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // Two seconds are in once the file has grown twice after it appeared.
+    int nGrowths = 0;
+    off_t nLast = -1;
+    for (int i = 0; i < 1500 && nGrowths < 2; ++i)
+    {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0)
+        {
+            if (nLast >= 0 && st.st_size > nLast)
+                ++nGrowths;
+            nLast = st.st_size;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    kill(pid, SIGHUP);
+    int status = 0;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    ASSERT_GE(nGrowths, 2) << "the recording did not get going";
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
+    EXPECT_EQ(0, WEXITSTATUS(status));
+    ExpectCleanFile(path, 1.0, 60.0, 0.1, std::string(GetParam().pszName) + " after SIGHUP");
+    const std::string name = GetParam().pszName;
+    if (name == "mp3")
+    {
+        Mp3Walk walk = WalkMp3File(path);
+        EXPECT_TRUE(walk.ok) << walk.error;
+        EXPECT_EQ(128u, walk.id3v1.size());
+    }
+    if (name == "ogg")
+    {
+        OggWalk walk = WalkOggFile(path);
+        ASSERT_TRUE(walk.ok) << walk.error;
+        EXPECT_TRUE(walk.pages.back().Eos());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CutShort, ::testing::ValuesIn(FORMATS), FormatName);
+}  // namespace

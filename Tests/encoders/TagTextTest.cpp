@@ -1,0 +1,137 @@
+// Track texts that are not clean UTF-8 reach every format's library in the same cleaned
+// form, and the WMA library keeps quiet whatever it is given.
+#include "EncoderFixtures.h"
+#include "Mixer.h"
+#include "Mp3Frames.h"
+#include "OggPages.h"
+#include "ReceiverMP3.h"
+#include "ReceiverOGG.h"
+#include "ReceiverWMA.h"
+#include "TagText.h"
+#include "TestSupport.h"
+#include "WaveIn.h"
+#include "basswma.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+TEST(TagText, BytesThatAreNotUtf8BecomeReplacementCharactersAndControlsSpaces)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5", "Caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"},  // kept as it is
+        {"Caf\xE9", "Caf\xEF\xBF\xBD"},                      // Latin-1
+        {"\x80x", "\xEF\xBF\xBDx"},                          // a stray continuation byte
+        {"\xE2\x82", "\xEF\xBF\xBD\xEF\xBF\xBD"},            // a cut sequence
+        {"\xC0\xAF", "\xEF\xBF\xBD\xEF\xBF\xBD"},            // an overlong '/'
+        {"\xED\xA0\x80", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},  // a surrogate
+        {"\xF4\x90\x80\x80", std::string(12, ' ').replace(0, 12, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD")},
+        {std::string("a\0b\tc\nd\x1B[0m\x7F", 12) + "\xC2\x85" + "e", "a b c d [0m  e"},  // C0, DEL and C1
+    };
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(CleanTagText(in), out) << in;
+}
+
+// A title with a Latin-1 byte, a cut sequence and control characters, as a hand-edited
+// configuration may hold it; what each format stores of it.
+const std::string HOSTILE_TITLE = std::string("Tide\xE9\xE2\x82 one\ntwo\x1B[31m");
+const std::string CLEAN_TITLE = "Tide\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD one two [31m";
+
+class HostileTags : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        theSettings.Title = HOSTILE_TITLE;
+        theSettings.Artist.clear();
+        theSettings.AlbumTitle.clear();
+        theSettings.OggMode = 0;
+        theSettings.OggQuality = 400;
+        theSettings.WmaMode = 0;
+        theSettings.WmaBitrateIndex = 2;
+        FreeDevices();
+    }
+    void TearDown() override { FreeDevices(); }
+
+    CSettingsScope m_settings;
+    CManualClockScope m_clock;
+    CMessageRecorder m_messages;
+    CTempFolder m_folder{TestFolderName()};
+    std::vector<uint8_t> m_second = StereoTone(1.0, 1000);
+};
+
+TEST_F(HostileTags, EveryFormatStoresTheSameCleanedText)
+{
+    {
+        UseBuiltLameModule();
+        CReceiverMP3 mp3(128, 0);
+        mp3.FileName = m_folder.File("a.mp3");
+        mp3.Write(m_second.data(), static_cast<uint32_t>(m_second.size()));
+        mp3.Finish();
+        // Latin-1 has no replacement character: each becomes '?'.
+        EXPECT_EQ(TagField(WalkMp3File(mp3.FileName).id3v1, 3, 30), "Tide??? one two [31m");
+    }
+    {
+        CReceiverOGG ogg;
+        ASSERT_TRUE(ogg.LoadLibraries());
+        ogg.FileName = m_folder.File("a.ogg");
+        uint32_t nBitrate = 0;
+        ASSERT_EQ(ogg.Open(&nBitrate), 0);
+        ogg.Write(m_second.data(), static_cast<uint32_t>(m_second.size()));
+        ogg.Finish();
+        OggWalk walk = WalkOggFile(ogg.FileName);
+        ASSERT_TRUE(walk.ok) << walk.error;
+        ASSERT_GE(walk.packets.size(), 2u);
+        std::vector<std::string> comments = VorbisComments(walk.packets[1]);
+        EXPECT_NE(std::find(comments.begin(), comments.end(), "TITLE=" + CLEAN_TITLE), comments.end());
+    }
+    {
+        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+        CReceiverWMA wma;
+        ASSERT_TRUE(wma.LoadLibraries());
+        wma.FileName = m_folder.File("a.wma");
+        uint32_t nBitrate = 0;
+        ASSERT_EQ(wma.Open(&nBitrate), 0) << wma.OpenFailure();
+        wma.Write(m_second.data(), static_cast<uint32_t>(m_second.size()));
+        wma.Finish();
+        CReceiverWMA::SetModuleFolder("");
+        EXPECT_EQ(DecodeFile(wma.FileName).tags["Title"], CLEAN_TITLE);
+    }
+}
+
+// Given a raw text that is not UTF-8 and an encoder that reports trouble, the WMA module
+// still prints nothing on standard error.
+TEST_F(HostileTags, TheWmaModulePrintsNothingOnStandardError)
+{
+    void* hWma = dlopen((std::string(VORANE_APP_DIR) + "/libbasswma.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(hWma, nullptr);
+    auto open = reinterpret_cast<decltype(&BASS_WMA_EncodeOpenFile)>(dlsym(hWma, "BASS_WMA_EncodeOpenFile"));
+    auto setTag = reinterpret_cast<decltype(&BASS_WMA_EncodeSetTag)>(dlsym(hWma, "BASS_WMA_EncodeSetTag"));
+    auto write = reinterpret_cast<decltype(&BASS_WMA_EncodeWrite)>(dlsym(hWma, "BASS_WMA_EncodeWrite"));
+    auto close = reinterpret_cast<decltype(&BASS_WMA_EncodeClose)>(dlsym(hWma, "BASS_WMA_EncodeClose"));
+    ASSERT_TRUE(open && setTag && write && close);
+
+    const std::string errors = m_folder.File("stderr.txt");
+    fflush(stderr);
+    int saved = dup(2);
+    int fd = ::open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(fd, 2);
+    HWMENCODE h = open(44100, 2, BASS_WMA_ENCODE_TAGS, 64000, m_folder.File("raw.wma").c_str());
+    setTag(h, "Title", HOSTILE_TITLE.c_str());
+    setTag(h, "Author", "\xFF\xFE\xFD\xFC\xFB\xFA\xF9\xF8");
+    setTag(h, nullptr, nullptr);
+    write(h, m_second.data(), static_cast<DWORD>(m_second.size()));
+    close(h);
+    fflush(stderr);
+    dup2(saved, 2);
+    ::close(saved);
+    ::close(fd);
+    dlclose(hWma);
+    EXPECT_NE(h, 0u);
+    EXPECT_EQ(ReadFileBytes(errors).size(), 0u) << std::string(ReadFileBytes(errors).begin(), ReadFileBytes(errors).end());
+}
+}  // namespace
