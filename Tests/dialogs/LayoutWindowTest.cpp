@@ -1,19 +1,13 @@
-// The dialogs' looks on a real display: the about box with its picture and
-// links, and no text cut in any dialog at the font of the desktop, also at one
-// and a half times the usual size (CTest runs this program once more with
-// GDK_DPI_SCALE=1.5).
-#include "AboutPicture.h"
+// No dialog cuts any of its texts at the desktop's font, also at one and a half
+// times the usual size (CTest runs this program once more with GDK_DPI_SCALE=1.5).
 #include "DialogTestSupport.h"
 #include "DlgAbout.h"
 #include "DlgMsgbx.h"
 #include "DlgPlayer.h"
 #include "DlgRename.h"
-#include "Shell.h"
 
 #include <wx/button.h>
 #include <wx/frame.h>
-#include <wx/image.h>
-#include <wx/statbmp.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -85,51 +79,6 @@ protected:
 
     wxFrame* m_pFrame = nullptr;
 };
-
-TEST_F(DialogLooks, TheAboutBoxShowsItsPictureTitleAndThreeLinksThatOpenThroughTheShell)
-{
-    std::vector<ShellRequest> requests;
-    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) -> INT_PTR {
-        requests.push_back(request);
-        return SE_OK_STARTED;
-    });
-    CDlgAbout about(m_pFrame);
-    EXPECT_EQ(about.GetTitle(), "About Vorane Audio Recorder");
-    EXPECT_EQ(about.GetLink(IDC_ABOUT_LAME)->ResolveLink(), "https://lame.sourceforge.io/");
-    EXPECT_EQ(about.GetLink(IDC_ABOUT_HOMEPAGE)->ResolveLink(), "https://vorane.example.org/");
-    EXPECT_EQ(about.GetLink(IDC_ABOUT_MAIL)->ResolveLink(), "mailto:support@vorane.example.org");
-    EXPECT_EQ(about.FindWindow(IDC_ABOUT_LAME), about.GetLink(IDC_ABOUT_LAME)) << "the link took the static's place";
-    const wxImage picture = DrawAboutPicture().ConvertToImage();
-    ASSERT_EQ(picture.GetSize(), wxSize(326, 150));
-
-    const int nResult = RunModal(about, [&] {
-        CStaticLink* pLame = about.GetLink(IDC_ABOUT_LAME);
-        ASSERT_TRUE(WaitUntilActiveAndPainted(&about, pLame));
-        // The picture on the screen is ours, pixel for pixel where it is plain colour.
-        wxWindow* pPicture = OnMain([&] {
-            for (wxWindow* pChild : about.GetChildren())
-                if (wxDynamicCast(pChild, wxStaticBitmap))
-                    return pChild;
-            return static_cast<wxWindow*>(nullptr);
-        });
-        ASSERT_NE(pPicture, nullptr);
-        const wxPoint origin = OnMain([&] { return pPicture->GetScreenPosition(); });
-        for (const wxPoint& at : {wxPoint(3, 3), wxPoint(44, 46), wxPoint(320, 145), wxPoint(160, 20)})
-            EXPECT_TRUE(PixelIs(origin + at, wxColour(picture.GetRed(at.x, at.y), picture.GetGreen(at.x, at.y),
-                                                      picture.GetBlue(at.x, at.y)),
-                                2))
-                << at.x << "," << at.y;
-        const wxRect lame = OnMain([&] { return ScreenRect(pLame); });
-        ClickAt(lame.GetPosition() + wxPoint(30, lame.height / 2));
-        EXPECT_TRUE(WaitOnMain([&] { return pLame->GetCurrentColor() == CStaticLink::g_colorVisited; }));
-        SaveScreenshot(ShotName("about_box"));
-        PressKeys("Return");
-    });
-    SetShellHandler(previous);
-    EXPECT_EQ(nResult, wxID_OK);
-    ASSERT_EQ(requests.size(), 1u);
-    EXPECT_EQ(requests[0].file, "https://lame.sourceforge.io/");
-}
 
 TEST_F(DialogLooks, NoDialogCutsAnyOfItsTextsAtTheDesktopsFont)
 {

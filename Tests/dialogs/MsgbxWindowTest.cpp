@@ -25,70 +25,50 @@ protected:
     }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
-    // Opens the box, lets the user act once it is on the screen, and returns its result.
-    int Answer(CDlgMsgbx& box, const std::function<void()>& act)
+    // Opens a box, lets the user act once it is on the screen, and returns its result.
+    int Answer(bool bQuestion, const std::function<void(CDlgMsgbx&)>& act, const wxString& text = "Are you sure?")
     {
-        return RunModal(box, [&] {
-            EXPECT_EQ(WaitForMessageBox(), box.GetText().utf8_string());
-            act();
+        std::unique_ptr<CDlgMsgbx> pBox(bQuestion ? new CDlgMsgbx_(m_pFrame, text) : new CDlgMsgbx(m_pFrame, text));
+        return RunModal(*pBox, [&] {
+            EXPECT_EQ(WaitForMessageBox(), text.utf8_string());
+            act(*pBox);
         });
     }
 
     wxFrame* m_pFrame = nullptr;
 };
 
-TEST_F(MessageBoxes, EnterAnswersOkInTheQuestionEvenWithCancelFocusedAndEscapeOrCancelAnswerCancel)
+TEST_F(MessageBoxes, EnterAnswersOkEvenWithCancelFocusedEscapeAndCancelAnswerCancel)
 {
-    {
-        CDlgMsgbx_ box(m_pFrame, "Delete the file,Are you sure?");
-        const int nResult = Answer(box, [&] {
-            wxWindow* pCancel = OnMain([&] { return box.FindWindow(wxID_CANCEL); });
-            OnMain([&] { pCancel->SetFocus(); return true; });
-            EXPECT_TRUE(WaitOnMain([&] { return pCancel->HasFocus(); }));
-            SaveScreenshot("msgbx_question_cancel_focused");
-            PressKeys("Return");
-        });
-        EXPECT_EQ(nResult, wxID_OK) << "Enter with Cancel focused";
-    }
-    {
-        CDlgMsgbx_ box(m_pFrame, "Delete the file,Are you sure?");
-        EXPECT_EQ(Answer(box, [] { PressKeys("Escape"); }), wxID_CANCEL);
-    }
-    {
-        CDlgMsgbx_ box(m_pFrame, "Delete the file,Are you sure?");
-        const int nResult = Answer(box, [&] {
-            const wxRect cancel = OnMain([&] { return ScreenRect(box.FindWindow(wxID_CANCEL)); });
-            ClickAt(cancel.GetPosition() + wxPoint(cancel.width / 2, cancel.height / 2));
-        });
-        EXPECT_EQ(nResult, wxID_CANCEL) << "a click on Cancel";
-    }
-}
-
-TEST_F(MessageBoxes, TheOkBoxAnswersOkToEnterAndCancelToEscapeOrClosing)
-{
-    {
-        CDlgMsgbx box(m_pFrame, "New file name is exist.");
-        EXPECT_EQ(Answer(box, [] { PressKeys("Return"); }), wxID_OK);
-    }
-    {
-        CDlgMsgbx box(m_pFrame, "New file name is exist.");
-        EXPECT_EQ(Answer(box, [] { PressKeys("Escape"); }), wxID_CANCEL);
-    }
-    {
-        CDlgMsgbx box(m_pFrame, "New file name is exist.");
-        EXPECT_EQ(Answer(box, [] { PressKeys("alt+F4"); }), wxID_CANCEL);
-    }
+    auto press = [](const char* keys) { return [keys](CDlgMsgbx&) { PressKeys(keys); }; };
+    EXPECT_EQ(Answer(true,
+                     [](CDlgMsgbx& box) {
+                         wxWindow* pCancel = OnMain([&] { return box.FindWindow(wxID_CANCEL); });
+                         OnMain([&] { pCancel->SetFocus(); return true; });
+                         EXPECT_TRUE(WaitOnMain([&] { return pCancel->HasFocus(); }));
+                         PressKeys("Return");
+                     }),
+              wxID_OK)
+        << "Enter with Cancel focused";
+    EXPECT_EQ(Answer(true, press("Escape")), wxID_CANCEL);
+    EXPECT_EQ(Answer(true,
+                     [](CDlgMsgbx& box) {
+                         const wxRect cancel = OnMain([&] { return ScreenRect(box.FindWindow(wxID_CANCEL)); });
+                         ClickAt(cancel.GetPosition() + wxPoint(cancel.width / 2, cancel.height / 2));
+                     }),
+              wxID_CANCEL);
+    EXPECT_EQ(Answer(false, press("Return")), wxID_OK);
+    EXPECT_EQ(Answer(false, press("Escape")), wxID_CANCEL);
 }
 
 TEST_F(MessageBoxes, TheBoxIsUpWhileItsSoundStillWaitsForAServerThatNeverAnswers)
 {
     CSilentServer silent;
     setenv("PULSE_SERVER", silent.Address().c_str(), 1);
-    CDlgMsgbx_ box(m_pFrame, "Delete the file,Are you sure?");
-    const int nResult = RunModal(box, [&] {
+    const int nResult = Answer(true, [&](CDlgMsgbx&) {
         ASSERT_TRUE(silent.WaitForClient()) << "the box asked for no sound";
-        EXPECT_EQ(WaitForMessageBox(), "Delete the file,Are you sure?");
         EXPECT_TRUE(silent.ClientWaits()) << "the sound gave up before the box was up";
+        SaveScreenshot("msgbx_question");
         PressKeys("Return");
     });
     EXPECT_EQ(nResult, wxID_OK);
@@ -97,17 +77,11 @@ TEST_F(MessageBoxes, TheBoxIsUpWhileItsSoundStillWaitsForAServerThatNeverAnswers
 TEST_F(MessageBoxes, EachBoxPlaysItsSoundOnTheDefaultOutputAsItOpens)
 {
     ASSERT_TRUE(StartSoundDaemon()) << SoundDaemon().Log();
-    CMonitorListener listener;
-    ASSERT_TRUE(listener.Start());
-    ASSERT_TRUE(listener.WaitForSilence());
-    for (bool bQuestion : {false, true, false})
-    {
-        std::unique_ptr<CDlgMsgbx> pBox(bQuestion ? new CDlgMsgbx_(m_pFrame, "The File has been existen, Overwrite it?")
-                                                  : new CDlgMsgbx(m_pFrame, "Please input new file name."));
-        Answer(*pBox, [&] {
-            EXPECT_TRUE(listener.WaitForTone(MESSAGE_SOUND_FREQUENCY)) << listener.Describe();
-            EXPECT_TRUE(listener.WaitForSilence()) << listener.Describe();
+    ASSERT_TRUE(WaitForOutput(0));
+    for (bool bQuestion : {false, true})
+        Answer(bQuestion, [](CDlgMsgbx&) {
+            EXPECT_TRUE(WaitForOutput(MESSAGE_SOUND_FREQUENCY));
+            EXPECT_TRUE(WaitForOutput(0));
             PressKeys("Escape");
         });
-    }
 }
