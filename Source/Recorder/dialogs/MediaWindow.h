@@ -27,7 +27,7 @@ public:
     // False when no player can be made; the window is then not created.
     bool Create(wxWindow* pParent, wxWindowID id, const std::string& path);
 
-    // Whether the file opened as playable media.
+    // Whether the media control has loaded the file; one it then cannot decode plays nothing.
     bool CanPlay() const { return m_bCanPlay; }
     // Plays from the current position; at the end, from the start again.
     void Play();
