@@ -499,3 +499,21 @@ TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsO
     EXPECT_EQ(std::vector<std::string>{"Sorry,This audio file play wrong."}, m_messages.Texts());
     SetShellHandler(previous);
 }
+
+TEST_F(MainWindowController, AStopBeforeTheFirstSecondKeepsNoFileAndNoRowInEveryFormatAndSaysSo)
+{
+    for (int nFormat : {OUTPUT_FORMAT_MP3, OUTPUT_FORMAT_OGG, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WMA})
+    {
+        theSettings.OutputFormat = nFormat;
+        m_messages.Clear();
+        Click(&CMainDlg::OnRecord);
+        ASSERT_EQ(1, m_pDlg->AudioList()->GetItemCount()) << nFormat;
+        winmm::virt::AdvanceClock(0.5);
+        Click(&CMainDlg::OnStop);
+        EXPECT_TRUE(PumpUntil([this] { return m_pDlg->AudioList()->GetItemCount() == 0; })) << nFormat;
+        EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << nFormat;
+        ASSERT_EQ(1u, m_messages.Texts().size()) << nFormat;
+        EXPECT_NE(std::string::npos, m_messages.Texts()[0].find("nothing was recorded")) << nFormat;
+        EXPECT_EQ("R+S-E+", Buttons());
+    }
+}

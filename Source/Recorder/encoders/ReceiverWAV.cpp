@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 const char* const MSG_DISK_FULL =
-    "The disk is full. The recording was stopped; everything recorded up to this moment is saved.";
+    "The disk is full, so the recording was stopped. What fitted on the disk before that is kept; "
+    "free some space or choose another output folder to record again.";
 const char* const MSG_WAV_SIZE_LIMIT =
     "The recording reached the largest size a WAV file can hold (4 GB) and was stopped. "
     "Everything recorded up to this moment is saved.";

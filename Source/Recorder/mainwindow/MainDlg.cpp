@@ -395,13 +395,34 @@ void CMainDlg::OnStop(wxCommandEvent&)
 void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
 {
     const AudioItem recorded = m_wndWaveform->GetRecordedItem();
+    event.SetResult(0);
+    // Closing reports the stop with no seconds of its own: the window is going, the file stays.
+    if (m_bClosing)
+        return;
+    if (m_wndWaveform->RecordedSeconds() == 0)
+    {
+        // Not one second was captured: a file of headers alone is no recording, and the row
+        // would point at nothing.
+        struct stat st;
+        if (lstat(recorded.szPath, &st) == 0 && S_ISREG(st.st_mode))
+            unlink(recorded.szPath);
+        for (int nRow = 0; nRow < m_lstAudio->GetItemCount(); ++nRow)
+            if (AudioItem* pItem = m_lstAudio->GetAudio(nRow); pItem && std::strcmp(pItem->szPath, recorded.szPath) == 0)
+            {
+                m_lstAudio->DeleteAudio(nRow);
+                break;
+            }
+        m_wndWaveform->ShowItem(m_lstAudio->GetCurAudio());
+        MessageBoxA(Handle(), "The recording was stopped before its first second: nothing was recorded, so no file was kept.",
+                    APP_CAPTION, MB_ICONINFORMATION);
+        return;
+    }
     // A reserved name that never received audio is not left behind as an empty file.
     if (IsRegularEmptyFile(recorded.szPath))
         unlink(recorded.szPath);
     if (theSettings.IsOpenOutput)
         OnGoToFolder();
     m_lstAudio->UpdateAudioInfo(recorded);
-    event.SetResult(0);
 }
 
 void CMainDlg::FreeReceivers()
@@ -639,6 +660,7 @@ void CMainDlg::OnSkins(wxCommandEvent&)
 
 void CMainDlg::OnClose(wxCloseEvent&)
 {
+    m_bClosing = true;
     if (m_nRecordState == RECORD_STATE_RECORDING)
     {
         m_capture.StopCapture();

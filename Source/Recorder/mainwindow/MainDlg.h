@@ -157,6 +157,7 @@ private:
     CWndWaveform* m_wndWaveform = nullptr;
     wxTimer m_showTimer;
     bool m_bPopupPending = false;
+    bool m_bClosing = false;
     wxPoint m_popupPoint;
 
     wxDECLARE_EVENT_TABLE();

@@ -215,6 +215,7 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         m_recorded = *pItem;
         m_item = *pItem;
         m_bAwaitingStop = true;
+        m_nRecordedSeconds = -1;
         m_trace.Clear();
     }
     Refresh();
@@ -289,6 +290,12 @@ void CWndWaveform::AddSamples(const std::vector<int32_t>& samples, uint32_t nByt
     RequestMainThread(REFRESH_SIZE);
 }
 
+int CWndWaveform::RecordedSeconds() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_nRecordedSeconds;
+}
+
 void CWndWaveform::OnCaptureStopped(int nSeconds)
 {
     bool bReport = false;
@@ -300,6 +307,7 @@ void CWndWaveform::OnCaptureStopped(int nSeconds)
         m_bAwaitingStop = false;
         if (bReport)
         {
+            m_nRecordedSeconds = nSeconds;
             if (nSeconds > 0)
                 m_recorded.nLength = static_cast<uint32_t>(nSeconds) * 1000u;
             else if (m_dwStartTicks != NO_RECORDING)

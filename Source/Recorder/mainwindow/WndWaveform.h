@@ -64,6 +64,8 @@ public:
     // length (ms) and size on disk.
     AudioItem GetRecordedItem() const;
     bool IsRecording() const;
+    // The whole seconds the latest recording's capture reported when it stopped; -1 before.
+    int RecordedSeconds() const;
     bool IsWelcome() const { return m_bWelcome; }
     bool IsDrawingThreadRunning() const;
     wxRect WaveRect() const { return m_rcWave; }
@@ -128,6 +130,7 @@ private:
     bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
     CTraceSamples m_trace;
     DWORD m_dwStartTicks = NO_RECORDING;
+    int m_nRecordedSeconds = -1;
 
     // The drawing thread; its handle and stop event are guarded by m_threadLock,
     // which is never held together with m_lock.
