@@ -178,3 +178,21 @@ TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndNeverTurnsPurple)
     EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
     setenv("PATH", path.c_str(), 1);
 }
+
+TEST_F(StaticLinkWindow, OnADarkSkinTheLinkColoursAreLightenedSoTheTextStaysReadable)
+{
+    // A link made on a dark panel, as the about box is on a dark skin.
+    m_pPanel->SetBackgroundColour(wxColour(44, 50, 59));
+    new wxStaticText(m_pPanel, 1021, "Vorane Software homepage", wxPoint(20, 80), wxSize(380, 24),
+                     wxALIGN_LEFT | wxST_NO_AUTORESIZE);
+    auto* pDark = new CStaticLink();
+    ASSERT_TRUE(pDark->SubclassDlgItem(1021, m_pPanel));
+    m_pPanel->Refresh();
+    const wxColour shown = pDark->GetForegroundColour();
+    EXPECT_GT(shown.GetLuminance(), 0.5) << shown.GetAsString().ToStdString();
+    EXPECT_GT(shown.Blue(), shown.Red() + 60) << "still a blue";
+    EXPECT_TRUE(SameColour(CStaticLink::g_colorUnvisited, pDark->GetCurrentColor()));
+    EXPECT_TRUE(WaitUntil([&] {
+        return CountPixels(pDark->GetScreenRect(), [&](const wxColour& c) { return SameColour(c, shown, 40); }) > 20;
+    })) << "the lightened blue never painted";
+}

@@ -30,9 +30,25 @@ bool CStaticLink::Create(wxWindow* pParent, wxWindowID id, const wxString& label
     return true;
 }
 
+namespace
+{
+// On a dark background (a dark skin) the link colours are lightened toward white, so blue,
+// red and purple stay readable; on the usual light background they are exact.
+wxColour ShownOn(const wxWindow* pParent, const wxColour& colour)
+{
+    if (!pParent)
+        return colour;
+    const wxColour back = pParent->GetBackgroundColour();
+    if (!back.IsOk() || back.GetLuminance() >= 0.4)
+        return colour;
+    auto lighten = [](unsigned char c) { return static_cast<unsigned char>(c + (255 - c) * 55 / 100); };
+    return wxColour(lighten(colour.Red()), lighten(colour.Green()), lighten(colour.Blue()));
+}
+}  // namespace
+
 void CStaticLink::Init()
 {
-    SetForegroundColour(m_color);
+    SetForegroundColour(ShownOn(GetParent(), m_color));
     SetCursor(GetLinkCursor());
     Bind(wxEVT_MOTION, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_ENTER_WINDOW, &CStaticLink::OnMouseMove, this);
@@ -58,7 +74,7 @@ bool CStaticLink::SubclassDlgItem(int nID, wxWindow* pParent)
 void CStaticLink::SetColor(const wxColour& colour)
 {
     m_color = colour;
-    SetForegroundColour(colour);
+    SetForegroundColour(ShownOn(GetParent(), colour));
     Refresh();
 }
 
