@@ -1,5 +1,7 @@
 #include "DialogTestSupport.h"
 
+#include <cstdlib>
+
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -94,4 +96,13 @@ bool PressKeys(const std::string& keys)
 bool WaitUntilActive(wxWindow* pDialog)
 {
     return WaitOnMain([&] { return ActiveDialog() == pDialog; });
+}
+
+wxFrame* ShowOwnerFrame(const wxSize& size)
+{
+    setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
+    MoveMouse(wxPoint(2, 2));
+    auto* pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), size);
+    pFrame->Show();
+    return WaitUntil([&] { return pFrame->IsActive(); }) ? pFrame : nullptr;
 }

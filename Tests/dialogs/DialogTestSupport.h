@@ -7,6 +7,7 @@
 
 #include <wx/app.h>
 #include <wx/dialog.h>
+#include <wx/frame.h>
 
 #include <gtest/gtest.h>
 
@@ -55,3 +56,7 @@ bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted);
 bool PressKeys(const std::string& keys);
 // The message box is gone and the dialog below has the focus again.
 bool WaitUntilActive(wxWindow* pDialog);
+
+// The owner window every dialog test opens its dialogs over, shown and active, with the mouse
+// out of the way and no sound server unless a test brings one. Null when it never became active.
+wxFrame* ShowOwnerFrame(const wxSize& size = wxSize(500, 300));

@@ -57,11 +57,8 @@ class DialogLooks : public ::testing::Test
 protected:
     void SetUp() override
     {
-        setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
-        MoveMouse(wxPoint(2, 2));
-        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), wxSize(700, 560));
-        m_pFrame->Show();
-        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive(); }));
+        m_pFrame = ShowOwnerFrame(wxSize(700, 560));
+        ASSERT_TRUE(m_pFrame);
     }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 

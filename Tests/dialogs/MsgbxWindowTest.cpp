@@ -16,12 +16,8 @@ class MessageBoxes : public ::testing::Test
 protected:
     void SetUp() override
     {
-        // No sound server unless a test brings one.
-        setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
-        MoveMouse(wxPoint(2, 2));
-        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), wxSize(500, 300));
-        m_pFrame->Show();
-        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive(); }));
+        m_pFrame = ShowOwnerFrame();
+        ASSERT_TRUE(m_pFrame);
     }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 

@@ -52,11 +52,8 @@ protected:
     void SetUp() override
     {
         // GStreamer finds no sound server and plays into a sink of its own, in real time.
-        setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
-        MoveMouse(wxPoint(2, 2));
-        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), wxSize(500, 300));
-        m_pFrame->Show();
-        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive(); }));
+        m_pFrame = ShowOwnerFrame();
+        ASSERT_TRUE(m_pFrame);
     }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 

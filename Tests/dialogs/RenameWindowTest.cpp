@@ -24,11 +24,8 @@ class RenameDialog : public ::testing::Test
 protected:
     void SetUp() override
     {
-        setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
-        MoveMouse(wxPoint(2, 2));
-        m_pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), wxSize(500, 300));
-        m_pFrame->Show();
-        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive(); }));
+        m_pFrame = ShowOwnerFrame();
+        ASSERT_TRUE(m_pFrame);
         while (m_dir.size() < 236)
             m_dir += "/" + std::string(std::min<size_t>(60, 236 - m_dir.size() - 1), 'd');
         fs::create_directories(m_dir);
