@@ -9,41 +9,8 @@
 
 namespace
 {
-CWaveIn* g_pCurrentDevice = nullptr;
-IWaveformView* g_pWaveformView = nullptr;
-
 const char* const APP_EXCEPTION = "Application exception";
 }  // namespace
-
-std::recursive_mutex& GlobalDeviceLock()
-{
-    static std::recursive_mutex lock;
-    return lock;
-}
-
-CWaveIn* GetCurrentDevice()
-{
-    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-    return g_pCurrentDevice;
-}
-
-void SetCurrentDevice(CWaveIn* pDevice)
-{
-    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-    g_pCurrentDevice = pDevice;
-}
-
-IWaveformView* GetWaveformView()
-{
-    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-    return g_pWaveformView;
-}
-
-void SetWaveformView(IWaveformView* pView)
-{
-    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-    g_pWaveformView = pView;
-}
 
 // ---- CWaveBufferRing ----
 

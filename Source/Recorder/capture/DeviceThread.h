@@ -7,32 +7,13 @@
 // so those consumers must never wait for the main thread.
 #pragma once
 #include "AsyncDevice.h"
+#include "CaptureRegistry.h"
 #include "IReceiver.h"
 
 #include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-class CWaveIn;
-
-// The live view of a recording. Called on the capture thread, under the global lock.
-class IWaveformView
-{
-public:
-    virtual void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) = 0;
-    virtual void OnCaptureStopped(int nSeconds) = 0;
-
-protected:
-    ~IWaveformView() = default;
-};
-
-// Process-wide capture state. The global lock is taken before any device, mixer or view lock.
-std::recursive_mutex& GlobalDeviceLock();
-CWaveIn* GetCurrentDevice();
-void SetCurrentDevice(CWaveIn* pDevice);
-IWaveformView* GetWaveformView();
-void SetWaveformView(IWaveformView* pView);
 
 class CWaveBufferRing
 {

@@ -1,6 +1,6 @@
 #include "Mixer.h"
 
-#include "DeviceThread.h"
+#include "CaptureRegistry.h"
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 

@@ -1,6 +1,6 @@
 #include "WaveIn.h"
 
-#include "DeviceThread.h"
+#include "CaptureRegistry.h"
 #include "MessageBox.h"
 
 #include <algorithm>

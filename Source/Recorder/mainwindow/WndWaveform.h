@@ -16,7 +16,7 @@
 // OnCaptureStopped may also be called on the main thread (closing during a recording).
 #pragma once
 #include "AudioItem.h"
-#include "DeviceThread.h"
+#include "CaptureRegistry.h"
 #include "WaveTrace.h"
 #include "windef.h"
 

@@ -1,6 +1,6 @@
 #include "PageGeneral.h"
 
-#include "DeviceThread.h"
+#include "CaptureRegistry.h"
 #include "MessageBox.h"
 #include "PageLayout.h"
 #include "RecorderSettings.h"

@@ -1,0 +1,30 @@
+// What the capture engine shares process-wide: the global device lock, the
+// current device and the live view of a recording. Its own file, so the device
+// thread and the wave-input device both use it without including each other.
+//
+// Threads: any; every accessor takes the global device lock, which is taken
+// before any device, mixer or view lock.
+#pragma once
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+class CWaveIn;
+
+// The live view of a recording. Called on the capture thread, under the global lock.
+class IWaveformView
+{
+public:
+    virtual void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) = 0;
+    virtual void OnCaptureStopped(int nSeconds) = 0;
+
+protected:
+    ~IWaveformView() = default;
+};
+
+// Process-wide capture state. The global lock is taken before any device, mixer or view lock.
+std::recursive_mutex& GlobalDeviceLock();
+CWaveIn* GetCurrentDevice();
+void SetCurrentDevice(CWaveIn* pDevice);
+IWaveformView* GetWaveformView();
+void SetWaveformView(IWaveformView* pView);
