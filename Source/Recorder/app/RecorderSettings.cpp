@@ -48,3 +48,15 @@ int TagYear(int nYearIndex)
     localtime_r(&now, &local);
     return local.tm_year + 1900 - 9 + nYearIndex;
 }
+
+double OggQualityKbps(int nOggQuality)
+{
+    const double d = static_cast<float>(nOggQuality * 0.01);
+    if (d < 4.1)
+        return d * 16 + 64;
+    if (d < 8.1)
+        return d * 32;
+    if (d < 9.1)
+        return (2 * d - 8) * 32;
+    return (2 * d - 8) * 32 + (d - 9) * 116;
+}

@@ -64,3 +64,8 @@ constexpr int TableSize(const T (&)[N])
 
 // The year written into tags: the current local year minus 9 plus the index.
 int TagYear(int nYearIndex);
+
+// The bitrate, in kbit/s, a Vorbis quality setting (OggQuality, hundredths of a step, 0 to
+// 1000) is expected to give: shown on the OGG page and reported for quality-mode recordings.
+// The quality goes through a float as the encoder takes it, so 405 gives 128.8.
+double OggQualityKbps(int nOggQuality);

@@ -59,3 +59,10 @@ std::string ReserveOutputName(const std::string& folder, int nOutputFormat)
     }
     return std::string();
 }
+
+void ReleaseEmptyOutputName(const std::string& path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        unlink(path.c_str());
+}

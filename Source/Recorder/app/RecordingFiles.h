@@ -13,3 +13,6 @@ std::string MakeOutputName(const std::string& folder, int nOutputFormat);
 // The same name, created empty so no other recorder can take it; empty when none is free
 // or the folder cannot take a file. The caller removes the file if nothing is recorded.
 std::string ReserveOutputName(const std::string& folder, int nOutputFormat);
+// Gives back a reserved name that received nothing: removes the file when it is a regular,
+// empty file. Anything else at that path is left alone.
+void ReleaseEmptyOutputName(const std::string& path);

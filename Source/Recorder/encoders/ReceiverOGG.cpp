@@ -58,19 +58,7 @@ void SetVorbisModuleNames(const std::string& vorbis, const std::string& vorbisen
 
 int OggQualityBitrate(int nOggQuality)
 {
-    // As the OGG page computes it, so the page and the recording show the same figure.
-    float q = static_cast<float>(nOggQuality * 0.01);
-    double d = q;
-    double kbps;
-    if (d < 4.1)
-        kbps = d * 16 + 64;
-    else if (d < 8.1)
-        kbps = d * 32;
-    else if (d < 9.1)
-        kbps = (2 * d - 8) * 32;
-    else
-        kbps = (2 * d - 8) * 32 + (d - 9) * 116;
-    return static_cast<int>(kbps);
+    return static_cast<int>(OggQualityKbps(nOggQuality));
 }
 
 CReceiverOGG::CReceiverOGG()

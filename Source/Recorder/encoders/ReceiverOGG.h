@@ -98,9 +98,7 @@ private:
     size_t m_nLastHeaderLen = 0;
 };
 
-// The bitrate, in kbit/s, that a quality setting (hundredths of a Vorbis quality
-// step, 0 to 1000) is expected to give; shown with the setting and reported for
-// quality-mode recordings.
+// OggQualityKbps in whole kbit/s, as a quality-mode recording reports it.
 int OggQualityBitrate(int nOggQuality);
 
 // The texts Open throws when the bitrate settings cannot be encoded.

@@ -102,12 +102,6 @@ const char* const WINDOW_CLASS = "Vorane.MainDlg";
 // The window's client area: the 480 by 450 window less the frame the window manager adds.
 constexpr int CLIENT_WIDTH = 474;
 constexpr int CLIENT_HEIGHT = 420;
-
-bool IsRegularEmptyFile(const char* pszPath)
-{
-    struct stat st;
-    return lstat(pszPath, &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0;
-}
 }  // namespace
 
 CMainDlg::CMainDlg() : m_starter(m_capture), m_showTimer(this, IDT_SHOW)
@@ -332,8 +326,7 @@ void CMainDlg::OnRecord(wxCommandEvent&)
     if (!bStarted)
     {
         // The reserved name goes back when nothing was recorded into it.
-        if (IsRegularEmptyFile(pItem->szPath))
-            unlink(pItem->szPath);
+        ReleaseEmptyOutputName(pItem->szPath);
         SetRecordState(RECORD_STATE_IDLE);
         delete pItem;
         return;
@@ -418,8 +411,7 @@ void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
         return;
     }
     // A reserved name that never received audio is not left behind as an empty file.
-    if (IsRegularEmptyFile(recorded.szPath))
-        unlink(recorded.szPath);
+    ReleaseEmptyOutputName(recorded.szPath);
     if (theSettings.IsOpenOutput)
         OnGoToFolder();
     m_lstAudio->UpdateAudioInfo(recorded);

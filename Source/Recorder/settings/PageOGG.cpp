@@ -141,17 +141,7 @@ void CPageOGG::SelectMode(int nMode)
 
 double CPageOGG::ExpectedKbps(int nPosition)
 {
-    // The encoder's rule of thumb for a Vorbis quality step, from the quality as a float
-    // (405 is 4.05 as a float, a hair above 4.05, so it shows 128.8).
-    const float q = static_cast<float>(nPosition * 0.01);
-    const double d = q;
-    if (d < 4.1)
-        return d * 16 + 64;
-    if (d < 8.1)
-        return d * 32;
-    if (d < 9.1)
-        return (2 * d - 8) * 32;
-    return (2 * d - 8) * 32 + (d - 9) * 116;
+    return OggQualityKbps(nPosition);
 }
 
 wxString CPageOGG::QualityText(int nPosition)

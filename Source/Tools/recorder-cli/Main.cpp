@@ -424,12 +424,6 @@ int Record(int argc, char** argv, const sigset_t& signals)
     if (path.empty())
         return ShowError("No new file can be made in the output folder: every name from Audio0 to Audio99999 "
                          "is taken, or the folder cannot be written.");
-    // The reserved name stays empty if the recording never starts or holds nothing.
-    auto dropIfEmpty = [&path] {
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
-            unlink(path.c_str());
-    };
 
     // Prepared exactly as the program prepares a recording; failures are shown there.
     CDeviceThread capture;
@@ -438,7 +432,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     IReceiver* pReceiver = starter.Prepare(nFormat, path, info, nullptr);
     if (!pReceiver)
     {
-        dropIfEmpty();
+        ReleaseEmptyOutputName(path);
         return 1;
     }
     std::fprintf(stderr, "%s\n", DescribeSource(info).c_str());
@@ -467,7 +461,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     const int nSecondsRecorded = g_session.nBuffers.load();
     if (nSecondsRecorded == 0)
         unlink(path.c_str());
-    dropIfEmpty();
+    ReleaseEmptyOutputName(path);
     const long long nSize = FileSize(path);
     ShowMessages(nSize >= 0);
 
