@@ -12,7 +12,6 @@ int RunModal(wxDialog& dialog, const std::function<void()>& user)
 {
     wxTimer safety;
     safety.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        // Every modal loop still open, innermost first.
         for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
             if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsModal())
                 pDialog->EndModal(wxID_ABORT);
@@ -24,7 +23,7 @@ int RunModal(wxDialog& dialog, const std::function<void()>& user)
         bUserDone = true;
     });
     const int nResult = dialog.ShowModal();
-    // A user still at work after the dialog closed gets answers from the main thread until done.
+    // A user still at work after the dialog closed gets answers until done.
     WaitUntil([&] { return bUserDone.load(); }, 120000);
     driver.join();
     EXPECT_TRUE(safety.IsRunning()) << "the dialog had to be closed by the safety timer";
@@ -52,15 +51,8 @@ wxDialog* ActiveDialog()
     return nullptr;
 }
 
-wxRect ScreenRect(wxWindow* pWindow)
-{
-    return wxRect(pWindow->GetScreenPosition(), pWindow->GetSize());
-}
-
-int DarkPixels(const wxRect& screen)
-{
-    return CountPixels(screen, [](const wxColour& c) { return Luma(c) < 100; });
-}
+wxRect ScreenRect(wxWindow* pWindow) { return wxRect(pWindow->GetScreenPosition(), pWindow->GetSize()); }
+int DarkPixels(const wxRect& screen) { return CountPixels(screen, [](const wxColour& c) { return Luma(c) < 100; }); }
 
 bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted)
 {
@@ -88,15 +80,8 @@ std::string WaitForMessageBox()
     return OnMain([&] { return pBox->GetText().utf8_string(); });
 }
 
-bool PressKeys(const std::string& keys)
-{
-    return Xdo("key --clearmodifiers " + keys);
-}
-
-bool WaitUntilActive(wxWindow* pDialog)
-{
-    return WaitOnMain([&] { return ActiveDialog() == pDialog; });
-}
+bool PressKeys(const std::string& keys) { return Xdo("key --clearmodifiers " + keys); }
+bool WaitUntilActive(wxWindow* pDialog) { return WaitOnMain([&] { return ActiveDialog() == pDialog; }); }
 
 wxFrame* ShowOwnerFrame(const wxSize& size)
 {

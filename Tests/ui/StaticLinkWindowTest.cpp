@@ -1,7 +1,4 @@
-// The link static in a real window: its colours through hover, click and
-// leave, the hand cursor, what a click hands to the shell, and the beep of
-// a link the desktop cannot open.
-#include "Resources.h"
+// The link static: its colours through hover, click and leave, and the beep of a link the desktop cannot open.
 #include "Shell.h"
 #include "StaticLink.h"
 #include "TestSupport.h"
@@ -22,8 +19,7 @@
 
 namespace
 {
-// Counts the bell notices of the keyboard extension, which tells any client when the X server rings.
-// One ring comes as a notice per keyboard device, so only none or some count.
+// Counts the X server's bell notices (one per keyboard device, so only none or some count).
 class CBellCounter
 {
 public:
@@ -74,7 +70,6 @@ protected:
         MoveMouse(wxPoint(2, 2));
         m_pFrame = new wxFrame(nullptr, wxID_ANY, "Links", wxPoint(60, 60), wxSize(460, 180));
         m_pPanel = new wxPanel(m_pFrame);
-        // As the about box does: a plain static from the template, then the link takes its place.
         new wxStaticText(m_pPanel, 1020, "Acknowledgments : LAME codec for MP3 encoding", wxPoint(20, 30),
                          wxSize(380, 24), wxALIGN_LEFT | wxST_NO_AUTORESIZE);
         m_pLink = new CStaticLink();
@@ -82,8 +77,7 @@ protected:
         ASSERT_TRUE(m_pLink->SubclassDlgItem(1020, m_pPanel));
         m_pFrame->Show();
         ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive() && m_pLink->IsShownOnScreen(); }));
-        ASSERT_TRUE(WaitUntil([&] { return TextPixels(CStaticLink::g_colorUnvisited) > 20; }))
-            << "the link never painted in blue";
+        ASSERT_TRUE(WaitUntil([&] { return TextPixels(CStaticLink::g_colorUnvisited) > 20; }));
     }
 
     void TearDown() override
@@ -92,7 +86,6 @@ protected:
         SetShellHandler(m_previous);
     }
 
-    // Pixels of the link's text that are close to the colour (the edges of glyphs are blended).
     int TextPixels(const wxColour& colour) const
     {
         return CountPixels(m_pLink->GetScreenRect(), [&](const wxColour& c) { return SameColour(c, colour, 40); });
@@ -110,25 +103,6 @@ protected:
     CStaticLink* m_pLink = nullptr;
 };
 
-TEST_F(StaticLinkWindow, TakesThePlaceOfTheStaticWithAHandCursorAndTheLinkIsItsOwnOrItsStringResourceOrItsText)
-{
-    EXPECT_EQ(m_pPanel->FindWindow(1020), m_pLink);
-    EXPECT_EQ(m_pLink->GetLabel(), "Acknowledgments : LAME codec for MP3 encoding");
-    EXPECT_EQ(m_pLink->GetRect(), wxRect(20, 30, 380, 24));
-    EXPECT_TRUE(m_pLink->GetCursor().IsSameAs(CStaticLink::GetLinkCursor()));
-    EXPECT_FALSE(CStaticLink::GetLinkCursor().IsSameAs(*wxSTANDARD_CURSOR)) << "this desktop has a hand cursor";
-    EXPECT_EQ(TextPixels(CStaticLink::g_colorOver), 0);
-
-    EXPECT_EQ(m_pLink->ResolveLink(), "https://lame.example.org/");
-    CStaticLink* pMail = new CStaticLink();
-    new wxStaticText(m_pPanel, 1001, "mailto:support@vorane.example", wxPoint(20, 80), wxSize(300, 24));
-    ASSERT_TRUE(pMail->SubclassDlgItem(1001, m_pPanel));
-    EXPECT_EQ(pMail->ResolveLink(), "mailto:support@vorane.example");
-    RegisterStringResource(1001, "mailto:help@vorane.example");
-    EXPECT_EQ(pMail->ResolveLink(), "mailto:help@vorane.example");
-    RegisterStringResource(1001, "");
-}
-
 TEST_F(StaticLinkWindow, TurnsRedUnderTheMousePurpleAfterASuccessfulOpenAndBlueOnceTheMouseHasLeft)
 {
     MoveMouse(OnText());
@@ -137,20 +111,16 @@ TEST_F(StaticLinkWindow, TurnsRedUnderTheMousePurpleAfterASuccessfulOpenAndBlueO
 
     Xdo("click 1");
     ASSERT_TRUE(WaitUntil([&] { return m_requests.size() == 1 && Shows(CStaticLink::g_colorVisited); }));
-    EXPECT_EQ(m_requests[0].verb, "open");
-    EXPECT_EQ(m_requests[0].file, "https://lame.example.org/");
-    EXPECT_EQ(TextPixels(CStaticLink::g_colorOver), 0);
-    SaveScreenshot("static_link_visited");
+    EXPECT_EQ(m_requests[0].verb + " " + m_requests[0].file, "open https://lame.example.org/");
 
     MoveMouse(wxPoint(2, 2));
     ASSERT_TRUE(WaitUntil([&] { return !m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorUnvisited); }));
     EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
-    SaveScreenshot("static_link_after");
 }
 
 TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndNeverTurnsPurple)
 {
-    // The desktop's own shell, whose xdg-open fails as it does for a mail address nothing here handles.
+    // The real shell, whose xdg-open fails as for a mail address nothing here handles.
     CTempFolder bin("link-bin-" + std::to_string(getpid()));
     const std::string log = bin.File("opened.txt");
     std::ofstream(bin.File("xdg-open")) << "#!/bin/sh\necho \"$1\" > '" << log << "'\nexit 4\n";
@@ -181,7 +151,6 @@ TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndNeverTurnsPurple)
 
 TEST_F(StaticLinkWindow, OnADarkSkinTheLinkColoursAreLightenedSoTheTextStaysReadable)
 {
-    // A link made on a dark panel, as the about box is on a dark skin.
     m_pPanel->SetBackgroundColour(wxColour(44, 50, 59));
     new wxStaticText(m_pPanel, 1021, "Vorane Software homepage", wxPoint(20, 80), wxSize(380, 24),
                      wxALIGN_LEFT | wxST_NO_AUTORESIZE);

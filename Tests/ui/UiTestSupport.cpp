@@ -36,7 +36,6 @@ Display* PixelConnection()
     return t_pConnection;
 }
 
-// Calls the visitor with every pixel of a screen rectangle; false when it could not be read.
 bool VisitPixels(const wxRect& screen, const std::function<void(const wxColour&)>& visit)
 {
     Display* pDisplay = PixelConnection();
@@ -57,12 +56,8 @@ bool VisitPixels(const wxRect& screen, const std::function<void(const wxColour&)
 }
 }  // namespace
 
-CXDisplay& UiDisplay()
-{
-    return *g_pDisplay;
-}
+CXDisplay& UiDisplay() { return *g_pDisplay; }
 
-// Polls the condition until it holds or the time is up, running the wx events between polls if asked.
 static bool Poll(const std::function<bool()>& condition, int nTimeoutMs, bool bRunEvents)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
@@ -78,10 +73,7 @@ static bool Poll(const std::function<bool()>& condition, int nTimeoutMs, bool bR
     }
 }
 
-bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
-{
-    return Poll(condition, nTimeoutMs, true);
-}
+bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs) { return Poll(condition, nTimeoutMs, true); }
 
 bool SameColour(const wxColour& a, const wxColour& b, int nTolerance)
 {
@@ -114,20 +106,12 @@ void DestroyAndWait(wxWindow* pWindow)
     WaitUntil([] { return wxTopLevelWindows.empty(); });
 }
 
-bool Xdo(const std::string& args)
-{
-    return RunCommand("xdotool " + args + " 2>&1") == 0;
-}
-
+bool Xdo(const std::string& args) { return RunCommand("xdotool " + args + " 2>&1") == 0; }
 bool MoveMouse(const wxPoint& screen)
 {
     return Xdo("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));
 }
-
-bool ClickAt(const wxPoint& screen)
-{
-    return MoveMouse(screen) && Xdo("click 1");
-}
+bool ClickAt(const wxPoint& screen) { return MoveMouse(screen) && Xdo("click 1"); }
 
 std::string SaveScreenshot(const std::string& name)
 {
@@ -150,10 +134,7 @@ int main(int argc, char** argv)
         return 1;
     }
     g_pDisplay = pDisplay;
-    // The X server resets whenever its last client leaves, and a connection
-    // attempted during a reset fails; the window manager's start-up can cause
-    // one. A connection of our own, opened once the server answers and held
-    // to the end, rules that out for GTK's.
+    // A connection held to the end keeps the X server from resetting under GTK's.
     for (int i = 0; i < 1000 && !PixelConnection(); ++i)
         usleep(10000);
     wxLog::SetActiveTarget(new wxLogStderr);
@@ -177,8 +158,7 @@ int main(int argc, char** argv)
     wxTheApp->OnExit();
     wxEntryCleanup();
     XCloseDisplay(t_pConnection);
-    // The X clients of this process would end it with an error once their
-    // server is gone, in the library clean-up at exit: stop the display, then leave at once.
+    // Our X clients would fail in the clean-up at exit once the server is gone: leave at once.
     delete pDisplay;
     std::fflush(nullptr);
     _exit(nResult);
