@@ -1,7 +1,5 @@
-// Recordings that end the hard way, in every format: killed at a chosen moment, ended by a
-// closed terminal, or stopped by a full disk. Each runs in a child process (the kill and the
-// file size limit must not reach the test itself) and the file is then judged by FFmpeg's
-// own tools: no decoder errors, and a stated duration that matches what decodes.
+// Recordings that end the hard way, in every format: killed, ended by a closed terminal, or
+// stopped by a full disk, each in a child process; FFmpeg then judges the file.
 #include "CleanDecode.h"
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
@@ -39,8 +37,7 @@ struct Format
     uint64_t nBytesPerSecond;  // about what one second adds to the file
 };
 
-// Bytes per second measured for the virtual device's default line (a steady tone: Vorbis
-// packs it small).
+// Bytes per second measured for the virtual device's default line.
 const Format FORMATS[] = {
     {"wav", CAPTURE_MODE_WAV, 176400},
     {"mp3", CAPTURE_MODE_MP3, 16000},
@@ -48,12 +45,7 @@ const Format FORMATS[] = {
     {"wma", CAPTURE_MODE_WMA, 8000},
 };
 
-std::string FormatName(const ::testing::TestParamInfo<Format>& info)
-{
-    return info.param.pszName;
-}
-
-// Passes every call on, then tells the test through a pipe: 'w' after each Write, 'f' after Finish.
+// Passes every call on and writes 'w' to a pipe after each Write.
 class CReportingReceiver final : public IReceiver
 {
 public:
@@ -61,84 +53,63 @@ public:
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override
     {
         uint32_t n = m_pInner->Write(pData, nSize);
-        Tell('w');
+        if (write(m_fd, "w", 1) != 1)
+            _exit(90);
         return n;
     }
-    void Finish() override
-    {
-        m_pInner->Finish();
-        Tell('f');
-    }
+    void Finish() override { m_pInner->Finish(); }
 
 private:
-    void Tell(char c)
-    {
-        if (write(m_fd, &c, 1) != 1)
-            _exit(90);
-    }
     IReceiver* m_pInner;
     int m_fd;
 };
 
-// The receiver of the format, prepared as the program prepares it (128 kbit/s MP3, OGG
-// quality 4, WMA 64 kbit/s, WAV 44100 Hz 16-bit stereo).
-struct CPreparedReceiver
+// The format's receiver as the program prepares it (MP3 128 kbit/s, OGG quality 4, WMA 64 kbit/s).
+std::shared_ptr<IReceiver> PreparedReceiver(const std::string& name, const std::string& path)
 {
-    explicit CPreparedReceiver(const Format& format, const std::string& path)
+    theSettings.OggMode = 0;
+    theSettings.OggQuality = 400;
+    theSettings.WmaMode = 0;
+    theSettings.WmaBitrateIndex = 2;
+    uint32_t nBitrate = 0;
+    auto Opened = [&](auto receiver) {
+        receiver->FileName = path;
+        if (!receiver->LoadLibraries() || receiver->Open(&nBitrate) != 0)
+            _exit(91);
+        return receiver;
+    };
+    if (name == "ogg")
+        return Opened(std::make_shared<CReceiverOGG>());
+    if (name == "wma")
     {
-        theSettings.OggMode = 0;
-        theSettings.OggQuality = 400;
-        theSettings.WmaMode = 0;
-        theSettings.WmaBitrateIndex = 2;
-        const std::string name = format.pszName;
-        if (name == "wav")
-        {
-            wav = std::make_unique<CReceiverWAV>();
-            wav->CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-            wav->FormatSet = 1;
-            pReceiver = wav.get();
-        }
-        else if (name == "mp3")
-        {
-            UseBuiltLameModule();
-            mp3 = std::make_unique<CReceiverMP3>(128, 0);
-            pReceiver = mp3.get();
-        }
-        else if (name == "ogg")
-        {
-            ogg = std::make_unique<CReceiverOGG>();
-            pReceiver = ogg.get();
-        }
-        else
-        {
-            CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
-            wma = std::make_unique<CReceiverWMA>();
-            pReceiver = wma.get();
-        }
-        pReceiver->FileName = path;
-        uint32_t nBitrate = 0;
-        if (ogg && (!ogg->LoadLibraries() || ogg->Open(&nBitrate) != 0))
-            _exit(91);
-        if (wma && (!wma->LoadLibraries() || wma->Open(&nBitrate) != 0))
-            _exit(91);
+        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+        return Opened(std::make_shared<CReceiverWMA>());
     }
-    std::unique_ptr<CReceiverWAV> wav;
-    std::unique_ptr<CReceiverMP3> mp3;
-    std::unique_ptr<CReceiverOGG> ogg;
-    std::unique_ptr<CReceiverWMA> wma;
-    IReceiver* pReceiver = nullptr;
-};
+    std::shared_ptr<IReceiver> receiver;
+    if (name == "wav")
+    {
+        auto wav = std::make_shared<CReceiverWAV>();
+        wav->CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+        wav->FormatSet = 1;
+        receiver = wav;
+    }
+    else
+    {
+        UseBuiltLameModule();
+        receiver = std::make_shared<CReceiverMP3>(128, 0);
+    }
+    receiver->FileName = path;
+    return receiver;
+}
 
-// What the child tells, and how it ended.
 struct ChildRun
 {
     pid_t pid = -1;
     int fd = -1;  // the reading end of the child's reports
 };
 
-// Starts a child that records the format from the virtual device's default line into path.
-// On the real clock the child records until it is killed; on the manual clock (with a file
-// size limit) it records nSeconds and exits with the number of messages it showed.
+// A child recording the default line into path: on the real clock until killed; otherwise
+// nSeconds on the manual clock, exiting with the number of messages it showed.
 ChildRun StartRecording(const Format& format, const std::string& path, bool bRealClock, uint64_t nFileLimit = 0,
                         int nSeconds = 0)
 {
@@ -154,7 +125,6 @@ ChildRun StartRecording(const Format& format, const std::string& path, bool bRea
     close(fds[0]);
     if (nFileLimit)
     {
-        // A full disk, as a write sees it: short, then refused (and no signal).
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{nFileLimit, nFileLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
@@ -165,8 +135,8 @@ ChildRun StartRecording(const Format& format, const std::string& path, bool bRea
     CMessageRecorder messages;
     FreeDevices();
     PrepareRecordingLine(format.nCaptureMode, 2, 44100, 16, 100);
-    CPreparedReceiver prepared(format, path);
-    CReportingReceiver reporting(prepared.pReceiver, fds[1]);
+    std::shared_ptr<IReceiver> receiver = PreparedReceiver(format.pszName, path);
+    CReportingReceiver reporting(receiver.get(), fds[1]);
     if (bRealClock)
     {
         CDeviceThread capture;
@@ -196,9 +166,7 @@ bool WaitForWrites(int fd, int nWrites, int& nSeen)
     return true;
 }
 
-// The moments a recording is killed at, in seconds from its start: a whole number is the
-// moment its last buffer was written, a half the middle of the next second. Overridden by
-// VORANE_KILL_MOMENTS (e.g. "1.5,4,7") to measure others.
+// Kill moments in seconds (whole: right after that buffer; half: mid-second); VORANE_KILL_MOMENTS="1.5,4,7" measures others.
 std::vector<double> KillMoments()
 {
     std::vector<double> moments = {1.5, 4.0};
@@ -213,8 +181,10 @@ std::vector<double> KillMoments()
     return moments;
 }
 
+// No decoder errors, the decoded length within bounds and the stated length near it; MP3
+// ends with its tag and OGG with its end-of-stream page.
 void ExpectCleanFile(const std::string& path, double dMinSeconds, double dMaxSeconds, double dDurationTolerance,
-                     const std::string& what)
+                     const std::string& what, bool bFinished = false)
 {
     DecodedAudio decoded = DecodeFile(path);
     ASSERT_TRUE(decoded.ok) << what << ": " << decoded.error;
@@ -225,6 +195,18 @@ void ExpectCleanFile(const std::string& path, double dMinSeconds, double dMaxSec
     EXPECT_NEAR(verdict.statedDuration, decoded.duration, dDurationTolerance) << what;
     if (getenv("VORANE_KILL_MOMENTS"))
         std::printf("%s: decoded %.3f s, stated %.3f s\n", what.c_str(), decoded.duration, verdict.statedDuration);
+    if (bFinished && path.ends_with(".mp3"))
+    {
+        Mp3Walk walk = WalkMp3File(path);
+        EXPECT_TRUE(walk.ok) << walk.error;
+        EXPECT_EQ(128u, walk.id3v1.size()) << what;
+    }
+    if (bFinished && path.ends_with(".ogg"))
+    {
+        OggWalk walk = WalkOggFile(path);
+        ASSERT_TRUE(walk.ok) << walk.error;
+        EXPECT_TRUE(walk.pages.back().Eos()) << what;
+    }
 }
 
 class CutShort : public ::testing::TestWithParam<Format>
@@ -234,9 +216,7 @@ protected:
     CTempFolder m_folder{TestFolderName()};
 };
 
-// Killed at each moment, a recording keeps every second that was written but at most the
-// last one, decodes without an error and states its length within a second. The kills run
-// side by side, each in its own process on the real clock.
+// Killed at each moment (side by side, on the real clock), a recording keeps all but its last second.
 TEST_P(CutShort, AKilledRecordingKeepsAllButItsLastSecondAndStatesItsLength)
 {
     const std::vector<double> moments = KillMoments();
@@ -249,7 +229,6 @@ TEST_P(CutShort, AKilledRecordingKeepsAllButItsLastSecondAndStatesItsLength)
         ASSERT_GT(children.back().pid, 0);
     }
     std::vector<int> seen(moments.size(), 0);
-    // Each child is killed in the order of its moment.
     for (size_t i = 0; i < moments.size(); ++i)
     {
         const int nWhole = static_cast<int>(std::floor(moments[i]));
@@ -258,7 +237,6 @@ TEST_P(CutShort, AKilledRecordingKeepsAllButItsLastSecondAndStatesItsLength)
             std::this_thread::sleep_for(std::chrono::duration<double>(moments[i] - nWhole));
         kill(children[i].pid, SIGKILL);
         waitpid(children[i].pid, nullptr, 0);
-        // Writes that returned before the kill landed.
         char c;
         while (read(children[i].fd, &c, 1) == 1)
             seen[i] += c == 'w';
@@ -273,12 +251,10 @@ TEST_P(CutShort, AKilledRecordingKeepsAllButItsLastSecondAndStatesItsLength)
     }
 }
 
-// A disk that fills up ends the recording with one message and a file cut back to its last
-// whole frame, page or packet, whose stated length is the length that decodes.
+// A full disk ends the recording with one message and a file cut back to whole frames or pages.
 TEST_P(CutShort, AFullDiskEndsTheRecordingOnceWithAWholeFileOfTheStatedLength)
 {
     const std::string path = m_folder.File(std::string("full.") + GetParam().pszName);
-    // Three and a half seconds' worth, to cut into the middle of a second.
     const uint64_t nLimit = GetParam().nBytesPerSecond * 7 / 2 + 4096;
     ChildRun child = StartRecording(GetParam(), path, false, nLimit, 10);
     ASSERT_GT(child.pid, 0);
@@ -288,19 +264,10 @@ TEST_P(CutShort, AFullDiskEndsTheRecordingOnceWithAWholeFileOfTheStatedLength)
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(1, WEXITSTATUS(status)) << "messages shown (9x: the child failed)";
     ASSERT_LE(std::filesystem::file_size(path), nLimit);
-    ExpectCleanFile(path, 2.0, 4.0, 0.1, std::string(GetParam().pszName) + " on a full disk");
-    if (std::string(GetParam().pszName) == "mp3")
-        EXPECT_EQ(128u, WalkMp3File(path).id3v1.size()) << "the tag is kept";
-    if (std::string(GetParam().pszName) == "ogg")
-    {
-        OggWalk walk = WalkOggFile(path);
-        ASSERT_TRUE(walk.ok) << walk.error;
-        EXPECT_TRUE(walk.pages.back().Eos()) << "the last whole page ends the stream";
-    }
+    ExpectCleanFile(path, 2.0, 4.0, 0.1, std::string(GetParam().pszName) + " on a full disk", true);
 }
 
-// A closed terminal ends a recording of the command-line recorder like Ctrl+C: the file
-// is finished, with the MP3 tag, the OGG end of stream and the WMA trailer.
+// A closed terminal ends a command-line recording like Ctrl+C: the file is finished.
 TEST_P(CutShort, AClosedTerminalFinishesTheFile)
 {
     const std::string recorder = std::string(VORANE_APP_DIR) + "/vorane-record";
@@ -313,7 +280,6 @@ TEST_P(CutShort, AClosedTerminalFinishesTheFile)
         _exit(127);
     }
     ASSERT_GT(pid, 0);
-    // Two seconds are in once the file has grown twice after it appeared.
     int nGrowths = 0;
     off_t nLast = -1;
     for (int i = 0; i < 1500 && nGrowths < 2; ++i)
@@ -333,21 +299,9 @@ TEST_P(CutShort, AClosedTerminalFinishesTheFile)
     ASSERT_GE(nGrowths, 2) << "the recording did not get going";
     ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
     EXPECT_EQ(0, WEXITSTATUS(status));
-    ExpectCleanFile(path, 1.0, 60.0, 0.1, std::string(GetParam().pszName) + " after SIGHUP");
-    const std::string name = GetParam().pszName;
-    if (name == "mp3")
-    {
-        Mp3Walk walk = WalkMp3File(path);
-        EXPECT_TRUE(walk.ok) << walk.error;
-        EXPECT_EQ(128u, walk.id3v1.size());
-    }
-    if (name == "ogg")
-    {
-        OggWalk walk = WalkOggFile(path);
-        ASSERT_TRUE(walk.ok) << walk.error;
-        EXPECT_TRUE(walk.pages.back().Eos());
-    }
+    ExpectCleanFile(path, 1.0, 60.0, 0.1, std::string(GetParam().pszName) + " after SIGHUP", true);
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, CutShort, ::testing::ValuesIn(FORMATS), FormatName);
+INSTANTIATE_TEST_SUITE_P(Formats, CutShort, ::testing::ValuesIn(FORMATS),
+                         [](const auto& info) { return std::string(info.param.pszName); });
 }  // namespace

@@ -1,5 +1,6 @@
-// The WAV writer: byte layout, a header that is right after every buffer, and
-// what happens when the file cannot grow.
+// The WAV writer: byte layout, a header that is right after every buffer, and what
+// happens when the file cannot grow.
+#include "EncoderFixtures.h"
 #include "ReceiverWAV.h"
 #include "RecordingFiles.h"
 #include "TestSupport.h"
@@ -17,23 +18,17 @@ namespace
 {
 WAVEFORMATEX Pcm(WORD nChannels, DWORD nRate, WORD nBits)
 {
-    WAVEFORMATEX f{};
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = nChannels;
-    f.nSamplesPerSec = nRate;
-    f.wBitsPerSample = nBits;
-    f.nBlockAlign = static_cast<WORD>(nChannels * nBits / 8);
-    f.nAvgBytesPerSec = f.nBlockAlign * nRate;
-    return f;
+    const WORD nAlign = static_cast<WORD>(nChannels * nBits / 8);
+    return WAVEFORMATEX{WAVE_FORMAT_PCM, nChannels, nRate, nAlign * nRate, nAlign, nBits, 0};
 }
 
 // One second of a 1 kHz tone in the format.
-std::vector<uint8_t> Second(const WAVEFORMATEX& f, double dFrequency = 1000)
+std::vector<uint8_t> Second(const WAVEFORMATEX& f)
 {
     std::vector<uint8_t> out;
     for (DWORD i = 0; i < f.nSamplesPerSec; ++i)
     {
-        double x = 0.5 * std::sin(2 * M_PI * dFrequency * i / f.nSamplesPerSec);
+        double x = 0.5 * std::sin(2 * M_PI * 1000 * i / f.nSamplesPerSec);
         for (int ch = 0; ch < f.nChannels; ++ch)
         {
             if (f.wBitsPerSample == 16)
@@ -49,6 +44,16 @@ std::vector<uint8_t> Second(const WAVEFORMATEX& f, double dFrequency = 1000)
     return out;
 }
 
+// RIFF size, format fields (tag, channels, rate, bytes a second, align, bits) and data size.
+std::vector<uint32_t> HeaderFields(const std::vector<uint8_t>& file)
+{
+    if (file.size() < 44 || memcmp(file.data(), "RIFF", 4) || memcmp(&file[8], "WAVEfmt ", 8) ||
+        LE32(&file[16]) != 16 || memcmp(&file[36], "data", 4))
+        return {};
+    return {LE32(&file[4]), LE16(&file[20]), LE16(&file[22]), LE32(&file[24]),
+            LE32(&file[28]), LE16(&file[32]), LE16(&file[34]), LE32(&file[40])};
+}
+
 class WavReceiver : public ::testing::Test
 {
 protected:
@@ -62,31 +67,21 @@ protected:
 };
 }  // namespace
 
-TEST_F(WavReceiver, ThreeSecondsOfCdAudioHaveTheExactLayout)
+TEST_F(WavReceiver, ThreeSecondsOfCdAudioHaveTheExactLayoutAndFinishClosesOnce)
 {
     WAVEFORMATEX f = Pcm(2, 44100, 16);
     std::vector<uint8_t> second = Second(f);
-    {
-        CReceiverWAV receiver;
-        Prepare(receiver, f);
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(176400u, receiver.Write(second.data(), 176400));
-        receiver.Finish();
-    }
+    CReceiverWAV receiver;
+    Prepare(receiver, f);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(176400u, receiver.Write(second.data(), 176400));
+    receiver.Finish();
+    receiver.Finish();
+    EXPECT_EQ(2, receiver.State);
+    EXPECT_EQ(0u, receiver.Write(second.data(), 176400)) << "nothing is written after Finish";
     std::vector<uint8_t> file = ReadFileBytes(m_folder.File("Audio0.wav"));
     ASSERT_EQ(44u + 529200u, file.size());
-    EXPECT_EQ(0, memcmp(file.data(), "RIFF", 4));
-    EXPECT_EQ(529236u, LE32(&file[4]));
-    EXPECT_EQ(0, memcmp(&file[8], "WAVEfmt ", 8));
-    EXPECT_EQ(16u, LE32(&file[16]));
-    EXPECT_EQ(1, LE16(&file[20]));
-    EXPECT_EQ(2, LE16(&file[22]));
-    EXPECT_EQ(44100u, LE32(&file[24]));
-    EXPECT_EQ(176400u, LE32(&file[28]));
-    EXPECT_EQ(4, LE16(&file[32]));
-    EXPECT_EQ(16, LE16(&file[34]));
-    EXPECT_EQ(0, memcmp(&file[36], "data", 4));
-    EXPECT_EQ(529200u, LE32(&file[40]));
+    EXPECT_EQ((std::vector<uint32_t>{529236, 1, 2, 44100, 176400, 4, 16, 529200}), HeaderFields(file));
     EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44 + 2 * 176400));
 }
 
@@ -109,10 +104,7 @@ TEST_F(WavReceiver, TheFileIsCompleteAfterEveryBufferBeforeFinish)
 
 TEST_F(WavReceiver, AnExistingFileIsTruncatedAndEightBitMonoKeepsItsUnsignedSamples)
 {
-    {
-        std::ofstream old(m_folder.File("Audio0.wav"), std::ios::binary);
-        old << std::string(1000000, 'x');
-    }
+    std::ofstream(m_folder.File("Audio0.wav"), std::ios::binary) << std::string(1000000, 'x');
     std::vector<uint8_t> second(11025);
     for (size_t i = 0; i < second.size(); ++i)
         second[i] = static_cast<uint8_t>(i);
@@ -122,64 +114,22 @@ TEST_F(WavReceiver, AnExistingFileIsTruncatedAndEightBitMonoKeepsItsUnsignedSamp
     receiver.Finish();
     std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
     ASSERT_EQ(44u + 11025u, file.size());
-    EXPECT_EQ(1, LE16(&file[22]));
-    EXPECT_EQ(11025u, LE32(&file[28]));
-    EXPECT_EQ(1, LE16(&file[32]));
-    EXPECT_EQ(8, LE16(&file[34]));
+    EXPECT_EQ((std::vector<uint32_t>{36 + 11025, 1, 1, 11025, 11025, 1, 8, 11025}), HeaderFields(file));
     EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44));
 }
 
-TEST_F(WavReceiver, FinishClosesOnceAndNothingIsWrittenAfterIt)
-{
-    WAVEFORMATEX f = Pcm(1, 11025, 8);
-    std::vector<uint8_t> second = Second(f);
-    CReceiverWAV receiver;
-    Prepare(receiver, f);
-    receiver.Write(second.data(), static_cast<uint32_t>(second.size()));
-    receiver.Finish();
-    EXPECT_EQ(2, receiver.State);
-    receiver.Finish();
-    EXPECT_EQ(2, receiver.State);
-    EXPECT_EQ(0u, receiver.Write(second.data(), static_cast<uint32_t>(second.size())));
-    EXPECT_EQ(44u + 11025u, ReadFileBytes(receiver.FileName).size());
-}
-
-TEST_F(WavReceiver, NoFileWithoutAFormatAndAnEmptyFirstBufferWritesTheHeaderOnly)
+TEST_F(WavReceiver, NoFileWithoutAFormatOrAFolder)
 {
     uint8_t byte = 0;
     CReceiverWAV unformatted;
     unformatted.FileName = m_folder.File("Audio0.wav");
     EXPECT_EQ(0u, unformatted.Write(&byte, 1));
-    EXPECT_FALSE(FileExists(unformatted.FileName.c_str()));
-    EXPECT_EQ(0, unformatted.State);
+    EXPECT_EQ(std::make_pair(false, 0), std::make_pair(FileExists(unformatted.FileName.c_str()), unformatted.State));
 
-    CReceiverWAV empty;
-    Prepare(empty, Pcm(2, 44100, 16), "Audio1.wav");
-    EXPECT_EQ(0u, empty.Write(&byte, 0));
-    EXPECT_EQ(1, empty.State);
-    empty.Finish();
-    std::vector<uint8_t> file = ReadFileBytes(empty.FileName);
-    ASSERT_EQ(44u, file.size());
-    EXPECT_EQ(36u, LE32(&file[4]));
-    EXPECT_EQ(0u, LE32(&file[40]));
-}
-
-TEST_F(WavReceiver, AFolderThatDoesNotExistCannotTakeTheFile)
-{
-    CReceiverWAV receiver;
-    Prepare(receiver, Pcm(2, 44100, 16));
-    receiver.FileName = m_folder.File("missing/Audio0.wav");
-    uint8_t byte = 0;
-    try
-    {
-        receiver.Write(&byte, 1);
-        FAIL() << "no error";
-    }
-    catch (const char* pszText)
-    {
-        EXPECT_STREQ("Can't create WAV file.", pszText);
-    }
-    EXPECT_EQ(0, receiver.State);
+    CReceiverWAV homeless;
+    Prepare(homeless, Pcm(2, 44100, 16), "missing/Audio0.wav");
+    EXPECT_EQ("Can't create WAV file.", ThrownText([&] { homeless.Write(&byte, 1); }));
+    EXPECT_EQ(0, homeless.State);
 }
 
 TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
@@ -193,29 +143,30 @@ TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
     receiver.File.SetDataLimit(2 * 44100 + 100);
     receiver.Write(second.data(), 44100);
     receiver.Write(second.data(), 44100);
+    const char* pszEnded = nullptr;
     try
     {
         receiver.Write(second.data(), 44100);
-        FAIL() << "the third second passed the limit";
     }
     catch (const CRecordingEnded& ended)
     {
-        EXPECT_STREQ(MSG_WAV_SIZE_LIMIT, ended.szMessage);
+        pszEnded = ended.szMessage;
     }
+    EXPECT_STREQ(MSG_WAV_SIZE_LIMIT, pszEnded);
     receiver.Finish();
     std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
     ASSERT_EQ(44u + 2 * 44100u, file.size());
-    EXPECT_EQ(2 * 44100u, LE32(&file[40]));
-    EXPECT_EQ(36u + 2 * 44100u, LE32(&file[4]));
+    EXPECT_EQ((std::vector<uint32_t>{36 + 2 * 44100, 1, 2, 11025, 44100, 4, 16, 2 * 44100}), HeaderFields(file));
     EXPECT_DOUBLE_EQ(2.0, DecodeFile(receiver.FileName).duration);
 }
 
+// A size-limited file stands in for a full disk: the limit falls inside the second buffer,
+// one frame short of 1001 bytes more; only whole frames are kept and counted.
 TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
 {
-    // A size-limited file stands in for a full disk: the limit falls inside the second buffer.
     WAVEFORMATEX f = Pcm(2, 44100, 16);
     std::vector<uint8_t> second = Second(f);
-    std::string path = m_folder.File("Audio0.wav");
+    const std::string path = m_folder.File("Audio0.wav");
     pid_t child = fork();
     if (child == 0)
     {
@@ -223,21 +174,17 @@ TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
         rlimit limit{44 + 176400 + 1001, 44 + 176400 + 1001};
         setrlimit(RLIMIT_FSIZE, &limit);
         CReceiverWAV receiver;
-        receiver.FileName = path;
-        receiver.CaptureFormat = f;
-        receiver.FormatSet = 1;
-        int code = 0;
+        Prepare(receiver, f);
         if (receiver.Write(second.data(), 176400) != 176400)
-            code = 10;
+            _exit(10);
+        int code = 11;
         try
         {
             receiver.Write(second.data(), 176400);
-            code = 11;
         }
         catch (const CRecordingEnded& ended)
         {
-            if (std::string(ended.szMessage) != MSG_DISK_FULL)
-                code = 12;
+            code = std::string(ended.szMessage) == MSG_DISK_FULL ? 0 : 12;
         }
         receiver.Finish();
         _exit(code);
@@ -247,11 +194,8 @@ TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(0, WEXITSTATUS(status));
     std::vector<uint8_t> file = ReadFileBytes(path);
-    // 1001 more bytes fitted; only whole frames (4 bytes) are kept and counted.
     ASSERT_EQ(44u + 176400u + 1000u, file.size());
     EXPECT_EQ(176400u + 1000u, LE32(&file[40]));
     EXPECT_EQ(36u + 176400u + 1000u, LE32(&file[4]));
-    DecodedAudio decoded = DecodeFile(path);
-    ASSERT_TRUE(decoded.ok);
-    EXPECT_NEAR(1.0 + 250.0 / 44100, decoded.duration, 1e-6);
+    EXPECT_NEAR(1.0 + 250.0 / 44100, DecodeFile(path).duration, 1e-6);
 }

@@ -19,7 +19,6 @@ struct Script
     std::vector<DWORD> qualities{100, 98, 90, 75, 50, 25, 10};
     bool openFails = false;
     bool headerFails = false;  // ending the tags (which writes the header) fails
-    DWORD realBitrate = 0;  // what BASS_WMA_EncodeGetBitrate answers
 };
 
 struct Log

@@ -8,11 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace
 {
 using fakebass::theLog;
+using fakebass::Script;
 using fakebass::theScript;
 using Calls = std::vector<std::string>;
 
@@ -53,36 +55,29 @@ TEST(WmaBitrateWalk, FollowsTheLibrarysOrder)
     const uint32_t descending[] = {128000, 96000, 64000, 48000, 0};
     const uint32_t ascending[] = {48000, 64000, 128000, 0};
     const uint32_t empty[] = {0};
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(64000, descending), 64000u);
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(80000, descending), 96000u);
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(320000, descending), 128000u);
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(32000, descending), 48000u);
     // Ascending, the last value above the request wins, not the nearest one.
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(56000, ascending), 128000u);
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(320000, ascending), 48000u);
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(64000, empty), 0u);
-    EXPECT_EQ(CReceiverWMA::MatchBitrate(64000, nullptr), 0u);
+    const std::tuple<uint32_t, const uint32_t*, uint32_t> cases[] = {
+        {64000, descending, 64000}, {80000, descending, 96000}, {320000, descending, 128000},
+        {32000, descending, 48000}, {56000, ascending, 128000}, {320000, ascending, 48000},
+        {64000, empty, 0},          {64000, nullptr, 0}};
+    for (const auto& [nRequest, pList, nExpected] : cases)
+        EXPECT_EQ(CReceiverWMA::MatchBitrate(nRequest, pList), nExpected) << nRequest;
 }
 
-TEST_F(WmaScriptedLibrary, AListedBitrateOpensTheEncoderAtExactlyThatBitrate)
+// A listed bitrate opens at exactly that rate; an unlisted one at the next higher while the request is shown.
+TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOne)
 {
     ASSERT_EQ(Open(m_receiver), 0);
-    EXPECT_EQ(m_shown, 64000u);
-    EXPECT_EQ(m_receiver.Bitrate, 64000u);
-    EXPECT_EQ(theLog.ratesFlags, 0u);
+    EXPECT_EQ(std::make_tuple(m_shown, m_receiver.Bitrate, theLog.ratesFlags, m_receiver.State),
+              std::make_tuple(64000u, 64000u, 0u, 1));
     EXPECT_EQ(theLog.open, (std::array<DWORD, 4>{44100, 2, BASS_WMA_ENCODE_TAGS, 64000}));
     EXPECT_EQ(theLog.openFile, m_receiver.FileName);
     EXPECT_EQ(theLog.configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
-    EXPECT_EQ(m_receiver.State, 1);
-}
 
-TEST_F(WmaScriptedLibrary, AnUnlistedBitrateOpensTheNextHigherOneWhileTheRecordingShowsTheRequest)
-{
     theSettings.WmaBitrateIndex = 3;
-    ASSERT_EQ(Open(m_receiver), 0);
-    EXPECT_EQ(theLog.open[3], 96000u);
-    EXPECT_EQ(m_receiver.Bitrate, 96000u);
-    EXPECT_EQ(m_shown, 80000u);
+    CReceiverWMA receiver;
+    ASSERT_EQ(Open(receiver), 0);
+    EXPECT_EQ(std::make_tuple(theLog.open[3], receiver.Bitrate, m_shown), std::make_tuple(96000u, 96000u, 80000u));
 }
 
 TEST_F(WmaScriptedLibrary, NoListMeansBitrateZeroAndNothingIsEncoded)
@@ -109,42 +104,31 @@ TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingAC
                                                                                {"(null)", "(null)"}}));
 }
 
-TEST_F(WmaScriptedLibrary, FailuresBeforeOpeningReturnMinusOneAndSayWhy)
+// Every failure returns -1 with its reason, leaves no handle and frees the library it took.
+TEST_F(WmaScriptedLibrary, EachFailureToOpenSaysWhyAndFreesTheLibraryOnce)
 {
-    theScript.version = 1;
-    EXPECT_EQ(Open(m_receiver), -1);
-    EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_TOO_OLD);
-    EXPECT_EQ(theLog.order, Calls{});
-    theScript = {};
-    theLog = {};
-    theScript.initFails = true;
-    CReceiverWMA receiver;
-    EXPECT_EQ(Open(receiver), -1);
-    EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_INIT_FAILED);
-    EXPECT_EQ(theLog.order, Calls{"Init"});
-    EXPECT_EQ(receiver.State, 0);
-}
-
-TEST_F(WmaScriptedLibrary, AFailedOpenFileFreesTheLibraryAgain)
-{
-    theScript.openFails = true;
-    EXPECT_EQ(Open(m_receiver), -1);
-    EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
-    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Free"}));
-    EXPECT_EQ(m_receiver.State, 0);
-    EXPECT_EQ(m_receiver.Handle, 0u);
-    m_receiver.Finish();
-    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Free"})) << "freed once";
-}
-
-TEST_F(WmaScriptedLibrary, AHeaderThatCannotBeWrittenFailsTheOpenInsteadOfRecordingIntoNothing)
-{
-    theScript.headerFails = true;
-    EXPECT_EQ(Open(m_receiver), -1);
-    EXPECT_STREQ(m_receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
-    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"}));
-    EXPECT_EQ(m_receiver.State, 0);
-    EXPECT_EQ(m_receiver.Handle, 0u);
+    const std::tuple<bool Script::*, const char*, Calls> cases[] = {
+        {nullptr, MSG_WMA_TOO_OLD, {}},
+        {&Script::initFails, MSG_WMA_INIT_FAILED, {"Init"}},
+        {&Script::openFails, MSG_WMA_CANT_CREATE, {"Init", "OpenFile", "Free"}},
+        {&Script::headerFails, MSG_WMA_CANT_CREATE, {"Init", "OpenFile", "Close", "Free"}},
+    };
+    for (const auto& [pFails, pszReason, order] : cases)
+    {
+        SCOPED_TRACE(pszReason);
+        theScript = {};
+        theLog = {};
+        if (pFails)
+            theScript.*pFails = true;
+        else
+            theScript.version = 1;
+        CReceiverWMA receiver;
+        EXPECT_EQ(Open(receiver), -1);
+        EXPECT_STREQ(receiver.OpenFailure(), pszReason);
+        EXPECT_EQ(std::make_pair(receiver.State, receiver.Handle), std::make_pair(0, uint32_t{0}));
+        receiver.Finish();
+        EXPECT_EQ(theLog.order, order) << "freed once";
+    }
 }
 
 TEST_F(WmaScriptedLibrary, FinishOrTheDestructorClosesTheEncoderThenFreesTheLibraryOnce)

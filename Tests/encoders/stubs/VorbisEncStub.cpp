@@ -1,5 +1,4 @@
-// A stand-in for libvorbisenc for the binding tests: it has vorbis_encode_init_vbr
-// but lacks vorbis_encode_init.
+// A stand-in for libvorbisenc for the binding tests: it lacks vorbis_encode_init.
 #define STUB_EXPORT extern "C" __attribute__((visibility("default")))
 
 struct vorbis_info;

@@ -1,0 +1,73 @@
+// Binding the encoder libraries at run time: a missing module, a module that lacks an
+// entry point, and a later load that works.
+#include "EncoderFixtures.h"
+#include "LameEncoder.h"
+#include "ReceiverMP3.h"
+#include "ReceiverOGG.h"
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <filesystem>
+
+namespace
+{
+std::string Stub(const char* pszName)
+{
+    std::string path = std::string(VORANE_TEST_BINARY_DIR) + "/encoderstubs/" + pszName;
+    EXPECT_TRUE(std::filesystem::exists(path)) << "the stub modules are built with the tests (Tests/encoders/stubs)";
+    return path;
+}
+}  // namespace
+
+TEST(Mp3Binding, AMissingModuleOrOneLackingAnEntryPointIsRefusedUntilAGoodOneIsFound)
+{
+    auto ConstructionFailure = [] { return ThrownText([] { CReceiverMP3 receiver(192, 0); }); };
+    const std::string stub = Stub("liblame_enc_noclose.so");
+    CTempFolder folder(TestFolderName());
+    SetLameLibraryPath(folder.File("liblame_enc.so"));
+    EXPECT_EQ("Error loading lame_enc.DLL", ConstructionFailure());
+    SetLameLibraryPath(stub);
+    EXPECT_EQ("Unable to get LAME interfaces", ConstructionFailure());
+    EXPECT_EQ("Unable to get LAME interfaces", ConstructionFailure());
+    EXPECT_EQ(nullptr, dlopen(stub.c_str(), RTLD_NOW | RTLD_NOLOAD)) << "the refused module was given back";
+    UseBuiltLameModule();
+    EXPECT_EQ("", ConstructionFailure());
+}
+
+TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopenedUntilAGoodLoad)
+{
+    CSettingsScope settings;
+    CTempFolder folder(TestFolderName());
+    const std::string missing = folder.File("libmissing.so.0");
+    uint32_t nBitrate = 0;
+    for (const auto& n : std::vector<std::vector<std::string>>{{missing, "", ""}, {"", missing, ""}, {"", "", missing}})
+    {
+        SetVorbisModuleNames(n[0], n[1], n[2]);
+        CReceiverOGG receiver;
+        EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.LoadLibraries(); }));
+        // Some libraries loaded before the throw: Open must still refuse, not call a null entry point.
+        receiver.FileName = folder.File("partial.ogg");
+        EXPECT_EQ(-1, receiver.Open(&nBitrate));
+        EXPECT_FALSE(std::filesystem::exists(receiver.FileName));
+    }
+
+    SetVorbisModuleNames("", Stub("libvorbisenc_noinit.so"), "");
+    CReceiverOGG receiver;
+    EXPECT_FALSE(receiver.LoadLibraries());
+    ASSERT_NE(nullptr, receiver.MissingEntryPoint());
+    EXPECT_STREQ("vorbis_encode_init", receiver.MissingEntryPoint());
+    receiver.FileName = folder.File("never.ogg");
+    EXPECT_EQ(-1, receiver.Open(&nBitrate));
+    EXPECT_FALSE(std::filesystem::exists(receiver.FileName));
+
+    SetVorbisModuleNames("", "", "");
+    CReceiverOGG good;
+    EXPECT_TRUE(good.LoadLibraries());
+    EXPECT_EQ(nullptr, good.MissingEntryPoint());
+    good.FileName = folder.File("good.ogg");
+    EXPECT_EQ(0, good.Open(&nBitrate));
+    good.Finish();
+    EXPECT_TRUE(std::filesystem::exists(good.FileName));
+}
