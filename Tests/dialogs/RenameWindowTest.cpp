@@ -80,13 +80,21 @@ protected:
     std::string m_dir = m_folder.Path();
 };
 
-TEST_F(RenameDialog, TheTypedNameEndsInTheOldExtensionInLowerCaseAndEnterMovesTheFile)
+TEST_F(RenameDialog, RefusalsKeepTheDialogOpenAndTheNameTakesTheOldExtensionInLowerCase)
 {
     CDlgRename dialog(m_pFrame);
     const int nResult = Rename(dialog, [&] {
-        EXPECT_EQ(OnMain([&] { return static_cast<wxTextCtrl*>(dialog.FindWindow(IDC_RENAME_OLDNAME))->GetValue(); }),
-                  "Audio0.WAV");
-        EXPECT_TRUE(TypeName(dialog, "song", "song.wav"));
+        const std::pair<std::string, std::string> cases[] = {
+            {"abcdefghijklmnop", "Too long file path.( <= 255 bytes )"},
+            {"Audio1", "New file name is exist."},
+            {"", "Please input new file name."},
+        };
+        for (const auto& [typed, message] : cases)
+        {
+            EXPECT_TRUE(TypeName(dialog, typed, typed + ".wav"));
+            EXPECT_EQ(RenameAndAnswer(dialog, "Return"), message) << typed;
+        }
+        EXPECT_EQ(Entries(), (std::vector<std::string>{"Audio0.WAV"}));
         OnMain([] {
             wxClipboard::Get()->Open();
             wxClipboard::Get()->SetData(new wxTextDataObject("x.mp3"));
@@ -102,27 +110,6 @@ TEST_F(RenameDialog, TheTypedNameEndsInTheOldExtensionInLowerCaseAndEnterMovesTh
     EXPECT_EQ(dialog.GetNewPath(), File("Take.wav"));
     EXPECT_EQ(Entries(), (std::vector<std::string>{"Take.wav"}));
     EXPECT_EQ(Read("Take.wav"), "the take");
-}
-
-TEST_F(RenameDialog, EveryRefusalShowsItsMessageAndLeavesTheDialogOpenWithNothingChanged)
-{
-    CDlgRename dialog(m_pFrame);
-    const int nResult = Rename(dialog, [&] {
-        const std::pair<std::string, std::string> cases[] = {
-            {"abcdefghijklmnop", "Too long file path.( <= 255 bytes )"},
-            {"Audio1", "New file name is exist."},
-            {"", "Please input new file name."},
-        };
-        for (const auto& [typed, message] : cases)
-        {
-            EXPECT_TRUE(TypeName(dialog, typed, typed + ".wav"));
-            EXPECT_EQ(RenameAndAnswer(dialog, "Return"), message) << typed;
-        }
-        PressKeys("Escape");
-    });
-    EXPECT_EQ(nResult, wxID_CANCEL);
-    EXPECT_EQ(dialog.GetNewPath(), "");
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"Audio0.WAV"}));
 }
 
 TEST_F(RenameDialog, AFailedMoveLosesNothingAndAnExistingFileIsReplacedOnlyAfterTheUserAgrees)

@@ -107,7 +107,6 @@ TEST_F(StaticLinkWindow, TurnsRedUnderTheMousePurpleAfterASuccessfulOpenAndBlueO
 {
     MoveMouse(OnText());
     ASSERT_TRUE(WaitUntil([&] { return m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorOver); }));
-    SaveScreenshot("static_link_over");
 
     Xdo("click 1");
     ASSERT_TRUE(WaitUntil([&] { return m_requests.size() == 1 && Shows(CStaticLink::g_colorVisited); }));
