@@ -1,6 +1,5 @@
-// The main window's recording controller under Xvfb, on the virtual device and
-// its manual clock: every format from Record to a finished row, the fields each
-// format shows, failed starts, output naming, and the list's right-clicks.
+// The main window under Xvfb on the virtual device and its manual clock: every format from Record to a
+// finished row, failed starts, output naming, commands, keys and the list's right-clicks.
 #include "AppPaths.h"
 #include "Config.h"
 #include "DlgMsgbx.h"
@@ -26,13 +25,16 @@
 
 namespace
 {
-struct FormatCase
+// A recording's file as the list shows it, made by hand.
+AudioItem* ListedFile(const std::string& path)
 {
-    int nFormat;
-    const char* pszFile;
-    const char* pszCodec;
-    uint32_t nBitrate, nSampleRate, nChannels, nBits;  // the row's fields
-};
+    close(open(path.c_str(), O_CREAT | O_WRONLY, 0644));
+    auto* pItem = new AudioItem;
+    pItem->SetPath(path.c_str());
+    pItem->DeriveName();
+    pItem->nState = AUDIO_STATE_RECORDED;
+    return pItem;
+}
 }  // namespace
 
 class MainWindowController : public ::testing::Test
@@ -47,8 +49,7 @@ protected:
         m_pDlg = new CMainDlg;
         ASSERT_TRUE(m_pDlg->Create());
         ASSERT_TRUE(PumpUntil([this] { return m_pDlg->IsShownOnScreen(); }));
-        // The window manager frames and moves the window after it is shown: screen points of
-        // controls hold once its place has stayed the same for a while.
+        // The window manager moves the window after it is shown: screen points hold once it stays put a while.
         wxPoint last = m_pDlg->AudioList()->GetScreenPosition();
         auto settled = std::chrono::steady_clock::now();
         ASSERT_TRUE(PumpUntil([&] {
@@ -69,15 +70,33 @@ protected:
         FreeDevices();
     }
 
-    bool Enabled(int nId) { return m_pDlg->FindWindow(nId)->IsEnabled(); }
     // Record, Stop and Settings as a user sees them.
-    std::string Buttons() { return std::string() + "RSE"[0] + (Enabled(IDC_BUTTON_RECORD) ? "+" : "-") + "S" +
-                                   (Enabled(IDC_BUTTON_STOP) ? "+" : "-") + "E" +
-                                   (Enabled(IDC_BUTTON_SETTINGS) ? "+" : "-"); }
+    std::string Buttons()
+    {
+        std::string text;
+        for (auto [c, nId] : {std::pair{'R', IDC_BUTTON_RECORD}, {'S', IDC_BUTTON_STOP}, {'E', IDC_BUTTON_SETTINGS}})
+            text += std::string(1, c) + (m_pDlg->FindWindow(nId)->IsEnabled() ? "+" : "-");
+        return text;
+    }
     void Click(void (CMainDlg::*handler)(wxCommandEvent&))
     {
         wxCommandEvent event(wxEVT_BUTTON);
         (m_pDlg->*handler)(event);
+    }
+    void Command(int nId, wxEventType type = wxEVT_MENU)
+    {
+        wxCommandEvent event(type, nId);
+        m_pDlg->ProcessWindowEvent(event);
+    }
+    // No message but the one, the buttons idle, no row, no file.
+    void ExpectNothingLeft(const std::string& message)
+    {
+        EXPECT_TRUE(PumpUntil([this] { return m_pDlg->AudioList()->GetItemCount() == 0; }));
+        ASSERT_EQ(1u, m_messages.Texts().size());
+        EXPECT_NE(std::string::npos, m_messages.Texts()[0].find(message)) << m_messages.Texts()[0];
+        EXPECT_EQ("R+S-E+", Buttons());
+        EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path()));
+        m_messages.Clear();
     }
     // Records for the seconds on the manual clock, stops, and waits until the row is complete.
     AudioItem RecordFor(double dSeconds)
@@ -104,24 +123,31 @@ protected:
 
 TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsFormat)
 {
-    const FormatCase cases[] = {
-        {OUTPUT_FORMAT_MP3, "Audio0.mp3", "mp3float", 192000, 44100, 2, 0},
+    const struct
+    {
+        int nFormat, nMp3BitrateIndex;
+        const char *pszFile, *pszCodec;
+        uint32_t nBitrate, nSampleRate, nChannels, nBits;  // the row's fields
+    } cases[] = {
+        {OUTPUT_FORMAT_MP3, 5, "Audio0.mp3", "mp3float", 192000, 44100, 2, 0},
+        // 144 kbit/s is no MPEG-1 rate: the row shows the 160 the file really carries.
+        {OUTPUT_FORMAT_MP3, 3, "Audio1.mp3", "mp3float", 160000, 44100, 2, 0},
         // The WAV settings (mono, 11.025 kHz, 8-bit) show with an OGG recording, captured at 44.1 kHz stereo.
-        {OUTPUT_FORMAT_OGG, "Audio0.ogg", "vorbis", static_cast<uint32_t>(OggQualityBitrate(400)) * 1000, 11025, 1, 8},
-        {OUTPUT_FORMAT_WAV, "Audio0.wav", "pcm_u8", 176400, 22050, 1, 8},
-        {OUTPUT_FORMAT_WMA, "Audio0.wma", "wmav2", 64000, 44100, 2, 16},
+        {OUTPUT_FORMAT_OGG, 5, "Audio0.ogg", "vorbis", uint32_t(OggQualityBitrate(400)) * 1000, 11025, 1, 8},
+        {OUTPUT_FORMAT_WAV, 5, "Audio0.wav", "pcm_u8", 176400, 22050, 1, 8},
+        {OUTPUT_FORMAT_WMA, 5, "Audio0.wma", "wmav2", 64000, 44100, 2, 16},
     };
-    for (const FormatCase& c : cases)
+    for (const auto& c : cases)
     {
         SCOPED_TRACE(c.pszFile);
         theSettings.OutputFormat = c.nFormat;
-        theSettings.WavChannelsIndex = 0;
+        theSettings.Mp3BitrateIndex = c.nMp3BitrateIndex;
+        theSettings.WavChannelsIndex = theSettings.WavBitsIndex = 0;
         theSettings.WavSampleRateIndex = c.nFormat == OUTPUT_FORMAT_WAV ? 1 : 0;
-        theSettings.WavBitsIndex = 0;
         m_rowTexts.clear();
         const AudioItem item = RecordFor(2.0);
-        EXPECT_EQ(m_folder.File(c.pszFile), item.szPath);
-        EXPECT_STREQ(c.pszFile, item.szName);
+        EXPECT_EQ(std::make_tuple(m_folder.File(c.pszFile), std::string(c.pszFile)),
+                  std::make_tuple(std::string(item.szPath), std::string(item.szName)));
         EXPECT_EQ((std::vector<std::string>{"Recording...", "Record over"}), m_rowTexts);
         EXPECT_EQ(std::make_tuple(c.nBitrate, c.nSampleRate, c.nChannels, c.nBits),
                   std::make_tuple(item.nBitrate, item.nSampleRate, item.nChannels, item.nBitsPerSample));
@@ -132,44 +158,35 @@ TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsForma
         DecodedAudio decoded = DecodeFile(item.szPath);
         ASSERT_TRUE(decoded.ok) << decoded.error;
         EXPECT_EQ(c.pszCodec, decoded.codec);
+        EXPECT_EQ(c.nFormat == OUTPUT_FORMAT_MP3 ? c.nBitrate : decoded.bitRate, decoded.bitRate);
         EXPECT_GE(decoded.duration, 1.9);
         EXPECT_NEAR(1500, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 15);
     }
-    EXPECT_EQ(4, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_EQ(5, m_pDlg->AudioList()->GetItemCount());
     EXPECT_TRUE(m_messages.Texts().empty()) << m_messages.Texts().front();
 }
 
-TEST_F(MainWindowController, TheRowShowsTheBitrateTheMp3FileReallyCarries)
+TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatAndWhenAllAreTakenRecordIsRefused)
 {
-    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
-    theSettings.Mp3BitrateIndex = 3;  // 144 kbit/s: no MPEG-1 rate
-    const AudioItem item = RecordFor(2.0);
-    EXPECT_EQ(160000u, item.nBitrate);
-    EXPECT_EQ(160000, DecodeFile(item.szPath).bitRate);
-}
-
-TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirOwnFormat)
-{
-    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    auto touch = [this](const std::string& name) { close(open(m_folder.File(name).c_str(), O_CREAT | O_WRONLY, 0644)); };
     for (const char* pszName : {"Audio0.wav", "Audio2.wav", "Audio1.mp3"})
-        close(open(m_folder.File(pszName).c_str(), O_CREAT | O_WRONLY, 0644));
-    std::string name;
-    ASSERT_TRUE(m_pDlg->MakeOutputName(name));
-    EXPECT_EQ(m_folder.File("Audio1.wav"), name);
-    // The name is held, so the next one moves on.
-    ASSERT_TRUE(m_pDlg->MakeOutputName(name));
-    EXPECT_EQ(m_folder.File("Audio3.wav"), name);
-    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
-    ASSERT_TRUE(m_pDlg->MakeOutputName(name));
-    EXPECT_EQ(m_folder.File("Audio0.mp3"), name);
+        touch(pszName);
+    std::vector<std::string> names;
+    for (int nFormat : {OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_MP3})
+    {
+        theSettings.OutputFormat = nFormat;
+        std::string name;
+        EXPECT_TRUE(m_pDlg->MakeOutputName(name));
+        names.push_back(name);
+    }
+    // A name given is held, so the next one moves on.
+    EXPECT_EQ((std::vector<std::string>{m_folder.File("Audio1.wav"), m_folder.File("Audio3.wav"),
+                                        m_folder.File("Audio0.mp3")}), names);
     EXPECT_TRUE(m_messages.Texts().empty());
-}
 
-TEST_F(MainWindowController, WhenEveryNumberIsTakenRecordIsRefusedAndNothingIsOverwritten)
-{
     theSettings.OutputFormat = OUTPUT_FORMAT_WMA;
     for (int n = 0; n < 100000; ++n)
-        close(open(m_folder.File("Audio" + std::to_string(n) + ".wma").c_str(), O_CREAT | O_WRONLY, 0644));
+        touch("Audio" + std::to_string(n) + ".wma");
     Click(&CMainDlg::OnRecord);
     ASSERT_EQ(1u, m_messages.Texts().size());
     EXPECT_NE(std::string::npos, m_messages.Texts()[0].find("every name from Audio0 to Audio99999 is taken"));
@@ -178,33 +195,31 @@ TEST_F(MainWindowController, WhenEveryNumberIsTakenRecordIsRefusedAndNothingIsOv
     EXPECT_EQ(0u, std::filesystem::file_size(m_folder.File("Audio99999.wma")));
 }
 
-TEST_F(MainWindowController, AStartThatFailsSaysWhyAndLeavesNoRowNoFileAndTheButtonsIdle)
+TEST_F(MainWindowController, AFailedStartOrAStopBeforeTheFirstSecondSaysWhyAndLeavesNoRowNoFileAndTheButtonsIdle)
 {
-    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
-    struct Failure
+    for (int nFormat : {OUTPUT_FORMAT_MP3, OUTPUT_FORMAT_OGG, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WMA})
     {
-        std::vector<winmm::virt::DeviceSpec> devices;
-        int nLineIndex;
-        const char* pszText;
-    };
+        SCOPED_TRACE(nFormat);
+        theSettings.OutputFormat = nFormat;
+        Click(&CMainDlg::OnRecord);
+        ASSERT_EQ(1, m_pDlg->AudioList()->GetItemCount());
+        winmm::virt::AdvanceClock(0.5);
+        Click(&CMainDlg::OnStop);
+        ExpectNothingLeft("nothing was recorded");
+    }
+
     winmm::virt::DeviceSpec noMix = winmm::virt::DefaultDevice();
     noMix.lines.erase(noMix.lines.begin() + 2);  // "Stereo Mix"
-    const Failure failures[] = {
-        {{}, -1, "Device error."},
-        {{winmm::virt::DefaultDevice()}, 17, "Device error."},
-        {{noMix}, -1, "Device error."},
-    };
-    for (const Failure& f : failures)
+    // No device; a line beyond the list; no "Mix" line.
+    const std::pair<std::vector<winmm::virt::DeviceSpec>, int> failures[] = {
+        {{}, -1}, {{winmm::virt::DefaultDevice()}, 17}, {{noMix}, -1}};
+    for (const auto& [devices, nLineIndex] : failures)
     {
-        CManualClockScope devices(f.devices);
+        CManualClockScope scope(devices);
         FreeDevices();
-        theSettings.LineIndex = f.nLineIndex;
-        m_messages.Clear();
+        theSettings.LineIndex = nLineIndex;
         Click(&CMainDlg::OnRecord);
-        EXPECT_EQ(std::vector<std::string>{f.pszText}, m_messages.Texts()) << f.nLineIndex;
-        EXPECT_EQ("R+S-E+", Buttons());
-        EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
-        EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path()));
+        ExpectNothingLeft("Device error.");
     }
     FreeDevices();
 }
@@ -223,24 +238,18 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAg
     EXPECT_STREQ("Audio1.wav", second.szName);
     EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
     for (const char* pszName : {"Audio0.wav", "Audio1.wav"})
-    {
-        DecodedAudio decoded = DecodeFile(m_folder.File(pszName));
-        ASSERT_TRUE(decoded.ok) << pszName << ": " << decoded.error;
-        EXPECT_DOUBLE_EQ(1.0, decoded.duration) << pszName;
-    }
+        EXPECT_DOUBLE_EQ(1.0, DecodeFile(m_folder.File(pszName)).duration) << pszName;
 }
 
 TEST_F(MainWindowController, TestTonesOfTheVirtualInputAreNamedUnderTheTraceWhileTheyRecord)
 {
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
     Click(&CMainDlg::OnRecord);
-    EXPECT_NE(wxString(), m_pDlg->Waveform()->SourceNote());
     CWndWaveform* pView = m_pDlg->Waveform();
-    wxRect note;
+    EXPECT_NE(wxString(), pView->SourceNote());
     // Smoothed text: its pixels are shades of the note's orange on black.
     auto orange = [&](const wxImage& shot) {
-        // Asked each time: the window manager may still be placing the window.
-        note = wxRect(pView->ClientToScreen(pView->NoteRect().GetTopLeft()), pView->NoteRect().GetSize());
+        const wxRect note(pView->ClientToScreen(pView->NoteRect().GetTopLeft()), pView->NoteRect().GetSize());
         int n = 0;
         for (int y = note.y; y < note.GetBottom(); ++y)
             for (int x = note.x; x < note.GetRight(); ++x)
@@ -252,7 +261,7 @@ TEST_F(MainWindowController, TestTonesOfTheVirtualInputAreNamedUnderTheTraceWhil
     };
     wxImage image;
     EXPECT_TRUE(ScreenshotUntil("main-virtual-note.png", [&](const wxImage& shot) { return orange(shot) > 40; }, image))
-        << orange(image) << " orange pixels in " << note.x << "," << note.y << " " << note.width << "x" << note.height;
+        << orange(image) << " orange pixels";
     winmm::virt::AdvanceClock(1.0);
     Click(&CMainDlg::OnStop);
     EXPECT_TRUE(ScreenshotUntil("main-virtual-note-gone.png", [&](const wxImage& shot) { return orange(shot) == 0; },
@@ -263,19 +272,13 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
 {
     CLstctrlAudio* pList = m_pDlg->AudioList();
     for (int i = 0; i < 2; ++i)
-    {
-        auto* pItem = new AudioItem;
-        pItem->SetPath(m_folder.File("Audio" + std::to_string(i) + ".wav").c_str());
-        pItem->DeriveName();
-        pList->AddAudio(pItem);
-    }
+        pList->AddAudio(ListedFile(m_folder.File("Audio" + std::to_string(i) + ".wav")));
     std::vector<intptr_t> rows;
     int nMenus = 0;
     m_pDlg->Bind(EVT_TYPE_WINDOW_MESSAGE, [&, this](CWindowMessageEvent& event) {
         rows.push_back(event.WParam());
         event.Skip();
-        // The window opens its popup menu once the click is handled; once it is up, a user's
-        // Escape closes it. (Queued twice, so it runs inside the popup's own loop.)
+        // The popup opens once the click is handled; Escape, queued twice to run inside its loop, closes it.
         m_pDlg->CallAfter([&, this] {
             m_pDlg->CallAfter([&] {
                 ++nMenus;
@@ -285,8 +288,7 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
     }, WM_AUDIOLIST_RCLICK);
     auto click = [&](const wxPoint& client) {
         const wxPoint p = pList->ClientToScreen(client);
-        return RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) +
-                          " click 3 2>/dev/null");
+        return RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 3 2>/dev/null");
     };
     wxRect row;
     ASSERT_TRUE(pList->GetItemRect(1, row));
@@ -296,28 +298,12 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
     {
         rows.clear();
         ASSERT_EQ(0, click(onRow));
-        ASSERT_TRUE(PumpUntil([&] { return !rows.empty() && rows.back() == 1; }))
-            << "on the row, round " << i << ": " << rows.size() << " messages, last " << (rows.empty() ? 99 : rows.back());
+        ASSERT_TRUE(PumpUntil([&] { return !rows.empty() && rows.back() == 1; })) << "on the row, round " << i;
         ASSERT_EQ(0, click(below));
-        EXPECT_TRUE(PumpUntil([&] { return rows.back() == -1; }))
-            << "below the rows, round " << i << ": " << rows.size() << " messages, last " << rows.back();
+        EXPECT_TRUE(PumpUntil([&] { return rows.back() == -1; })) << "below the rows, round " << i;
     }
     EXPECT_TRUE(PumpUntil([&] { return nMenus >= 6; }));
 }
-
-namespace
-{
-// A recording's file as the list shows it, made by hand.
-AudioItem* ListedFile(const std::string& path)
-{
-    close(open(path.c_str(), O_CREAT | O_WRONLY, 0644));
-    auto* pItem = new AudioItem;
-    pItem->SetPath(path.c_str());
-    pItem->DeriveName();
-    pItem->nState = AUDIO_STATE_RECORDED;
-    return pItem;
-}
-}  // namespace
 
 TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndTheirKeysObeyTheSameRules)
 {
@@ -367,8 +353,7 @@ TEST_F(MainWindowController, SkinsCycleOneToFourAndAnUnknownSkinGoesToTheSecond)
     for (int nStart : {4, 1, 3, 0, 7})
     {
         g_nSkinNumber = nStart;
-        wxCommandEvent event(wxEVT_BUTTON, IDC_BUTTON_SKINS);
-        m_pDlg->OnSkins(event);
+        Command(IDC_BUTTON_SKINS, wxEVT_BUTTON);
         skins.push_back(g_nSkinNumber);
     }
     g_nSkinNumber = nSaved;
@@ -384,13 +369,9 @@ TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
     m_pDlg->Close(true);
     m_pDlg = nullptr;
     ASSERT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }));
-    DecodedAudio decoded = DecodeFile(m_folder.File("Audio0.mp3"));
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_GE(decoded.duration, 1.9);
-    // The file is finished: the tag closes it.
+    EXPECT_GE(DecodeFile(m_folder.File("Audio0.mp3")).duration, 1.9);
     const std::vector<uint8_t> bytes = ReadFileBytes(m_folder.File("Audio0.mp3"));
-    ASSERT_GE(bytes.size(), 128u);
-    EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125));
+    EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125)) << "the closing tag";
 }
 
 TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecording)
@@ -405,14 +386,10 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
                 wxWindow* pPage = pSheet->GetPage(0);
                 auto choose = [&pPage](int nId, int nIndex) {
                     auto* pList = dynamic_cast<wxChoice*>(pPage->FindWindow(nId));
-                    if (!pList)
-                        return false;
-                    pList->SetSelection(nIndex);
                     wxCommandEvent event(wxEVT_CHOICE, nId);
                     event.SetInt(nIndex);
                     event.SetEventObject(pList);
-                    pList->ProcessWindowEvent(event);
-                    return true;
+                    return pList && (pList->SetSelection(nIndex), pList->ProcessWindowEvent(event), true);
                 };
                 bChosen = choose(1010, OUTPUT_FORMAT_WAV) && choose(1011, 1);
                 pSheet->SetActivePage(5);  // "Output formats::WAV"
@@ -423,16 +400,13 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
                 pSheet->FindWindow(wxID_OK)->ProcessWindowEvent(ok);
             }
     });
-    wxCommandEvent settings(wxEVT_BUTTON, IDC_BUTTON_SETTINGS);
-    m_pDlg->ProcessWindowEvent(settings);
+    Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     ASSERT_TRUE(bChosen);
 
     const AudioItem item = RecordFor(2.0);
     EXPECT_STREQ("Audio0.wav", item.szName);
     DecodedAudio decoded = DecodeFile(item.szPath);
-    ASSERT_TRUE(decoded.ok) << decoded.error;
-    EXPECT_EQ(std::make_tuple(std::string("pcm_u8"), 22050, 1), std::make_tuple(decoded.codec, decoded.sampleRate,
-                                                                               decoded.channels));
+    EXPECT_EQ(std::make_tuple(std::string("pcm_u8"), 22050, 1), std::make_tuple(decoded.codec, decoded.sampleRate, decoded.channels));
     EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
 }
 
@@ -461,13 +435,12 @@ TEST_F(MainWindowController, DeleteFromTheDiskAsksFirstAndOnlyOkRemovesTheFileAn
     {
         bool bAsked = false;
         AnswerNextModal<CDlgMsgbx_>(nAnswer, bAsked);
-        wxCommandEvent command(wxEVT_MENU, ID_CMD_DELETEFROMDISK);
-        m_pDlg->ProcessWindowEvent(command);
+        Command(ID_CMD_DELETEFROMDISK);
         EXPECT_TRUE(bAsked);
         const bool bKept = nAnswer == wxID_CANCEL;
-        EXPECT_EQ(bKept, std::filesystem::exists(m_folder.File("Audio0.wav")));
-        EXPECT_EQ(bKept ? 1 : 0, m_pDlg->AudioList()->GetItemCount());
-        EXPECT_EQ(!bKept, m_pDlg->Waveform()->IsWelcome());
+        EXPECT_EQ(std::make_tuple(bKept, bKept ? 1 : 0, !bKept),
+                  std::make_tuple(std::filesystem::exists(m_folder.File("Audio0.wav")), m_pDlg->AudioList()->GetItemCount(),
+                                  m_pDlg->Waveform()->IsWelcome()));
     }
 }
 
@@ -484,8 +457,7 @@ TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsO
         m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File(pszName)));
         bool bPlayer = false;
         AnswerNextModal<CDlgPlayer>(wxID_CANCEL, bPlayer);
-        wxCommandEvent command(wxEVT_MENU, ID_CMD_PLAY);
-        m_pDlg->ProcessWindowEvent(command);
+        Command(ID_CMD_PLAY);
         PumpUntil([&] { return bPlayer || !opened.empty(); }, 3000);
         EXPECT_EQ(std::string(pszName) != "Audio0.ogg", bPlayer) << pszName;
     }
@@ -494,26 +466,7 @@ TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsO
 
     // The desktop cannot play it: the user hears why.
     nShellResult = SE_ERR_NOASSOC;
-    wxCommandEvent command(wxEVT_MENU, ID_CMD_PLAY);
-    m_pDlg->ProcessWindowEvent(command);
+    Command(ID_CMD_PLAY);
     EXPECT_EQ(std::vector<std::string>{"Sorry,This audio file play wrong."}, m_messages.Texts());
     SetShellHandler(previous);
-}
-
-TEST_F(MainWindowController, AStopBeforeTheFirstSecondKeepsNoFileAndNoRowInEveryFormatAndSaysSo)
-{
-    for (int nFormat : {OUTPUT_FORMAT_MP3, OUTPUT_FORMAT_OGG, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WMA})
-    {
-        theSettings.OutputFormat = nFormat;
-        m_messages.Clear();
-        Click(&CMainDlg::OnRecord);
-        ASSERT_EQ(1, m_pDlg->AudioList()->GetItemCount()) << nFormat;
-        winmm::virt::AdvanceClock(0.5);
-        Click(&CMainDlg::OnStop);
-        EXPECT_TRUE(PumpUntil([this] { return m_pDlg->AudioList()->GetItemCount() == 0; })) << nFormat;
-        EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << nFormat;
-        ASSERT_EQ(1u, m_messages.Texts().size()) << nFormat;
-        EXPECT_NE(std::string::npos, m_messages.Texts()[0].find("nothing was recorded")) << nFormat;
-        EXPECT_EQ("R+S-E+", Buttons());
-    }
 }

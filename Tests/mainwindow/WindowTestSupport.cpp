@@ -25,7 +25,6 @@ bool PumpUntil(const std::function<bool()>& condition, int nTimeoutMs)
     wxEventLoopBase* pLoop = wxEventLoopBase::GetActive();
     for (;;)
     {
-        // Waits for the next event at most 10 ms, then looks again.
         pLoop->DispatchTimeout(10);
         wxTheApp->ProcessPendingEvents();
         pLoop->ProcessIdle();
@@ -57,8 +56,8 @@ wxColour PixelAt(const wxImage& image, const wxPoint& p)
 int CountColour(const wxImage& image, const wxRect& r, const wxColour& colour)
 {
     int n = 0;
-    for (int y = r.y; y < r.y + r.height; ++y)
-        for (int x = r.x; x < r.x + r.width; ++x)
+    for (int y = r.y; y < r.GetBottom() + 1; ++y)
+        for (int x = r.x; x < r.GetRight() + 1; ++x)
             n += PixelAt(image, wxPoint(x, y)) == colour;
     return n;
 }
@@ -113,8 +112,7 @@ int main(int argc, char** argv)
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
     g_pDisplay = new CXDisplay();
-    // The server resets when its last client leaves, and a connection tried during a reset
-    // fails. One connection of ours, held from the first answer to the end, keeps GTK's safe.
+    // The server resets when its last client leaves: a connection held to the end keeps GTK's safe.
     Display* pHeld = nullptr;
     for (int i = 0; g_pDisplay->Ok() && i < 1000 && !(pHeld = XOpenDisplay(g_pDisplay->Name().c_str())); ++i)
         usleep(10000);
@@ -140,8 +138,7 @@ int main(int argc, char** argv)
     wxTheApp->OnExit();
     wxEntryCleanup();
     XCloseDisplay(pHeld);
-    // GTK's own connection would fail loudly in the library clean-up once the server is
-    // gone: stop the display, then leave at once.
+    // GTK's clean-up would fail loudly once the server is gone: stop the display, then leave at once.
     delete g_pDisplay;
     std::fflush(nullptr);
     _exit(nResult);

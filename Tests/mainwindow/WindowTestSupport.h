@@ -1,6 +1,4 @@
-// Window tests of the main window's parts: a private X display with wx started
-// on it, event pumping with a time-out, screenshots read back as pixels, and a
-// parent frame that records the private messages it receives.
+// Window tests: wx on a private X display, event pumping, screenshots as pixels, a frame recording its messages.
 #pragma once
 #include "WindowMessages.h"
 
@@ -34,7 +32,6 @@ public:
     explicit CMessageFrame(const wxSize& clientSize);
     // Shows the frame and waits until the child is on the screen and the frame active.
     bool ShowWith(wxWindow* pChild);
-    // Destroys the frame and lets the event loop delete it.
     void DestroyNow();
     std::vector<ReceivedMessage> received;
     int Count(int nMessage) const;

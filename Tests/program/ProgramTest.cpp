@@ -1,61 +1,35 @@
-// The window program as a user meets it: VoraneRecorder started from a fresh copy
-// of the application directory on a private display, driven from outside with
-// xdotool, wmctrl and xprop, judged by its files, its windows and its pixels.
-//
-// No sound server answers the program (its runtime folder is private and the
-// server address leads nowhere), so it records from the virtual device, whose
-// "Stereo Mix" line carries a 1500 Hz tone.
+// The window program as a user meets it: VoraneRecorder started from a fresh copy of the application
+// directory on a private display, driven with xdotool, wmctrl and xprop. No sound server answers it, so it
+// records from the virtual device, whose "Stereo Mix" line carries a 1500 Hz tone.
 #include "TestSupport.h"
 #include "XDisplay.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <chrono>
 #include <cmath>
 #include <csignal>
-#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <sstream>
-#include <string>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace
 {
 CXDisplay* g_pDisplay = nullptr;
-constexpr int SCREEN_WIDTH = 1024;
-constexpr int SCREEN_HEIGHT = 768;
-
-const char* const WINDOW_CLASS = "Vorane.MainDlg";
-const char* const WINDOW_TITLE = "Vorane Audio Recorder";
-
-// Skin files by skin number 1..4, as the application directory carries them.
-const char* const SKIN_FILES[] = {"Skin/Pying/skin_pying.xml", "Skin/Wguang/skin_wguang.xml",
-                                  "Skin/Zzhong/skin_zzhong.xml", "Skin/Mmo/skin_mmo.xml"};
-
-std::string ShellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
+constexpr int SCREEN_WIDTH = 1024, SCREEN_HEIGHT = 768;
 
 std::string ReadText(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs)
@@ -70,80 +44,49 @@ bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs)
     return true;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (!line.empty())
-            lines.push_back(line);
-    return lines;
-}
-
-// "0x400013" or "4194323" as X prints them.
-unsigned long WindowNumber(const std::string& text)
-{
-    return std::strtoul(text.c_str(), nullptr, 0);
-}
-
-// Every window carrying the program's class, mapped or not.
-std::vector<std::string> WindowsOfClass(bool bVisibleOnly)
+std::string Output(const std::string& command)
 {
     std::string output;
-    RunCommand(std::string("xdotool search ") + (bVisibleOnly ? "--onlyvisible " : "") + "--class '^" +
-                   "Vorane\\.MainDlg$' 2>/dev/null",
-               &output);
-    return Lines(output);
-}
-
-std::string Xprop(const std::string& window, const std::string& properties)
-{
-    std::string output;
-    RunCommand("xprop -id " + window + " " + properties + " 2>/dev/null", &output);
+    RunCommand(command + " 2>/dev/null", &output);
     return output;
 }
-
-long WindowPid(const std::string& window)
+std::vector<std::string> OutputLines(const std::string& command)
 {
-    const std::string text = Xprop(window, "_NET_WM_PID");
-    const size_t eq = text.find('=');
-    return eq == std::string::npos ? -1 : std::atol(text.c_str() + eq + 1);
+    std::vector<std::string> lines;
+    std::istringstream in(Output(command));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+std::vector<std::string> MainWindows(bool bVisibleOnly = false)
+{
+    return OutputLines(std::string("xdotool search ") + (bVisibleOnly ? "--onlyvisible" : "") + " --class '^Vorane\\.MainDlg$'");
 }
 
-// Shown and not minimized, as the window manager records it.
-bool IsNormal(const std::string& window)
+// "Normal" (shown), "Iconic" (minimized, hidden) or "" as the window manager records the window.
+std::string WmState(const std::string& window)
 {
-    const std::string state = Xprop(window, "_NET_WM_STATE WM_STATE");
-    return state.find("window state: Normal") != std::string::npos &&
-           state.find("_NET_WM_STATE_HIDDEN") == std::string::npos;
+    const std::string state = Output("xprop -id " + window + " _NET_WM_STATE WM_STATE");
+    const bool bHidden = state.find("_NET_WM_STATE_HIDDEN") != std::string::npos;
+    if (state.find("window state: Normal") != std::string::npos && !bHidden)
+        return "Normal";
+    return state.find("window state: Iconic") != std::string::npos && bHidden ? "Iconic" : "";
 }
 
-bool IsMinimized(const std::string& window)
+// The window is on top of all others the window manager stacks.
+bool OnTop(const std::string& window)
 {
-    const std::string state = Xprop(window, "_NET_WM_STATE WM_STATE");
-    return state.find("window state: Iconic") != std::string::npos &&
-           state.find("_NET_WM_STATE_HIDDEN") != std::string::npos;
-}
-
-// The window on top of all others the window manager stacks.
-unsigned long TopWindow()
-{
-    std::string output;
-    RunCommand("xprop -root _NET_CLIENT_LIST_STACKING 2>/dev/null", &output);
+    const std::string output = Output("xprop -root _NET_CLIENT_LIST_STACKING");
     const size_t last = output.find_last_of(' ');
-    return last == std::string::npos ? 0 : WindowNumber(output.substr(last + 1));
+    return last != std::string::npos && std::strtoul(output.c_str() + last + 1, nullptr, 0) == std::strtoul(window.c_str(), nullptr, 0);
 }
 
-void Activate(const std::string& window)
+// Activates the window, then sends the keys (through the X test extension, as typed ones go).
+void Activate(const std::string& window, const std::string& keys = "")
 {
     RunCommand("xdotool windowactivate --sync " + window + " >/dev/null 2>&1");
-}
-
-// Keys go through the X test extension to the focused window, as typed ones do.
-void PressKey(const std::string& window, const std::string& keys)
-{
-    Activate(window);
-    RunCommand("xdotool key " + keys + " >/dev/null 2>&1");
+    if (!keys.empty())
+        RunCommand("xdotool key " + keys + " >/dev/null 2>&1");
 }
 
 struct Rect
@@ -154,33 +97,27 @@ struct Rect
 // Where the window's client area lies on the screen.
 Rect ClientRect(const std::string& window)
 {
-    std::string output;
-    RunCommand("xwininfo -id " + window + " 2>/dev/null", &output);
-    Rect r;
+    const std::string output = Output("xwininfo -id " + window);
     auto field = [&](const char* pszName) {
         const size_t at = output.find(pszName);
         return at == std::string::npos ? 0 : std::atoi(output.c_str() + at + std::strlen(pszName));
     };
-    r.x = field("Absolute upper-left X:");
-    r.y = field("Absolute upper-left Y:");
-    r.width = field("Width:");
-    r.height = field("Height:");
-    return r;
+    return {field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:")};
 }
+
+// Places in the main window's fixed 474 by 420 client area (CMainDlg::LayoutControls).
+const Rect DIALOG_STRIP{10, 2, 454, 6};    // dialog background above the waveform view
+const Rect RECORD_BUTTON{8, 124, 52, 19};  // inside the Record button's frame
+const Rect FIRST_ROW{10, 198, 190, 14};    // the list's first row, Audio column
+const Rect LIST_EMPTY{100, 395, 200, 10};  // the list's empty lower part
+
+Rect On(const Rect& client, const Rect& part) { return {client.x + part.x, client.y + part.y, part.width, part.height}; }
 
 struct Colour
 {
     double r = 0, g = 0, b = 0;
-    double DistanceTo(const Colour& other) const
-    {
-        return std::sqrt((r - other.r) * (r - other.r) + (g - other.g) * (g - other.g) + (b - other.b) * (b - other.b));
-    }
+    double DistanceTo(const Colour& o) const { return std::sqrt((r - o.r) * (r - o.r) + (g - o.g) * (g - o.g) + (b - o.b) * (b - o.b)); }
 };
-
-std::ostream& operator<<(std::ostream& out, const Colour& c)
-{
-    return out << "(" << std::lround(c.r) << "," << std::lround(c.g) << "," << std::lround(c.b) << ")";
-}
 
 // "#2C323B" after `attribute="` in the element `<element`.
 Colour SkinColour(const std::string& xml, const std::string& element, const std::string& attribute)
@@ -190,8 +127,7 @@ Colour SkinColour(const std::string& xml, const std::string& element, const std:
     if (value == std::string::npos)
         return {-1000, -1000, -1000};
     const unsigned long rgb = std::strtoul(xml.substr(value + attribute.size() + 3, 6).c_str(), nullptr, 16);
-    return {static_cast<double>((rgb >> 16) & 0xFF), static_cast<double>((rgb >> 8) & 0xFF),
-            static_cast<double>(rgb & 0xFF)};
+    return {double((rgb >> 16) & 0xFF), double((rgb >> 8) & 0xFF), double(rgb & 0xFF)};
 }
 
 // A screenshot of the whole screen, kept as PNG under the test output folder, read back as pixels.
@@ -203,158 +139,110 @@ public:
         const std::string folder = std::string(VORANE_TEST_BINARY_DIR) + "/program/output";
         fs::create_directories(folder);
         const std::string path = folder + "/" + name + ".png";
-        if (!g_pDisplay->Screenshot(path))
-            return false;
-        return RunCommand("convert " + ShellQuote(path) + " -depth 8 rgb:- 2>/dev/null", &m_rgb) == 0 &&
-               m_rgb.size() == static_cast<size_t>(SCREEN_WIDTH) * SCREEN_HEIGHT * 3;
+        return g_pDisplay->Screenshot(path) && RunCommand("convert '" + path + "' -depth 8 rgb:- 2>/dev/null", &m_rgb) == 0 &&
+               m_rgb.size() == size_t(SCREEN_WIDTH) * SCREEN_HEIGHT * 3;
     }
-
     Colour Pixel(int x, int y) const
     {
         if (x < 0 || y < 0 || x >= SCREEN_WIDTH || y >= SCREEN_HEIGHT || m_rgb.empty())
             return {-1000, -1000, -1000};
-        const size_t at = (static_cast<size_t>(y) * SCREEN_WIDTH + x) * 3;
-        return {static_cast<double>(static_cast<unsigned char>(m_rgb[at])),
-                static_cast<double>(static_cast<unsigned char>(m_rgb[at + 1])),
-                static_cast<double>(static_cast<unsigned char>(m_rgb[at + 2]))};
+        const auto* p = reinterpret_cast<const unsigned char*>(m_rgb.data()) + (size_t(y) * SCREEN_WIDTH + x) * 3;
+        return {double(p[0]), double(p[1]), double(p[2])};
     }
-
+    // Visits the rectangle's pixels.
+    template <class F>
+    void ForEach(const Rect& r, F visit) const
+    {
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x; x < r.x + r.width; ++x)
+                visit(x, y, Pixel(x, y));
+    }
     Colour Average(const Rect& r) const
     {
         Colour sum;
-        int n = 0;
-        for (int y = r.y; y < r.y + r.height; ++y)
-            for (int x = r.x; x < r.x + r.width; ++x)
-            {
-                const Colour c = Pixel(x, y);
-                sum.r += c.r;
-                sum.g += c.g;
-                sum.b += c.b;
-                ++n;
-            }
-        return n ? Colour{sum.r / n, sum.g / n, sum.b / n} : sum;
+        ForEach(r, [&](int, int, const Colour& c) { sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b}; });
+        const double n = std::max(1, r.width * r.height);
+        return {sum.r / n, sum.g / n, sum.b / n};
     }
-
-    // Pixels in the rectangle clearly unlike the colour: text, icons, lines.
+    // Pixels clearly unlike the colour (text, icons, lines), or unlike the same pixel of another shot.
     int CountUnlike(const Rect& r, const Colour& colour) const
     {
         int n = 0;
-        for (int y = r.y; y < r.y + r.height; ++y)
-            for (int x = r.x; x < r.x + r.width; ++x)
-                n += Pixel(x, y).DistanceTo(colour) > 80 ? 1 : 0;
+        ForEach(r, [&](int, int, const Colour& c) { n += c.DistanceTo(colour) > 80; });
         return n;
     }
-
-    bool SameAs(const CScreenshot& other, const Rect& r) const
+    int CountChanged(const CScreenshot& other, const Rect& r) const
     {
-        for (int y = r.y; y < r.y + r.height; ++y)
-            for (int x = r.x; x < r.x + r.width; ++x)
-                if (Pixel(x, y).DistanceTo(other.Pixel(x, y)) > 0)
-                    return false;
-        return true;
+        int n = 0;
+        ForEach(r, [&](int x, int y, const Colour& c) { n += c.DistanceTo(other.Pixel(x, y)) > 0; });
+        return n;
     }
 
 private:
     std::string m_rgb;
 };
 
-// Places in the main window's fixed 474 by 420 client area (the layout of
-// CMainDlg::LayoutControls), relative to its top-left corner.
-const Rect DIALOG_STRIP{10, 2, 454, 6};     // dialog background above the waveform view
-const Rect RECORD_BUTTON{8, 124, 52, 19};   // inside the Record button's frame
-const Rect FIRST_ROW{10, 198, 190, 14};     // the list's first row, Audio column, below the header
-const Rect LIST_EMPTY{100, 395, 200, 10};   // the list's empty lower part
-
-Rect On(const Rect& client, const Rect& part)
-{
-    return {client.x + part.x, client.y + part.y, part.width, part.height};
-}
-
 long long SizeOf(const std::string& path)
 {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
+    std::error_code ec;
+    const auto size = fs::file_size(path, ec);
+    return ec ? -1 : static_cast<long long>(size);
 }
 
-// One run of the program, with its own environment; its output goes to a log.
+// One run of the program with its own environment; its output goes to a log. Killed if still running at the end.
 class CProgram
 {
 public:
-    CProgram(const std::vector<std::string>& args, const std::vector<std::pair<std::string, std::string>>& env,
-             const std::string& logPath)
-        : m_logPath(logPath)
+    // args and "NAME=value" settings of the environment.
+    CProgram(std::vector<std::string> args, std::vector<std::string> env, const std::string& logPath) : m_logPath(logPath)
     {
-        m_pid = fork();
-        if (m_pid == 0)
+        if ((m_pid = fork()) == 0)
         {
-            int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+            const int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
             dup2(fd, STDOUT_FILENO);
             dup2(fd, STDERR_FILENO);
-            int devnull = open("/dev/null", O_RDONLY);
-            dup2(devnull, STDIN_FILENO);
-            for (const auto& [name, value] : env)
-                setenv(name.c_str(), value.c_str(), 1);
+            dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+            for (std::string& setting : env)
+                putenv(setting.data());
             std::vector<char*> argv;
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
+            for (std::string& a : args)
+                argv.push_back(a.data());
             argv.push_back(nullptr);
             execv(argv[0], argv.data());
             _exit(127);
         }
     }
-
-    ~CProgram()
-    {
-        if (Running())
-        {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-
+    ~CProgram() { KillHard(); }
     pid_t Pid() const { return m_pid; }
-
     bool Running()
     {
-        if (m_pid <= 0 || m_bExited)
-            return false;
         int status = 0;
-        if (waitpid(m_pid, &status, WNOHANG) == m_pid)
-        {
-            m_bExited = true;
-            m_nExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            return false;
-        }
-        return true;
+        if (m_pid <= 0 || m_nExitCode >= 0 || waitpid(m_pid, &status, WNOHANG) != m_pid)
+            return m_pid > 0 && m_nExitCode < 0;
+        m_nExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return false;
     }
-
     // The exit code once the process has ended within the time-out; -1 while it still runs.
     int WaitExit(int nTimeoutMs)
     {
         WaitFor([this] { return !Running(); }, nTimeoutMs);
-        return m_bExited ? m_nExitCode : -1;
+        return m_nExitCode;
     }
-
     void KillHard()
     {
         if (Running())
-        {
             kill(m_pid, SIGKILL);
-            int status = 0;
-            waitpid(m_pid, &status, 0);
-            m_bExited = true;
-            m_nExitCode = 128 + SIGKILL;
-        }
+        WaitExit(10000);
     }
-
     std::string Log() const { return ReadText(m_logPath); }
 
 private:
     std::string m_logPath;
     pid_t m_pid = -1;
-    bool m_bExited = false;
     int m_nExitCode = -1;
 };
+
+std::string Tag(const std::string& name, const std::string& value) { return "<" + name + ">" + value + "</" + name + ">"; }
 
 class ProgramTest : public testing::Test
 {
@@ -362,13 +250,10 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(g_pDisplay && g_pDisplay->Ok()) << "no private X display (Xvfb, openbox)";
-        ASSERT_TRUE(fs::exists(std::string(VORANE_APP_DIR) + "/VoraneRecorder"))
-            << "build the program first: " << VORANE_APP_DIR << "/VoraneRecorder";
+        ASSERT_TRUE(fs::exists(std::string(VORANE_APP_DIR) + "/VoraneRecorder")) << "build the program first";
         // A fresh application directory: what the build laid out, without settings or recordings.
         fs::copy(VORANE_APP_DIR, m_appDir, fs::copy_options::recursive);
-        std::error_code ec;
-        fs::remove(m_appDir + "/Config.xml", ec);
-        fs::remove_all(m_appDir + "/output", ec);
+        Forget();
         m_appDir = fs::canonical(m_appDir).string();
         // Unix socket paths are short, so the runtime folder lives in /tmp.
         char runtime[] = "/tmp/vorane-program-XXXXXX";
@@ -378,101 +263,87 @@ protected:
         // The pointer rests in a corner, away from the hover buttons.
         RunCommand("xdotool mousemove 0 0 >/dev/null 2>&1");
     }
-
     void TearDown() override
     {
         m_programs.clear();
-        std::error_code ec;
-        fs::remove_all(m_runtimeDir, ec);
+        fs::remove_all(m_runtimeDir);
+    }
+    // No settings, no recordings.
+    void Forget()
+    {
+        fs::remove(m_appDir + "/Config.xml");
+        fs::remove_all(m_appDir + "/output");
     }
 
     CProgram& Start()
     {
-        const std::string log = m_folder.File("program-" + std::to_string(m_programs.size()) + ".log");
         m_programs.push_back(std::make_unique<CProgram>(
             std::vector<std::string>{m_appDir + "/VoraneRecorder"},
-            std::vector<std::pair<std::string, std::string>>{
-                {"XDG_RUNTIME_DIR", m_runtimeDir},
-                {"HOME", m_home},
-                {"XDG_CONFIG_HOME", m_home + "/.config"},
-                // An address where no server answers: the virtual device records.
-                {"PULSE_SERVER", "unix:" + m_runtimeDir + "/no-sound-server"},
-                {"NO_AT_BRIDGE", "1"},
-            },
-            log));
+            std::vector<std::string>{"XDG_RUNTIME_DIR=" + m_runtimeDir, "HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config",
+                                     "PULSE_SERVER=unix:" + m_runtimeDir + "/no-sound-server", "NO_AT_BRIDGE=1"},
+            m_folder.File("program-" + std::to_string(m_programs.size()) + ".log")));
         return *m_programs.back();
     }
 
-    // The program's main window once it is on the screen; empty if it never comes or the process ends first.
-    std::string WaitForWindow(CProgram& program)
+    // The started program and its main window once on the screen; fails the test when none comes.
+    std::string StartWithWindow(CProgram*& pProgram)
     {
+        pProgram = &Start();
         std::string found;
-        WaitFor(
-            [&] {
-                for (const std::string& window : WindowsOfClass(true))
-                    if (WindowPid(window) == program.Pid())
-                        found = window;
-                return !found.empty() || !program.Running();
-            },
-            20000);
+        WaitFor([&] {
+            for (const std::string& window : MainWindows(true))
+            {
+                const std::string pid = Output("xprop -id " + window + " _NET_WM_PID");
+                if (pid.find('=') != std::string::npos && std::atol(pid.c_str() + pid.find('=') + 1) == pProgram->Pid())
+                    found = window;
+            }
+            return !found.empty() || !pProgram->Running();
+        }, 20000);
+        EXPECT_FALSE(found.empty()) << "no main window\n" << pProgram->Log();
         return found;
     }
 
     // Closes the window as its close box does and returns the exit code (-1: still running).
     int Close(CProgram& program)
     {
-        RunCommand(std::string("wmctrl -c ") + ShellQuote(WINDOW_TITLE) + " >/dev/null 2>&1");
+        RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1");
         return program.WaitExit(20000);
     }
 
-    // A file the program is writing, once its size has stopped changing.
-    bool WaitForFinalSize(const std::string& path)
-    {
-        long long last = -1;
-        int nSame = 0;
-        return WaitFor(
-            [&] {
-                const long long size = SizeOf(path);
-                nSame = size > 0 && size == last ? nSame + 1 : 0;
-                last = size;
-                return nSame >= 10;
-            },
-            20000);
-    }
-
-    // Alt+R, the recording runs, Alt+S; true when the file was started and has come to its final size.
+    // Alt+R, the recording runs, Alt+S; true when the file was started and its size has stopped changing.
     bool Record(const std::string& window, const std::string& file, int nMilliseconds)
     {
-        PressKey(window, "alt+r");
+        Activate(window, "alt+r");
         if (!WaitFor([&] { return SizeOf(file) >= 0; }, 10000))
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
-        PressKey(window, "alt+s");
-        return WaitForFinalSize(file);
+        Activate(window, "alt+s");
+        long long last = -1;
+        int nSame = 0;
+        return WaitFor([&] {
+            const long long size = SizeOf(file);
+            nSame = size > 0 && size == last ? nSame + 1 : 0;
+            last = size;
+            return nSame >= 10;
+        }, 20000);
     }
 
-    // Takes screenshots until the condition holds on one; false when the time is up.
-    bool ShotUntil(const std::string& name, const std::function<bool(const CScreenshot&)>& condition,
-                   CScreenshot& shot, int nTimeoutMs = 10000)
+    bool ShotUntil(const std::string& name, const std::function<bool(const CScreenshot&)>& condition, CScreenshot& shot)
     {
-        return WaitFor([&] { return shot.Take(name) && condition(shot); }, nTimeoutMs);
+        return WaitFor([&] { return shot.Take(name) && condition(shot); }, 10000);
     }
-
     // A screenshot once the window's pixels stand still over two shots in a row.
     bool SettledShot(const std::string& window, const std::string& name, CScreenshot& shot)
     {
         CScreenshot previous;
         bool bHavePrevious = false;
-        return ShotUntil(
-            name,
-            [&](const CScreenshot& current) {
-                const Rect client = ClientRect(window);
-                const bool bSettled = bHavePrevious && client.width > 0 && current.SameAs(previous, client);
-                previous = current;
-                bHavePrevious = true;
-                return bSettled;
-            },
-            shot);
+        return ShotUntil(name, [&](const CScreenshot& current) {
+            const Rect client = ClientRect(window);
+            const bool bSettled = bHavePrevious && client.width > 0 && current.CountChanged(previous, client) == 0;
+            previous = current;
+            bHavePrevious = true;
+            return bSettled;
+        }, shot);
     }
 
     std::string ConfigText() const { return ReadText(m_appDir + "/Config.xml"); }
@@ -484,38 +355,22 @@ protected:
     std::vector<std::unique_ptr<CProgram>> m_programs;
 };
 
-std::string Tag(const std::string& name, const std::string& value)
-{
-    return "<" + name + ">" + value + "</" + name + ">";
-}
-
-// --- A first start records, shows the recording and keeps its settings --------------------------
-
 TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListAndSavesItsSettingsOnClose)
 {
-    CProgram& program = Start();
-    const std::string window = WaitForWindow(program);
-    ASSERT_FALSE(window.empty()) << "no window of class " << WINDOW_CLASS << "\n" << program.Log();
-
-    CScreenshot before;
+    CProgram* pProgram = nullptr;
+    const std::string window = StartWithWindow(pProgram);
+    ASSERT_FALSE(window.empty());
+    CScreenshot before, after;
     ASSERT_TRUE(SettledShot(window, "record-before", before));
-    const Rect client = ClientRect(window);
-    const Colour listColour = before.Average(On(client, LIST_EMPTY));
-    EXPECT_EQ(before.CountUnlike(On(client, FIRST_ROW), listColour), 0) << "the list starts with a row";
+    const Colour listColour = before.Average(On(ClientRect(window), LIST_EMPTY));
+    EXPECT_EQ(before.CountUnlike(On(ClientRect(window), FIRST_ROW), listColour), 0) << "the list starts with a row";
 
     const std::string file = m_appDir + "/output/Audio0.mp3";
-    ASSERT_TRUE(Record(window, file, 3000)) << "no recording at " << file << "\n" << program.Log();
-
-    CScreenshot after;
-    EXPECT_TRUE(ShotUntil("record-after",
-                          [&](const CScreenshot& shot) {
-                              const Rect now = ClientRect(window);
-                              return shot.CountUnlike(On(now, FIRST_ROW), listColour) >= 30;
-                          },
-                          after))
-        << "no row in the list after the recording";
-
-    EXPECT_EQ(Close(program), 0) << program.Log();
+    ASSERT_TRUE(Record(window, file, 3000)) << pProgram->Log();
+    EXPECT_TRUE(ShotUntil("record-after", [&](const CScreenshot& shot) {
+        return shot.CountUnlike(On(ClientRect(window), FIRST_ROW), listColour) >= 30;
+    }, after)) << "no row in the list after the recording";
+    EXPECT_EQ(Close(*pProgram), 0) << pProgram->Log();
 
     const DecodedAudio audio = DecodeFile(file);
     ASSERT_TRUE(audio.ok) << audio.error;
@@ -523,209 +378,132 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListAndSavesItsSettingsO
     EXPECT_GE(audio.duration, 2.5);
     EXPECT_LE(audio.duration, 4.0);
     EXPECT_NEAR(DominantFrequency(audio.firstChannel, audio.sampleRate), 1500, 10);
-
     const std::string config = ConfigText();
-    ASSERT_FALSE(config.empty()) << "no Config.xml next to the program";
     EXPECT_NE(config.find(Tag("SkinType", "4")), std::string::npos) << config;
     EXPECT_NE(config.find(Tag("SavedDirectry", m_appDir + "/output")), std::string::npos) << config;
 }
 
-// --- A second start hands over to the first ----------------------------------------------------
-
-TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheMinimizedFirstWindowAndEndsWithoutOneOfItsOwn)
+TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheFirstWindowAndEndsWithoutOneOfItsOwn)
 {
-    CProgram& first = Start();
-    const std::string window = WaitForWindow(first);
-    ASSERT_FALSE(window.empty()) << first.Log();
-
+    CProgram* pFirst = nullptr;
+    const std::string window = StartWithWindow(pFirst);
+    ASSERT_FALSE(window.empty());
     // Another program's window, so "raised" means above something.
     CProgram cover({"/usr/bin/xmessage", "-geometry", "600x500+200+130", "cover"}, {}, m_folder.File("cover.log"));
     std::string coverWindow;
-    ASSERT_TRUE(WaitFor(
-        [&] {
-            std::string output;
-            RunCommand("xdotool search --onlyvisible --class '^Xmessage$' 2>/dev/null", &output);
-            const std::vector<std::string> found = Lines(output);
-            coverWindow = found.empty() ? "" : found.back();
-            return !coverWindow.empty();
-        },
-        10000));
+    ASSERT_TRUE(WaitFor([&] {
+        const auto found = OutputLines("xdotool search --onlyvisible --class '^Xmessage$'");
+        coverWindow = found.empty() ? "" : found.back();
+        return !coverWindow.empty();
+    }, 10000));
 
-    RunCommand("xdotool windowminimize --sync " + window + " >/dev/null 2>&1");
-    Activate(coverWindow);
-    ASSERT_TRUE(WaitFor([&] { return IsMinimized(window); }, 5000)) << Xprop(window, "_NET_WM_STATE WM_STATE");
-    ASSERT_EQ(TopWindow(), WindowNumber(coverWindow));
-
-    CProgram& second = Start();
-    EXPECT_EQ(second.WaitExit(10000), 0) << second.Log();
-    EXPECT_EQ(WindowsOfClass(false).size(), 1u);
-
-    EXPECT_TRUE(WaitFor([&] { return IsNormal(window); }, 5000)) << Xprop(window, "_NET_WM_STATE WM_STATE");
-    EXPECT_TRUE(WaitFor([&] { return TopWindow() == WindowNumber(window); }, 5000)) << "not raised";
-    // The first instance writes its settings only when it closes; the second never does.
-    EXPECT_FALSE(fs::exists(m_appDir + "/Config.xml"));
-    EXPECT_TRUE(first.Running());
-
-    // Not minimized, only covered: a start brings it back on top as well.
-    Activate(coverWindow);
-    ASSERT_EQ(TopWindow(), WindowNumber(coverWindow));
-    CProgram& third = Start();
-    EXPECT_EQ(third.WaitExit(10000), 0) << third.Log();
-    EXPECT_TRUE(WaitFor([&] { return TopWindow() == WindowNumber(window); }, 5000)) << "not raised";
-    EXPECT_FALSE(fs::exists(m_appDir + "/Config.xml"));
-
-    EXPECT_EQ(Close(first), 0) << first.Log();
+    // Minimized, then only covered: each later start brings the first window back on top and exits.
+    for (bool bMinimize : {true, false})
+    {
+        SCOPED_TRACE(bMinimize ? "minimized" : "covered");
+        if (bMinimize)
+            RunCommand("xdotool windowminimize --sync " + window + " >/dev/null 2>&1");
+        Activate(coverWindow);
+        ASSERT_TRUE(WaitFor([&] { return WmState(window) == (bMinimize ? "Iconic" : "Normal"); }, 5000));
+        ASSERT_TRUE(OnTop(coverWindow));
+        CProgram& later = Start();
+        EXPECT_EQ(later.WaitExit(10000), 0) << later.Log();
+        EXPECT_EQ(MainWindows().size(), 1u);
+        EXPECT_TRUE(WaitFor([&] { return WmState(window) == "Normal" && OnTop(window); }, 5000)) << "not raised";
+        // The first instance writes its settings only when it closes; the second never does.
+        EXPECT_FALSE(fs::exists(m_appDir + "/Config.xml"));
+        EXPECT_TRUE(pFirst->Running());
+    }
+    EXPECT_EQ(Close(*pFirst), 0) << pFirst->Log();
     EXPECT_TRUE(fs::exists(m_appDir + "/Config.xml"));
 }
 
-// --- Skins -------------------------------------------------------------------------------------
-
 TEST_F(ProgramTest, SkinsButtonCyclesThroughTheFourSkinsFromTheLastAndTheLastOneIsSaved)
 {
-    std::string skinXml[4];
-    for (int i = 0; i < 4; ++i)
-    {
-        skinXml[i] = ReadText(m_appDir + "/" + SKIN_FILES[i]);
-        if (skinXml[i].empty())
-        {
-            GTEST_SKIP() << "the application directory has no " << SKIN_FILES[i]
-                         << " yet: build the recorder_skins target";
-        }
-    }
-
-    CProgram& program = Start();
-    const std::string window = WaitForWindow(program);
-    ASSERT_FALSE(window.empty()) << program.Log();
-
-    CScreenshot start;
-    ASSERT_TRUE(SettledShot(window, "skin-start", start));
+    const char* const skinFiles[] = {"Skin/Pying/skin_pying.xml", "Skin/Wguang/skin_wguang.xml",
+                                     "Skin/Zzhong/skin_zzhong.xml", "Skin/Mmo/skin_mmo.xml"};
+    CProgram* pProgram = nullptr;
+    const std::string window = StartWithWindow(pProgram);
+    ASSERT_FALSE(window.empty());
+    // [0]: the start (skin 4); [n]: after n presses of Alt+K. The window leaves the screen while the
+    // skin changes: each shot is taken once it is back, painted in other colours and still.
     Colour background[5], button[5];
-    Rect client = ClientRect(window);
-    background[0] = start.Average(On(client, DIALOG_STRIP));
-    button[0] = start.Average(On(client, RECORD_BUTTON));
-
-    // The window leaves the screen while the skin changes; each shot is taken once it is back,
-    // painted in other colours and still.
-    for (int n = 1; n <= 4; ++n)
+    for (int n = 0; n <= 4; ++n)
     {
-        PressKey(window, "alt+k");
         const std::string name = "skin-" + std::to_string(n);
-        CScreenshot changed;
-        ASSERT_TRUE(ShotUntil(name,
-                              [&](const CScreenshot& shot) {
-                                  client = ClientRect(window);
-                                  return IsNormal(window) &&
-                                         shot.Average(On(client, DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10;
-                              },
-                              changed))
-            << "press " << n << " of Alt+K changed nothing\n" << program.Log();
         CScreenshot shot;
+        if (n > 0)
+        {
+            Activate(window, "alt+k");
+            ASSERT_TRUE(ShotUntil(name, [&](const CScreenshot& s) {
+                return WmState(window) == "Normal" &&
+                       s.Average(On(ClientRect(window), DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10;
+            }, shot)) << "press " << n << " of Alt+K changed nothing\n" << pProgram->Log();
+        }
         ASSERT_TRUE(SettledShot(window, name, shot));
-        client = ClientRect(window);
-        background[n] = shot.Average(On(client, DIALOG_STRIP));
-        button[n] = shot.Average(On(client, RECORD_BUTTON));
+        background[n] = shot.Average(On(ClientRect(window), DIALOG_STRIP));
+        button[n] = shot.Average(On(ClientRect(window), RECORD_BUTTON));
+        // From skin 4 the presses give skins 1, 2, 3 and 4: the dialog takes each file's colour.
+        const Colour file = n ? SkinColour(ReadText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : background[0];
+        EXPECT_LT(background[n].DistanceTo(file), 6) << "press " << n;
     }
-
-    // Starting from skin 4, the presses give skins 1, 2, 3 and 4: the dialog takes each file's colour.
-    for (int n = 1; n <= 4; ++n)
-        EXPECT_LT(background[n].DistanceTo(SkinColour(skinXml[n - 1], "Dialog", "background")), 6)
-            << "press " << n << ": background " << background[n] << ", skin " << n << " file "
-            << SkinColour(skinXml[n - 1], "Dialog", "background");
-    EXPECT_LT(background[4].DistanceTo(background[0]), 6) << "the cycle does not come back to skin 4";
-    EXPECT_LT(button[4].DistanceTo(button[0]), 6) << "the cycle does not come back to skin 4";
-    // Each skin looks clearly unlike the others.
+    EXPECT_LT(std::max(background[4].DistanceTo(background[0]), button[4].DistanceTo(button[0])), 6) << "the cycle ends elsewhere";
     for (int i = 1; i <= 4; ++i)
         for (int j = i + 1; j <= 4; ++j)
-        {
-            EXPECT_GT(background[i].DistanceTo(background[j]), 20)
-                << "skins " << i << " and " << j << ": " << background[i] << " " << background[j];
-            EXPECT_GT(button[i].DistanceTo(button[j]), 20)
-                << "skins " << i << " and " << j << ": " << button[i] << " " << button[j];
-        }
-
-    ASSERT_EQ(Close(program), 0) << program.Log();
+            EXPECT_GT(std::min(background[i].DistanceTo(background[j]), button[i].DistanceTo(button[j])), 20)
+                << "skins " << i << " and " << j << " look alike";
+    ASSERT_EQ(Close(*pProgram), 0) << pProgram->Log();
     EXPECT_NE(ConfigText().find(Tag("SkinType", "4")), std::string::npos) << ConfigText();
 }
 
-// --- Settings that are not ours, or no folder --------------------------------------------------
-
-struct ForeignConfig
+TEST_F(ProgramTest, AnotherProductsSettingsOrAnEmptyFolderRecordIntoTheOutputFolderNextToTheProgram)
 {
-    const char* pszName;
-    const char* pszApp;  // nullptr: no Config.xml at all
-    bool bElsewhere;     // the file names a folder of its own
-};
-
-void PrintTo(const ForeignConfig& config, std::ostream* pOut)
-{
-    *pOut << config.pszName;
-}
-
-class ProgramConfigTest : public ProgramTest, public testing::WithParamInterface<ForeignConfig>
-{
-};
-
-TEST_P(ProgramConfigTest, StartsAndRecordsIntoTheOutputFolderNextToTheProgram)
-{
-    const ForeignConfig& param = GetParam();
     const std::string elsewhere = m_folder.File("elsewhere");
     fs::create_directories(elsewhere);
     const bool bRootHadFile = fs::exists("/Audio0.mp3");
-    if (param.pszApp)
+    for (const char* pszApp : {"Other", "Vorane Audio Recorder"})
     {
+        SCOPED_TRACE(pszApp);
+        Forget();
+        const bool bOther = std::string(pszApp) == "Other";  // names a folder of its own; ours names none
         std::ofstream(m_appDir + "/Config.xml")
-            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config Author=\"Someone\" App=\"" << param.pszApp
+            << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config Author=\"Someone\" App=\"" << pszApp
             << "\" Version=\"1,0,0,0\">\n  <Setting>\n    <SkinType>2</SkinType>\n    <SavedDirectry>"
-            << (param.bElsewhere ? elsewhere : "") << "</SavedDirectry>\n  </Setting>\n</Config>\n";
-    }
-
-    CProgram& program = Start();
-    const std::string window = WaitForWindow(program);
-    ASSERT_FALSE(window.empty()) << program.Log();
-
-    const std::string file = m_appDir + "/output/Audio0.mp3";
-    EXPECT_TRUE(Record(window, file, 1000)) << "no recording at " << file << "\n" << program.Log();
-    EXPECT_EQ(Close(program), 0) << program.Log();
-
-    EXPECT_TRUE(DecodeFile(file).ok);
-    EXPECT_FALSE(fs::exists(elsewhere + "/Audio0.mp3"));
-    if (!bRootHadFile)
-    {
-        EXPECT_FALSE(fs::exists("/Audio0.mp3")) << "recorded into the root folder";
+            << (bOther ? elsewhere : "") << "</SavedDirectry>\n  </Setting>\n</Config>\n";
+        CProgram* pProgram = nullptr;
+        const std::string window = StartWithWindow(pProgram);
+        ASSERT_FALSE(window.empty());
+        const std::string file = m_appDir + "/output/Audio0.mp3";
+        EXPECT_TRUE(Record(window, file, 1000)) << pProgram->Log();
+        EXPECT_EQ(Close(*pProgram), 0) << pProgram->Log();
+        EXPECT_TRUE(DecodeFile(file).ok);
+        EXPECT_FALSE(fs::exists(elsewhere + "/Audio0.mp3"));
+        EXPECT_TRUE(bRootHadFile || !fs::exists("/Audio0.mp3")) << "recorded into the root folder";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Configs, ProgramConfigTest,
-                         testing::Values(ForeignConfig{"OtherProduct", "Other", true},
-                                         ForeignConfig{"OursWithEmptyFolder", "Vorane Audio Recorder", false}),
-                         [](const testing::TestParamInfo<ForeignConfig>& info) { return info.param.pszName; });
-
-// --- A killed instance ---------------------------------------------------------------------------
-
 TEST_F(ProgramTest, InstanceKilledOutrightDoesNotBlockTheNextStart)
 {
-    CProgram& killed = Start();
-    ASSERT_FALSE(WaitForWindow(killed).empty()) << killed.Log();
-    killed.KillHard();
+    CProgram* pKilled = nullptr;
+    ASSERT_FALSE(StartWithWindow(pKilled).empty());
+    pKilled->KillHard();
     // What it left behind: its socket, which nobody answers any more.
     bool bSocketLeft = false;
     for (const auto& entry : fs::directory_iterator(m_runtimeDir))
         bSocketLeft = bSocketLeft || entry.is_socket();
     ASSERT_TRUE(bSocketLeft) << "the killed instance left no socket, so this proves nothing";
 
-    CProgram& next = Start();
-    const std::string window = WaitForWindow(next);
-    ASSERT_FALSE(window.empty()) << "the next start showed no window\n" << next.Log();
-    EXPECT_TRUE(next.Running());
-
+    CProgram* pNext = nullptr;
+    const std::string window = StartWithWindow(pNext);
+    ASSERT_FALSE(window.empty());
     // The new instance answers on the socket in its turn: a later start brings its minimized window back.
     RunCommand("xdotool windowminimize --sync " + window + " >/dev/null 2>&1");
-    ASSERT_TRUE(WaitFor([&] { return IsMinimized(window); }, 5000)) << Xprop(window, "_NET_WM_STATE WM_STATE");
+    ASSERT_TRUE(WaitFor([&] { return WmState(window) == "Iconic"; }, 5000));
     CProgram& later = Start();
     EXPECT_EQ(later.WaitExit(10000), 0) << later.Log();
-    EXPECT_EQ(WindowsOfClass(false).size(), 1u);
-    EXPECT_TRUE(WaitFor([&] { return IsNormal(window); }, 5000)) << Xprop(window, "_NET_WM_STATE WM_STATE");
-    EXPECT_EQ(Close(next), 0) << next.Log();
+    EXPECT_EQ(MainWindows().size(), 1u);
+    EXPECT_TRUE(WaitFor([&] { return WmState(window) == "Normal"; }, 5000));
+    EXPECT_EQ(Close(*pNext), 0) << pNext->Log();
 }
 }  // namespace
 
