@@ -328,22 +328,22 @@ protected:
         }, 20000);
     }
 
-    bool ShotUntil(const std::string& name, const std::function<bool(const CScreenshot&)>& condition, CScreenshot& shot)
-    {
-        return WaitFor([&] { return shot.Take(name) && condition(shot); }, 10000);
-    }
-    // A screenshot once the window's pixels stand still over two shots in a row.
-    bool SettledShot(const std::string& window, const std::string& name, CScreenshot& shot)
+    // Screenshots until one satisfies the condition (while the window's pixels stand still over two in a row, if asked).
+    bool ShotUntil(const std::string& name, const std::function<bool(const CScreenshot&)>& condition, CScreenshot& shot,
+                   const std::string& settledWindow = "")
     {
         CScreenshot previous;
         bool bHavePrevious = false;
-        return ShotUntil(name, [&](const CScreenshot& current) {
-            const Rect client = ClientRect(window);
-            const bool bSettled = bHavePrevious && client.width > 0 && current.CountChanged(previous, client) == 0;
-            previous = current;
+        return WaitFor([&] {
+            if (!shot.Take(name))
+                return false;
+            const Rect client = settledWindow.empty() ? Rect() : ClientRect(settledWindow);
+            const bool bSettled = settledWindow.empty() ||
+                                  (bHavePrevious && client.width > 0 && shot.CountChanged(previous, client) == 0);
+            previous = shot;
             bHavePrevious = true;
-            return bSettled;
-        }, shot);
+            return bSettled && condition(shot);
+        }, 10000);
     }
 
     std::string ConfigText() const { return ReadText(m_appDir + "/Config.xml"); }
@@ -361,7 +361,7 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListAndSavesItsSettingsO
     const std::string window = StartWithWindow(pProgram);
     ASSERT_FALSE(window.empty());
     CScreenshot before, after;
-    ASSERT_TRUE(SettledShot(window, "record-before", before));
+    ASSERT_TRUE(ShotUntil("record-before", [](const CScreenshot&) { return true; }, before, window));
     const Colour listColour = before.Average(On(ClientRect(window), LIST_EMPTY));
     EXPECT_EQ(before.CountUnlike(On(ClientRect(window), FIRST_ROW), listColour), 0) << "the list starts with a row";
 
@@ -430,17 +430,13 @@ TEST_F(ProgramTest, SkinsButtonCyclesThroughTheFourSkinsFromTheLastAndTheLastOne
     Colour background[5], button[5];
     for (int n = 0; n <= 4; ++n)
     {
-        const std::string name = "skin-" + std::to_string(n);
         CScreenshot shot;
         if (n > 0)
-        {
             Activate(window, "alt+k");
-            ASSERT_TRUE(ShotUntil(name, [&](const CScreenshot& s) {
-                return WmState(window) == "Normal" &&
-                       s.Average(On(ClientRect(window), DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10;
-            }, shot)) << "press " << n << " of Alt+K changed nothing\n" << pProgram->Log();
-        }
-        ASSERT_TRUE(SettledShot(window, name, shot));
+        ASSERT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
+            return n == 0 || (WmState(window) == "Normal" &&
+                              s.Average(On(ClientRect(window), DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10);
+        }, shot, window)) << "press " << n << " of Alt+K changed nothing\n" << pProgram->Log();
         background[n] = shot.Average(On(ClientRect(window), DIALOG_STRIP));
         button[n] = shot.Average(On(ClientRect(window), RECORD_BUTTON));
         // From skin 4 the presses give skins 1, 2, 3 and 4: the dialog takes each file's colour.
