@@ -1,6 +1,7 @@
 // The message boxes: their keys and results, and a sound that never holds the box up.
 #include "DialogTestSupport.h"
 #include "DlgMsgbx.h"
+#include "TestSupport.h"
 
 #include <wx/frame.h>
 
@@ -9,7 +10,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -23,11 +23,9 @@ class CSilentServer
 public:
     CSilentServer()
     {
-        char dir[] = "/tmp/vorane-silent-XXXXXX";
-        m_dir = mkdtemp(dir) ? dir : "/tmp";
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s/native", m_dir.c_str());
+        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", m_socket.c_str());
         m_listen = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(m_listen, 8) != 0)
             close(std::exchange(m_listen, -1));
@@ -37,10 +35,8 @@ public:
         for (int fd : {m_client, m_listen})
             if (fd >= 0)
                 close(fd);
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
     }
-    std::string Address() const { return "unix:" + m_dir + "/native"; }
+    std::string Address() const { return "unix:" + m_socket; }
     bool WaitForClient()
     {
         pollfd fd{m_listen, POLLIN, 0};
@@ -60,7 +56,8 @@ public:
     }
 
 private:
-    std::string m_dir;
+    CTempFolder m_folder{"silent-" + std::to_string(getpid())};
+    std::string m_socket = m_folder.File("native");
     int m_listen = -1, m_client = -1;
 };
 }  // namespace

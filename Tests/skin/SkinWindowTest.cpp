@@ -7,6 +7,7 @@
 
 #include <wx/dcclient.h>
 #include <wx/dialog.h>
+#include <wx/frame.h>
 #include <wx/listctrl.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -216,7 +217,11 @@ TEST_P(ShippedSkin, ColoursEveryKindOfWindowAsItsFileSaysAndLeavesSelfPaintedWin
     EXPECT_EQ(pRecord->GetFont().GetFractionalPointSize(), dPlainSize);
     EXPECT_LE(m_pDialog->buttons[2]->GetTextExtent("Settings...").x, nPlainWidth);
 
-    // Hovering lightens the skin's face by the button's offset of 30; the green hover text stays.
+    // Hovering lightens the skin's face by the button's offset of 30 and the text turns green, also while another
+    // window is active; leaving gives the face back.
+    auto* pOther = new wxFrame(nullptr, wxID_ANY, "Another window", wxPoint(600, 420), wxSize(240, 160));
+    pOther->Show();
+    ASSERT_TRUE(WaitUntil([&] { return pOther->IsActive() && !m_pDialog->IsActive(); }));
     wxColour face = Entry(path, "Button", "face");
     int n = std::min({30, 255 - face.Red(), 255 - face.Green(), 255 - face.Blue()});
     MoveMouse(Middle(pRecord));
@@ -224,6 +229,10 @@ TEST_P(ShippedSkin, ColoursEveryKindOfWindowAsItsFileSaysAndLeavesSelfPaintedWin
         return PixelIs(CSample::At(pRecord, 4, 4), wxColour(face.Red() + n, face.Green() + n, face.Blue() + n));
     }));
     EXPECT_GT(TextPixels(pRecord->GetScreenRect(), HOVER_TEXT), 3);
+    EXPECT_TRUE(PixelIs(CSample::At(m_pDialog->buttons[1], 4, 4), face));
+    MoveMouse(wxPoint(1000, 740));
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(CSample::At(pRecord, 4, 4), face); }));
+    EXPECT_EQ(TextPixels(pRecord->GetScreenRect(), HOVER_TEXT), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(FourSkins, ShippedSkin, ::testing::Values("Pying", "Wguang", "Zzhong", "Mmo"),
