@@ -1,7 +1,10 @@
 // The ring of capture buffers: what is queued when, and the display copy.
 #include "CaptureFakes.h"
+#include "EncoderFixtures.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace
 {
@@ -12,97 +15,74 @@ int QueuedCount(const CWaveBufferRing& ring)
         n += (ring.Header(i).dwFlags & WHDR_INQUEUE) ? 1 : 0;
     return n;
 }
-
-std::vector<int32_t> DisplayOf(WORD nChannels, DWORD nRate, WORD nBits, const std::vector<uint8_t>& pattern)
-{
-    CHandDevice device(nChannels, nRate, nBits);
-    CWaveBufferRing ring(2);
-    ring.Setup(&device);
-    device.Complete(pattern);
-    std::vector<int32_t> display;
-    std::vector<uint8_t> bytes;
-    ring.Collect(display, bytes);
-    return display;
-}
 }  // namespace
 
-TEST(BufferRing, SetupQueuesOnlyTheFirstHeader)
-{
-    CHandDevice device(2, 44100, 16);
-    CWaveBufferRing ring(2);
-    ring.Setup(&device);
-    EXPECT_EQ(1, QueuedCount(ring));
-    EXPECT_TRUE(ring.Header(0).dwFlags & WHDR_INQUEUE);
-    EXPECT_EQ(0, ring.Current());
-    EXPECT_EQ(176400u, ring.BytesPerBuffer());
-    EXPECT_EQ(352800u, ring.Memory().size());
-    EXPECT_EQ(22050u, ring.DisplaySamplesPerBuffer());
-}
-
-TEST(BufferRing, EachCollectQueuesTheSpareAndMovesOn)
+TEST(BufferRing, SetupQueuesOnlyTheFirstHeaderAndEachCollectHandsOnTheFinishedOneAndQueuesTheSpare)
 {
     CHandDevice device(1, 22050, 16);
     CWaveBufferRing ring(2);
     ring.Setup(&device);
+    EXPECT_EQ(std::make_tuple(1, 0, 44100u, 22050u), std::make_tuple(QueuedCount(ring), ring.Current(),
+                                                                     ring.BytesPerBuffer(), ring.DisplaySamplesPerBuffer()));
     std::vector<int32_t> display;
     std::vector<uint8_t> bytes;
-    for (int n = 1; n <= 5; ++n)
+    for (int n = 1; n <= 3; ++n)
     {
         EXPECT_FALSE(ring.IsCurrentDone());
         device.Complete({static_cast<uint8_t>(n), 0});
         ASSERT_TRUE(ring.IsCurrentDone());
         ring.Collect(display, bytes);
-        EXPECT_EQ(1, QueuedCount(ring)) << "after collect " << n;
-        EXPECT_EQ(n % 2, ring.Current());
         ASSERT_EQ(44100u, bytes.size());
-        EXPECT_EQ(n, bytes[0]) << "the finished buffer is handed on, not the one being filled";
+        EXPECT_EQ(std::make_tuple(1, n % 2, uint8_t(n)), std::make_tuple(QueuedCount(ring), ring.Current(), bytes[0]))
+            << "collect " << n;
     }
 }
 
-TEST(BufferRing, DisplaySamplesFollowTheDeviceFormat)
+TEST(BufferRing, DisplaySamplesFollowTheDeviceFormatAndAnUnsupportedSizeIsRefused)
 {
-    EXPECT_EQ(-8192, DisplayOf(1, 11025, 8, {0})[0]);
-    EXPECT_EQ(8128, DisplayOf(1, 11025, 8, {255})[0]);
-    EXPECT_EQ(-32768, DisplayOf(2, 11025, 8, {0, 0})[0]);
-    EXPECT_EQ(32512, DisplayOf(2, 11025, 8, {255, 255})[0]);
-    // (-3 + 0) / 2 truncates toward zero.
-    EXPECT_EQ(-1, DisplayOf(2, 44100, 16, {0xFD, 0xFF, 0x00, 0x00})[0]);
-    EXPECT_EQ(-1234, DisplayOf(1, 22050, 16, {0x2E, 0xFB})[0]);
-}
-
-TEST(BufferRing, DisplayCoversSampleRateOverChannelsFrames)
-{
-    EXPECT_EQ(5512u, DisplayOf(2, 11025, 8, {128, 128}).size());
-    EXPECT_EQ(11025u, DisplayOf(1, 11025, 8, {128}).size());
-    EXPECT_EQ(22050u, DisplayOf(2, 44100, 16, {0, 0}).size());
-}
-
-TEST(BufferRing, AnUnsupportedSampleSizeIsRefused)
-{
+    const struct
+    {
+        WORD channels;
+        DWORD rate;
+        WORD bits;
+        std::vector<uint8_t> pattern;
+        int32_t first;
+        size_t count;
+    } cases[] = {
+        {1, 11025, 8, {0}, -8192, 11025},          {1, 11025, 8, {255}, 8128, 11025},
+        {2, 11025, 8, {0, 0}, -32768, 5512},       {2, 11025, 8, {255, 255}, 32512, 5512},
+        {2, 44100, 16, {0xFD, 0xFF, 0, 0}, -1, 22050},  // (-3 + 0) / 2 truncates toward zero
+        {1, 22050, 16, {0x2E, 0xFB}, -1234, 22050},
+    };
+    for (const auto& c : cases)
+    {
+        CHandDevice device(c.channels, c.rate, c.bits);
+        CWaveBufferRing ring(2);
+        ring.Setup(&device);
+        device.Complete(c.pattern);
+        std::vector<int32_t> display;
+        std::vector<uint8_t> bytes;
+        ring.Collect(display, bytes);
+        ASSERT_FALSE(display.empty());
+        EXPECT_EQ(std::make_pair(c.first, c.count), std::make_pair(display[0], display.size()))
+            << c.channels << " ch " << c.rate << " Hz " << c.bits << " bits";
+    }
     CHandDevice device(1, 8000, 24);
     CWaveBufferRing ring(2);
     ring.Setup(&device);
     device.Complete({0});
     std::vector<int32_t> display;
     std::vector<uint8_t> bytes;
-    try
-    {
-        ring.Collect(display, bytes);
-        FAIL() << "24-bit audio was accepted";
-    }
-    catch (const char* pszText)
-    {
-        EXPECT_STREQ("Unsupported format", pszText);
-    }
+    EXPECT_STREQ("Unsupported format", ThrownText([&] { ring.Collect(display, bytes); }).c_str());
 }
 
 TEST(BufferRing, ALaterSmallerFormatReusesTheSameMemory)
 {
-    CHandDevice stereo(2, 44100, 16);
+    CHandDevice stereo(2, 44100, 16), mono(1, 11025, 8);
     CWaveBufferRing ring(2);
     ring.Setup(&stereo);
     const uint8_t* pMemory = ring.Memory().data();
-    CHandDevice mono(1, 11025, 8);
+    EXPECT_EQ(352800u, ring.Memory().size());
     ring.Setup(&mono);
     EXPECT_EQ(pMemory, ring.Memory().data());
     EXPECT_EQ(11025u, ring.BytesPerBuffer());

@@ -1,5 +1,6 @@
 // Mixer lines: which line a recording takes, and how it is prepared.
 #include "CaptureFakes.h"
+#include "EncoderFixtures.h"
 #include "Mixer.h"
 #include "RecorderSettings.h"
 #include "TestSupport.h"
@@ -15,12 +16,12 @@ using winmm::virt::LineSpec;
 
 namespace
 {
-LineSpec Line(const std::string& name, DWORD type = MIXERLINE_COMPONENTTYPE_SRC_LINE, double frequency = 1000)
+LineSpec Line(const std::string& name, DWORD type = MIXERLINE_COMPONENTTYPE_SRC_LINE)
 {
     LineSpec l;
     l.name = name;
     l.componentType = type;
-    l.frequencies = {frequency};
+    l.frequencies = {1000};
     return l;
 }
 
@@ -41,53 +42,46 @@ protected:
         winmm::virt::SetDevices(devices);
         winmm::virt::UseManualClock(true);
     }
-    void SetUp() override { m_saved = theSettings; }
     void TearDown() override
     {
         FreeDevices();
         winmm::virt::Restore();
-        theSettings = m_saved;
     }
     std::vector<winmm::virt::CVirtualWaveIn::LineState> State() { return winmm::virt::Device(0)->Lines(); }
     CMixer& Mixer() { return EnumDevices().at(0)->GetMixer(); }
 
-    RecorderSettings m_saved;
+    CSettingsScope m_settings;
     CMessageRecorder m_messages;
 };
 
-TEST_F(MixerLines, TheDefaultLineIsTheFirstWhoseNameContainsMixInThatCase)
+TEST_F(MixerLines, TheChosenLineIsTheFirstWithMixInThatCaseOrAPositionAmongTheListedLines)
 {
-    Use({DeviceWith({Line("Microphone"), Line("Line In"), Line("Stereo Mix"), Line("Wave Out Mix")}),
-         DeviceWith({Line("mixer"), Line("Microphone")})});
-    std::string device, line;
-    ASSERT_TRUE(SelectCurrentDevice(device, line));
-    EXPECT_EQ("Vorane Virtual Input", device);
-    EXPECT_EQ("Stereo Mix", line);
-    EXPECT_EQ(EnumDevices()[0], GetCurrentDevice());
-
-    theSettings.DeviceIndex = 1;
-    EXPECT_FALSE(SelectCurrentDevice(device, line));
-    EXPECT_EQ("", line);
-    EXPECT_EQ(EnumDevices()[1], GetCurrentDevice()) << "the device stays chosen";
-
-    theSettings.DeviceIndex = 2;
-    EXPECT_FALSE(SelectCurrentDevice(device, line));
-    EXPECT_EQ(nullptr, GetCurrentDevice()) << "no device at that position";
+    const std::vector<DeviceSpec> devices = {
+        DeviceWith({Line("SW Synth", MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER), Line("Microphone"), Line("Line In"),
+                    Line("Stereo Mix"), Line("Wave Out Mix")}),
+        DeviceWith({Line("mixer"), Line("Microphone")})};
+    const struct
+    {
+        int device, line;
+        bool ok;
+        const char* name;
+        int current;  // position of the current device afterwards, -1 for none
+    } cases[] = {{0, -1, true, "Stereo Mix", 0}, {0, 1, true, "Line In", 0},  // the synthesizer is not listed
+                 {0, 4, false, "", 0},           {1, -1, false, "", 1},       // the device stays chosen
+                 {2, -1, false, "", -1}};
+    Use(devices);
+    for (const auto& c : cases)
+    {
+        theSettings.DeviceIndex = c.device;
+        theSettings.LineIndex = c.line;
+        std::string device, line;
+        EXPECT_EQ(c.ok, SelectCurrentDevice(device, line)) << c.device << "/" << c.line;
+        EXPECT_EQ(c.name, line) << c.device << "/" << c.line;
+        EXPECT_EQ(c.current < 0 ? nullptr : EnumDevices()[c.current], GetCurrentDevice()) << c.device << "/" << c.line;
+    }
 }
 
-TEST_F(MixerLines, ALineIndexIsAPositionInTheListedLines)
-{
-    Use({DeviceWith({Line("SW Synth", MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER), Line("Microphone"),
-                     Line("Line In")})});
-    theSettings.LineIndex = 1;
-    std::string device, line;
-    ASSERT_TRUE(SelectCurrentDevice(device, line));
-    EXPECT_EQ("Line In", line) << "the synthesizer is not listed, so positions are not source numbers";
-    theSettings.LineIndex = 2;
-    EXPECT_FALSE(SelectCurrentDevice(device, line));
-}
-
-TEST_F(MixerLines, SynthesizersAndUnreadableSourcesAreNotListed)
+TEST_F(MixerLines, SynthesizersAndUnreadableSourcesAreNotListedAndFindLineWantsTheExactName)
 {
     LineSpec broken = Line("Broken");
     broken.failInfo = true;
@@ -95,101 +89,67 @@ TEST_F(MixerLines, SynthesizersAndUnreadableSourcesAreNotListed)
                      Line("Stereo Mix")})});
     CMixer& mixer = Mixer();
     ASSERT_EQ(2u, mixer.GetLineCount());
-    EXPECT_STREQ("Microphone", mixer.GetLine(0)->Name());
-    EXPECT_STREQ("Stereo Mix", mixer.GetLine(1)->Name());
+    EXPECT_EQ((std::vector<std::string>{"Microphone", "Stereo Mix"}),
+              (std::vector<std::string>{mixer.GetLine(0)->Name(), mixer.GetLine(1)->Name()}));
     mixer.Open();
     EXPECT_EQ(2u, mixer.GetLineCount()) << "opening an open mixer lists nothing again";
+    EXPECT_STREQ("Stereo Mix", mixer.FindLine("Stereo Mix")->Name());
+    for (const char* pszName : {"stereo mix", "Stereo", static_cast<const char*>(nullptr)})
+        EXPECT_EQ("Mixer's line not found.", ThrownText([&] { mixer.FindLine(pszName); })) << (pszName ? pszName : "-");
     mixer.Close();
     EXPECT_EQ(0u, mixer.GetLineCount());
-    EXPECT_FALSE(mixer.IsOpen());
 }
 
-TEST_F(MixerLines, FindLineWantsTheExactName)
+TEST_F(MixerLines, VolumeIsAShareOfTheRangeOnEveryChannelAndUnmuteClearsEveryChannel)
 {
-    Use({winmm::virt::DefaultDevice()});
-    CMixer& mixer = Mixer();
-    EXPECT_STREQ("Line In", mixer.FindLine("Line In")->Name());
-    for (const char* pszName : {"line in", "Line", static_cast<const char*>(nullptr)})
-    {
-        try
-        {
-            mixer.FindLine(pszName);
-            ADD_FAILURE() << (pszName ? pszName : "(none)") << " was found";
-        }
-        catch (const char* pszText)
-        {
-            EXPECT_STREQ("Mixer's line not found.", pszText);
-        }
-    }
-}
-
-TEST_F(MixerLines, VolumeIsAShareOfTheControlsRange)
-{
-    LineSpec narrow = Line("Narrow");
+    LineSpec narrow = Line("Narrow"), perChannel = Line("Per Channel"), muted = Line("Muted"), bare = Line("Bare");
     narrow.minimum = 1000;
     narrow.maximum = 2000;
     narrow.volume = 1000;
-    LineSpec perChannel = Line("Per Channel");
-    perChannel.uniform = false;
+    perChannel.uniform = muted.uniform = false;
     perChannel.volume = 0;
-    Use({DeviceWith({Line("Full"), narrow, perChannel})});
-    CMixer& mixer = Mixer();
-    mixer.GetLine(0)->SetVolume(50);
-    EXPECT_EQ((std::vector<DWORD>{32767, 32767}), State()[0].volume);
-    mixer.GetLine(0)->SetVolume(150);
-    EXPECT_EQ((std::vector<DWORD>{65535, 65535}), State()[0].volume) << "above 100 counts as 100";
-    mixer.GetLine(1)->SetVolume(50);
-    EXPECT_EQ((std::vector<DWORD>{1500, 1500}), State()[1].volume);
-    mixer.GetLine(2)->SetVolume(25);
-    EXPECT_EQ((std::vector<DWORD>{16383, 16383}), State()[2].volume) << "each channel is set";
-}
-
-TEST_F(MixerLines, UnmuteClearsTheMuteOfEveryChannel)
-{
-    LineSpec muted = Line("Muted");
     muted.muted = true;
-    muted.uniform = false;
-    LineSpec bare = Line("No Controls");
-    bare.hasMute = false;
-    bare.hasVolume = false;
-    Use({DeviceWith({muted, bare})});
+    bare.hasMute = bare.hasVolume = false;
+    Use({DeviceWith({Line("Full"), narrow, perChannel, muted, bare})});
     CMixer& mixer = Mixer();
-    mixer.GetLine(0)->Unmute();
-    EXPECT_EQ((std::vector<bool>{false, false}), State()[0].muted);
-    // A line without the controls is simply left as it is.
-    mixer.GetLine(1)->Unmute();
-    mixer.GetLine(1)->SetVolume(10);
-    EXPECT_EQ((std::vector<DWORD>{65535, 65535}), State()[1].volume);
+    const struct
+    {
+        size_t line;
+        DWORD percent, expected;
+    } cases[] = {{0, 50, 32767}, {0, 150, 65535} /* above 100 counts as 100 */, {1, 50, 1500}, {2, 25, 16383},
+                 {4, 10, 65535} /* no controls: left alone */};
+    for (const auto& c : cases)
+    {
+        mixer.GetLine(c.line)->SetVolume(c.percent);
+        EXPECT_EQ((std::vector<DWORD>{c.expected, c.expected}), State()[c.line].volume) << c.line << " " << c.percent;
+    }
+    mixer.GetLine(3)->Unmute();
+    mixer.GetLine(4)->Unmute();
+    EXPECT_EQ((std::vector<bool>{false, false}), State()[3].muted);
 }
 
-TEST_F(MixerLines, AnExclusiveSourceControlSelectsOnlyTheLine)
+TEST_F(MixerLines, SelectingASourceSelectsOnlyThatLineOnAnExclusiveControlAndAddsItOnAMixingOne)
 {
-    // Uniform or per channel, the line chosen is the line recorded.
-    for (bool bUniform : {true, false})
+    const struct
+    {
+        DWORD type;
+        bool uniform;
+        std::vector<bool> expected;
+    } cases[] = {{MIXERCONTROL_CONTROLTYPE_MUX, true, {false, true, false}},
+                 {MIXERCONTROL_CONTROLTYPE_MUX, false, {false, true, false}},  // per channel
+                 {MIXERCONTROL_CONTROLTYPE_MIXER, true, {true, true, false}}};
+    for (const auto& c : cases)
     {
         DeviceSpec spec = DeviceWith({Line("Microphone"), Line("Line In"), Line("Stereo Mix")});
-        spec.sourceControlUniform = bUniform;
+        spec.sourceControlType = c.type;
+        spec.sourceControlUniform = c.uniform;
+        spec.selected = {true, false, false};
         Use({spec});
         Mixer().FindLine("Line In")->SelectAsSource();
         auto lines = State();
-        EXPECT_FALSE(lines[0].selected) << "uniform " << bUniform;
-        EXPECT_TRUE(lines[1].selected) << "uniform " << bUniform;
-        EXPECT_FALSE(lines[2].selected) << "uniform " << bUniform;
-        FreeDevices();
+        EXPECT_EQ(c.expected, (std::vector<bool>{lines[0].selected, lines[1].selected, lines[2].selected}))
+            << c.type << " uniform " << c.uniform;
     }
-}
-
-TEST_F(MixerLines, AMixingSourceControlKeepsTheOtherSources)
-{
-    DeviceSpec spec = DeviceWith({Line("Microphone"), Line("Line In"), Line("Stereo Mix")});
-    spec.sourceControlType = MIXERCONTROL_CONTROLTYPE_MIXER;
-    spec.selected = {true, false, false};
-    Use({spec});
-    Mixer().FindLine("Stereo Mix")->SelectAsSource();
-    auto lines = State();
-    EXPECT_TRUE(lines[0].selected);
-    EXPECT_FALSE(lines[1].selected);
-    EXPECT_TRUE(lines[2].selected);
 }
 
 TEST_F(MixerLines, AMixerThatCannotOpenIsReportedAndFreesTheGlobalLock)
@@ -198,81 +158,44 @@ TEST_F(MixerLines, AMixerThatCannotOpenIsReportedAndFreesTheGlobalLock)
     spec.mixerOpens = false;
     Use({spec});
     std::string device, line;
-    try
-    {
-        SelectCurrentDevice(device, line);
-        FAIL() << "no error";
-    }
-    catch (const char* pszText)
-    {
-        EXPECT_STREQ("Can't open Mixer Device.", pszText);
-    }
+    EXPECT_EQ("Can't open Mixer Device.", ThrownText([&] { SelectCurrentDevice(device, line); }));
     bool bLocked = false;
     std::thread other([&] {
-        bLocked = GlobalDeviceLock().try_lock();
-        if (bLocked)
+        if ((bLocked = GlobalDeviceLock().try_lock()))
             GlobalDeviceLock().unlock();
     });
     other.join();
     EXPECT_TRUE(bLocked);
 }
 
-// Recording after the preparation: what the chosen line really sounds like.
-class PreparedRecording : public MixerLines
-{
-protected:
-    std::vector<float> Record(int nSeconds, DWORD nVolume)
-    {
-        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, 22050, 16, nVolume);
-        CFakeReceiver receiver;
-        CDeviceThread capture;
-        capture.StartCapture(&receiver);
-        winmm::virt::AdvanceClock(nSeconds);
-        capture.StopCapture();
-        EXPECT_TRUE(capture.WaitForCaptureEnd(10000));
-        EXPECT_EQ(static_cast<size_t>(nSeconds), receiver.sizes.size());
-        return FirstChannel(receiver.data.data(), receiver.data.size(), 1, 16);
-    }
-};
-
-TEST_F(PreparedRecording, EachLineIsHeardWithItsOwnSignal)
-{
-    Use({winmm::virt::DefaultDevice()});
-    theSettings.LineIndex = 1;
-    EXPECT_NEAR(1000, DominantFrequency(Record(1, 100), 22050), 5) << "Line In";
-    theSettings.LineIndex = -1;
-    EXPECT_NEAR(1500, DominantFrequency(Record(1, 100), 22050), 5) << "Stereo Mix";
-    theSettings.LineIndex = 0;
-    EXPECT_NEAR(440, DominantFrequency(Record(1, 100), 22050), 5) << "Microphone";
-}
-
-TEST_F(PreparedRecording, HalfTheVolumeIsSixDecibelsDown)
-{
-    Use({winmm::virt::DefaultDevice()});
-    double full = Rms(Record(1, 100));
-    double half = Rms(Record(1, 50));
-    ASSERT_GT(full, 0.1);
-    EXPECT_NEAR(-6.02, 20 * std::log10(half / full), 1.0);
-}
-
-TEST_F(PreparedRecording, AMutedLineIsHeardOnceUnmuted)
+// Recording after the preparation: each line is heard with its own signal, at its volume, unmuted.
+TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmutedAtItsVolume)
 {
     DeviceSpec spec = winmm::virt::DefaultDevice();
     spec.lines[2].muted = true;  // Stereo Mix
     Use({spec});
-    EXPECT_GT(Rms(Record(1, 100)), 0.1);
-}
+    auto record = [](DWORD nVolume) {
+        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, 22050, 16, nVolume);
+        CFakeReceiver receiver;
+        CDeviceThread capture;
+        capture.StartCapture(&receiver);
+        winmm::virt::AdvanceClock(1);
+        capture.StopCapture();
+        EXPECT_TRUE(capture.WaitForCaptureEnd(10000));
+        EXPECT_EQ(1u, receiver.sizes.size());
+        return FirstChannel(receiver.data.data(), receiver.data.size(), 1, 16);
+    };
+    const std::pair<int, double> lines[] = {{1, 1000}, {-1, 1500}, {0, 440}};  // Line In, Stereo Mix, Microphone
+    for (const auto& [index, frequency] : lines)
+    {
+        theSettings.LineIndex = index;
+        EXPECT_NEAR(frequency, DominantFrequency(record(100), 22050), 5) << index;
+    }
+    theSettings.LineIndex = -1;
+    const double full = Rms(record(100)), half = Rms(record(50));
+    ASSERT_GT(full, 0.1);
+    EXPECT_NEAR(-6.02, 20 * std::log10(half / full), 1.0);
 
-TEST_F(PreparedRecording, NoUsableDeviceIsADeviceError)
-{
     Use({});
-    try
-    {
-        PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100);
-        FAIL() << "no error";
-    }
-    catch (const char* pszText)
-    {
-        EXPECT_STREQ("Device error.", pszText);
-    }
+    EXPECT_EQ("Device error.", ThrownText([] { PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100); }));
 }

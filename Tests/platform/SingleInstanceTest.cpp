@@ -27,9 +27,8 @@ namespace fs = std::filesystem;
 using enum CSingleInstance::Result;
 const std::string kName = "vorane-recorder";
 
-// Another start of the program, in a process of its own: it reports what Acquire
-// answered, then keeps what it got until released or killed. prepare runs first
-// in it; go, when given, holds it back until the parent closes the other end.
+// Another start in a process of its own: reports what Acquire answered, then holds
+// it until released or killed. prepare runs first; go, if given, holds it back until closed.
 struct OtherStart
 {
     explicit OtherStart(std::function<void()> prepare = {}, int go = -1)
@@ -38,8 +37,7 @@ struct OtherStart
         EXPECT_EQ(0, pipe(result) | pipe(hold));
         if ((pid = fork()) == 0)
         {
-            // No copies of the parent's lock or socket, nor of other children's pipes.
-            for (int fd = 3; fd < 1024; ++fd)
+            for (int fd = 3; fd < 1024; ++fd)  // no copies of the parent's lock, socket or other pipes
                 if (fd != result[1] && fd != hold[0] && fd != go)
                     close(fd);
             if (prepare)
@@ -60,8 +58,6 @@ struct OtherStart
     }
     ~OtherStart() { Release(); close(answerFd); }
     int Answer() { char c; return read(answerFd, &c, 1) == 1 ? c : -1; }
-    // Returns once all its threads stand still.
-    void Stop() { kill(pid, SIGSTOP); waitpid(pid, nullptr, WUNTRACED); }
     void Release()
     {
         close(std::exchange(holdFd, -1));
@@ -90,44 +86,47 @@ protected:
     std::function<void()> m_countRaise = [this] { ++m_raised; };
 };
 
-TEST_F(SingleInstance, ALaterStartRaisesTheRunningInstanceOncePerAskUntilItEnds)
+TEST_F(SingleInstance, ALaterStartRaisesTheRunningOneOncePerAskEvenPastASilentClientUntilItEnds)
 {
     std::optional<CSingleInstance> instance(std::in_place, kName);
     ASSERT_EQ(FIRST, instance->Acquire(m_countRaise));
+    const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{AF_UNIX, {}};
+    std::strcpy(address.sun_path, File(".sock").c_str());
+    ASSERT_EQ(0, connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address));
     for (int ask = 1; ask <= 2; ++ask)
     {
         EXPECT_EQ(RAISED_OTHER, OtherStart().Answer());
         EXPECT_EQ(ask, m_raised.load()) << "raised before it answers, once";
     }
+    close(silent);
     instance.reset();
     EXPECT_FALSE(fs::exists(File(".sock")));
 
     instance.emplace(kName);
     EXPECT_EQ(FIRST, instance->Acquire([] {})) << "the lock was released";
-    // A file put in place of our socket is not ours to remove.
-    fs::remove(File(".sock"));
+    fs::remove(File(".sock"));  // a file in place of our socket is not ours to remove
     std::ofstream(File(".sock")) << "someone else's";
     instance.reset();
     EXPECT_TRUE(fs::exists(File(".sock")));
 }
 
-TEST_F(SingleInstance, AHungInstanceIsReportedAndAKilledOneBlocksNothing)
+TEST_F(SingleInstance, AHungInstanceIsReportedAKilledOneAndStaleLockFilesOfAnyModeOrOwnerBlockNothing)
 {
-    OtherStart first;
-    ASSERT_EQ(FIRST, first.Answer());
-    first.Stop();
-    EXPECT_EQ(OTHER_RUNNING, CSingleInstance(kName).Acquire([] {}));
-
-    kill(first.pid, SIGKILL);
-    first.Release();
-    ASSERT_TRUE(fs::exists(File(".sock")) && fs::exists(File(".lock")));
-    CSingleInstance next(kName);
-    EXPECT_EQ(FIRST, next.Acquire(m_countRaise));
-    EXPECT_EQ(RAISED_OTHER, OtherStart().Answer()) << "the dead socket file was replaced";
-}
-
-TEST_F(SingleInstance, ALeftoverLockFileOfAnotherModeOrOwnerDoesNotBlock)
-{
+    {
+        OtherStart first;
+        ASSERT_EQ(FIRST, first.Answer());
+        kill(first.pid, SIGSTOP);
+        waitpid(first.pid, nullptr, WUNTRACED);
+        EXPECT_EQ(OTHER_RUNNING, CSingleInstance(kName).Acquire([] {}));
+        kill(first.pid, SIGKILL);
+        first.Release();
+        ASSERT_TRUE(fs::exists(File(".sock")) && fs::exists(File(".lock")));
+        CSingleInstance next(kName);
+        EXPECT_EQ(FIRST, next.Acquire(m_countRaise));
+        EXPECT_EQ(RAISED_OTHER, OtherStart().Answer()) << "the dead socket file was replaced";
+    }
+    ASSERT_TRUE(fs::remove(File(".lock")));
     // As root, the starts run as another user, to whom the file is foreign.
     std::function<void()> asNobody;
     if (geteuid() == 0)
@@ -147,19 +146,6 @@ TEST_F(SingleInstance, ALeftoverLockFileOfAnotherModeOrOwnerDoesNotBlock)
         start.Release();
         EXPECT_TRUE(fs::remove(File(".lock")));
     }
-}
-
-TEST_F(SingleInstance, AClientThatSaysNothingDoesNotHoldUpTheAnswer)
-{
-    CSingleInstance first(kName);
-    ASSERT_EQ(FIRST, first.Acquire(m_countRaise));
-    const int silent = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{AF_UNIX, {}};
-    std::strcpy(address.sun_path, File(".sock").c_str());
-    ASSERT_EQ(0, connect(silent, reinterpret_cast<sockaddr*>(&address), sizeof address));
-    EXPECT_EQ(RAISED_OTHER, OtherStart().Answer());
-    EXPECT_EQ(1, m_raised.load());
-    close(silent);
 }
 
 TEST_F(SingleInstance, OfStartsRacingExactlyOneBecomesTheInstance)
@@ -192,7 +178,6 @@ TEST_F(SingleInstance, WithoutARuntimeDirectoryAPrivateFolderInTmpIsUsedButNever
         EXPECT_EQ(fs::perms::owner_all, fs::status(folder).permissions()) << "made private";
     }
     fs::remove_all(folder);
-
     fs::create_directory_symlink(m_dir, folder);
     CSingleInstance instance(name);
     EXPECT_EQ(FIRST, instance.Acquire([] {}));

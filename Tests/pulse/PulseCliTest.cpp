@@ -1,6 +1,5 @@
-// The command-line recorder on the sound server: with no options it records
-// what the default output plays; it lists the server's lines and records from
-// any of them, by position or by name; a line gone since the listing is not found.
+// The command-line recorder on the sound server: the default output, every line, the
+// listing, and a line gone since the listing.
 #include "PulseTestSupport.h"
 
 #include <cstdlib>
@@ -11,14 +10,12 @@ namespace
 class PulseCli : public CPulseTest
 {
 protected:
-    // Runs vorane-record in the test's folder with the options; standard error included.
     int Run(const std::string& options, std::string* pOutput)
     {
         return RunCommand("cd '" + m_folder.Path() + "' && '" + std::string(VORANE_APP_DIR) + "/vorane-record' " +
                               options + " 2>&1",
                           pOutput);
     }
-    // The dominant frequency of a recording the recorder made.
     double FrequencyOf(const std::string& path)
     {
         DecodedAudio audio = DecodeFile(path);
@@ -27,34 +24,26 @@ protected:
     }
 };
 
-TEST_F(PulseCli, WithNoOptionsItRecordsWhatTheDefaultOutputPlays)
-{
-    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
-    std::string output;
-    ASSERT_EQ(0, Run("", &output)) << output;
-    DecodedAudio audio = DecodeFile(m_folder.File("output/Audio0.wav"));
-    ASSERT_TRUE(audio.ok) << audio.error << "\n" << output;
-    EXPECT_EQ(44100, audio.sampleRate);
-    EXPECT_EQ(2, audio.channels);
-    EXPECT_GE(audio.duration, 4.0);
-    EXPECT_EQ(audio.duration, static_cast<int>(audio.duration));
-    EXPECT_NEAR(1000, DominantFrequency(audio.firstChannel, audio.sampleRate), 5);
-}
-
-TEST_F(PulseCli, ItRecordsFromEveryLineOfTheServer)
+TEST_F(PulseCli, WithNoOptionsItRecordsTheDefaultOutputAndItRecordsFromEveryLineByPositionOrName)
 {
     CTonePlayer second;
     ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
     ASSERT_TRUE(second.Play(kSecondOutput, 2000));
-    const double expected[] = {1000, 2000, kSineFrequency};
     std::string output;
+    ASSERT_EQ(0, Run("", &output)) << output;
+    DecodedAudio audio = DecodeFile(m_folder.File("output/Audio0.wav"));
+    ASSERT_TRUE(audio.ok) << audio.error << "\n" << output;
+    EXPECT_EQ(std::make_pair(44100, 2), std::make_pair(audio.sampleRate, audio.channels));
+    EXPECT_GE(audio.duration, 4.0);
+    EXPECT_EQ(audio.duration, static_cast<int>(audio.duration));
+    EXPECT_NEAR(1000, DominantFrequency(audio.firstChannel, audio.sampleRate), 5);
+
+    const double expected[] = {1000, 2000, kSineFrequency};
     for (int i = 0; i < 3; ++i)
     {
-        SCOPED_TRACE("line " + std::to_string(i));
         ASSERT_EQ(0, Run("-s 2 -o out -l " + std::to_string(i), &output)) << output;
-        EXPECT_NEAR(expected[i], FrequencyOf(m_folder.File("out/Audio" + std::to_string(i) + ".wav")), 5);
+        EXPECT_NEAR(expected[i], FrequencyOf(m_folder.File("out/Audio" + std::to_string(i) + ".wav")), 5) << i;
     }
-    // By name, with the device named too, into MP3.
     ASSERT_EQ(0, Run("-s 2 -o out -f mp3 -d 'PulseAudio Sound Server' -l 'Stereo Mix (Second Output)'", &output))
         << output;
     EXPECT_NEAR(2000, FrequencyOf(m_folder.File("out/Audio0.mp3")), 5);

@@ -1,7 +1,5 @@
-// Recording through the capture engine from the sound server: what an output
-// plays comes back on its "Stereo Mix" line, in every capture format; the line's
-// own volume and mute act on what is recorded; a server killed mid-recording
-// leaves whole seconds and one message, and the next recording connects anew.
+// Recording from the sound server through the capture engine: formats, mono mixdown,
+// the line's volume and mute, and a server killed mid-recording.
 #include "LameEncoder.h"
 #include "Mixer.h"
 #include "PulseTestSupport.h"
@@ -20,7 +18,7 @@ namespace
 {
 using PulseRecording = CPulseTest;
 
-TEST_F(PulseRecording, AToneOnTheDefaultOutputComesBackOnStereoMixInEveryWavFormatAndAsMp3)
+TEST_F(PulseRecording, AToneOnTheDefaultOutputComesBackOnStereoMixAsWavAndAsMp3)
 {
     ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
     CMessageRecorder messages;
@@ -28,8 +26,7 @@ TEST_F(PulseRecording, AToneOnTheDefaultOutputComesBackOnStereoMixInEveryWavForm
     {
         int channels, rate, bits;
         const char* codec;
-    } formats[] = {{2, 44100, 16, "pcm_s16le"}, {1, 11025, 8, "pcm_u8"}, {2, 11025, 8, "pcm_u8"},
-                   {1, 22050, 16, "pcm_s16le"}, {2, 44100, 8, "pcm_u8"}};
+    } formats[] = {{2, 44100, 16, "pcm_s16le"}, {1, 11025, 8, "pcm_u8"}};  // the other layouts: PulseCapturedFrames
     int n = 0;
     for (const auto& f : formats)
     {
@@ -62,11 +59,8 @@ TEST_F(PulseRecording, AToneOnTheDefaultOutputComesBackOnStereoMixInEveryWavForm
     EXPECT_TRUE(messages.Texts().empty());
 }
 
-// One tone, its left channel peaking at -0.4 dBFS and its right at half of full
-// scale: a mono recording is their mean, at the level a stereo recording's two
-// channels average to, and never clips (PipeWire's own mixdown, 3 dB hotter than
-// the mean, would clip it). The server is asked for stereo, so its own mixdown is
-// never used.
+// Left at -0.4 dBFS, right at half scale: mono is their mean and never clips (the server's
+// own mixdown, 3 dB hotter on PipeWire, would); the server is asked for stereo.
 TEST_F(PulseRecording, AMonoRecordingIsTheMeanOfTheStereoChannelsAndALoudToneDoesNotClip)
 {
     const double dLeft = 0.955, dRight = 0.5;
@@ -109,8 +103,7 @@ TEST_F(PulseRecording, AMonoRecordingIsTheMeanOfTheStereoChannelsAndALoudToneDoe
         for (float x : mono.firstChannel)
             nClipped += std::abs(x) >= fullScale ? 1 : 0;
         EXPECT_EQ(0u, nClipped);
-        // The peak, past the first half second as LevelDb measures (a resampler starting
-        // from nothing may overshoot briefly).
+        // The peak past the first half second (a resampler starting from nothing may overshoot).
         float peak = 0;
         for (size_t i = static_cast<size_t>(f.rate) / 2; i < mono.firstChannel.size(); ++i)
             peak = std::max(peak, std::abs(mono.firstChannel[i]));
@@ -118,8 +111,7 @@ TEST_F(PulseRecording, AMonoRecordingIsTheMeanOfTheStereoChannelsAndALoudToneDoe
     }
 }
 
-// The conversion from the server's 16-bit stereo, at the edges: the mean rounds half
-// up, full scale stays in range, 8 bits are unsigned and rounded.
+// From the server's 16-bit stereo: the mean rounds half up, full scale stays in range, 8 bits unsigned.
 TEST(PulseCapturedFrames, MonoIsTheRoundedMeanAndEightBitsAreRoundedAndUnsigned)
 {
     const int16_t frames[][2] = {{32767, 32767}, {-32768, -32768}, {32767, -32768}, {1000, 3001}, {-1000, -3001},
@@ -150,47 +142,34 @@ TEST(PulseCapturedFrames, MonoIsTheRoundedMeanAndEightBitsAreRoundedAndUnsigned)
     EXPECT_EQ(in, stereo16);
 }
 
-TEST_F(PulseRecording, HalfTheLineVolumeLowersTheRecordedLevelBySixDecibels)
-{
-    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
-    DecodedAudio full = RecordWav(m_folder.File("Audio0.wav"), 2, 2, 44100, 16, 100);
-    DecodedAudio half = RecordWav(m_folder.File("Audio1.wav"), 2, 2, 44100, 16, 50);
-    ASSERT_TRUE(full.ok && half.ok);
-    EXPECT_NEAR(-6.02, LevelDb(half) - LevelDb(full), 0.5);
-    EXPECT_NEAR(1000, DominantFrequency(half.firstChannel, half.sampleRate), 5);
-    // The volume is the source's own: the server shows it (0.5 as a linear factor is 79% on its scale).
-    std::string volume;
-    ASSERT_EQ(0, Pactl(std::string("get-source-volume ") + CPulseDaemon::kOutput + ".monitor", &volume));
-    EXPECT_NE(std::string::npos, volume.find("79%")) << volume;
-}
-
-TEST_F(PulseRecording, UnmutingAMutedMonitorMakesTheToneAudibleAgain)
+// The line's volume and mute are the source's own: the server shows them.
+TEST_F(PulseRecording, TheMonitorsOwnMuteHoldsUntilThePreparationUnmutesItAndHalfTheVolumeIsSixDecibelsDown)
 {
     ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
     const std::string monitor = std::string(CPulseDaemon::kOutput) + ".monitor";
     ASSERT_EQ(0, Pactl("set-source-mute " + monitor + " 1"));
-
-    // The line is chosen as the recording source but not unmuted: the source's own mute holds.
+    // Chosen as the recording source but not unmuted.
     std::string device, line;
     ASSERT_TRUE(SelectCurrentDevice(device, line));
-    ASSERT_EQ("Stereo Mix", line);
     ASSERT_TRUE(GetCurrentDevice()->SetFormat(CAPTURE_MODE_WAV, 2, 44100, 16));
-    CMixer& mixer = GetCurrentDevice()->GetMixer();
-    mixer.FindLine("Stereo Mix")->SelectAsSource();
-    mixer.Close();
+    GetCurrentDevice()->GetMixer().FindLine("Stereo Mix")->SelectAsSource();
+    GetCurrentDevice()->GetMixer().Close();
     CaptureWav(m_folder.File("Audio0.wav"), 2);
     DecodedAudio muted = DecodeFile(m_folder.File("Audio0.wav"));
     ASSERT_TRUE(muted.ok) << muted.error;
     EXPECT_LT(LevelDb(muted), -60);
 
-    // The preparation unmutes the line.
-    DecodedAudio unmuted = RecordWav(m_folder.File("Audio1.wav"), 2);
-    ASSERT_TRUE(unmuted.ok) << unmuted.error;
-    EXPECT_NEAR(-9.0, LevelDb(unmuted), 1.5);
-    EXPECT_NEAR(1000, DominantFrequency(unmuted.firstChannel, unmuted.sampleRate), 5);
-    std::string mute;
+    DecodedAudio full = RecordWav(m_folder.File("Audio1.wav"), 2, 2, 44100, 16, 100);
+    DecodedAudio half = RecordWav(m_folder.File("Audio2.wav"), 2, 2, 44100, 16, 50);
+    ASSERT_TRUE(full.ok && half.ok);
+    EXPECT_NEAR(-9.0, LevelDb(full), 1.5);
+    EXPECT_NEAR(-6.02, LevelDb(half) - LevelDb(full), 0.5);
+    EXPECT_NEAR(1000, DominantFrequency(half.firstChannel, half.sampleRate), 5);
+    std::string mute, volume;
     Pactl("get-source-mute " + monitor, &mute);
     EXPECT_NE(std::string::npos, mute.find("no")) << mute;
+    ASSERT_EQ(0, Pactl("get-source-volume " + monitor, &volume));
+    EXPECT_NE(std::string::npos, volume.find("79%")) << volume;  // 0.5 as a linear factor
 }
 
 TEST_F(PulseRecording, AServerKilledMidRecordingLeavesWholeSecondsAndOneMessageAndTheNextRecordingConnectsAnew)

@@ -18,8 +18,6 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         sizes.push_back(nSize);
         data.insert(data.end(), pData, pData + nSize);
-        if (throwOnWrite == static_cast<int>(sizes.size()))
-            throw "Can't create WAV file.";
         if (endOnWrite == static_cast<int>(sizes.size()))
             throw CRecordingEnded{"The disk is full."};
         return nSize;
@@ -49,16 +47,10 @@ public:
         std::unique_lock<std::mutex> lock(m_mutex);
         return m_changed.wait_for(lock, std::chrono::seconds(10), [this] { return inFinish; });
     }
-    size_t Writes()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return sizes.size();
-    }
 
     std::vector<uint32_t> sizes;
     std::vector<uint8_t> data;
     int finishes = 0;
-    int throwOnWrite = 0;
     int endOnWrite = 0;
     bool holdFinish = false;
     bool inFinish = false;
