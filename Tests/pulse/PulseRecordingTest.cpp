@@ -90,7 +90,8 @@ TEST_F(PulseRecording, AMonoRecordingIsTheMeanOfTheStereoChannelsAndALoudToneDoe
         PrepareRecordingLine(CAPTURE_MODE_WAV, 1, f.rate, f.bits, 100);
         std::string outputs;
         CaptureWav(path, 2, [&] { Pactl("list source-outputs", &outputs); });
-        EXPECT_NE(std::string::npos, outputs.find("Sample Specification: s16le 2ch " + std::to_string(f.rate) + "Hz"))
+        // The server is asked for 16-bit stereo whatever the recording wants; we mix down ourselves.
+        EXPECT_NE(std::string::npos, outputs.find(": s16le 2ch " + std::to_string(f.rate) + "Hz"))
             << outputs;
         DecodedAudio mono = DecodeFile(path);
         ASSERT_TRUE(mono.ok) << mono.error;

@@ -104,9 +104,9 @@ void CPulseWaveIn::SelectSource(const std::string& name)
 MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format)
 {
     // 16-bit stereo at the requested rate, whatever the handle's format (kCaptureFrameBytes).
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, format.nSamplesPerSec, 2};
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, format.nSamplesPerSec, 2};
     if ((format.wBitsPerSample != 8 && format.wBitsPerSample != 16) || (format.nChannels != 1 && format.nChannels != 2) ||
-        !pa_sample_spec_valid(&spec))
+        !pa_sample_spec_valid(&sampleFormat))
         return WAVERR_BADFORMAT;
     pa_channel_map map;
     pa_channel_map_init_stereo(&map);
@@ -118,7 +118,7 @@ MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format
         return MMSYSERR_ALLOCATED;
     if (!server.EnsureConnectedLocked(kAnswerTimeoutMs))
         return MMSYSERR_NODRIVER;
-    m_pStream = pa_stream_new(server.ContextLocked(), "Recording", &spec, &map);
+    m_pStream = pa_stream_new(server.ContextLocked(), "Recording", &sampleFormat, &map);
     if (!m_pStream)
         return MMSYSERR_NOMEM;
     m_format = format;
@@ -131,11 +131,11 @@ MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format
 
     pa_buffer_attr attr;
     // What the program has no buffer for waits with the stream, up to a few seconds.
-    attr.maxlength = static_cast<uint32_t>(pa_usec_to_bytes(kBacklogUsec, &spec));
+    attr.maxlength = static_cast<uint32_t>(pa_usec_to_bytes(kBacklogUsec, &sampleFormat));
     attr.tlength = static_cast<uint32_t>(-1);
     attr.prebuf = static_cast<uint32_t>(-1);
     attr.minreq = static_cast<uint32_t>(-1);
-    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &spec));
+    attr.fragsize = static_cast<uint32_t>(pa_usec_to_bytes(kFragmentUsec, &sampleFormat));
     // Corked until the program starts the capture. Never moved to another source behind
     // the user's back: a source that goes away ends the recording instead.
     const auto flags =

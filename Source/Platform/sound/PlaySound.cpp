@@ -20,7 +20,7 @@ constexpr int kPollMicroseconds = 20000;
 
 struct Sound
 {
-    pa_sample_spec spec{};
+    pa_sample_spec format{};
     std::vector<uint8_t> pcm;
 };
 
@@ -54,7 +54,7 @@ std::shared_ptr<Sound> ParseWave(const uint8_t* pData, size_t nSize)
             if (nTag != 1 || nChannels < 1 || nChannels > 2 || (nBits != 8 && nBits != 16) || nRate < 1000 ||
                 nRate > 192000)
                 return nullptr;
-            pSound->spec = {nBits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE, nRate, static_cast<uint8_t>(nChannels)};
+            pSound->format = {nBits == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE, nRate, static_cast<uint8_t>(nChannels)};
             bFormat = true;
         }
         else if (std::memcmp(pChunk, "data", 4) == 0)
@@ -64,9 +64,9 @@ std::shared_ptr<Sound> ParseWave(const uint8_t* pData, size_t nSize)
         }
         nPos += 8 + nChunk + (nChunk & 1);  // chunks are padded to an even size
     }
-    if (!bFormat || !bData || !pa_sample_spec_valid(&pSound->spec))
+    if (!bFormat || !bData || !pa_sample_spec_valid(&pSound->format))
         return nullptr;
-    pSound->pcm.resize(pSound->pcm.size() - pSound->pcm.size() % pa_frame_size(&pSound->spec));
+    pSound->pcm.resize(pSound->pcm.size() - pSound->pcm.size() % pa_frame_size(&pSound->format));
     return pSound;
 }
 
@@ -159,12 +159,12 @@ private:
                     break;
                 if (state == PA_CONTEXT_READY && !pStream)
                 {
-                    pStream = pa_stream_new_with_proplist(pContext, "Message", &sound.spec, nullptr, pProps);
+                    pStream = pa_stream_new_with_proplist(pContext, "Message", &sound.format, nullptr, pProps);
                     if (!pStream || pa_stream_connect_playback(pStream, nullptr, nullptr, PA_STREAM_NOFLAGS, nullptr,
                                                                nullptr) < 0)
                         break;
                     deadline = std::chrono::steady_clock::now() + kAnswerTimeout +
-                               std::chrono::microseconds(pa_bytes_to_usec(sound.pcm.size(), &sound.spec));
+                               std::chrono::microseconds(pa_bytes_to_usec(sound.pcm.size(), &sound.format));
                 }
                 if (pStream)
                 {
@@ -177,7 +177,7 @@ private:
                         if (nFree != static_cast<size_t>(-1) && nFree > 0)
                         {
                             nFree = std::min(nFree, sound.pcm.size() - nWritten);
-                            nFree -= nFree % pa_frame_size(&sound.spec);
+                            nFree -= nFree % pa_frame_size(&sound.format);
                             if (pa_stream_write(pStream, sound.pcm.data() + nWritten, nFree, nullptr, 0,
                                                 PA_SEEK_RELATIVE) < 0)
                                 break;
