@@ -16,10 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <optional>
-#include <vector>
 
 namespace
 {
@@ -28,23 +25,21 @@ using enum CSingleInstance::Result;
 const std::string kName = "vorane-recorder";
 
 // Another start in a process of its own: reports what Acquire answered, then holds
-// it until released or killed. prepare runs first; go, if given, holds it back until closed.
+// it until released or killed. prepare runs first.
 struct OtherStart
 {
-    explicit OtherStart(std::function<void()> prepare = {}, int go = -1)
+    explicit OtherStart(std::function<void()> prepare = {})
     {
         int result[2], hold[2];
         EXPECT_EQ(0, pipe(result) | pipe(hold));
         if ((pid = fork()) == 0)
         {
             for (int fd = 3; fd < 1024; ++fd)  // no copies of the parent's lock, socket or other pipes
-                if (fd != result[1] && fd != hold[0] && fd != go)
+                if (fd != result[1] && fd != hold[0])
                     close(fd);
             if (prepare)
                 prepare();
             char c = 0;
-            if (go >= 0)
-                (void)!read(go, &c, 1);
             CSingleInstance instance(kName);
             const char answer = static_cast<char>(instance.Acquire([] {}));
             (void)!write(result[1], &answer, 1);
@@ -148,42 +143,4 @@ TEST_F(SingleInstance, AHungInstanceIsReportedAKilledOneAndStaleLockFilesOfAnyMo
     }
 }
 
-TEST_F(SingleInstance, OfStartsRacingExactlyOneBecomesTheInstance)
-{
-    int go[2];
-    ASSERT_EQ(0, pipe(go));
-    std::vector<std::unique_ptr<OtherStart>> starts;
-    for (int i = 0; i < 6; ++i)
-        starts.push_back(std::make_unique<OtherStart>(nullptr, go[0]));
-    close(go[1]);
-    std::map<int, int> answers;
-    for (auto& start : starts)
-        ++answers[start->Answer()];
-    EXPECT_EQ(1, answers[FIRST]);
-    EXPECT_EQ(5, answers[RAISED_OTHER] + answers[OTHER_RUNNING]);
-    close(go[0]);
-}
-
-TEST_F(SingleInstance, WithoutARuntimeDirectoryAPrivateFolderInTmpIsUsedButNeverALink)
-{
-    unsetenv("XDG_RUNTIME_DIR");
-    const std::string name = "vorane-instance-" + std::to_string(getpid());
-    const fs::path folder = "/tmp/" + name + "-" + std::to_string(geteuid());
-    fs::remove_all(folder);
-    ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
-    {
-        CSingleInstance instance(name);
-        EXPECT_EQ(FIRST, instance.Acquire([] {}));
-        EXPECT_EQ(folder, instance.Directory());
-        EXPECT_EQ(fs::perms::owner_all, fs::status(folder).permissions()) << "made private";
-    }
-    fs::remove_all(folder);
-    fs::create_directory_symlink(m_dir, folder);
-    CSingleInstance instance(name);
-    EXPECT_EQ(FIRST, instance.Acquire([] {}));
-    EXPECT_EQ("", instance.Directory());
-    EXPECT_NE("", instance.Problem());
-    EXPECT_TRUE(fs::is_empty(m_dir));
-    fs::remove(folder);
-}
 } // namespace

@@ -91,29 +91,3 @@ TEST_F(WaveInStandIn, AudioWithoutABufferWaitsForTheNextOne)
     Queue(m_headers[1]);
     EXPECT_EQ(1102u, m_headers[1].dwBytesRecorded);
 }
-
-TEST_F(WaveInStandIn, TheRulesOfTheQueueAreKeptAndNoOtherFormatOrDeviceOpens)
-{
-    WAVEHDR& h = m_headers[0];
-    EXPECT_EQ(WAVERR_UNPREPARED, waveInAddBuffer(m_hWaveIn, &h, sizeof(h)));
-    Queue(h);
-    EXPECT_EQ(WAVERR_STILLPLAYING, waveInUnprepareHeader(m_hWaveIn, &h, sizeof(h)));
-    EXPECT_EQ(WAVERR_STILLPLAYING, waveInClose(m_hWaveIn)) << "buffers are still queued";
-    waveInReset(m_hWaveIn);
-    Signalled();
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInUnprepareHeader(m_hWaveIn, &h, sizeof(h)));
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(m_hWaveIn));
-    EXPECT_TRUE(Signalled()) << "closing signals the event";
-    EXPECT_EQ(MMSYSERR_INVALHANDLE, waveInStart(m_hWaveIn));
-    m_hWaveIn = nullptr;
-
-    HWAVEIN other = nullptr;
-    WAVEFORMATEX f = Mono11k();
-    EXPECT_EQ(MMSYSERR_BADDEVICEID, waveInOpen(&other, 5, &f, 0, 0, CALLBACK_NULL));
-    f.wBitsPerSample = 24;
-    f.nBlockAlign = 3;
-    EXPECT_EQ(WAVERR_BADFORMAT, waveInOpen(&other, 0, &f, 0, 0, CALLBACK_NULL));
-    WAVEINCAPSA caps;
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInGetDevCapsA(0, &caps, sizeof(caps)));
-    EXPECT_EQ(std::make_pair(1u, std::string("Vorane Virtual Input")), std::make_pair(waveInGetNumDevs(), std::string(caps.szPname)));
-}

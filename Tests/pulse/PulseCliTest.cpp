@@ -1,5 +1,4 @@
-// The command-line recorder on the sound server: the default output, every line, the
-// listing, and a line gone since the listing.
+// The command-line recorder on the sound server: the default output, every line, the listing, a line gone since.
 #include "PulseTestSupport.h"
 
 #include <cstdlib>
@@ -31,12 +30,7 @@ TEST_F(PulseCli, WithNoOptionsItRecordsTheDefaultOutputAndItRecordsFromEveryLine
     ASSERT_TRUE(second.Play(kSecondOutput, 2000));
     std::string output;
     ASSERT_EQ(0, Run("", &output)) << output;
-    DecodedAudio audio = DecodeFile(m_folder.File("output/Audio0.wav"));
-    ASSERT_TRUE(audio.ok) << audio.error << "\n" << output;
-    EXPECT_EQ(std::make_pair(44100, 2), std::make_pair(audio.sampleRate, audio.channels));
-    EXPECT_GE(audio.duration, 4.0);
-    EXPECT_EQ(audio.duration, static_cast<int>(audio.duration));
-    EXPECT_NEAR(1000, DominantFrequency(audio.firstChannel, audio.sampleRate), 5);
+    EXPECT_NEAR(1000, FrequencyOf(m_folder.File("output/Audio0.wav")), 5);
 
     const double expected[] = {1000, 2000, kSineFrequency};
     for (int i = 0; i < 3; ++i)

@@ -91,7 +91,6 @@ void CPulseTest::TearDown()
 
 namespace
 {
-// Counts the buffers a recording hands on.
 struct CBufferCounter : IWaveformView
 {
     std::atomic<int> nBuffers{0};
@@ -101,8 +100,12 @@ struct CBufferCounter : IWaveformView
 };
 }  // namespace
 
-int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& meanwhile)
+int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile)
 {
+    CReceiverWAV receiver;
+    receiver.FileName = path;
+    receiver.CaptureFormat = GetCurrentDevice()->Format();
+    receiver.FormatSet = 1;
     CBufferCounter counter;
     SetWaveformView(&counter);
     {
@@ -118,15 +121,6 @@ int CaptureInto(IReceiver& receiver, int nSeconds, const std::function<void()>& 
     }
     SetWaveformView(nullptr);
     return counter.nBuffers;
-}
-
-int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile)
-{
-    CReceiverWAV receiver;
-    receiver.FileName = path;
-    receiver.CaptureFormat = GetCurrentDevice()->Format();
-    receiver.FormatSet = 1;
-    return CaptureInto(receiver, nSeconds, meanwhile);
 }
 
 DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int nRate, int nBits, DWORD nVolume)
