@@ -1,6 +1,5 @@
-// The window program as a user meets it: VoraneRecorder started from a fresh copy of the application
-// directory on a private display, driven with xdotool, wmctrl and xprop. No sound server answers it, so it
-// records from the virtual device, whose "Stereo Mix" line carries a 1500 Hz tone.
+// The window program from a fresh copy of the application directory on a private display, driven with
+// xdotool, wmctrl and xprop; it records from the virtual device ("Stereo Mix" carries a 1500 Hz tone).
 #include "TestSupport.h"
 #include "XDisplay.h"
 
@@ -50,20 +49,20 @@ std::string Output(const std::string& command)
     RunCommand(command + " 2>/dev/null", &output);
     return output;
 }
-std::vector<std::string> OutputLines(const std::string& command)
+std::vector<std::string> Windows(const std::string& searchArgs)
 {
     std::vector<std::string> lines;
-    std::istringstream in(Output(command));
+    std::istringstream in(Output("xdotool search " + searchArgs));
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     return lines;
 }
 std::vector<std::string> MainWindows(bool bVisibleOnly = false)
 {
-    return OutputLines(std::string("xdotool search ") + (bVisibleOnly ? "--onlyvisible" : "") + " --class '^Vorane\\.MainDlg$'");
+    return Windows(std::string(bVisibleOnly ? "--onlyvisible" : "") + " --class '^Vorane\\.MainDlg$'");
 }
 
-// "Normal" (shown), "Iconic" (minimized, hidden) or "" as the window manager records the window.
+// "Normal" (shown), "Iconic" (minimized, hidden) or "".
 std::string WmState(const std::string& window)
 {
     const std::string state = Output("xprop -id " + window + " _NET_WM_STATE WM_STATE");
@@ -73,7 +72,6 @@ std::string WmState(const std::string& window)
     return state.find("window state: Iconic") != std::string::npos && bHidden ? "Iconic" : "";
 }
 
-// The window is on top of all others the window manager stacks.
 bool OnTop(const std::string& window)
 {
     const std::string output = Output("xprop -root _NET_CLIENT_LIST_STACKING");
@@ -81,11 +79,10 @@ bool OnTop(const std::string& window)
     return last != std::string::npos && std::strtoul(output.c_str() + last + 1, nullptr, 0) == std::strtoul(window.c_str(), nullptr, 0);
 }
 
-// Activates the window, then sends the keys (through the X test extension, as typed ones go).
 void Activate(const std::string& window, const std::string& keys = "")
 {
     RunCommand("xdotool windowactivate --sync " + window + " >/dev/null 2>&1");
-    if (!keys.empty())
+    if (!keys.empty())  // typed through the X test extension, not sent to the window
         RunCommand("xdotool key " + keys + " >/dev/null 2>&1");
 }
 
@@ -94,7 +91,6 @@ struct Rect
     int x = 0, y = 0, width = 0, height = 0;
 };
 
-// Where the window's client area lies on the screen.
 Rect ClientRect(const std::string& window)
 {
     const std::string output = Output("xwininfo -id " + window);
@@ -105,7 +101,7 @@ Rect ClientRect(const std::string& window)
     return {field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:")};
 }
 
-// Places in the main window's fixed 474 by 420 client area (CMainDlg::LayoutControls).
+// Places in the main window's fixed 474 by 420 client area.
 const Rect DIALOG_STRIP{10, 2, 454, 6};    // dialog background above the waveform view
 const Rect RECORD_BUTTON{8, 124, 52, 19};  // inside the Record button's frame
 const Rect FIRST_ROW{10, 198, 190, 14};    // the list's first row, Audio column
@@ -119,7 +115,7 @@ struct Colour
     double DistanceTo(const Colour& o) const { return std::sqrt((r - o.r) * (r - o.r) + (g - o.g) * (g - o.g) + (b - o.b) * (b - o.b)); }
 };
 
-// "#2C323B" after `attribute="` in the element `<element`.
+// The colour `attribute="#2C323B"` of the element `<element`.
 Colour SkinColour(const std::string& xml, const std::string& element, const std::string& attribute)
 {
     const size_t at = xml.find("<" + element + " ");
@@ -130,7 +126,7 @@ Colour SkinColour(const std::string& xml, const std::string& element, const std:
     return {double((rgb >> 16) & 0xFF), double((rgb >> 8) & 0xFF), double(rgb & 0xFF)};
 }
 
-// A screenshot of the whole screen, kept as PNG under the test output folder, read back as pixels.
+// A screenshot of the whole screen, kept as PNG under the test output folder.
 class CScreenshot
 {
 public:
@@ -149,36 +145,33 @@ public:
         const auto* p = reinterpret_cast<const unsigned char*>(m_rgb.data()) + (size_t(y) * SCREEN_WIDTH + x) * 3;
         return {double(p[0]), double(p[1]), double(p[2])};
     }
-    // Visits the rectangle's pixels.
-    template <class F>
-    void ForEach(const Rect& r, F visit) const
-    {
-        for (int y = r.y; y < r.y + r.height; ++y)
-            for (int x = r.x; x < r.x + r.width; ++x)
-                visit(x, y, Pixel(x, y));
-    }
     Colour Average(const Rect& r) const
     {
         Colour sum;
-        ForEach(r, [&](int, int, const Colour& c) { sum = {sum.r + c.r, sum.g + c.g, sum.b + c.b}; });
         const double n = std::max(1, r.width * r.height);
-        return {sum.r / n, sum.g / n, sum.b / n};
+        Count(r, [&](const Colour& c, const Colour&) { sum = {sum.r + c.r / n, sum.g + c.g / n, sum.b + c.b / n}; return false; });
+        return sum;
     }
     // Pixels clearly unlike the colour (text, icons, lines), or unlike the same pixel of another shot.
     int CountUnlike(const Rect& r, const Colour& colour) const
     {
-        int n = 0;
-        ForEach(r, [&](int, int, const Colour& c) { n += c.DistanceTo(colour) > 80; });
-        return n;
+        return Count(r, [&](const Colour& c, const Colour&) { return c.DistanceTo(colour) > 80; });
     }
     int CountChanged(const CScreenshot& other, const Rect& r) const
     {
-        int n = 0;
-        ForEach(r, [&](int x, int y, const Colour& c) { n += c.DistanceTo(other.Pixel(x, y)) > 0; });
-        return n;
+        return Count(r, [](const Colour& c, const Colour& o) { return c.DistanceTo(o) > 0; }, &other);
     }
 
 private:
+    template <class F>
+    int Count(const Rect& r, F test, const CScreenshot* pOther = nullptr) const
+    {
+        int n = 0;
+        for (int y = r.y; y < r.y + r.height; ++y)
+            for (int x = r.x; x < r.x + r.width; ++x)
+                n += test(Pixel(x, y), pOther ? pOther->Pixel(x, y) : Colour());
+        return n;
+    }
     std::string m_rgb;
 };
 
@@ -189,11 +182,10 @@ long long SizeOf(const std::string& path)
     return ec ? -1 : static_cast<long long>(size);
 }
 
-// One run of the program with its own environment; its output goes to a log. Killed if still running at the end.
+// One run of a program with its own environment ("NAME=value") and log; killed if still running at the end.
 class CProgram
 {
 public:
-    // args and "NAME=value" settings of the environment.
     CProgram(std::vector<std::string> args, std::vector<std::string> env, const std::string& logPath) : m_logPath(logPath)
     {
         if ((m_pid = fork()) == 0)
@@ -217,10 +209,9 @@ public:
     bool Running()
     {
         int status = 0;
-        if (m_pid <= 0 || m_nExitCode >= 0 || waitpid(m_pid, &status, WNOHANG) != m_pid)
-            return m_pid > 0 && m_nExitCode < 0;
-        m_nExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return false;
+        if (m_pid > 0 && m_nExitCode < 0 && waitpid(m_pid, &status, WNOHANG) == m_pid)
+            m_nExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return m_pid > 0 && m_nExitCode < 0;
     }
     // The exit code once the process has ended within the time-out; -1 while it still runs.
     int WaitExit(int nTimeoutMs)
@@ -251,24 +242,20 @@ protected:
     {
         ASSERT_TRUE(g_pDisplay && g_pDisplay->Ok()) << "no private X display (Xvfb, openbox)";
         ASSERT_TRUE(fs::exists(std::string(VORANE_APP_DIR) + "/VoraneRecorder")) << "build the program first";
-        // A fresh application directory: what the build laid out, without settings or recordings.
         fs::copy(VORANE_APP_DIR, m_appDir, fs::copy_options::recursive);
         Forget();
         m_appDir = fs::canonical(m_appDir).string();
-        // Unix socket paths are short, so the runtime folder lives in /tmp.
-        char runtime[] = "/tmp/vorane-program-XXXXXX";
+        char runtime[] = "/tmp/vorane-program-XXXXXX";  // socket paths are short
         ASSERT_NE(mkdtemp(runtime), nullptr);
         m_runtimeDir = runtime;
         fs::create_directories(m_home);
-        // The pointer rests in a corner, away from the hover buttons.
-        RunCommand("xdotool mousemove 0 0 >/dev/null 2>&1");
+        RunCommand("xdotool mousemove 0 0 >/dev/null 2>&1");  // away from the hover buttons
     }
     void TearDown() override
     {
         m_programs.clear();
         fs::remove_all(m_runtimeDir);
     }
-    // No settings, no recordings.
     void Forget()
     {
         fs::remove(m_appDir + "/Config.xml");
@@ -285,7 +272,7 @@ protected:
         return *m_programs.back();
     }
 
-    // The started program and its main window once on the screen; fails the test when none comes.
+    // Starts the program and returns its main window once shown; fails the test when none comes.
     std::string StartWithWindow(CProgram*& pProgram)
     {
         pProgram = &Start();
@@ -328,20 +315,17 @@ protected:
         }, 20000);
     }
 
-    // Screenshots until one satisfies the condition (while the window's pixels stand still over two in a row, if asked).
+    // Screenshots until one satisfies the condition (and, if a window is given, its pixels match the shot before).
     bool ShotUntil(const std::string& name, const std::function<bool(const CScreenshot&)>& condition, CScreenshot& shot,
                    const std::string& settledWindow = "")
     {
         CScreenshot previous;
-        bool bHavePrevious = false;
         return WaitFor([&] {
             if (!shot.Take(name))
                 return false;
             const Rect client = settledWindow.empty() ? Rect() : ClientRect(settledWindow);
-            const bool bSettled = settledWindow.empty() ||
-                                  (bHavePrevious && client.width > 0 && shot.CountChanged(previous, client) == 0);
+            const bool bSettled = settledWindow.empty() || (client.width > 0 && shot.CountChanged(previous, client) == 0);
             previous = shot;
-            bHavePrevious = true;
             return bSettled && condition(shot);
         }, 10000);
     }
@@ -392,7 +376,7 @@ TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheFirstWindowAndEndsWithoutOneO
     CProgram cover({"/usr/bin/xmessage", "-geometry", "600x500+200+130", "cover"}, {}, m_folder.File("cover.log"));
     std::string coverWindow;
     ASSERT_TRUE(WaitFor([&] {
-        const auto found = OutputLines("xdotool search --onlyvisible --class '^Xmessage$'");
+        const auto found = Windows("--onlyvisible --class '^Xmessage$'");
         coverWindow = found.empty() ? "" : found.back();
         return !coverWindow.empty();
     }, 10000));
