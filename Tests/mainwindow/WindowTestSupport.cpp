@@ -112,11 +112,10 @@ int main(int argc, char** argv)
     if (::testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
     g_pDisplay = new CXDisplay();
-    // The server resets when its last client leaves: a connection held to the end keeps GTK's safe.
+    // A connection held to the end stops the server resetting under GTK.
     Display* pHeld = nullptr;
     for (int i = 0; g_pDisplay->Ok() && i < 1000 && !(pHeld = XOpenDisplay(g_pDisplay->Name().c_str())); ++i)
         usleep(10000);
-    // The tests run on the display's default theme, whatever the machine's desktop says.
     setenv("GTK_THEME", "Adwaita", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
     wxApp::SetInstance(new wxApp);
@@ -138,7 +137,7 @@ int main(int argc, char** argv)
     wxTheApp->OnExit();
     wxEntryCleanup();
     XCloseDisplay(pHeld);
-    // GTK's clean-up would fail loudly once the server is gone: stop the display, then leave at once.
+    // GTK's clean-up fails once the server is gone: leave at once.
     delete g_pDisplay;
     std::fflush(nullptr);
     _exit(nResult);
