@@ -1,10 +1,7 @@
-// Recordings from the virtual device on the manual clock, prepared the way the program
-// prepares them, checked frame by frame or page by page and by an independent decoder.
+// Recordings from the virtual device on the manual clock, prepared the way the program does, checked by a decoder.
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
 #include "Mixer.h"
-#include "Mp3Frames.h"
-#include "OggPages.h"
 #include "ReceiverMP3.h"
 #include "ReceiverOGG.h"
 #include "TestSupport.h"
@@ -65,25 +62,6 @@ TEST(EngineRecording, EachFormatRecordsItsLineWithItsToneAndTagsForEveryCaptured
         FreeDevices();
         EXPECT_TRUE(messages.Texts().empty());
 
-        if (c.mode == CAPTURE_MODE_MP3)
-        {
-            Mp3Walk walk = WalkMp3File(path);
-            ASSERT_TRUE(walk.ok) << walk.error;
-            for (const Mp3Frame& f : walk.frames)
-                ASSERT_TRUE(f.bitrateKbps == 192 && f.sampleRate == 44100 && f.mode == 1 && f.privateBit &&
-                            f.copyright && f.original)
-                    << "frame at " << f.offset;
-            // Whole frames of 1152 samples cover the three seconds and the encoder's delay.
-            EXPECT_GE(walk.frames.size() * 1152, 3u * 44100);
-            EXPECT_LE(walk.frames.size() * 1152, 3u * 44100 + 3 * 1152);
-        }
-        else
-        {
-            OggWalk walk = WalkOggFile(path);
-            ASSERT_TRUE(walk.ok) << walk.error;
-            EXPECT_TRUE(walk.pages.back().Eos());
-            EXPECT_EQ(3 * 44100, walk.pages.back().granule);
-        }
         DecodedAudio decoded = DecodeFile(path);
         ASSERT_TRUE(decoded.ok) << decoded.error;
         EXPECT_EQ(c.codec, decoded.codec.substr(0, c.codec.size()));
@@ -92,9 +70,6 @@ TEST(EngineRecording, EachFormatRecordsItsLineWithItsToneAndTagsForEveryCaptured
         EXPECT_LE(decoded.duration, 3.1);
         EXPECT_NEAR(c.tone, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10);
         EXPECT_EQ("vorane", decoded.tags[c.artistKey]);
-        if (c.mode == CAPTURE_MODE_MP3)
-        {
-            EXPECT_EQ(DEFAULT_TAG_TEXT, decoded.tags["title"]);
-        }
+        EXPECT_TRUE(c.mode != CAPTURE_MODE_MP3 || decoded.tags["title"] == DEFAULT_TAG_TEXT);
     }
 }

@@ -86,7 +86,6 @@ TEST_F(Mp3Receiver, TheTagCarriesTheCutTextsTheYearAndTheCommentWhereAnIndepende
                   "0123456789abcdefghijABCDEFGHIJ" + year,
               std::string(tag.begin(), tag.begin() + 97));
     EXPECT_EQ(CReceiverMP3::TAG_COMMENT, TagField(tag, 97, 28));
-    EXPECT_FALSE(TagField(tag, 97, 28).empty());
     EXPECT_EQ(std::vector<uint8_t>(3, 0), std::vector<uint8_t>(tag.begin() + 125, tag.end()));
 
     DecodedAudio decoded = DecodeFile(path);

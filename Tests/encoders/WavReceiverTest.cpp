@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
@@ -22,26 +21,19 @@ WAVEFORMATEX Pcm(WORD nChannels, DWORD nRate, WORD nBits)
     return WAVEFORMATEX{WAVE_FORMAT_PCM, nChannels, nRate, nAlign * nRate, nAlign, nBits, 0};
 }
 
-// One second of a 1 kHz tone in the format.
-std::vector<uint8_t> Second(const WAVEFORMATEX& f)
+// The message the call ends the recording with, or "".
+template <class F>
+std::string EndedWith(F call)
 {
-    std::vector<uint8_t> out;
-    for (DWORD i = 0; i < f.nSamplesPerSec; ++i)
+    try
     {
-        double x = 0.5 * std::sin(2 * M_PI * 1000 * i / f.nSamplesPerSec);
-        for (int ch = 0; ch < f.nChannels; ++ch)
-        {
-            if (f.wBitsPerSample == 16)
-            {
-                int16_t s = static_cast<int16_t>(x * 32767);
-                out.push_back(static_cast<uint8_t>(s));
-                out.push_back(static_cast<uint8_t>(s >> 8));
-            }
-            else
-                out.push_back(static_cast<uint8_t>(128 + x * 127));
-        }
+        call();
     }
-    return out;
+    catch (const CRecordingEnded& ended)
+    {
+        return ended.szMessage;
+    }
+    return "";
 }
 
 // RIFF size, format fields (tag, channels, rate, bytes a second, align, bits) and data size.
@@ -69,10 +61,9 @@ protected:
 
 TEST_F(WavReceiver, ThreeSecondsOfCdAudioHaveTheExactLayoutAndFinishClosesOnce)
 {
-    WAVEFORMATEX f = Pcm(2, 44100, 16);
-    std::vector<uint8_t> second = Second(f);
+    std::vector<uint8_t> second = StereoTone(1.0, 1000);
     CReceiverWAV receiver;
-    Prepare(receiver, f);
+    Prepare(receiver, Pcm(2, 44100, 16));
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(176400u, receiver.Write(second.data(), 176400));
     receiver.Finish();
@@ -87,10 +78,9 @@ TEST_F(WavReceiver, ThreeSecondsOfCdAudioHaveTheExactLayoutAndFinishClosesOnce)
 
 TEST_F(WavReceiver, TheFileIsCompleteAfterEveryBufferBeforeFinish)
 {
-    WAVEFORMATEX f = Pcm(2, 22050, 16);
-    std::vector<uint8_t> second = Second(f);
+    std::vector<uint8_t> second = StereoTone(1.0, 1000);
     CReceiverWAV receiver;
-    Prepare(receiver, f);
+    Prepare(receiver, Pcm(2, 44100, 16));
     for (int n = 1; n <= 3; ++n)
     {
         receiver.Write(second.data(), static_cast<uint32_t>(second.size()));
@@ -98,7 +88,7 @@ TEST_F(WavReceiver, TheFileIsCompleteAfterEveryBufferBeforeFinish)
         ASSERT_TRUE(decoded.ok) << decoded.error;
         EXPECT_EQ("pcm_s16le", decoded.codec);
         EXPECT_DOUBLE_EQ(n, decoded.duration) << "after buffer " << n;
-        EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, 22050), 5);
+        EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, 44100), 5);
     }
 }
 
@@ -134,25 +124,14 @@ TEST_F(WavReceiver, NoFileWithoutAFormatOrAFolder)
 
 TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
 {
-    // The 32-bit size fields hold at most this much data; the limit is lowered to reach it fast.
-    EXPECT_EQ(0xFFFFFFFFu, CWaveFile::MAX_DATA_SIZE + 36u);
-    WAVEFORMATEX f = Pcm(2, 11025, 16);
-    std::vector<uint8_t> second = Second(f);
+    // The limit is lowered to reach it fast.
+    std::vector<uint8_t> second = StereoTone(0.25, 1000);
     CReceiverWAV receiver;
-    Prepare(receiver, f);
+    Prepare(receiver, Pcm(2, 11025, 16));
     receiver.File.SetDataLimit(2 * 44100 + 100);
     receiver.Write(second.data(), 44100);
     receiver.Write(second.data(), 44100);
-    const char* pszEnded = nullptr;
-    try
-    {
-        receiver.Write(second.data(), 44100);
-    }
-    catch (const CRecordingEnded& ended)
-    {
-        pszEnded = ended.szMessage;
-    }
-    EXPECT_STREQ(MSG_WAV_SIZE_LIMIT, pszEnded);
+    EXPECT_EQ(MSG_WAV_SIZE_LIMIT, EndedWith([&] { receiver.Write(second.data(), 44100); }));
     receiver.Finish();
     std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
     ASSERT_EQ(44u + 2 * 44100u, file.size());
@@ -164,8 +143,7 @@ TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
 // one frame short of 1001 bytes more; only whole frames are kept and counted.
 TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
 {
-    WAVEFORMATEX f = Pcm(2, 44100, 16);
-    std::vector<uint8_t> second = Second(f);
+    std::vector<uint8_t> second = StereoTone(1.0, 1000);
     const std::string path = m_folder.File("Audio0.wav");
     pid_t child = fork();
     if (child == 0)
@@ -174,18 +152,10 @@ TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
         rlimit limit{44 + 176400 + 1001, 44 + 176400 + 1001};
         setrlimit(RLIMIT_FSIZE, &limit);
         CReceiverWAV receiver;
-        Prepare(receiver, f);
+        Prepare(receiver, Pcm(2, 44100, 16));
         if (receiver.Write(second.data(), 176400) != 176400)
             _exit(10);
-        int code = 11;
-        try
-        {
-            receiver.Write(second.data(), 176400);
-        }
-        catch (const CRecordingEnded& ended)
-        {
-            code = std::string(ended.szMessage) == MSG_DISK_FULL ? 0 : 12;
-        }
+        int code = EndedWith([&] { receiver.Write(second.data(), 176400); }) == MSG_DISK_FULL ? 0 : 11;
         receiver.Finish();
         _exit(code);
     }
@@ -195,7 +165,6 @@ TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
     ASSERT_EQ(0, WEXITSTATUS(status));
     std::vector<uint8_t> file = ReadFileBytes(path);
     ASSERT_EQ(44u + 176400u + 1000u, file.size());
-    EXPECT_EQ(176400u + 1000u, LE32(&file[40]));
-    EXPECT_EQ(36u + 176400u + 1000u, LE32(&file[4]));
+    EXPECT_EQ((std::vector<uint32_t>{36 + 177400, 1, 2, 44100, 176400, 4, 16, 177400}), HeaderFields(file));
     EXPECT_NEAR(1.0 + 250.0 / 44100, DecodeFile(path).duration, 1e-6);
 }

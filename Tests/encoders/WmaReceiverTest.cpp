@@ -84,17 +84,6 @@ protected:
         return receiver.Open(&m_shown) == 0;
     }
 
-    // Captures whole seconds into the receiver and stops; returns what each Write reported.
-    std::vector<uint32_t> Capture(CReceiverWMA& receiver, int nSeconds)
-    {
-        CShownSizes view;
-        SetWaveformView(&view);
-        EXPECT_TRUE(RecordOnManualClock(&receiver, nSeconds));
-        SetWaveformView(nullptr);
-        EXPECT_GE(view.sizes.size(), static_cast<size_t>(nSeconds));
-        return view.sizes;
-    }
-
     CSettingsScope m_settings;
     CManualClockScope m_clock;
     CTempFolder m_folder{"wma-recording"};
@@ -116,9 +105,12 @@ TEST_F(WmaRecording, AFailedOpenLeavesTheNextRecordingFreeToStartAndItGivesAWmaF
     CReceiverWMA receiver;
     ASSERT_TRUE(Prepare(receiver, m_path)) << receiver.OpenFailure();
     EXPECT_EQ(m_shown, 64000u);
-    std::vector<uint32_t> writes = Capture(receiver, 4);
+    CShownSizes view;
+    SetWaveformView(&view);
+    EXPECT_TRUE(RecordOnManualClock(&receiver, 4));
+    SetWaveformView(nullptr);
+    const std::vector<uint32_t>& writes = view.sizes;
     EXPECT_EQ(std::make_pair(writes.size(), receiver.State), std::make_pair(size_t{4}, 2));
-
     ExpectWmaFile(m_path, 64000, 4, 1500);
     // FFmpeg names album and artist in its own words and keeps the attribute name "Title".
     EXPECT_EQ(DecodeFile(m_path).tags, (std::map<std::string, std::string>{{"album", "Harbour Lights"},
@@ -136,16 +128,6 @@ TEST_F(WmaRecording, AFailedOpenLeavesTheNextRecordingFreeToStartAndItGivesAWmaF
     EXPECT_GE(nShownSize, nFileSize * 3 / 4);
 }
 
-TEST_F(WmaRecording, GStreamerPlaysTheFile)
-{
-    if (RunCommand("command -v gst-launch-1.0 >/dev/null") != 0)
-        GTEST_SKIP() << "gst-launch-1.0 is not installed";
-    CReceiverWMA receiver;
-    ASSERT_TRUE(Prepare(receiver, m_path));
-    Capture(receiver, 2);
-    EXPECT_EQ(RunCommand("gst-launch-1.0 -q filesrc location='" + m_path + "' ! decodebin ! fakesink 2>&1"), 0);
-}
-
 // Each bitrate and quality of the settings opens a file at the bitrate shown, more quality never fewer bits.
 TEST_F(WmaRecording, EveryBitrateAndQualityOfTheSettingsLandsInTheFile)
 {
@@ -160,10 +142,7 @@ TEST_F(WmaRecording, EveryBitrateAndQualityOfTheSettingsLandsInTheFile)
             std::string path = m_folder.File("Audio" + std::to_string(nMode) + "-" + std::to_string(i) + ".wma");
             ASSERT_TRUE(Prepare(receiver, path));
             receiver.Finish();
-            if (nMode == 0)
-            {
-                EXPECT_EQ(m_shown, WmaBitrateTable[i] * 1000u);
-            }
+            EXPECT_TRUE(nMode || m_shown == WmaBitrateTable[i] * 1000u) << m_shown;
             EXPECT_GE(m_shown, nPrevious) << nMode << " " << i;
             EXPECT_EQ(DecodeFile(path).bitRate, m_shown);
             nPrevious = m_shown;

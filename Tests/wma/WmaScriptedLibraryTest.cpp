@@ -64,8 +64,9 @@ TEST(WmaBitrateWalk, FollowsTheLibrarysOrder)
         EXPECT_EQ(CReceiverWMA::MatchBitrate(nRequest, pList), nExpected) << nRequest;
 }
 
-// A listed bitrate opens at exactly that rate; an unlisted one at the next higher while the request is shown.
-TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOne)
+// A listed bitrate opens at exactly that rate, an unlisted one at the next higher while the request is shown;
+// Finish or the destructor closes the encoder, then frees the library once.
+TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAndClosesOnce)
 {
     ASSERT_EQ(Open(m_receiver), 0);
     EXPECT_EQ(std::make_tuple(m_shown, m_receiver.Bitrate, theLog.ratesFlags, m_receiver.State),
@@ -73,20 +74,28 @@ TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOne)
     EXPECT_EQ(theLog.open, (std::array<DWORD, 4>{44100, 2, BASS_WMA_ENCODE_TAGS, 64000}));
     EXPECT_EQ(theLog.openFile, m_receiver.FileName);
     EXPECT_EQ(theLog.configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
+    m_receiver.Finish();
+    m_receiver.Finish();
+    EXPECT_EQ(std::make_tuple(theLog.order, m_receiver.State, m_receiver.Handle),
+              std::make_tuple(Calls{"Init", "OpenFile", "Close", "Free"}, 2, 0u));
+    EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
+    theLog = {};
 
     theSettings.WmaBitrateIndex = 3;
-    CReceiverWMA receiver;
-    ASSERT_EQ(Open(receiver), 0);
-    EXPECT_EQ(std::make_tuple(theLog.open[3], receiver.Bitrate, m_shown), std::make_tuple(96000u, 96000u, 80000u));
+    {
+        CReceiverWMA receiver;
+        ASSERT_EQ(Open(receiver), 0);
+        EXPECT_EQ(std::make_tuple(theLog.open[3], receiver.Bitrate, m_shown), std::make_tuple(96000u, 96000u, 80000u));
+    }
+    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"})) << "closed by the destructor";
 }
 
 TEST_F(WmaScriptedLibrary, NoListMeansBitrateZeroAndNothingIsEncoded)
 {
     theScript.hasList = false;
     ASSERT_EQ(Open(m_receiver), 0);
-    EXPECT_EQ(m_receiver.Bitrate, 0u);
-    EXPECT_EQ(theLog.open[3], 0u);
-    EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
+    EXPECT_EQ(std::make_tuple(m_receiver.Bitrate, theLog.open[3], m_receiver.Write(m_second.data(), 176400)),
+              std::make_tuple(0u, DWORD{0}, 0u));
     EXPECT_EQ(theLog.writeCalls, 0);
 }
 
@@ -131,20 +140,4 @@ TEST_F(WmaScriptedLibrary, EachFailureToOpenSaysWhyAndFreesTheLibraryOnce)
     }
 }
 
-TEST_F(WmaScriptedLibrary, FinishOrTheDestructorClosesTheEncoderThenFreesTheLibraryOnce)
-{
-    ASSERT_EQ(Open(m_receiver), 0);
-    m_receiver.Finish();
-    m_receiver.Finish();
-    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"}));
-    EXPECT_EQ(m_receiver.State, 2);
-    EXPECT_EQ(m_receiver.Handle, 0u);
-    EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
-    theLog = {};
-    {
-        CReceiverWMA receiver;
-        ASSERT_EQ(Open(receiver), 0);
-    }
-    EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"}));
-}
 }  // namespace
