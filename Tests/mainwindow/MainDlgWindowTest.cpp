@@ -241,33 +241,6 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAg
         EXPECT_DOUBLE_EQ(1.0, DecodeFile(m_folder.File(pszName)).duration) << pszName;
 }
 
-TEST_F(MainWindowController, TestTonesOfTheVirtualInputAreNamedUnderTheTraceWhileTheyRecord)
-{
-    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
-    Click(&CMainDlg::OnRecord);
-    CWndWaveform* pView = m_pDlg->Waveform();
-    EXPECT_NE(wxString(), pView->SourceNote());
-    // Smoothed text: its pixels are shades of the note's orange on black.
-    auto orange = [&](const wxImage& shot) {
-        const wxRect note(pView->ClientToScreen(pView->NoteRect().GetTopLeft()), pView->NoteRect().GetSize());
-        int n = 0;
-        for (int y = note.y; y < note.GetBottom(); ++y)
-            for (int x = note.x; x < note.GetRight(); ++x)
-            {
-                const wxColour c = PixelAt(shot, wxPoint(x, y));
-                n += c.Red() > 160 && c.Green() > c.Blue() + 40 && c.Red() > c.Green() + 60;
-            }
-        return n;
-    };
-    wxImage image;
-    EXPECT_TRUE(ScreenshotUntil("main-virtual-note.png", [&](const wxImage& shot) { return orange(shot) > 40; }, image))
-        << orange(image) << " orange pixels";
-    winmm::virt::AdvanceClock(1.0);
-    Click(&CMainDlg::OnStop);
-    EXPECT_TRUE(ScreenshotUntil("main-virtual-note-gone.png", [&](const wxImage& shot) { return orange(shot) == 0; },
-                                image));
-}
-
 TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTheWindowBothTimes)
 {
     CLstctrlAudio* pList = m_pDlg->AudioList();
