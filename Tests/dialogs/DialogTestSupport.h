@@ -8,14 +8,13 @@
 #include <wx/frame.h>
 
 #include <gtest/gtest.h>
-
 #include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
 #include <string>
 
-// Runs the dialog modally while the user thread drives it; a safety timer ends a loop nobody closes.
+// Runs the dialog modally while the user thread drives it.
 int RunModal(wxDialog& dialog, const std::function<void()>& user);
 
 // From the user thread: runs the call on the main thread.
@@ -39,12 +38,11 @@ bool WaitOnMain(const std::function<bool()>& condition, int nTimeoutMs = 20000);
 wxDialog* ActiveDialog();
 wxRect ScreenRect(wxWindow* pWindow);
 int DarkPixels(const wxRect& screen);
-
-// From the user thread: the text of the message box once it is up (empty when none came).
+// From the user thread: the text of the message box once it is up.
 std::string WaitForMessageBox();
 bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted);
 bool PressKeys(const std::string& keys);
 bool WaitUntilActive(wxWindow* pDialog);
 
-// The active owner window of the dialogs, with no sound server; null when it never became active.
+// The active owner window of the dialogs, with no sound server.
 wxFrame* ShowOwnerFrame(const wxSize& size = wxSize(500, 300));

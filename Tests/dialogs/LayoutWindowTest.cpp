@@ -45,11 +45,7 @@ std::vector<std::string> CutTexts(wxWindow* pDialog)
 class DialogLooks : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pFrame = ShowOwnerFrame(wxSize(700, 560));
-        ASSERT_TRUE(m_pFrame);
-    }
+    void SetUp() override { ASSERT_TRUE(m_pFrame = ShowOwnerFrame(wxSize(700, 560))); }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
     void ExpectNothingCut(wxDialog& dialog, wxWindow* pPainted, const std::string& shot)
@@ -69,21 +65,13 @@ protected:
 
 TEST_F(DialogLooks, NoDialogCutsAnyOfItsTexts)
 {
-    {
-        CDlgMsgbx_ box(m_pFrame, "The File has been existen, Overwrite it?");
-        ExpectNothingCut(box, box.FindWindow(IDC_MSGBX_TEXT), "layout_msgbx");
-    }
-    {
-        CDlgRename rename(m_pFrame);
-        rename.SetOldPath("/tmp/vorane/WWWWWWWWWWWWWWWW.wav");
-        ExpectNothingCut(rename, rename.FindWindow(IDC_RENAME_OLDNAME), "layout_rename");
-    }
-    {
-        CDlgPlayer player(m_pFrame, "");
-        ExpectNothingCut(player, player.FindWindow(IDC_PLAYER_EXIT), "layout_player");
-    }
-    {
-        CDlgAbout about(m_pFrame);
-        ExpectNothingCut(about, about.GetLink(IDC_ABOUT_LAME), "layout_about");
-    }
+    CDlgMsgbx_ box(m_pFrame, "The File has been existen, Overwrite it?");
+    ExpectNothingCut(box, box.FindWindow(IDC_MSGBX_TEXT), "layout_msgbx");
+    CDlgRename rename(m_pFrame);
+    rename.SetOldPath("/tmp/vorane/WWWWWWWWWWWWWWWW.wav");
+    ExpectNothingCut(rename, rename.FindWindow(IDC_RENAME_OLDNAME), "layout_rename");
+    CDlgPlayer player(m_pFrame, "");
+    ExpectNothingCut(player, player.FindWindow(IDC_PLAYER_EXIT), "layout_player");
+    CDlgAbout about(m_pFrame);
+    ExpectNothingCut(about, about.GetLink(IDC_ABOUT_LAME), "layout_about");
 }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -18,61 +19,45 @@
 namespace
 {
 // A Unix socket where a sound server would be: it takes clients and never says a word.
-class CSilentServer
+struct CSilentServer
 {
-public:
     CSilentServer()
     {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", m_socket.c_str());
-        m_listen = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(m_listen, 8) != 0)
-            close(std::exchange(m_listen, -1));
+        sockaddr_un address{AF_UNIX, {}};
+        std::snprintf(address.sun_path, sizeof(address.sun_path), "%s", socketPath.c_str());
+        if (bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(listenFd, 8) != 0)
+            close(std::exchange(listenFd, -1));
     }
-    ~CSilentServer()
-    {
-        for (int fd : {m_client, m_listen})
-            if (fd >= 0)
-                close(fd);
-    }
-    std::string Address() const { return "unix:" + m_socket; }
+    ~CSilentServer() { close(clientFd), close(listenFd); }
     bool WaitForClient()
     {
-        pollfd fd{m_listen, POLLIN, 0};
-        if (m_client < 0 && m_listen >= 0 && poll(&fd, 1, 10000) == 1)
-            m_client = accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
-        return m_client >= 0;
+        pollfd fd{listenFd, POLLIN, 0};
+        if (clientFd < 0 && listenFd >= 0 && poll(&fd, 1, 10000) == 1)
+            clientFd = accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        return clientFd >= 0;
     }
     // True while the client has not hung up.
     bool ClientWaits()
     {
         char buffer[4096];
         ssize_t n;
-        while ((n = recv(m_client, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0)
-        {
-        }
-        return m_client >= 0 && n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        while ((n = recv(clientFd, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0)
+            ;
+        return clientFd >= 0 && n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
 
-private:
-    CTempFolder m_folder{"silent-" + std::to_string(getpid())};
-    std::string m_socket = m_folder.File("native");
-    int m_listen = -1, m_client = -1;
+    CTempFolder folder{"silent-" + std::to_string(getpid())};
+    std::string socketPath = folder.File("native");
+    int listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), clientFd = -1;
 };
 }  // namespace
 
 class MessageBoxes : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_pFrame = ShowOwnerFrame();
-        ASSERT_TRUE(m_pFrame);
-    }
+    void SetUp() override { ASSERT_TRUE(m_pFrame = ShowOwnerFrame()); }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
-    // Opens a box, lets the user act once it is on the screen, and returns its result.
     int Answer(bool bQuestion, const std::function<void(CDlgMsgbx&)>& act)
     {
         const wxString text = "Are you sure?";
@@ -105,11 +90,10 @@ TEST_F(MessageBoxes, EnterAnswersOkEvenWithCancelFocusedAndEscapeAnswersCancel)
 TEST_F(MessageBoxes, TheBoxIsUpWhileItsSoundStillWaitsForAServerThatNeverAnswers)
 {
     CSilentServer silent;
-    setenv("PULSE_SERVER", silent.Address().c_str(), 1);
+    setenv("PULSE_SERVER", ("unix:" + silent.socketPath).c_str(), 1);
     const int nResult = Answer(true, [&](CDlgMsgbx&) {
         ASSERT_TRUE(silent.WaitForClient()) << "the box asked for no sound";
         EXPECT_TRUE(silent.ClientWaits()) << "the sound gave up before the box was up";
-        SaveScreenshot("msgbx_question");
         PressKeys("Return");
     });
     EXPECT_EQ(nResult, wxID_OK);

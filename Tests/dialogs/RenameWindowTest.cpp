@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -20,8 +19,7 @@ class RenameDialog : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_pFrame = ShowOwnerFrame();
-        ASSERT_TRUE(m_pFrame);
+        ASSERT_TRUE(m_pFrame = ShowOwnerFrame());
         while (m_dir.size() < 236)
             m_dir += "/" + std::string(std::min<size_t>(60, 236 - m_dir.size() - 1), 'd');
         fs::create_directories(m_dir);
@@ -41,10 +39,7 @@ protected:
             user();
         });
     }
-    static wxTextCtrl* NewName(CDlgRename& dialog)
-    {
-        return static_cast<wxTextCtrl*>(dialog.FindWindow(IDC_RENAME_NEWNAME));
-    }
+    static wxTextCtrl* NewName(CDlgRename& d) { return static_cast<wxTextCtrl*>(d.FindWindow(IDC_RENAME_NEWNAME)); }
     static bool TypeName(CDlgRename& dialog, const std::string& typed, const std::string& shown)
     {
         PressKeys("ctrl+a BackSpace");
@@ -56,15 +51,13 @@ protected:
         PressKeys("Return");
         std::string text = WaitForMessageBox();
         PressKeys(answer);
-        EXPECT_TRUE(WaitUntilActive(&dialog)) << "the rename dialog is open again";
-        EXPECT_TRUE(WaitOnMain([&] { return NewName(dialog)->HasFocus(); }));
+        EXPECT_TRUE(WaitUntilActive(&dialog) && WaitOnMain([&] { return NewName(dialog)->HasFocus(); }));
         return text;
     }
     std::string Read(const std::string& name) const
     {
-        std::stringstream text;
-        text << std::ifstream(File(name)).rdbuf();
-        return text.str();
+        const std::vector<uint8_t> bytes = ReadFileBytes(File(name));
+        return std::string(bytes.begin(), bytes.end());
     }
     std::vector<std::string> Entries() const
     {
@@ -123,10 +116,7 @@ TEST_F(RenameDialog, AFailedMoveLosesNothingAndAnExistingFileIsReplacedOnlyAfter
         EXPECT_TRUE(TypeName(dialog, "Dir", "Dir.wav"));
         PressKeys("Return");
         EXPECT_EQ(WaitForMessageBox(), question);
-        PressKeys("Return");
-        EXPECT_EQ(WaitForMessageBox(), "Cannot rename the file.( Is a directory )");
-        PressKeys("Return");
-        EXPECT_TRUE(WaitUntilActive(&dialog));
+        EXPECT_EQ(RenameAndAnswer(dialog, "Return"), "Cannot rename the file.( Is a directory )");
         EXPECT_EQ(Read("Audio0.WAV"), "the take");
 
         EXPECT_TRUE(TypeName(dialog, "Song", "Song.wav"));

@@ -1,9 +1,7 @@
-// The icon popup menu: what it shows and the command it returns. TrackPopupMenu runs its own loop,
-// so a driver thread plays the user and the checks run on the main thread afterwards.
+// The icon popup menu: a driver thread plays the user while TrackPopupMenu runs its own loop.
 #include "IconMenu.h"
 #include "UiTestSupport.h"
 
-#include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -157,28 +155,12 @@ TEST_F(IconMenuWindow, ShowsItsIconsCheckMarkAndDisabledItemsAndOnlyAClickOnAnEn
     EXPECT_TRUE(SameColour(pixel(10, 9, 12), kBarFrame));
 }
 
-TEST_F(IconMenuWindow, ArrowKeysSkipSeparatorsAndDisabledItemsWrapAroundAndReturnOrAMnemonicChoosesAndEscapeDoesNot)
+TEST_F(IconMenuWindow, AMnemonicChoosesAndEscapeDoesNot)
 {
-    // Record, Settings (Play and Stop are disabled), Record, Exit (wrapped).
-    const std::pair<const char*, size_t> steps[] = {{"Down", 0}, {"Down", 4}, {"Up", 0}, {"Up", 16}};
-    std::vector<size_t> missed;
-    int nCommand = Track([&] {
-        if (!PopupShown())
-            missed.push_back(99);
-        for (const auto& [key, nItem] : steps)
-            if (!Xdo(std::string("key ") + key) || !BarOn(nItem))
-                missed.push_back(nItem);
-        Xdo("key Return");
-    });
-    EXPECT_EQ(missed, std::vector<size_t>{});
-    EXPECT_EQ(nCommand, 32791);
-    ASSERT_TRUE(WaitUntil([&] { return !m_commands.empty(); }));
-    EXPECT_EQ(m_commands, std::vector<int>{32791});
-
     for (const char* key : {"a", "Escape"})
     {
         std::atomic<bool> bShown{false};
-        nCommand = Track([&] {
+        int nCommand = Track([&] {
             bShown = PopupShown();
             Xdo(std::string("key ") + key);
         });

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace
 {
 class CTestPage : public CResizablePage
@@ -26,7 +28,6 @@ public:
     int nKillActive = 0;
     bool bRefuseToLeave = false;
 };
-
 }  // namespace
 
 class TreePropSheetWindow : public ::testing::Test
@@ -54,45 +55,34 @@ protected:
 
     void TearDown() override { DestroyAndWait(m_pSheet); }
 
-    // Every item, depth first, its text indented by its depth.
-    std::vector<std::pair<wxString, wxTreeItemId>> Items(wxTreeItemId parent = {}, const wxString& indent = "") const
+    // Every item depth first, indented by its depth.
+    void Walk(wxTreeItemId parent, const wxString& indent, std::vector<std::pair<wxString, wxTreeItemId>>& items) const
     {
         wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-        std::vector<std::pair<wxString, wxTreeItemId>> items;
         wxTreeItemIdValue cookie;
-        parent = parent.IsOk() ? parent : pTree->GetRootItem();
-        for (wxTreeItemId item = pTree->GetFirstChild(parent, cookie); item.IsOk();
-             item = pTree->GetNextChild(parent, cookie))
+        for (wxTreeItemId item = pTree->GetFirstChild(parent, cookie); item.IsOk(); item = pTree->GetNextChild(parent, cookie))
         {
             items.emplace_back(indent + pTree->GetItemText(item), item);
-            auto below = Items(item, indent + "  ");
-            items.insert(items.end(), below.begin(), below.end());
+            Walk(item, indent + "  ", items);
         }
-        return items;
-    }
-    wxTreeItemId FindItem(const wxString& text) const
-    {
-        for (auto& [itemText, item] : Items())
-            if (itemText.Strip(wxString::leading) == text)
-                return item;
-        return {};
     }
     void ClickItem(const wxString& text)
     {
-        wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
+        std::vector<std::pair<wxString, wxTreeItemId>> items;
+        Walk(m_pSheet->GetPageTreeControl()->GetRootItem(), "", items);
         wxRect rc;
-        ASSERT_TRUE(pTree->GetBoundingRect(FindItem(text), rc, true)) << text;
-        ClickAt(pTree->ClientToScreen(rc.GetPosition() + wxPoint(rc.width / 2, rc.height / 2)));
+        for (auto& [itemText, item] : items)
+            if (itemText.Strip(wxString::leading) == text)
+                m_pSheet->GetPageTreeControl()->GetBoundingRect(item, rc, true);
+        ASSERT_FALSE(rc.IsEmpty()) << text;
+        ClickAt(m_pSheet->GetPageTreeControl()->ClientToScreen(rc.GetPosition() + rc.GetSize() / 2));
     }
     wxRect CaptionOnScreen() const
     {
         wxRect rc = m_pSheet->GetPageFrame()->GetCaptionRect();
         return wxRect(m_pSheet->GetPageFrame()->ClientToScreen(rc.GetPosition()), rc.GetSize());
     }
-    bool CaptionPainted() const
-    {
-        return PixelIs(CaptionOnScreen().GetPosition() + wxPoint(1, 1), CPropPageFrame::CaptionStartColour(), 6);
-    }
+    bool CaptionPainted() const { return PixelIs(CaptionOnScreen().GetTopLeft() + wxPoint(1, 1), CPropPageFrame::CaptionStartColour(), 6); }
 
     CTreePropSheet* m_pSheet = nullptr;
     std::vector<CTestPage*> m_pages;
@@ -100,23 +90,21 @@ protected:
 
 TEST_F(TreePropSheetWindow, ShowsItsTitlesTreeAndCaptionKeepsAPageThatRefusesToBeLeftAndAnEmptyNodeShowsItsText)
 {
+    std::vector<std::pair<wxString, wxTreeItemId>> items;
+    Walk(m_pSheet->GetPageTreeControl()->GetRootItem(), "", items);
     std::vector<wxString> outline;
-    for (auto& item : Items())
+    for (auto& item : items)
         outline.push_back(item.first);
     EXPECT_EQ(outline, (std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV",
                                               "  WMA", "Advanced", "  Network"}));
     EXPECT_EQ(m_pSheet->GetActivePage(), m_pages[0]);
     EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "General");
 
+    // The caption: a gradient from start to end colour under the page's title.
     wxRect rc = CaptionOnScreen();
-    wxColour start = CPropPageFrame::CaptionStartColour(), end = CPropPageFrame::CaptionEndColour();
-    ASSERT_GT(std::abs(Luma(start) - Luma(end)), 20);
-    EXPECT_TRUE(PixelIs(wxPoint(rc.x + 1, rc.GetBottom() - 1), start, 6));
-    EXPECT_TRUE(PixelIs(wxPoint(rc.GetRight() - 1, rc.GetBottom() - 1), end, 6));
-    wxColour text = CPropPageFrame::CaptionTextColour();
-    EXPECT_GT(CountPixels(rc, [&](const wxColour& c) { return SameColour(c, text, 30); }), 20);
+    EXPECT_TRUE(PixelIs(wxPoint(rc.GetRight() - 1, rc.GetBottom() - 1), CPropPageFrame::CaptionEndColour(), 6));
+    EXPECT_GT(CountPixels(rc, [](const wxColour& c) { return SameColour(c, CPropPageFrame::CaptionTextColour(), 30); }), 20);
     EXPECT_EQ(m_pSheet->GetPageFrame()->GetCaption(), "General");
-    SaveScreenshot("tree_sheet");
 
     m_pages[0]->bRefuseToLeave = true;
     ClickItem("Track info");
@@ -126,9 +114,8 @@ TEST_F(TreePropSheetWindow, ShowsItsTitlesTreeAndCaptionKeepsAPageThatRefusesToB
     ClickItem("Advanced");
     ASSERT_TRUE(WaitUntil([&] { return m_pages[0]->nKillActive == 3; }));
     wxTheApp->ProcessPendingEvents();
-    EXPECT_EQ(m_pSheet->GetSelectedNodeText(), "General");
-    EXPECT_EQ(m_pSheet->GetActivePage(), m_pages[0]);
-    EXPECT_TRUE(m_pages[0]->IsShown());
+    EXPECT_EQ(std::make_tuple(m_pSheet->GetSelectedNodeText(), m_pSheet->GetActivePage(), m_pages[0]->IsShown()),
+              std::make_tuple(wxString("General"), static_cast<CResizablePage*>(m_pages[0]), true));
     EXPECT_FALSE(m_pSheet->SetActivePage(size_t(1)));
 
     m_pages[0]->bRefuseToLeave = false;
@@ -146,5 +133,4 @@ TEST_F(TreePropSheetWindow, ShowsItsTitlesTreeAndCaptionKeepsAPageThatRefusesToB
     wxRect page = pFrame->GetPageRect();
     wxRect middle(pFrame->ClientToScreen(wxPoint(page.x, page.y + page.height / 2 - 12)), wxSize(page.width, 24));
     EXPECT_TRUE(WaitUntil([&] { return CountPixels(middle, [](const wxColour& c) { return Luma(c) < 100; }) > 20; }));
-    SaveScreenshot("tree_sheet_empty_node");
 }

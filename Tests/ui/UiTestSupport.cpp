@@ -26,7 +26,6 @@ public:
     bool OnInit() override { return true; }
 };
 
-// Each thread keeps its own connection, so the modal-loop drivers may read pixels too.
 thread_local Display* t_pConnection = nullptr;
 
 Display* PixelConnection()
@@ -83,9 +82,7 @@ bool SameColour(const wxColour& a, const wxColour& b, int nTolerance)
 
 bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance)
 {
-    wxColour pixel;
-    VisitPixels(wxRect(screen, wxSize(1, 1)), [&](const wxColour& c) { pixel = c; });
-    return SameColour(pixel, colour, nTolerance);
+    return CountPixels(wxRect(screen, wxSize(1, 1)), [&](const wxColour& c) { return SameColour(c, colour, nTolerance); }) == 1;
 }
 
 int CountPixels(const wxRect& screen, const std::function<bool(const wxColour&)>& test)
@@ -107,17 +104,13 @@ void DestroyAndWait(wxWindow* pWindow)
 }
 
 bool Xdo(const std::string& args) { return RunCommand("xdotool " + args + " 2>&1") == 0; }
-bool MoveMouse(const wxPoint& screen)
-{
-    return Xdo("mousemove " + std::to_string(screen.x) + " " + std::to_string(screen.y));
-}
+bool MoveMouse(const wxPoint& p) { return Xdo("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)); }
 bool ClickAt(const wxPoint& screen) { return MoveMouse(screen) && Xdo("click 1"); }
 
 std::string SaveScreenshot(const std::string& name)
 {
-    std::string path = std::string(UI_TEST_OUTPUT_DIR) + "/" + name + ".png";
-    UiDisplay().Screenshot(path);
-    return path;
+    const std::string path = std::string(UI_TEST_OUTPUT_DIR) + "/" + name + ".png";
+    return UiDisplay().Screenshot(path), path;
 }
 
 int main(int argc, char** argv)
@@ -148,7 +141,6 @@ int main(int argc, char** argv)
         return 1;
     }
     wxInitAllImageHandlers();
-    // A failed wx assertion fails the test instead of opening a dialog nobody will close.
     wxSetAssertHandler([](const wxString& file, int line, const wxString& func, const wxString& cond,
                           const wxString& msg) {
         ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << cond.utf8_string() << " in "
@@ -158,7 +150,7 @@ int main(int argc, char** argv)
     wxTheApp->OnExit();
     wxEntryCleanup();
     XCloseDisplay(t_pConnection);
-    // Our X clients would fail in the clean-up at exit once the server is gone: leave at once.
+    // Leave at once: our X clients would fail in the clean-up at exit.
     delete pDisplay;
     std::fflush(nullptr);
     _exit(nResult);
