@@ -224,8 +224,13 @@ TEST_F(MainWindowController, AFailedStartOrAStopBeforeTheFirstSecondSaysWhyAndLe
     FreeDevices();
 }
 
-TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAgainUsesTheSameFormat)
+TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndALateReportSpeaksOfItsOwnFile)
 {
+    int nStops = 0;
+    m_pDlg->Bind(EVT_TYPE_WINDOW_MESSAGE, [&](CWindowMessageEvent& event) {
+        ++nStops;
+        event.Skip();
+    }, WM_WAVEFORM_STOPPED);
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
     Click(&CMainDlg::OnRecord);
     EXPECT_EQ("R-S+E-", Buttons());
@@ -233,10 +238,18 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAg
     m_pDlg->AudioList()->DeleteAudio(0);
     Click(&CMainDlg::OnStop);
     EXPECT_EQ("R+S-E+", Buttons());
-    // At once a second recording of the format: the first receiver is freed only after its Finish.
-    const AudioItem second = RecordFor(1.0);
-    EXPECT_STREQ("Audio1.wav", second.szName);
+    // At once a second recording of the format: the first one's stop is reported while the
+    // second runs, and must leave the second's reserved, still empty file alone.
+    Click(&CMainDlg::OnRecord);
+    ASSERT_TRUE(PumpUntil([&] { return nStops == 1; }));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("Audio1.wav")));
     EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
+    winmm::virt::AdvanceClock(1.0);
+    Click(&CMainDlg::OnStop);
+    AudioItem* pItem = m_pDlg->AudioList()->GetAudio(0);
+    ASSERT_TRUE(PumpUntil([&] { return nStops == 2; }));
+    EXPECT_STREQ("Audio1.wav", pItem->szName);
+    EXPECT_EQ(1000u, pItem->nLength);
     for (const char* pszName : {"Audio0.wav", "Audio1.wav"})
         EXPECT_DOUBLE_EQ(1.0, DecodeFile(m_folder.File(pszName)).duration) << pszName;
 }

@@ -387,12 +387,13 @@ void CMainDlg::OnStop(wxCommandEvent&)
 
 void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
 {
-    const AudioItem recorded = m_wndWaveform->GetRecordedItem();
     event.SetResult(0);
+    AudioItem recorded;
+    int nSeconds = 0;
     // Closing reports the stop with no seconds of its own: the window is going, the file stays.
-    if (m_bClosing)
+    if (!m_wndWaveform->TakeStoppedRecording(recorded, nSeconds) || m_bClosing)
         return;
-    if (m_wndWaveform->RecordedSeconds() == 0)
+    if (nSeconds == 0)
     {
         // Not one second was captured: a file of headers alone is no recording, and the row
         // would point at nothing.

@@ -215,7 +215,6 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         m_recorded = *pItem;
         m_item = *pItem;
         m_bAwaitingStop = true;
-        m_nRecordedSeconds = -1;
         m_trace.Clear();
     }
     Refresh();
@@ -290,10 +289,15 @@ void CWndWaveform::AddSamples(const std::vector<int32_t>& samples, uint32_t nByt
     RequestMainThread(REFRESH_SIZE);
 }
 
-int CWndWaveform::RecordedSeconds() const
+bool CWndWaveform::TakeStoppedRecording(AudioItem& item, int& nSeconds)
 {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_nRecordedSeconds;
+    if (m_stopped.empty())
+        return false;
+    item = m_stopped.front().first;
+    nSeconds = m_stopped.front().second;
+    m_stopped.pop_front();
+    return true;
 }
 
 void CWndWaveform::OnCaptureStopped(int nSeconds)
@@ -307,12 +311,12 @@ void CWndWaveform::OnCaptureStopped(int nSeconds)
         m_bAwaitingStop = false;
         if (bReport)
         {
-            m_nRecordedSeconds = nSeconds;
             if (nSeconds > 0)
                 m_recorded.nLength = static_cast<uint32_t>(nSeconds) * 1000u;
             else if (m_dwStartTicks != NO_RECORDING)
                 m_recorded.nLength = TickCount() - m_dwStartTicks;
             m_recorded.nSize = GetFileSizeByName(m_recorded.szPath);
+            m_stopped.emplace_back(m_recorded, nSeconds);
         }
         m_trace.Exhaust();
         m_dwStartTicks = NO_RECORDING;

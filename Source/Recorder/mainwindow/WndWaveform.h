@@ -21,6 +21,7 @@
 #include "windef.h"
 
 #include <atomic>
+#include <deque>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -64,8 +65,10 @@ public:
     // length (ms) and size on disk.
     AudioItem GetRecordedItem() const;
     bool IsRecording() const;
-    // The whole seconds the latest recording's capture reported when it stopped; -1 before.
-    int RecordedSeconds() const;
+    // Each WM_WAVEFORM_STOPPED has one stopped recording waiting here: its final record and the
+    // whole seconds its capture reported. Taken in the order they stopped, so a report that
+    // arrives after the next recording has started still speaks of its own file.
+    bool TakeStoppedRecording(AudioItem& item, int& nSeconds);
     bool IsWelcome() const { return m_bWelcome; }
     bool IsDrawingThreadRunning() const;
     wxRect WaveRect() const { return m_rcWave; }
@@ -130,7 +133,7 @@ private:
     bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
     CTraceSamples m_trace;
     DWORD m_dwStartTicks = NO_RECORDING;
-    int m_nRecordedSeconds = -1;
+    std::deque<std::pair<AudioItem, int>> m_stopped;
 
     // The drawing thread; its handle and stop event are guarded by m_threadLock,
     // which is never held together with m_lock.
