@@ -59,6 +59,8 @@ std::vector<LineSpec> DefaultLines()
     synth.name = "SW Synth";
     synth.componentType = MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER;
     synth.frequencies = {700.0};
+    for (LineSpec* pStereo : {&line, &mix, &synth})
+        pStereo->rightFrequency = 2500.0;
     return {mic, line, mix, synth};
 }
 
@@ -284,6 +286,7 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
     {
         double gain[2];
         const std::vector<double>* freqs;
+        double rightFrequency, rightGain;
     };
     std::vector<LineState> lines;
     {
@@ -295,7 +298,7 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
     {
         if (!l.selected || l.spec.frequencies.empty())
             continue;
-        Voice v{{0, 0}, &l.spec.frequencies};
+        Voice v{{0, 0}, &l.spec.frequencies, l.spec.rightFrequency, 0};
         double range = static_cast<double>(l.spec.maximum) - l.spec.minimum;
         for (int ch = 0; ch < 2; ++ch)
         {
@@ -305,6 +308,8 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
                 level = 1.0;
             bool muted = l.spec.hasMute && l.muted[std::min<size_t>(ch, l.muted.size() - 1)];
             v.gain[ch] = muted ? 0.0 : l.spec.amplitude * level / l.spec.frequencies.size();
+            if (ch == 1 && !muted)
+                v.rightGain = l.spec.rightAmplitude * level;
         }
         voices.push_back(v);
     }
@@ -323,6 +328,8 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
                 s += std::sin(2 * kPi * f * t);
             sample[0] += s * v.gain[0];
             sample[1] += s * v.gain[1];
+            if (v.rightFrequency > 0)
+                sample[1] += std::sin(2 * kPi * v.rightFrequency * t) * v.rightGain;
         }
         if (channels == 1)
             sample[0] = (sample[0] + sample[1]) / 2;

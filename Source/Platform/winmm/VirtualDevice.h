@@ -28,6 +28,9 @@ struct LineSpec
     DWORD componentType = MIXERLINE_COMPONENTTYPE_SRC_LINE;
     std::vector<double> frequencies;  // the line's signal: one tone, or a chord of several
     double amplitude = 0.5;           // peak, as a share of full scale, at full volume
+    // A quieter tone on the right channel alone (0: none), so that channels swapped on the way show.
+    double rightFrequency = 0;
+    double rightAmplitude = 0.15;
     DWORD channels = 2;
     bool hasMute = true;
     bool hasVolume = true;
@@ -53,7 +56,8 @@ struct DeviceSpec
     bool mixerOpens = true;
 };
 
-// The lines of the default device: "Microphone", "Line In", "Stereo Mix" and a synthesizer.
+// The lines of the default device: "Microphone", "Line In", "Stereo Mix" and a synthesizer. The stereo
+// lines add a 2500 Hz tone at 0.15 on the right; the left carries the line's tone alone.
 std::vector<LineSpec> DefaultLines();
 DeviceSpec DefaultDevice();
 
