@@ -14,6 +14,8 @@ bool PumpUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000);
 // Takes screenshots (kept as output/<name>) until the condition holds on one or the time is up.
 bool ScreenshotUntil(const std::string& name, const std::function<bool(const wxImage&)>& condition,
                      wxImage& image);
+// Ends the program at once, failed, with the display shut down: for a thread stuck for good.
+[[noreturn]] void AbandonWindowTests();
 wxColour PixelAt(const wxImage& image, const wxPoint& screenPoint);
 // How many pixels of exactly that colour lie in the screen rectangle.
 int CountColour(const wxImage& image, const wxRect& screenRect, const wxColour& colour);

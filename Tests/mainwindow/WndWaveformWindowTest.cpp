@@ -9,7 +9,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <atomic>
+#include <chrono>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -18,26 +19,22 @@ namespace
 {
 const wxColour BLACK(0, 0, 0);
 
-// A second of 441 Hz at 22050 display samples: 300 samples make three periods.
-std::vector<int32_t> Sine(double dAmplitude)
+// A second of display samples that repeats every nWidth: a tall positive quarter, then a shallow
+// negative rest of the same area, so a trace drawn upside down shows.
+std::vector<int32_t> LopsidedWave(int nWidth)
 {
     std::vector<int32_t> samples(22050);
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = static_cast<int32_t>(std::lround(dAmplitude * std::sin(2 * M_PI * 441 * i / 22050.0)));
+        samples[i] = static_cast<int>(i % nWidth) < nWidth / 4 ? 2400 : -800;
     return samples;
 }
 
-// How many separate runs of columns hold the colour in the rectangle: the crests of a trace.
-int ColumnRuns(const wxImage& image, const wxRect& r, const wxColour& colour)
+// Where the gate holds the drawing thread: until Stop has set its stop event.
+std::atomic<bool> g_bAtGate{false};
+void HoldUntilStopped(HANDLE hStop)
 {
-    int nRuns = 0;
-    for (int x = r.x, bIn = 0; x < r.x + r.width; ++x)
-    {
-        const int bHas = CountColour(image, wxRect(x, r.y, 1, r.height), colour) > 0;
-        nRuns += bHas && !bIn;
-        bIn = bHas;
-    }
-    return nRuns;
+    g_bAtGate = true;
+    WaitForSingleObject(hStop, 10000);
 }
 
 // Calls the view the way the capture thread does: on another thread, under the global lock.
@@ -101,41 +98,78 @@ TEST_F(WaveformViewWindow, PaintsTheWelcomeScreenOnTheDotLattice)
     EXPECT_TRUE(ScreenshotUntil("waveform-welcome.png", welcome, image));
 }
 
-TEST_F(WaveformViewWindow, FedASineWhileRecordingItDrawsATraceRightOfTheInformation)
+TEST_F(WaveformViewWindow, WhileRecordingPositiveSamplesAreDrawnBelowTheMiddleAndNegativeOnesAbove)
 {
     m_pView->StartRecording(&m_item);
     EXPECT_TRUE(m_pView->IsRecording() && !m_pView->IsWelcome() && m_pView->IsDrawingThreadRunning());
     const wxRect info = ScreenRect(m_pView->InfoRect());
     const wxRect wave = ScreenRect(m_pView->WaveRect());
-    ASSERT_GE(wave.width, 300);
+    ASSERT_GE(wave.width, 200);
+    OnCaptureThread([&] { m_pView->AddSamples(LopsidedWave(wave.width), 176400); });
 
-    OnCaptureThread([&] { m_pView->AddSamples(Sine(2400), 176400); });
-
+    // Every page is the same: the quarter 37 pixels below the middle, the rest 13 above it.
+    const int nQuarter = wave.width / 4, nMiddle = wave.y + wave.height / 2;
+    const wxRect high(wave.x + 4, wave.y, nQuarter - 8, wave.height), low(wave.x + nQuarter + 4, wave.y, wave.width - nQuarter - 8, wave.height);
+    auto above = [&](const wxRect& r) { return wxRect(r.x, r.y, r.width, nMiddle - r.y); };
+    auto below = [&](const wxRect& r) { return wxRect(r.x, nMiddle, r.width, r.GetBottom() - nMiddle); };
     wxImage image;
-    auto traced = [&](const wxImage& shot) {
-        // Three periods in the first 300 pixels: three crests near the top, three troughs near the bottom; the information.
-        const wxRect top(wave.x, wave.y, 300, 20), bottom(wave.x, wave.y + wave.height - 20, 300, 20);
-        return ColumnRuns(shot, top, CWndWaveform::WAVE_COLOUR) >= 3 &&
-               ColumnRuns(shot, bottom, CWndWaveform::WAVE_COLOUR) >= 3 &&
-               CountColour(shot, wxRect(info.x, info.y + 40, info.width, info.height - 40), CWndWaveform::TEXT_COLOUR) > 50;
-    };
-    EXPECT_TRUE(ScreenshotUntil("waveform-trace.png", traced, image));
+    EXPECT_TRUE(ScreenshotUntil("waveform-trace.png", [&](const wxImage& shot) {
+        const int nText = CountColour(shot, wxRect(info.x, info.y + 40, info.width, info.height - 40), CWndWaveform::TEXT_COLOUR);
+        return nText > 50 && CountColour(shot, below(high), CWndWaveform::WAVE_COLOUR) >= high.width &&
+               CountColour(shot, above(low), CWndWaveform::WAVE_COLOUR) >= low.width;
+    }, image));
+    EXPECT_EQ(0, CountColour(image, above(high), CWndWaveform::WAVE_COLOUR));
+    EXPECT_EQ(0, CountColour(image, below(low), CWndWaveform::WAVE_COLOUR));
     EXPECT_EQ(176400u, m_pView->GetRecordedItem().nSize);
     // Nothing of the welcome sine is left between the information and the trace.
     EXPECT_EQ(0, CountColour(image, info, CWndWaveform::WAVE_COLOUR));
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
 }
 
+// The capture stopping just as the drawing thread goes for the view's lock: Stop must not wait
+// for that thread while holding the lock. A hang ends the program, as nothing can free the thread.
+TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock)
+{
+    m_pView->StartRecording(&m_item);
+    g_bAtGate = false;
+    CWndWaveform::s_drawingThreadGate = HoldUntilStopped;
+    ASSERT_TRUE(PumpUntil([] { return g_bAtGate.load(); }));
+    auto pDone = std::make_shared<std::atomic<bool>>(false);
+    std::thread([this, pDone] {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        m_pView->OnCaptureStopped(1);
+        *pDone = true;
+    }).detach();
+    // No events meanwhile: a paint would wait for the same lock.
+    for (int i = 0; i < 1000 && !*pDone; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    CWndWaveform::s_drawingThreadGate = nullptr;
+    if (!*pDone)
+    {
+        ADD_FAILURE() << "Stop hung with the drawing thread";
+        AbandonWindowTests();
+    }
+    EXPECT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
+    EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
+}
+
 TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTakesItFromTheClock)
 {
     m_pView->StartRecording(&m_item);
-    ASSERT_TRUE(PumpUntil([this] { return m_pView->GetRecordedItem().nLength >= 1000; }));
     const wxRect info = ScreenRect(m_pView->InfoRect());
     const wxRect length(info.x + 60, info.y + 45, info.width - 60, 20);
-    wxImage image;
-    EXPECT_TRUE(ScreenshotUntil("waveform-length.png", [&](const wxImage& shot) {
-        return CountColour(shot, length, CWndWaveform::TEXT_COLOUR) > 20;
-    }, image));
+    // The length text as the screen shows it after each second: drawn, and changed the next second.
+    wxImage image, previous;
+    for (uint32_t nSeconds : {1u, 2u})
+    {
+        ASSERT_TRUE(PumpUntil([&] { return m_pView->GetRecordedItem().nLength >= nSeconds * 1000; }));
+        EXPECT_TRUE(ScreenshotUntil("waveform-length.png", [&](const wxImage& shot) {
+            const wxImage text = shot.GetSubImage(length);
+            return CountColour(shot, length, CWndWaveform::TEXT_COLOUR) > 20 && !(previous.IsOk() &&
+                   std::equal(text.GetData(), text.GetData() + 3 * length.width * length.height, previous.GetData()));
+        }, image)) << nSeconds << " s";
+        previous = image.GetSubImage(length);
+    }
     // The main window closing during a recording: a second or so, never the "no recording" tick value.
     m_pView->OnCaptureStopped(0);
     ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));

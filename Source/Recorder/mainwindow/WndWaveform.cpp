@@ -26,6 +26,7 @@ const wxColour CWndWaveform::TEXT_COLOUR(0, 248, 0);
 const wxColour CWndWaveform::WAVE_COLOUR(255, 237, 41);
 const wxColour CWndWaveform::PATTERN_COLOUR(24, 24, 41);
 const wxColour CWndWaveform::NOTE_COLOUR(255, 140, 0);
+std::atomic<void (*)(HANDLE)> CWndWaveform::s_drawingThreadGate{nullptr};
 
 namespace
 {
@@ -555,6 +556,10 @@ void CWndWaveform::StopDrawingThread()
 void CWndWaveform::DrawLoop(HANDLE hStop)
 {
     while (WaitForSingleObject(hStop, 40) != WAIT_OBJECT_0)
+    {
+        if (auto pGate = s_drawingThreadGate.load(std::memory_order_relaxed))
+            pGate(hStop);
         if (HasMoreSamples())
             RequestMainThread(REFRESH_WAVE);
+    }
 }

@@ -74,6 +74,10 @@ public:
     wxRect WaveRect() const { return m_rcWave; }
     wxRect InfoRect() const;
 
+    // Tests only: called by the drawing thread each round before it takes the view's lock, with
+    // the thread's stop event; null (the program) costs one atomic load per round.
+    static std::atomic<void (*)(HANDLE hStop)> s_drawingThreadGate;
+
     // IWaveformView
     void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
     void OnCaptureStopped(int nSeconds) override;
