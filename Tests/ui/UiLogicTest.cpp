@@ -1,4 +1,5 @@
-// The Ctrl+Tab order of the page tree, which needs no display.
+// The Ctrl+Tab order of the page tree and the hover colour offsets, which need no display.
+#include "HoverColors.h"
 #include "PageTree.h"
 
 #include <gtest/gtest.h>
@@ -22,4 +23,14 @@ TEST(CtrlTabOrder, GoesDepthFirstBothWaysAndWrapsAndAnEmptyTreeHasNoNextNode)
     EXPECT_EQ(walk(false), (Texts{"C1", "C", "B2", "B1a", "B1", "B", "A", "C1", "C"}));
     CPageTree empty;
     EXPECT_EQ(empty.GetNext(CPageTree::NoNode), CPageTree::NoNode);
+}
+
+TEST(HoverOffsets, ShrinkSoThatTheChannelWithLeastRoomStopsAtItsLimitAlsoWhenThatIsBlue)
+{
+    CHoverColors colors({150, 190, 235}, {40, 60, 12});
+    EXPECT_EQ(CHoverColors::BTNST_OK, colors.OffsetColor(CHoverColors::BTNST_COLOR_BK_IN, 30));
+    EXPECT_EQ(CHoverColors::BTNST_OK, colors.OffsetColor(CHoverColors::BTNST_COLOR_FG_IN, -30));
+    EXPECT_EQ(HoverRgb({170, 210, 255}), colors.GetColor(CHoverColors::BTNST_COLOR_BK_IN));
+    EXPECT_EQ(HoverRgb({28, 48, 0}), colors.GetColor(CHoverColors::BTNST_COLOR_FG_IN));
+    EXPECT_EQ(CHoverColors::BTNST_BADPARAM, colors.OffsetColor(CHoverColors::BTNST_COLOR_BK_IN, 256));
 }
