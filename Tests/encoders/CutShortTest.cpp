@@ -6,10 +6,6 @@
 #include "Mixer.h"
 #include "Mp3Frames.h"
 #include "OggPages.h"
-#include "ReceiverMP3.h"
-#include "ReceiverOGG.h"
-#include "ReceiverWAV.h"
-#include "ReceiverWMA.h"
 #include "TestSupport.h"
 #include "WaveIn.h"
 
@@ -41,7 +37,7 @@ struct Format
 const Format FORMATS[] = {
     {"wav", CAPTURE_MODE_WAV, 176400},
     {"mp3", CAPTURE_MODE_MP3, 16000},
-    {"ogg", CAPTURE_MODE_OGG, 2800},
+    {"ogg", CAPTURE_MODE_OGG, 3400},
     {"wma", CAPTURE_MODE_WMA, 8000},
 };
 
@@ -63,36 +59,6 @@ private:
     IReceiver* m_pInner;
     int m_fd;
 };
-
-// The format's receiver as the program prepares it (MP3 128 kbit/s, OGG quality 4, WMA 64 kbit/s).
-std::shared_ptr<IReceiver> PreparedReceiver(const std::string& name, const std::string& path)
-{
-    theSettings.OggMode = 0;
-    theSettings.OggQuality = 400;
-    theSettings.WmaMode = 0;
-    theSettings.WmaBitrateIndex = 2;
-    uint32_t nBitrate = 0;
-    auto Opened = [&](auto receiver) {
-        receiver->FileName = path;
-        if (!receiver->LoadLibraries() || receiver->Open(&nBitrate) != 0)
-            _exit(91);
-        return receiver;
-    };
-    if (name == "ogg")
-        return Opened(std::make_shared<CReceiverOGG>());
-    if (name == "wma")
-    {
-        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
-        return Opened(std::make_shared<CReceiverWMA>());
-    }
-    UseBuiltLameModule();
-    auto wav = std::make_shared<CReceiverWAV>();
-    wav->CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-    wav->FormatSet = 1;
-    std::shared_ptr<IReceiver> receiver = name == "wav" ? std::shared_ptr<IReceiver>(wav) : std::make_shared<CReceiverMP3>(128, 0);
-    receiver->FileName = path;
-    return receiver;
-}
 
 struct ChildRun
 {
@@ -128,6 +94,8 @@ ChildRun StartRecording(const Format& format, const std::string& path, bool bRea
     FreeDevices();
     PrepareRecordingLine(format.nCaptureMode, 2, 44100, 16, 100);
     std::shared_ptr<IReceiver> receiver = PreparedReceiver(format.pszName, path);
+    if (!receiver)
+        _exit(91);
     CReportingReceiver reporting(receiver.get(), fds[1]);
     if (bRealClock)
     {

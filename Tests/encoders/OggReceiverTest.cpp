@@ -30,24 +30,33 @@ protected:
     int m_nFiles = 0;
 };
 
-// Each mode reports the bitrate of its settings; a set-up the encoder cannot take is refused
-// with its reason, reports no bitrate and writes nothing.
-TEST_F(OggReceiver, EachModeReportsItsBitrateOrIsRefusedWithAReasonAndNothingWritten)
+// Each mode reports the bitrate of its settings and sets the encoder up as the identification header
+// says (maximum, nominal, minimum); a set-up the encoder cannot take is refused with its
+// reason, reports no bitrate and writes nothing.
+TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithAReasonAndNothingWritten)
 {
     struct Case
     {
         int mode, quality, minimum, nominal, maximum;  // bitrates as indexes of the table
         uint32_t nBitrate;
+        std::vector<int32_t> header;
         const char* pszReason;
     };
+    const std::vector<int32_t> none;
+    // Quality q gives libvorbis's nominal rate for q / 10 (0.2 would give 96000).
     const Case cases[] = {
-        {0, 400, 0, 4, 8, 128000, nullptr},  {0, 500, 0, 4, 8, 160000, nullptr}, {0, 900, 0, 4, 8, 320000, nullptr},
-        {0, 1000, 0, 4, 8, 500000, nullptr}, {0, 0, 0, 4, 8, 64000, nullptr},    {3, 400, 0, 4, 8, 128000, nullptr},
-        {2, 400, 0, 6, 8, 192000, nullptr},  {1, 400, 0, 4, 8, 160000, nullptr}, {1, 400, 4, 4, 4, 128000, nullptr},
-        {1, 400, 8, 4, 2, 0, MSG_OGG_MIN_ABOVE_MAX},  // 256 above 96
-        {2, 400, 0, 11, 8, 0, MSG_OGG_SETUP_FAILED},  // outside the table
-        {0, 5000, 0, 4, 8, 0, MSG_OGG_SETUP_FAILED},  // the encoder stops at quality 10
-        {7, 400, 0, 4, 8, 0, MSG_OGG_SETUP_FAILED},
+        {0, 400, 0, 4, 8, 128000, {0, 128000, 0}, nullptr},  // quality: no limits, written as 0
+        {0, 500, 0, 4, 8, 160000, {0, 160000, 0}, nullptr},
+        {0, 1000, 0, 4, 8, 500000, {0, 499821, 0}, nullptr},
+        {0, 0, 0, 4, 8, 64000, {0, 64000, 0}, nullptr},
+        {3, 400, 0, 4, 8, 128000, {128000, 128000, 128000}, nullptr},  // constant: all three the same
+        {2, 400, 0, 6, 8, 192000, {-1, 192000, -1}, nullptr},          // average: the nominal alone
+        {1, 400, 0, 4, 8, 160000, {256000, 160000, 64000}, nullptr},   // variable: within the two
+        {1, 400, 4, 4, 4, 128000, {128000, 128000, 128000}, nullptr},
+        {1, 400, 8, 4, 2, 0, none, MSG_OGG_MIN_ABOVE_MAX},  // 256 above 96
+        {2, 400, 0, 11, 8, 0, none, MSG_OGG_SETUP_FAILED},  // outside the table
+        {0, 5000, 0, 4, 8, 0, none, MSG_OGG_SETUP_FAILED},  // the encoder stops at quality 10
+        {7, 400, 0, 4, 8, 0, none, MSG_OGG_SETUP_FAILED},
     };
     std::vector<uint8_t> pcm = StereoTone(1.0, 440);
     for (const Case& c : cases)
@@ -64,13 +73,15 @@ TEST_F(OggReceiver, EachModeReportsItsBitrateOrIsRefusedWithAReasonAndNothingWri
         uint32_t nBitrate = 0;
         EXPECT_EQ(c.pszReason ? c.pszReason : "", ThrownText([&] { receiver.Open(&nBitrate); }));
         EXPECT_EQ(std::make_pair(c.nBitrate, c.pszReason ? 0 : 1), std::make_pair(nBitrate, receiver.State));
-        if (c.pszReason)
-        {
-            EXPECT_EQ(0u, receiver.Write(pcm.data(), static_cast<uint32_t>(pcm.size())));
-            receiver.Finish();
-            EXPECT_FALSE(std::filesystem::exists(receiver.FileName));
-        }
+        EXPECT_TRUE(!c.pszReason || receiver.Write(pcm.data(), static_cast<uint32_t>(pcm.size())) == 0);
         receiver.Finish();
+        EXPECT_EQ(!c.pszReason, std::filesystem::exists(receiver.FileName));
+        std::vector<int32_t> header;
+        OggWalk walk = WalkOggFile(receiver.FileName);
+        if (walk.ok && walk.packets[0].size() >= 28)
+            for (size_t offset : {16, 20, 24})
+                header.push_back(static_cast<int32_t>(LE32(&walk.packets[0][offset])));
+        EXPECT_EQ(c.header, header);
         std::filesystem::remove(receiver.FileName);
     }
 }

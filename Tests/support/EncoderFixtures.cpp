@@ -2,6 +2,10 @@
 
 #include "DeviceThread.h"
 #include "LameEncoder.h"
+#include "ReceiverMP3.h"
+#include "ReceiverOGG.h"
+#include "ReceiverWAV.h"
+#include "ReceiverWMA.h"
 #include "VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -42,6 +46,41 @@ int CurrentYear()
     std::tm local{};
     localtime_r(&now, &local);
     return local.tm_year + 1900;
+}
+
+std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std::string& path)
+{
+    theSettings.OggMode = 0;
+    theSettings.OggQuality = 400;
+    theSettings.WmaMode = 0;
+    theSettings.WmaBitrateIndex = 2;
+    uint32_t nBitrate = 0;
+    auto opened = [&](auto receiver) -> std::shared_ptr<IReceiver> {
+        receiver->FileName = path;
+        return receiver->LoadLibraries() && receiver->Open(&nBitrate) == 0 ? receiver : nullptr;
+    };
+    if (format == "ogg")
+        return opened(std::make_shared<CReceiverOGG>());
+    if (format == "wma")
+    {
+        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+        return opened(std::make_shared<CReceiverWMA>());
+    }
+    std::shared_ptr<IReceiver> receiver;
+    if (format == "wav")
+    {
+        auto wav = std::make_shared<CReceiverWAV>();
+        wav->CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+        wav->FormatSet = 1;
+        receiver = wav;
+    }
+    else
+    {
+        UseBuiltLameModule();
+        receiver = std::make_shared<CReceiverMP3>(128, 0);
+    }
+    receiver->FileName = path;
+    return receiver;
 }
 
 bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds)

@@ -5,6 +5,7 @@
 #include "RecorderSettings.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ std::string ThrownText(F call)
 
 // The year of the local date now.
 int CurrentYear();
+
+// The receiver of the format ("mp3", "ogg", "wav", "wma") set up on path as the program sets it up
+// for CD-quality capture (MP3 128 kbit/s, OGG quality 4, WMA 64 kbit/s); null when it cannot open.
+std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std::string& path);
 
 // Starts a capture on the prepared current device into the receiver, lets dSeconds
 // pass on the manual clock, stops, and waits until the capture thread has finished

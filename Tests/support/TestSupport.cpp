@@ -76,6 +76,17 @@ double DominantFrequency(const std::vector<float>& samples, double dRate)
     return best;
 }
 
+double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate)
+{
+    // One second from the middle holds whole periods of a tone of whole hertz: no leakage.
+    const size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate));
+    const size_t start = (samples.size() - n) / 2;
+    std::complex<double> sum = 0;
+    for (size_t i = 0; i < n; ++i)
+        sum += static_cast<double>(samples[start + i]) * std::polar(1.0, -2 * M_PI * dFrequency * i / dRate);
+    return n ? 2 * std::abs(sum) / n : 0;
+}
+
 double Rms(const std::vector<float>& samples)
 {
     double sum = 0;
@@ -136,25 +147,29 @@ DecodedAudio DecodeFile(const std::string& path)
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
     int64_t nSamples = 0;
+    // Sample i of channel c, full scale 1.0, in any of the layouts the decoders give.
+    auto sample = [&](int c, int i) -> float {
+        const bool bPlanar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
+        const uint8_t* p = frame->data[bPlanar ? c : 0];
+        const int n = bPlanar ? i : i * result.channels + c;
+        switch (av_get_packed_sample_fmt(static_cast<AVSampleFormat>(frame->format)))
+        {
+        case AV_SAMPLE_FMT_S16: return reinterpret_cast<const int16_t*>(p)[n] / 32768.0f;
+        case AV_SAMPLE_FMT_U8: return (p[n] - 128) / 128.0f;
+        case AV_SAMPLE_FMT_FLT: return reinterpret_cast<const float*>(p)[n];
+        case AV_SAMPLE_FMT_S32: return reinterpret_cast<const int32_t*>(p)[n] / 2147483648.0f;
+        default: return 0;
+        }
+    };
     auto drain = [&] {
         while (avcodec_receive_frame(ctx, frame) == 0)
         {
             nSamples += frame->nb_samples;
             for (int i = 0; i < frame->nb_samples; ++i)
             {
-                float v = 0;
-                switch (frame->format)
-                {
-                case AV_SAMPLE_FMT_S16: v = reinterpret_cast<int16_t*>(frame->data[0])[i * result.channels] / 32768.0f; break;
-                case AV_SAMPLE_FMT_S16P: v = reinterpret_cast<int16_t*>(frame->data[0])[i] / 32768.0f; break;
-                case AV_SAMPLE_FMT_U8: v = (frame->data[0][i * result.channels] - 128) / 128.0f; break;
-                case AV_SAMPLE_FMT_FLT: v = reinterpret_cast<float*>(frame->data[0])[i * result.channels]; break;
-                case AV_SAMPLE_FMT_FLTP: v = reinterpret_cast<float*>(frame->data[0])[i]; break;
-                case AV_SAMPLE_FMT_S32: v = reinterpret_cast<int32_t*>(frame->data[0])[i * result.channels] / 2147483648.0f; break;
-                case AV_SAMPLE_FMT_S32P: v = reinterpret_cast<int32_t*>(frame->data[0])[i] / 2147483648.0f; break;
-                default: break;
-                }
-                result.firstChannel.push_back(v);
+                result.firstChannel.push_back(sample(0, i));
+                if (result.channels > 1)
+                    result.secondChannel.push_back(sample(1, i));
             }
         }
     };

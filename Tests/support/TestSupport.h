@@ -35,6 +35,8 @@ public:
 
 // The frequency with the most energy in 16-bit or 8-bit PCM (first channel), in Hz.
 double DominantFrequency(const std::vector<float>& samples, double dRate);
+// The peak amplitude of the tone in the samples (full scale 1.0), over one second from the middle.
+double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate);
 // Root mean square of the samples (full scale 1.0).
 double Rms(const std::vector<float>& samples);
 
@@ -54,6 +56,7 @@ struct DecodedAudio
     double duration = 0;      // seconds, from the decoded samples
     std::map<std::string, std::string> tags;  // container and stream metadata
     std::vector<float> firstChannel;          // decoded samples of the first channel
+    std::vector<float> secondChannel;         // and of the second, when there is one
 };
 DecodedAudio DecodeFile(const std::string& path);
 
