@@ -86,7 +86,7 @@ TEST_F(WaveInStandIn, AudioWithoutABufferWaitsForTheNextOne)
     waveInStart(m_hWaveIn);
     winmm::virt::AdvanceClock(1.0);
     // No buffer queued for a tenth of a second: a driver holds that much for the next one.
-    winmm::virt::Device(0)->AdvanceManual(100000000);
+    winmm::virt::Device(0)->AdvanceManual(100000000, false);
     ASSERT_EQ(MMSYSERR_NOERROR, waveInUnprepareHeader(m_hWaveIn, &m_headers[0], sizeof(WAVEHDR)));
     Queue(m_headers[1]);
     EXPECT_EQ(1102u, m_headers[1].dwBytesRecorded);

@@ -209,7 +209,7 @@ bool CVirtualWaveIn::IsStreaming()
     return m_bRunning;
 }
 
-void CVirtualWaveIn::AdvanceManual(uint64_t nNanoseconds)
+void CVirtualWaveIn::AdvanceManual(uint64_t nNanoseconds, bool bWaitForBuffers)
 {
     uint64_t nTarget;
     {
@@ -220,7 +220,7 @@ void CVirtualWaveIn::AdvanceManual(uint64_t nNanoseconds)
         nTarget = static_cast<uint64_t>((static_cast<unsigned __int128>(m_nElapsedNs) * m_format.nSamplesPerSec) /
                                         1000000000u);
     }
-    Pump(nTarget, true);
+    Pump(nTarget, bWaitForBuffers);
 }
 
 bool CVirtualWaveIn::WaitForQueuedBuffer(int nMilliseconds)

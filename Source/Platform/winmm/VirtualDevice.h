@@ -96,7 +96,8 @@ public:
 
     // Clock side.
     bool IsStreaming();
-    void AdvanceManual(uint64_t nNanoseconds);
+    // Lets time pass; bWaitForBuffers false lets it pass at once, as a real clock does, with no buffer queued.
+    void AdvanceManual(uint64_t nNanoseconds, bool bWaitForBuffers = true);
     // Waits until the open stream has a buffer queued (false on time-out or without a stream).
     bool WaitForQueuedBuffer(int nMilliseconds);
     size_t QueuedBuffers();
