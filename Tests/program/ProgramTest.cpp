@@ -339,7 +339,7 @@ protected:
     std::vector<std::unique_ptr<CProgram>> m_programs;
 };
 
-TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListAndSavesItsSettingsOnClose)
+TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListCyclesTheSkinsAndSavesItsSettingsOnClose)
 {
     CProgram* pProgram = nullptr;
     const std::string window = StartWithWindow(pProgram);
@@ -354,6 +354,33 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListAndSavesItsSettingsO
     EXPECT_TRUE(ShotUntil("record-after", [&](const CScreenshot& shot) {
         return shot.CountUnlike(On(ClientRect(window), FIRST_ROW), listColour) >= 30;
     }, after)) << "no row in the list after the recording";
+
+    // The Skins button cycles through the four skins from the last one.
+    const char* const skinFiles[] = {"Skin/Pying/skin_pying.xml", "Skin/Wguang/skin_wguang.xml",
+                                     "Skin/Zzhong/skin_zzhong.xml", "Skin/Mmo/skin_mmo.xml"};
+    // [0]: the start (skin 4); [n]: after n presses of Alt+K. The window leaves the screen while the
+    // skin changes: each shot is taken once it is back, painted in other colours and still.
+    Colour background[5], button[5];
+    for (int n = 0; n <= 4; ++n)
+    {
+        CScreenshot shot;
+        if (n > 0)
+            Activate(window, "alt+k");
+        ASSERT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
+            return n == 0 || (WmState(window) == "Normal" &&
+                              s.Average(On(ClientRect(window), DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10);
+        }, shot, window)) << "press " << n << " of Alt+K changed nothing\n" << pProgram->Log();
+        background[n] = shot.Average(On(ClientRect(window), DIALOG_STRIP));
+        button[n] = shot.Average(On(ClientRect(window), RECORD_BUTTON));
+        // From skin 4 the presses give skins 1, 2, 3 and 4: the dialog takes each file's colour.
+        const Colour file = n ? SkinColour(ReadText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : background[0];
+        EXPECT_LT(background[n].DistanceTo(file), 6) << "press " << n;
+    }
+    EXPECT_LT(std::max(background[4].DistanceTo(background[0]), button[4].DistanceTo(button[0])), 6) << "the cycle ends elsewhere";
+    for (int i = 1; i <= 4; ++i)
+        for (int j = i + 1; j <= 4; ++j)
+            EXPECT_GT(std::min(background[i].DistanceTo(background[j]), button[i].DistanceTo(button[j])), 20)
+                << "skins " << i << " and " << j << " look alike";
     EXPECT_EQ(Close(*pProgram), 0) << pProgram->Log();
 
     const DecodedAudio audio = DecodeFile(file);
@@ -363,12 +390,21 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListAndSavesItsSettingsO
     EXPECT_LE(audio.duration, 4.0);
     EXPECT_NEAR(DominantFrequency(audio.firstChannel, audio.sampleRate), 1500, 10);
     const std::string config = ConfigText();
-    EXPECT_NE(config.find(Tag("SkinType", "4")), std::string::npos) << config;
+    EXPECT_NE(config.find(Tag("SkinType", "4")), std::string::npos) << config << "the last skin is saved";
     EXPECT_NE(config.find(Tag("SavedDirectry", m_appDir + "/output")), std::string::npos) << config;
 }
 
-TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheFirstWindowAndEndsWithoutOneOfItsOwn)
+TEST_F(ProgramTest, AnInstanceKilledOutrightBlocksNothingAndTheNextRaisesItsWindowForEachLaterStart)
 {
+    CProgram* pKilled = nullptr;
+    ASSERT_FALSE(StartWithWindow(pKilled).empty());
+    pKilled->KillHard();
+    // What it left behind: its socket, which nobody answers any more.
+    bool bSocketLeft = false;
+    for (const auto& entry : fs::directory_iterator(m_runtimeDir))
+        bSocketLeft = bSocketLeft || entry.is_socket();
+    ASSERT_TRUE(bSocketLeft) << "the killed instance left no socket, so this proves nothing";
+
     CProgram* pFirst = nullptr;
     const std::string window = StartWithWindow(pFirst);
     ASSERT_FALSE(window.empty());
@@ -402,40 +438,6 @@ TEST_F(ProgramTest, SecondStartRestoresAndRaisesTheFirstWindowAndEndsWithoutOneO
     EXPECT_TRUE(fs::exists(m_appDir + "/Config.xml"));
 }
 
-TEST_F(ProgramTest, SkinsButtonCyclesThroughTheFourSkinsFromTheLastAndTheLastOneIsSaved)
-{
-    const char* const skinFiles[] = {"Skin/Pying/skin_pying.xml", "Skin/Wguang/skin_wguang.xml",
-                                     "Skin/Zzhong/skin_zzhong.xml", "Skin/Mmo/skin_mmo.xml"};
-    CProgram* pProgram = nullptr;
-    const std::string window = StartWithWindow(pProgram);
-    ASSERT_FALSE(window.empty());
-    // [0]: the start (skin 4); [n]: after n presses of Alt+K. The window leaves the screen while the
-    // skin changes: each shot is taken once it is back, painted in other colours and still.
-    Colour background[5], button[5];
-    for (int n = 0; n <= 4; ++n)
-    {
-        CScreenshot shot;
-        if (n > 0)
-            Activate(window, "alt+k");
-        ASSERT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
-            return n == 0 || (WmState(window) == "Normal" &&
-                              s.Average(On(ClientRect(window), DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10);
-        }, shot, window)) << "press " << n << " of Alt+K changed nothing\n" << pProgram->Log();
-        background[n] = shot.Average(On(ClientRect(window), DIALOG_STRIP));
-        button[n] = shot.Average(On(ClientRect(window), RECORD_BUTTON));
-        // From skin 4 the presses give skins 1, 2, 3 and 4: the dialog takes each file's colour.
-        const Colour file = n ? SkinColour(ReadText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : background[0];
-        EXPECT_LT(background[n].DistanceTo(file), 6) << "press " << n;
-    }
-    EXPECT_LT(std::max(background[4].DistanceTo(background[0]), button[4].DistanceTo(button[0])), 6) << "the cycle ends elsewhere";
-    for (int i = 1; i <= 4; ++i)
-        for (int j = i + 1; j <= 4; ++j)
-            EXPECT_GT(std::min(background[i].DistanceTo(background[j]), button[i].DistanceTo(button[j])), 20)
-                << "skins " << i << " and " << j << " look alike";
-    ASSERT_EQ(Close(*pProgram), 0) << pProgram->Log();
-    EXPECT_NE(ConfigText().find(Tag("SkinType", "4")), std::string::npos) << ConfigText();
-}
-
 TEST_F(ProgramTest, AnotherProductsSettingsOrAnEmptyFolderRecordIntoTheOutputFolderNextToTheProgram)
 {
     const std::string elsewhere = m_folder.File("elsewhere");
@@ -460,30 +462,6 @@ TEST_F(ProgramTest, AnotherProductsSettingsOrAnEmptyFolderRecordIntoTheOutputFol
         EXPECT_FALSE(fs::exists(elsewhere + "/Audio0.mp3"));
         EXPECT_TRUE(bRootHadFile || !fs::exists("/Audio0.mp3")) << "recorded into the root folder";
     }
-}
-
-TEST_F(ProgramTest, InstanceKilledOutrightDoesNotBlockTheNextStart)
-{
-    CProgram* pKilled = nullptr;
-    ASSERT_FALSE(StartWithWindow(pKilled).empty());
-    pKilled->KillHard();
-    // What it left behind: its socket, which nobody answers any more.
-    bool bSocketLeft = false;
-    for (const auto& entry : fs::directory_iterator(m_runtimeDir))
-        bSocketLeft = bSocketLeft || entry.is_socket();
-    ASSERT_TRUE(bSocketLeft) << "the killed instance left no socket, so this proves nothing";
-
-    CProgram* pNext = nullptr;
-    const std::string window = StartWithWindow(pNext);
-    ASSERT_FALSE(window.empty());
-    // The new instance answers on the socket in its turn: a later start brings its minimized window back.
-    RunCommand("xdotool windowminimize --sync " + window + " >/dev/null 2>&1");
-    ASSERT_TRUE(WaitFor([&] { return WmState(window) == "Iconic"; }, 5000));
-    CProgram& later = Start();
-    EXPECT_EQ(later.WaitExit(10000), 0) << later.Log();
-    EXPECT_EQ(MainWindows().size(), 1u);
-    EXPECT_TRUE(WaitFor([&] { return WmState(window) == "Normal"; }, 5000));
-    EXPECT_EQ(Close(*pNext), 0) << pNext->Log();
 }
 }  // namespace
 
