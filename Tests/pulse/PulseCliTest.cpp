@@ -1,4 +1,4 @@
-// The command-line recorder on the sound server: the default output, every line, the listing, a line gone since.
+// The command-line recorder on the sound server: the listing, a line by name, and a line gone since it was listed.
 #include "PulseTestSupport.h"
 
 #include <cstdlib>
@@ -15,35 +15,9 @@ protected:
                               options + " 2>&1",
                           pOutput);
     }
-    double FrequencyOf(const std::string& path)
-    {
-        DecodedAudio audio = DecodeFile(path);
-        EXPECT_TRUE(audio.ok) << audio.error;
-        return audio.ok ? DominantFrequency(audio.firstChannel, audio.sampleRate) : 0;
-    }
 };
 
-TEST_F(PulseCli, WithNoOptionsItRecordsTheDefaultOutputAndItRecordsFromEveryLineByPositionOrName)
-{
-    CTonePlayer second;
-    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
-    ASSERT_TRUE(second.Play(kSecondOutput, 2000));
-    std::string output;
-    ASSERT_EQ(0, Run("", &output)) << output;
-    EXPECT_NEAR(1000, FrequencyOf(m_folder.File("output/Audio0.wav")), 5);
-
-    const double expected[] = {1000, 2000, kSineFrequency};
-    for (int i = 0; i < 3; ++i)
-    {
-        ASSERT_EQ(0, Run("-s 2 -o out -l " + std::to_string(i), &output)) << output;
-        EXPECT_NEAR(expected[i], FrequencyOf(m_folder.File("out/Audio" + std::to_string(i) + ".wav")), 5) << i;
-    }
-    ASSERT_EQ(0, Run("-s 2 -o out -f mp3 -d 'PulseAudio Sound Server' -l 'Stereo Mix (Second Output)'", &output))
-        << output;
-    EXPECT_NEAR(2000, FrequencyOf(m_folder.File("out/Audio0.mp3")), 5);
-}
-
-TEST_F(PulseCli, ItListsTheServersLinesAndALineGoneSinceIsNotFound)
+TEST_F(PulseCli, ItListsTheServersLinesRecordsOneByNameAndALineGoneSinceIsNotFound)
 {
     std::string index, output;
     ASSERT_EQ(0, Pactl("load-module module-null-sink sink_name=vorane_extra sink_properties=device.description=Extra",
@@ -64,5 +38,11 @@ TEST_F(PulseCli, ItListsTheServersLinesAndALineGoneSinceIsNotFound)
     EXPECT_EQ(1, Run("-s 1 -o out -l 'Stereo Mix (Extra)'", &output));
     EXPECT_NE(std::string::npos, output.find("Mixer's line not found.")) << output;
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("out/Audio0.wav")));
+
+    // A line of the server by its name records that output, not the default one.
+    ASSERT_TRUE(m_tone.Play(kSecondOutput, 2000));
+    ASSERT_EQ(0, Run("-s 2 -o out -f mp3 -l 'Stereo Mix (Second Output)'", &output)) << output;
+    DecodedAudio audio = DecodeFile(m_folder.File("out/Audio0.mp3"));
+    EXPECT_NEAR(2000, DominantFrequency(audio.firstChannel, audio.sampleRate), 5) << audio.error;
 }
 }  // namespace

@@ -88,6 +88,12 @@ TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAn
         EXPECT_EQ(std::make_tuple(theLog.open[3], receiver.Bitrate, m_shown), std::make_tuple(96000u, 96000u, 80000u));
     }
     EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"})) << "closed by the destructor";
+
+    theSettings.WmaMode = 1;  // a quality, from the library's list of qualities
+    CReceiverWMA quality;
+    ASSERT_EQ(Open(quality), 0);
+    EXPECT_EQ(std::make_tuple(theLog.ratesFlags, theLog.open[3], m_shown),
+              std::make_tuple(DWORD{BASS_WMA_ENCODE_RATES_VBR}, DWORD{50}, 50u));
 }
 
 TEST_F(WmaScriptedLibrary, NoListMeansBitrateZeroAndNothingIsEncoded)
@@ -108,7 +114,7 @@ TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingAC
     EXPECT_EQ(theLog.tags, (std::vector<std::pair<std::string, std::string>>{{"WM/AlbumTitle", std::string(255, 'a')},
                                                                                {"Author", "Artist"},
                                                                                {"Title", std::string(254, 't')},
-                                                                               {"WM/Year", std::to_string(TagYear(3))},
+                                                                               {"WM/Year", std::to_string(CurrentYear() - 6)},
                                                                                {"WM/ToolName", "vodArev"},
                                                                                {"(null)", "(null)"}}));
 }
