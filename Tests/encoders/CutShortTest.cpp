@@ -1,5 +1,5 @@
-// Recordings that end the hard way, in every format: killed, ended by a closed terminal, or
-// stopped by a full disk, each in a child process; FFmpeg then judges the file.
+// Recordings that end the hard way, in every format: killed, or stopped by a full disk, each in a
+// child process; FFmpeg then judges the file. (A closed terminal: Tests/tools.)
 #include "CleanDecode.h"
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
@@ -19,7 +19,6 @@
 #include <poll.h>
 #include <sstream>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -199,40 +198,6 @@ TEST_P(CutShort, AFullDiskEndsTheRecordingOnceWithAWholeFileOfTheStatedLength)
     EXPECT_EQ(1, WEXITSTATUS(status)) << "messages shown (9x: the child failed)";
     ASSERT_LE(std::filesystem::file_size(path), nLimit);
     ExpectCleanFile(path, 2.0, 4.0, 0.1, std::string(GetParam().pszName) + " on a full disk", true);
-}
-
-// A closed terminal ends a command-line recording like Ctrl+C: the file is finished.
-TEST_P(CutShort, AClosedTerminalFinishesTheFile)
-{
-    const std::string recorder = std::string(VORANE_APP_DIR) + "/vorane-record";
-    const std::string path = m_folder.File(std::string("Audio0.") + GetParam().pszName);
-    pid_t pid = fork();
-    if (pid == 0)
-    {
-        execl(recorder.c_str(), recorder.c_str(), "--folder", m_folder.Path().c_str(), "--seconds", "60", "--format",
-              GetParam().pszName, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ASSERT_GT(pid, 0);
-    int nGrowths = 0;
-    off_t nLast = -1;
-    for (int i = 0; i < 1500 && nGrowths < 2; ++i)
-    {
-        struct stat st;
-        if (stat(path.c_str(), &st) == 0)
-        {
-            nGrowths += nLast >= 0 && st.st_size > nLast;
-            nLast = st.st_size;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    kill(pid, SIGHUP);
-    int status = 0;
-    ASSERT_EQ(pid, waitpid(pid, &status, 0));
-    ASSERT_GE(nGrowths, 2) << "the recording did not get going";
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by the signal itself";
-    EXPECT_EQ(0, WEXITSTATUS(status));
-    ExpectCleanFile(path, 1.0, 60.0, 0.1, std::string(GetParam().pszName) + " after SIGHUP", true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, CutShort, ::testing::ValuesIn(FORMATS),

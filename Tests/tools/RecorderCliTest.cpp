@@ -1,5 +1,7 @@
 // The command-line recorder end to end, in real time on the virtual device,
 // checked with an independent decoder.
+#include "CleanDecode.h"
+#include "EncoderFixtures.h"
 #include "Mp3Frames.h"
 #include "OggPages.h"
 #include "TestSupport.h"
@@ -133,21 +135,22 @@ TEST_P(RecorderCli, AHangupCompletesTheFileAndNoFileIsClaimedForAnEarlyStopOrAFu
     DecodedAudio decoded = DecodeFile(path);
     ASSERT_TRUE(decoded.ok) << decoded.error;
     EXPECT_GE(decoded.duration, 0.9);
+    // FFmpeg's own tools find no error and the length the file states.
+    FfmpegVerdict verdict = AskFfmpeg(path);
+    EXPECT_EQ("", verdict.errors);
+    EXPECT_NEAR(verdict.statedDuration, decoded.duration, 0.1);
     // With no line chosen the recorder takes the first line with "Mix" in its name.
     EXPECT_NEAR(1500, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 15);
-    if (format != "wav")
-        EXPECT_EQ("Taken whole", Tag(decoded, "title"));
+    EXPECT_TRUE(format == "wav" || Tag(decoded, "title") == "Taken whole");
     if (format == "mp3")
     {
         Mp3Walk walk = WalkMp3File(path);
-        EXPECT_TRUE(walk.ok) << walk.error;
-        EXPECT_EQ(128u, walk.id3v1.size()) << "no closing tag";
+        EXPECT_TRUE(walk.ok && walk.id3v1.size() == 128u) << "no whole frames with the closing tag " << walk.error;
     }
     if (format == "ogg")
     {
         OggWalk walk = WalkOggFile(path);
-        ASSERT_TRUE(walk.ok && !walk.pages.empty()) << walk.error;
-        EXPECT_TRUE(walk.pages.back().Eos()) << "no end-of-stream page";
+        EXPECT_TRUE(walk.ok && walk.pages.back().Eos()) << "no end-of-stream page " << walk.error;
     }
     // The length the recorder reports is the one in the file.
     const size_t nLine = recorder.Output().find(path + "\t");
@@ -165,6 +168,8 @@ TEST(RecorderCliFailures, EachFailureSaysWhatWentWrongAndExitsNonZero)
         {"--seconds 1 --line Headset", 1, "Mixer's line not found."},
         {"--seconds 1 --device 'No Such Card'", 1, "Device not found."},
         {"--rate 48000", 2, "--rate"},
+        {"--seconds 1 --format ogg --ogg-mode vbr --ogg-min 256 --ogg-max 96", 1,
+         "The minimum bitrate is above the maximum bitrate"},
     };
     for (const auto& [pszArgs, nStatus, pszMessage] : cases)
     {
@@ -185,4 +190,22 @@ TEST(RecorderCliFailures, EachFailureSaysWhatWentWrongAndExitsNonZero)
     EXPECT_NE(std::string::npos, recorder.Output().find("The output folder \"" + takes + "\" was removed"))
         << recorder.Output();
     EXPECT_EQ(std::string::npos, recorder.Output().find("first second")) << recorder.Output();
+}
+
+// The MP3 settings given on the command line land in the file; an empty album is left out.
+TEST(RecorderCliSettings, TheBitrateAndTrackInformationGivenAreInTheFile)
+{
+    CTempFolder folder("RecorderCliSettings");
+    const std::string year = std::to_string(CurrentYear() - 2);
+    std::string output;
+    ASSERT_EQ(0, RunCommand(kRecorder + " -o '" + folder.Path() + "' -f mp3 -s 2 -l 'Line In' --mp3-bitrate 128 " +
+                                "--title 'Cli Title' --artist 'Cli Artist' --album '' --year " + year + " 2>&1",
+                            &output))
+        << output;
+    DecodedAudio decoded = DecodeFile(folder.File("Audio0.mp3"));
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    EXPECT_EQ(std::make_tuple(std::string("Cli Title"), std::string("Cli Artist"), year, size_t{0}, int64_t{128000}),
+              std::make_tuple(decoded.tags["title"], decoded.tags["artist"], decoded.tags["date"],
+                              decoded.tags.count("album"), decoded.bitRate));
+    EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
 }
