@@ -1,6 +1,5 @@
 // Recordings that end the hard way, in every format: killed, or stopped by a full disk, each in a
 // child process; FFmpeg then judges the file. (A closed terminal: Tests/tools.)
-#include "CleanDecode.h"
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
 #include "Mixer.h"

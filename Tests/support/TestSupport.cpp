@@ -8,10 +8,11 @@ extern "C" {
 }
 
 #include <cmath>
-#include <complex>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 #include <unistd.h>
 
 CMessageRecorder::CMessageRecorder()
@@ -51,40 +52,24 @@ CManualClockScope::~CManualClockScope()
     winmm::virt::Restore();
 }
 
-double DominantFrequency(const std::vector<float>& samples, double dRate)
-{
-    // Goertzel over 5 Hz steps up to 5 kHz, on at most one second from the middle.
-    size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate));
-    size_t start = (samples.size() - n) / 2;
-    double best = 0, bestPower = -1;
-    for (double f = 20; f <= std::min(5000.0, dRate / 2 - 1); f += 5)
-    {
-        double w = 2 * M_PI * f / dRate, c = 2 * std::cos(w), s1 = 0, s2 = 0;
-        for (size_t i = 0; i < n; ++i)
-        {
-            double s0 = samples[start + i] + c * s1 - s2;
-            s2 = s1;
-            s1 = s0;
-        }
-        double power = s1 * s1 + s2 * s2 - c * s1 * s2;
-        if (power > bestPower)
-        {
-            bestPower = power;
-            best = f;
-        }
-    }
-    return best;
-}
-
 double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate)
 {
-    // One second from the middle holds whole periods of a tone of whole hertz: no leakage.
-    const size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate));
-    const size_t start = (samples.size() - n) / 2;
-    std::complex<double> sum = 0;
+    // Goertzel over one second from the middle: whole periods of a tone of whole hertz, no leakage.
+    const size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate)), start = (samples.size() - n) / 2;
+    const double c = 2 * std::cos(2 * M_PI * dFrequency / dRate);
+    double s1 = 0, s2 = 0;
     for (size_t i = 0; i < n; ++i)
-        sum += static_cast<double>(samples[start + i]) * std::polar(1.0, -2 * M_PI * dFrequency * i / dRate);
-    return n ? 2 * std::abs(sum) / n : 0;
+        s2 = std::exchange(s1, samples[start + i] + c * s1 - s2);
+    return n ? 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / n : 0;
+}
+
+double DominantFrequency(const std::vector<float>& samples, double dRate)
+{
+    double best = 0, bestAmplitude = -1;
+    for (double f = 20; f <= std::min(5000.0, dRate / 2 - 1); f += 5)
+        if (double a = ToneAmplitude(samples, f, dRate); a > bestAmplitude)
+            bestAmplitude = a, best = f;
+    return best;
 }
 
 double Rms(const std::vector<float>& samples)
@@ -188,6 +173,18 @@ DecodedAudio DecodeFile(const std::string& path)
     avcodec_free_context(&ctx);
     avformat_close_input(&fmt);
     return result;
+}
+
+FfmpegVerdict AskFfmpeg(const std::string& path)
+{
+    FfmpegVerdict verdict;
+    RunCommand("ffmpeg -nostdin -hide_banner -v error -i '" + path + "' -f null - 2>&1", &verdict.errors);
+    std::string duration;
+    RunCommand("ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 '" + path + "' 2>&1", &duration);
+    char* pEnd = nullptr;
+    const double d = std::strtod(duration.c_str(), &pEnd);
+    verdict.statedDuration = pEnd != duration.c_str() ? d : -1;
+    return verdict;
 }
 
 CTempFolder::CTempFolder(const std::string& name)

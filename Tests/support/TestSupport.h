@@ -33,7 +33,7 @@ public:
     ~CManualClockScope();
 };
 
-// The frequency with the most energy in 16-bit or 8-bit PCM (first channel), in Hz.
+// The frequency of the strongest tone in the samples, in 5 Hz steps from 20 Hz to 5 kHz.
 double DominantFrequency(const std::vector<float>& samples, double dRate);
 // The peak amplitude of the tone in the samples (full scale 1.0), over one second from the middle.
 double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate);
@@ -59,6 +59,15 @@ struct DecodedAudio
     std::vector<float> secondChannel;         // and of the second, when there is one
 };
 DecodedAudio DecodeFile(const std::string& path);
+
+// What FFmpeg's own command-line tools make of a file: every line "ffmpeg -v error" prints while
+// decoding it to the end (empty for a clean file), and ffprobe's duration (-1 when it states none).
+struct FfmpegVerdict
+{
+    std::string errors;
+    double statedDuration = -1;
+};
+FfmpegVerdict AskFfmpeg(const std::string& path);
 
 // A new empty folder under the test binary directory, removed by the destructor.
 class CTempFolder

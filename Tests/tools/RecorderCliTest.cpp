@@ -1,6 +1,5 @@
 // The command-line recorder end to end, in real time on the virtual device,
 // checked with an independent decoder.
-#include "CleanDecode.h"
 #include "EncoderFixtures.h"
 #include "Mp3Frames.h"
 #include "OggPages.h"
