@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include <dirent.h>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -24,37 +24,20 @@
 
 namespace
 {
-// What the process holds: resident memory, threads and open descriptors.
+// What the process holds: resident memory (kB), threads and open descriptors.
 struct Footprint
 {
-    long nRssKb = 0;
-    long nThreads = 0;
-    long nOpenFiles = 0;
+    long nRssKb = 0, nThreads = 0, nOpenFiles = 0;
 };
-
-long StatusField(const std::string& name)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.compare(0, name.size() + 1, name + ":") == 0)
-            return std::stol(line.substr(name.size() + 1));
-    return -1;
-}
 
 Footprint Measure()
 {
     Footprint f;
-    f.nRssKb = StatusField("VmRSS");
-    f.nThreads = StatusField("Threads");
-    if (DIR* pDir = opendir("/proc/self/fd"))
-    {
-        while (dirent* pEntry = readdir(pDir))
-            if (pEntry->d_name[0] != '.')
-                ++f.nOpenFiles;
-        closedir(pDir);
-        --f.nOpenFiles;  // the listing's own descriptor
-    }
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.starts_with("VmRSS:") || line.starts_with("Threads:"))
+            (line[0] == 'V' ? f.nRssKb : f.nThreads) = std::stol(line.substr(line.find(':') + 1));
+    f.nOpenFiles = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
     return f;
 }
 
