@@ -16,7 +16,7 @@ protected:
         ASSERT_TRUE(m_pList->InitList());
         ASSERT_TRUE(m_pFrame->ShowWith(m_pList));
     }
-    void TearDown() override { m_pFrame->DestroyNow(); }
+    void TearDown() override { DestroyAndWait(m_pFrame); }
 
     void AddRows(int n)
     {
@@ -46,7 +46,7 @@ protected:
         const wxPoint p = RowPoint(nRow);
         EXPECT_EQ(0, RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " +
                                 click + " 2>/dev/null"));
-        const bool bArrived = PumpUntil([&] {
+        const bool bArrived = WaitUntil([&] {
             const ReceivedMessage* m = m_pFrame->Last(nMessage);
             return m && m->wParam == nWParam;
         });
@@ -103,6 +103,6 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
     m_pFrame->received.clear();
     ASSERT_EQ(0, RunCommand("xdotool key --clearmodifiers Return 2>/dev/null"));
     // A marker posted after the key has arrived once the key's own handling is done.
-    ASSERT_TRUE(PumpUntil([] { return false; }, 300) || m_pFrame->Drain());
+    ASSERT_TRUE(WaitUntil([] { return false; }, 300) || m_pFrame->Drain());
     EXPECT_EQ(0, m_pFrame->Count(WM_AUDIOLIST_DBLCLK));
 }

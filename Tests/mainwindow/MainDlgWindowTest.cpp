@@ -48,11 +48,11 @@ protected:
         theSettings.IsOpenOutput = 0;
         m_pDlg = new CMainDlg;
         ASSERT_TRUE(m_pDlg->Create());
-        ASSERT_TRUE(PumpUntil([this] { return m_pDlg->IsShownOnScreen(); }));
+        ASSERT_TRUE(WaitUntil([this] { return m_pDlg->IsShownOnScreen(); }));
         // The window manager moves the window after it is shown: screen points hold once it stays put a while.
         wxPoint last = m_pDlg->AudioList()->GetScreenPosition();
         auto settled = std::chrono::steady_clock::now();
-        ASSERT_TRUE(PumpUntil([&] {
+        ASSERT_TRUE(WaitUntil([&] {
             const wxPoint now = m_pDlg->AudioList()->GetScreenPosition();
             if (now != last)
             {
@@ -66,7 +66,7 @@ protected:
     {
         if (m_pDlg)
             m_pDlg->Close(true);
-        PumpUntil([] { return wxTopLevelWindows.empty(); }, 2000);
+        WaitUntil([] { return wxTopLevelWindows.empty(); }, 2000);
         FreeDevices();
     }
 
@@ -91,7 +91,7 @@ protected:
     // No message but the one, the buttons idle, no row, no file.
     void ExpectNothingLeft(const std::string& message)
     {
-        EXPECT_TRUE(PumpUntil([this] { return m_pDlg->AudioList()->GetItemCount() == 0; }));
+        EXPECT_TRUE(WaitUntil([this] { return m_pDlg->AudioList()->GetItemCount() == 0; }));
         ASSERT_EQ(1u, m_messages.Texts().size());
         EXPECT_NE(std::string::npos, m_messages.Texts()[0].find(message)) << m_messages.Texts()[0];
         EXPECT_EQ("R+S-E+", Buttons());
@@ -109,7 +109,7 @@ protected:
         winmm::virt::AdvanceClock(dSeconds);
         Click(&CMainDlg::OnStop);
         m_rowTexts.push_back(m_pDlg->AudioList()->GetItemText(pItem->nIndex, 1).ToStdString());
-        PumpUntil([pItem] { return pItem->nSize > 0; });
+        WaitUntil([pItem] { return pItem->nSize > 0; });
         return *pItem;
     }
 
@@ -241,13 +241,13 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAL
     // At once a second recording of the format: the first one's stop is reported while the
     // second runs, and must leave the second's reserved, still empty file alone.
     Click(&CMainDlg::OnRecord);
-    ASSERT_TRUE(PumpUntil([&] { return nStops == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return nStops == 1; }));
     EXPECT_TRUE(std::filesystem::exists(m_folder.File("Audio1.wav")));
     EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
     winmm::virt::AdvanceClock(1.0);
     Click(&CMainDlg::OnStop);
     AudioItem* pItem = m_pDlg->AudioList()->GetAudio(0);
-    ASSERT_TRUE(PumpUntil([&] { return nStops == 2; }));
+    ASSERT_TRUE(WaitUntil([&] { return nStops == 2; }));
     EXPECT_STREQ("Audio1.wav", pItem->szName);
     EXPECT_EQ(1000u, pItem->nLength);
     for (const char* pszName : {"Audio0.wav", "Audio1.wav"})
@@ -284,11 +284,11 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
     {
         rows.clear();
         ASSERT_EQ(0, click(onRow));
-        ASSERT_TRUE(PumpUntil([&] { return !rows.empty() && rows.back() == 1; })) << "on the row, round " << i;
+        ASSERT_TRUE(WaitUntil([&] { return !rows.empty() && rows.back() == 1; })) << "on the row, round " << i;
         ASSERT_EQ(0, click(below));
-        EXPECT_TRUE(PumpUntil([&] { return rows.back() == -1; })) << "below the rows, round " << i;
+        EXPECT_TRUE(WaitUntil([&] { return rows.back() == -1; })) << "below the rows, round " << i;
     }
-    EXPECT_TRUE(PumpUntil([&] { return nMenus >= 6; }));
+    EXPECT_TRUE(WaitUntil([&] { return nMenus >= 6; }));
 }
 
 TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndTheirKeysObeyTheSameRules)
@@ -312,7 +312,7 @@ TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndThei
     EXPECT_EQ("-+++++-+-++++", rules()) << "recording";
     winmm::virt::AdvanceClock(1.0);
     Click(&CMainDlg::OnStop);
-    PumpUntil([this] { return m_pDlg->AudioList()->GetAudio(1)->nSize > 0; });
+    WaitUntil([this] { return m_pDlg->AudioList()->GetAudio(1)->nSize > 0; });
     unlink(m_folder.File("Audio1.wav").c_str());
     EXPECT_EQ("-+-+-++-+++++", rules()) << "its file deleted outside the program";
 
@@ -320,7 +320,7 @@ TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndThei
     auto key = [this](const char* pszKeys) {
         RunCommand("xdotool search --class Vorane.MainDlg windowactivate --sync 2>/dev/null");
         RunCommand(std::string("xdotool key --clearmodifiers ") + pszKeys + " 2>/dev/null");
-        PumpUntil([] { return false; }, 300);
+        WaitUntil([] { return false; }, 300);
     };
     key("ctrl+d");  // the file is gone: nothing to ask, nothing deleted
     EXPECT_EQ(2, m_pDlg->AudioList()->GetItemCount());
@@ -344,7 +344,7 @@ TEST_F(MainWindowController, SkinsCycleOneToFourAndAnUnknownSkinGoesToTheSecond)
     }
     g_nSkinNumber = nSaved;
     EXPECT_EQ((std::vector<int>{1, 2, 4, 2, 2}), skins);
-    EXPECT_TRUE(PumpUntil([this] { return m_pDlg->IsShownOnScreen() && !m_pDlg->IsIconized(); }));
+    EXPECT_TRUE(WaitUntil([this] { return m_pDlg->IsShownOnScreen() && !m_pDlg->IsIconized(); }));
 }
 
 TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
@@ -354,7 +354,7 @@ TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
     winmm::virt::AdvanceClock(2.0);
     m_pDlg->Close(true);
     m_pDlg = nullptr;
-    ASSERT_TRUE(PumpUntil([] { return wxTopLevelWindows.empty(); }));
+    ASSERT_TRUE(WaitUntil([] { return wxTopLevelWindows.empty(); }));
     EXPECT_GE(DecodeFile(m_folder.File("Audio0.mp3")).duration, 1.9);
     const std::vector<uint8_t> bytes = ReadFileBytes(m_folder.File("Audio0.mp3"));
     EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125)) << "the closing tag";
@@ -444,7 +444,7 @@ TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsO
         bool bPlayer = false;
         AnswerNextModal<CDlgPlayer>(wxID_CANCEL, bPlayer);
         Command(ID_CMD_PLAY);
-        PumpUntil([&] { return bPlayer || !opened.empty(); }, 3000);
+        WaitUntil([&] { return bPlayer || !opened.empty(); }, 3000);
         EXPECT_EQ(std::string(pszName) != "Audio0.ogg", bPlayer) << pszName;
     }
     EXPECT_EQ(std::vector<std::string>{"open " + m_folder.File("Audio0.ogg")}, opened);

@@ -1,24 +1,11 @@
-// Window tests: wx on a private X display, event pumping, screenshots as pixels, a frame recording its messages.
+// The main window's parts under test: a frame that records the window messages its children send.
 #pragma once
+#include "UiTestSupport.h"
 #include "WindowMessages.h"
 
-#include <functional>
-#include <string>
+#include <algorithm>
 #include <vector>
 #include <wx/frame.h>
-#include <wx/image.h>
-
-// Processes window events until the condition holds or the time is up; returns the condition.
-bool PumpUntil(const std::function<bool()>& condition, int nTimeoutMs = 10000);
-
-// Takes screenshots (kept as output/<name>) until the condition holds on one or the time is up.
-bool ScreenshotUntil(const std::string& name, const std::function<bool(const wxImage&)>& condition,
-                     wxImage& image);
-// Ends the program at once, failed, with the display shut down: for a thread stuck for good.
-[[noreturn]] void AbandonWindowTests();
-wxColour PixelAt(const wxImage& image, const wxPoint& screenPoint);
-// How many pixels of exactly that colour lie in the screen rectangle.
-int CountColour(const wxImage& image, const wxRect& screenRect, const wxColour& colour);
 
 struct ReceivedMessage
 {
@@ -31,13 +18,38 @@ struct ReceivedMessage
 class CMessageFrame : public wxFrame
 {
 public:
-    explicit CMessageFrame(const wxSize& clientSize);
+    explicit CMessageFrame(const wxSize& clientSize) : wxFrame(nullptr, wxID_ANY, "Vorane window test", wxPoint(40, 40))
+    {
+        SetClientSize(clientSize);
+        Bind(EVT_TYPE_WINDOW_MESSAGE, [this](CWindowMessageEvent& event) {
+            ReceivedMessage m{event.Message(), event.WParam(), event.LParam(), wxPoint()};
+            if (event.Message() == WM_AUDIOLIST_RCLICK && event.LParam())
+                m.point = *reinterpret_cast<const wxPoint*>(event.LParam());
+            received.push_back(m);
+            event.SetResult(0);
+        });
+    }
     // Shows the frame and waits until the child is on the screen and the frame active.
-    bool ShowWith(wxWindow* pChild);
-    void DestroyNow();
-    std::vector<ReceivedMessage> received;
-    int Count(int nMessage) const;
-    const ReceivedMessage* Last(int nMessage) const;
+    bool ShowWith(wxWindow* pChild)
+    {
+        Show();
+        return WaitUntil([&] { return pChild->IsShownOnScreen() && IsActive(); });
+    }
+    int Count(int nMessage) const
+    {
+        return std::count_if(received.begin(), received.end(), [&](const ReceivedMessage& m) { return m.nMessage == nMessage; });
+    }
+    const ReceivedMessage* Last(int nMessage) const
+    {
+        auto it = std::find_if(received.rbegin(), received.rend(), [&](const ReceivedMessage& m) { return m.nMessage == nMessage; });
+        return it == received.rend() ? nullptr : &*it;
+    }
     // Posts a marker to itself and waits for it: every message posted before has arrived.
-    bool Drain();
+    bool Drain()
+    {
+        const int nMarker = WM_USER + 4000, nBefore = Count(nMarker);
+        PostWindowMessage(this, nMarker, 0, 0);
+        return WaitUntil([&] { return Count(nMarker) > nBefore; });
+    }
+    std::vector<ReceivedMessage> received;
 };

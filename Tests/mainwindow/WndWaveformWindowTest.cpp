@@ -65,7 +65,7 @@ protected:
             std::make_tuple(44100u, 2u, 1411200u, 16u);
         m_item.nState = AUDIO_STATE_RECORDING;
     }
-    void TearDown() override { m_pFrame->DestroyNow(); }
+    void TearDown() override { DestroyAndWait(m_pFrame); }
 
     wxRect ScreenRect(const wxRect& client) const
     {
@@ -133,7 +133,7 @@ TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock
     m_pView->StartRecording(&m_item);
     g_bAtGate = false;
     CWndWaveform::s_drawingThreadGate = HoldUntilStopped;
-    ASSERT_TRUE(PumpUntil([] { return g_bAtGate.load(); }));
+    ASSERT_TRUE(WaitUntil([] { return g_bAtGate.load(); }));
     auto pDone = std::make_shared<std::atomic<bool>>(false);
     std::thread([this, pDone] {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
@@ -149,7 +149,7 @@ TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock
         ADD_FAILURE() << "Stop hung with the drawing thread";
         AbandonWindowTests();
     }
-    EXPECT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
+    EXPECT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
     EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
 }
 
@@ -162,7 +162,7 @@ TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTak
     wxImage image, previous;
     for (uint32_t nSeconds : {1u, 2u})
     {
-        ASSERT_TRUE(PumpUntil([&] { return m_pView->GetRecordedItem().nLength >= nSeconds * 1000; }));
+        ASSERT_TRUE(WaitUntil([&] { return m_pView->GetRecordedItem().nLength >= nSeconds * 1000; }));
         EXPECT_TRUE(ScreenshotUntil("waveform-length.png", [&](const wxImage& shot) {
             const wxImage text = shot.GetSubImage(length);
             return CountColour(shot, length, CWndWaveform::TEXT_COLOUR) > 20 && !(previous.IsOk() &&
@@ -172,7 +172,7 @@ TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTak
     }
     // The main window closing during a recording: a second or so, never the "no recording" tick value.
     m_pView->OnCaptureStopped(0);
-    ASSERT_TRUE(PumpUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
+    ASSERT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
     const uint32_t nLength = m_pView->GetRecordedItem().nLength;
     EXPECT_TRUE(nLength >= 1000u && nLength < 60000u) << nLength;
     EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
@@ -242,7 +242,7 @@ protected:
             }
         };
         winmm::virt::AdvanceClock(1.0);
-        const bool bStopped = PumpUntil([&] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) > nStopsBefore; });
+        const bool bStopped = WaitUntil([&] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) > nStopsBefore; });
         if (m_stopper.joinable())
             m_stopper.join();
         m_capture.StopCapture();
@@ -272,7 +272,7 @@ TEST_F(WaveformViewThreads, DestroyingTheViewDuringARecordingWithdrawsItFromTheC
     m_capture.StartCapture(&m_receiver);
     m_pView->StartRecording(&m_item);
     winmm::virt::AdvanceClock(1.0);
-    ASSERT_TRUE(PumpUntil([this] { return m_pView->GetRecordedItem().nSize > 0; }));
+    ASSERT_TRUE(WaitUntil([this] { return m_pView->GetRecordedItem().nSize > 0; }));
     delete m_pView;
     m_pView = nullptr;
     EXPECT_EQ(nullptr, GetWaveformView());

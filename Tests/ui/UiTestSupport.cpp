@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/log.h>
 
@@ -62,13 +63,19 @@ static bool Poll(const std::function<bool()>& condition, int nTimeoutMs, bool bR
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     while (true)
     {
-        if (bRunEvents)
-            wxTheApp->Yield(true);
+        wxEventLoopBase* pLoop = bRunEvents ? wxEventLoopBase::GetActive() : nullptr;
+        if (pLoop)
+        {
+            pLoop->DispatchTimeout(5);
+            wxTheApp->ProcessPendingEvents();
+            pLoop->ProcessIdle();
+        }
+        else
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         if (condition())
             return true;
         if (std::chrono::steady_clock::now() > deadline)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 }
 
@@ -113,6 +120,37 @@ std::string SaveScreenshot(const std::string& name)
     return UiDisplay().Screenshot(path), path;
 }
 
+bool ScreenshotUntil(const std::string& name, const std::function<bool(const wxImage&)>& condition, wxImage& image)
+{
+    return WaitUntil([&] {
+        image = wxImage(SaveScreenshot(name), wxBITMAP_TYPE_PNG);
+        return image.IsOk() && condition(image);
+    });
+}
+
+wxColour PixelAt(const wxImage& image, const wxPoint& p)
+{
+    if (p.x < 0 || p.y < 0 || p.x >= image.GetWidth() || p.y >= image.GetHeight())
+        return wxColour();
+    return wxColour(image.GetRed(p.x, p.y), image.GetGreen(p.x, p.y), image.GetBlue(p.x, p.y));
+}
+
+int CountColour(const wxImage& image, const wxRect& r, const wxColour& colour)
+{
+    int n = 0;
+    for (int y = r.y; y <= r.GetBottom(); ++y)
+        for (int x = r.x; x <= r.GetRight(); ++x)
+            n += PixelAt(image, wxPoint(x, y)) == colour;
+    return n;
+}
+
+void AbandonWindowTests()
+{
+    delete g_pDisplay;
+    std::fflush(nullptr);
+    _exit(1);
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
@@ -130,6 +168,8 @@ int main(int argc, char** argv)
     // A connection held to the end keeps the X server from resetting under GTK's.
     for (int i = 0; i < 1000 && !PixelConnection(); ++i)
         usleep(10000);
+    setenv("GTK_THEME", "Adwaita", 1);
+    setenv("NO_AT_BRIDGE", "1", 1);
     wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new CTestApp);
     int wxArgc = 1;
@@ -146,7 +186,12 @@ int main(int argc, char** argv)
         ADD_FAILURE_AT(file.utf8_str(), line) << "wx assertion " << cond.utf8_string() << " in "
                                               << func.utf8_string() << ": " << msg.utf8_string();
     });
-    int nResult = RUN_ALL_TESTS();
+    int nResult;
+    {
+        wxEventLoop loop;
+        wxEventLoopActivator activate(&loop);
+        nResult = RUN_ALL_TESTS();
+    }
     wxTheApp->OnExit();
     wxEntryCleanup();
     XCloseDisplay(t_pConnection);

@@ -4,6 +4,7 @@
 
 #include <wx/colour.h>
 #include <wx/gdicmn.h>
+#include <wx/image.h>
 #include <wx/window.h>
 
 #include <functional>
@@ -11,8 +12,11 @@
 
 CXDisplay& UiDisplay();
 
+// Runs wx events until the condition holds or the time is up; returns the condition.
 bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 20000);
 void DestroyAndWait(wxWindow* pWindow);
+// Ends the program at once, failed, with the display shut down: for a thread stuck for good.
+[[noreturn]] void AbandonWindowTests();
 
 // True when the screen pixel has the colour (each channel within the tolerance). Safe from any thread.
 bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance = 0);
@@ -26,6 +30,11 @@ bool ClickAt(const wxPoint& screen);
 
 // Saves <name>.png in the test binary folder and returns the path.
 std::string SaveScreenshot(const std::string& name);
+// Screenshots (kept as <name>.png) until the condition holds on one or the time is up.
+bool ScreenshotUntil(const std::string& name, const std::function<bool(const wxImage&)>& condition, wxImage& image);
+wxColour PixelAt(const wxImage& image, const wxPoint& screen);
+// How many pixels of exactly that colour lie in the screen rectangle of the shot.
+int CountColour(const wxImage& image, const wxRect& screen, const wxColour& colour);
 
 bool SameColour(const wxColour& a, const wxColour& b, int nTolerance = 0);
 inline double Luma(const wxColour& c) { return 0.299 * c.Red() + 0.587 * c.Green() + 0.114 * c.Blue(); }
