@@ -27,29 +27,25 @@ namespace
 class ScopedEnv
 {
 public:
-    ScopedEnv(const char* pszName, const std::string& strValue) : m_name(pszName)
+    ScopedEnv(const char* pszName, const std::string& value) : m_name(pszName), m_old(getenv(pszName) ? getenv(pszName) : "")
     {
-        if (const char* pszOld = getenv(pszName))
-            m_old = pszOld;
-        setenv(pszName, strValue.c_str(), 1);
+        m_bHadOld = getenv(pszName);
+        setenv(pszName, value.c_str(), 1);
     }
-    ~ScopedEnv() { m_old ? setenv(m_name.c_str(), m_old->c_str(), 1) : unsetenv(m_name.c_str()); }
+    ~ScopedEnv() { m_bHadOld ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str()); }
 
 private:
-    std::string m_name;
-    std::optional<std::string> m_old;
+    std::string m_name, m_old;
+    bool m_bHadOld = false;
 };
 
-std::string Slurp(const std::string& strPath)
+std::string Slurp(const std::string& path)
 {
-    std::ifstream in(strPath, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    const std::vector<uint8_t> bytes = ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-void Spit(const std::string& strPath, const std::string& strData)
-{
-    std::ofstream(strPath, std::ios::binary) << strData;
-}
+void Spit(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
 std::string ConfigWith(const std::string& strBody, const std::string& strRootAttrs = "App=\"Vorane Audio Recorder\"")
 {
@@ -251,20 +247,17 @@ TEST_F(ConfigFile, HostileFilesAreReadSafely)
     for (char& c : strJunk)
         c = static_cast<char>(rng());
     auto nested = [](int n, const std::string& inner) {
-        std::string s;
+        std::string open, close;
         for (int i = 0; i < n; ++i)
-            s += "<a>";
-        s += inner;
-        for (int i = 0; i < n; ++i)
-            s += "</a>";
-        return s;
+            open += "<a>", close += "</a>";
+        return open + inner + close;
     };
     auto folder = [](const std::string& s) { return ConfigWith("<Setting><SavedDirectry>" + s + "</SavedDirectry></Setting>"); };
     const std::string laughs = "<!DOCTYPE Config [<!ENTITY a \"" + std::string(1000, 'a') + "\">"
                                "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;\">"
                                "<!ENTITY f SYSTEM \"file:///etc/passwd\">]>";
     std::string strE;
-    for (int i = 0; i < 50000; ++i)
+    while (strE.size() < 100000)
         strE += "é";
     const std::string A = DEFAULT_TAG_TEXT, out = m_app + "/output";
     const std::tuple<std::string, int, std::string, std::string, std::string, std::string> cases[] = {

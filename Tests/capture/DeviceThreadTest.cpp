@@ -31,10 +31,14 @@ protected:
     }
     std::shared_ptr<winmm::virt::CVirtualWaveIn> Virtual() { return winmm::virt::Device(0); }
 
-    void Record(CFakeReceiver& receiver, double dSeconds)
+    void Start(CFakeReceiver& receiver, double dSeconds)
     {
         m_capture.StartCapture(&receiver);
         winmm::virt::AdvanceClock(dSeconds);
+    }
+    void Record(CFakeReceiver& receiver, double dSeconds)
+    {
+        Start(receiver, dSeconds);
         m_capture.StopCapture();
         ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
     }
@@ -63,11 +67,10 @@ TEST_F(CaptureWorker, StoppingHandsOnTheWholeSecondsAndOneFinish)
         m_view = CFakeView();
         CFakeReceiver receiver;
         Record(receiver, dSeconds);
-        EXPECT_EQ(std::vector<uint32_t>(n, 176400), receiver.sizes);
-        EXPECT_EQ(1, receiver.finishes);
-        EXPECT_EQ(std::vector<size_t>(n, 22050), m_view.displaySizes);
-        EXPECT_EQ(n * 176400, m_view.bytesWritten);
-        EXPECT_EQ((std::vector<int>{int(n)}), m_view.stoppedSeconds);
+        EXPECT_EQ(std::make_tuple(std::vector<uint32_t>(n, 176400), 1, std::vector<size_t>(n, 22050), n * 176400,
+                                  std::vector<int>{int(n)}),
+                  std::make_tuple(receiver.sizes, receiver.finishes, m_view.displaySizes, m_view.bytesWritten,
+                                  m_view.stoppedSeconds));
     }
     EXPECT_TRUE(m_messages.Texts().empty());
 }
@@ -75,8 +78,7 @@ TEST_F(CaptureWorker, StoppingHandsOnTheWholeSecondsAndOneFinish)
 TEST_F(CaptureWorker, ASecondCompletedJustBeforeTheStopIsKept)
 {
     CFakeReceiver receiver;
-    m_capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(1.0);
+    Start(receiver, 1.0);
     ASSERT_TRUE(Virtual()->WaitForQueuedBuffer(10000));
     {
         // The second second completes while the capture thread cannot collect it.
@@ -91,8 +93,7 @@ TEST_F(CaptureWorker, ASecondCompletedJustBeforeTheStopIsKept)
 TEST_F(CaptureWorker, ARecordingStartedRightAfterAStopStillFinishesTheStoppedOne)
 {
     CFakeReceiver first, second;
-    m_capture.StartCapture(&first);
-    winmm::virt::AdvanceClock(1.0);
+    Start(first, 1.0);
     {
         // The stopped recording's thread has not reached its stop step when the next starts.
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
@@ -111,8 +112,7 @@ TEST_F(CaptureWorker, TheOwnerCanWaitUntilFinishHasReturned)
 {
     CFakeReceiver receiver;
     receiver.holdFinish = true;
-    m_capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(1.0);
+    Start(receiver, 1.0);
     m_capture.StopCapture();
     ASSERT_TRUE(receiver.WaitUntilInFinish());
     EXPECT_FALSE(m_capture.WaitForCaptureEnd(50)) << "the thread is still inside Finish";
@@ -151,8 +151,7 @@ TEST_F(CaptureWorker, AFailureOnTheCaptureThreadIsAnApplicationExceptionAndALate
 {
     Virtual()->FailCall(WaveCall::Unprepare, MMSYSERR_ERROR, 0, 1);
     CFakeReceiver receiver;
-    m_capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(1.0);
+    Start(receiver, 1.0);
     ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
     EXPECT_EQ((std::vector<std::string>{"Application exception"}), m_messages.Texts());
     EXPECT_EQ(0, receiver.finishes);
@@ -164,8 +163,7 @@ TEST_F(CaptureWorker, AReceiverThatCanTakeNoMoreIsFinishedAndTheUserToldOnce)
 {
     CFakeReceiver receiver;
     receiver.endOnWrite = 2;
-    m_capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(2.0);
+    Start(receiver, 2.0);
     ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
     EXPECT_EQ((std::vector<int>{1}), m_view.stoppedSeconds) << "one whole second was stored";
     m_capture.StopCapture();

@@ -81,15 +81,9 @@ public:
 class CHandDevice : public CAsyncDevice
 {
 public:
-    explicit CHandDevice(WORD nChannels, DWORD nRate, WORD nBits)
+    CHandDevice(WORD nChannels, DWORD nRate, WORD nBits)
+        : m_format{WAVE_FORMAT_PCM, nChannels, nRate, nChannels * nBits / 8u * nRate, WORD(nChannels * nBits / 8), nBits, 0}
     {
-        m_format.wFormatTag = WAVE_FORMAT_PCM;
-        m_format.nChannels = nChannels;
-        m_format.nSamplesPerSec = nRate;
-        m_format.wBitsPerSample = nBits;
-        m_format.nBlockAlign = static_cast<WORD>(nChannels * nBits / 8);
-        m_format.nAvgBytesPerSec = m_format.nBlockAlign * nRate;
-        m_format.cbSize = 0;
     }
     void Open(HANDLE*) override {}
     void Close() override {}
