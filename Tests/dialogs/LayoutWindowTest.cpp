@@ -1,5 +1,5 @@
 // No dialog cuts any of its texts (CTest runs this at GDK_DPI_SCALE=1.5).
-#include "DialogTestSupport.h"
+#include "UiTestSupport.h"
 #include "DlgAbout.h"
 #include "DlgMsgbx.h"
 #include "DlgPlayer.h"

@@ -1,5 +1,5 @@
 // The message boxes: their keys and results, and a sound that never holds the box up.
-#include "DialogTestSupport.h"
+#include "UiTestSupport.h"
 #include "DlgMsgbx.h"
 #include "TestSupport.h"
 

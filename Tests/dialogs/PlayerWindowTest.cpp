@@ -1,10 +1,7 @@
 // The mini player plays recordings our own receivers made, from the start to the end.
-#include "DialogTestSupport.h"
+#include "UiTestSupport.h"
 #include "DlgPlayer.h"
 #include "EncoderFixtures.h"
-#include "ReceiverMP3.h"
-#include "ReceiverWAV.h"
-#include "ReceiverWMA.h"
 #include "TestSupport.h"
 
 #include <wx/frame.h>
@@ -21,25 +18,13 @@ protected:
     static void SetUpTestSuite()
     {
         const std::vector<uint8_t> pcm = StereoTone(2.0, 440);
-        const uint32_t nSize = static_cast<uint32_t>(pcm.size());
-        CReceiverWAV wav;
-        wav.FileName = File("Audio0.wav");
-        wav.CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
-        wav.FormatSet = 1;
-        wav.Write(pcm.data(), nSize);
-        wav.Finish();
-        UseBuiltLameModule();
-        CReceiverMP3 mp3(192, 0);
-        mp3.FileName = File("Audio0.mp3");
-        mp3.Write(pcm.data(), nSize);
-        mp3.Finish();
-        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
-        CReceiverWMA wma;
-        uint32_t nBitrate = 0;
-        wma.FileName = File("Audio0.wma");
-        ASSERT_TRUE(wma.LoadLibraries() && wma.Open(&nBitrate) == 0);
-        wma.Write(pcm.data(), nSize);
-        wma.Finish();
+        for (const std::string format : {"wav", "mp3", "wma"})
+        {
+            std::shared_ptr<IReceiver> pReceiver = PreparedReceiver(format, File("Audio0." + format));
+            ASSERT_TRUE(pReceiver) << format;
+            pReceiver->Write(pcm.data(), static_cast<uint32_t>(pcm.size()));
+            pReceiver->Finish();
+        }
     }
     // The window programs end without running static destructors.
     static void TearDownTestSuite() { std::filesystem::remove_all(s_folder.Path()); }

@@ -1,5 +1,5 @@
 // The rename dialog typed into as a user does, in a folder whose paths nearly fill a row's 255 bytes.
-#include "DialogTestSupport.h"
+#include "UiTestSupport.h"
 #include "DlgRename.h"
 #include "TestSupport.h"
 

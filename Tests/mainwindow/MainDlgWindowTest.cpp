@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -25,15 +24,28 @@
 
 namespace
 {
+void Touch(const std::string& path) { close(open(path.c_str(), O_CREAT | O_WRONLY, 0644)); }
+
 // A recording's file as the list shows it, made by hand.
 AudioItem* ListedFile(const std::string& path)
 {
-    close(open(path.c_str(), O_CREAT | O_WRONLY, 0644));
+    Touch(path);
     auto* pItem = new AudioItem;
     pItem->SetPath(path.c_str());
     pItem->DeriveName();
     pItem->nState = AUDIO_STATE_RECORDED;
     return pItem;
+}
+
+// Answers the next modal dialog of the type, from inside its own loop; tells what it found.
+template <class TDialog>
+void AnswerNextModal(int nAnswer, bool& bFound)
+{
+    wxTheApp->CallAfter([nAnswer, &bFound] {
+        for (wxWindow* pWindow : wxTopLevelWindows)
+            if (auto* pDialog = dynamic_cast<TDialog*>(pWindow); pDialog && pDialog->IsModal())
+                bFound = true, pDialog->EndModal(nAnswer);
+    });
 }
 }  // namespace
 
@@ -50,24 +62,18 @@ protected:
         ASSERT_TRUE(m_pDlg->Create());
         ASSERT_TRUE(WaitUntil([this] { return m_pDlg->IsShownOnScreen(); }));
         // The window manager moves the window after it is shown: screen points hold once it stays put a while.
-        wxPoint last = m_pDlg->AudioList()->GetScreenPosition();
-        auto settled = std::chrono::steady_clock::now();
+        wxPoint last;
+        int nStill = 0;
         ASSERT_TRUE(WaitUntil([&] {
-            const wxPoint now = m_pDlg->AudioList()->GetScreenPosition();
-            if (now != last)
-            {
-                last = now;
-                settled = std::chrono::steady_clock::now();
-            }
-            return std::chrono::steady_clock::now() - settled > std::chrono::milliseconds(300);
+            nStill = m_pDlg->AudioList()->GetScreenPosition() == last ? nStill + 1 : 0;
+            return last = m_pDlg->AudioList()->GetScreenPosition(), nStill >= 60;
         }));
     }
     void TearDown() override
     {
         if (m_pDlg)
             m_pDlg->Close(true);
-        WaitUntil([] { return wxTopLevelWindows.empty(); }, 2000);
-        FreeDevices();
+        WaitUntil([] { return wxTopLevelWindows.empty(); }, 2000), FreeDevices();
     }
 
     // Record, Stop and Settings as a user sees them.
@@ -87,6 +93,16 @@ protected:
     {
         wxCommandEvent event(type, nId);
         m_pDlg->ProcessWindowEvent(event);
+    }
+    // Runs the call from inside the modal settings sheet's own loop.
+    void InSettingsSheet(const std::function<void(CTreePropSheet*)>& call)
+    {
+        wxTheApp->CallAfter([call] {
+            for (wxWindow* pWindow : wxTopLevelWindows)
+                if (auto* pSheet = dynamic_cast<CTreePropSheet*>(pWindow); pSheet && pSheet->IsModal())
+                    call(pSheet);
+        });
+        Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     }
     // No message but the one, the buttons idle, no row, no file.
     void ExpectNothingLeft(const std::string& message)
@@ -168,9 +184,8 @@ TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsForma
 
 TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatAndWhenAllAreTakenRecordIsRefused)
 {
-    auto touch = [this](const std::string& name) { close(open(m_folder.File(name).c_str(), O_CREAT | O_WRONLY, 0644)); };
     for (const char* pszName : {"Audio0.wav", "Audio2.wav", "Audio1.mp3"})
-        touch(pszName);
+        Touch(m_folder.File(pszName));
     std::vector<std::string> names;
     for (int nFormat : {OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_MP3})
     {
@@ -186,7 +201,7 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatAndWh
 
     theSettings.OutputFormat = OUTPUT_FORMAT_WMA;
     for (int n = 0; n < 100000; ++n)
-        touch("Audio" + std::to_string(n) + ".wma");
+        Touch(m_folder.File("Audio" + std::to_string(n) + ".wma"));
     Click(&CMainDlg::OnRecord);
     ASSERT_EQ(1u, m_messages.Texts().size());
     EXPECT_NE(std::string::npos, m_messages.Texts()[0].find("every name from Audio0 to Audio99999 is taken"));
@@ -363,30 +378,24 @@ TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
 TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecording)
 {
     bool bChosen = false;
-    wxTheApp->CallAfter([&] {
-        // Inside the sheet's own loop: WAV, "Line In", mono 22.05 kHz 8-bit, then OK.
-        for (wxWindow* pWindow : wxTopLevelWindows)
-            if (auto* pSheet = dynamic_cast<CTreePropSheet*>(pWindow); pSheet && pSheet->IsModal())
-            {
-                // Ids repeat between pages: each control is looked up on its own page.
-                wxWindow* pPage = pSheet->GetPage(0);
-                auto choose = [&pPage](int nId, int nIndex) {
-                    auto* pList = dynamic_cast<wxChoice*>(pPage->FindWindow(nId));
-                    wxCommandEvent event(wxEVT_CHOICE, nId);
-                    event.SetInt(nIndex);
-                    event.SetEventObject(pList);
-                    return pList && (pList->SetSelection(nIndex), pList->ProcessWindowEvent(event), true);
-                };
-                bChosen = choose(1010, OUTPUT_FORMAT_WAV) && choose(1011, 1);
-                pSheet->SetActivePage(5);  // "Output formats::WAV"
-                pPage = pSheet->GetPage(5);
-                bChosen = bChosen && choose(1012, 0) && choose(1013, 1) && choose(1014, 0);
-                wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-                ok.SetEventObject(pSheet->FindWindow(wxID_OK));
-                pSheet->FindWindow(wxID_OK)->ProcessWindowEvent(ok);
-            }
+    InSettingsSheet([&](CTreePropSheet* pSheet) {
+        // WAV from "Line In"; mono, 22.05 kHz, 8-bit; then OK. Ids repeat between pages: each on its own page.
+        wxWindow* pPage = pSheet->GetPage(0);
+        auto choose = [&pPage](int nId, int nIndex) {
+            auto* pList = dynamic_cast<wxChoice*>(pPage->FindWindow(nId));
+            wxCommandEvent event(wxEVT_CHOICE, nId);
+            event.SetInt(nIndex);
+            event.SetEventObject(pList);
+            return pList && (pList->SetSelection(nIndex), pList->ProcessWindowEvent(event), true);
+        };
+        bChosen = choose(1010, OUTPUT_FORMAT_WAV) && choose(1011, 1);
+        pSheet->SetActivePage(5);  // "Output formats::WAV"
+        pPage = pSheet->GetPage(5);
+        bChosen = bChosen && choose(1012, 0) && choose(1013, 1) && choose(1014, 0);
+        wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
+        ok.SetEventObject(pSheet->FindWindow(wxID_OK));
+        pSheet->FindWindow(wxID_OK)->ProcessWindowEvent(ok);
     });
-    Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     ASSERT_TRUE(bChosen);
 
     const AudioItem item = RecordFor(2.0);
@@ -395,23 +404,6 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
     EXPECT_EQ(std::make_tuple(std::string("pcm_u8"), 22050, 1), std::make_tuple(decoded.codec, decoded.sampleRate, decoded.channels));
     EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
 }
-
-namespace
-{
-// Answers the next modal dialog of the type, from inside its own loop; tells what it found.
-template <class TDialog>
-void AnswerNextModal(int nAnswer, bool& bFound)
-{
-    wxTheApp->CallAfter([nAnswer, &bFound] {
-        for (wxWindow* pWindow : wxTopLevelWindows)
-            if (auto* pDialog = dynamic_cast<TDialog*>(pWindow); pDialog && pDialog->IsModal())
-            {
-                bFound = true;
-                pDialog->EndModal(nAnswer);
-            }
-    });
-}
-}  // namespace
 
 TEST_F(MainWindowController, DeleteFromTheDiskAsksFirstAndOnlyOkRemovesTheFileAndClearsTheView)
 {

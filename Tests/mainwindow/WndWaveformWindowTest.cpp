@@ -31,11 +31,7 @@ std::vector<int32_t> LopsidedWave(int nWidth)
 
 // Where the gate holds the drawing thread: until Stop has set its stop event.
 std::atomic<bool> g_bAtGate{false};
-void HoldUntilStopped(HANDLE hStop)
-{
-    g_bAtGate = true;
-    WaitForSingleObject(hStop, 10000);
-}
+void HoldUntilStopped(HANDLE hStop) { g_bAtGate = true, WaitForSingleObject(hStop, 10000); }
 
 // Calls the view the way the capture thread does: on another thread, under the global lock.
 void OnCaptureThread(const std::function<void()>& call)
@@ -67,10 +63,7 @@ protected:
     }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
-    wxRect ScreenRect(const wxRect& client) const
-    {
-        return wxRect(m_pView->ClientToScreen(client.GetTopLeft()), client.GetSize());
-    }
+    wxRect ScreenRect(const wxRect& client) const { return wxRect(m_pView->ClientToScreen(client.GetTopLeft()), client.GetSize()); }
 
     CTempFolder m_folder{"mainwindow-waveform"};
     AudioItem m_item;
@@ -145,10 +138,7 @@ TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     CWndWaveform::s_drawingThreadGate = nullptr;
     if (!*pDone)
-    {
-        ADD_FAILURE() << "Stop hung with the drawing thread";
-        AbandonWindowTests();
-    }
+        ADD_FAILURE() << "Stop hung with the drawing thread", AbandonWindowTests();
     EXPECT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
     EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
 }
@@ -198,11 +188,7 @@ protected:
             ++m_nPaints;
             const bool bTrace = m_pView->GetUpdateRegion().Contains(m_pView->WaveRect()) != wxOutRegion;
             if (m_onPaint && bTrace && m_pView->GetRecordedItem().nSize > 0)
-            {
-                auto action = std::move(m_onPaint);
-                m_onPaint = nullptr;
-                action();
-            }
+                std::exchange(m_onPaint, nullptr)();
             event.Skip();
         });
     }
@@ -213,8 +199,7 @@ protected:
         if (m_stopper.joinable())
             m_stopper.join();
         WaveformViewWindow::TearDown();
-        SetCurrentDevice(nullptr);
-        FreeDevices();
+        SetCurrentDevice(nullptr), FreeDevices();
     }
 
     // Captures a second whose trace's paint ends it the given way; true when all stopped.
@@ -223,23 +208,17 @@ protected:
         const int nStopsBefore = m_pFrame->Count(WM_WAVEFORM_STOPPED);
         m_capture.StartCapture(&m_receiver);
         m_pView->StartRecording(&m_item);
+        // The user presses Stop; the main window closes during the recording; the capture thread ends it on its own.
         m_onPaint = [this, nWay] {
-            switch (nWay)
-            {
-            case 0:  // the user presses Stop
+            if (nWay < 2)
                 m_capture.StopCapture();
-                break;
-            case 1:  // the main window closes during the recording
-                m_capture.StopCapture();
+            if (nWay == 1)
                 m_pView->OnCaptureStopped(0);
-                break;
-            default:  // the capture thread ends the recording on its own
+            if (nWay == 2)
                 m_stopper = std::thread([this] {
                     std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
                     m_pView->OnCaptureStopped(1);
                 });
-                break;
-            }
         };
         winmm::virt::AdvanceClock(1.0);
         const bool bStopped = WaitUntil([&] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) > nStopsBefore; });

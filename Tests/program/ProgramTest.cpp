@@ -34,20 +34,16 @@ std::string ReadText(const std::string& path)
 bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-    while (!condition())
-    {
+    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(50)))
         if (std::chrono::steady_clock::now() > end)
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
     return true;
 }
 
 std::string Output(const std::string& command)
 {
     std::string output;
-    RunCommand(command + " 2>/dev/null", &output);
-    return output;
+    return RunCommand(command + " 2>/dev/null", &output), output;
 }
 std::vector<std::string> Windows(const std::string& searchArgs)
 {
@@ -86,10 +82,7 @@ void Activate(const std::string& window, const std::string& keys = "")
         RunCommand("xdotool key " + keys + " >/dev/null 2>&1");
 }
 
-struct Rect
-{
-    int x = 0, y = 0, width = 0, height = 0;
-};
+struct Rect { int x = 0, y = 0, width = 0, height = 0; };
 
 Rect ClientRect(const std::string& window)
 {
@@ -179,7 +172,7 @@ long long SizeOf(const std::string& path)
 {
     std::error_code ec;
     const auto size = fs::file_size(path, ec);
-    return ec ? -1 : static_cast<long long>(size);
+    return ec ? -1 : (long long)size;
 }
 
 // One run of a program with its own environment ("NAME=value") and log; killed if still running at the end.
@@ -214,17 +207,8 @@ public:
         return m_pid > 0 && m_nExitCode < 0;
     }
     // The exit code once the process has ended within the time-out; -1 while it still runs.
-    int WaitExit(int nTimeoutMs)
-    {
-        WaitFor([this] { return !Running(); }, nTimeoutMs);
-        return m_nExitCode;
-    }
-    void KillHard()
-    {
-        if (Running())
-            kill(m_pid, SIGKILL);
-        WaitExit(10000);
-    }
+    int WaitExit(int nTimeoutMs) { return WaitFor([this] { return !Running(); }, nTimeoutMs), m_nExitCode; }
+    void KillHard() { Running() && kill(m_pid, SIGKILL), WaitExit(10000); }
     std::string Log() const { return ReadText(m_logPath); }
 
 private:
@@ -251,16 +235,8 @@ protected:
         fs::create_directories(m_home);
         RunCommand("xdotool mousemove 0 0 >/dev/null 2>&1");  // away from the hover buttons
     }
-    void TearDown() override
-    {
-        m_programs.clear();
-        fs::remove_all(m_runtimeDir);
-    }
-    void Forget()
-    {
-        fs::remove(m_appDir + "/Config.xml");
-        fs::remove_all(m_appDir + "/output");
-    }
+    void TearDown() override { m_programs.clear(), fs::remove_all(m_runtimeDir); }
+    void Forget() { fs::remove(m_appDir + "/Config.xml"), fs::remove_all(m_appDir + "/output"); }
 
     CProgram& Start()
     {
@@ -291,11 +267,7 @@ protected:
     }
 
     // Closes the window as its close box does and returns the exit code (-1: still running).
-    int Close(CProgram& program)
-    {
-        RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1");
-        return program.WaitExit(20000);
-    }
+    int Close(CProgram& program) { return RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1"), program.WaitExit(20000); }
 
     // Alt+R, the recording runs, Alt+S; true when the file was started and its size has stopped changing.
     bool Record(const std::string& window, const std::string& file, int nMilliseconds)
@@ -471,9 +443,6 @@ int main(int argc, char** argv)
     CXDisplay display(SCREEN_WIDTH, SCREEN_HEIGHT);
     g_pDisplay = &display;
     if (!display.Ok())
-    {
-        std::fprintf(stderr, "ProgramTest: no private X display (Xvfb and openbox are needed)\n");
-        return 1;
-    }
+        return std::fprintf(stderr, "ProgramTest: no private X display (Xvfb and openbox are needed)\n"), 1;
     return RUN_ALL_TESTS();
 }

@@ -25,10 +25,7 @@ namespace
 const wxColour BLACK(0, 0, 0), ODD_ROW(232, 232, 232), HOVER_TEXT(0, 128, 0);
 using Look = std::array<wxColour, 6>;  // dialog, button, list, even row, odd row, tree
 
-std::string SkinPath(const std::string& name)
-{
-    return std::string(VORANE_APP_DIR) + "/Skin/" + name + "/skin_" + wxString(name).Lower().ToStdString() + ".xml";
-}
+std::string SkinPath(const std::string& name) { return std::string(VORANE_APP_DIR) + "/Skin/" + name + "/skin_" + wxString(name).Lower().ToStdString() + ".xml"; }
 
 // One colour of a skin file, read independently of the stand-in; an absent entry gives the fallback.
 wxColour Entry(const std::string& path, const char* element, const char* attribute, wxColour fallback = {})
@@ -54,10 +51,7 @@ void WriteSkin(const std::string& path, const std::string& entries)
                         << entries << "</Skin>";
 }
 
-int TextPixels(const wxRect& screen, const wxColour& colour)
-{
-    return CountPixels(screen, [&](const wxColour& c) { return SameColour(c, colour, 12); });
-}
+int TextPixels(const wxRect& screen, const wxColour& colour) { return CountPixels(screen, [&](const wxColour& c) { return SameColour(c, colour, 12); }); }
 wxPoint Middle(const wxWindow* pWindow) { return pWindow->GetScreenRect().GetPosition() + pWindow->GetSize() / 2; }
 
 // A window that paints itself in one colour, as the waveform view does.
@@ -101,8 +95,7 @@ struct CSample : wxDialog
     wxRect Row(long nRow) const
     {
         wxRect r;
-        list->GetItemRect(nRow, r);
-        return wxRect(list->ClientToScreen(r.GetPosition()), r.GetSize());
+        return list->GetItemRect(nRow, r), wxRect(list->ClientToScreen(r.GetPosition()), r.GetSize());
     }
     Look Now() const
     {
@@ -144,8 +137,7 @@ protected:
     void SetUp() override
     {
         MoveMouse(wxPoint(1000, 740));
-        m_pDialog = Open(wxPoint(40, 20));
-        ASSERT_TRUE(m_pDialog);
+        ASSERT_TRUE(m_pDialog = Open(wxPoint(40, 20)));
         m_plain = m_pDialog->Now();
     }
     void TearDown() override
@@ -166,10 +158,7 @@ protected:
             pDialog->Move(pos);
             bShown = WaitUntil([&] { return pDialog->GetPosition() == pos && painted(); });
         }
-        if (!bShown)
-            return nullptr;
-        pDialog->Repaint();
-        return pDialog;
+        return bShown ? (pDialog->Repaint(), pDialog) : nullptr;
     }
 
     CSample* m_pDialog = nullptr;
@@ -225,8 +214,8 @@ TEST_F(SkinWindows, ALaterDialogTakesTheSkinASecondReplacesTheFirstBrokenFilesAr
     const wxString plainFont = m_pDialog->label->GetFont().GetNativeFontInfoDesc();
     ASSERT_TRUE(SkinApply(SkinPath("Pying").c_str()));
     ASSERT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(SkinPath("Pying"))); }));
-    CSample* pLater = Open(wxPoint(540, 20));
-    ASSERT_TRUE(pLater);
+    CSample* pLater;
+    ASSERT_TRUE(pLater = Open(wxPoint(540, 20)));
     EXPECT_TRUE(WaitUntil([&] { return pLater->Shows(SkinLook(SkinPath("Pying"))); }));
     EXPECT_TRUE(pLater->StripIsBlack());
     const Look zzhong = SkinLook(SkinPath("Zzhong"));
@@ -264,7 +253,6 @@ TEST_F(SkinWindows, ALaterDialogTakesTheSkinASecondReplacesTheFirstBrokenFilesAr
     EXPECT_TRUE(m_pDialog->StripIsBlack());
     EXPECT_EQ(m_pDialog->buttons[0]->GetColor(CHoverButton::BTNST_COLOR_BK_IN), plainHover);
     EXPECT_EQ(m_pDialog->label->GetFont().GetNativeFontInfoDesc(), plainFont);
-    pLater = Open(wxPoint(540, 20));
-    ASSERT_TRUE(pLater);
+    ASSERT_TRUE(pLater = Open(wxPoint(540, 20)));
     EXPECT_TRUE(pLater->Shows(m_plain)) << "windows opened after the release are still skinned";
 }

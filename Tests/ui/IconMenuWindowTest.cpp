@@ -42,8 +42,7 @@ protected:
         MoveMouse(wxPoint(2, 2));
         m_pFrame = new wxFrame(nullptr, wxID_ANY, "Icon menu", wxPoint(40, 40), wxSize(520, 420));
         // Play and Stop are disabled by the owner's enabling rules, as in an idle main window.
-        m_pFrame->Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) { event.Enable(false); }, 32777);
-        m_pFrame->Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) { event.Enable(false); }, 32778);
+        m_pFrame->Bind(wxEVT_UPDATE_UI, [](wxUpdateUIEvent& event) { event.Enable(false); }, 32777, 32778);
         m_pFrame->Bind(wxEVT_MENU, [this](wxCommandEvent& event) { m_commands.push_back(event.GetId()); });
         m_pFrame->Show();
         ASSERT_TRUE(WaitUntil([&] { return m_pFrame->IsActive() && m_pFrame->IsShownOnScreen(); }));
@@ -60,11 +59,7 @@ protected:
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
     // Screen point inside item n, at x, y from the item's top left.
-    wxPoint ItemPoint(size_t n, int x, int y) const
-    {
-        wxRect rc = m_menu.GetItemRect(n);
-        return m_origin + wxPoint(rc.x + x, rc.y + y);
-    }
+    wxPoint ItemPoint(size_t n, int x, int y) const { return m_origin + m_menu.GetItemRect(n).GetTopLeft() + wxPoint(x, y); }
     wxPoint ItemCentre(size_t n) const { return ItemPoint(n, 110, m_menu.GetItemRect(n).height / 2); }
     // Waits until the popup has painted its items.
     bool PopupShown() const { return WaitForPixelFromThread(ItemPoint(0, 150, 2), kIvory); }
@@ -113,12 +108,9 @@ TEST_F(IconMenuWindow, ShowsItsIconsCheckMarkAndDisabledItemsAndOnlyAClickOnAnEn
     EXPECT_EQ(nCommand, 32781);
     ASSERT_TRUE(WaitUntil([&] { return !m_commands.empty(); }));
     EXPECT_EQ(m_commands, std::vector<int>{32781});
-    wxImage image(shot);
+    const wxImage image(shot);
     ASSERT_TRUE(image.IsOk());
-    auto pixel = [&](size_t n, int x, int y) {
-        wxPoint pt = ItemPoint(n, x, y);
-        return wxColour(image.GetRed(pt.x, pt.y), image.GetGreen(pt.x, pt.y), image.GetBlue(pt.x, pt.y));
-    };
+    auto pixel = [&](size_t n, int x, int y) { return PixelAt(image, ItemPoint(n, x, y)); };
     auto count = [&](size_t n, const wxRect& local, const std::function<bool(const wxColour&)>& test) {
         int nCount = 0;
         for (int y = local.y; y < local.GetBottom(); ++y)
@@ -146,9 +138,7 @@ TEST_F(IconMenuWindow, ShowsItsIconsCheckMarkAndDisabledItemsAndOnlyAClickOnAnEn
     EXPECT_GT(count(8, wxRect(accel.x, 0, item8.width - accel.x, 20), dark), 10);
     for (size_t n = 0; n < m_menu.GetItems().size(); ++n)
         if (!m_menu.GetItems()[n].IsSeparator())
-        {
             EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
-        }
     // The checked item shows a framed tick in its icon cell.
     EXPECT_TRUE(SameColour(pixel(10, 1, 1), kBarFrame));
     EXPECT_TRUE(SameColour(pixel(10, 3, 3), kBarFill));

@@ -61,20 +61,13 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return TextPixels(CStaticLink::g_colorUnvisited) > 20; }));
     }
 
-    void TearDown() override
-    {
-        DestroyAndWait(m_pFrame);
-        SetShellHandler(m_previous);
-    }
+    void TearDown() override { DestroyAndWait(m_pFrame), SetShellHandler(m_previous); }
 
     int TextPixels(const wxColour& colour) const
     {
         return CountPixels(m_pLink->GetScreenRect(), [&](const wxColour& c) { return SameColour(c, colour, 40); });
     }
-    bool Shows(const wxColour& colour) const
-    {
-        return SameColour(m_pLink->GetCurrentColor(), colour) && TextPixels(colour) > 20;
-    }
+    bool Shows(const wxColour& colour) const { return SameColour(m_pLink->GetCurrentColor(), colour) && TextPixels(colour) > 20; }
     wxPoint OnText(int x = 30) const { return m_pLink->ClientToScreen(wxPoint(x, m_pLink->GetClientSize().y / 2)); }
 
     ShellHandler m_previous;

@@ -61,17 +61,17 @@ protected:
         wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
         wxTreeItemIdValue cookie;
         for (wxTreeItemId item = pTree->GetFirstChild(parent, cookie); item.IsOk(); item = pTree->GetNextChild(parent, cookie))
-        {
-            items.emplace_back(indent + pTree->GetItemText(item), item);
-            Walk(item, indent + "  ", items);
-        }
+            items.emplace_back(indent + pTree->GetItemText(item), item), Walk(item, indent + "  ", items);
+    }
+    std::vector<std::pair<wxString, wxTreeItemId>> Items() const
+    {
+        std::vector<std::pair<wxString, wxTreeItemId>> items;
+        return Walk(m_pSheet->GetPageTreeControl()->GetRootItem(), "", items), items;
     }
     void ClickItem(const wxString& text)
     {
-        std::vector<std::pair<wxString, wxTreeItemId>> items;
-        Walk(m_pSheet->GetPageTreeControl()->GetRootItem(), "", items);
         wxRect rc;
-        for (auto& [itemText, item] : items)
+        for (auto& [itemText, item] : Items())
             if (itemText.Strip(wxString::leading) == text)
                 m_pSheet->GetPageTreeControl()->GetBoundingRect(item, rc, true);
         ASSERT_FALSE(rc.IsEmpty()) << text;
@@ -90,10 +90,8 @@ protected:
 
 TEST_F(TreePropSheetWindow, ShowsItsTitlesTreeAndCaptionKeepsAPageThatRefusesToBeLeftAndAnEmptyNodeShowsItsText)
 {
-    std::vector<std::pair<wxString, wxTreeItemId>> items;
-    Walk(m_pSheet->GetPageTreeControl()->GetRootItem(), "", items);
     std::vector<wxString> outline;
-    for (auto& item : items)
+    for (auto& item : Items())
         outline.push_back(item.first);
     EXPECT_EQ(outline, (std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV",
                                               "  WMA", "Advanced", "  Network"}));

@@ -1,17 +1,20 @@
 #include "UiTestSupport.h"
 
+#include "DlgMsgbx.h"
 #include "TestSupport.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/timer.h>
 
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,20 +24,14 @@ namespace
 {
 CXDisplay* g_pDisplay = nullptr;
 
-class CTestApp : public wxApp
+struct CTestApp : wxApp
 {
-public:
     bool OnInit() override { return true; }
 };
 
 thread_local Display* t_pConnection = nullptr;
 
-Display* PixelConnection()
-{
-    if (!t_pConnection)
-        t_pConnection = XOpenDisplay(UiDisplay().Name().c_str());
-    return t_pConnection;
-}
+Display* PixelConnection() { return t_pConnection ? t_pConnection : (t_pConnection = XOpenDisplay(UiDisplay().Name().c_str())); }
 
 bool VisitPixels(const wxRect& screen, const std::function<void(const wxColour&)>& visit)
 {
@@ -48,11 +45,10 @@ bool VisitPixels(const wxRect& screen, const std::function<void(const wxColour&)
     for (int y = 0; y < screen.height; ++y)
         for (int x = 0; x < screen.width; ++x)
         {
-            unsigned long pixel = XGetPixel(pImage, x, y);
+            const unsigned long pixel = XGetPixel(pImage, x, y);
             visit(wxColour((pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff));
         }
-    XDestroyImage(pImage);
-    return true;
+    return XDestroyImage(pImage), true;
 }
 }  // namespace
 
@@ -151,22 +147,94 @@ void AbandonWindowTests()
     _exit(1);
 }
 
+int RunModal(wxDialog& dialog, const std::function<void()>& user)
+{
+    wxTimer safety;
+    safety.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
+            if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsModal())
+                pDialog->EndModal(wxID_ABORT);
+    });
+    safety.StartOnce(90000);
+    std::atomic<bool> bUserDone{false};
+    std::thread driver([&] {
+        user();
+        bUserDone = true;
+    });
+    const int nResult = dialog.ShowModal();
+    WaitUntil([&] { return bUserDone.load(); }, 120000);
+    driver.join();
+    EXPECT_TRUE(safety.IsRunning()) << "the dialog had to be closed by the safety timer";
+    safety.Stop();
+    return nResult;
+}
+
+bool WaitOnMain(const std::function<bool()>& condition, int nTimeoutMs)
+{
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    while (!OnMain([&] { return condition(); }))
+    {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+wxDialog* ActiveDialog()
+{
+    for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
+        if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsShown() && pDialog->IsActive())
+            return pDialog;
+    return nullptr;
+}
+
+wxRect ScreenRect(wxWindow* pWindow) { return wxRect(pWindow->GetScreenPosition(), pWindow->GetSize()); }
+int DarkPixels(const wxRect& screen) { return CountPixels(screen, [](const wxColour& c) { return Luma(c) < 100; }); }
+
+bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted)
+{
+    if (!WaitOnMain([&] { return pDialog->IsShown() && static_cast<wxTopLevelWindow*>(pDialog)->IsActive(); }))
+        return false;
+    const wxRect rect = OnMain([&] { return ScreenRect(pPainted); });
+    for (int i = 0; i < 1000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(20)))
+        if (DarkPixels(rect) >= 20)
+            return true;
+    return false;
+}
+
+std::string WaitForMessageBox()
+{
+    CDlgMsgbx* pBox = nullptr;
+    if (!WaitOnMain([&] { return (pBox = dynamic_cast<CDlgMsgbx*>(ActiveDialog())) != nullptr; }))
+        return {};
+    wxWindow* pText = OnMain([&] { return pBox->FindWindow(IDC_MSGBX_TEXT); });
+    if (!pText || !WaitUntilActiveAndPainted(pBox, pText))
+        return {};
+    return OnMain([&] { return pBox->GetText().utf8_string(); });
+}
+
+bool PressKeys(const std::string& keys) { return Xdo("key --clearmodifiers " + keys); }
+bool WaitUntilActive(wxWindow* pDialog) { return WaitOnMain([&] { return ActiveDialog() == pDialog; }); }
+
+wxFrame* ShowOwnerFrame(const wxSize& size)
+{
+    setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);
+    MoveMouse(wxPoint(2, 2));
+    auto* pFrame = new wxFrame(nullptr, wxID_ANY, "Owner", wxPoint(40, 40), size);
+    pFrame->Show();
+    return WaitUntil([&] { return pFrame->IsActive(); }) ? pFrame : nullptr;
+}
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
     if (testing::GTEST_FLAG(list_tests))
         return RUN_ALL_TESTS();
 
-    auto* pDisplay = new CXDisplay();
-    if (!pDisplay->Ok())
-    {
-        std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
-        delete pDisplay;
-        return 1;
-    }
-    g_pDisplay = pDisplay;
+    g_pDisplay = new CXDisplay();
     // A connection held to the end keeps the X server from resetting under GTK's.
-    for (int i = 0; i < 1000 && !PixelConnection(); ++i)
+    for (int i = 0; g_pDisplay->Ok() && i < 1000 && !PixelConnection(); ++i)
         usleep(10000);
     setenv("GTK_THEME", "Adwaita", 1);
     setenv("NO_AT_BRIDGE", "1", 1);
@@ -174,10 +242,10 @@ int main(int argc, char** argv)
     wxApp::SetInstance(new CTestApp);
     int wxArgc = 1;
     char* wxArgv[] = {argv[0], nullptr};
-    if (!wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit())
+    if (!t_pConnection || !wxEntryStart(wxArgc, wxArgv) || !wxTheApp->CallOnInit())
     {
-        std::fprintf(stderr, "wx could not start on %s\n", pDisplay->Name().c_str());
-        delete pDisplay;
+        std::fprintf(stderr, "window tests need Xvfb and openbox (scripts/install-deps)\n");
+        delete g_pDisplay;
         return 1;
     }
     wxInitAllImageHandlers();
@@ -196,7 +264,7 @@ int main(int argc, char** argv)
     wxEntryCleanup();
     XCloseDisplay(t_pConnection);
     // Leave at once: our X clients would fail in the clean-up at exit.
-    delete pDisplay;
+    delete g_pDisplay;
     std::fflush(nullptr);
     _exit(nResult);
 }
