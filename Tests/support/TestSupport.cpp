@@ -3,8 +3,6 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
 }
 
 #include <cmath>
@@ -119,9 +117,6 @@ DecodedAudio DecodeFile(const std::string& path)
     result.codec = codec ? codec->name : "";
     result.sampleRate = st->codecpar->sample_rate;
     result.channels = st->codecpar->ch_layout.nb_channels;
-    char layout[64] = {0};
-    av_channel_layout_describe(&st->codecpar->ch_layout, layout, sizeof(layout));
-    result.channelLayout = layout;
     result.bitRate = st->codecpar->bit_rate ? st->codecpar->bit_rate : fmt->bit_rate;
     const AVDictionaryEntry* e = nullptr;
     while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX)))

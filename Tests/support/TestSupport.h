@@ -49,7 +49,6 @@ struct DecodedAudio
     bool ok = false;
     std::string error;
     std::string codec;        // FFmpeg's codec name ("pcm_s16le", "mp3", "vorbis", "wmav2")
-    std::string channelLayout;
     int sampleRate = 0;
     int channels = 0;
     int64_t bitRate = 0;      // as the container or stream reports it

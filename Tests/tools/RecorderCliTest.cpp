@@ -15,6 +15,7 @@
 #include <strings.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace
@@ -62,11 +63,9 @@ public:
     {
         kill(m_pid, nSignal);
         while (ReadSome(-1))
-        {
-        }
+            ;
         int status = 0;
-        waitpid(m_pid, &status, 0);
-        m_pid = -1;
+        waitpid(std::exchange(m_pid, -1), &status, 0);
         return status;
     }
     const std::string& Output() const { return m_output; }
