@@ -2,10 +2,6 @@
 #include "FileTypeIcons.h"
 #include "UiTestSupport.h"
 
-#include <wx/image.h>
-
-#include <gtest/gtest.h>
-
 #include <set>
 
 TEST(FileTypeIcons, EachOfOurFormatsHasItsOwnIconInAnyLetterCase)

@@ -6,11 +6,8 @@
 #include "DlgRename.h"
 
 #include <wx/button.h>
-#include <wx/frame.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 

@@ -3,10 +3,6 @@
 #include "DlgMsgbx.h"
 #include "TestSupport.h"
 
-#include <wx/frame.h>
-
-#include <gtest/gtest.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -41,8 +37,7 @@ struct CSilentServer
     {
         char buffer[4096];
         ssize_t n;
-        while ((n = recv(clientFd, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0)
-            ;
+        while ((n = recv(clientFd, buffer, sizeof(buffer), MSG_DONTWAIT)) > 0) {}
         return clientFd >= 0 && n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
     }
 

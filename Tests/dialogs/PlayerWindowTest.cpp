@@ -4,10 +4,6 @@
 #include "EncoderFixtures.h"
 #include "TestSupport.h"
 
-#include <wx/frame.h>
-
-#include <gtest/gtest.h>
-
 #include <filesystem>
 #include <unistd.h>
 
@@ -33,10 +29,7 @@ protected:
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
     static std::string File(const std::string& name) { return s_folder.File(name); }
-    static bool Shows(CDlgPlayer& player, const wxString& text)
-    {
-        return WaitOnMain([&] { return player.GetInfoText() == text; });
-    }
+    static bool Shows(CDlgPlayer& player, const wxString& text) { return WaitOnMain([&] { return player.GetInfoText() == text; }); }
 
     static CTempFolder s_folder;
     wxFrame* m_pFrame = nullptr;

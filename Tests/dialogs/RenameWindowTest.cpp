@@ -4,9 +4,6 @@
 #include "TestSupport.h"
 
 #include <wx/clipbrd.h>
-#include <wx/frame.h>
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
@@ -57,7 +54,7 @@ protected:
     std::string Read(const std::string& name) const
     {
         const std::vector<uint8_t> bytes = ReadFileBytes(File(name));
-        return std::string(bytes.begin(), bytes.end());
+        return {bytes.begin(), bytes.end()};
     }
     std::vector<std::string> Entries() const
     {
@@ -88,12 +85,8 @@ TEST_F(RenameDialog, RefusalsKeepTheDialogOpenAndTheNameTakesTheOldExtensionInLo
             EXPECT_EQ(RenameAndAnswer(dialog, "Return"), message) << typed;
         }
         EXPECT_EQ(Entries(), (std::vector<std::string>{"Audio0.WAV"}));
-        OnMain([] {
-            wxClipboard::Get()->Open();
-            wxClipboard::Get()->SetData(new wxTextDataObject("x.mp3"));
-            wxClipboard::Get()->Close();
-            return true;
-        });
+        OnMain([] { return wxClipboard::Get()->Open() && wxClipboard::Get()->SetData(new wxTextDataObject("x.mp3")) &&
+                           (wxClipboard::Get()->Close(), true); });
         PressKeys("ctrl+a ctrl+v");
         EXPECT_TRUE(WaitOnMain([&] { return NewName(dialog)->GetValue() == "x.wav"; }));
         EXPECT_TRUE(TypeName(dialog, "Take", "Take.wav"));

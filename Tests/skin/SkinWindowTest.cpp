@@ -6,14 +6,11 @@
 #include "UiTestSupport.h"
 
 #include <wx/dcclient.h>
-#include <wx/dialog.h>
-#include <wx/frame.h>
 #include <wx/listctrl.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 #include <wx/treectrl.h>
 
-#include <gtest/gtest.h>
 #include <pugixml.hpp>
 
 #include <algorithm>

@@ -3,12 +3,8 @@
 #include "UiTestSupport.h"
 
 #include <wx/evtloop.h>
-#include <wx/frame.h>
-#include <wx/image.h>
 #include <wx/settings.h>
 #include <wx/timer.h>
-
-#include <gtest/gtest.h>
 
 #include <atomic>
 #include <tuple>

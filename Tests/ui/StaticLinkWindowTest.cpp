@@ -4,11 +4,9 @@
 #include "TestSupport.h"
 #include "UiTestSupport.h"
 
-#include <wx/frame.h>
 #include <wx/panel.h>
 #include <wx/stattext.h>
 
-#include <gtest/gtest.h>
 #include <X11/XKBlib.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -2,11 +2,8 @@
 #include "TreePropSheet.h"
 #include "UiTestSupport.h"
 
-#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/stattext.h>
-
-#include <gtest/gtest.h>
 
 #include <tuple>
 
