@@ -178,7 +178,7 @@ TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmuted)
         capture.StopCapture();
         EXPECT_TRUE(capture.WaitForCaptureEnd(10000));
         EXPECT_EQ(1u, receiver.sizes.size());
-        return FirstChannel(receiver.data.data(), receiver.data.size(), 1, 16);
+        return FirstChannel(receiver.data.data(), receiver.data.size(), 1);
     };
     const std::pair<int, double> lines[] = {{1, 1000}, {-1, 1500}, {0, 440}};  // Line In, Stereo Mix, Microphone
     for (const auto& [index, frequency] : lines)

@@ -130,7 +130,7 @@ TEST_F(PulseDevice, AProgramLateWithItsNextBufferLosesNoAudio)
     EXPECT_EQ(4u * 44100, position.u.sample);
     std::vector<char> both = buffers[0];
     both.insert(both.end(), buffers[1].begin(), buffers[1].end());
-    EXPECT_EQ(0, SineBreaks(FirstChannel(reinterpret_cast<const uint8_t*>(both.data()), both.size(), 2, 16), 1000, 44100));
+    EXPECT_EQ(0, SineBreaks(FirstChannel(reinterpret_cast<const uint8_t*>(both.data()), both.size(), 2), 1000, 44100));
     waveInReset(hWaveIn);
     for (WAVEHDR& h : headers)
         waveInUnprepareHeader(hWaveIn, &h, sizeof(WAVEHDR));

@@ -24,22 +24,17 @@ public:
     }
     void Finish() override
     {
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            ++finishes;
-            inFinish = true;
-            m_changed.notify_all();
-            m_changed.wait(lock, [this] { return !holdFinish; });
-            inFinish = false;
-        }
+        std::unique_lock<std::mutex> lock(m_mutex);
+        ++finishes;
+        inFinish = true;
         m_changed.notify_all();
+        m_changed.wait(lock, [this] { return !holdFinish; });
+        inFinish = false;
     }
     void ReleaseFinish()
     {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            holdFinish = false;
-        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        holdFinish = false;
         m_changed.notify_all();
     }
     bool WaitUntilInFinish()

@@ -42,10 +42,9 @@ void UseBuiltLameModule()
 
 int CurrentYear()
 {
-    std::time_t now = std::time(nullptr);
+    const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
-    return local.tm_year + 1900;
+    return localtime_r(&now, &local)->tm_year + 1900;
 }
 
 std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std::string& path)

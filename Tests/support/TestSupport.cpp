@@ -13,43 +13,6 @@ extern "C" {
 #include <utility>
 #include <unistd.h>
 
-CMessageRecorder::CMessageRecorder()
-{
-    m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_texts.push_back(r.text);
-        return IDOK;
-    });
-}
-
-CMessageRecorder::~CMessageRecorder()
-{
-    SetMessageBoxHandler(m_previous);
-}
-
-std::vector<std::string> CMessageRecorder::Texts()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_texts;
-}
-
-void CMessageRecorder::Clear()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_texts.clear();
-}
-
-CManualClockScope::CManualClockScope(const std::vector<winmm::virt::DeviceSpec>& devices)
-{
-    winmm::virt::SetDevices(devices);
-    winmm::virt::UseManualClock(true);
-}
-
-CManualClockScope::~CManualClockScope()
-{
-    winmm::virt::Restore();
-}
-
 double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate)
 {
     // Goertzel over one second from the middle: whole periods of a tone of whole hertz, no leakage.
@@ -78,17 +41,11 @@ double Rms(const std::vector<float>& samples)
     return samples.empty() ? 0 : std::sqrt(sum / samples.size());
 }
 
-std::vector<float> FirstChannel(const uint8_t* pData, size_t nBytes, int nChannels, int nBits)
+std::vector<float> FirstChannel(const uint8_t* pData, size_t nBytes, int nChannels)
 {
     std::vector<float> out;
-    size_t frame = static_cast<size_t>(nChannels) * nBits / 8;
-    for (size_t i = 0; i + frame <= nBytes; i += frame)
-    {
-        if (nBits == 16)
-            out.push_back(static_cast<int16_t>(LE16(pData + i)) / 32768.0f);
-        else
-            out.push_back((pData[i] - 128) / 128.0f);
-    }
+    for (size_t i = 0; i + 2 * nChannels <= nBytes; i += 2 * nChannels)
+        out.push_back(static_cast<int16_t>(LE16(pData + i)) / 32768.0f);
     return out;
 }
 
@@ -200,16 +157,6 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-uint32_t LE32(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-
-uint16_t LE16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
 int RunCommand(const std::string& command, std::string* pOutput)

@@ -13,11 +13,24 @@
 // Collects every message the code shows, instead of showing it.
 class CMessageRecorder
 {
+    template <class F>
+    auto Locked(F f)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return f();
+    }
+
 public:
-    CMessageRecorder();
-    ~CMessageRecorder();
-    std::vector<std::string> Texts();
-    void Clear();
+    CMessageRecorder()
+    {
+        m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
+            Locked([&] { m_texts.push_back(r.text); });
+            return IDOK;
+        });
+    }
+    ~CMessageRecorder() { SetMessageBoxHandler(m_previous); }
+    std::vector<std::string> Texts() { return Locked([this] { return m_texts; }); }
+    void Clear() { Locked([this] { m_texts.clear(); }); }
 
 private:
     std::mutex m_mutex;
@@ -26,11 +39,14 @@ private:
 };
 
 // A fresh default virtual device on the manual clock, restored afterwards.
-class CManualClockScope
+struct CManualClockScope
 {
-public:
-    explicit CManualClockScope(const std::vector<winmm::virt::DeviceSpec>& devices = {winmm::virt::DefaultDevice()});
-    ~CManualClockScope();
+    explicit CManualClockScope(const std::vector<winmm::virt::DeviceSpec>& devices = {winmm::virt::DefaultDevice()})
+    {
+        winmm::virt::SetDevices(devices);
+        winmm::virt::UseManualClock(true);
+    }
+    ~CManualClockScope() { winmm::virt::Restore(); }
 };
 
 // The frequency of the strongest tone in the samples, in 5 Hz steps from 20 Hz to 5 kHz.
@@ -40,8 +56,8 @@ double ToneAmplitude(const std::vector<float>& samples, double dFrequency, doubl
 // Root mean square of the samples (full scale 1.0).
 double Rms(const std::vector<float>& samples);
 
-// Interleaved PCM as floats of the first channel.
-std::vector<float> FirstChannel(const uint8_t* pData, size_t nBytes, int nChannels, int nBits);
+// Interleaved 16-bit PCM as floats of the first channel.
+std::vector<float> FirstChannel(const uint8_t* pData, size_t nBytes, int nChannels);
 
 // What an independent decoder (FFmpeg's libraries) finds in a file.
 struct DecodedAudio
@@ -82,8 +98,8 @@ private:
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
-uint32_t LE32(const uint8_t* p);
-uint16_t LE16(const uint8_t* p);
+inline uint16_t LE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+inline uint32_t LE32(const uint8_t* p) { return LE16(p) | static_cast<uint32_t>(LE16(p + 2)) << 16; }
 
 // Runs a command, returning its exit status and standard output.
 int RunCommand(const std::string& command, std::string* pOutput = nullptr);
