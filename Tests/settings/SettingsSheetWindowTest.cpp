@@ -194,100 +194,61 @@ TEST_F(SettingsSheetTest, TheTreeListsThePagesUnderTheirTitlesAndOpensOnGeneral)
     EXPECT_NE(nullptr, dynamic_cast<CPageGeneral*>(m_pSheet->GetActivePage()));
 }
 
-TEST_F(SettingsSheetTest, AFirstRunSelectsTheFirstMixLineOrElseTheFirstLineAndOkStoresItsPosition)
+TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMixLineAndOkStoresOnlyWhatIsShown)
 {
-    DeviceSpec noMix = winmm::virt::DefaultDevice();
+    DeviceSpec noMix = winmm::virt::DefaultDevice(), stopped = winmm::virt::DefaultDevice();
     noMix.lines.erase(noMix.lines.begin() + 2);  // "Stereo Mix"
-    const std::tuple<DeviceSpec, std::vector<wxString>, int> cases[] = {
-        {winmm::virt::DefaultDevice(), {"Microphone", "Line In", "Stereo Mix"}, 2},
-        {noMix, {"Microphone", "Line In"}, 0},
-        {Device("Two Mixes", {"Mic", "Mixdown", "Stereo Mix"}), {"Mic", "Mixdown", "Stereo Mix"}, 1},
+    stopped.name = "Stopped Server";
+    stopped.mixerOpens = false;
+    const DeviceSpec other = Device("Other", {"A"}), usb = Device("USB Headset", {"Capture", "Aux", "Monitor Mix"});
+    const std::vector<wxString> defaultLines{"Microphone", "Line In", "Stereo Mix"}, usbLines{"Capture", "Aux", "Monitor Mix"};
+    const std::string noMixer = "Can't open Mixer Device.";
+    // Devices, saved device and line, the device then chosen (-1: none), the message, the lines and
+    // the line shown, what OK stores; the synthesizer is never listed.
+    const std::tuple<std::vector<DeviceSpec>, int, int, int, std::string, std::vector<wxString>, int, int, int> cases[] = {
+        {{other, winmm::virt::DefaultDevice()}, 1, -1, -1, "", defaultLines, 2, 1, 2},
+        {{other, noMix}, 1, -1, -1, "", {"Microphone", "Line In"}, 0, 1, 0},
+        {{other, Device("Two Mixes", {"Mic", "Mixdown", "Stereo Mix"})}, 1, -1, -1, "", {"Mic", "Mixdown", "Stereo Mix"}, 1, 1, 1},
+        {{winmm::virt::DefaultDevice(), usb}, 0, 0, -1, "", defaultLines, 0, 0, 0},
+        {{winmm::virt::DefaultDevice(), usb}, 0, 0, 1, "", usbLines, 2, 1, 2},
+        {{winmm::virt::DefaultDevice(), usb}, 1, 7, -1, "", usbLines, 2, 1, 2},
+        // The same device keeps its saved line; chosen from another, no line of the old one is carried over.
+        {{stopped, winmm::virt::DefaultDevice()}, 0, 1, -1, noMixer, {}, wxNOT_FOUND, 0, 1},
+        {{stopped, winmm::virt::DefaultDevice()}, 1, 1, 0, noMixer, {}, wxNOT_FOUND, 0, -1},
+        // A device beyond the list: the page stays empty and OK changes nothing.
+        {{winmm::virt::DefaultDevice()}, 1, 2, -1, "Cant find lines.", {}, wxNOT_FOUND, 1, 2},
     };
-    for (const auto& [device, lines, nSelected] : cases)
-    {
-        SCOPED_TRACE(device.name + " with " + std::to_string(lines.size()) + " lines");
-        UseDevices({Device("Other", {"A"}), device});
-        theSettings.DeviceIndex = 1;
-        theSettings.LineIndex = -1;
-        Open();
-        wxWindow* pPage = m_pSheet->GetActivePage();
-        EXPECT_EQ((std::vector<wxString>{"Other", device.name}), Items(List(pPage, 1012)));
-        EXPECT_EQ(1, List(pPage, 1012)->GetSelection());
-        EXPECT_EQ(lines, Items(List(pPage, 1011))) << "the synthesizer is never listed";
-        EXPECT_EQ(nSelected, List(pPage, 1011)->GetSelection());
-        Press(wxID_OK);
-        EXPECT_FALSE(IsOpen());
-        EXPECT_EQ(std::make_tuple(1, nSelected), std::make_tuple(theSettings.DeviceIndex, theSettings.LineIndex));
-    }
-    EXPECT_TRUE(m_messages.shown.empty());
-}
-
-TEST_F(SettingsSheetTest, ASavedDeviceBeyondTheListSaysCantFindLinesAndOkThenChangesNothing)
-{
-    theSettings.DeviceIndex = 1;
-    theSettings.LineIndex = 2;
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
     theSettings.SavedDirectry = "/music/takes";
     theSettings.IsOpenOutput = 1;
-    const RecorderSettings before = theSettings;
-    Open();
-    EXPECT_EQ(StopMessage("Cant find lines."), m_messages.shown);
-    wxWindow* pPage = m_pSheet->GetActivePage();
-    EXPECT_EQ(std::make_tuple(wxNOT_FOUND, 0u, wxNOT_FOUND, wxString()),
-              std::make_tuple(List(pPage, 1012)->GetSelection(), List(pPage, 1011)->GetCount(),
-                              List(pPage, 1010)->GetSelection(), Find<wxTextCtrl>(pPage, 1018)->GetValue()));
-    Press(wxID_OK);
-    EXPECT_EQ(AllFields(before), AllFields(theSettings));
-}
-
-TEST_F(SettingsSheetTest, ChoosingAnotherDeviceListsItsOwnLinesAndOkStoresThatDevicesLine)
-{
-    UseDevices({winmm::virt::DefaultDevice(), Device("USB Headset", {"Capture", "Aux", "Monitor Mix"})});
-    theSettings.LineIndex = 0;  // "Microphone" of the first device
-    Open();
-    wxWindow* pPage = m_pSheet->GetActivePage();
-    wxChoice* pDevices = List(pPage, 1012);
-    wxChoice* pLines = List(pPage, 1011);
-    EXPECT_EQ(0, pLines->GetSelection());
-    Choose(pDevices, 1);
-    EXPECT_EQ((std::vector<wxString>{"Capture", "Aux", "Monitor Mix"}), Items(pLines));
-    EXPECT_EQ(2, pLines->GetSelection()) << "the new device's Mix line";
-    Press(wxID_OK);
-    EXPECT_EQ(std::make_tuple(1, 2), std::make_tuple(theSettings.DeviceIndex, theSettings.LineIndex));
-
-    // A saved line the device does not have falls back to its Mix line.
-    theSettings.LineIndex = 7;
-    Open();
-    EXPECT_EQ(2, List(m_pSheet->GetActivePage(), 1011)->GetSelection());
-    EXPECT_TRUE(m_messages.shown.empty());
-}
-
-TEST_F(SettingsSheetTest, AMixerThatCannotOpenIsReportedAndLeavesTheLinesEmptyWithoutStoringABogusLine)
-{
-    DeviceSpec stopped = winmm::virt::DefaultDevice();
-    stopped.name = "Stopped Server";
-    stopped.mixerOpens = false;
-    UseDevices({stopped, winmm::virt::DefaultDevice()});
-    theSettings.LineIndex = 1;
-    Open();
-    EXPECT_EQ(StopMessage("Can't open Mixer Device."), m_messages.shown);
-    wxWindow* pPage = m_pSheet->GetActivePage();
-    EXPECT_EQ(0u, List(pPage, 1011)->GetCount());
-    EXPECT_EQ(OUTPUT_FORMAT_MP3, List(pPage, 1010)->GetSelection()) << "the rest of the page is filled";
-    Press(wxID_OK);
-    EXPECT_EQ(std::make_tuple(0, 1), std::make_tuple(theSettings.DeviceIndex, theSettings.LineIndex))
-        << "the same device keeps its saved line";
-
-    // Chosen from another device: no line of the old device is carried over.
-    theSettings.DeviceIndex = 1;
-    m_messages.shown.clear();
-    Open();
-    pPage = m_pSheet->GetActivePage();
-    Choose(List(pPage, 1012), 0);
-    EXPECT_EQ(StopMessage("Can't open Mixer Device."), m_messages.shown);
-    EXPECT_EQ(0u, List(pPage, 1011)->GetCount());
-    Press(wxID_OK);
-    EXPECT_EQ(std::make_tuple(0, -1), std::make_tuple(theSettings.DeviceIndex, theSettings.LineIndex));
+    for (const auto& [devices, nDevice, nLine, nChosen, message, lines, nShown, nStoredDevice, nStoredLine] : cases)
+    {
+        SCOPED_TRACE(devices.back().name + ", saved " + std::to_string(nDevice) + "/" + std::to_string(nLine));
+        UseDevices(devices);
+        std::tie(theSettings.DeviceIndex, theSettings.LineIndex) = std::make_tuple(nDevice, nLine);
+        RecorderSettings expected = theSettings;
+        std::tie(expected.DeviceIndex, expected.LineIndex) = std::make_tuple(nStoredDevice, nStoredLine);
+        m_messages.shown.clear();
+        Open();
+        wxWindow* pPage = m_pSheet->GetActivePage();
+        if (nChosen >= 0)
+            Choose(List(pPage, 1012), nChosen);
+        EXPECT_EQ(message.empty() ? std::vector<std::string>() : StopMessage(message), m_messages.shown);
+        EXPECT_EQ(lines, Items(List(pPage, 1011)));
+        EXPECT_EQ(nShown, List(pPage, 1011)->GetSelection());
+        const bool bFilled = nDevice < int(devices.size());
+        std::vector<wxString> names;
+        for (const DeviceSpec& device : devices)
+            names.push_back(device.name);
+        EXPECT_EQ(names, Items(List(pPage, 1012)));
+        EXPECT_EQ(std::make_tuple(bFilled ? nStoredDevice : wxNOT_FOUND, bFilled ? OUTPUT_FORMAT_WAV : wxNOT_FOUND,
+                                  wxString(bFilled ? "/music/takes" : "")),
+                  std::make_tuple(List(pPage, 1012)->GetSelection(), List(pPage, 1010)->GetSelection(),
+                                  Find<wxTextCtrl>(pPage, 1018)->GetValue()));
+        Press(wxID_OK);
+        EXPECT_FALSE(IsOpen());
+        EXPECT_EQ(AllFields(expected), AllFields(theSettings));
+    }
 }
 
 TEST_F(SettingsSheetTest, CancelAfterChangingEveryControlKeepsTheRecordAndOkStoresOnlyTheGeneralFields)
