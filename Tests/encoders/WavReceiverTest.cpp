@@ -21,21 +21,6 @@ WAVEFORMATEX Pcm(WORD nChannels, DWORD nRate, WORD nBits)
     return WAVEFORMATEX{WAVE_FORMAT_PCM, nChannels, nRate, nAlign * nRate, nAlign, nBits, 0};
 }
 
-// The message the call ends the recording with, or "".
-template <class F>
-std::string EndedWith(F call)
-{
-    try
-    {
-        call();
-    }
-    catch (const CRecordingEnded& ended)
-    {
-        return ended.szMessage;
-    }
-    return "";
-}
-
 // RIFF size, format fields (tag, channels, rate, bytes a second, align, bits) and data size.
 std::vector<uint32_t> HeaderFields(const std::vector<uint8_t>& file)
 {
@@ -121,7 +106,7 @@ TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
     receiver.File.SetDataLimit(2 * 44100 + 100);
     receiver.Write(second.data(), 44100);
     receiver.Write(second.data(), 44100);
-    EXPECT_EQ(MSG_WAV_SIZE_LIMIT, EndedWith([&] { receiver.Write(second.data(), 44100); }));
+    EXPECT_EQ(std::string("ended: ") + MSG_WAV_SIZE_LIMIT, ThrownText([&] { receiver.Write(second.data(), 44100); }));
     receiver.Finish();
     std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
     ASSERT_EQ(44u + 2 * 44100u, file.size());
@@ -145,7 +130,7 @@ TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
         Prepare(receiver, Pcm(2, 44100, 16));
         if (receiver.Write(second.data(), 176400) != 176400)
             _exit(10);
-        int code = EndedWith([&] { receiver.Write(second.data(), 176400); }) == MSG_DISK_FULL ? 0 : 11;
+        int code = ThrownText([&] { receiver.Write(second.data(), 176400); }) == std::string("ended: ") + MSG_DISK_FULL ? 0 : 11;
         receiver.Finish();
         _exit(code);
     }

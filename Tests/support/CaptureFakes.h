@@ -4,9 +4,7 @@
 #include "DeviceThread.h"
 #include "Event.h"
 
-#include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <vector>
 

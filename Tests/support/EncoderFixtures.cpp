@@ -13,8 +13,6 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
-#include <string>
 
 std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmplitude)
 {

@@ -31,7 +31,7 @@ std::string TestFolderName();
 // directory (test programs run from elsewhere).
 void UseBuiltLameModule();
 
-// The text the call throws, or "" when it throws nothing.
+// The text the call throws, "ended: " and the message when it ends the recording, "" when it throws nothing.
 template <class F>
 std::string ThrownText(F call)
 {
@@ -42,6 +42,10 @@ std::string ThrownText(F call)
     catch (const char* pszText)
     {
         return pszText;
+    }
+    catch (const CRecordingEnded& ended)
+    {
+        return std::string("ended: ") + ended.szMessage;
     }
     return "";
 }

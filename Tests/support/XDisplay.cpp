@@ -1,7 +1,6 @@
 #include "XDisplay.h"
 
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>

@@ -1,18 +1,10 @@
 // The fake module: scripted answers, every call logged; it writes no file.
 #include "FakeBass.h"
 
-namespace fakebass
-{
-Script theScript;
-Log theLog;
-}  // namespace fakebass
-
 using namespace fakebass;
-
-namespace
-{
-std::vector<DWORD> g_list;
-}  // namespace
+Script fakebass::theScript;
+Log fakebass::theLog;
+static std::vector<DWORD> g_list;
 
 extern "C" {
 DWORD BASS_GetVersion(void) { return theScript.version; }
