@@ -19,10 +19,8 @@
 #include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/settings.h>
-#include <wx/statbox.h>
 
 #include <gtest/gtest.h>
-#include <gtk/gtk.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -480,33 +478,8 @@ TEST_F(SettingsSheetLayout, EveryPageShowsEachOfItsControlsWholeAndApart)
         const wxRect frame(m_pSheet->GetPageFrame()->GetScreenPosition(), m_pSheet->GetPageFrame()->GetClientSize());
         EXPECT_TRUE(frame.Contains(page));
 
-        std::vector<std::pair<wxWindow*, wxRect>> controls;
-        std::function<void(wxWindow*)> collect = [&](wxWindow* pParent) {
-            for (wxWindow* pChild : pParent->GetChildren())
-                if (pChild->IsShown())
-                {
-                    controls.emplace_back(pChild, wxRect(pChild->GetScreenPosition(), pChild->GetSize()));
-                    if (dynamic_cast<wxStaticBox*>(pChild))
-                        collect(pChild);
-                }
-        };
-        collect(pPage);
-        ASSERT_FALSE(controls.empty());
-        auto name = [](wxWindow* p) { return wxString::Format("%d \"%s\"", p->GetId(), p->GetLabel()); };
-        for (const auto& [pControl, rc] : controls)
-        {
-            EXPECT_TRUE(page.Contains(rc)) << name(pControl);
-            wxSize best = pControl->GetBestSize();
-            // wx misjudges a text field's height at larger fonts; GTK knows what it needs.
-            if (dynamic_cast<wxTextCtrl*>(pControl))
-                gtk_widget_get_preferred_height(pControl->GetHandle(), &best.y, nullptr);
-            EXPECT_TRUE(rc.width >= best.x && rc.height >= best.y) << name(pControl);
-        }
-        for (size_t a = 0; a < controls.size(); ++a)
-            for (size_t b = a + 1; b < controls.size(); ++b)
-                if (!dynamic_cast<wxStaticBox*>(controls[a].first) && !dynamic_cast<wxStaticBox*>(controls[b].first))
-                    EXPECT_FALSE(controls[a].second.Intersects(controls[b].second))
-                        << name(controls[a].first) << " and " << name(controls[b].first);
+        const std::vector<std::string> faults = LayoutFaults(pPage, page, true);
+        EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
         wxTheApp->Yield(true);
         WaitUntil([] { return false; }, 200);
         wxString title = pPage->GetPageTitle().AfterLast(':');

@@ -1,15 +1,19 @@
 #include "UiTestSupport.h"
 
 #include "DlgMsgbx.h"
+#include "DlgPlayer.h"
 #include "TestSupport.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/statbox.h>
+#include <wx/textctrl.h>
 #include <wx/timer.h>
 
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <unistd.h>
@@ -216,6 +220,38 @@ std::string WaitForMessageBox()
 
 bool PressKeys(const std::string& keys) { return Xdo("key --clearmodifiers " + keys); }
 bool WaitUntilActive(wxWindow* pDialog) { return WaitOnMain([&] { return ActiveDialog() == pDialog; }); }
+
+std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict)
+{
+    std::vector<wxWindow*> controls;
+    std::function<void(wxWindow*)> collect = [&](wxWindow* pParent) {
+        for (wxWindow* pChild : pParent->GetChildren())
+            if (pChild->IsShown())
+                controls.push_back(pChild), collect(pChild);
+    };
+    collect(pWindow);
+    std::vector<std::string> faults;
+    auto name = [](wxWindow* p) { return wxString::Format("%d \"%s\"", p->GetId(), p->GetLabel()).utf8_string(); };
+    for (wxWindow* pControl : controls)
+    {
+        const wxRect rc = pControl->GetScreenRect();
+        wxSize best = pControl->GetBestSize();
+        // wx misjudges a text field's height at larger fonts; GTK knows what it needs.
+        if (bStrict && dynamic_cast<wxTextCtrl*>(pControl))
+            gtk_widget_get_preferred_height(pControl->GetHandle(), &best.y, nullptr);
+        // The player's text ends in an ellipsis when a name is long; its two lines must fit.
+        if (pControl->GetId() == IDC_PLAYER_INFO && wxDynamicCast(pControl, wxGenericStaticText))
+            best.x = 0;
+        if (!area.Contains(rc) || rc.width < best.x || rc.height < best.y)
+            faults.push_back(name(pControl) + " needs " + std::to_string(best.x) + "x" + std::to_string(best.y));
+    }
+    for (size_t a = 0; bStrict && a < controls.size(); ++a)
+        for (size_t b = a + 1; b < controls.size(); ++b)
+            if (!wxDynamicCast(controls[a], wxStaticBox) && !wxDynamicCast(controls[b], wxStaticBox) &&
+                controls[a]->GetScreenRect().Intersects(controls[b]->GetScreenRect()))
+                faults.push_back(name(controls[a]) + " overlaps " + name(controls[b]));
+    return faults;
+}
 
 wxFrame* ShowOwnerFrame(const wxSize& size)
 {

@@ -14,6 +14,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <vector>
 
 CXDisplay& UiDisplay();
 
@@ -72,5 +73,9 @@ std::string WaitForMessageBox();
 bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted);
 bool PressKeys(const std::string& keys);
 bool WaitUntilActive(wxWindow* pDialog);
+// The window's shown controls, into every container, that are cut (smaller than they need, or not wholly
+// inside the screen area) or, when bStrict, overlap another control or have text fields lower than GTK
+// asks: each as its id, label and size.
+std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict);
 // The active owner window of the dialogs, with no sound server.
 wxFrame* ShowOwnerFrame(const wxSize& size = wxSize(500, 300));
