@@ -24,19 +24,16 @@ namespace fs = std::filesystem;
 namespace
 {
 // Sets an environment variable for the life of the object.
-class ScopedEnv
+struct ScopedEnv
 {
-public:
-    ScopedEnv(const char* pszName, const std::string& value) : m_name(pszName), m_old(getenv(pszName) ? getenv(pszName) : "")
+    ScopedEnv(const char* pszName, const std::string& value)
+        : name(pszName), old(getenv(pszName) ? std::optional<std::string>(getenv(pszName)) : std::nullopt)
     {
-        m_bHadOld = getenv(pszName);
         setenv(pszName, value.c_str(), 1);
     }
-    ~ScopedEnv() { m_bHadOld ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str()); }
-
-private:
-    std::string m_name, m_old;
-    bool m_bHadOld = false;
+    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+    const char* name;
+    std::optional<std::string> old;
 };
 
 std::string Slurp(const std::string& path)

@@ -17,11 +17,7 @@ namespace
 {
 LineSpec Line(const std::string& name, DWORD type = MIXERLINE_COMPONENTTYPE_SRC_LINE)
 {
-    LineSpec l;
-    l.name = name;
-    l.componentType = type;
-    l.frequencies = {1000};
-    return l;
+    return LineSpec{name, type, {1000}};
 }
 
 DeviceSpec DeviceWith(std::vector<LineSpec> lines)
@@ -169,14 +165,10 @@ TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmuted)
     DeviceSpec spec = winmm::virt::DefaultDevice();
     spec.lines[2].muted = true;  // Stereo Mix
     Use({spec});
-    auto record = [](DWORD nVolume) {
-        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, 22050, 16, nVolume);
+    auto record = [] {
+        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, 22050, 16, 100);
         CFakeReceiver receiver;
-        CDeviceThread capture;
-        capture.StartCapture(&receiver);
-        winmm::virt::AdvanceClock(1);
-        capture.StopCapture();
-        EXPECT_TRUE(capture.WaitForCaptureEnd(10000));
+        EXPECT_TRUE(RecordOnManualClock(&receiver, 1));
         EXPECT_EQ(1u, receiver.sizes.size());
         return FirstChannel(receiver.data.data(), receiver.data.size(), 1);
     };
@@ -184,7 +176,7 @@ TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmuted)
     for (const auto& [index, frequency] : lines)
     {
         theSettings.LineIndex = index;
-        EXPECT_NEAR(frequency, DominantFrequency(record(100), 22050), 5) << index;
+        EXPECT_NEAR(frequency, DominantFrequency(record(), 22050), 5) << index;
     }
     Use({});
     EXPECT_EQ("Device error.", ThrownText([] { PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100); }));

@@ -56,7 +56,6 @@ TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopene
     SetVorbisModuleNames("", Stub("libvorbisenc_noinit.so"), "");
     CReceiverOGG receiver;
     EXPECT_FALSE(receiver.LoadLibraries());
-    ASSERT_NE(nullptr, receiver.MissingEntryPoint());
     EXPECT_STREQ("vorbis_encode_init", receiver.MissingEntryPoint());
     receiver.FileName = folder.File("never.ogg");
     EXPECT_EQ(-1, receiver.Open(&nBitrate));

@@ -39,26 +39,18 @@ struct OtherStart
                     close(fd);
             if (prepare)
                 prepare();
-            char c = 0;
             CSingleInstance instance(kName);
-            const char answer = static_cast<char>(instance.Acquire([] {}));
+            char answer = static_cast<char>(instance.Acquire([] {}));
             (void)!write(result[1], &answer, 1);
-            (void)!read(hold[0], &c, 1);
+            (void)!read(hold[0], &answer, 1);
             _exit(0);
         }
-        close(result[1]);
-        close(hold[0]);
-        answerFd = result[0];
-        holdFd = hold[1];
+        close(result[1]), close(hold[0]);
+        answerFd = result[0], holdFd = hold[1];
     }
-    ~OtherStart() { Release(); close(answerFd); }
+    ~OtherStart() { Release(), close(answerFd); }
     int Answer() { char c; return read(answerFd, &c, 1) == 1 ? c : -1; }
-    void Release()
-    {
-        close(std::exchange(holdFd, -1));
-        if (pid > 0)
-            waitpid(std::exchange(pid, -1), nullptr, 0);
-    }
+    void Release() { close(std::exchange(holdFd, -1)), pid > 0 && waitpid(std::exchange(pid, -1), nullptr, 0); }
     pid_t pid;
     int answerFd, holdFd;
 };

@@ -18,8 +18,7 @@ public:
     explicit CPulseDaemon(std::vector<std::string> extraModules = {});
     ~CPulseDaemon();
 
-    // Starts the daemon and waits (up to 20 s) until it has started. Starting again
-    // after Stop or Kill reuses the same socket.
+    // Starts the daemon, waiting up to 20 s; after Stop or Kill, again on the same socket.
     bool Start();
     void Stop() { End(SIGTERM); }
     void Kill() { End(SIGKILL); }  // at once, as a crash would

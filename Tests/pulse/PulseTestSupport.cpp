@@ -8,10 +8,7 @@
 
 #include <pulse/simple.h>
 
-#include <atomic>
 #include <cmath>
-#include <thread>
-#include <utility>
 
 CPulseDaemon& TheDaemon()
 {
@@ -89,24 +86,19 @@ void CPulseTest::TearDown()
     FreeDevices();
 }
 
-namespace
-{
-struct CBufferCounter : IWaveformView
-{
-    std::atomic<int> nBuffers{0};
-    std::atomic<bool> bStopped{false};
-    void AddSamples(const std::vector<int32_t>&, uint32_t) override { ++nBuffers; }
-    void OnCaptureStopped(int) override { bStopped = true; }
-};
-}  // namespace
-
 int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile)
 {
+    struct : IWaveformView
+    {
+        std::atomic<int> nBuffers{0};
+        std::atomic<bool> bStopped{false};
+        void AddSamples(const std::vector<int32_t>&, uint32_t) override { ++nBuffers; }
+        void OnCaptureStopped(int) override { bStopped = true; }
+    } counter;
     CReceiverWAV receiver;
     receiver.FileName = path;
     receiver.CaptureFormat = GetCurrentDevice()->Format();
     receiver.FormatSet = 1;
-    CBufferCounter counter;
     SetWaveformView(&counter);
     {
         CDeviceThread capture;
@@ -123,9 +115,9 @@ int CaptureWav(const std::string& path, int nSeconds, const std::function<void()
     return counter.nBuffers;
 }
 
-DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels, int nRate, int nBits, DWORD nVolume)
+DecodedAudio RecordWav(const std::string& path, int nSeconds, DWORD nVolume)
 {
-    PrepareRecordingLine(CAPTURE_MODE_WAV, nChannels, nRate, nBits, nVolume);
+    PrepareRecordingLine(CAPTURE_MODE_WAV, 2, 44100, 16, nVolume);
     CaptureWav(path, nSeconds);
     return DecodeFile(path);
 }

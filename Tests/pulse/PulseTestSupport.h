@@ -43,8 +43,7 @@ protected:
 };
 
 // Prepares the line as the program does and records a WAV file; the file decoded independently.
-DecodedAudio RecordWav(const std::string& path, int nSeconds, int nChannels = 2, int nRate = 44100, int nBits = 16,
-                       DWORD nVolume = 100);
+DecodedAudio RecordWav(const std::string& path, int nSeconds, DWORD nVolume = 100);
 // Records a WAV file of the current device's format without preparing the line; returns the seconds handed on.
 int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile = nullptr);
 // Level in dB (full scale 0 dB) of the decoded samples, leaving out the first half second.

@@ -15,10 +15,8 @@ pid_t Spawn(const std::vector<std::string>& args)
     pid_t pid = fork();
     if (pid == 0)
     {
-        int devnull = open("/dev/null", O_RDWR);
-        dup2(devnull, 0);
-        dup2(devnull, 1);
-        dup2(devnull, 2);
+        for (int fd = 0, devnull = open("/dev/null", O_RDWR); fd < 3; ++fd)
+            dup2(devnull, fd);
         std::vector<char*> argv;
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -34,12 +32,9 @@ void Stop(pid_t pid)
     if (pid <= 0)
         return;
     kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i)
-    {
+    for (int i = 0; i < 200; ++i, usleep(10000))
         if (waitpid(pid, nullptr, WNOHANG) == pid)
             return;
-        usleep(10000);
-    }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
 }
@@ -57,13 +52,9 @@ CXDisplay::CXDisplay(int nWidth, int nHeight)
     std::string text;
     pollfd p{fds[0], POLLIN, 0};
     char buffer[32];
-    while (text.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0)
-    {
-        ssize_t n = read(fds[0], buffer, sizeof(buffer));
-        if (n <= 0)
+    for (ssize_t n = 0; text.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0; text.append(buffer, n))
+        if ((n = read(fds[0], buffer, sizeof(buffer))) <= 0)
             break;
-        text.append(buffer, static_cast<size_t>(n));
-    }
     close(fds[0]);
     if (text.empty())
     {
@@ -76,13 +67,9 @@ CXDisplay::CXDisplay(int nWidth, int nHeight)
     setenv("DISPLAY", m_name.c_str(), 1);
     m_wm = Spawn({"openbox", "--sm-disable"});
     // The window manager is ready once it has claimed the screen.
-    for (int i = 0; i < 300; ++i)
-    {
-        if (std::system(("xprop -display " + m_name + " -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window")
-                            .c_str()) == 0)
-            break;
+    const std::string check = "xprop -display " + m_name + " -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window";
+    for (int i = 0; i < 300 && std::system(check.c_str()) != 0; ++i)
         usleep(10000);
-    }
 }
 
 CXDisplay::~CXDisplay()
