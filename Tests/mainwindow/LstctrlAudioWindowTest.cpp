@@ -4,8 +4,6 @@
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 
-#include <gtest/gtest.h>
-
 class RecordingsListWindow : public ::testing::Test
 {
 protected:

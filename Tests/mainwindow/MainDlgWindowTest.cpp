@@ -14,12 +14,9 @@
 #include "WaveIn.h"
 #include "WindowTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
-#include <wx/app.h>
 #include <wx/choice.h>
 
 namespace

@@ -7,8 +7,6 @@
 #include "WindowTestSupport.h"
 #include "WndWaveform.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -172,7 +170,7 @@ TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTak
     EXPECT_EQ(std::make_pair(1, nLength), std::make_pair(m_pFrame->Count(WM_WAVEFORM_STOPPED), m_pView->GetRecordedItem().nLength));
 }
 
-// The view's threads on the virtual device's manual clock: a capture stopping mid-paint never deadlocks.
+// The view's threads on the virtual device's manual clock.
 class WaveformViewThreads : public WaveformViewWindow
 {
 protected:
@@ -183,65 +181,55 @@ protected:
         SetCurrentDevice(EnumDevices()[0]);
         ASSERT_TRUE(EnumDevices()[0]->SetFormat(CAPTURE_MODE_MP3, 0, 0, 0));
         WaveformViewWindow::SetUp();
-        // Runs before the view's own paint handler, so whatever it starts overlaps that paint.
-        m_pView->Bind(wxEVT_PAINT, [this](wxPaintEvent& event) {
-            ++m_nPaints;
-            const bool bTrace = m_pView->GetUpdateRegion().Contains(m_pView->WaveRect()) != wxOutRegion;
-            if (m_onPaint && bTrace && m_pView->GetRecordedItem().nSize > 0)
-                std::exchange(m_onPaint, nullptr)();
-            event.Skip();
-        });
     }
     void TearDown() override
     {
         m_capture.StopCapture();
         m_capture.WaitForCaptureEnd(10000);
-        if (m_stopper.joinable())
-            m_stopper.join();
         WaveformViewWindow::TearDown();
         SetCurrentDevice(nullptr), FreeDevices();
-    }
-
-    // Captures a second whose trace's paint ends it the given way; true when all stopped.
-    bool RecordAndStopMidPaint(int nWay)
-    {
-        const int nStopsBefore = m_pFrame->Count(WM_WAVEFORM_STOPPED);
-        m_capture.StartCapture(&m_receiver);
-        m_pView->StartRecording(&m_item);
-        // The user presses Stop; the main window closes during the recording; the capture thread ends it on its own.
-        m_onPaint = [this, nWay] {
-            if (nWay < 2)
-                m_capture.StopCapture();
-            if (nWay == 1)
-                m_pView->OnCaptureStopped(0);
-            if (nWay == 2)
-                m_stopper = std::thread([this] {
-                    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-                    m_pView->OnCaptureStopped(1);
-                });
-        };
-        winmm::virt::AdvanceClock(1.0);
-        const bool bStopped = WaitUntil([&] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) > nStopsBefore; });
-        if (m_stopper.joinable())
-            m_stopper.join();
-        m_capture.StopCapture();
-        return m_capture.WaitForCaptureEnd(10000) && bStopped && !m_pView->IsDrawingThreadRunning() && !m_pView->IsRecording();
     }
 
     CManualClockScope m_clock;
     CMessageRecorder m_messages;
     CFakeReceiver m_receiver;
     CDeviceThread m_capture;
-    std::function<void()> m_onPaint;
-    std::thread m_stopper;
-    int m_nPaints = 0;
 };
 
+// Each way of stopping, during a paint of the trace: the user presses Stop; the main window closes during the
+// recording, so the main thread and the capture thread stop the view at once; the capture thread ends it alone.
 TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsPaintedNeverDeadlocks)
 {
+    int nWay = -1;
+    // Bound before the view's own paint handler runs, so the stop overlaps that paint.
+    m_pView->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+        event.Skip();
+        if (nWay < 0 || m_pView->GetUpdateRegion().Contains(m_pView->WaveRect()) == wxOutRegion ||
+            m_pView->GetRecordedItem().nSize == 0)
+            return;
+        if (nWay < 2)
+            m_capture.StopCapture();
+        if (nWay == 1)
+            m_pView->OnCaptureStopped(0);
+        if (nWay == 2)
+            std::thread([this] {
+                std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+                m_pView->OnCaptureStopped(1);
+            }).detach();
+        nWay = -1;
+    });
     for (int i = 0; i < 150; ++i)
-        ASSERT_TRUE(RecordAndStopMidPaint(i % 3)) << "recording " << i;
-    EXPECT_GE(m_nPaints, 150);
+    {
+        const int nStops = m_pFrame->Count(WM_WAVEFORM_STOPPED);
+        m_capture.StartCapture(&m_receiver);
+        m_pView->StartRecording(&m_item);
+        nWay = i % 3;
+        winmm::virt::AdvanceClock(1.0);
+        ASSERT_TRUE(WaitUntil([&] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) > nStops; })) << "recording " << i;
+        m_capture.StopCapture();
+        ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000) && !m_pView->IsDrawingThreadRunning() && !m_pView->IsRecording())
+            << "recording " << i;
+    }
     EXPECT_TRUE(m_messages.Texts().empty());
 }
 

@@ -16,11 +16,8 @@
 #include "UiTestSupport.h"
 #include "WaveIn.h"
 
-#include <wx/app.h>
 #include <wx/checkbox.h>
 #include <wx/settings.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -113,21 +110,6 @@ protected:
             DestroyAndWait(m_pSheet);
         m_pSheet = nullptr;
     }
-    // The tree's items in order, with their depth.
-    std::vector<std::pair<wxTreeItemId, int>> Nodes(wxTreeItemId parent = {}, int nDepth = 0)
-    {
-        wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-        std::vector<std::pair<wxTreeItemId, int>> nodes;
-        const wxTreeItemId from = parent.IsOk() ? parent : pTree->GetRootItem();
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId item = pTree->GetFirstChild(from, cookie); item.IsOk(); item = pTree->GetNextChild(from, cookie))
-        {
-            nodes.emplace_back(item, nDepth);
-            for (const auto& child : Nodes(item, nDepth + 1))
-                nodes.push_back(child);
-        }
-        return nodes;
-    }
     template <class TPage>
     TPage* ShowPage()
     {
@@ -182,10 +164,9 @@ TEST_F(SettingsSheetTest, TheTreeListsThePagesUnderTheirTitlesAndOpensOnGeneral)
     EXPECT_EQ(std::make_tuple(wxString("Settings"), true, true, false, false),
               std::make_tuple(m_pSheet->GetTitle(), !!m_pSheet->FindWindow(wxID_OK), !!m_pSheet->FindWindow(wxID_CANCEL),
                               !!m_pSheet->FindWindow(wxID_APPLY), !!m_pSheet->FindWindow(wxID_HELP)));
-    wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
     std::vector<wxString> outline;
-    for (const auto& [item, nDepth] : Nodes())
-        outline.push_back(wxString(' ', 2 * nDepth) + pTree->GetItemText(item));
+    for (const auto& [text, item] : TreeOutline(m_pSheet->GetPageTreeControl()))
+        outline.push_back(text);
     EXPECT_EQ((std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV", "  WMA"}),
               outline);
     EXPECT_EQ("General", m_pSheet->GetSelectedNodeText());
@@ -462,11 +443,10 @@ TEST_F(SettingsSheetLayout, EveryPageShowsEachOfItsControlsWholeAndApart)
     theSettings.SavedDirectry = "/home/user/Music/Vorane Recordings";
     Open();
     wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-    for (const auto& [item, nDepth] : Nodes())
+    for (const auto& [text, item] : TreeOutline(pTree))
     {
-        wxRect text;
-        EXPECT_TRUE(pTree->GetBoundingRect(item, text, true) && text.GetRight() <= pTree->GetClientSize().x)
-            << pTree->GetItemText(item);
+        wxRect rc;
+        EXPECT_TRUE(pTree->GetBoundingRect(item, rc, true) && rc.GetRight() <= pTree->GetClientSize().x) << text;
     }
     for (size_t i = 0; i < m_pSheet->GetPageCount(); ++i)
     {

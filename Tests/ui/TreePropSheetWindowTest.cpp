@@ -52,19 +52,7 @@ protected:
 
     void TearDown() override { DestroyAndWait(m_pSheet); }
 
-    // Every item depth first, indented by its depth.
-    void Walk(wxTreeItemId parent, const wxString& indent, std::vector<std::pair<wxString, wxTreeItemId>>& items) const
-    {
-        wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
-        wxTreeItemIdValue cookie;
-        for (wxTreeItemId item = pTree->GetFirstChild(parent, cookie); item.IsOk(); item = pTree->GetNextChild(parent, cookie))
-            items.emplace_back(indent + pTree->GetItemText(item), item), Walk(item, indent + "  ", items);
-    }
-    std::vector<std::pair<wxString, wxTreeItemId>> Items() const
-    {
-        std::vector<std::pair<wxString, wxTreeItemId>> items;
-        return Walk(m_pSheet->GetPageTreeControl()->GetRootItem(), "", items), items;
-    }
+    std::vector<std::pair<wxString, wxTreeItemId>> Items() const { return TreeOutline(m_pSheet->GetPageTreeControl()); }
     void ClickItem(const wxString& text)
     {
         wxRect rc;

@@ -253,6 +253,20 @@ std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, boo
     return faults;
 }
 
+std::vector<std::pair<wxString, wxTreeItemId>> TreeOutline(wxTreeCtrl* pTree, wxTreeItemId parent, const wxString& indent)
+{
+    std::vector<std::pair<wxString, wxTreeItemId>> items;
+    const wxTreeItemId from = parent.IsOk() ? parent : pTree->GetRootItem();
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId item = pTree->GetFirstChild(from, cookie); item.IsOk(); item = pTree->GetNextChild(from, cookie))
+    {
+        items.emplace_back(indent + pTree->GetItemText(item), item);
+        for (const auto& child : TreeOutline(pTree, item, indent + "  "))
+            items.push_back(child);
+    }
+    return items;
+}
+
 wxFrame* ShowOwnerFrame(const wxSize& size)
 {
     setenv("PULSE_SERVER", "unix:/nonexistent/vorane/native", 1);

@@ -7,6 +7,7 @@
 #include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/image.h>
+#include <wx/treectrl.h>
 
 #include <gtest/gtest.h>
 #include <chrono>
@@ -77,5 +78,7 @@ bool WaitUntilActive(wxWindow* pDialog);
 // inside the screen area) or, when bStrict, overlap another control or have text fields lower than GTK
 // asks: each as its id, label and size.
 std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict);
+// The tree's items depth first, each text indented two spaces a level.
+std::vector<std::pair<wxString, wxTreeItemId>> TreeOutline(wxTreeCtrl* pTree, wxTreeItemId parent = {}, const wxString& indent = "");
 // The active owner window of the dialogs, with no sound server.
 wxFrame* ShowOwnerFrame(const wxSize& size = wxSize(500, 300));
