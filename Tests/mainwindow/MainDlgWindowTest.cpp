@@ -34,14 +34,14 @@ AudioItem* ListedFile(const std::string& path)
     return pItem;
 }
 
-// Answers the next modal dialog of the type, from inside its own loop; tells what it found.
+// Runs the call on the next modal dialog of the type, from inside its own loop.
 template <class TDialog>
-void AnswerNextModal(int nAnswer, bool& bFound)
+void InNextModal(const std::function<void(TDialog*)>& call)
 {
-    wxTheApp->CallAfter([nAnswer, &bFound] {
+    wxTheApp->CallAfter([call] {
         for (wxWindow* pWindow : wxTopLevelWindows)
             if (auto* pDialog = dynamic_cast<TDialog*>(pWindow); pDialog && pDialog->IsModal())
-                bFound = true, pDialog->EndModal(nAnswer);
+                call(pDialog);
     });
 }
 }  // namespace
@@ -90,16 +90,6 @@ protected:
     {
         wxCommandEvent event(type, nId);
         m_pDlg->ProcessWindowEvent(event);
-    }
-    // Runs the call from inside the modal settings sheet's own loop.
-    void InSettingsSheet(const std::function<void(CTreePropSheet*)>& call)
-    {
-        wxTheApp->CallAfter([call] {
-            for (wxWindow* pWindow : wxTopLevelWindows)
-                if (auto* pSheet = dynamic_cast<CTreePropSheet*>(pWindow); pSheet && pSheet->IsModal())
-                    call(pSheet);
-        });
-        Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     }
     // No message but the one, the buttons idle, no row, no file.
     void ExpectNothingLeft(const std::string& message)
@@ -375,7 +365,7 @@ TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
 TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecording)
 {
     bool bChosen = false;
-    InSettingsSheet([&](CTreePropSheet* pSheet) {
+    InNextModal<CTreePropSheet>([&](CTreePropSheet* pSheet) {
         // WAV from "Line In"; mono, 22.05 kHz, 8-bit; then OK. Ids repeat between pages: each on its own page.
         wxWindow* pPage = pSheet->GetPage(0);
         auto choose = [&pPage](int nId, int nIndex) {
@@ -393,6 +383,7 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
         ok.SetEventObject(pSheet->FindWindow(wxID_OK));
         pSheet->FindWindow(wxID_OK)->ProcessWindowEvent(ok);
     });
+    Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     ASSERT_TRUE(bChosen);
 
     const AudioItem item = RecordFor(2.0);
@@ -409,7 +400,7 @@ TEST_F(MainWindowController, DeleteFromTheDiskAsksFirstAndOnlyOkRemovesTheFileAn
     for (int nAnswer : {wxID_CANCEL, wxID_OK})
     {
         bool bAsked = false;
-        AnswerNextModal<CDlgMsgbx_>(nAnswer, bAsked);
+        InNextModal<CDlgMsgbx_>([&](CDlgMsgbx_* pBox) { bAsked = true, pBox->EndModal(nAnswer); });
         Command(ID_CMD_DELETEFROMDISK);
         EXPECT_TRUE(bAsked);
         const bool bKept = nAnswer == wxID_CANCEL;
@@ -431,7 +422,7 @@ TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsO
     {
         m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File(pszName)));
         bool bPlayer = false;
-        AnswerNextModal<CDlgPlayer>(wxID_CANCEL, bPlayer);
+        InNextModal<CDlgPlayer>([&](CDlgPlayer* pPlayer) { bPlayer = true, pPlayer->EndModal(wxID_CANCEL); });
         Command(ID_CMD_PLAY);
         WaitUntil([&] { return bPlayer || !opened.empty(); }, 3000);
         EXPECT_EQ(std::string(pszName) != "Audio0.ogg", bPlayer) << pszName;
