@@ -31,7 +31,13 @@ struct ScopedEnv
     {
         setenv(pszName, value.c_str(), 1);
     }
-    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+    ~ScopedEnv()
+    {
+        if (old)
+            setenv(name, old->c_str(), 1);
+        else
+            unsetenv(name);
+    }
     const char* name;
     std::optional<std::string> old;
 };
@@ -114,7 +120,10 @@ TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
     auto nested = [](int n, const std::string& inner) {
         std::string open, close;
         for (int i = 0; i < n; ++i)
-            open += "<a>", close += "</a>";
+        {
+            open += "<a>";
+            close += "</a>";
+        }
         return open + inner + close;
     };
     auto folder = [](const std::string& s) { return ConfigWith("<Setting><SavedDirectry>" + s + "</SavedDirectry></Setting>"); };

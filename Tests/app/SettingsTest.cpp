@@ -79,7 +79,8 @@ TEST_F(OutputNames, RecordersReservingAtOnceNeverShareAName)
         std::vector<std::thread> recorders;
         for (int r = 0; r < kRecorders; ++r)
             recorders.emplace_back([&, r] {
-                for (++nReady; nReady < kRecorders;)
+                ++nReady;
+                while (nReady < kRecorders)
                     std::this_thread::yield();
                 for (int i = 0; i < kEach; ++i)
                     names[r].push_back(ReserveOutputName(folder, OUTPUT_FORMAT_WAV));

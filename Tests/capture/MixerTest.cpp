@@ -152,7 +152,8 @@ TEST_F(MixerLines, AMixerThatCannotOpenIsReportedAndFreesTheGlobalLock)
     EXPECT_EQ("Can't open Mixer Device.", ThrownText([&] { SelectCurrentDevice(device, line); }));
     bool bLocked = false;
     std::thread other([&] {
-        if ((bLocked = GlobalDeviceLock().try_lock()))
+        bLocked = GlobalDeviceLock().try_lock();
+        if (bLocked)
             GlobalDeviceLock().unlock();
     });
     other.join();

@@ -32,7 +32,8 @@ struct OtherStart
     {
         int result[2], hold[2];
         EXPECT_EQ(0, pipe(result) | pipe(hold));
-        if ((pid = fork()) == 0)
+        pid = fork();
+        if (pid == 0)
         {
             for (int fd = 3; fd < 1024; ++fd)  // no copies of the parent's lock, socket or other pipes
                 if (fd != result[1] && fd != hold[0])
@@ -45,30 +46,41 @@ struct OtherStart
             (void)!read(hold[0], &answer, 1);
             _exit(0);
         }
-        close(result[1]), close(hold[0]);
-        answerFd = result[0], holdFd = hold[1];
+        close(result[1]);
+        close(hold[0]);
+        answerFd = result[0];
+        holdFd = hold[1];
     }
-    ~OtherStart() { Release(), close(answerFd); }
-    int Answer() { char c; return read(answerFd, &c, 1) == 1 ? c : -1; }
-    void Release() { close(std::exchange(holdFd, -1)), pid > 0 && waitpid(std::exchange(pid, -1), nullptr, 0); }
+    ~OtherStart()
+    {
+        Release();
+        close(answerFd);
+    }
+    int Answer()
+    {
+        char c;
+        return read(answerFd, &c, 1) == 1 ? c : -1;
+    }
+    void Release()
+    {
+        close(std::exchange(holdFd, -1));
+        if (pid > 0)
+            waitpid(std::exchange(pid, -1), nullptr, 0);
+    }
     pid_t pid;
     int answerFd, holdFd;
 };
 
+// Each test in a runtime folder of its own, short enough for a socket path.
 class SingleInstance : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/vorane-instance-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(dir));
-        setenv("XDG_RUNTIME_DIR", dir, 1);
-        m_dir = dir;
-    }
-    void TearDown() override { fs::remove_all(m_dir); }
+    SingleInstance() { setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1); }
+    ~SingleInstance() override { fs::remove_all(m_dir); }
     fs::path File(const char* extension) const { return m_dir / (kName + extension); }
 
-    fs::path m_dir;
+    char m_template[32] = "/tmp/vorane-instance-XXXXXX";
+    fs::path m_dir = mkdtemp(m_template);
     std::atomic<int> m_raised{0};
     std::function<void()> m_countRaise = [this] { ++m_raised; };
 };

@@ -56,22 +56,29 @@ bool CPulseDaemon::Start()
         std::vector<char*> argv;
         for (std::string& a : args)
             argv.push_back(a.data());
-        execvp("pulseaudio", (argv.push_back(nullptr), argv.data()));
+        argv.push_back(nullptr);
+        execvp("pulseaudio", argv.data());
         _exit(127);
     }
-    for (int i = 0; m_pid > 0 && i < 2000; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(10)))
+    for (int i = 0; m_pid > 0 && i < 2000; ++i)
+    {
         if (Log().find("Daemon startup complete.") != std::string::npos)
             return true;
-        else if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
+        if (waitpid(m_pid, nullptr, WNOHANG) == m_pid)
             m_pid = -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     Kill();
     return false;
 }
 
 void CPulseDaemon::End(int nSignal)
 {
-    if (m_pid > 0 && kill(m_pid, nSignal) == 0)
+    if (m_pid > 0)
+    {
+        kill(m_pid, nSignal);
         waitpid(m_pid, nullptr, 0);
+    }
     m_pid = -1;
 }
 

@@ -1,6 +1,7 @@
 // The sound server as the program's capture device: its sources become named lines;
 // listed first when a server answers, not at all when none does; a late buffer loses nothing;
 // the command-line recorder lists its lines, records one by name and misses one gone since.
+#include "EncoderFixtures.h"
 #include "Event.h"
 #include "PulseBackend.h"
 #include "PulseLines.h"
@@ -137,23 +138,14 @@ TEST_F(PulseDevice, AProgramLateWithItsNextBufferLosesNoAudio)
     EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hWaveIn));
     CloseHandle(hEvent);
 }
-class PulseCli : public CPulseTest
-{
-protected:
-    int Run(const std::string& options, std::string* pOutput)
-    {
-        return RunCommand("cd '" + m_folder.Path() + "' && '" + std::string(VORANE_APP_DIR) + "/vorane-record' " +
-                              options + " 2>&1",
-                          pOutput);
-    }
-};
+using PulseCli = CPulseTest;
 
 TEST_F(PulseCli, ItListsTheServersLinesRecordsOneByNameAndALineGoneSinceIsNotFound)
 {
     std::string index, output;
     ASSERT_EQ(0, Pactl("load-module module-null-sink sink_name=vorane_extra sink_properties=device.description=Extra",
                        &index));
-    ASSERT_EQ(0, Run("--list", &output));
+    ASSERT_EQ(0, RunRecorder(m_folder.Path(), "--list", &output));
     EXPECT_EQ("0: PulseAudio Sound Server\n"
               "    0: Stereo Mix\n"
               "    1: Stereo Mix (Second Output)\n"
@@ -166,14 +158,15 @@ TEST_F(PulseCli, ItListsTheServersLinesRecordsOneByNameAndALineGoneSinceIsNotFou
               output);
     ASSERT_EQ(0, Pactl("unload-module " + std::to_string(std::atoi(index.c_str()))));
 
-    EXPECT_EQ(1, Run("-s 1 -o out -l 'Stereo Mix (Extra)'", &output));
+    const std::string out = m_folder.File("out");
+    EXPECT_EQ(1, RunRecorder(out, "-s 1 -l 'Stereo Mix (Extra)'", &output));
     EXPECT_NE(std::string::npos, output.find("Mixer's line not found.")) << output;
-    EXPECT_FALSE(std::filesystem::exists(m_folder.File("out/Audio0.wav")));
+    EXPECT_FALSE(std::filesystem::exists(out + "/Audio0.wav"));
 
     // A line of the server by its name records that output, not the default one.
     ASSERT_TRUE(m_tone.Play(kSecondOutput, 2000));
-    ASSERT_EQ(0, Run("-s 2 -o out -f mp3 -l 'Stereo Mix (Second Output)'", &output)) << output;
-    DecodedAudio audio = DecodeFile(m_folder.File("out/Audio0.mp3"));
+    ASSERT_EQ(0, RunRecorder(out, "-s 2 -f mp3 -l 'Stereo Mix (Second Output)'", &output)) << output;
+    DecodedAudio audio = DecodeFile(out + "/Audio0.mp3");
     EXPECT_NEAR(2000, DominantFrequency(audio.firstChannel, audio.sampleRate), 5) << audio.error;
 }
 }  // namespace

@@ -34,18 +34,21 @@ bool CTonePlayer::Play(const std::string& sink, double dFrequency, double dLeft,
     pa_simple* pStream =
         pa_simple_new(nullptr, "Vorane test tone", PA_STREAM_PLAYBACK, sink.c_str(), "Test tone", &spec, nullptr, &attr, nullptr);
     std::vector<int16_t> samples(2 * 8820);  // the lead-in, then 10 ms at a time
-    if (pStream && pa_simple_write(pStream, samples.data(), samples.size() * 2, nullptr) < 0)
-        pa_simple_free(std::exchange(pStream, nullptr));
     if (!pStream)
         return false;
+    if (pa_simple_write(pStream, samples.data(), samples.size() * 2, nullptr) < 0)
+    {
+        pa_simple_free(pStream);
+        return false;
+    }
     m_bStop = false;
     m_thread = std::thread([this, pStream, dFrequency, dLeft, dRight, samples]() mutable {
         samples.resize(2 * 441);
-        for (uint64_t nFrame = 8820; !m_bStop;)
+        for (uint64_t nFrame = 8820; !m_bStop; nFrame += 441)
         {
-            for (size_t i = 0; i < 441; ++i, ++nFrame)
+            for (size_t i = 0; i < 441; ++i)
             {
-                const double x = 32767 * std::sin(2 * M_PI * dFrequency * static_cast<double>(nFrame) / 44100);
+                const double x = 32767 * std::sin(2 * M_PI * dFrequency * static_cast<double>(nFrame + i) / 44100);
                 samples[2 * i] = static_cast<int16_t>(std::lround(dLeft * x));
                 samples[2 * i + 1] = static_cast<int16_t>(std::lround(dRight * x));
             }

@@ -11,7 +11,6 @@
 #include <thread>
 
 constexpr const char* kSecondOutput = "vorane_second";
-constexpr double kSineFrequency = 440;
 
 // The daemon of this test program, started by CPulseTest.
 CPulseDaemon& TheDaemon();

@@ -35,8 +35,12 @@ Footprint Measure()
     Footprint f;
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-        if (line.starts_with("VmRSS:") || line.starts_with("Threads:"))
-            (line[0] == 'V' ? f.nRssKb : f.nThreads) = std::stol(line.substr(line.find(':') + 1));
+    {
+        if (line.starts_with("VmRSS:"))
+            f.nRssKb = std::stol(line.substr(6));
+        if (line.starts_with("Threads:"))
+            f.nThreads = std::stol(line.substr(8));
+    }
     f.nOpenFiles = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
     return f;
 }

@@ -2,10 +2,13 @@
 
 #include "DeviceThread.h"
 #include "LameEncoder.h"
+#include "Mp3Frames.h"
+#include "OggPages.h"
 #include "ReceiverMP3.h"
 #include "ReceiverOGG.h"
 #include "ReceiverWAV.h"
 #include "ReceiverWMA.h"
+#include "TestSupport.h"
 #include "VirtualDevice.h"
 
 #include <gtest/gtest.h>
@@ -87,4 +90,34 @@ bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds)
     winmm::virt::AdvanceClock(dSeconds);
     capture.StopCapture();
     return capture.WaitForCaptureEnd(20000);
+}
+
+void ExpectWholeFile(const std::string& path, double dMinSeconds, double dMaxSeconds, double dLengthTolerance,
+                     const std::string& what, bool bFinished)
+{
+    DecodedAudio decoded = DecodeFile(path);
+    ASSERT_TRUE(decoded.ok) << what << ": " << decoded.error;
+    FfmpegVerdict verdict = AskFfmpeg(path);
+    EXPECT_EQ("", verdict.errors) << what;
+    EXPECT_GE(decoded.duration, dMinSeconds) << what;
+    EXPECT_LE(decoded.duration, dMaxSeconds) << what;
+    EXPECT_NEAR(verdict.statedDuration, decoded.duration, dLengthTolerance) << what;
+    if (bFinished && path.ends_with(".mp3"))
+    {
+        Mp3Walk walk = WalkMp3File(path);
+        EXPECT_TRUE(walk.ok) << what << ": " << walk.error;
+        EXPECT_EQ(128u, walk.id3v1.size()) << what << ": no closing tag";
+    }
+    if (bFinished && path.ends_with(".ogg"))
+    {
+        OggWalk walk = WalkOggFile(path);
+        ASSERT_TRUE(walk.ok) << what << ": " << walk.error;
+        EXPECT_TRUE(walk.pages.back().Eos()) << what << ": no end-of-stream page";
+    }
+}
+
+int RunRecorder(const std::string& folder, const std::string& args, std::string* pOutput, const std::string& prefix)
+{
+    return RunCommand(prefix + "'" + VORANE_APP_DIR + "/vorane-record' --folder '" + folder + "' " + args + " 2>&1",
+                      pOutput);
 }

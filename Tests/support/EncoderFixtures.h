@@ -61,3 +61,13 @@ std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std
 // pass on the manual clock, stops, and waits until the capture thread has finished
 // the receiver. False when the capture thread did not end in time.
 bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds);
+
+// A file FFmpeg reads without an error, decoded length within bounds and the stated length near it;
+// a finished MP3 file is whole frames with the closing tag, a finished OGG file ends its stream.
+void ExpectWholeFile(const std::string& path, double dMinSeconds, double dMaxSeconds, double dLengthTolerance,
+                     const std::string& what, bool bFinished);
+
+// Runs the command-line recorder on the output folder with the arguments, after prefix (shell text run
+// first); its exit status, with everything it printed.
+int RunRecorder(const std::string& folder, const std::string& args, std::string* pOutput,
+                const std::string& prefix = "");

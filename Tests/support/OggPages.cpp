@@ -41,11 +41,15 @@ OggWalk WalkOggFile(const std::string& path)
         walk.pages.push_back({pos + length, h[5], static_cast<int64_t>(LE32(h + 6)) | int64_t(LE32(h + 10)) << 32,
                               LE32(h + 14)});
         const uint8_t* body = h + 27 + nSegments;
-        for (size_t i = 0; i < nSegments; body += h[27 + i], ++i)
+        for (size_t i = 0; i < nSegments; ++i)
         {
             partial.insert(partial.end(), body, body + h[27 + i]);
-            if (h[27 + i] < 255)
-                walk.packets.push_back(std::move(partial)), partial.clear();
+            body += h[27 + i];
+            if (h[27 + i] < 255)  // a short segment ends its packet
+            {
+                walk.packets.push_back(partial);
+                partial.clear();
+            }
         }
     }
     walk.ok = !walk.pages.empty();
@@ -59,9 +63,13 @@ std::vector<std::string> VorbisComments(const std::vector<uint8_t>& packet)
     size_t pos = 11 + LE32(&packet[7]);  // past the vendor text
     const uint32_t nCount = pos + 4 <= packet.size() ? LE32(&packet[pos]) : 0;
     std::vector<std::string> fields;
-    for (pos += 4; fields.size() < nCount && pos + 4 <= packet.size() && packet.size() - pos - 4 >= LE32(&packet[pos]);
-         pos += 4 + LE32(&packet[pos]))
-        fields.emplace_back(reinterpret_cast<const char*>(&packet[pos + 4]), LE32(&packet[pos]));
+    pos += 4;
+    while (fields.size() < nCount && pos + 4 <= packet.size() && packet.size() - pos - 4 >= LE32(&packet[pos]))
+    {
+        const uint32_t nLength = LE32(&packet[pos]);
+        fields.emplace_back(reinterpret_cast<const char*>(&packet[pos + 4]), nLength);
+        pos += 4 + nLength;
+    }
     // Every field was there, and the framing bit closes the header.
     return fields.size() == nCount && pos + 1 == packet.size() && (packet[pos] & 1) ? fields
                                                                                   : std::vector<std::string>{};

@@ -16,11 +16,16 @@ extern "C" {
 double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate)
 {
     // Goertzel over one second from the middle: whole periods of a tone of whole hertz, no leakage.
-    const size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate)), start = (samples.size() - n) / 2;
+    const size_t n = std::min<size_t>(samples.size(), static_cast<size_t>(dRate));
+    const size_t start = (samples.size() - n) / 2;
     const double c = 2 * std::cos(2 * M_PI * dFrequency / dRate);
     double s1 = 0, s2 = 0;
     for (size_t i = 0; i < n; ++i)
-        s2 = std::exchange(s1, samples[start + i] + c * s1 - s2);
+    {
+        const double s0 = samples[start + i] + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
     return n ? 2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - c * s1 * s2)) / n : 0;
 }
 
@@ -28,8 +33,14 @@ double DominantFrequency(const std::vector<float>& samples, double dRate)
 {
     double best = 0, bestAmplitude = -1;
     for (double f = 20; f <= std::min(5000.0, dRate / 2 - 1); f += 5)
-        if (double a = ToneAmplitude(samples, f, dRate); a > bestAmplitude)
-            bestAmplitude = a, best = f;
+    {
+        const double a = ToneAmplitude(samples, f, dRate);
+        if (a > bestAmplitude)
+        {
+            bestAmplitude = a;
+            best = f;
+        }
+    }
     return best;
 }
 

@@ -15,7 +15,8 @@ pid_t Spawn(const std::vector<std::string>& args)
     pid_t pid = fork();
     if (pid == 0)
     {
-        for (int fd = 0, devnull = open("/dev/null", O_RDWR); fd < 3; ++fd)
+        const int devnull = open("/dev/null", O_RDWR);
+        for (int fd = 0; fd < 3; ++fd)
             dup2(devnull, fd);
         std::vector<char*> argv;
         for (const std::string& a : args)
@@ -32,9 +33,12 @@ void Stop(pid_t pid)
     if (pid <= 0)
         return;
     kill(pid, SIGTERM);
-    for (int i = 0; i < 200; ++i, usleep(10000))
+    for (int i = 0; i < 200; ++i)
+    {
         if (waitpid(pid, nullptr, WNOHANG) == pid)
             return;
+        usleep(10000);
+    }
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
 }
@@ -52,9 +56,13 @@ CXDisplay::CXDisplay(int nWidth, int nHeight)
     std::string text;
     pollfd p{fds[0], POLLIN, 0};
     char buffer[32];
-    for (ssize_t n = 0; text.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0; text.append(buffer, n))
-        if ((n = read(fds[0], buffer, sizeof(buffer))) <= 0)
+    while (text.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0)
+    {
+        const ssize_t n = read(fds[0], buffer, sizeof(buffer));
+        if (n <= 0)
             break;
+        text.append(buffer, static_cast<size_t>(n));
+    }
     close(fds[0]);
     if (text.empty())
     {

@@ -1,8 +1,6 @@
 // The command-line recorder end to end, in real time on the virtual device,
 // checked with an independent decoder.
 #include "EncoderFixtures.h"
-#include "Mp3Frames.h"
-#include "OggPages.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +30,12 @@ public:
         for (std::string& arg : args)
             argv.push_back(arg.data());
         argv.push_back(nullptr);
-        if ((m_pid = forkpty(&m_master, nullptr, nullptr, nullptr)) == 0)
-            _exit((execv(kRecorder.c_str(), argv.data()), 127));
+        m_pid = forkpty(&m_master, nullptr, nullptr, nullptr);
+        if (m_pid == 0)
+        {
+            execv(kRecorder.c_str(), argv.data());
+            _exit(127);
+        }
     }
     ~CTerminalRecorder()
     {
@@ -89,11 +91,6 @@ private:
 class RecorderCli : public ::testing::TestWithParam<const char*>
 {
 protected:
-    // Runs the recorder with the output folder of this test; its exit status.
-    int Run(const std::string& args, std::string* pOutput, const std::string& prefix = "")
-    {
-        return RunCommand(prefix + kRecorder + " --folder '" + m_folder.Path() + "' " + args + " 2>&1", pOutput);
-    }
     CTempFolder m_folder{"RecorderCli"};
 };
 }  // namespace
@@ -102,12 +99,14 @@ TEST_P(RecorderCli, AHangupCompletesTheFileAndNoFileIsClaimedForAnEarlyStopOrAFu
 {
     const std::string format = GetParam();
     std::string output;
-    EXPECT_EQ(1, Run("--seconds 0.3 --format " + format, &output));
+    EXPECT_EQ(1, RunRecorder(m_folder.Path(), "--seconds 0.3 --format " + format, &output));
     EXPECT_NE(std::string::npos, output.find("nothing was recorded, so no file was kept")) << output;
     EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file was left";
 
     // A file size limit of zero: the first write fails as on a full disk.
-    EXPECT_EQ(1, Run("--seconds 2 --format " + format, &output, "trap '' XFSZ; ulimit -f 0; exec ")) << output;
+    EXPECT_EQ(1, RunRecorder(m_folder.Path(), "--seconds 2 --format " + format, &output,
+                             "trap '' XFSZ; ulimit -f 0; exec "))
+        << output;
     EXPECT_EQ(std::string::npos, output.find(" is saved")) << output;
     EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file was left";
 
@@ -117,19 +116,15 @@ TEST_P(RecorderCli, AHangupCompletesTheFileAndNoFileIsClaimedForAnEarlyStopOrAFu
     const int status = recorder.End(SIGHUP);
     ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
     EXPECT_EQ(0, WEXITSTATUS(status)) << recorder.Output();
+    ExpectWholeFile(path, 0.9, 60, 0.1, format + " after a hang-up", true);
     DecodedAudio decoded = DecodeFile(path);
-    EXPECT_GE(decoded.duration, 0.9) << decoded.error;
-    // FFmpeg's own tools find no error and the length the file states.
-    FfmpegVerdict verdict = AskFfmpeg(path);
-    EXPECT_EQ("", verdict.errors);
-    EXPECT_NEAR(verdict.statedDuration, decoded.duration, 0.1);
     // With no line chosen the recorder takes the first line with "Mix" in its name.
     EXPECT_NEAR(1500, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 15);
-    EXPECT_TRUE(format == "wav" || decoded.tags[format == "mp3" ? "title" : format == "ogg" ? "TITLE" : "Title"] == "Taken whole");
-    if (format == "mp3")
-        EXPECT_TRUE(WalkMp3File(path).ok && WalkMp3File(path).id3v1.size() == 128u) << "no whole frames with the closing tag";
-    if (format == "ogg")
-        EXPECT_TRUE(WalkOggFile(path).ok && WalkOggFile(path).pages.back().Eos()) << "no end-of-stream page";
+    if (format != "wav")
+    {
+        const char* pszTitleKey = format == "mp3" ? "title" : format == "ogg" ? "TITLE" : "Title";
+        EXPECT_EQ("Taken whole", decoded.tags[pszTitleKey]);
+    }
     // The length the recorder reports is the one in the file.
     const size_t nLine = recorder.Output().find(path + "\t");
     ASSERT_NE(std::string::npos, nLine) << recorder.Output();
@@ -152,7 +147,7 @@ TEST(RecorderCliFailures, EachFailureSaysWhatWentWrongAndExitsNonZero)
     for (const auto& [pszArgs, nStatus, pszMessage] : cases)
     {
         std::string output;
-        EXPECT_EQ(nStatus, RunCommand(kRecorder + " --folder '" + folder.Path() + "' " + pszArgs + " 2>&1", &output));
+        EXPECT_EQ(nStatus, RunRecorder(folder.Path(), pszArgs, &output));
         EXPECT_NE(std::string::npos, output.find(pszMessage)) << output;
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path())) << "no file for a failed start";
@@ -176,9 +171,9 @@ TEST(RecorderCliSettings, TheBitrateAndTrackInformationGivenAreInTheFile)
     CTempFolder folder("RecorderCliSettings");
     const std::string year = std::to_string(CurrentYear() - 2);
     std::string output;
-    ASSERT_EQ(0, RunCommand(kRecorder + " -o '" + folder.Path() + "' -f mp3 -s 2 -l 'Line In' --mp3-bitrate 128 " +
-                                "--title 'Cli Title' --artist 'Cli Artist' --album '' --year " + year + " 2>&1",
-                            &output))
+    ASSERT_EQ(0, RunRecorder(folder.Path(), "-f mp3 -s 2 -l 'Line In' --mp3-bitrate 128 --title 'Cli Title' "
+                                            "--artist 'Cli Artist' --album '' --year " + year,
+                             &output))
         << output;
     DecodedAudio decoded = DecodeFile(folder.File("Audio0.mp3"));
     EXPECT_EQ(std::make_tuple(std::string("Cli Title"), std::string("Cli Artist"), year, size_t{0}, int64_t{128000}),
