@@ -42,63 +42,48 @@ struct CShownSizes : IWaveformView
     std::vector<uint32_t> sizes;
 };
 
-class WmaRecording : public ::testing::Test
+// A failed Open (no such folder) leaves the next recording free to start, with its tags, bitrate and sizes;
+// in quality mode the bitrate shown is the one the library chose, the one in the file.
+TEST(WmaRecording, AFailedOpenLeavesTheNextRecordingFreeAndEachModeShowsTheBitrateOfItsFile)
 {
-protected:
-    void SetUp() override
-    {
-        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
-        theSettings.WmaMode = 0;
-        theSettings.WmaBitrateIndex = 2;
-        theSettings.AlbumTitle = "Harbour Lights";
-        theSettings.Artist = "The Quay Players";
-        theSettings.Title = "Évening Tide";
-        theSettings.YearIndex = 7;
-        theSettings.LineIndex = -1;
-    }
-    void TearDown() override
-    {
-        FreeDevices();
-        CReceiverWMA::SetModuleFolder("");
-    }
-
+    CSettingsScope settings;
+    CManualClockScope clock;
+    CTempFolder folder("wma-recording");
+    CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
+    theSettings.WmaMode = 0;
+    theSettings.WmaBitrateIndex = 2;
+    theSettings.AlbumTitle = "Harbour Lights";
+    theSettings.Artist = "The Quay Players";
+    theSettings.Title = "Évening Tide";
+    theSettings.YearIndex = 7;
+    theSettings.LineIndex = -1;
+    uint32_t nShown = 0;
     // Prepares the line and the receiver as the controller does; false when Open failed.
-    bool Prepare(CReceiverWMA& receiver, const std::string& path)
-    {
+    auto prepare = [&](CReceiverWMA& receiver, const std::string& path) {
         PrepareRecordingLine(CAPTURE_MODE_WMA, 2, 44100, 16, 100);
         receiver.LoadLibraries();
         receiver.FileName = path;
-        return receiver.Open(&m_shown) == 0;
-    }
-
-    CSettingsScope m_settings;
-    CManualClockScope m_clock;
-    CTempFolder m_folder{"wma-recording"};
-    std::string m_path = m_folder.File("Audio0.wma");
-    uint32_t m_shown = 0;
-};
-
-// A failed Open (no such folder) leaves the next recording free to start, with its tags, bitrate and sizes.
-TEST_F(WmaRecording, AFailedOpenLeavesTheNextRecordingFreeToStartAndItGivesAWmaFileWithItsTags)
-{
+        return receiver.Open(&nShown) == 0;
+    };
     {
         CReceiverWMA receiver;
-        std::string missing = m_folder.File("no-such-folder/Audio0.wma");
-        EXPECT_FALSE(Prepare(receiver, missing));
+        std::string missing = folder.File("no-such-folder/Audio0.wma");
+        EXPECT_FALSE(prepare(receiver, missing));
         EXPECT_STREQ(receiver.OpenFailure(), MSG_WMA_CANT_CREATE);
         EXPECT_EQ(receiver.State, 0);
         EXPECT_FALSE(fs::exists(missing));
     }
+    const std::string path = folder.File("Audio0.wma");
     CReceiverWMA receiver;
-    ASSERT_TRUE(Prepare(receiver, m_path)) << receiver.OpenFailure();
-    EXPECT_EQ(m_shown, 64000u);
+    ASSERT_TRUE(prepare(receiver, path)) << receiver.OpenFailure();
+    EXPECT_EQ(nShown, 64000u);
     CShownSizes view;
     SetWaveformView(&view);
     EXPECT_TRUE(RecordOnManualClock(&receiver, 4));
     SetWaveformView(nullptr);
     const std::vector<uint32_t>& writes = view.sizes;
     EXPECT_EQ(std::make_pair(writes.size(), receiver.State), std::make_pair(size_t{4}, 2));
-    DecodedAudio decoded = DecodeFile(m_path);
+    DecodedAudio decoded = DecodeFile(path);
     EXPECT_EQ(std::make_pair(decoded.codec, decoded.bitRate), std::make_pair(std::string("wmav2"), int64_t{64000}));
     // FFmpeg names album and artist in its own words and keeps the attribute name "Title".
     EXPECT_EQ(decoded.tags, (std::map<std::string, std::string>{{"album", "Harbour Lights"},
@@ -111,21 +96,19 @@ TEST_F(WmaRecording, AFailedOpenLeavesTheNextRecordingFreeToStartAndItGivesAWmaF
     // The size shown while recording grows with every second and stays within the file.
     EXPECT_EQ(std::count(writes.begin(), writes.end(), 0u), 0);
     uint64_t nShownSize = std::accumulate(writes.begin(), writes.end(), uint64_t{0});
-    uint64_t nFileSize = fs::file_size(m_path);
+    uint64_t nFileSize = fs::file_size(path);
     EXPECT_LE(nShownSize, nFileSize);
     EXPECT_GE(nShownSize, nFileSize * 3 / 4);
-}
 
-// In quality mode the bitrate shown is the one the library chose, the one in the file.
-TEST_F(WmaRecording, AQualityRecordingShowsTheBitrateOfItsFile)
-{
     theSettings.WmaMode = 1;
     theSettings.WmaQualityIndex = TableSize(WmaQualityTable) - 1;
-    CReceiverWMA receiver;
-    ASSERT_TRUE(Prepare(receiver, m_path)) << receiver.OpenFailure();
-    receiver.Finish();
-    EXPECT_EQ(m_shown, 320000u) << "the highest quality takes the highest bitrate";
-    EXPECT_EQ(DecodeFile(m_path).bitRate, m_shown);
+    CReceiverWMA quality;
+    ASSERT_TRUE(prepare(quality, folder.File("Audio1.wma"))) << quality.OpenFailure();
+    quality.Finish();
+    EXPECT_EQ(nShown, 320000u) << "the highest quality takes the highest bitrate";
+    EXPECT_EQ(DecodeFile(quality.FileName).bitRate, nShown);
+    FreeDevices();
+    CReceiverWMA::SetModuleFolder("");
 }
 
 }  // namespace

@@ -86,15 +86,12 @@ DecodedAudio DecodeFile(const std::string& path)
     result.sampleRate = st->codecpar->sample_rate;
     result.channels = st->codecpar->ch_layout.nb_channels;
     result.bitRate = st->codecpar->bit_rate ? st->codecpar->bit_rate : fmt->bit_rate;
-    const AVDictionaryEntry* e = nullptr;
-    while ((e = av_dict_get(fmt->metadata, "", e, AV_DICT_IGNORE_SUFFIX)))
-        result.tags[e->key] = e->value;
-    while ((e = av_dict_get(st->metadata, "", e, AV_DICT_IGNORE_SUFFIX)))
-        result.tags[e->key] = e->value;
+    for (const AVDictionary* metadata : {fmt->metadata, st->metadata})
+        for (const AVDictionaryEntry* e = nullptr; (e = av_dict_get(metadata, "", e, AV_DICT_IGNORE_SUFFIX));)
+            result.tags[e->key] = e->value;
 
     AVPacket* pkt = av_packet_alloc();
     AVFrame* frame = av_frame_alloc();
-    int64_t nSamples = 0;
     // Sample i of channel c, full scale 1.0, in any of the layouts the decoders give.
     auto sample = [&](int c, int i) -> float {
         const bool bPlanar = av_sample_fmt_is_planar(static_cast<AVSampleFormat>(frame->format));
@@ -112,7 +109,6 @@ DecodedAudio DecodeFile(const std::string& path)
     auto drain = [&] {
         while (avcodec_receive_frame(ctx, frame) == 0)
         {
-            nSamples += frame->nb_samples;
             for (int i = 0; i < frame->nb_samples; ++i)
             {
                 result.firstChannel.push_back(sample(0, i));
@@ -129,7 +125,7 @@ DecodedAudio DecodeFile(const std::string& path)
     }
     avcodec_send_packet(ctx, nullptr);
     drain();
-    result.duration = result.sampleRate ? static_cast<double>(nSamples) / result.sampleRate : 0;
+    result.duration = result.sampleRate ? static_cast<double>(result.firstChannel.size()) / result.sampleRate : 0;
     result.ok = true;
     av_frame_free(&frame);
     av_packet_free(&pkt);
