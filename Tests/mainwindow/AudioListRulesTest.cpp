@@ -1,29 +1,16 @@
 // The recordings list's records without a window: row numbers, the current row, updates by path, names.
-#include "AudioItem.h"
+#include "RecordedRow.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <tuple>
-
-namespace
-{
-AudioItem* NewItem(const std::string& path)
-{
-    auto* pItem = new AudioItem;
-    pItem->SetPath(path.c_str());
-    pItem->DeriveName();
-    pItem->nState = AUDIO_STATE_RECORDED;
-    return pItem;
-}
-}  // namespace
 
 TEST(AudioItemArray, RowsAreRenumberedAfterADeletionAndTheCurrentRowStaysUntilItGoes)
 {
     CAudioItemArray items;
     AudioItem* p[3];
     for (int i = 0; i < 3; ++i)
-        items.Append(p[i] = NewItem("/rec/Audio" + std::to_string(i) + ".wav"));
+        items.Append(p[i] = RecordedRow("/rec/Audio" + std::to_string(i) + ".wav"));
     EXPECT_FALSE(items.Remove(3) || items.Remove(-1));
     p[1]->nState = p[2]->nState = AUDIO_STATE_RECORDING;
     EXPECT_EQ(p[1], items.FindRecording());
@@ -42,9 +29,9 @@ TEST(AudioItemArray, RowsAreRenumberedAfterADeletionAndTheCurrentRowStaysUntilIt
 TEST(AudioItemArray, InformationGoesOnlyToTheFirstItemWithTheExactPath)
 {
     CAudioItemArray items;
-    AudioItem* pA = NewItem("/rec/Audio0.ogg");
-    AudioItem* pB = NewItem("/rec/Audio0.ogg");
-    AudioItem* pUpper = NewItem("/rec/AUDIO0.ogg");
+    AudioItem* pA = RecordedRow("/rec/Audio0.ogg");
+    AudioItem* pB = RecordedRow("/rec/Audio0.ogg");
+    AudioItem* pUpper = RecordedRow("/rec/AUDIO0.ogg");
     for (AudioItem* p : {pA, pB, pUpper})
         items.Append(p);
     AudioItem info;

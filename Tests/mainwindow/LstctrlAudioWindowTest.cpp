@@ -19,13 +19,7 @@ protected:
     void AddRows(int n)
     {
         for (int i = 0; i < n; ++i)
-        {
-            auto* pItem = new AudioItem;
-            pItem->SetPath(("/tmp/vorane-list/Audio" + std::to_string(i) + ".wav").c_str());
-            pItem->DeriveName();
-            pItem->nState = AUDIO_STATE_RECORDED;
-            m_pList->AddAudio(pItem);
-        }
+            m_pList->AddAudio(RecordedRow("/tmp/vorane-list/Audio" + std::to_string(i) + ".wav"));
     }
 
     // A point of the row on the screen (below the rows for row -1): at the given share of its width.
@@ -41,9 +35,7 @@ protected:
     const ReceivedMessage* ClickFor(long nRow, const std::string& click, int nMessage, long nWParam)
     {
         m_pFrame->received.clear();
-        const wxPoint p = RowPoint(nRow);
-        EXPECT_EQ(0, RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " +
-                                click + " 2>/dev/null"));
+        EXPECT_TRUE(ClickAt(RowPoint(nRow), click));
         const bool bArrived = WaitUntil([&] {
             const ReceivedMessage* m = m_pFrame->Last(nMessage);
             return m && m->wParam == nWParam;
@@ -71,7 +63,7 @@ TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNotAlsoAfte
     // Judged once the repaint has cleared the last row, which moved up.
     wxRect last;
     m_pList->GetItemRect(4, last);
-    last = wxRect(m_pList->ClientToScreen(last.GetPosition()), last.GetSize());
+    last = ScreenRect(m_pList, last);
     ASSERT_EQ(1, m_pList->DeleteAudio(0));
     EXPECT_TRUE(ScreenshotUntil("list-after-delete.png", [&](const wxImage& shot) {
         return CountColour(shot, last, PixelAt(shot, last.GetTopLeft())) == last.width * last.height && shaded(shot);
@@ -99,7 +91,7 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
 
     // Return on the selected row is no double-click: it would start the player.
     m_pFrame->received.clear();
-    ASSERT_EQ(0, RunCommand("xdotool key --clearmodifiers Return 2>/dev/null"));
+    ASSERT_TRUE(PressKeys("Return"));
     // A marker posted after the key has arrived once the key's own handling is done.
     ASSERT_TRUE(WaitUntil([] { return false; }, 300) || m_pFrame->Drain());
     EXPECT_EQ(0, m_pFrame->Count(WM_AUDIOLIST_DBLCLK));

@@ -17,21 +17,16 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
-#include <wx/choice.h>
 
 namespace
 {
 void Touch(const std::string& path) { close(open(path.c_str(), O_CREAT | O_WRONLY, 0644)); }
 
-// A recording's file as the list shows it, made by hand.
+// A recording's file and its row.
 AudioItem* ListedFile(const std::string& path)
 {
     Touch(path);
-    auto* pItem = new AudioItem;
-    pItem->SetPath(path.c_str());
-    pItem->DeriveName();
-    pItem->nState = AUDIO_STATE_RECORDED;
-    return pItem;
+    return RecordedRow(path);
 }
 
 // Runs the call on the next modal dialog of the type, from inside its own loop.
@@ -274,10 +269,7 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
             });
         });
     }, WM_AUDIOLIST_RCLICK);
-    auto click = [&](const wxPoint& client) {
-        const wxPoint p = pList->ClientToScreen(client);
-        return RunCommand("xdotool mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " click 3 2>/dev/null");
-    };
+    auto click = [&](const wxPoint& client) { return ClickAt(pList->ClientToScreen(client), "click 3"); };
     wxRect row;
     ASSERT_TRUE(pList->GetItemRect(1, row));
     const wxPoint onRow(row.x + row.width / 2, row.y + row.height / 2);
@@ -285,9 +277,9 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
     for (int i = 0; i < 3; ++i)
     {
         rows.clear();
-        ASSERT_EQ(0, click(onRow));
+        ASSERT_TRUE(click(onRow));
         ASSERT_TRUE(WaitUntil([&] { return !rows.empty() && rows.back() == 1; })) << "on the row, round " << i;
-        ASSERT_EQ(0, click(below));
+        ASSERT_TRUE(click(below));
         EXPECT_TRUE(WaitUntil([&] { return rows.back() == -1; })) << "below the rows, round " << i;
     }
     EXPECT_TRUE(WaitUntil([&] { return nMenus >= 6; }));
@@ -368,20 +360,12 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
     InNextModal<CTreePropSheet>([&](CTreePropSheet* pSheet) {
         // WAV from "Line In"; mono, 22.05 kHz, 8-bit; then OK. Ids repeat between pages: each on its own page.
         wxWindow* pPage = pSheet->GetPage(0);
-        auto choose = [&pPage](int nId, int nIndex) {
-            auto* pList = dynamic_cast<wxChoice*>(pPage->FindWindow(nId));
-            wxCommandEvent event(wxEVT_CHOICE, nId);
-            event.SetInt(nIndex);
-            event.SetEventObject(pList);
-            return pList && (pList->SetSelection(nIndex), pList->ProcessWindowEvent(event), true);
-        };
-        bChosen = choose(1010, OUTPUT_FORMAT_WAV) && choose(1011, 1);
+        auto list = [&pPage](int nId) { return dynamic_cast<wxChoice*>(pPage->FindWindow(nId)); };
+        bChosen = Choose(list(1010), OUTPUT_FORMAT_WAV) && Choose(list(1011), 1);
         pSheet->SetActivePage(5);  // "Output formats::WAV"
         pPage = pSheet->GetPage(5);
-        bChosen = bChosen && choose(1012, 0) && choose(1013, 1) && choose(1014, 0);
-        wxCommandEvent ok(wxEVT_BUTTON, wxID_OK);
-        ok.SetEventObject(pSheet->FindWindow(wxID_OK));
-        pSheet->FindWindow(wxID_OK)->ProcessWindowEvent(ok);
+        bChosen = bChosen && Choose(list(1012), 0) && Choose(list(1013), 1) && Choose(list(1014), 0);
+        SendUserEvent(pSheet->FindWindow(wxID_OK), wxEVT_BUTTON, 0);
     });
     Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     ASSERT_TRUE(bChosen);

@@ -1,5 +1,6 @@
 // The main window's parts under test: a frame that records the window messages its children send.
 #pragma once
+#include "RecordedRow.h"
 #include "UiTestSupport.h"
 #include "WindowMessages.h"
 

@@ -61,8 +61,6 @@ protected:
     }
     void TearDown() override { DestroyAndWait(m_pFrame); }
 
-    wxRect ScreenRect(const wxRect& client) const { return wxRect(m_pView->ClientToScreen(client.GetTopLeft()), client.GetSize()); }
-
     CTempFolder m_folder{"mainwindow-waveform"};
     AudioItem m_item;
     CMessageFrame* m_pFrame = nullptr;
@@ -73,7 +71,7 @@ protected:
 TEST_F(WaveformViewWindow, PaintsTheWelcomeScreenOnTheDotLattice)
 {
     EXPECT_TRUE(m_pView->IsWelcome());
-    const wxRect view = ScreenRect(wxRect(m_pView->GetClientSize()));
+    const wxRect view = ScreenRect(m_pView, wxRect(m_pView->GetClientSize()));
     const wxRect word(view.x, view.y, 120, 35);
     const wxRect middle(view.x + 150, view.y, 300, view.height);
     auto at = [&](int x, int y) { return wxPoint(view.x + x, view.y + y); };
@@ -93,8 +91,8 @@ TEST_F(WaveformViewWindow, WhileRecordingPositiveSamplesAreDrawnBelowTheMiddleAn
 {
     m_pView->StartRecording(&m_item);
     EXPECT_TRUE(m_pView->IsRecording() && !m_pView->IsWelcome() && m_pView->IsDrawingThreadRunning());
-    const wxRect info = ScreenRect(m_pView->InfoRect());
-    const wxRect wave = ScreenRect(m_pView->WaveRect());
+    const wxRect info = ScreenRect(m_pView, m_pView->InfoRect());
+    const wxRect wave = ScreenRect(m_pView, m_pView->WaveRect());
     ASSERT_GE(wave.width, 200);
     OnCaptureThread([&] { m_pView->AddSamples(LopsidedWave(wave.width), 176400); });
 
@@ -144,7 +142,7 @@ TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock
 TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTakesItFromTheClock)
 {
     m_pView->StartRecording(&m_item);
-    const wxRect info = ScreenRect(m_pView->InfoRect());
+    const wxRect info = ScreenRect(m_pView, m_pView->InfoRect());
     const wxRect length(info.x + 60, info.y + 45, info.width - 60, 20);
     // The length text as the screen shows it after each second: drawn, and changed the next second.
     wxImage image, previous;

@@ -133,20 +133,9 @@ protected:
     wxChoice* List(wxWindow* pPage, int nId) { return Find<wxChoice>(pPage, nId); }
     wxString Label(wxWindow* pPage, int nId) { return Find<wxStaticText>(pPage, nId)->GetLabel(); }
 
-    // What a user's choice in a list, click on a mode button or press of a button sends.
-    static void Send(wxWindow* pControl, wxEventType type, int n)
-    {
-        wxCommandEvent event(type, pControl->GetId());
-        event.SetInt(n);
-        if (auto* pList = dynamic_cast<wxChoice*>(pControl))
-            event.SetString(pList->GetString(n));
-        event.SetEventObject(pControl);
-        pControl->ProcessWindowEvent(event);
-    }
-    static void Choose(wxChoice* pList, int nIndex) { pList->SetSelection(nIndex), Send(pList, wxEVT_CHOICE, nIndex); }
-    static void Click(wxRadioButton* pButton) { pButton->SetValue(true), Send(pButton, wxEVT_RADIOBUTTON, 1); }
-    static void Slide(wxSlider* pSlider, int nPosition) { pSlider->SetValue(nPosition), Send(pSlider, wxEVT_SLIDER, nPosition); }
-    static void Press(wxWindow* pButton) { Send(pButton, wxEVT_BUTTON, 0); }
+    static void Click(wxRadioButton* pButton) { pButton->SetValue(true), SendUserEvent(pButton, wxEVT_RADIOBUTTON, 1); }
+    static void Slide(wxSlider* pSlider, int nPosition) { pSlider->SetValue(nPosition), SendUserEvent(pSlider, wxEVT_SLIDER, nPosition); }
+    static void Press(wxWindow* pButton) { SendUserEvent(pButton, wxEVT_BUTTON, 0); }
     // OK or Cancel of the sheet.
     void Press(int nId) { Press(m_pSheet->FindWindow(nId)); }
     bool IsOpen() const { return m_pSheet->IsShown(); }
@@ -157,21 +146,6 @@ protected:
     CMessageLog m_messages;
     CTreePropSheet* m_pSheet = nullptr;
 };
-
-TEST_F(SettingsSheetTest, TheTreeListsThePagesUnderTheirTitlesAndOpensOnGeneral)
-{
-    Open();
-    EXPECT_EQ(std::make_tuple(wxString("Settings"), true, true, false, false),
-              std::make_tuple(m_pSheet->GetTitle(), !!m_pSheet->FindWindow(wxID_OK), !!m_pSheet->FindWindow(wxID_CANCEL),
-                              !!m_pSheet->FindWindow(wxID_APPLY), !!m_pSheet->FindWindow(wxID_HELP)));
-    std::vector<wxString> outline;
-    for (const auto& [text, item] : TreeOutline(m_pSheet->GetPageTreeControl()))
-        outline.push_back(text);
-    EXPECT_EQ((std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV", "  WMA"}),
-              outline);
-    EXPECT_EQ("General", m_pSheet->GetSelectedNodeText());
-    EXPECT_NE(nullptr, dynamic_cast<CPageGeneral*>(m_pSheet->GetActivePage()));
-}
 
 TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMixLineAndOkStoresOnlyWhatIsShown)
 {
@@ -288,10 +262,18 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     Open();
     auto* pPage = ShowPage<CPageOGG>();
     auto* pSlider = Find<wxSlider>(pPage, 1344);
+    // Which of the quality slider and the minimum, nominal and maximum lists take input.
+    auto enabled = [&] {
+        return std::make_tuple(Find<wxSlider>(pPage, 1344)->IsEnabled(), List(pPage, 1026)->IsEnabled(),
+                               List(pPage, 1027)->IsEnabled(), List(pPage, 1028)->IsEnabled());
+    };
+    auto stored = [] {
+        return std::make_tuple(theSettings.OggMode, theSettings.OggMinBitrateIndex, theSettings.OggNominalBitrateIndex,
+                               theSettings.OggMaxBitrateIndex);
+    };
     EXPECT_TRUE(Find<wxRadioButton>(pPage, 1340)->GetValue());
-    EXPECT_EQ(std::make_tuple(true, 1000, 400, false, false, false),
-              std::make_tuple(pSlider->IsEnabled(), pSlider->GetMax(), pSlider->GetValue(), List(pPage, 1026)->IsEnabled(),
-                              List(pPage, 1027)->IsEnabled(), List(pPage, 1028)->IsEnabled()));
+    EXPECT_EQ(std::make_tuple(1000, 400), std::make_tuple(pSlider->GetMax(), pSlider->GetValue()));
+    EXPECT_EQ(std::make_tuple(true, false, false, false), enabled());
     for (const auto& [nPosition, pszQuality, pszBitrate] : {std::make_tuple(400, "Quality: 4.00", "Bitrate: 128.0 kbps"),
                                                             std::make_tuple(405, "Quality: 4.05", "Bitrate: 128.8 kbps"),
                                                             std::make_tuple(1000, "Quality: 10.00", "Bitrate: 500.0 kbps")})
@@ -304,19 +286,14 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     // Constant bitrate: one list, the three indexes stored equal.
     Click(Find<wxRadioButton>(pPage, 1343));
     EXPECT_EQ(3, theSettings.OggMode);
-    EXPECT_EQ(std::make_tuple(false, false, true, false),
-              std::make_tuple(pSlider->IsEnabled(), List(pPage, 1026)->IsEnabled(), List(pPage, 1027)->IsEnabled(),
-                              List(pPage, 1028)->IsEnabled()));
+    EXPECT_EQ(std::make_tuple(false, false, true, false), enabled());
     Choose(List(pPage, 1027), 6);  // 192 Kbps
     Press(wxID_OK);
-    EXPECT_EQ(std::make_tuple(3, 6, 6, 6), std::make_tuple(theSettings.OggMode, theSettings.OggMinBitrateIndex,
-                                                           theSettings.OggNominalBitrateIndex,
-                                                           theSettings.OggMaxBitrateIndex));
+    EXPECT_EQ(std::make_tuple(3, 6, 6, 6), stored());
 
     // Variable bitrate loads the stored pair; Cancel keeps only the mode.
     theSettings.OggMinBitrateIndex = 1;
     theSettings.OggMaxBitrateIndex = 9;
-    const RecorderSettings before = theSettings;
     Open();
     pPage = ShowPage<CPageOGG>();
     Click(Find<wxRadioButton>(pPage, 1341));
@@ -324,16 +301,13 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     EXPECT_EQ(std::make_tuple(1, 9), std::make_tuple(List(pPage, 1026)->GetSelection(), List(pPage, 1028)->GetSelection()));
     Choose(List(pPage, 1028), 10);
     Press(wxID_CANCEL);
-    RecorderSettings expected = before;
-    expected.OggMode = 1;
-    EXPECT_EQ(AllFields(expected), AllFields(theSettings));
+    EXPECT_EQ(std::make_tuple(1, 1, 6, 9), stored());
 
     Open();
     pPage = ShowPage<CPageOGG>();
     auto* pWarning = Find<wxStaticText>(pPage, 1352);
-    const wxRect warning(pWarning->GetScreenPosition(), pWarning->GetSize());
     auto redPixels = [&] {
-        return CountPixels(warning, [](const wxColour& c) { return c.Red() > 120 && c.Green() < 90 && c.Blue() < 90; });
+        return CountPixels(ScreenRect(pWarning), [](const wxColour& c) { return c.Red() > 120 && c.Green() < 90 && c.Blue() < 90; });
     };
     Choose(List(pPage, 1026), 9);  // 320 Kbps
     Choose(List(pPage, 1028), 2);  // 96 Kbps
@@ -343,15 +317,14 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     EXPECT_TRUE(IsOpen());
     EXPECT_FALSE(m_pSheet->SetActivePage(size_t(5))) << "the page cannot be left either";
     EXPECT_EQ("OGG", m_pSheet->GetSelectedNodeText());
-    EXPECT_EQ(std::make_tuple(1, 9), std::make_tuple(theSettings.OggMinBitrateIndex, theSettings.OggMaxBitrateIndex));
+    EXPECT_EQ(std::make_tuple(1, 1, 6, 9), stored());
 
     Choose(List(pPage, 1028), 10);
     EXPECT_EQ("", pWarning->GetLabel());
     EXPECT_TRUE(WaitUntil([&] { return redPixels() == 0; }));
     Press(wxID_OK);
     EXPECT_FALSE(IsOpen());
-    EXPECT_EQ(std::make_tuple(1, 9, 10), std::make_tuple(theSettings.OggMode, theSettings.OggMinBitrateIndex,
-                                                         theSettings.OggMaxBitrateIndex));
+    EXPECT_EQ(std::make_tuple(1, 9, 6, 10), stored());
 
     // A wrong pair left behind in the disabled lists of another mode is not stored.
     Open();
@@ -360,8 +333,7 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     Choose(List(pPage, 1028), 0);
     Click(Find<wxRadioButton>(pPage, 1340));
     Press(wxID_OK);
-    EXPECT_EQ(std::make_tuple(0, 9, 10), std::make_tuple(theSettings.OggMode, theSettings.OggMinBitrateIndex,
-                                                         theSettings.OggMaxBitrateIndex));
+    EXPECT_EQ(std::make_tuple(0, 9, 6, 10), stored());
 }
 
 TEST_F(SettingsSheetTest, TheMp3VolumeSliderAtItsEndShows100PercentAndTheWmaPageOpensInQualityMode)
@@ -434,7 +406,7 @@ TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirty
 
 class SettingsSheetLayout : public SettingsSheetTest {};
 
-TEST_F(SettingsSheetLayout, EveryPageShowsEachOfItsControlsWholeAndApart)
+TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAndEveryPageShowsItsControlsWholeAndApart)
 {
     const int nPoints = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetPointSize();
     if (const char* pszPoints = getenv("SETTINGS_TEST_FONT_POINTS"))
@@ -442,12 +414,20 @@ TEST_F(SettingsSheetLayout, EveryPageShowsEachOfItsControlsWholeAndApart)
     UseDevices({Device("PulseAudio Sound Server", {"Stereo Mix (Built-in Audio Analog Stereo)", "Microphone"})});
     theSettings.SavedDirectry = "/home/user/Music/Vorane Recordings";
     Open();
+    EXPECT_EQ(std::make_tuple(wxString("Settings"), true, true, false, false),
+              std::make_tuple(m_pSheet->GetTitle(), !!m_pSheet->FindWindow(wxID_OK), !!m_pSheet->FindWindow(wxID_CANCEL),
+                              !!m_pSheet->FindWindow(wxID_APPLY), !!m_pSheet->FindWindow(wxID_HELP)));
+    EXPECT_EQ("General", m_pSheet->GetSelectedNodeText());
+    EXPECT_NE(nullptr, dynamic_cast<CPageGeneral*>(m_pSheet->GetActivePage()));
     wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
+    std::vector<wxString> outline;
     for (const auto& [text, item] : TreeOutline(pTree))
     {
+        outline.push_back(text);
         wxRect rc;
         EXPECT_TRUE(pTree->GetBoundingRect(item, rc, true) && rc.GetRight() <= pTree->GetClientSize().x) << text;
     }
+    EXPECT_EQ((std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV", "  WMA"}), outline);
     for (size_t i = 0; i < m_pSheet->GetPageCount(); ++i)
     {
         CResizablePage* pPage = m_pSheet->GetPage(i);

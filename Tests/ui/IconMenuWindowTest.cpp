@@ -2,13 +2,10 @@
 #include "IconMenu.h"
 #include "UiTestSupport.h"
 
-#include <wx/evtloop.h>
 #include <wx/settings.h>
-#include <wx/timer.h>
 
 #include <atomic>
 #include <tuple>
-#include <thread>
 
 namespace
 {
@@ -64,17 +61,9 @@ protected:
     // Tracks the popup while the driver plays the user; returns the command.
     int Track(const std::function<void()>& driver)
     {
-        wxTimer safety;
-        safety.Bind(wxEVT_TIMER, [](wxTimerEvent&) {
-            if (wxEventLoopBase* pLoop = wxEventLoopBase::GetActive())
-                pLoop->Exit();
-        });
-        safety.StartOnce(40000);
-        std::thread user(driver);
-        int nCommand = m_menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON, m_origin.x, m_origin.y, m_pFrame);
-        user.join();
-        EXPECT_TRUE(safety.IsRunning()) << "the popup had to be stopped by the safety timer";
-        safety.Stop();
+        const int nCommand = RunModal([&] {
+            return m_menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON, m_origin.x, m_origin.y, m_pFrame);
+        }, driver);
         WaitUntil([&] { return m_menu.GetPopupWindow() == nullptr; }, 1000);
         return nCommand;
     }

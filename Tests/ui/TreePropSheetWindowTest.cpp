@@ -62,11 +62,7 @@ protected:
         ASSERT_FALSE(rc.IsEmpty()) << text;
         ClickAt(m_pSheet->GetPageTreeControl()->ClientToScreen(rc.GetPosition() + rc.GetSize() / 2));
     }
-    wxRect CaptionOnScreen() const
-    {
-        wxRect rc = m_pSheet->GetPageFrame()->GetCaptionRect();
-        return wxRect(m_pSheet->GetPageFrame()->ClientToScreen(rc.GetPosition()), rc.GetSize());
-    }
+    wxRect CaptionOnScreen() const { return ScreenRect(m_pSheet->GetPageFrame(), m_pSheet->GetPageFrame()->GetCaptionRect()); }
     bool CaptionPainted() const { return PixelIs(CaptionOnScreen().GetTopLeft() + wxPoint(1, 1), CPropPageFrame::CaptionStartColour(), 6); }
 
     CTreePropSheet* m_pSheet = nullptr;

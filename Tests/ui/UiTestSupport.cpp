@@ -112,7 +112,10 @@ void DestroyAndWait(wxWindow* pWindow)
 
 bool Xdo(const std::string& args) { return RunCommand("xdotool " + args + " 2>&1") == 0; }
 bool MoveMouse(const wxPoint& p) { return Xdo("mousemove " + std::to_string(p.x) + " " + std::to_string(p.y)); }
-bool ClickAt(const wxPoint& screen) { return MoveMouse(screen) && Xdo("click 1"); }
+bool ClickAt(const wxPoint& p, const std::string& click)
+{
+    return Xdo("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + click);
+}
 
 std::string SaveScreenshot(const std::string& name)
 {
@@ -151,13 +154,20 @@ void AbandonWindowTests()
     _exit(1);
 }
 
-int RunModal(wxDialog& dialog, const std::function<void()>& user)
+int RunModal(const std::function<int()>& loop, const std::function<void()>& user)
 {
     wxTimer safety;
     safety.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        bool bEnded = false;
         for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
             if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsModal())
+            {
                 pDialog->EndModal(wxID_ABORT);
+                bEnded = true;
+            }
+        // A popup menu's loop belongs to no dialog.
+        if (!bEnded && wxEventLoopBase::GetActive())
+            wxEventLoopBase::GetActive()->Exit();
     });
     safety.StartOnce(90000);
     std::atomic<bool> bUserDone{false};
@@ -165,10 +175,10 @@ int RunModal(wxDialog& dialog, const std::function<void()>& user)
         user();
         bUserDone = true;
     });
-    const int nResult = dialog.ShowModal();
+    const int nResult = loop();
     WaitUntil([&] { return bUserDone.load(); }, 120000);
     driver.join();
-    EXPECT_TRUE(safety.IsRunning()) << "the dialog had to be closed by the safety timer";
+    EXPECT_TRUE(safety.IsRunning()) << "the modal loop had to be ended by the safety timer";
     safety.Stop();
     return nResult;
 }
@@ -185,7 +195,7 @@ bool WaitOnMain(const std::function<bool()>& condition, int nTimeoutMs)
     return true;
 }
 
-wxDialog* ActiveDialog()
+static wxDialog* ActiveDialog()
 {
     for (auto it = wxTopLevelWindows.rbegin(); it != wxTopLevelWindows.rend(); ++it)
         if (auto* pDialog = wxDynamicCast(*it, wxDialog); pDialog && pDialog->IsShown() && pDialog->IsActive())
@@ -194,7 +204,8 @@ wxDialog* ActiveDialog()
 }
 
 wxRect ScreenRect(wxWindow* pWindow) { return wxRect(pWindow->GetScreenPosition(), pWindow->GetSize()); }
-int DarkPixels(const wxRect& screen) { return CountPixels(screen, [](const wxColour& c) { return Luma(c) < 100; }); }
+wxRect ScreenRect(const wxWindow* pWindow, const wxRect& client) { return wxRect(pWindow->ClientToScreen(client.GetPosition()), client.GetSize()); }
+static int DarkPixels(const wxRect& screen) { return CountPixels(screen, [](const wxColour& c) { return Luma(c) < 100; }); }
 
 bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted)
 {
@@ -265,6 +276,25 @@ std::vector<std::pair<wxString, wxTreeItemId>> TreeOutline(wxTreeCtrl* pTree, wx
             items.push_back(child);
     }
     return items;
+}
+
+void SendUserEvent(wxWindow* pControl, wxEventType type, int n)
+{
+    wxCommandEvent event(type, pControl->GetId());
+    event.SetInt(n);
+    if (auto* pList = dynamic_cast<wxChoice*>(pControl))
+        event.SetString(pList->GetString(n));
+    event.SetEventObject(pControl);
+    pControl->ProcessWindowEvent(event);
+}
+
+bool Choose(wxChoice* pList, int nIndex)
+{
+    if (!pList)
+        return false;
+    pList->SetSelection(nIndex);
+    SendUserEvent(pList, wxEVT_CHOICE, nIndex);
+    return true;
 }
 
 wxFrame* ShowOwnerFrame(const wxSize& size)

@@ -4,6 +4,7 @@
 #include "XDisplay.h"
 
 #include <wx/app.h>
+#include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/image.h>
@@ -33,7 +34,8 @@ bool WaitForPixelFromThread(const wxPoint& screen, const wxColour& colour, int n
 
 bool Xdo(const std::string& args);
 bool MoveMouse(const wxPoint& screen);
-bool ClickAt(const wxPoint& screen);
+// Moves there and, once the pointer is there, clicks (any xdotool click, e.g. "click 3").
+bool ClickAt(const wxPoint& screen, const std::string& click = "click 1");
 
 // Saves <name>.png in the test binary folder and returns the path.
 std::string SaveScreenshot(const std::string& name);
@@ -46,8 +48,12 @@ int CountColour(const wxImage& image, const wxRect& screen, const wxColour& colo
 bool SameColour(const wxColour& a, const wxColour& b, int nTolerance = 0);
 inline double Luma(const wxColour& c) { return 0.299 * c.Red() + 0.587 * c.Green() + 0.114 * c.Blue(); }
 
-// Runs the dialog modally while the user thread drives it.
-int RunModal(wxDialog& dialog, const std::function<void()>& user);
+// Runs a modal loop (a dialog's, a popup menu's) while the user thread drives it; returns its result.
+int RunModal(const std::function<int()>& loop, const std::function<void()>& user);
+inline int RunModal(wxDialog& dialog, const std::function<void()>& user)
+{
+    return RunModal([&] { return dialog.ShowModal(); }, user);
+}
 
 // From the user thread: runs the call on the main thread.
 template <class F>
@@ -66,9 +72,9 @@ auto OnMain(F call) -> decltype(call())
 }
 bool WaitOnMain(const std::function<bool()>& condition, int nTimeoutMs = 20000);
 
-wxDialog* ActiveDialog();
 wxRect ScreenRect(wxWindow* pWindow);
-int DarkPixels(const wxRect& screen);
+// A rectangle in the window's client coordinates, on the screen.
+wxRect ScreenRect(const wxWindow* pWindow, const wxRect& client);
 // From the user thread: the text of the message box once it is up.
 std::string WaitForMessageBox();
 bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted);
@@ -80,5 +86,9 @@ bool WaitUntilActive(wxWindow* pDialog);
 std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict);
 // The tree's items depth first, each text indented two spaces a level.
 std::vector<std::pair<wxString, wxTreeItemId>> TreeOutline(wxTreeCtrl* pTree, wxTreeItemId parent = {}, const wxString& indent = "");
+// What a user's choice in a list, click on a mode button or press of a button sends to the handlers.
+void SendUserEvent(wxWindow* pControl, wxEventType type, int n);
+// Chooses the item as a user does; false when there is no list.
+bool Choose(wxChoice* pList, int nIndex);
 // The active owner window of the dialogs, with no sound server.
 wxFrame* ShowOwnerFrame(const wxSize& size = wxSize(500, 300));
