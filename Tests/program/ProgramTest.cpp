@@ -43,7 +43,8 @@ bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs)
 std::string Output(const std::string& command)
 {
     std::string output;
-    return RunCommand(command + " 2>/dev/null", &output), output;
+    RunCommand(command + " 2>/dev/null", &output);
+    return output;
 }
 std::vector<std::string> Windows(const std::string& searchArgs)
 {
@@ -206,8 +207,17 @@ public:
         return m_pid > 0 && m_nExitCode < 0;
     }
     // The exit code once the process has ended within the time-out; -1 while it still runs.
-    int WaitExit(int nTimeoutMs) { return WaitFor([this] { return !Running(); }, nTimeoutMs), m_nExitCode; }
-    void KillHard() { Running() && kill(m_pid, SIGKILL), WaitExit(10000); }
+    int WaitExit(int nTimeoutMs)
+    {
+        WaitFor([this] { return !Running(); }, nTimeoutMs);
+        return m_nExitCode;
+    }
+    void KillHard()
+    {
+        if (Running())
+            kill(m_pid, SIGKILL);
+        WaitExit(10000);
+    }
     std::string Log() const { return ReadText(m_logPath); }
 
 private:
@@ -233,8 +243,16 @@ protected:
         fs::create_directories(m_home);
         RunCommand("xdotool mousemove 0 0 >/dev/null 2>&1");  // away from the hover buttons
     }
-    void TearDown() override { m_programs.clear(), fs::remove_all(m_runtimeDir); }
-    void Forget() { fs::remove(m_appDir + "/Config.xml"), fs::remove_all(m_appDir + "/output"); }
+    void TearDown() override
+    {
+        m_programs.clear();
+        fs::remove_all(m_runtimeDir);
+    }
+    void Forget()
+    {
+        fs::remove(m_appDir + "/Config.xml");
+        fs::remove_all(m_appDir + "/output");
+    }
 
     CProgram& Start()
     {
@@ -265,7 +283,11 @@ protected:
     }
 
     // Closes the window as its close box does and returns the exit code (-1: still running).
-    int Close(CProgram& program) { return RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1"), program.WaitExit(20000); }
+    int Close(CProgram& program)
+    {
+        RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1");
+        return program.WaitExit(20000);
+    }
 
     // Alt+R, the recording runs, Alt+S; true when the file was started and its size has stopped changing.
     bool Record(const std::string& window, const std::string& file, int nMilliseconds)
@@ -297,7 +319,7 @@ protected:
             const bool bSettled = settledWindow.empty() || (client.width > 0 && shot.CountChanged(previous, client) == 0);
             previous = shot;
             return bSettled && condition(shot);
-        }, 10000);
+        }, 20000);
     }
 
     std::string ConfigText() const { return ReadText(m_appDir + "/Config.xml"); }
@@ -328,23 +350,22 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListCyclesTheSkinsAndSav
     // The Skins button cycles through the four skins from the last one.
     const char* const skinFiles[] = {"Skin/Pying/skin_pying.xml", "Skin/Wguang/skin_wguang.xml",
                                      "Skin/Zzhong/skin_zzhong.xml", "Skin/Mmo/skin_mmo.xml"};
-    // [0]: the start (skin 4); [n]: after n presses of Alt+K. The window leaves the screen while the
-    // skin changes: each shot is taken once it is back, painted in other colours and still.
+    // [0]: the start (skin 4); [n]: after n presses of Alt+K, which give skins 1, 2, 3 and 4. The window
+    // leaves the screen while the skin changes: each shot is judged once it is back, still, and its
+    // dialog painted in the file's colour (a window mapped but not yet painted is still too).
     Colour background[5], button[5];
     for (int n = 0; n <= 4; ++n)
     {
         CScreenshot shot;
         if (n > 0)
             Activate(window, "alt+k");
-        ASSERT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
-            return n == 0 || (WmState(window) == "Normal" &&
-                              s.Average(On(ClientRect(window), DIALOG_STRIP)).DistanceTo(background[n - 1]) > 10);
-        }, shot, window)) << "press " << n << " of Alt+K changed nothing\n" << pProgram->Log();
-        background[n] = shot.Average(On(ClientRect(window), DIALOG_STRIP));
+        const Colour file = n ? SkinColour(ReadText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : Colour();
+        EXPECT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
+            background[n] = s.Average(On(ClientRect(window), DIALOG_STRIP));
+            return n == 0 || (WmState(window) == "Normal" && background[n].DistanceTo(file) < 6);
+        }, shot, window)) << "press " << n << " of Alt+K: the dialog is not in its skin's colour, {" << background[n].r
+                          << ", " << background[n].g << ", " << background[n].b << "}\n" << pProgram->Log();
         button[n] = shot.Average(On(ClientRect(window), RECORD_BUTTON));
-        // From skin 4 the presses give skins 1, 2, 3 and 4: the dialog takes each file's colour.
-        const Colour file = n ? SkinColour(ReadText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : background[0];
-        EXPECT_LT(background[n].DistanceTo(file), 6) << "press " << n;
     }
     EXPECT_LT(std::max(background[4].DistanceTo(background[0]), button[4].DistanceTo(button[0])), 6) << "the cycle ends elsewhere";
     for (int i = 1; i <= 4; ++i)
