@@ -110,6 +110,13 @@ protected:
             DestroyAndWait(m_pSheet);
         m_pSheet = nullptr;
     }
+    // Opens the sheet and shows the page.
+    template <class TPage>
+    TPage* OpenAt()
+    {
+        Open();
+        return ShowPage<TPage>();
+    }
     template <class TPage>
     TPage* ShowPage()
     {
@@ -236,8 +243,7 @@ TEST_F(SettingsSheetTest, CancelAfterChangingEveryControlKeepsTheRecordAndOkStor
 TEST_F(SettingsSheetTest, CancellingTheFolderBrowserKeepsTheFolder)
 {
     theSettings.SavedDirectry = "/music/takes";
-    Open();
-    wxTextCtrl* pFolder = Find<wxTextCtrl>(m_pSheet->GetActivePage(), 1018);
+    wxTextCtrl* pFolder = Find<wxTextCtrl>(OpenAt<CPageGeneral>(), 1018);
     EXPECT_FALSE(pFolder->IsEditable());
     bool bSeen = false;
     wxTheApp->CallAfter([&] {
@@ -259,8 +265,7 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
 {
     theSettings.OggMinBitrateIndex = 1;
     theSettings.OggMaxBitrateIndex = 9;
-    Open();
-    auto* pPage = ShowPage<CPageOGG>();
+    auto* pPage = OpenAt<CPageOGG>();
     auto* pSlider = Find<wxSlider>(pPage, 1344);
     // Which of the quality slider and the minimum, nominal and maximum lists take input.
     auto enabled = [&] {
@@ -294,8 +299,7 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     // Variable bitrate loads the stored pair; Cancel keeps only the mode.
     theSettings.OggMinBitrateIndex = 1;
     theSettings.OggMaxBitrateIndex = 9;
-    Open();
-    pPage = ShowPage<CPageOGG>();
+    pPage = OpenAt<CPageOGG>();
     Click(Find<wxRadioButton>(pPage, 1341));
     EXPECT_EQ(1, theSettings.OggMode);
     EXPECT_EQ(std::make_tuple(1, 9), std::make_tuple(List(pPage, 1026)->GetSelection(), List(pPage, 1028)->GetSelection()));
@@ -303,8 +307,7 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     Press(wxID_CANCEL);
     EXPECT_EQ(std::make_tuple(1, 1, 6, 9), stored());
 
-    Open();
-    pPage = ShowPage<CPageOGG>();
+    pPage = OpenAt<CPageOGG>();
     auto* pWarning = Find<wxStaticText>(pPage, 1352);
     auto redPixels = [&] {
         return CountPixels(ScreenRect(pWarning), [](const wxColour& c) { return c.Red() > 120 && c.Green() < 90 && c.Blue() < 90; });
@@ -327,8 +330,7 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     EXPECT_EQ(std::make_tuple(1, 9, 6, 10), stored());
 
     // A wrong pair left behind in the disabled lists of another mode is not stored.
-    Open();
-    pPage = ShowPage<CPageOGG>();
+    pPage = OpenAt<CPageOGG>();
     Choose(List(pPage, 1026), 10);
     Choose(List(pPage, 1028), 0);
     Click(Find<wxRadioButton>(pPage, 1340));
@@ -340,8 +342,7 @@ TEST_F(SettingsSheetTest, TheMp3VolumeSliderAtItsEndShows100PercentAndTheWmaPage
 {
     theSettings.Mp3Volume = 40;
     theSettings.WmaMode = 1;
-    Open();
-    auto* pPage = ShowPage<CPageMP3>();
+    auto* pPage = OpenAt<CPageMP3>();
     auto* pSlider = Find<wxSlider>(pPage, 1017);
     EXPECT_EQ(std::make_tuple(wxString("40%"), wxString("192 Kbps")),
               std::make_tuple(Label(pPage, 1018), List(pPage, 1016)->GetStringSelection()));
@@ -362,8 +363,7 @@ TEST_F(SettingsSheetTest, TheMp3VolumeSliderAtItsEndShows100PercentAndTheWmaPage
 
 TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirtyCharacters)
 {
-    Open();
-    auto* pPage = ShowPage<CPageTrack>();
+    auto* pPage = OpenAt<CPageTrack>();
     auto* pArtist = Find<wxTextCtrl>(pPage, 1028);
     auto* pAlbum = Find<wxTextCtrl>(pPage, 1029);
     auto* pTitle = Find<wxTextCtrl>(pPage, 1030);
@@ -398,8 +398,7 @@ TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirty
 
     // A longer text from the configuration file is shown whole and stored as at most 255 bytes.
     theSettings.Title = std::string(300, 'x');
-    Open();
-    EXPECT_EQ(300u, Find<wxTextCtrl>(ShowPage<CPageTrack>(), 1030)->GetValue().length());
+    EXPECT_EQ(300u, Find<wxTextCtrl>(OpenAt<CPageTrack>(), 1030)->GetValue().length());
     Press(wxID_OK);
     EXPECT_EQ(std::string(255, 'x'), theSettings.Title);
 }
@@ -482,8 +481,7 @@ protected:
 TEST_F(SettingsSheetRecording, WhatThePagesStoreShapesTheNextRecordingAndFolderAndTagsSurviveARestart)
 {
     // MP3 at 128 Kbps from "Stereo Mix" (1500 Hz), with the tags of the Track info page.
-    Open();
-    Choose(List(ShowPage<CPageGeneral>(), 1011), 2);
+    Choose(List(OpenAt<CPageGeneral>(), 1011), 2);
     Choose(List(ShowPage<CPageGeneral>(), 1010), OUTPUT_FORMAT_MP3);
     Choose(List(ShowPage<CPageMP3>(), 1016), 2);
     auto* pTrack = ShowPage<CPageTrack>();
@@ -501,8 +499,7 @@ TEST_F(SettingsSheetRecording, WhatThePagesStoreShapesTheNextRecordingAndFolderA
               std::make_tuple(mp3.tags["artist"], mp3.tags["album"], mp3.tags["title"], mp3.tags["date"]));
 
     // OGG at a constant 192 Kbps: the stream's own header carries the three rates.
-    Open();
-    Choose(List(ShowPage<CPageGeneral>(), 1010), OUTPUT_FORMAT_OGG);
+    Choose(List(OpenAt<CPageGeneral>(), 1010), OUTPUT_FORMAT_OGG);
     auto* pOgg = ShowPage<CPageOGG>();
     Click(Find<wxRadioButton>(pOgg, 1343));
     Choose(List(pOgg, 1027), 6);
@@ -525,8 +522,7 @@ TEST_F(SettingsSheetRecording, WhatThePagesStoreShapesTheNextRecordingAndFolderA
     theSettings = RecorderSettings();
     ASSERT_EQ(1, LoadConfig("Config.xml"));
     SetAppDir(oldAppDir);
-    Open();
-    EXPECT_EQ(m_folder.Path(), Find<wxTextCtrl>(ShowPage<CPageGeneral>(), 1018)->GetValue().utf8_string());
+    EXPECT_EQ(m_folder.Path(), Find<wxTextCtrl>(OpenAt<CPageGeneral>(), 1018)->GetValue().utf8_string());
     pTrack = ShowPage<CPageTrack>();
     EXPECT_EQ(std::make_tuple(wxString("Harbour Band"), wxString("Night Shift"), wxString("First Light"), 9),
               std::make_tuple(Find<wxTextCtrl>(pTrack, 1028)->GetValue(), Find<wxTextCtrl>(pTrack, 1029)->GetValue(),
