@@ -62,22 +62,18 @@ TEST(PulseCapturedFrames, MonoIsTheRoundedMeanAndEightBitsAreRoundedAndUnsigned)
         for (int16_t v : f)
             in.insert(in.end(), {static_cast<uint8_t>(v & 0xFF), static_cast<uint8_t>((v >> 8) & 0xFF)});
     const size_t nFrames = std::size(frames);
-
-    std::vector<uint8_t> mono16(nFrames * 2);
-    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 1, 16, mono16.data());
+    auto convert = [&](WORD nChannels, WORD nBits) {
+        std::vector<uint8_t> out(nFrames * nChannels * nBits / 8);
+        winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, nChannels, nBits, out.data());
+        return out;
+    };
+    const std::vector<uint8_t> mono16 = convert(1, 16);
     std::vector<int16_t> mono16Values(nFrames);
     for (size_t i = 0; i < nFrames; ++i)
         mono16Values[i] = static_cast<int16_t>(mono16[2 * i] | mono16[2 * i + 1] << 8);
     EXPECT_EQ((std::vector<int16_t>{32767, -32768, 0, 2001, -2000, 128, 0}), mono16Values);
-
-    std::vector<uint8_t> mono8(nFrames);
-    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 1, 8, mono8.data());
-    EXPECT_EQ((std::vector<uint8_t>{255, 0, 128, 136, 120, 128, 128}), mono8);
-
-    std::vector<uint8_t> stereo8(nFrames * 2);
-    winmm::pulse::ConvertCapturedFrames(in.data(), nFrames, 2, 8, stereo8.data());
-    EXPECT_EQ((std::vector<uint8_t>{255, 255, 0, 0, 255, 0, 132, 140, 124, 116, 128, 129, 128, 128}), stereo8);
-
+    EXPECT_EQ((std::vector<uint8_t>{255, 0, 128, 136, 120, 128, 128}), convert(1, 8));
+    EXPECT_EQ((std::vector<uint8_t>{255, 255, 0, 0, 255, 0, 132, 140, 124, 116, 128, 129, 128, 128}), convert(2, 8));
 }
 
 // The line's volume and mute are the source's own.
