@@ -31,7 +31,6 @@ protected:
         return m_pList->ClientToScreen(wxPoint(r.x + static_cast<int>(r.width * dShare), r.y + r.height / 2));
     }
 
-    // Clicks there and waits until the parent has the message with the row.
     const ReceivedMessage* ClickFor(long nRow, const std::string& click, int nMessage, long nWParam)
     {
         m_pFrame->received.clear();

@@ -30,7 +30,6 @@ public:
             event.SetResult(0);
         });
     }
-    // Shows the frame and waits until the child is on the screen and the frame active.
     bool ShowWith(wxWindow* pChild)
     {
         Show();

@@ -86,7 +86,6 @@ class SettingsSheetTest : public ::testing::Test
 protected:
     void SetUp() override { MoveMouse(wxPoint(2, 2)), FreeDevices(); }
     void TearDown() override { Close(), FreeDevices(); }
-    // Replaces the virtual devices for the rest of the test.
     void UseDevices(const std::vector<DeviceSpec>& devices)
     {
         m_pDevices.reset();  // its end restores the default device
@@ -110,7 +109,6 @@ protected:
             DestroyAndWait(m_pSheet);
         m_pSheet = nullptr;
     }
-    // Opens the sheet and shows the page.
     template <class TPage>
     TPage* OpenAt()
     {
@@ -143,7 +141,6 @@ protected:
     static void Click(wxRadioButton* pButton) { pButton->SetValue(true), SendUserEvent(pButton, wxEVT_RADIOBUTTON, 1); }
     static void Slide(wxSlider* pSlider, int nPosition) { pSlider->SetValue(nPosition), SendUserEvent(pSlider, wxEVT_SLIDER, nPosition); }
     static void Press(wxWindow* pButton) { SendUserEvent(pButton, wxEVT_BUTTON, 0); }
-    // OK or Cancel of the sheet.
     void Press(int nId) { Press(m_pSheet->FindWindow(nId)); }
     bool IsOpen() const { return m_pSheet->IsShown(); }
 

@@ -58,7 +58,6 @@ protected:
     bool PopupShown() const { return WaitForPixelFromThread(ItemPoint(0, 150, 2), kIvory); }
     bool BarOn(size_t n) const { return WaitForPixelFromThread(ItemPoint(n, 120, 2), kBarFill); }
 
-    // Tracks the popup while the driver plays the user; returns the command.
     int Track(const std::function<void()>& driver)
     {
         const int nCommand = RunModal([&] {
