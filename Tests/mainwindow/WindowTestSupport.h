@@ -33,7 +33,13 @@ public:
     bool ShowWith(wxWindow* pChild)
     {
         Show();
-        return WaitUntil([&] { return pChild->IsShownOnScreen() && IsActive(); });
+        // The window manager may leave a new window unfocused after the last one closed: ask again now and then.
+        int nPolls = 0;
+        return WaitUntil([&] {
+            if (!IsActive() && ++nPolls % 100 == 0)
+                Raise();
+            return pChild->IsShownOnScreen() && IsActive();
+        });
     }
     int Count(int nMessage) const
     {

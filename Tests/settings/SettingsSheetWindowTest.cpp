@@ -406,7 +406,9 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
 {
     const int nPoints = wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT).GetPointSize();
     if (const char* pszPoints = getenv("SETTINGS_TEST_FONT_POINTS"))
+    {
         ASSERT_EQ(std::atoi(pszPoints), nPoints) << "the desktop font of this run";
+    }
     UseDevices({Device("PulseAudio Sound Server", {"Stereo Mix (Built-in Audio Analog Stereo)", "Microphone"})});
     theSettings.SavedDirectry = "/home/user/Music/Vorane Recordings";
     Open();

@@ -121,8 +121,12 @@ TEST_F(IconMenuWindow, ShowsItsIconsCheckMarkAndDisabledItemsAndOnlyAClickOnAnEn
     accel.Offset(-item8.x, -item8.y);
     EXPECT_GT(count(8, wxRect(accel.x, 0, item8.width - accel.x, 20), dark), 10);
     for (size_t n = 0; n < m_menu.GetItems().size(); ++n)
+    {
         if (!m_menu.GetItems()[n].IsSeparator())
+        {
             EXPECT_EQ(count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory), 0) << m_menu.GetItems()[n].label;
+        }
+    }
     // The checked item shows a framed tick in its icon cell.
     EXPECT_TRUE(SameColour(pixel(10, 1, 1), kBarFrame));
     EXPECT_TRUE(SameColour(pixel(10, 3, 3), kBarFill));
