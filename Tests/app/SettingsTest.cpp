@@ -68,7 +68,7 @@ TEST_F(OutputNames, AReservedNameIsNotHandedOutTwice)
 // Many short rounds in fresh folders, as the starts collide most on the first free numbers.
 TEST_F(OutputNames, RecordersReservingAtOnceNeverShareAName)
 {
-    const int kRounds = 10, kRecorders = 8, kEach = 16;
+    const int kRounds = 40, kRecorders = 8, kEach = 16;
     std::set<std::string> distinct;
     for (int round = 0; round < kRounds; ++round)
     {
