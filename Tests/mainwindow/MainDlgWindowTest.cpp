@@ -164,7 +164,7 @@ TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsForma
     EXPECT_TRUE(m_messages.Texts().empty()) << m_messages.Texts().front();
 }
 
-TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatAndWhenAllAreTakenRecordIsRefused)
+TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatInTheOutputFolderAndWhenAllAreTakenRecordIsRefused)
 {
     for (const char* pszName : {"Audio0.wav", "Audio2.wav", "Audio1.mp3"})
         Touch(m_folder.File(pszName));
@@ -190,6 +190,15 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatAndWh
     EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
     EXPECT_EQ("R+S-E+", Buttons());
     EXPECT_EQ(0u, std::filesystem::file_size(m_folder.File("Audio99999.wma")));
+
+    // No folder set, as another product's or an empty configuration leaves it: the one next to the program.
+    const std::string appDir = GetAppDir();
+    SetAppDir(m_folder.Path());
+    theSettings.SavedDirectry.clear();
+    std::string name;
+    EXPECT_TRUE(m_pDlg->MakeOutputName(name));
+    SetAppDir(appDir);
+    EXPECT_EQ(m_folder.File("output/Audio0.wma"), name);
 }
 
 TEST_F(MainWindowController, AFailedStartOrAStopBeforeTheFirstSecondSaysWhyAndLeavesNoRowNoFileAndTheButtonsIdle)

@@ -1,15 +1,11 @@
-// The settings sheet in real windows on a private display: tree, pages, layout and the next recording.
-#include "AppPaths.h"
-#include "Config.h"
+// The settings sheet in real windows on a private display: tree, pages, layout and what each page stores.
 #include "EncoderFixtures.h"
-#include "OggPages.h"
 #include "PageGeneral.h"
 #include "PageMP3.h"
 #include "PageOGG.h"
 #include "PageTrack.h"
 #include "PageWMA.h"
 #include "RecorderSettings.h"
-#include "RecordingStart.h"
 #include "SettingsSheet.h"
 #include "TestSupport.h"
 #include "TreePropSheet.h"
@@ -335,7 +331,7 @@ TEST_F(SettingsSheetTest, TheOggLabelsFollowTheSliderModeButtonsStoreAtOnceAndAM
     EXPECT_EQ(std::make_tuple(0, 9, 6, 10), stored());
 }
 
-TEST_F(SettingsSheetTest, TheMp3VolumeSliderAtItsEndShows100PercentAndTheWmaPageOpensInQualityMode)
+TEST_F(SettingsSheetTest, TheMp3PageStoresItsVolumeSliderAtItsEndAndItsBitrateAndTheWmaPageOpensInQualityMode)
 {
     theSettings.Mp3Volume = 40;
     theSettings.WmaMode = 1;
@@ -347,6 +343,7 @@ TEST_F(SettingsSheetTest, TheMp3VolumeSliderAtItsEndShows100PercentAndTheWmaPage
     ASSERT_TRUE(WaitUntil([&] { return pSlider->HasFocus(); }));
     Xdo("key End");
     EXPECT_TRUE(WaitUntil([&] { return Label(pPage, 1018) == "100%"; }, 5000)) << Label(pPage, 1018);
+    Choose(List(pPage, 1016), 2);  // 128 Kbps
 
     auto* pWma = ShowPage<CPageWMA>();
     EXPECT_EQ(std::make_tuple(true, false), std::make_tuple(Find<wxRadioButton>(pWma, 1025)->GetValue(),
@@ -355,7 +352,7 @@ TEST_F(SettingsSheetTest, TheMp3VolumeSliderAtItsEndShows100PercentAndTheWmaPage
               std::make_tuple(List(pWma, 1023)->IsEnabled(), List(pWma, 1023)->GetStringSelection(),
                               List(pWma, 1022)->IsEnabled(), List(pWma, 1022)->GetStringSelection()));
     Press(wxID_OK);
-    EXPECT_EQ(std::make_tuple(100, 1), std::make_tuple(theSettings.Mp3Volume, theSettings.WmaMode));
+    EXPECT_EQ(std::make_tuple(100, 2, 1), std::make_tuple(theSettings.Mp3Volume, theSettings.Mp3BitrateIndex, theSettings.WmaMode));
 }
 
 TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirtyCharacters)
@@ -445,86 +442,4 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
         SaveScreenshot(wxString::Format("settings-%s-%dpt", title.Lower(), nPoints).utf8_string());
     }
     EXPECT_TRUE(m_messages.shown.empty());
-}
-
-class SettingsSheetRecording : public SettingsSheetTest
-{
-protected:
-    void SetUp() override
-    {
-        SettingsSheetTest::SetUp();
-        UseBuiltLameModule();
-        CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
-        theSettings.SavedDirectry = m_folder.Path();
-    }
-    // Two seconds on the manual clock, started as the main window does.
-    std::string Record(const std::string& name)
-    {
-        const std::string path = m_folder.File(name);
-        CDeviceThread capture;
-        CRecordingStarter starter(capture);
-        RecordingInfo info;
-        IReceiver* pReceiver = starter.Prepare(theSettings.OutputFormat, path, info, nullptr);
-        EXPECT_NE(nullptr, pReceiver);
-        if (!pReceiver)
-            return path;
-        capture.StartCapture(pReceiver);
-        winmm::virt::AdvanceClock(2.0);
-        capture.StopCapture();
-        EXPECT_TRUE(capture.WaitForCaptureEnd(20000));
-        return path;
-    }
-    CTempFolder m_folder{TestFolderName()};
-};
-
-TEST_F(SettingsSheetRecording, WhatThePagesStoreShapesTheNextRecordingAndFolderAndTagsSurviveARestart)
-{
-    // MP3 at 128 Kbps from "Stereo Mix" (1500 Hz), with the tags of the Track info page.
-    Choose(List(OpenAt<CPageGeneral>(), 1011), 2);
-    Choose(List(ShowPage<CPageGeneral>(), 1010), OUTPUT_FORMAT_MP3);
-    Choose(List(ShowPage<CPageMP3>(), 1016), 2);
-    auto* pTrack = ShowPage<CPageTrack>();
-    Find<wxTextCtrl>(pTrack, 1028)->SetValue("Harbour Band");
-    Find<wxTextCtrl>(pTrack, 1029)->SetValue("Night Shift");
-    Find<wxTextCtrl>(pTrack, 1030)->SetValue("First Light");
-    Choose(List(pTrack, 1031), 0);
-    Press(wxID_OK);
-    DecodedAudio mp3 = DecodeFile(Record("take.mp3"));
-    ASSERT_TRUE(mp3.ok) << mp3.error;
-    EXPECT_EQ(128000, mp3.bitRate);
-    EXPECT_NEAR(1500, DominantFrequency(mp3.firstChannel, mp3.sampleRate), 15);
-    EXPECT_EQ(std::make_tuple(std::string("Harbour Band"), std::string("Night Shift"), std::string("First Light"),
-                              std::to_string(CurrentLocalYear() - 9)),
-              std::make_tuple(mp3.tags["artist"], mp3.tags["album"], mp3.tags["title"], mp3.tags["date"]));
-
-    // OGG at a constant 192 Kbps: the stream's own header carries the three rates.
-    Choose(List(OpenAt<CPageGeneral>(), 1010), OUTPUT_FORMAT_OGG);
-    auto* pOgg = ShowPage<CPageOGG>();
-    Click(Find<wxRadioButton>(pOgg, 1343));
-    Choose(List(pOgg, 1027), 6);
-    Press(wxID_OK);
-    const std::string oggPath = Record("take.ogg");
-    OggWalk walk = WalkOggFile(oggPath);
-    ASSERT_TRUE(walk.ok) << walk.error;
-    ASSERT_TRUE(walk.packets.size() >= 2 && walk.packets[0].size() >= 28);
-    const uint8_t* pId = walk.packets[0].data();
-    EXPECT_EQ(std::make_tuple(192000u, 192000u, 192000u), std::make_tuple(LE32(pId + 16), LE32(pId + 20), LE32(pId + 24)))
-        << "maximum, nominal, minimum";
-    EXPECT_TRUE(DecodeFile(oggPath).ok);
-    EXPECT_TRUE(m_messages.shown.empty()) << m_messages.shown.front();
-
-    // A restart: the configuration file brings back the folder and the tag texts, and the pages show them.
-    CTempFolder appDir(TestFolderName() + "_app");
-    const std::string oldAppDir = GetAppDir();
-    SetAppDir(appDir.Path());
-    ASSERT_TRUE(SaveConfig("Config.xml"));
-    theSettings = RecorderSettings();
-    ASSERT_EQ(1, LoadConfig("Config.xml"));
-    SetAppDir(oldAppDir);
-    EXPECT_EQ(m_folder.Path(), Find<wxTextCtrl>(OpenAt<CPageGeneral>(), 1018)->GetValue().utf8_string());
-    pTrack = ShowPage<CPageTrack>();
-    EXPECT_EQ(std::make_tuple(wxString("Harbour Band"), wxString("Night Shift"), wxString("First Light"), 9),
-              std::make_tuple(Find<wxTextCtrl>(pTrack, 1028)->GetValue(), Find<wxTextCtrl>(pTrack, 1029)->GetValue(),
-                              Find<wxTextCtrl>(pTrack, 1030)->GetValue(), List(pTrack, 1031)->GetSelection()))
-        << "the year is not kept";
 }
