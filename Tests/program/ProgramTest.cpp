@@ -95,8 +95,6 @@ Rect ClientRect(const std::string& window)
 
 // Places in the main window's fixed 474 by 420 client area.
 const Rect DIALOG_STRIP{10, 2, 454, 6};    // dialog background above the waveform view
-const Rect FIRST_ROW{10, 198, 190, 14};    // the list's first row, Audio column
-const Rect LIST_EMPTY{100, 395, 200, 10};  // the list's empty lower part
 
 Rect On(const Rect& client, const Rect& part) { return {client.x + part.x, client.y + part.y, part.width, part.height}; }
 
@@ -143,11 +141,7 @@ public:
         Count(r, [&](const Colour& c, const Colour&) { sum = {sum.r + c.r / n, sum.g + c.g / n, sum.b + c.b / n}; return false; });
         return sum;
     }
-    // Pixels clearly unlike the colour (text, icons, lines), or unlike the same pixel of another shot.
-    int CountUnlike(const Rect& r, const Colour& colour) const
-    {
-        return Count(r, [&](const Colour& c, const Colour&) { return c.DistanceTo(colour) > 80; });
-    }
+    // Pixels unlike the same pixel of another shot.
     int CountChanged(const CScreenshot& other, const Rect& r) const
     {
         return Count(r, [](const Colour& c, const Colour& o) { return c.DistanceTo(o) > 0; }, &other);
@@ -325,21 +319,16 @@ protected:
     std::vector<std::unique_ptr<CProgram>> m_programs;
 };
 
-TEST_F(ProgramTest, FirstStartRecordsTheToneShowsItInTheListCyclesTheSkinsAndSavesItsSettingsOnClose)
+TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnClose)
 {
     CProgram* pProgram = nullptr;
     const std::string window = StartWithWindow(pProgram);
     ASSERT_FALSE(window.empty());
-    CScreenshot before, after;
-    ASSERT_TRUE(ShotUntil("record-before", [](const CScreenshot&) { return true; }, before, window));
-    const Colour listColour = before.Average(On(ClientRect(window), LIST_EMPTY));
-    EXPECT_EQ(before.CountUnlike(On(ClientRect(window), FIRST_ROW), listColour), 0) << "the list starts with a row";
-
+    // Keys are typed once the window stands still. Its list's rows: Tests/mainwindow.
+    CScreenshot settled;
+    ASSERT_TRUE(ShotUntil("start", [](const CScreenshot&) { return true; }, settled, window));
     const std::string file = m_appDir + "/output/Audio0.mp3";
     ASSERT_TRUE(Record(window, file, 3000)) << pProgram->Log();
-    EXPECT_TRUE(ShotUntil("record-after", [&](const CScreenshot& shot) {
-        return shot.CountUnlike(On(ClientRect(window), FIRST_ROW), listColour) >= 30;
-    }, after)) << "no row in the list after the recording";
 
     // The Skins button cycles through the four skins from the last one.
     const char* const skinFiles[] = {"Skin/Pying/skin_pying.xml", "Skin/Wguang/skin_wguang.xml",
