@@ -1,6 +1,6 @@
 // Two hundred recordings in a row, in every output format, through the same
 // recording start as the main window, on the virtual device with the manual
-// clock: what one recording takes, its end must give back.
+// clock: the threads and files one recording takes, its end must give back.
 #include "LameEncoder.h"
 #include "RecorderSettings.h"
 #include "RecordingStart.h"
@@ -14,20 +14,13 @@
 #include <string>
 #include <unistd.h>
 
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define VORANE_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define VORANE_SANITIZED 1
-#endif
-#endif
-
 namespace
 {
-// What the process holds: resident memory (kB), threads and open descriptors.
+// What the process holds: threads and open descriptors. (A receiver lost per recording is memory
+// LeakSanitizer finds when scripts/test-sanitizers runs this test.)
 struct Footprint
 {
-    long nRssKb = 0, nThreads = 0, nOpenFiles = 0;
+    long nThreads = 0, nOpenFiles = 0;
 };
 
 Footprint Measure()
@@ -35,12 +28,8 @@ Footprint Measure()
     Footprint f;
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
-    {
-        if (line.starts_with("VmRSS:"))
-            f.nRssKb = std::stol(line.substr(6));
         if (line.starts_with("Threads:"))
             f.nThreads = std::stol(line.substr(8));
-    }
     f.nOpenFiles = std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
     return f;
 }
@@ -81,7 +70,7 @@ protected:
 };
 }  // namespace
 
-TEST_F(Soak, TwoHundredRecordingsInEveryFormatLeaveMemoryThreadsAndFilesAsTheyWere)
+TEST_F(Soak, TwoHundredRecordingsInEveryFormatLeaveThreadsAndFilesAsTheyWere)
 {
     const int kFormats[] = {OUTPUT_FORMAT_MP3, OUTPUT_FORMAT_OGG, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WMA};
     // A round in each format first: libraries loaded once and caches filled are no growth.
@@ -97,12 +86,4 @@ TEST_F(Soak, TwoHundredRecordingsInEveryFormatLeaveMemoryThreadsAndFilesAsTheyWe
     EXPECT_TRUE(m_messages.Texts().empty()) << m_messages.Texts().front();
     EXPECT_EQ(before.nThreads, after.nThreads) << "threads left behind";
     EXPECT_EQ(before.nOpenFiles, after.nOpenFiles) << "descriptors left open";
-    std::printf("VmRSS %ld kB before, %ld kB after; threads %ld/%ld; open files %ld/%ld\n", before.nRssKb,
-                after.nRssKb, before.nThreads, after.nThreads, before.nOpenFiles, after.nOpenFiles);
-#ifndef VORANE_SANITIZED
-    // One encoder's state is hundreds of kilobytes: a receiver lost per recording
-    // would grow far beyond this. (Sanitizer builds hold freed memory in quarantine,
-    // and LeakSanitizer checks them instead.)
-    EXPECT_LT(after.nRssKb - before.nRssKb, 2048) << "memory grew";
-#endif
 }
