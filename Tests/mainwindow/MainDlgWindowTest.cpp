@@ -57,15 +57,18 @@ protected:
         wxPoint last;
         int nStill = 0;
         ASSERT_TRUE(WaitUntil([&] {
-            nStill = m_pDlg->AudioList()->GetScreenPosition() == last ? nStill + 1 : 0;
-            return last = m_pDlg->AudioList()->GetScreenPosition(), nStill >= 60;
+            const wxPoint now = m_pDlg->AudioList()->GetScreenPosition();
+            nStill = now == last ? nStill + 1 : 0;
+            last = now;
+            return nStill >= 60;
         }));
     }
     void TearDown() override
     {
         if (m_pDlg)
             m_pDlg->Close(true);
-        WaitUntil([] { return wxTopLevelWindows.empty(); }, 2000), FreeDevices();
+        WaitUntil([] { return wxTopLevelWindows.empty(); }, 2000);
+        FreeDevices();
     }
 
     // Record, Stop and Settings as a user sees them.

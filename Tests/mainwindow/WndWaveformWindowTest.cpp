@@ -185,7 +185,8 @@ protected:
         m_capture.StopCapture();
         m_capture.WaitForCaptureEnd(10000);
         WaveformViewWindow::TearDown();
-        SetCurrentDevice(nullptr), FreeDevices();
+        SetCurrentDevice(nullptr);
+        FreeDevices();
     }
 
     CManualClockScope m_clock;

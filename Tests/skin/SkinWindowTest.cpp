@@ -92,7 +92,8 @@ struct CSample : wxDialog
     wxRect Row(long nRow) const
     {
         wxRect r;
-        return list->GetItemRect(nRow, r), wxRect(list->ClientToScreen(r.GetPosition()), r.GetSize());
+        list->GetItemRect(nRow, r);
+        return wxRect(list->ClientToScreen(r.GetPosition()), r.GetSize());
     }
     Look Now() const
     {
@@ -155,7 +156,10 @@ protected:
             pDialog->Move(pos);
             bShown = WaitUntil([&] { return pDialog->GetPosition() == pos && painted(); });
         }
-        return bShown ? (pDialog->Repaint(), pDialog) : nullptr;
+        if (!bShown)
+            return nullptr;
+        pDialog->Repaint();
+        return pDialog;
     }
 
     CSample* m_pDialog = nullptr;

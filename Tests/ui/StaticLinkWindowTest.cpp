@@ -25,9 +25,16 @@ public:
         int nMajor = XkbMajorVersion, nMinor = XkbMinorVersion, nError = 0, nReason = 0;
         m_pDisplay = XkbOpenDisplay(UiDisplay().Name().c_str(), &m_nXkbEvent, &nError, &nMajor, &nMinor, &nReason);
         if (m_pDisplay)
-            XkbSelectEvents(m_pDisplay, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask), XSync(m_pDisplay, False);
+        {
+            XkbSelectEvents(m_pDisplay, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
+            XSync(m_pDisplay, False);
+        }
     }
-    ~CBellCounter() { m_pDisplay && XCloseDisplay(m_pDisplay); }
+    ~CBellCounter()
+    {
+        if (m_pDisplay)
+            XCloseDisplay(m_pDisplay);
+    }
     int Count()
     {
         for (XEvent event; m_pDisplay && XPending(m_pDisplay);)

@@ -238,7 +238,10 @@ std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, boo
     std::function<void(wxWindow*)> collect = [&](wxWindow* pParent) {
         for (wxWindow* pChild : pParent->GetChildren())
             if (pChild->IsShown())
-                controls.push_back(pChild), collect(pChild);
+            {
+                controls.push_back(pChild);
+                collect(pChild);
+            }
     };
     collect(pWindow);
     std::vector<std::string> faults;
