@@ -28,7 +28,8 @@ using winmm::virt::DeviceSpec;
 struct CMessageLog
 {
     CMessageLog() : previous(SetMessageBoxHandler([this](const MessageBoxRequest& r) {
-        return shown.push_back(r.text + "|" + r.caption + "|" + std::to_string(r.type)), IDOK;
+        shown.push_back(r.text + "|" + r.caption + "|" + std::to_string(r.type));
+        return IDOK;
     })) {}
     ~CMessageLog() { SetMessageBoxHandler(previous); }
     std::vector<std::string> shown;
@@ -80,8 +81,16 @@ int CurrentLocalYear()
 class SettingsSheetTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { MoveMouse(wxPoint(2, 2)), FreeDevices(); }
-    void TearDown() override { Close(), FreeDevices(); }
+    void SetUp() override
+    {
+        MoveMouse(wxPoint(2, 2));
+        FreeDevices();
+    }
+    void TearDown() override
+    {
+        Close();
+        FreeDevices();
+    }
     void UseDevices(const std::vector<DeviceSpec>& devices)
     {
         m_pDevices.reset();  // its end restores the default device
@@ -134,8 +143,16 @@ protected:
     wxChoice* List(wxWindow* pPage, int nId) { return Find<wxChoice>(pPage, nId); }
     wxString Label(wxWindow* pPage, int nId) { return Find<wxStaticText>(pPage, nId)->GetLabel(); }
 
-    static void Click(wxRadioButton* pButton) { pButton->SetValue(true), SendUserEvent(pButton, wxEVT_RADIOBUTTON, 1); }
-    static void Slide(wxSlider* pSlider, int nPosition) { pSlider->SetValue(nPosition), SendUserEvent(pSlider, wxEVT_SLIDER, nPosition); }
+    static void Click(wxRadioButton* pButton)
+    {
+        pButton->SetValue(true);
+        SendUserEvent(pButton, wxEVT_RADIOBUTTON, 1);
+    }
+    static void Slide(wxSlider* pSlider, int nPosition)
+    {
+        pSlider->SetValue(nPosition);
+        SendUserEvent(pSlider, wxEVT_SLIDER, nPosition);
+    }
     static void Press(wxWindow* pButton) { SendUserEvent(pButton, wxEVT_BUTTON, 0); }
     void Press(int nId) { Press(m_pSheet->FindWindow(nId)); }
     bool IsOpen() const { return m_pSheet->IsShown(); }

@@ -66,7 +66,11 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return TextPixels(CStaticLink::g_colorUnvisited) > 20; }));
     }
 
-    void TearDown() override { DestroyAndWait(m_pFrame), SetShellHandler(m_previous); }
+    void TearDown() override
+    {
+        DestroyAndWait(m_pFrame);
+        SetShellHandler(m_previous);
+    }
 
     int TextPixels(const wxColour& colour) const
     {
