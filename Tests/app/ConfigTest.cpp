@@ -42,12 +42,6 @@ struct ScopedEnv
     std::optional<std::string> old;
 };
 
-std::string Slurp(const std::string& path)
-{
-    const std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 void Spit(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
 std::string ConfigWith(const std::string& strBody, const std::string& strRootAttrs = "App=\"Vorane Audio Recorder\"")
@@ -188,7 +182,7 @@ TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
     const auto written = Read();
     ASSERT_TRUE(SaveConfig("Config.xml"));
 
-    std::string strFile = Slurp(m_app + "/Config.xml");
+    std::string strFile = ReadFileText(m_app + "/Config.xml");
     EXPECT_EQ(0u, strFile.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config")) << strFile;
     EXPECT_NE(std::string::npos, strFile.find("\n  <Setting>\n    <SkinType>2</SkinType>\n")) << strFile;
     pugi::xml_document doc;
@@ -241,7 +235,7 @@ TEST_F(ConfigFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFiles)
     chmod((m_app + "/Config.xml").c_str(), 0640);
     ASSERT_TRUE(SaveConfig("Config.xml"));
     EXPECT_EQ(fs::perms(0640), fs::status(m_app + "/Config.xml").permissions()) << "kept across saves";
-    std::string strOld = Slurp(m_app + "/Config.xml");
+    std::string strOld = ReadFileText(m_app + "/Config.xml");
 
     // A file size limit makes the write fail part-way, as a full disk would.
     theSettings.Title = std::string(4000, 'n');
@@ -254,7 +248,7 @@ TEST_F(ConfigFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFiles)
     bool bSaved = SaveConfig("Config.xml");
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     EXPECT_FALSE(bSaved);
-    EXPECT_EQ(strOld, Slurp(m_app + "/Config.xml"));
+    EXPECT_EQ(strOld, ReadFileText(m_app + "/Config.xml"));
 
     // The configuration folder cannot be made: a plain file stands where it would go.
     MakeAppDirUnwritable();

@@ -51,11 +51,7 @@ protected:
         EXPECT_TRUE(WaitUntilActive(&dialog) && WaitOnMain([&] { return NewName(dialog)->HasFocus(); }));
         return text;
     }
-    std::string Read(const std::string& name) const
-    {
-        const std::vector<uint8_t> bytes = ReadFileBytes(File(name));
-        return {bytes.begin(), bytes.end()};
-    }
+    std::string Read(const std::string& name) const { return ReadFileText(File(name)); }
     std::vector<std::string> Entries() const
     {
         std::vector<std::string> names;

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <fstream>
 #include <sys/resource.h>
@@ -44,43 +45,46 @@ protected:
 };
 }  // namespace
 
-// The file is complete after every buffer, before Finish; then it has the exact layout.
-TEST_F(WavReceiver, ThreeSecondsOfCdAudioMakeAWholeFileAfterEveryBufferAndFinishClosesOnce)
+// The file is complete after every buffer, before Finish; then it has the exact layout. An existing file
+// is truncated, and 8-bit mono keeps its unsigned samples.
+TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileAfterEveryBufferOverAnOldFileAndFinishClosesOnce)
 {
-    std::vector<uint8_t> second = StereoTone(1.0, 1000);
-    CReceiverWAV receiver;
-    Prepare(receiver, Pcm(2, 44100, 16));
-    for (int n = 1; n <= 3; ++n)
+    std::vector<uint8_t> mono(11025);
+    for (size_t i = 0; i < mono.size(); ++i)
+        mono[i] = static_cast<uint8_t>(128 + 100 * std::sin(2 * M_PI * 1000 * i / 11025.0));
+    const struct
     {
-        EXPECT_EQ(176400u, receiver.Write(second.data(), 176400));
-        DecodedAudio decoded = DecodeFile(receiver.FileName);
-        EXPECT_EQ(std::make_pair(std::string("pcm_s16le"), double(n)), std::make_pair(decoded.codec, decoded.duration));
-        EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, 44100), 5);
+        WAVEFORMATEX format;
+        std::vector<uint8_t> second;
+        const char* pszCodec;
+        std::vector<uint32_t> header;
+    } cases[] = {
+        {Pcm(2, 44100, 16), StereoTone(1.0, 1000), "pcm_s16le", {529236, 1, 2, 44100, 176400, 4, 16, 529200}},
+        {Pcm(1, 11025, 8), mono, "pcm_u8", {36 + 33075, 1, 1, 11025, 11025, 1, 8, 33075}},
+    };
+    for (const auto& [format, second, pszCodec, header] : cases)
+    {
+        SCOPED_TRACE(pszCodec);
+        std::ofstream(m_folder.File("Audio0.wav"), std::ios::binary) << std::string(1000000, 'x');
+        const uint32_t nSize = static_cast<uint32_t>(second.size());
+        CReceiverWAV receiver;
+        Prepare(receiver, format);
+        for (int n = 1; n <= 3; ++n)
+        {
+            EXPECT_EQ(nSize, receiver.Write(second.data(), nSize));
+            DecodedAudio decoded = DecodeFile(receiver.FileName);
+            EXPECT_EQ(std::make_pair(std::string(pszCodec), double(n)), std::make_pair(decoded.codec, decoded.duration));
+            EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, format.nSamplesPerSec), 5);
+        }
+        receiver.Finish();
+        receiver.Finish();
+        EXPECT_EQ(2, receiver.State);
+        EXPECT_EQ(0u, receiver.Write(second.data(), nSize)) << "nothing is written after Finish";
+        std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
+        ASSERT_EQ(44u + 3 * nSize, file.size());
+        EXPECT_EQ(header, HeaderFields(file));
+        EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44 + 2 * nSize));
     }
-    receiver.Finish();
-    receiver.Finish();
-    EXPECT_EQ(2, receiver.State);
-    EXPECT_EQ(0u, receiver.Write(second.data(), 176400)) << "nothing is written after Finish";
-    std::vector<uint8_t> file = ReadFileBytes(m_folder.File("Audio0.wav"));
-    ASSERT_EQ(44u + 529200u, file.size());
-    EXPECT_EQ((std::vector<uint32_t>{529236, 1, 2, 44100, 176400, 4, 16, 529200}), HeaderFields(file));
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44 + 2 * 176400));
-}
-
-TEST_F(WavReceiver, AnExistingFileIsTruncatedAndEightBitMonoKeepsItsUnsignedSamples)
-{
-    std::ofstream(m_folder.File("Audio0.wav"), std::ios::binary) << std::string(1000000, 'x');
-    std::vector<uint8_t> second(11025);
-    for (size_t i = 0; i < second.size(); ++i)
-        second[i] = static_cast<uint8_t>(i);
-    CReceiverWAV receiver;
-    Prepare(receiver, Pcm(1, 11025, 8));
-    EXPECT_EQ(11025u, receiver.Write(second.data(), 11025));
-    receiver.Finish();
-    std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
-    ASSERT_EQ(44u + 11025u, file.size());
-    EXPECT_EQ((std::vector<uint32_t>{36 + 11025, 1, 1, 11025, 11025, 1, 8, 11025}), HeaderFields(file));
-    EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44));
 }
 
 TEST_F(WavReceiver, NoFileWithoutAFormatOrAFolder)

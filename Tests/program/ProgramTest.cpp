@@ -24,12 +24,6 @@ namespace
 CXDisplay* g_pDisplay = nullptr;
 constexpr int SCREEN_WIDTH = 1024, SCREEN_HEIGHT = 768;
 
-std::string ReadText(const std::string& path)
-{
-    const std::vector<uint8_t> bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
@@ -210,7 +204,7 @@ public:
             kill(m_pid, SIGKILL);
         WaitExit(10000);
     }
-    std::string Log() const { return ReadText(m_logPath); }
+    std::string Log() const { return ReadFileText(m_logPath); }
 
 private:
     std::string m_logPath;
@@ -310,7 +304,7 @@ protected:
         }, 20000);
     }
 
-    std::string ConfigText() const { return ReadText(m_appDir + "/Config.xml"); }
+    std::string ConfigText() const { return ReadFileText(m_appDir + "/Config.xml"); }
 
     CTempFolder m_folder{"program"};
     std::string m_appDir = m_folder.File("app");
@@ -342,7 +336,7 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
         CScreenshot shot;
         if (n > 0)
             Activate(window, "alt+k");
-        const Colour file = n ? SkinColour(ReadText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : Colour();
+        const Colour file = n ? SkinColour(ReadFileText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : Colour();
         EXPECT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
             background[n] = s.Average(On(ClientRect(window), DIALOG_STRIP));
             return n == 0 || (WmState(window) == "Normal" && background[n].DistanceTo(file) < 6);

@@ -16,25 +16,12 @@
 #include <wx/settings.h>
 
 #include <cstdlib>
-#include <ctime>
 #include <memory>
 #include <tuple>
 
 namespace
 {
 using winmm::virt::DeviceSpec;
-
-// Every message box the code shows, as "text|caption|type".
-struct CMessageLog
-{
-    CMessageLog() : previous(SetMessageBoxHandler([this](const MessageBoxRequest& r) {
-        shown.push_back(r.text + "|" + r.caption + "|" + std::to_string(r.type));
-        return IDOK;
-    })) {}
-    ~CMessageLog() { SetMessageBoxHandler(previous); }
-    std::vector<std::string> shown;
-    MessageBoxHandler previous;
-};
 
 std::vector<std::string> StopMessage(const std::string& text) { return {text + "|" + APP_CAPTION + "|" + std::to_string(MB_ICONHAND)}; }
 
@@ -68,13 +55,6 @@ std::vector<wxString> Items(const wxChoice* pList)
     for (unsigned i = 0; i < pList->GetCount(); ++i)
         items.push_back(pList->GetString(i));
     return items;
-}
-
-int CurrentLocalYear()
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    return localtime_r(&now, &local)->tm_year + 1900;
 }
 }  // namespace
 
@@ -160,7 +140,7 @@ protected:
     CManualClockScope m_clock;
     std::unique_ptr<CManualClockScope> m_pDevices;
     CSettingsScope m_settings;
-    CMessageLog m_messages;
+    CMessageRecorder m_messages;
     CTreePropSheet* m_pSheet = nullptr;
 };
 
@@ -198,12 +178,12 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
         std::tie(theSettings.DeviceIndex, theSettings.LineIndex) = std::make_tuple(nDevice, nLine);
         RecorderSettings expected = theSettings;
         std::tie(expected.DeviceIndex, expected.LineIndex) = std::make_tuple(nStoredDevice, nStoredLine);
-        m_messages.shown.clear();
+        m_messages.Clear();
         Open();
         wxWindow* pPage = m_pSheet->GetActivePage();
         if (nChosen >= 0)
             Choose(List(pPage, 1012), nChosen);
-        EXPECT_EQ(message.empty() ? std::vector<std::string>() : StopMessage(message), m_messages.shown);
+        EXPECT_EQ(message.empty() ? std::vector<std::string>() : StopMessage(message), m_messages.Shown());
         EXPECT_EQ(lines, Items(List(pPage, 1011)));
         EXPECT_EQ(nShown, List(pPage, 1011)->GetSelection());
         const bool bFilled = nDevice < int(devices.size());
@@ -382,7 +362,7 @@ TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirty
     EXPECT_EQ(std::make_tuple(wxString("vorane"), wxString(DEFAULT_TAG_TEXT), wxString(DEFAULT_TAG_TEXT)),
               std::make_tuple(pArtist->GetValue(), pAlbum->GetValue(), pTitle->GetValue()));
     std::vector<wxString> years;
-    for (int nYear = CurrentLocalYear() - 9; nYear <= CurrentLocalYear(); ++nYear)
+    for (int nYear = CurrentYear() - 9; nYear <= CurrentYear(); ++nYear)
         years.push_back(wxString::Format("%d", nYear));
     EXPECT_EQ(years, Items(pYear));
     EXPECT_EQ(9, pYear->GetSelection());
@@ -458,5 +438,5 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
         title.Replace(" ", "-");
         SaveScreenshot(wxString::Format("settings-%s-%dpt", title.Lower(), nPoints).utf8_string());
     }
-    EXPECT_TRUE(m_messages.shown.empty());
+    EXPECT_TRUE(m_messages.Shown().empty());
 }

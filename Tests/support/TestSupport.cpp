@@ -166,6 +166,12 @@ std::vector<uint8_t> ReadFileBytes(const std::string& path)
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string ReadFileText(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 int RunCommand(const std::string& command, std::string* pOutput)
 {
     FILE* pipe = popen(command.c_str(), "r");

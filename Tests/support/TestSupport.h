@@ -24,17 +24,29 @@ public:
     CMessageRecorder()
     {
         m_previous = SetMessageBoxHandler([this](const MessageBoxRequest& r) {
-            Locked([&] { m_texts.push_back(r.text); });
+            Locked([&] {
+                m_texts.push_back(r.text);
+                m_shown.push_back(r.text + "|" + r.caption + "|" + std::to_string(r.type));
+            });
             return IDOK;
         });
     }
     ~CMessageRecorder() { SetMessageBoxHandler(m_previous); }
     std::vector<std::string> Texts() { return Locked([this] { return m_texts; }); }
-    void Clear() { Locked([this] { m_texts.clear(); }); }
+    // Each message with its caption and type, as "text|caption|type".
+    std::vector<std::string> Shown() { return Locked([this] { return m_shown; }); }
+    void Clear()
+    {
+        Locked([this] {
+            m_texts.clear();
+            m_shown.clear();
+        });
+    }
 
 private:
     std::mutex m_mutex;
     std::vector<std::string> m_texts;
+    std::vector<std::string> m_shown;
     MessageBoxHandler m_previous;
 };
 
@@ -98,6 +110,7 @@ private:
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+std::string ReadFileText(const std::string& path);
 inline uint16_t LE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 inline uint32_t LE32(const uint8_t* p) { return LE16(p) | static_cast<uint32_t>(LE16(p + 2)) << 16; }
 
