@@ -10,6 +10,7 @@
 #include <cmath>
 #include <csignal>
 #include <fstream>
+#include <tuple>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -52,13 +53,7 @@ TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileAfterEveryBufferOverAnOldFileAndFi
     std::vector<uint8_t> mono(11025);
     for (size_t i = 0; i < mono.size(); ++i)
         mono[i] = static_cast<uint8_t>(128 + 100 * std::sin(2 * M_PI * 1000 * i / 11025.0));
-    const struct
-    {
-        WAVEFORMATEX format;
-        std::vector<uint8_t> second;
-        const char* pszCodec;
-        std::vector<uint32_t> header;
-    } cases[] = {
+    const std::tuple<WAVEFORMATEX, std::vector<uint8_t>, const char*, std::vector<uint32_t>> cases[] = {
         {Pcm(2, 44100, 16), StereoTone(1.0, 1000), "pcm_s16le", {529236, 1, 2, 44100, 176400, 4, 16, 529200}},
         {Pcm(1, 11025, 8), mono, "pcm_u8", {36 + 33075, 1, 1, 11025, 11025, 1, 8, 33075}},
     };
