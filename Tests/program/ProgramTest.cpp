@@ -353,6 +353,7 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
     EXPECT_NEAR(DominantFrequency(audio.firstChannel, audio.sampleRate), 1500, 10);
     const std::string config = ConfigText();
     EXPECT_NE(config.find("<SkinType>4</SkinType>"), std::string::npos) << config << "the last skin is saved";
+    // The output folder lies in the folder the program was started from, named without a trailing slash.
     EXPECT_NE(config.find("<SavedDirectry>" + m_appDir + "/output</SavedDirectry>"), std::string::npos) << config;
 }
 
