@@ -212,7 +212,6 @@ private:
     int m_nExitCode = -1;
 };
 
-
 class ProgramTest : public testing::Test
 {
 protected:
@@ -304,8 +303,6 @@ protected:
         }, 20000);
     }
 
-    std::string ConfigText() const { return ReadFileText(m_appDir + "/Config.xml"); }
-
     CTempFolder m_folder{"program"};
     std::string m_appDir = m_folder.File("app");
     std::string m_home = m_folder.File("home");
@@ -351,7 +348,7 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
     EXPECT_GE(audio.duration, 2.5);
     EXPECT_LE(audio.duration, 4.0);
     EXPECT_NEAR(DominantFrequency(audio.firstChannel, audio.sampleRate), 1500, 10);
-    const std::string config = ConfigText();
+    const std::string config = ReadFileText(m_appDir + "/Config.xml");
     EXPECT_NE(config.find("<SkinType>4</SkinType>"), std::string::npos) << config << "the last skin is saved";
     // The output folder lies in the folder the program was started from, named without a trailing slash.
     EXPECT_NE(config.find("<SavedDirectry>" + m_appDir + "/output</SavedDirectry>"), std::string::npos) << config;

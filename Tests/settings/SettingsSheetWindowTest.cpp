@@ -51,10 +51,8 @@ DeviceSpec Device(const std::string& name, std::vector<std::string> lineNames)
 
 std::vector<wxString> Items(const wxChoice* pList)
 {
-    std::vector<wxString> items;
-    for (unsigned i = 0; i < pList->GetCount(); ++i)
-        items.push_back(pList->GetString(i));
-    return items;
+    const wxArrayString items = pList->GetStrings();
+    return {items.begin(), items.end()};
 }
 }  // namespace
 
