@@ -115,7 +115,7 @@ TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndStaysBlueWhileAnOpened
     setenv("PATH", path.c_str(), 1);
 
     std::vector<std::string> requests;
-    SetShellHandler([&](const ShellRequest& r) -> INT_PTR { return requests.push_back(r.verb + " " + r.file), 42; });
+    SetShellHandler([&](const ShellRequest& r) -> INT_PTR { requests.push_back(r.verb + " " + r.file); return 42; });
     m_pLink->SetLink("https://lame.example.org/");
     hoverAndLeave(90, [&] {
         EXPECT_TRUE(WaitUntil([&] { return requests.size() == 1 && Shows(CStaticLink::g_colorVisited); }));
