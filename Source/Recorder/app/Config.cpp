@@ -26,7 +26,6 @@ const char* const VERSION = "1,5,0,1";
 // and is refused unread rather than parsed.
 const size_t MAX_FILE_SIZE = 1024 * 1024;
 // The text fields had room for 255 characters; longer texts are cut to that.
-const size_t MAX_TEXT_BYTES = 255;
 
 enum class Section
 {
@@ -55,19 +54,6 @@ int ToInt(const std::string& strText)
     if (bNegative)
         return static_cast<int>(-nValue);
     return nValue > INT_MAX ? INT_MAX : static_cast<int>(nValue);
-}
-
-// Cuts to at most nMax bytes without splitting a UTF-8 character.
-std::string CutText(std::string strText, size_t nMax = MAX_TEXT_BYTES)
-{
-    if (strText.size() <= nMax)
-        return strText;
-    size_t nEnd = nMax;
-    // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
-    for (int n = 0; n < 3 && nEnd > 0 && (static_cast<unsigned char>(strText[nEnd]) & 0xC0) == 0x80; ++n)
-        --nEnd;
-    strText.resize(nEnd);
-    return strText;
 }
 
 // The text content of a node: all text below it in document order, as a DOM's
@@ -101,7 +87,7 @@ void ApplyKey(Section section, const char* pszName, const std::string& strText)
         if (strcmp(pszName, "SkinType") == 0)
             g_nSkinNumber = ToInt(strText);
         else if (strcmp(pszName, "SavedDirectry") == 0)
-            theSettings.SavedDirectry = CutText(strText);
+            theSettings.SavedDirectry = CutUtf8(strText, MAX_TEXT_BYTES);
         else if (strcmp(pszName, "IsOpenOutput") == 0)
             theSettings.IsOpenOutput = ToInt(strText);
         else if (strcmp(pszName, "IsViewWaveform") == 0)
@@ -110,11 +96,11 @@ void ApplyKey(Section section, const char* pszName, const std::string& strText)
     else if (section == Section::Trkinfo)
     {
         if (strcmp(pszName, "AlbumTitle") == 0)
-            theSettings.AlbumTitle = CutText(strText);
+            theSettings.AlbumTitle = CutUtf8(strText, MAX_TEXT_BYTES);
         else if (strcmp(pszName, "Artist") == 0)
-            theSettings.Artist = CutText(strText);
+            theSettings.Artist = CutUtf8(strText, MAX_TEXT_BYTES);
         else if (strcmp(pszName, "Title") == 0)
-            theSettings.Title = CutText(strText);
+            theSettings.Title = CutUtf8(strText, MAX_TEXT_BYTES);
     }
 }
 

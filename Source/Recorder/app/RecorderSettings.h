@@ -4,6 +4,7 @@
 // Threads: written only on the main thread, never while a recording runs; the
 // capture thread reads the tag fields when it finishes a recording.
 #pragma once
+#include <cstddef>
 #include <string>
 
 struct RecorderSettings
@@ -36,6 +37,11 @@ struct RecorderSettings
 };
 
 extern RecorderSettings theSettings;
+
+// The track texts (album, artist, title) hold at most this many bytes, in the file and in every tag.
+const size_t MAX_TEXT_BYTES = 255;
+// At most nMax bytes of the text, never ending inside a UTF-8 character.
+std::string CutUtf8(const std::string& text, size_t nMax);
 
 enum
 {

@@ -221,7 +221,7 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     vorbis_comment_init(&Comment);
     auto addTag = [this](const char* pszTag, const std::string& value) {
         // Vorbis comments must be UTF-8.
-        vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(CleanTagText(value), 255).c_str());
+        vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(CleanTagText(value), MAX_TEXT_BYTES).c_str());
     };
     if (!s.AlbumTitle.empty())
         addTag("ALBUM", s.AlbumTitle);

@@ -47,7 +47,7 @@ std::string ModulePath(const char* pszModule)
 
 void CopyTagText(char (&buffer)[256], const std::string& text)
 {
-    std::string cut = CutUtf8(CleanTagText(text), 255);
+    std::string cut = CutUtf8(CleanTagText(text), MAX_TEXT_BYTES);
     cut.copy(buffer, cut.size());
     buffer[cut.size()] = '\0';
 }

@@ -61,13 +61,3 @@ std::string CleanTagText(const std::string& text)
     }
     return out;
 }
-
-std::string CutUtf8(const std::string& text, size_t nMax)
-{
-    if (text.size() <= nMax)
-        return text;
-    size_t n = nMax;
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
-}

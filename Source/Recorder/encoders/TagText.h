@@ -13,8 +13,5 @@
 // cannot read.
 std::string CleanTagText(const std::string& text);
 
-// At most nMax bytes of valid UTF-8, never ending inside a character.
-std::string CutUtf8(const std::string& text, size_t nMax);
-
 // The character that replaces what is not UTF-8.
 extern const char* const REPLACEMENT_CHARACTER;

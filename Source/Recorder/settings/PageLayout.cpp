@@ -1,5 +1,6 @@
 #include "PageLayout.h"
 
+#include "RecorderSettings.h"
 #include "ResizablePage.h"
 #include "TreePropSheet.h"
 
@@ -116,14 +117,6 @@ wxString FromEngineText(const char* pszText)
 
 std::string ToRecordText(const wxString& text, size_t nMaxBytes)
 {
-    std::string bytes = text.utf8_string();
-    if (bytes.size() <= nMaxBytes)
-        return bytes;
-    size_t nCut = nMaxBytes;
-    // Step back over continuation bytes so the last character stays whole.
-    while (nCut > 0 && (static_cast<unsigned char>(bytes[nCut]) & 0xC0) == 0x80)
-        --nCut;
-    bytes.resize(nCut);
-    return bytes;
+    return CutUtf8(text.utf8_string(), nMaxBytes);
 }
 }  // namespace SettingsLayout

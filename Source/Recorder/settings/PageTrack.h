@@ -39,7 +39,6 @@ public:
         IDC_YEAR = 1031,
     };
     static const size_t TYPING_LIMIT = 30;
-    static const size_t MAX_TEXT_BYTES = 255;
 
     CPageTrack();
 
