@@ -73,7 +73,9 @@ TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithA
         EXPECT_EQ(c.pszReason ? c.pszReason : "", ThrownText([&] { receiver.Open(&nBitrate); }));
         EXPECT_EQ(std::make_pair(c.nBitrate, c.pszReason ? 0 : 1), std::make_pair(nBitrate, receiver.State));
         if (c.pszReason)
+        {
             EXPECT_EQ(0u, receiver.Write(pcm.data(), static_cast<uint32_t>(pcm.size())));
+        }
         receiver.Finish();
         EXPECT_EQ(!c.pszReason, std::filesystem::exists(receiver.FileName));
         std::vector<int32_t> header;

@@ -16,6 +16,7 @@
 #include "Skins.h"
 #include "WaveIn.h"
 
+#include <cerrno>
 #include <cstring>
 #include <gtk/gtk.h>
 #include <sys/stat.h>
@@ -60,12 +61,6 @@ struct MainCommand
     bool (CMainDlg::*enabled)();
     void (CMainDlg::*run)();
 };
-
-void RecordCommand(CMainDlg& dlg)
-{
-    wxCommandEvent event(wxEVT_BUTTON, IDC_BUTTON_RECORD);
-    dlg.OnRecord(event);
-}
 
 const MainCommand COMMANDS[] = {
     {ID_CMD_RECORD, "&Record\tAlt+R", 144, nullptr, nullptr},
@@ -550,9 +545,7 @@ void CMainDlg::OnPlay()
     AudioItem* pItem = m_lstAudio->GetCurAudio();
     if (!pItem || !FileExists(pItem->szPath))
         return;
-    std::string ext;
-    GetFileExt(pItem->szPath, ext);
-    if (ext == "mp3" || ext == "wav" || ext == "wma")
+    if (IsMiniPlayerFile(pItem->szPath))
     {
         CDlgPlayer player(this, pItem->szPath);
         player.ShowModal();
@@ -605,7 +598,13 @@ void CMainDlg::OnDeleteFromDisk()
     AudioItem* pItem = nRow < 0 ? nullptr : m_lstAudio->GetAudio(nRow);
     if (!pItem)
         return;
-    unlink(pItem->szPath);
+    // A file that stays on the disk keeps its row, and the user learns why.
+    if (unlink(pItem->szPath) != 0 && errno != ENOENT)
+    {
+        const std::string text = std::string("The file could not be deleted: ") + std::strerror(errno) + ".";
+        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
+        return;
+    }
     m_lstAudio->DeleteAudio(nRow);
     if (m_lstAudio->GetItemCount() == 0)
         m_wndWaveform->ShowItem(nullptr);

@@ -22,8 +22,6 @@ namespace
 {
 // The folder picture the popup menu's "Go to the folder" shows.
 const unsigned BROWSE_BITMAP = 143;
-// What the configuration file keeps of a folder: a longer path would come back as another folder.
-const size_t MAX_FOLDER_BYTES = 255;
 }  // namespace
 
 CPageGeneral::CPageGeneral() : CResizablePage("General")
@@ -170,7 +168,8 @@ void CPageGeneral::OnBrowse(wxCommandEvent&)
     wxString path = dialog.GetPath();
     if (path.empty())
         return;
-    if (path.utf8_string().size() > MAX_FOLDER_BYTES)
+    // The configuration file keeps no more of a folder: a longer path would come back as another folder.
+    if (path.utf8_string().size() > MAX_TEXT_BYTES)
     {
         MessageBoxA(wxGetTopLevelParent(this),
                     "The path of that folder is too long to be kept. Choose a folder with a shorter path.",
@@ -194,7 +193,7 @@ void CPageGeneral::OnOK()
     }
     theSettings.LineIndex = nLine;
     theSettings.OutputFormat = m_cmbFormat->GetSelection();
-    theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), 259);
+    theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), MAX_TEXT_BYTES);
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
 }
