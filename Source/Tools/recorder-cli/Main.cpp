@@ -119,7 +119,8 @@ void ShowMessages(bool bFileKept)
     }
     for (const auto& [caption, text] : messages)
     {
-        const bool bSaysSaved = text == MSG_DISK_FULL;
+        // Both full-disk texts promise a kept file, which a stop before the first second does not leave.
+        const bool bSaysSaved = text == MSG_DISK_FULL || text == MSG_WMA_WRITE_FAILED;
         std::fprintf(stderr, "%s: %s\n", caption.c_str(),
                      bSaysSaved && !bFileKept ? "The disk is full: nothing could be saved." : text.c_str());
     }
