@@ -51,8 +51,7 @@ CDlgAbout::CDlgAbout(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, wxEmptyStr
     m_btnOK = new CHoverButton();
     m_btnOK->SubclassDlgItem(wxID_OK, this);
     m_btnOK->SetDefault();
-    m_btnOK->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
-    m_btnOK->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+    m_btnOK->UseProgramHoverLook();
 
     const std::pair<CStaticLink**, std::pair<int, const char*>> links[] = {
         {&m_stcLame, {IDC_ABOUT_LAME, ABOUT_LAME_URL}},

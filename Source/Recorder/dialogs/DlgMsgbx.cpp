@@ -56,8 +56,7 @@ void CDlgMsgbx::OnInitDialog(wxInitDialogEvent& event)
     for (CHoverButton* pButton : {m_btnOK, m_btnCancel})
         if (pButton)
         {
-            pButton->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
-            pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+            pButton->UseProgramHoverLook();
         }
     event.Skip();
 }

@@ -73,8 +73,7 @@ int CDlgPlayer::ShowModal()
 
 void CDlgPlayer::InitPlayer()
 {
-    m_btnExit->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
-    m_btnExit->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+    m_btnExit->UseProgramHoverLook();
 
     // The design's size (152 by 86 dialog units), taller where the font needs it; Exit sits
     // centred under the play bar and stays there.

@@ -175,8 +175,7 @@ void CDlgRename::InitFields()
 {
     if (m_strOldPath.empty())
         return;
-    m_btnRename->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
-    m_btnRename->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+    m_btnRename->UseProgramHoverLook();
     std::string oldName, ext;
     if (!GetFileName(m_strOldPath.c_str(), oldName) || !GetFileExt(m_strOldPath.c_str(), ext))
         return;

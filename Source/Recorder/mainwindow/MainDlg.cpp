@@ -155,8 +155,7 @@ bool CMainDlg::Create()
     m_btnStop->Disable();
     for (CHoverButton* pButton : {m_btnRecord, m_btnStop, m_btnSettings, m_btnSkins, m_btnHelp, m_btnAbout})
     {
-        pButton->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30);
-        pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+        pButton->UseProgramHoverLook();
     }
 
     // The keys of the list's commands; Alt with a letter is each button's own mnemonic.

@@ -35,8 +35,7 @@ bool CPageFormats::OnInitDialog()
 {
     for (CHoverButton* pButton : {m_btnSoundSettings, m_btnVolume, m_btnRecording})
     {
-        pButton->OffsetColor(CHoverButton::BTNST_COLOR_BK_IN, 30, true);
-        pButton->SetColor(CHoverButton::BTNST_COLOR_FG_IN, wxColour(0, 128, 0), true);
+        pButton->UseProgramHoverLook();
     }
     return true;
 }

@@ -105,6 +105,12 @@ int CHoverButton::OffsetColor(int nIndex, int nOffset, bool bRepaint)
     return nResult;
 }
 
+void CHoverButton::UseProgramHoverLook()
+{
+    OffsetColor(BTNST_COLOR_BK_IN, 30);
+    SetColor(BTNST_COLOR_FG_IN, wxColour(0, 128, 0));
+}
+
 void CHoverButton::FollowColour(int nParity, const wxColour& base)
 {
     for (int i = nParity; i < BTNST_MAX_COLORS; i += 2)

@@ -55,6 +55,8 @@ public:
     // Offset -255 to 255 (else BTNST_BADPARAM), shrunk to keep every channel in range.
     int OffsetColor(int nIndex, int nOffset, bool bRepaint = true);
     wxColour GetColor(int nIndex) const;
+    // The hover look of every button of the program: the face lightened by 30, the text green.
+    void UseProgramHoverLook();
 
     bool SetBackgroundColour(const wxColour& colour) override;
     bool SetForegroundColour(const wxColour& colour) override;
