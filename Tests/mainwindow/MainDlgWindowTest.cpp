@@ -227,6 +227,17 @@ TEST_F(MainWindowController, AFailedStartOrAStopBeforeTheFirstSecondSaysWhyAndLe
     FreeDevices();
 }
 
+// The seconds written decide what is kept, not the device's clock, which reads 0 when it cannot tell.
+TEST_F(MainWindowController, ADeviceThatCannotTellItsPositionKeepsTheSecondsWritten)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    winmm::virt::Devices()[0]->FailCall(winmm::WaveCall::GetPosition, MMSYSERR_ERROR);
+    RecordFor(2.0);
+    EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_TRUE(m_messages.Texts().empty());
+    EXPECT_DOUBLE_EQ(2.0, DecodeFile(m_folder.File("Audio0.wav")).duration);
+}
+
 TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndALateReportSpeaksOfItsOwnFile)
 {
     int nStops = 0;

@@ -66,3 +66,16 @@ void ReleaseEmptyOutputName(const std::string& path)
     if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
         unlink(path.c_str());
 }
+
+bool KeepRecordedOutput(const std::string& path, int nWholeSeconds)
+{
+    if (nWholeSeconds > 0)
+    {
+        ReleaseEmptyOutputName(path);
+        return true;
+    }
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        unlink(path.c_str());
+    return false;
+}

@@ -16,3 +16,7 @@ std::string ReserveOutputName(const std::string& folder, int nOutputFormat);
 // Gives back a reserved name that received nothing: removes the file when it is a regular,
 // empty file. Anything else at that path is left alone.
 void ReleaseEmptyOutputName(const std::string& path);
+// After a recording ended with this many whole seconds written: none means a file of headers
+// alone, no recording, so the regular file at the path goes; otherwise only an empty reserved
+// name is given back. Returns false when the recording left no file.
+bool KeepRecordedOutput(const std::string& path, int nWholeSeconds);

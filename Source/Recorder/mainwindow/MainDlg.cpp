@@ -19,7 +19,6 @@
 #include <cerrno>
 #include <cstring>
 #include <gtk/gtk.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <wx/dcclient.h>
 #include <wx/accel.h>
@@ -383,17 +382,13 @@ void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
 {
     event.SetResult(0);
     AudioItem recorded;
-    int nSeconds = 0;
+    int nSecondsWritten = 0;
     // Closing reports the stop with no seconds of its own: the window is going, the file stays.
-    if (!m_wndWaveform->TakeStoppedRecording(recorded, nSeconds) || m_bClosing)
+    if (!m_wndWaveform->TakeStoppedRecording(recorded, nSecondsWritten) || m_bClosing)
         return;
-    if (nSeconds == 0)
+    if (!KeepRecordedOutput(recorded.szPath, nSecondsWritten))
     {
-        // Not one second was captured: a file of headers alone is no recording, and the row
-        // would point at nothing.
-        struct stat st;
-        if (lstat(recorded.szPath, &st) == 0 && S_ISREG(st.st_mode))
-            unlink(recorded.szPath);
+        // Not one second was written: the row would point at nothing.
         for (int nRow = 0; nRow < m_lstAudio->GetItemCount(); ++nRow)
             if (AudioItem* pItem = m_lstAudio->GetAudio(nRow); pItem && std::strcmp(pItem->szPath, recorded.szPath) == 0)
             {
@@ -405,8 +400,6 @@ void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
                     APP_CAPTION, MB_ICONINFORMATION);
         return;
     }
-    // A reserved name that never received audio is not left behind as an empty file.
-    ReleaseEmptyOutputName(recorded.szPath);
     if (theSettings.IsOpenOutput)
         OnGoToFolder();
     m_lstAudio->UpdateAudioInfo(recorded);

@@ -216,6 +216,7 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         m_recorded = *pItem;
         m_item = *pItem;
         m_bAwaitingStop = true;
+        m_nSecondsWritten = 0;
         m_trace.Clear();
     }
     Refresh();
@@ -284,19 +285,20 @@ void CWndWaveform::AddSamples(const std::vector<int32_t>& samples, uint32_t nByt
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_recorded.nSize += nBytesWritten;
+        ++m_nSecondsWritten;
         if (ViewWaveform())
             m_trace.SetBlock(samples);
     }
     RequestMainThread(REFRESH_SIZE);
 }
 
-bool CWndWaveform::TakeStoppedRecording(AudioItem& item, int& nSeconds)
+bool CWndWaveform::TakeStoppedRecording(AudioItem& item, int& nSecondsWritten)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_stopped.empty())
         return false;
     item = m_stopped.front().first;
-    nSeconds = m_stopped.front().second;
+    nSecondsWritten = m_stopped.front().second;
     m_stopped.pop_front();
     return true;
 }
@@ -317,7 +319,7 @@ void CWndWaveform::OnCaptureStopped(int nSeconds)
             else if (m_dwStartTicks != NO_RECORDING)
                 m_recorded.nLength = TickCount() - m_dwStartTicks;
             m_recorded.nSize = GetFileSizeByName(m_recorded.szPath);
-            m_stopped.emplace_back(m_recorded, nSeconds);
+            m_stopped.emplace_back(m_recorded, m_nSecondsWritten);
         }
         m_trace.Exhaust();
         m_dwStartTicks = NO_RECORDING;

@@ -66,9 +66,10 @@ public:
     AudioItem GetRecordedItem() const;
     bool IsRecording() const;
     // Each WM_WAVEFORM_STOPPED has one stopped recording waiting here: its final record and the
-    // whole seconds its capture reported. Taken in the order they stopped, so a report that
-    // arrives after the next recording has started still speaks of its own file.
-    bool TakeStoppedRecording(AudioItem& item, int& nSeconds);
+    // whole seconds written to its file (the seconds the capture handed on, not the device's
+    // clock, which can read 0 after a device failure). Taken in the order they stopped, so a
+    // report that arrives after the next recording has started still speaks of its own file.
+    bool TakeStoppedRecording(AudioItem& item, int& nSecondsWritten);
     bool IsWelcome() const { return m_bWelcome; }
     bool IsDrawingThreadRunning() const;
     wxRect WaveRect() const { return m_rcWave; }
@@ -137,6 +138,7 @@ private:
     bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
     CTraceSamples m_trace;
     DWORD m_dwStartTicks = NO_RECORDING;
+    int m_nSecondsWritten = 0;  // AddSamples calls of the running recording, one a second
     std::deque<std::pair<AudioItem, int>> m_stopped;
 
     // The drawing thread; its handle and stop event are guarded by m_threadLock,

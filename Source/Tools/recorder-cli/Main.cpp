@@ -460,9 +460,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     // Only whole seconds count: a file of headers alone (OGG, WMA) holds nothing
     // and goes, as an empty one does, so an early stop ends alike in every format.
     const int nSecondsRecorded = g_session.nBuffers.load();
-    if (nSecondsRecorded == 0)
-        unlink(path.c_str());
-    ReleaseEmptyOutputName(path);
+    KeepRecordedOutput(path, nSecondsRecorded);
     const long long nSize = FileSize(path);
     ShowMessages(nSize >= 0);
 
