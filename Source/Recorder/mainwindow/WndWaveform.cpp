@@ -501,8 +501,12 @@ void CWndWaveform::DrawInfo(wxDC& dc, const AudioItem& item)
 
 void CWndWaveform::DrawSamples(wxDC& dc)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
-    const int n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+    int n = 0;
+    {
+        // Only the page is taken under the lock: the capture thread must not wait for the drawing.
+        std::lock_guard<std::mutex> lock(m_lock);
+        n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+    }
     if (n < 1)
         return;
     if (static_cast<int>(m_points.size()) < n)
