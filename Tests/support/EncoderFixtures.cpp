@@ -8,6 +8,7 @@
 #include "ReceiverOGG.h"
 #include "ReceiverWAV.h"
 #include "ReceiverWMA.h"
+#include "RecordingFiles.h"
 #include "TestSupport.h"
 #include "VirtualDevice.h"
 
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <unistd.h>
 
 std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmplitude)
 {
@@ -48,6 +50,14 @@ int CurrentYear()
     return localtime_r(&now, &local)->tm_year + 1900;
 }
 
+std::shared_ptr<CRecordingFile> RecordingFileFor(const std::string& path)
+{
+    unlink(path.c_str());
+    const size_t nSlash = path.rfind('/');
+    return CRecordingFile::Create(nSlash == std::string::npos ? "." : path.substr(0, nSlash),
+                                  nSlash == std::string::npos ? path : path.substr(nSlash + 1));
+}
+
 std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std::string& path)
 {
     theSettings.OggMode = 0;
@@ -56,7 +66,8 @@ std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std
     theSettings.WmaBitrateIndex = 2;
     uint32_t nBitrate = 0;
     auto opened = [&](auto receiver) -> std::shared_ptr<IReceiver> {
-        receiver->FileName = path;
+        receiver->Output = RecordingFileFor(path);
+        receiver->Tags = CurrentTrackTags();
         return receiver->LoadLibraries() && receiver->Open(&nBitrate) == 0 ? receiver : nullptr;
     };
     if (format == "ogg")
@@ -77,16 +88,19 @@ std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std
     else
     {
         UseBuiltLameModule();
-        receiver = std::make_shared<CReceiverMP3>(128, 0);
+        auto mp3 = std::make_shared<CReceiverMP3>(128, 0);
+        mp3->Tags = CurrentTrackTags();
+        receiver = mp3;
     }
-    receiver->FileName = path;
+    receiver->Output = RecordingFileFor(path);
     return receiver;
 }
 
 bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds)
 {
     CDeviceThread capture;
-    capture.StartCapture(pReceiver);
+    if (!capture.StartCapture(pReceiver).empty())
+        return false;
     winmm::virt::AdvanceClock(dSeconds);
     capture.StopCapture();
     return capture.WaitForCaptureEnd(20000);

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 #include <memory>
+
+class CRecordingFile;
 #include <string>
 #include <vector>
 
@@ -45,7 +47,7 @@ std::string ThrownText(F call)
     }
     catch (const CRecordingEnded& ended)
     {
-        return std::string("ended: ") + ended.szMessage;
+        return std::string("ended: ") + ended.message;
     }
     return "";
 }
@@ -53,8 +55,12 @@ std::string ThrownText(F call)
 // The year of the local date now.
 int CurrentYear();
 
+// A new recording file that takes the name path once it holds audio; a file already there goes first.
+std::shared_ptr<CRecordingFile> RecordingFileFor(const std::string& path);
+
 // The receiver of the format ("mp3", "ogg", "wav", "wma") set up on path as the program sets it up
-// for CD-quality capture (MP3 128 kbit/s, OGG quality 4, WMA 64 kbit/s); null when it cannot open.
+// for CD-quality capture (MP3 128 kbit/s, OGG quality 4, WMA 64 kbit/s), with the settings' track
+// tags; null when it cannot open.
 std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std::string& path);
 
 // Starts a capture on the prepared current device into the receiver, lets dSeconds

@@ -1,9 +1,84 @@
 #include "RecordingFiles.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace
+{
+const char* const NAME_PREFIX = "Audio";
+const int MAX_NUMBER = 100000;
+// A working file older than this that nobody holds belongs to a recorder that is gone.
+const time_t STALE_SECONDS = 2;
+
+std::string NumberedName(int n, const std::string& ext)
+{
+    return NAME_PREFIX + std::to_string(n) + "." + ext;
+}
+
+// "Audio<N>.<ext>" split into its number and extension; false for any other name.
+bool SplitNumberedName(const std::string& name, int& n, std::string& ext)
+{
+    const std::string prefix = NAME_PREFIX;
+    if (name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    size_t dot = name.find('.', prefix.size());
+    if (dot == std::string::npos || dot == prefix.size())
+        return false;
+    long value = 0;
+    for (size_t i = prefix.size(); i < dot; ++i)
+    {
+        if (name[i] < '0' || name[i] > '9' || value >= MAX_NUMBER)
+            return false;
+        value = value * 10 + (name[i] - '0');
+    }
+    n = static_cast<int>(value);
+    ext = name.substr(dot + 1);
+    return true;
+}
+
+bool NameExistsAt(int fdFolder, const std::string& name)
+{
+    struct stat st;
+    return fstatat(fdFolder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 || errno != ENOENT;
+}
+
+bool SameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+std::string FdLink(int fd)
+{
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+// Takes over a working file that a recorder which is gone left behind: ours, a regular
+// file, not locked, and not just made (a recorder that has just made it is about to lock it).
+int TakeOverStale(int fdFolder, const std::string& workingName)
+{
+    int fd = openat(fdFolder, workingName.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    struct stat st, named;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+        std::time(nullptr) - st.st_ctime < STALE_SECONDS || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        fstatat(fdFolder, workingName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(st, named) ||
+        ftruncate(fd, 0) != 0)
+    {
+        close(fd);
+        return -1;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+}  // namespace
 
 bool FileExists(const char* pszPath)
 {
@@ -28,9 +103,9 @@ std::string MakeOutputName(const std::string& folder, int nOutputFormat)
     const char* pszExt = OutputExtension(nOutputFormat);
     if (!pszExt)
         return std::string();
-    for (int n = 0; n < 100000; ++n)
+    for (int n = 0; n < MAX_NUMBER; ++n)
     {
-        std::string name = folder + "/Audio" + std::to_string(n) + "." + pszExt;
+        std::string name = folder + "/" + NumberedName(n, pszExt);
         // A name that exists in any form (unreadable, a dangling link) is taken too.
         struct stat st;
         if (!FileExists(name.c_str()) && lstat(name.c_str(), &st) != 0)
@@ -39,43 +114,186 @@ std::string MakeOutputName(const std::string& folder, int nOutputFormat)
     return std::string();
 }
 
-std::string ReserveOutputName(const std::string& folder, int nOutputFormat)
+std::string WorkingFileName(const std::string& name)
 {
-    for (int nTry = 0; nTry < 100000; ++nTry)
+    return "." + name + ".part";
+}
+
+// ---- CRecordingFile ----
+
+CRecordingFile::CRecordingFile(int fdFolder, int fd, std::string folder, std::string name, bool bPublished)
+    : m_fdFolder(fdFolder),
+      m_fd(fd),
+      m_folder(std::move(folder)),
+      m_name(std::move(name)),
+      m_workingName(WorkingFileName(m_name)),
+      m_bPublished(bPublished)
+{
+}
+
+CRecordingFile::~CRecordingFile()
+{
+    Discard();
+    close(m_fd);
+    close(m_fdFolder);
+}
+
+std::unique_ptr<CRecordingFile> CRecordingFile::Create(const std::string& folder, const std::string& name)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
     {
-        std::string name = MakeOutputName(folder, nOutputFormat);
-        if (name.empty())
-            return name;
-        // Created empty and exclusively: a second recorder starting at the same moment
-        // moves on to the next number instead of writing into this file.
-        int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        if (fd >= 0)
-        {
-            close(fd);
-            return name;
-        }
-        if (errno != EEXIST)
-            return std::string();
+        errno = EINVAL;
+        return nullptr;
     }
-    return std::string();
-}
-
-void ReleaseEmptyOutputName(const std::string& path)
-{
-    struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
-        unlink(path.c_str());
-}
-
-bool KeepRecordedOutput(const std::string& path, int nWholeSeconds)
-{
-    if (nWholeSeconds > 0)
+    int fdFolder = open(folder.c_str(), O_DIRECTORY | O_PATH | O_CLOEXEC);
+    if (fdFolder < 0)
+        return nullptr;
+    if (NameExistsAt(fdFolder, name))
     {
-        ReleaseEmptyOutputName(path);
+        close(fdFolder);
+        errno = EEXIST;
+        return nullptr;
+    }
+    const std::string working = WorkingFileName(name);
+    int fd = openat(fdFolder, working.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd >= 0)
+        flock(fd, LOCK_EX | LOCK_NB);
+    else if (errno == EEXIST)
+    {
+        fd = TakeOverStale(fdFolder, working);
+        if (fd < 0)
+            errno = EEXIST;  // the working name is another recorder's
+    }
+    if (fd < 0)
+    {
+        const int nError = errno;
+        close(fdFolder);
+        errno = nError;
+        return nullptr;
+    }
+    return std::unique_ptr<CRecordingFile>(new CRecordingFile(fdFolder, fd, folder, name, false));
+}
+
+std::string CRecordingFile::Path() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_folder + "/" + m_name;
+}
+
+bool CRecordingFile::IsPublished() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bPublished;
+}
+
+bool CRecordingFile::WorkingNameIsOurs() const
+{
+    struct stat ours, named;
+    return fstat(m_fd, &ours) == 0 &&
+           fstatat(m_fdFolder, m_workingName.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(ours, named);
+}
+
+bool CRecordingFile::Publish()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (m_bPublished)
         return true;
+    int n = 0;
+    std::string ext;
+    const bool bNumbered = SplitNumberedName(m_name, n, ext);
+    std::string name = m_name;
+    for (;;)
+    {
+        // A hard link to this very file (not to whatever the working name holds now); it
+        // fails rather than replace anything that took the name meanwhile.
+        int r = linkat(AT_FDCWD, FdLink(m_fd).c_str(), m_fdFolder, name.c_str(), AT_SYMLINK_FOLLOW);
+        if (r != 0 && errno != EEXIST && errno != ENOENT)
+        {
+            // A file system without hard links: move the working name, never over a file.
+            if (!WorkingNameIsOurs())
+                return false;
+            r = renameat2(m_fdFolder, m_workingName.c_str(), m_fdFolder, name.c_str(), RENAME_NOREPLACE);
+            if (r != 0 && errno == EINVAL && !NameExistsAt(m_fdFolder, name))
+                r = renameat(m_fdFolder, m_workingName.c_str(), m_fdFolder, name.c_str());
+        }
+        if (r == 0)
+            break;
+        // Only a taken name is worth another try, and only with the next number.
+        if (errno != EEXIST || !bNumbered)
+            return false;
+        do
+            ++n;
+        while (n < MAX_NUMBER && (NameExistsAt(m_fdFolder, NumberedName(n, ext)) ||
+                                  NameExistsAt(m_fdFolder, WorkingFileName(NumberedName(n, ext)))));
+        if (n >= MAX_NUMBER)
+        {
+            errno = EEXIST;
+            return false;
+        }
+        name = NumberedName(n, ext);
     }
+    if (WorkingNameIsOurs())
+        unlinkat(m_fdFolder, m_workingName.c_str(), 0);
+    m_name = name;
+    m_bPublished = true;
+    return true;
+}
+
+std::string CRecordingFile::DescriptorPath() const
+{
+    return FdLink(m_fd);
+}
+
+std::string CRecordingFile::WhereNow() const
+{
+    char target[PATH_MAX];
+    ssize_t n = readlink(FdLink(m_fd).c_str(), target, sizeof(target) - 1);
+    if (n <= 0 || IsDeleted())
+        return std::string();
+    return std::string(target, static_cast<size_t>(n));
+}
+
+bool CRecordingFile::IsDeleted() const
+{
     struct stat st;
-    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        unlink(path.c_str());
-    return false;
+    return fstat(m_fd, &st) != 0 || st.st_nlink == 0;
+}
+
+bool CRecordingFile::IsFolderRemoved() const
+{
+    struct stat st;
+    return fstat(m_fdFolder, &st) != 0 || st.st_nlink == 0;
+}
+
+void CRecordingFile::Discard()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_bPublished && WorkingNameIsOurs())
+        unlinkat(m_fdFolder, m_workingName.c_str(), 0);
+}
+
+std::unique_ptr<CRecordingFile> ReserveRecordingFile(const std::string& folder, int nOutputFormat)
+{
+    const char* pszExt = OutputExtension(nOutputFormat);
+    if (!pszExt)
+    {
+        errno = EINVAL;
+        return nullptr;
+    }
+    for (int n = 0; n < MAX_NUMBER; ++n)
+    {
+        const std::string name = NumberedName(n, pszExt);
+        const std::string path = folder + "/" + name;
+        // A name that exists in any form (unreadable, a dangling link) is taken too.
+        struct stat st;
+        if (FileExists(path.c_str()) || lstat(path.c_str(), &st) == 0)
+            continue;
+        if (auto pFile = CRecordingFile::Create(folder, name))
+            return pFile;
+        // Another recorder holds this number: the next one.
+        if (errno != EEXIST)
+            return nullptr;
+    }
+    errno = EEXIST;
+    return nullptr;
 }

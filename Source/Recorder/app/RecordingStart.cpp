@@ -3,19 +3,23 @@
 #include "MessageBox.h"
 #include "Mixer.h"
 #include "RecorderSettings.h"
+#include "RecordingFiles.h"
+#include "TagText.h"
 #include "WaveIn.h"
 
 #include <memory>
 
 namespace
 {
-// The receivers' own failure texts outlive the receiver that made them.
-std::string g_failure;
+// A failure of the start whose text is composed here.
+struct CStartFailure
+{
+    std::string text;
+};
 
 [[noreturn]] void Fail(const std::string& text)
 {
-    g_failure = text;
-    throw g_failure.c_str();
+    throw CStartFailure{text};
 }
 }  // namespace
 
@@ -50,13 +54,13 @@ void CRecordingStarter::FreeReceivers()
 void CRecordingStarter::PrepareLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolume,
                                     RecordingInfo& info)
 {
-    info.lineName = PrepareRecordingLine(nCaptureMode, nChannels, nRate, nBits, nVolume);
+    info.lineName = PrepareRecordingLine(nCaptureMode, nChannels, nRate, nBits, nVolume, &info.lineBefore);
     CWaveIn* pDevice = GetCurrentDevice();
     info.deviceName = pDevice->Name();
     info.bTestSignal = pDevice->Caps().wMid == MM_VORANE && pDevice->Caps().wPid == MM_VORANE_VIRTUAL_INPUT;
 }
 
-CReceiverMP3* CRecordingStarter::PrepareMP3(const std::string& path, RecordingInfo& info)
+CReceiverMP3* CRecordingStarter::PrepareMP3(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
 {
     const int nKbps = Mp3BitrateTable[theSettings.Mp3BitrateIndex];
     info.nBitrate = static_cast<uint32_t>(nKbps) * 1000u;
@@ -64,7 +68,8 @@ CReceiverMP3* CRecordingStarter::PrepareMP3(const std::string& path, RecordingIn
     Drop(m_pReceiverMP3);
     // The encoder decides the output rate; the binding throws its own texts.
     m_pReceiverMP3 = new CReceiverMP3(static_cast<uint32_t>(nKbps), 0);
-    m_pReceiverMP3->FileName = path;
+    m_pReceiverMP3->Output = file;
+    m_pReceiverMP3->Tags = CurrentTrackTags();
     // What the file really carries: a rate the format lacks is written at the next one up.
     info.nBitrate = m_pReceiverMP3->Encoder.WrittenBitrate() * 1000u;
     const WAVEFORMATEX& f = GetCurrentDevice()->Format();
@@ -73,7 +78,7 @@ CReceiverMP3* CRecordingStarter::PrepareMP3(const std::string& path, RecordingIn
     return m_pReceiverMP3;
 }
 
-CReceiverOGG* CRecordingStarter::PrepareOGG(const std::string& path, RecordingInfo& info)
+CReceiverOGG* CRecordingStarter::PrepareOGG(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
 {
     // An OGG recording shows the WAV settings; the encoder itself always takes 44.1 kHz stereo.
     info.nChannels = static_cast<uint32_t>(WavChannelTable[theSettings.WavChannelsIndex]);
@@ -86,14 +91,19 @@ CReceiverOGG* CRecordingStarter::PrepareOGG(const std::string& path, RecordingIn
     if (!m_pReceiverOGG->LoadLibraries())
         Fail(std::string("The Vorbis libraries of this system lack \"") + m_pReceiverOGG->MissingEntryPoint() +
              "\": OGG recordings cannot be made. Reinstall libvorbis, or choose another output format.");
-    m_pReceiverOGG->FileName = path;
+    m_pReceiverOGG->Output = file;
+    m_pReceiverOGG->Tags = CurrentTrackTags();
     // Throws a text when the settings cannot be encoded.
     if (m_pReceiverOGG->Open(&info.nBitrate) < 0)
-        Fail("Can't create OGG file \"" + path + "\". Check that the output folder exists and can be written.");
+    {
+        if (m_pReceiverOGG->OpenError())
+            Fail(WriteFailure(m_pReceiverOGG->OpenError()).nothingKept);
+        Fail("Can't create OGG file \"" + file->Path() + "\".");
+    }
     return m_pReceiverOGG;
 }
 
-CReceiverWAV* CRecordingStarter::PrepareWAV(const std::string& path, RecordingInfo& info)
+CReceiverWAV* CRecordingStarter::PrepareWAV(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
 {
     info.nChannels = static_cast<uint32_t>(WavChannelTable[theSettings.WavChannelsIndex]);
     info.nSampleRate = static_cast<uint32_t>(WavSampleRateTable[theSettings.WavSampleRateIndex]);
@@ -103,20 +113,21 @@ CReceiverWAV* CRecordingStarter::PrepareWAV(const std::string& path, RecordingIn
                 static_cast<int>(info.nBitsPerSample), 100, info);
     Drop(m_pReceiverWAV);
     m_pReceiverWAV = new CReceiverWAV;
-    m_pReceiverWAV->FileName = path;
+    m_pReceiverWAV->Output = file;
     m_pReceiverWAV->CaptureFormat = GetCurrentDevice()->Format();
     m_pReceiverWAV->FormatSet = 1;
     return m_pReceiverWAV;
 }
 
-CReceiverWMA* CRecordingStarter::PrepareWMA(const std::string& path, RecordingInfo& info)
+CReceiverWMA* CRecordingStarter::PrepareWMA(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
 {
     PrepareLine(CAPTURE_MODE_WMA, 2, 44100, 16, 100, info);
     Drop(m_pReceiverWMA);
     m_pReceiverWMA = new CReceiverWMA;
     // Throws "Error loading bass.dll" or "Error loading basswma.dll".
     m_pReceiverWMA->LoadLibraries();
-    m_pReceiverWMA->FileName = path;
+    m_pReceiverWMA->Output = file;
+    m_pReceiverWMA->Tags = CurrentTrackTags();
     if (m_pReceiverWMA->Open(&info.nBitrate) < 0)
         Fail(m_pReceiverWMA->OpenFailure() ? m_pReceiverWMA->OpenFailure() : "Can't create WMA file.");
     const WAVEFORMATEX& f = GetCurrentDevice()->Format();
@@ -126,37 +137,44 @@ CReceiverWMA* CRecordingStarter::PrepareWMA(const std::string& path, RecordingIn
     return m_pReceiverWMA;
 }
 
-IReceiver* CRecordingStarter::Prepare(int nOutputFormat, const std::string& path, RecordingInfo& info, HWND hOwner)
+IReceiver* CRecordingStarter::Prepare(int nOutputFormat, const std::shared_ptr<CRecordingFile>& file,
+                                     RecordingInfo& info, HWND hOwner)
 {
-    const char* pszFailure = nullptr;
+    std::string failure;
     try
     {
         switch (nOutputFormat)
         {
         case OUTPUT_FORMAT_MP3:
-            return PrepareMP3(path, info);
+            return PrepareMP3(file, info);
         case OUTPUT_FORMAT_OGG:
-            return PrepareOGG(path, info);
+            return PrepareOGG(file, info);
         case OUTPUT_FORMAT_WAV:
-            return PrepareWAV(path, info);
+            return PrepareWAV(file, info);
         case OUTPUT_FORMAT_WMA:
-            return PrepareWMA(path, info);
+            return PrepareWMA(file, info);
         default:
-            pszFailure = "The output format in the settings is unknown. Choose MP3, OGG, WAV or WMA.";
+            failure = "The output format in the settings is unknown. Choose MP3, OGG, WAV or WMA.";
             break;
         }
+    }
+    catch (const CStartFailure& composed)
+    {
+        failure = composed.text;
     }
     catch (const char* pszText)
     {
         // A start that fails is never silent, even when the text is missing.
-        pszFailure = pszText ? pszText : "Application exception.";
+        failure = pszText ? pszText : "Application exception.";
     }
     catch (...)
     {
-        pszFailure = "Application exception.";
+        failure = "Application exception.";
     }
-    if (pszFailure)
-        MessageBoxA(hOwner, pszFailure, APP_CAPTION, MB_ICONHAND);
+    // What the preparation changed on the line goes back: no recording runs.
+    RestoreRecordingLine(info.lineBefore);
+    info.lineBefore = LineSnapshot();
+    MessageBoxA(hOwner, failure.c_str(), APP_CAPTION, MB_ICONHAND);
     return nullptr;
 }
 

@@ -1,13 +1,15 @@
 // The start of one recording, the same for the main window and the
 // command-line recorder: the device and line the settings name, the capture
-// format of the output format, the line unmuted, set and selected, and the
-// receiver of the output format set up on its file. The caller then hands the
-// receiver to its CDeviceThread.
+// format of the output format, the line unmuted, set and selected (what it was
+// before is kept, to be put back), and the receiver of the output format set
+// up on its file with a copy of every setting it needs. The recording session
+// then hands the receiver to its CDeviceThread.
 //
 // Threads: main thread only. Failures are shown through MessageBoxA with the
 // owner given (caption "Vorane Audio Recorder", stop icon), never thrown.
 #pragma once
 #include "DeviceThread.h"
+#include "Mixer.h"
 #include "ReceiverMP3.h"
 #include "ReceiverOGG.h"
 #include "ReceiverWAV.h"
@@ -15,7 +17,10 @@
 #include "windef.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class CRecordingFile;
 
 // What a recording shows about itself once its receiver is set up.
 struct RecordingInfo
@@ -27,6 +32,7 @@ struct RecordingInfo
     std::string deviceName;
     std::string lineName;
     bool bTestSignal = false;  // the virtual device: test tones, not a real input
+    LineSnapshot lineBefore;   // the line as it was before the recording set it
 };
 
 class CRecordingStarter
@@ -40,15 +46,17 @@ public:
     CRecordingStarter(const CRecordingStarter&) = delete;
     CRecordingStarter& operator=(const CRecordingStarter&) = delete;
 
-    // Prepares a recording of the output format into path and fills info. Returns the
+    // Prepares a recording of the output format into the file and fills info. Returns the
     // receiver to start the capture with, or null when the start failed (the user has
-    // been told why). The receiver of that format from before is destroyed first.
-    IReceiver* Prepare(int nOutputFormat, const std::string& path, RecordingInfo& info, HWND hOwner);
+    // been told why, and the line is as it was). The receiver of that format from before
+    // is destroyed first.
+    IReceiver* Prepare(int nOutputFormat, const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info,
+                       HWND hOwner);
 
-    CReceiverMP3* PrepareMP3(const std::string& path, RecordingInfo& info);
-    CReceiverOGG* PrepareOGG(const std::string& path, RecordingInfo& info);
-    CReceiverWAV* PrepareWAV(const std::string& path, RecordingInfo& info);
-    CReceiverWMA* PrepareWMA(const std::string& path, RecordingInfo& info);
+    CReceiverMP3* PrepareMP3(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info);
+    CReceiverOGG* PrepareOGG(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info);
+    CReceiverWAV* PrepareWAV(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info);
+    CReceiverWMA* PrepareWMA(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info);
 
     // Destroys the four receivers, once the capture thread has ended.
     void FreeReceivers();

@@ -15,8 +15,11 @@ class CWaveIn;
 class IWaveformView
 {
 public:
+    // One buffer's display samples (a mono copy; the last buffer of a recording may be
+    // short) and the bytes its write added to the file.
     virtual void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) = 0;
-    virtual void OnCaptureStopped(int nSeconds) = 0;
+    // The capture has ended, however it ended; the file holds nMilliseconds of audio.
+    virtual void OnCaptureStopped(uint32_t nMilliseconds) = 0;
 
 protected:
     ~IWaveformView() = default;

@@ -1,15 +1,21 @@
 #include "DeviceThread.h"
 
 #include "Event.h"
-#include "MessageBox.h"
 #include "WaveIn.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
 namespace
 {
 const char* const APP_EXCEPTION = "Application exception";
+
+std::string DeviceFailure(const std::string& reason)
+{
+    return "The recording stopped because the capture device failed (" + reason +
+           "). What was recorded until then is kept.";
+}
 }  // namespace
 
 // ---- CWaveBufferRing ----
@@ -79,26 +85,32 @@ void CWaveBufferRing::Recycle()
 void CWaveBufferRing::Collect(std::vector<int32_t>& display, std::vector<uint8_t>& bytes)
 {
     Recycle();
-    Take(display, bytes);
+    Take(display, bytes, m_nBytesPerBuffer);
 }
 
 bool CWaveBufferRing::CollectLast(std::vector<int32_t>& display, std::vector<uint8_t>& bytes)
 {
     const WAVEHDR& h = m_headers[m_nCurrent];
-    if (!(HeaderFlags(h) & WHDR_DONE) || h.dwBytesRecorded < m_nBytesPerBuffer || m_nBytesPerBuffer == 0)
+    const uint32_t nAlign = std::max(1u, static_cast<uint32_t>(m_wBitsPerSample * m_nChannels / 8));
+    if (!(HeaderFlags(h) & WHDR_DONE) || m_nBytesPerBuffer == 0)
         return false;
-    Take(display, bytes);
+    const uint32_t nBytes = std::min<uint32_t>(h.dwBytesRecorded, m_nBytesPerBuffer) / nAlign * nAlign;
+    if (nBytes == 0)
+        return false;
+    Take(display, bytes, nBytes);
     return true;
 }
 
-void CWaveBufferRing::Take(std::vector<int32_t>& display, std::vector<uint8_t>& bytes)
+void CWaveBufferRing::Take(std::vector<int32_t>& display, std::vector<uint8_t>& bytes, uint32_t nBytes)
 {
     const uint8_t* pData = reinterpret_cast<const uint8_t*>(m_headers[m_nCurrent].lpData);
-    bytes.resize(m_nBytesPerBuffer);
-    std::memcpy(bytes.data(), pData, m_nBytesPerBuffer);
+    bytes.resize(nBytes);
+    std::memcpy(bytes.data(), pData, nBytes);
 
-    display.resize(m_nDisplaySamplesPerBuffer);
-    const uint32_t n = m_nDisplaySamplesPerBuffer;
+    // The display copy covers the first display-samples-per-buffer frames, or all of a short buffer.
+    const uint32_t nFrameBytes = std::max(1u, static_cast<uint32_t>(m_wBitsPerSample * m_nChannels / 8));
+    const uint32_t n = std::min(m_nDisplaySamplesPerBuffer, nBytes / nFrameBytes);
+    display.resize(n);
     if (m_wBitsPerSample == 8)
     {
         if (m_nChannels == 1)
@@ -207,14 +219,20 @@ void CDeviceThread::JoinFinishedThread()
     m_thread.join();
 }
 
-void CDeviceThread::StartCapture(IReceiver* pReceiver)
+CaptureEnding CDeviceThread::Ending()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    return m_ending;
+}
+
+std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLimit)
 {
     CWaveIn* pDevice = GetCurrentDevice();
     if (!pDevice || !pDevice->HasFormat())
-        return;
+        return "Device error.";
     JoinFinishedThread();
 
-    const char* pszError = nullptr;
+    std::string error;
     {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
         try
@@ -222,6 +240,9 @@ void CDeviceThread::StartCapture(IReceiver* pReceiver)
             m_pReceiver = pReceiver;
             // A stop requested while no thread ran must not end this new recording.
             m_bStop = false;
+            m_nFrameLimit = nFrameLimit;
+            m_bLimitReached = false;
+            m_ending = CaptureEnding();
             // Stop acts on the device this recording runs on, whatever is current later.
             m_pCaptureDevice = pDevice;
             pDevice->Open(&m_hEvent);
@@ -232,21 +253,39 @@ void CDeviceThread::StartCapture(IReceiver* pReceiver)
         }
         catch (const char* pszText)
         {
-            pszError = pszText;
+            error = pszText ? pszText : APP_EXCEPTION;
         }
         catch (...)
         {
-            pszError = APP_EXCEPTION;
+            error = APP_EXCEPTION;
+        }
+        if (!error.empty())
+        {
+            // Nothing of a start that failed part way may go on: the thread ends without
+            // touching the receiver or the view, and the device is closed again.
+            m_pReceiver = nullptr;
+            m_bStop = true;
+            try
+            {
+                pDevice->Reset();
+                pDevice->Close();
+            }
+            catch (...)
+            {
+            }
         }
     }
-    // Shown after the lock is left, so the capture thread is never held up by a dialog.
-    if (pszError)
-        ShowAppError(pszError);
+    if (!error.empty() && m_thread.joinable())
+    {
+        SetEvent(m_hEvent);
+        m_thread.join();
+    }
+    return error;
 }
 
-void CDeviceThread::StopCapture()
+std::string CDeviceThread::StopCapture()
 {
-    const char* pszError = nullptr;
+    std::string error;
     {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
         try
@@ -260,24 +299,65 @@ void CDeviceThread::StopCapture()
         }
         catch (const char* pszText)
         {
-            pszError = pszText;
+            error = pszText ? pszText : APP_EXCEPTION;
         }
         catch (...)
         {
-            pszError = APP_EXCEPTION;
+            error = APP_EXCEPTION;
         }
     }
     // The reset and close wake the capture thread, but a device left in a failed state
     // does neither: wake it here too, so the stop step always runs.
     SetEvent(m_hEvent);
-    if (pszError)
-        ShowAppError(pszError);
+    return error;
+}
+
+void CDeviceThread::HandOn(uint32_t nBytes)
+{
+    const WAVEFORMATEX& f = m_pCaptureDevice->Format();
+    const uint32_t nAlign = std::max<uint32_t>(1, f.nBlockAlign);
+    if (m_nFrameLimit > 0)
+    {
+        const uint64_t nLeft = m_nFrameLimit > m_ending.nFrames ? m_nFrameLimit - m_ending.nFrames : 0;
+        nBytes = static_cast<uint32_t>(std::min<uint64_t>(nBytes, nLeft * nAlign));
+        m_display.resize(std::min<size_t>(m_display.size(), nBytes / nAlign));
+    }
+    uint32_t nWritten = 0;
+    if (m_pReceiver && nBytes > 0)
+        nWritten = m_pReceiver->Write(m_bytes.data(), nBytes);
+    m_ending.nFrames += nBytes / nAlign;
+    if (IWaveformView* pView = GetWaveformView())
+        pView->AddSamples(m_display, nWritten);
+    if (m_nFrameLimit > 0 && m_ending.nFrames >= m_nFrameLimit)
+        m_bLimitReached = true;
+}
+
+void CDeviceThread::EndRecording()
+{
+    if (m_pReceiver)
+    {
+        try
+        {
+            m_pReceiver->Finish();
+        }
+        catch (...)
+        {
+            // The file stays as the last write left it, which every receiver keeps decodable.
+        }
+        m_ending.nKeptMilliseconds = m_pReceiver->KeptMilliseconds();
+    }
+    const DWORD nRate = m_pCaptureDevice ? m_pCaptureDevice->Format().nSamplesPerSec : 0;
+    m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0;
+    // After a failed write the file may hold less than was captured.
+    const uint32_t nShown =
+        m_ending.bFailed && m_pReceiver ? std::min(m_ending.nMilliseconds, m_ending.nKeptMilliseconds) : m_ending.nMilliseconds;
+    m_pReceiver = nullptr;
+    if (IWaveformView* pView = GetWaveformView())
+        pView->OnCaptureStopped(nShown);
 }
 
 void CDeviceThread::Run()
 {
-    const char* pszError = nullptr;
-    int nBuffersWritten = 0;
     try
     {
         for (;;)
@@ -287,34 +367,26 @@ void CDeviceThread::Run()
             if (m_bStop)
             {
                 m_bStop = false;
-                // A second that was completely captured before the stop is kept; only the
-                // partly filled buffer the reset returned is dropped.
-                if (m_ring.CollectLast(m_display, m_bytes))
-                {
-                    uint32_t nWritten = 0;
-                    if (m_pReceiver)
-                        nWritten = m_pReceiver->Write(m_bytes.data(), static_cast<uint32_t>(m_bytes.size()));
-                    ++nBuffersWritten;
-                    if (IWaveformView* pView = GetWaveformView())
-                        pView->AddSamples(m_display, nWritten);
-                }
-                if (m_pReceiver)
-                    m_pReceiver->Finish();
-                if (IWaveformView* pView = GetWaveformView())
-                {
-                    pView->OnCaptureStopped(IsListedDevice(m_pCaptureDevice) ? m_pCaptureDevice->GetElapsedSeconds() : 0);
-                }
+                // A start that failed part way: end without a word to anyone.
+                if (!m_pReceiver)
+                    break;
+                // What the device captured up to the stop, the partly filled buffer the reset
+                // returned included, belongs to the recording.
+                if (!m_bLimitReached && m_ring.CollectLast(m_display, m_bytes))
+                    HandOn(static_cast<uint32_t>(m_bytes.size()));
+                EndRecording();
                 break;
             }
             if (m_ring.IsCurrentDone())
             {
                 m_ring.Collect(m_display, m_bytes);
-                uint32_t nWritten = 0;
-                if (m_pReceiver)
-                    nWritten = m_pReceiver->Write(m_bytes.data(), static_cast<uint32_t>(m_bytes.size()));
-                ++nBuffersWritten;
-                if (IWaveformView* pView = GetWaveformView())
-                    pView->AddSamples(m_display, nWritten);
+                HandOn(static_cast<uint32_t>(m_bytes.size()));
+                if (m_bLimitReached)
+                {
+                    // The recording is as long as it was asked to be; the owner stops the device.
+                    EndRecording();
+                    break;
+                }
             }
         }
     }
@@ -322,25 +394,32 @@ void CDeviceThread::Run()
     {
         // The receiver can take no more: complete its file with what it holds, and end
         // the recording as if stopped. The device stays open until the owner stops.
-        pszError = ended.szMessage;
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        m_ending.bFailed = true;
+        m_ending.failure = ended.message;
+        m_ending.nothingKept = ended.nothingKept;
+        EndRecording();
+    }
+    catch (...)
+    {
+        std::string reason = APP_EXCEPTION;
         try
         {
-            if (m_pReceiver)
-                m_pReceiver->Finish();
+            throw;
+        }
+        catch (const char* pszText)
+        {
+            if (pszText)
+                reason = pszText;
         }
         catch (...)
         {
         }
-        m_pReceiver = nullptr;
-        if (IWaveformView* pView = GetWaveformView())
-            pView->OnCaptureStopped(nBuffersWritten);
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        m_ending.bFailed = true;
+        m_ending.failure = DeviceFailure(reason);
+        m_ending.nothingKept = "The capture device failed (" + reason + "): nothing was recorded.";
+        EndRecording();
     }
-    catch (...)
-    {
-        pszError = APP_EXCEPTION;
-    }
-    if (pszError)
-        ShowAppError(pszError);
     SetEvent(m_hThreadEnded);
 }

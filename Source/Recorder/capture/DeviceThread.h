@@ -1,10 +1,14 @@
 // The capture worker: keeps the current device fed with one-second buffers and
-// hands every filled buffer to the receiver and to the waveform view.
+// hands every filled buffer to the receiver and to the waveform view. At a stop
+// the partly filled buffer goes on too, so a recording holds everything up to
+// the stop.
 //
-// Threads: StartCapture, StopCapture, WaitForCaptureEnd and the destructor run
-// on the main thread; Run is the capture thread. Every call into the receiver
-// and the view happens on the capture thread with the global device lock held,
-// so those consumers must never wait for the main thread.
+// Threads: StartCapture, StopCapture, WaitForCaptureEnd, Ending and the
+// destructor run on the main thread; Run is the capture thread. Every call into
+// the receiver and the view happens on the capture thread with the global
+// device lock held, so those consumers must never wait for the main thread.
+// Nothing here shows a message: failures go back to the caller (start, stop)
+// or into the recording's ending (the capture thread).
 #pragma once
 #include "AsyncDevice.h"
 #include "CaptureRegistry.h"
@@ -12,6 +16,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -24,7 +29,8 @@ public:
     bool IsCurrentDone() const;
     void Recycle();
     void Collect(std::vector<int32_t>& display, std::vector<uint8_t>& bytes);
-    // At a stop: takes the current buffer without queuing another, if it was filled completely.
+    // At a stop: takes what the current buffer holds (whole frames), without queuing
+    // another. False when it holds nothing.
     bool CollectLast(std::vector<int32_t>& display, std::vector<uint8_t>& bytes);
 
     uint32_t Count() const { return m_nCount; }
@@ -36,7 +42,7 @@ public:
 
 private:
     void Arm(uint32_t i);
-    void Take(std::vector<int32_t>& display, std::vector<uint8_t>& bytes);
+    void Take(std::vector<int32_t>& display, std::vector<uint8_t>& bytes, uint32_t nBytes);
 
     CAsyncDevice* m_pDevice = nullptr;
     const uint32_t m_nCount;
@@ -50,6 +56,17 @@ private:
     WORD m_nChannels = 0;
 };
 
+// How a recording's capture ended, known once the capture thread has ended.
+struct CaptureEnding
+{
+    uint64_t nFrames = 0;        // frames handed to the receiver
+    uint32_t nMilliseconds = 0;  // what they last
+    uint32_t nKeptMilliseconds = 0;  // what the receiver says its file holds (after a failure)
+    bool bFailed = false;        // ended by a failure, not by a stop or the frame limit
+    std::string failure;         // for the user when the file keeps what was written
+    std::string nothingKept;     // for the user when the file holds no audio
+};
+
 class CDeviceThread
 {
 public:
@@ -58,16 +75,21 @@ public:
     CDeviceThread(const CDeviceThread&) = delete;
     CDeviceThread& operator=(const CDeviceThread&) = delete;
 
-    // Starts a recording on the current device into pReceiver. Failures are shown here.
-    void StartCapture(IReceiver* pReceiver);
+    // Starts a recording on the current device into pReceiver. With a frame limit the
+    // capture ends by itself once that many frames are handed on (the owner still stops
+    // the device). Returns the failure's text, empty when the capture runs.
+    std::string StartCapture(IReceiver* pReceiver, uint64_t nFrameLimit = 0);
     // Asks the capture to end; returns once the device is closed. The capture thread
-    // then finishes the receiver and tells the view.
-    void StopCapture();
+    // then hands on what the device captured up to now, finishes the receiver and tells
+    // the view. Returns the text of a failure to close the device, empty otherwise.
+    std::string StopCapture();
     // Waits up to nMilliseconds for the capture thread to end (it has then returned from
     // the receiver's Finish). True when no capture thread is left. Never call it with the
     // global device lock held.
     bool WaitForCaptureEnd(uint32_t nMilliseconds = INFINITE);
     bool IsThreadRunning();
+    // How the latest recording ended; complete once WaitForCaptureEnd returned true.
+    CaptureEnding Ending();
 
     const CWaveBufferRing& Ring() const { return m_ring; }
 
@@ -76,6 +98,9 @@ public:
 private:
     void Run();
     void JoinFinishedThread();
+    // Hands one collected buffer (or its first part) to the receiver and the view.
+    void HandOn(uint32_t nBytes);
+    void EndRecording();
 
     IReceiver* m_pReceiver = nullptr;
     CWaveIn* m_pCaptureDevice = nullptr;  // the device of the latest recording
@@ -86,4 +111,8 @@ private:
     CWaveBufferRing m_ring;
     std::vector<int32_t> m_display;
     std::vector<uint8_t> m_bytes;
+    // Guarded by the global device lock.
+    uint64_t m_nFrameLimit = 0;
+    bool m_bLimitReached = false;
+    CaptureEnding m_ending;
 };

@@ -22,6 +22,56 @@ bool GetRecordingDestination(HMIXER hMixer, MIXERLINEA& destination)
     destination.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
     return mixerGetLineInfoA(Obj(hMixer), &destination, MIXER_GETLINEINFOF_COMPONENTTYPE) == MMSYSERR_NOERROR;
 }
+
+// The recording destination's source list control (MUX, MIXER, SINGLESELECT, MULTIPLESELECT).
+bool FindSourceList(HMIXER hMixer, MIXERLINEA& destination, MIXERCONTROLA& list)
+{
+    if (!GetRecordingDestination(hMixer, destination) || destination.cControls == 0)
+        return false;
+    std::vector<MIXERCONTROLA> controls(destination.cControls);
+    std::memset(controls.data(), 0, controls.size() * sizeof(MIXERCONTROLA));
+    MIXERLINECONTROLSA query;
+    std::memset(&query, 0, sizeof(query));
+    query.cbStruct = sizeof(query);
+    query.dwLineID = destination.dwLineID;
+    query.cControls = destination.cControls;
+    query.cbmxctrl = sizeof(MIXERCONTROLA);
+    query.pamxctrl = controls.data();
+    if (mixerGetLineControlsA(Obj(hMixer), &query, MIXER_GETLINECONTROLSF_ALL) != MMSYSERR_NOERROR)
+        return false;
+    for (const MIXERCONTROLA& c : controls)
+        if ((c.dwControlType & MIXERCONTROL_CT_CLASS_MASK) == MIXERCONTROL_CT_CLASS_LIST)
+        {
+            list = c;
+            return true;
+        }
+    return false;
+}
+
+// Every entry of the source list (items by channel), read or written as they are.
+bool SourceListValues(HMIXER hMixer, std::vector<DWORD>& values, bool bWrite)
+{
+    MIXERLINEA destination;
+    MIXERCONTROLA list;
+    if (!FindSourceList(hMixer, destination, list))
+        return false;
+    const DWORD nChannels = (list.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : destination.cChannels;
+    const DWORD nItems = (list.fdwControl & MIXERCONTROL_CONTROLF_MULTIPLE) ? list.cMultipleItems : 0;
+    const size_t nEntries = static_cast<size_t>(nItems) * nChannels;
+    if (nEntries == 0 || (bWrite && values.size() != nEntries))
+        return false;
+    values.resize(nEntries);
+    MIXERCONTROLDETAILS details;
+    std::memset(&details, 0, sizeof(details));
+    details.cbStruct = sizeof(details);
+    details.dwControlID = list.dwControlID;
+    details.cChannels = nChannels;
+    details.cMultipleItems = nItems;
+    details.cbDetails = sizeof(MIXERCONTROLDETAILS_BOOLEAN);
+    details.paDetails = values.data();
+    return bWrite ? mixerSetControlDetails(Obj(hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR
+                  : mixerGetControlDetailsA(Obj(hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+}
 }  // namespace
 
 // ---- CMixerLine ----
@@ -89,32 +139,49 @@ void CMixerLine::SetVolume(DWORD nPercent)
     mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE);
 }
 
+bool CMixerLine::ReadControl(DWORD dwControlType, std::vector<DWORD>& values)
+{
+    MIXERCONTROLA control;
+    if (!FindControl(dwControlType, control))
+        return false;
+    const DWORD nChannels = ChannelsFor(control);
+    values.assign(nChannels == 0 ? 1 : nChannels, 0);
+    MIXERCONTROLDETAILS details;
+    std::memset(&details, 0, sizeof(details));
+    details.cbStruct = sizeof(details);
+    details.dwControlID = control.dwControlID;
+    details.cChannels = nChannels;
+    details.cbDetails = sizeof(DWORD);
+    details.paDetails = values.data();
+    return mixerGetControlDetailsA(Obj(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+}
+
+bool CMixerLine::WriteControl(DWORD dwControlType, const std::vector<DWORD>& values)
+{
+    MIXERCONTROLA control;
+    if (!FindControl(dwControlType, control))
+        return false;
+    const DWORD nChannels = ChannelsFor(control);
+    if (values.size() != (nChannels == 0 ? 1u : nChannels))
+        return false;
+    std::vector<DWORD> copy = values;
+    MIXERCONTROLDETAILS details;
+    std::memset(&details, 0, sizeof(details));
+    details.cbStruct = sizeof(details);
+    details.dwControlID = control.dwControlID;
+    details.cChannels = nChannels;
+    details.cbDetails = sizeof(DWORD);
+    details.paDetails = copy.data();
+    return mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+}
+
 void CMixerLine::SelectAsSource()
 {
     MIXERLINEA destination;
-    if (!GetRecordingDestination(m_hMixer, destination) || destination.cControls == 0)
+    MIXERCONTROLA listControl;
+    if (!FindSourceList(m_hMixer, destination, listControl))
         return;
-    std::vector<MIXERCONTROLA> controls(destination.cControls);
-    std::memset(controls.data(), 0, controls.size() * sizeof(MIXERCONTROLA));
-    MIXERLINECONTROLSA query;
-    std::memset(&query, 0, sizeof(query));
-    query.cbStruct = sizeof(query);
-    query.dwLineID = destination.dwLineID;
-    query.cControls = destination.cControls;
-    query.cbmxctrl = sizeof(MIXERCONTROLA);
-    query.pamxctrl = controls.data();
-    if (mixerGetLineControlsA(Obj(m_hMixer), &query, MIXER_GETLINECONTROLSF_ALL) != MMSYSERR_NOERROR)
-        return;
-
-    const MIXERCONTROLA* pList = nullptr;
-    for (const MIXERCONTROLA& c : controls)
-        if ((c.dwControlType & MIXERCONTROL_CT_CLASS_MASK) == MIXERCONTROL_CT_CLASS_LIST)
-        {
-            pList = &c;
-            break;
-        }
-    if (!pList)
-        return;
+    const MIXERCONTROLA* pList = &listControl;
     const bool bExclusive = pList->dwControlType == MIXERCONTROL_CONTROLTYPE_SINGLESELECT ||
                             pList->dwControlType == MIXERCONTROL_CONTROLTYPE_MUX;
     const DWORD nChannels = (pList->fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) ? 1 : destination.cChannels;
@@ -219,6 +286,19 @@ bool CMixer::IsOpen()
     return m_hMixer != nullptr;
 }
 
+bool CMixer::ReadSources(std::vector<DWORD>& values)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    return m_hMixer && SourceListValues(m_hMixer, values, false);
+}
+
+bool CMixer::WriteSources(const std::vector<DWORD>& values)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    std::vector<DWORD> copy = values;
+    return m_hMixer && SourceListValues(m_hMixer, copy, true);
+}
+
 CMixerLine* CMixer::FindLine(const char* pszName)
 {
     if (pszName)
@@ -282,7 +362,8 @@ bool SelectCurrentDevice(std::string& deviceName, std::string& lineName)
     return true;
 }
 
-std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent)
+std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent,
+                                 LineSnapshot* pBefore)
 {
     EnumDevices();
     std::string deviceName, lineName;
@@ -296,6 +377,19 @@ std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int
     try
     {
         CMixerLine* pLine = mixer.FindLine(lineName.c_str());
+        if (pBefore)
+        {
+            // What the recording changes, so it can be put back for every other program.
+            LineSnapshot& s = *pBefore;
+            s = LineSnapshot();
+            s.nDeviceId = pDevice->DeviceId();
+            s.deviceName = deviceName;
+            s.lineName = lineName;
+            s.bHasMute = pLine->ReadControl(MIXERCONTROL_CONTROLTYPE_MUTE, s.mute);
+            s.bHasVolume = pLine->ReadControl(MIXERCONTROL_CONTROLTYPE_VOLUME, s.volume);
+            s.bHasSources = mixer.ReadSources(s.sources);
+            s.bTaken = true;
+        }
         pLine->Unmute();
         pLine->SetVolume(nVolumePercent);
         pLine->SelectAsSource();
@@ -307,4 +401,40 @@ std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int
     }
     mixer.Close();
     return lineName;
+}
+
+void RestoreRecordingLine(const LineSnapshot& before)
+{
+    if (!before.bTaken)
+        return;
+    try
+    {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        for (CWaveIn* pDevice : EnumDevices())
+        {
+            if (pDevice->DeviceId() != before.nDeviceId || before.deviceName != pDevice->Name())
+                continue;
+            CMixer& mixer = pDevice->GetMixer();
+            // The selection first: on some devices selecting a source touches its controls.
+            if (before.bHasSources)
+                mixer.WriteSources(before.sources);
+            for (size_t i = 0; i < mixer.GetLineCount(); ++i)
+            {
+                CMixerLine* pLine = mixer.GetLine(i);
+                if (before.lineName != pLine->Name())
+                    continue;
+                if (before.bHasVolume)
+                    pLine->WriteControl(MIXERCONTROL_CONTROLTYPE_VOLUME, before.volume);
+                if (before.bHasMute)
+                    pLine->WriteControl(MIXERCONTROL_CONTROLTYPE_MUTE, before.mute);
+                break;
+            }
+            mixer.Close();
+            break;
+        }
+    }
+    catch (...)
+    {
+        // A mixer that no longer opens has nothing to put back.
+    }
 }

@@ -19,6 +19,11 @@ public:
     void SetVolume(DWORD nPercent);
     void SelectAsSource();
 
+    // The values of the line's control of that type (MUTE, VOLUME), one per channel it
+    // keeps apart; false when the line has no such control or it cannot be read.
+    bool ReadControl(DWORD dwControlType, std::vector<DWORD>& values);
+    bool WriteControl(DWORD dwControlType, const std::vector<DWORD>& values);
+
     const char* Name() const { return m_line.szName; }
     const MIXERLINEA& Line() const { return m_line; }
 
@@ -48,6 +53,10 @@ public:
     size_t GetLineCount();
     CMixerLine* GetLine(size_t nIndex);
 
+    // Every entry of the recording source selection, as it is; false without one.
+    bool ReadSources(std::vector<DWORD>& values);
+    bool WriteSources(const std::vector<DWORD>& values);
+
 private:
     void EnumLines();
 
@@ -60,9 +69,30 @@ private:
 // Chooses the current device and the recording line's name from the settings.
 bool SelectCurrentDevice(std::string& deviceName, std::string& lineName);
 
+// What preparing a recording changes on a device's mixer (the line's mute and volume,
+// the recording source selection), as it was before, to be put back afterwards.
+struct LineSnapshot
+{
+    bool bTaken = false;
+    UINT nDeviceId = 0;
+    std::string deviceName;
+    std::string lineName;
+    bool bHasMute = false;
+    bool bHasVolume = false;
+    bool bHasSources = false;
+    std::vector<DWORD> mute;
+    std::vector<DWORD> volume;
+    std::vector<DWORD> sources;
+};
+
 // The recording preparation up to the receiver: lists the devices, selects the
 // current device and line from the settings, sets the capture format for the
-// output format, and unmutes, sets the volume of and selects the line.
-// Throws the message text of the step that failed ("Device error." when the
-// settings name no usable device or line). Returns the line's name.
-std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent);
+// output format, and unmutes, sets the volume of and selects the line. What it
+// changes is kept in *pBefore first, when given. Throws the message text of the
+// step that failed ("Device error." when the settings name no usable device or
+// line). Returns the line's name.
+std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent,
+                                 LineSnapshot* pBefore = nullptr);
+// Puts the line and the source selection back as the snapshot has them; nothing when the
+// device or line is gone. Never throws.
+void RestoreRecordingLine(const LineSnapshot& before);

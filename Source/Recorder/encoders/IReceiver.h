@@ -1,34 +1,54 @@
 // The sink at the end of the capture chain: one receiver per output format.
 //
 // Threads: the receiver is constructed, prepared and destroyed on the main
-// thread; Write and Finish run on the capture thread, under the global device
-// lock, and never overlap. The owner destroys a receiver only after the
-// capture thread has returned from Finish (CDeviceThread::WaitForCaptureEnd).
+// thread, where it also takes a copy of every setting it needs; Write and
+// Finish run on the capture thread, under the global device lock, never
+// overlap, and read nothing shared. The owner destroys a receiver only after
+// the capture thread has returned from Finish (CDeviceThread::WaitForCaptureEnd).
+//
+// The file is the recording's CRecordingFile, written through its descriptor
+// only; a receiver publishes it (gives it its name) once it holds audio that a
+// player can decode, and lets go of it in Finish.
 //
 // Errors are thrown as the message text itself (const char*). A receiver that
-// can take no more data (disk full, the format's size limit) throws
-// CRecordingEnded from Write: the capture thread then tells the user once,
-// finishes the receiver so the file is complete, and ends the recording.
+// can take no more data (disk full, a file-size limit, the format's size limit)
+// throws CRecordingEnded from Write: the capture thread then finishes the
+// receiver, so the file is complete, and ends the recording.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class CRecordingFile;
 
 struct CRecordingEnded
 {
-    const char* szMessage;
+    std::string message;      // for the user, when what was written before is kept
+    std::string nothingKept;  // for the user, when the file holds no audio after all
 };
+
+// The ending for a write that failed with this errno (ENOSPC, EDQUOT, EFBIG, EIO...).
+CRecordingEnded WriteFailure(int nErrno);
 
 class IReceiver
 {
 public:
-    std::string FileName;
+    // The file this receiver writes; set before the capture starts.
+    std::shared_ptr<CRecordingFile> Output;
 
     // Encodes or stores one buffer; returns the bytes this call added to the output file.
     virtual uint32_t Write(const uint8_t* pData, uint32_t nSize) = 0;
-    // Ends the recording and closes the output file.
+    // Ends the recording, completes the file and lets go of it.
     virtual void Finish() = 0;
+    // The audio the file holds, in milliseconds, as far as the receiver knows it: after a
+    // failed write, what was kept rather than what was captured.
+    virtual uint32_t KeptMilliseconds() const = 0;
 
 protected:
     // Owners hold the concrete type; a receiver is never deleted through this interface.
     ~IReceiver() = default;
 };
+
+// The texts of the endings.
+extern const char* const MSG_DISK_FULL;
+extern const char* const MSG_NOTHING_SAVED_DISK_FULL;

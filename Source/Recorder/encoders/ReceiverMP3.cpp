@@ -1,13 +1,12 @@
 #include "ReceiverMP3.h"
 
-#include "ReceiverWAV.h"
-#include "RecorderSettings.h"
-#include "TagText.h"
+#include "RecordingFiles.h"
 
 #include <algorithm>
-#include <unistd.h>
+#include <cerrno>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 
 const char* const CReceiverMP3::TAG_COMMENT = "Recorded with Vorane";
 
@@ -52,29 +51,13 @@ void PutField(uint8_t* pField, size_t nWidth, const std::string& text)
 }  // namespace
 
 CReceiverMP3::CReceiverMP3(uint32_t nBitrate, uint32_t nReSampleRate)
-    : State(0), Encoder(nBitrate, 44100, nReSampleRate), OutFile(nullptr)
+    : State(0), Encoder(nBitrate, 44100, nReSampleRate)
 {
     std::memset(Tag, 0, sizeof(Tag));
 }
 
-CReceiverMP3::~CReceiverMP3()
-{
-    // A receiver dropped without Finish still leaves a closed file with its MP3 data.
-    if (State == 1)
-    {
-        CloseFile();
-        State = 2;
-    }
-}
-
-void CReceiverMP3::CloseFile()
-{
-    if (OutFile)
-    {
-        std::fclose(OutFile);
-        OutFile = nullptr;
-    }
-}
+// A receiver dropped without Finish leaves its file as the last write left it: whole frames and the tag.
+CReceiverMP3::~CReceiverMP3() = default;
 
 namespace
 {
@@ -116,8 +99,7 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
 {
     if (State == 0)
     {
-        OutFile = std::fopen(FileName.c_str(), "wb");
-        if (!OutFile)
+        if (!Output)
             throw "Can't create MP3 file.";
         State = 1;
         m_nFramesEnd = 0;
@@ -128,25 +110,27 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
     std::vector<uint8_t>& out = m_writeArea;
     out.assign(pData, pData + nSize);
     out.insert(out.end(), Tag, Tag + sizeof(Tag));
-    const int fd = fileno(OutFile);
+    const int fd = Output->Fd();
     ssize_t nWritten = pwrite(fd, out.data(), out.size(), static_cast<off_t>(m_nFramesEnd));
     if (nWritten == static_cast<ssize_t>(out.size()))
     {
         m_nFramesEnd += nSize;
+        // Frames and the tag: a file any player reads, so it may take its name now.
+        if (!Output->Publish())
+            throw WriteFailure(errno);
         return nSize;
     }
-    // The disk is full. The file holds at least as much as before (the old tag's place
+    // The disk took less. The file holds at least as much as before (the old tag's place
     // included): keep the new frames that leave room for the tag after them.
+    const int nError = nWritten < 0 ? errno : ENOSPC;
     const size_t nRoom = std::max<size_t>(nWritten > 0 ? static_cast<size_t>(nWritten) : 0, sizeof(Tag));
     const size_t nKept = WholeFrames(pData, nSize, nRoom - sizeof(Tag));
     m_nFramesEnd += nKept;
-    pwrite(fd, Tag, sizeof(Tag), static_cast<off_t>(m_nFramesEnd));
-    if (ftruncate(fd, static_cast<off_t>(m_nFramesEnd + sizeof(Tag))) != 0)
-    {
-        // Nothing else can be done; the frames in the file are still whole.
-    }
+    if (pwrite(fd, Tag, sizeof(Tag), static_cast<off_t>(m_nFramesEnd)) == static_cast<ssize_t>(sizeof(Tag)) &&
+        ftruncate(fd, static_cast<off_t>(m_nFramesEnd + sizeof(Tag))) == 0 && m_nFramesEnd > 0)
+        Output->Publish();
     m_bFull = true;
-    throw CRecordingEnded{MSG_DISK_FULL};
+    throw WriteFailure(nError);
 }
 
 uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
@@ -163,48 +147,46 @@ uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverMP3::Finish()
 {
-    if (State == 2 || (State == 0 && !m_bFed))
-        return;
-    // The encoder still holds the last part of a frame: without it every recording
-    // would lose its end.
-    uint32_t nFlushed = 0;
-    if (!m_bFull)
-        Encoder.Flush(m_output, OUTPUT_AREA_SIZE, nFlushed);
-    if (State == 0 && nFlushed == 0)
+    if (State != 2 && (State == 1 || m_bFed))
     {
+        // The encoder still holds the last part of a frame: without it every recording
+        // would lose its end.
+        uint32_t nFlushed = 0;
+        if (!m_bFull)
+            Encoder.Flush(m_output, OUTPUT_AREA_SIZE, nFlushed);
+        try
+        {
+            if (nFlushed)
+                WriteOut(m_output, nFlushed);
+        }
+        catch (const CRecordingEnded&)
+        {
+            // The disk is full: the file was cut back to whole frames and the tag.
+        }
         State = 2;
-        return;
     }
-    // The tag as the settings are now; in place of the one written while recording.
-    if (State == 1)
-        BuildTag();
-    try
-    {
-        if (nFlushed)
-            WriteOut(m_output, nFlushed);
-        else
-            pwrite(fileno(OutFile), Tag, sizeof(Tag), static_cast<off_t>(m_nFramesEnd));
-    }
-    catch (const CRecordingEnded&)
-    {
-        // The disk is full: the file was cut back to whole frames and the tag.
-    }
-    CloseFile();
-    State = 2;
+    Output.reset();
+}
+
+uint32_t CReceiverMP3::KeptMilliseconds() const
+{
+    // Constant bitrate: the frames' bytes tell their length.
+    const uint64_t nBitsPerSecond = static_cast<uint64_t>(Encoder.WrittenBitrate()) * 1000u;
+    return nBitsPerSecond ? static_cast<uint32_t>(m_nFramesEnd * 8000u / nBitsPerSecond) : 0;
 }
 
 void CReceiverMP3::BuildTag()
 {
     std::memset(Tag, 0, sizeof(Tag));
-    if (!theSettings.AlbumTitle.empty())
-        PutField(Tag + 63, 30, theSettings.AlbumTitle);
-    if (!theSettings.Artist.empty())
-        PutField(Tag + 33, 30, theSettings.Artist);
-    if (!theSettings.Title.empty())
-        PutField(Tag + 3, 30, theSettings.Title);
+    if (!Tags.album.empty())
+        PutField(Tag + 63, 30, Tags.album);
+    if (!Tags.artist.empty())
+        PutField(Tag + 33, 30, Tags.artist);
+    if (!Tags.title.empty())
+        PutField(Tag + 3, 30, Tags.title);
     std::memcpy(Tag, "TAG", 3);
     std::memcpy(Tag + 97, TAG_COMMENT, std::min<size_t>(std::strlen(TAG_COMMENT), 28));
     char year[16];
-    int n = std::snprintf(year, sizeof(year), "%d", TagYear(theSettings.YearIndex));
+    int n = std::snprintf(year, sizeof(year), "%d", Tags.year);
     std::memcpy(Tag + 93, year, static_cast<size_t>(std::clamp(n, 0, 4)));
 }

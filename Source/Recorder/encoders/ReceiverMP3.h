@@ -1,12 +1,12 @@
 // The MP3 receiver: constant-bitrate joint-stereo MP3 through the encoder
 // module, with an ID3v1 tag from the settings at the end.
 //
-// Threads: see IReceiver.h. The constructor (which binds the module) runs on
-// the main thread; Write and Finish on the capture thread, where Finish reads
-// the tag fields of the settings record.
+// Threads: see IReceiver.h. The constructor (which binds the module) and the
+// setting of Tags run on the main thread; Write and Finish on the capture thread.
 #pragma once
 #include "IReceiver.h"
 #include "LameEncoder.h"
+#include "TagText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -22,21 +22,22 @@ public:
     CReceiverMP3(const CReceiverMP3&) = delete;
     CReceiverMP3& operator=(const CReceiverMP3&) = delete;
 
-    // Encodes one buffer of 16-bit stereo PCM; the file is created with the first MP3
-    // data, and ends with the tag after every call. Returns the MP3 bytes written. Throws
-    // "Can't create MP3 file." and, when the disk takes less than it was given,
+    // Encodes one buffer of 16-bit stereo PCM; the file gets the first MP3 data, and ends
+    // with the tag after every call. Returns the MP3 bytes written. Throws "Can't create MP3
+    // file." without a file and, when the disk takes less than it was given,
     // CRecordingEnded after cutting the file back to whole frames and the tag.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
-    // Writes what the encoder still holds and the tag, and closes the file. Without any
-    // MP3 data no file exists and none is made.
+    // Writes what the encoder still holds and the tag, and lets go of the file. Without
+    // any MP3 data the file stays without a name.
     void Finish() override;
+    uint32_t KeptMilliseconds() const override;
 
-    // Fills Tag from the settings record; the year is taken now.
+    // Fills Tag from Tags.
     void BuildTag();
 
-    int State;  // 0 no file yet, 1 file open, 2 finished
+    int State;  // 0 no data written yet, 1 data written, 2 finished
     CLameEncoder Encoder;
-    FILE* OutFile;
+    TrackTags Tags;  // what the tag says; set before the capture starts
     uint8_t Tag[128];
 
     // Room for one second of input: far more than one second of MP3 at any bitrate.
@@ -46,7 +47,6 @@ public:
 
 private:
     uint32_t WriteOut(const uint8_t* pData, uint32_t nSize);
-    void CloseFile();
 
     bool m_bFed = false;   // samples went into the encoder
     bool m_bFull = false;  // the disk took less than it was given; nothing more is written

@@ -1,17 +1,15 @@
 #include "ReceiverOGG.h"
 
-#include "ReceiverWAV.h"
 #include "RecorderSettings.h"
-#include "TagText.h"
+#include "RecordingFiles.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <dlfcn.h>
-#include <filesystem>
 #include <mutex>
-#include <sys/stat.h>
 #include <type_traits>
 #include <unistd.h>
 
@@ -103,7 +101,7 @@ CReceiverOGG::CReceiverOGG()
 
 CReceiverOGG::~CReceiverOGG()
 {
-    // Dropped without Finish: give the encoder's memory back; Output closes the file.
+    // Dropped without Finish: give the encoder's memory back; the file goes with its last owner.
     if (State == 1)
         Release();
 }
@@ -167,7 +165,8 @@ bool CReceiverOGG::LoadLibraries()
 int CReceiverOGG::Open(uint32_t* pBitrate)
 {
     // Without every entry point, or open already: nothing may be set up.
-    if (State != 0 || !m_bBound)
+    m_nOpenError = 0;
+    if (State != 0 || !m_bBound || !Output)
         return -1;
     EndOfStream = false;
 
@@ -223,25 +222,18 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
         // Vorbis comments must be UTF-8.
         vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(CleanTagText(value), MAX_TEXT_BYTES).c_str());
     };
-    if (!s.AlbumTitle.empty())
-        addTag("ALBUM", s.AlbumTitle);
-    if (!s.Title.empty())
-        addTag("TITLE", s.Title);
-    if (!s.Artist.empty())
-        addTag("ARTIST", s.Artist);
-    addTag("DATE", std::to_string(TagYear(s.YearIndex)));
+    if (!Tags.album.empty())
+        addTag("ALBUM", Tags.album);
+    if (!Tags.title.empty())
+        addTag("TITLE", Tags.title);
+    if (!Tags.artist.empty())
+        addTag("ARTIST", Tags.artist);
+    addTag("DATE", std::to_string(Tags.year));
 
     vorbis_analysis_init(&DspState, &Info);
     vorbis_block_init(&DspState, &Block);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     ogg_stream_init(&StreamState, std::rand());
-
-    Output.open(FileName, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!Output.is_open())
-    {
-        Release();
-        return -1;
-    }
 
     ogg_packet identification, comments, codebooks;
     vorbis_analysis_headerout(&DspState, &Comment, &identification, &comments, &codebooks);
@@ -250,20 +242,20 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     ogg_stream_packetin(&StreamState, &codebooks);
     // The headers get pages of their own, so the audio starts on a fresh page.
     m_bFull = false;
+    m_bFed = false;
+    m_nWriteError = 0;
     m_nCommitted = 0;
     m_lastPage.clear();
     while (ogg_stream_flush(&StreamState, &Page) != 0)
         WritePage(nullptr);
     if (m_bFull)
     {
-        // Not even the headers fit: leave no broken file behind.
+        // Not even the headers fit: the file holds nothing and keeps no name.
+        m_nOpenError = m_nWriteError;
         Release();
-        Output.close();
-        struct stat st;
-        if (stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-            unlink(FileName.c_str());
         return -1;
     }
+    m_nHeaderBytes = m_nCommitted;
     State = 1;
     return 0;
 }
@@ -272,15 +264,25 @@ bool CReceiverOGG::WritePage(uint32_t* pBytes)
 {
     if (m_bFull)
         return false;
-    Output.write(reinterpret_cast<const char*>(Page.header), Page.header_len);
-    Output.write(reinterpret_cast<const char*>(Page.body), Page.body_len);
     // Page by page to the disk: what a crash or a full disk leaves ends on a whole page.
-    Output.flush();
-    if (!Output)
-    {
-        m_bFull = true;
-        return false;
-    }
+    const int fd = Output->Fd();
+    const std::pair<const unsigned char*, long> parts[] = {{Page.header, Page.header_len}, {Page.body, Page.body_len}};
+    uint64_t nOffset = m_nCommitted;
+    for (const auto& [pPart, nLength] : parts)
+        for (long nDone = 0; nDone < nLength;)
+        {
+            ssize_t n = pwrite(fd, pPart + nDone, static_cast<size_t>(nLength - nDone), static_cast<off_t>(nOffset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+            {
+                m_nWriteError = n < 0 ? errno : ENOSPC;
+                m_bFull = true;
+                return false;
+            }
+            nDone += n;
+            nOffset += static_cast<uint64_t>(n);
+        }
     m_lastPageOffset = m_nCommitted;
     m_lastPage.assign(Page.header, Page.header + Page.header_len);
     m_lastPage.insert(m_lastPage.end(), Page.body, Page.body + Page.body_len);
@@ -312,10 +314,9 @@ void CReceiverOGG::EndOnLastWholePage()
     // The disk took part of a page at most: cut it off, and make the last whole page the
     // end of the stream, in place, so the file ends as a finished one does without
     // needing a byte more.
-    Output.clear();
-    Output.close();
-    std::error_code ec;
-    std::filesystem::resize_file(FileName, m_nCommitted, ec);
+    const int fd = Output->Fd();
+    if (ftruncate(fd, static_cast<off_t>(m_nCommitted)) != 0)
+        return;
     if (m_lastPage.size() < 27 || (m_lastPage[5] & 0x04))
         return;
     m_lastPage[5] |= 0x04;
@@ -323,9 +324,12 @@ void CReceiverOGG::EndOnLastWholePage()
     uint32_t crc = OggChecksum(m_lastPage.data(), m_lastPage.size());
     for (int i = 0; i < 4; ++i)
         m_lastPage[22 + i] = static_cast<uint8_t>(crc >> (8 * i));
-    std::fstream patch(FileName, std::ios::in | std::ios::out | std::ios::binary);
-    patch.seekp(static_cast<std::streamoff>(m_lastPageOffset));
-    patch.write(reinterpret_cast<const char*>(m_lastPage.data()), static_cast<std::streamsize>(m_nLastHeaderLen));
+    if (pwrite(fd, m_lastPage.data(), m_nLastHeaderLen, static_cast<off_t>(m_lastPageOffset)) !=
+        static_cast<ssize_t>(m_nLastHeaderLen))
+        return;
+    // Audio pages end the stream now: a file any player reads.
+    if (m_nCommitted > m_nHeaderBytes)
+        Output->Publish();
 }
 
 uint32_t CReceiverOGG::Drain()
@@ -366,6 +370,7 @@ uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
         channels[1][i] = sample[1] * 3.0517578125e-05f;
     }
     vorbis_analysis_wrote(&DspState, nFrames);
+    m_bFed = true;
     uint32_t nBytes = Drain();
     // A page at least every second: a recording cut short keeps all but its last second.
     while (!m_bFull && !EndOfStream && ogg_stream_flush(&StreamState, &Page) != 0)
@@ -373,25 +378,44 @@ uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
     if (m_bFull)
     {
         EndOnLastWholePage();
-        throw CRecordingEnded{MSG_DISK_FULL};
+        throw WriteFailure(m_nWriteError);
     }
+    // Headers and audio pages: a file any player reads, so it may take its name now.
+    if (m_nCommitted > m_nHeaderBytes && !Output->Publish())
+        throw WriteFailure(errno);
     return nBytes;
 }
 
 void CReceiverOGG::Finish()
 {
-    if (State != 1)
-        return;
-    if (!m_bFull)
+    if (State == 1)
     {
-        vorbis_analysis_wrote(&DspState, 0);
-        Drain();
-        if (m_bFull)
-            EndOnLastWholePage();
+        if (!m_bFull)
+        {
+            vorbis_analysis_wrote(&DspState, 0);
+            Drain();
+            if (m_bFull)
+                EndOnLastWholePage();
+            else if (m_bFed)
+                Output->Publish();
+        }
+        Release();
+        State = 0;
     }
-    Release();
-    Output.close();
-    State = 0;
+    Output.reset();
+}
+
+uint32_t CReceiverOGG::KeptMilliseconds() const
+{
+    // The granule position of the last whole page counts the samples up to its end.
+    if (m_lastPage.size() < 27)
+        return 0;
+    uint64_t nGranule = 0;
+    for (int i = 7; i >= 0; --i)
+        nGranule = (nGranule << 8) | m_lastPage[6 + static_cast<size_t>(i)];
+    if (nGranule == ~0ull)
+        return 0;
+    return static_cast<uint32_t>(nGranule * 1000u / SAMPLE_RATE);
 }
 
 void CReceiverOGG::Release()

@@ -5,13 +5,13 @@
 // before the capture starts; Write and Finish on the capture thread.
 #pragma once
 #include "IReceiver.h"
+#include "TagText.h"
 
 #include <ogg/ogg.h>
 #include <vorbis/codec.h>
 #include <vorbis/vorbisenc.h>
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -27,20 +27,23 @@ public:
     // libvorbis.dll" when a library cannot be loaded; false when an entry point is
     // missing (MissingEntryPoint names it).
     bool LoadLibraries();
-    // Sets up the encoder from the OGG settings, the comments and the stream, creates the
-    // file and writes the three header packets; reports the bitrate in bits per second
-    // through pBitrate. Returns 0, or -1 when the file cannot be written. Throws a text
-    // for the user when the settings ask for something the encoder cannot do; nothing is
-    // encoded then.
+    // Sets up the encoder from the OGG settings and the comments from the track tags,
+    // and writes the three header packets into the file; reports the bitrate in bits per
+    // second through pBitrate. Returns 0, or -1 when the file cannot be written (see
+    // OpenError). Throws a text for the user when the settings ask for something the
+    // encoder cannot do; nothing is encoded then. Main thread.
     int Open(uint32_t* pBitrate);
 
     // Encodes one buffer of 16-bit stereo PCM; returns the page bytes written. Throws
     // CRecordingEnded when the disk takes less than it was given.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
-    // Ends the stream with its last page, releases the encoder and closes the file.
+    // Ends the stream with its last page, releases the encoder and lets go of the file.
     void Finish() override;
+    uint32_t KeptMilliseconds() const override;
 
     const char* MissingEntryPoint() const { return m_pszMissing; }
+    // The errno of the write that made the last Open fail (0: no file was given).
+    int OpenError() const { return m_nOpenError; }
 
     int State;  // 0 not open, 1 encoder and file open
 
@@ -72,7 +75,7 @@ public:
     decltype(&::ogg_page_eos) ogg_page_eos;
     decltype(&::ogg_stream_clear) ogg_stream_clear;
 
-    std::ofstream Output;
+    TrackTags Tags;  // what the comments say; set before Open
     bool EndOfStream;
     ogg_stream_state StreamState;
     ogg_page Page;
@@ -92,7 +95,11 @@ private:
     const char* m_pszMissing = nullptr;
     bool m_bBound = false;  // every entry point of all three libraries resolved
     bool m_bFull = false;   // the disk took less than it was given; nothing more is written
+    int m_nWriteError = 0;  // the errno of that write
+    int m_nOpenError = 0;
+    bool m_bFed = false;    // audio went into the encoder
     uint64_t m_nCommitted = 0;       // bytes of whole pages in the file
+    uint64_t m_nHeaderBytes = 0;     // of which the header pages
     uint64_t m_lastPageOffset = 0;   // where the last whole page starts
     std::vector<uint8_t> m_lastPage;  // its bytes, header first
     size_t m_nLastHeaderLen = 0;

@@ -1,12 +1,11 @@
 #include "ReceiverWAV.h"
 
+#include "RecordingFiles.h"
+
+#include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
 #include <unistd.h>
 
-const char* const MSG_DISK_FULL =
-    "The disk is full, so the recording was stopped. What fitted on the disk before that is kept; "
-    "free some space or choose another output folder to record again.";
 const char* const MSG_WAV_SIZE_LIMIT =
     "The recording reached the largest size a WAV file can hold (4 GB) and was stopped. "
     "Everything recorded up to this moment is saved.";
@@ -27,11 +26,31 @@ void PutLE16(uint8_t* p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-bool WriteLE32At(FILE* pFile, long nOffset, uint32_t v)
+// Writes all of it at the offset; the bytes written, with errno set when short.
+size_t WriteAt(int fd, const uint8_t* pData, size_t nSize, off_t nOffset)
+{
+    size_t nDone = 0;
+    while (nDone < nSize)
+    {
+        ssize_t n = pwrite(fd, pData + nDone, nSize - nDone, nOffset + static_cast<off_t>(nDone));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            if (n == 0)
+                errno = ENOSPC;
+            break;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return nDone;
+}
+
+bool WriteLE32At(int fd, off_t nOffset, uint32_t v)
 {
     uint8_t bytes[4];
     PutLE32(bytes, v);
-    return std::fseek(pFile, nOffset, SEEK_SET) == 0 && std::fwrite(bytes, 1, 4, pFile) == 4;
+    return WriteAt(fd, bytes, 4, nOffset) == 4;
 }
 }  // namespace
 
@@ -45,27 +64,16 @@ CWaveFile::CWaveFile()
     std::memset(m_dataId, 0, sizeof(m_dataId));
     m_nRiffSize = m_nFmtSize = m_nSamplesPerSec = m_nAvgBytesPerSec = m_nDataSize = 0;
     m_wFormatTag = m_nChannels = m_nBlockAlign = m_wBitsPerSample = 0;
-    m_pFile = nullptr;
 }
 
-CWaveFile::~CWaveFile()
+void CWaveFile::Attach(int fd)
 {
-    Close();
-}
-
-void CWaveFile::Create(const char* pszPath)
-{
-    Close();
-    m_pFile = std::fopen(pszPath, "wb");
-    if (!m_pFile)
-        throw "Can't create WAV file.";
-    // Unbuffered: a short write shows at once, so the header can follow what is on disk.
-    std::setvbuf(m_pFile, nullptr, _IONBF, 0);
+    m_fd = fd;
 }
 
 bool CWaveFile::WriteHeader(const WAVEFORMATEX& format)
 {
-    if (!m_pFile)
+    if (m_fd < 0)
         return false;
     std::memcpy(m_riffId, "RIFF", 4);
     std::memcpy(m_waveId, "WAVE", 4);
@@ -81,68 +89,62 @@ bool CWaveFile::WriteHeader(const WAVEFORMATEX& format)
     m_nRiffSize = 36;
     m_nDataSize = 0;
 
-    uint8_t riff[12], fmt[24], data[8];
-    std::memcpy(riff, m_riffId, 4);
-    PutLE32(riff + 4, m_nRiffSize);
-    std::memcpy(riff + 8, m_waveId, 4);
-    std::memcpy(fmt, m_fmtId, 4);
-    PutLE32(fmt + 4, m_nFmtSize);
-    PutLE16(fmt + 8, m_wFormatTag);
-    PutLE16(fmt + 10, m_nChannels);
-    PutLE32(fmt + 12, m_nSamplesPerSec);
-    PutLE32(fmt + 16, m_nAvgBytesPerSec);
-    PutLE16(fmt + 20, m_nBlockAlign);
-    PutLE16(fmt + 22, m_wBitsPerSample);
-    std::memcpy(data, m_dataId, 4);
-    PutLE32(data + 4, m_nDataSize);
-    return std::fwrite(riff, 1, 12, m_pFile) == 12 && std::fwrite(fmt, 1, 24, m_pFile) == 24 &&
-           std::fwrite(data, 1, 8, m_pFile) == 8;
+    uint8_t header[44];
+    std::memcpy(header, m_riffId, 4);
+    PutLE32(header + 4, m_nRiffSize);
+    std::memcpy(header + 8, m_waveId, 4);
+    std::memcpy(header + 12, m_fmtId, 4);
+    PutLE32(header + 16, m_nFmtSize);
+    PutLE16(header + 20, m_wFormatTag);
+    PutLE16(header + 22, m_nChannels);
+    PutLE32(header + 24, m_nSamplesPerSec);
+    PutLE32(header + 28, m_nAvgBytesPerSec);
+    PutLE16(header + 32, m_nBlockAlign);
+    PutLE16(header + 34, m_wBitsPerSample);
+    std::memcpy(header + 36, m_dataId, 4);
+    PutLE32(header + 40, m_nDataSize);
+    return WriteAt(m_fd, header, sizeof(header), 0) == sizeof(header);
 }
 
 bool CWaveFile::PatchSizes()
 {
-    return WriteLE32At(m_pFile, 4, m_nRiffSize) && WriteLE32At(m_pFile, 40, m_nDataSize) &&
-           std::fseek(m_pFile, 0, SEEK_END) == 0;
+    return WriteLE32At(m_fd, 4, m_nRiffSize) && WriteLE32At(m_fd, 40, m_nDataSize);
 }
 
 uint32_t CWaveFile::Append(const uint8_t* pData, uint32_t nSize)
 {
-    if (!m_pFile || !pData || static_cast<int32_t>(nSize) <= 0)
+    if (m_fd < 0 || !pData || static_cast<int32_t>(nSize) <= 0)
         return 0;
     // The sizes are 32-bit: stop before they would wrap, with the file still whole.
     if (static_cast<uint64_t>(m_nDataSize) + nSize > m_nDataLimit)
-        throw CRecordingEnded{MSG_WAV_SIZE_LIMIT};
+        throw CRecordingEnded{MSG_WAV_SIZE_LIMIT, MSG_WAV_SIZE_LIMIT};
 
     // The data go first and the header follows what really reached the disk, so a full
     // disk never leaves a header that claims data the file does not hold.
-    std::fseek(m_pFile, 0, SEEK_END);
-    size_t nWritten = std::fwrite(pData, 1, nSize, m_pFile);
+    const off_t nEnd = 44 + static_cast<off_t>(m_nDataSize);
+    size_t nWritten = WriteAt(m_fd, pData, nSize, nEnd);
     if (nWritten < nSize)
     {
+        const int nError = errno;
         uint32_t nAlign = m_nBlockAlign ? m_nBlockAlign : 1;
         uint32_t nKept = static_cast<uint32_t>(nWritten) / nAlign * nAlign;
-        std::fflush(m_pFile);
-        if (ftruncate(fileno(m_pFile), 44 + static_cast<off_t>(m_nDataSize) + nKept) != 0)
+        if (ftruncate(m_fd, nEnd + nKept) != 0)
             nKept = 0;
-        std::clearerr(m_pFile);
         m_nDataSize += nKept;
         m_nRiffSize += nKept;
         PatchSizes();
-        throw CRecordingEnded{MSG_DISK_FULL};
+        throw WriteFailure(nError);
     }
     m_nRiffSize += nSize;
     m_nDataSize += nSize;
-    PatchSizes();
+    if (!PatchSizes())
+        throw WriteFailure(errno);
     return nSize;
 }
 
 void CWaveFile::Close()
 {
-    if (m_pFile)
-    {
-        std::fclose(m_pFile);
-        m_pFile = nullptr;
-    }
+    m_fd = -1;
 }
 
 // ---- CReceiverWAV ----
@@ -152,14 +154,7 @@ CReceiverWAV::CReceiverWAV() : State(0), FormatSet(0)
     std::memset(&CaptureFormat, 0, sizeof(CaptureFormat));
 }
 
-CReceiverWAV::~CReceiverWAV()
-{
-    if (State == 1)
-    {
-        File.Close();
-        State = 2;
-    }
-}
+CReceiverWAV::~CReceiverWAV() = default;
 
 uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
 {
@@ -169,20 +164,29 @@ uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
     {
         if (!FormatSet)
             return 0;
-        File.Create(FileName.c_str());
+        if (!Output)
+            throw "Can't create WAV file.";
+        File.Attach(Output->Fd());
+        // Not even the header fits: the file holds nothing and keeps no name.
         if (!File.WriteHeader(CaptureFormat))
-        {
-            // Not even the header fits: leave no broken file behind (only ever a file of ours).
-            struct stat st;
-            bool bRegular = stat(FileName.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-            File.Close();
-            if (bRegular)
-                unlink(FileName.c_str());
-            throw CRecordingEnded{MSG_DISK_FULL};
-        }
+            throw WriteFailure(errno);
         State = 1;
     }
-    uint32_t n = File.Append(pData, nSize);
+    uint32_t n = 0;
+    try
+    {
+        n = File.Append(pData, nSize);
+    }
+    catch (const CRecordingEnded&)
+    {
+        // What fitted of a first buffer is a recording too.
+        if (File.DataSize() > 0)
+            Output->Publish();
+        throw;
+    }
+    // Header and data: a file any player reads, so it may take its name now.
+    if (n > 0 && !Output->Publish())
+        throw WriteFailure(errno);
     return n >= nSize ? n : 0;
 }
 
@@ -193,4 +197,11 @@ void CReceiverWAV::Finish()
         File.Close();
         State = 2;
     }
+    Output.reset();
+}
+
+uint32_t CReceiverWAV::KeptMilliseconds() const
+{
+    const uint64_t nBytesPerSecond = static_cast<uint64_t>(CaptureFormat.nBlockAlign) * CaptureFormat.nSamplesPerSec;
+    return nBytesPerSecond ? static_cast<uint32_t>(File.DataSize() * 1000ull / nBytesPerSecond) : 0;
 }

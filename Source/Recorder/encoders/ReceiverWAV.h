@@ -6,26 +6,26 @@
 #include "IReceiver.h"
 #include "mmsystem.h"
 
-#include <cstdio>
+#include <cstdint>
 
 class CWaveFile
 {
 public:
     CWaveFile();
-    ~CWaveFile();
     CWaveFile(const CWaveFile&) = delete;
     CWaveFile& operator=(const CWaveFile&) = delete;
 
-    // Creates or truncates the file. Throws "Can't create WAV file.".
-    void Create(const char* pszPath);
-    // Writes the 44-byte header for the format. False when the disk took less.
+    // Writes into this descriptor from its start (not owned).
+    void Attach(int fd);
+    // Writes the 44-byte header for the format. False, with errno set, when the disk took less.
     bool WriteHeader(const WAVEFORMATEX& format);
     // Appends the data and updates both size fields. Returns size, or 0 when nothing was
-    // appended. Throws CRecordingEnded when the disk is full or the data would pass
-    // what the 32-bit size fields can hold; the file then still matches its header.
+    // appended. Throws CRecordingEnded when the disk takes less than it was given or the
+    // data would pass what the 32-bit size fields can hold; the file then still matches
+    // its header, with whole frames.
     uint32_t Append(const uint8_t* pData, uint32_t nSize);
     void Close();
-    bool IsOpen() const { return m_pFile != nullptr; }
+    bool IsOpen() const { return m_fd >= 0; }
 
     uint32_t RiffSize() const { return m_nRiffSize; }
     uint32_t DataSize() const { return m_nDataSize; }
@@ -52,7 +52,7 @@ private:
     char m_dataId[4];
     uint32_t m_nDataSize;
 
-    FILE* m_pFile;
+    int m_fd = -1;
     uint32_t m_nDataLimit = MAX_DATA_SIZE;
 };
 
@@ -64,6 +64,7 @@ public:
 
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     void Finish() override;
+    uint32_t KeptMilliseconds() const override;
 
     int State;
     CWaveFile File;
@@ -71,5 +72,4 @@ public:
     int FormatSet;
 };
 
-extern const char* const MSG_DISK_FULL;
 extern const char* const MSG_WAV_SIZE_LIMIT;

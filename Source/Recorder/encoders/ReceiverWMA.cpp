@@ -1,7 +1,7 @@
 #include "ReceiverWMA.h"
 
 #include "RecorderSettings.h"
-#include "TagText.h"
+#include "RecordingFiles.h"
 #include "basswma.h"
 
 #include <algorithm>
@@ -19,6 +19,7 @@ const char* const MSG_WMA_INIT_FAILED =
 const char* const MSG_WMA_WRITE_FAILED =
     "The WMA file could not be written any further; the disk may be full. The recording was stopped, "
     "and what was recorded until then is saved.";
+const char* const MSG_WMA_NOTHING_WRITTEN = "The WMA file could not be written; the disk may be full: nothing could be saved.";
 const char* const MSG_WMA_CANT_CREATE =
     "Can't create WMA file. Check that the output folder exists and that it can be written.";
 
@@ -194,7 +195,10 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         *pBitrate = Bitrate;
     Bitrate = MatchBitrate(Bitrate, pBass->EncodeGetRates(SampleRate, Channels, bQuality ? BASS_WMA_ENCODE_RATES_VBR : 0));
 
-    Handle = pBass->EncodeOpenFile(SampleRate, Channels, BASS_WMA_ENCODE_TAGS, Bitrate, FileName.c_str());
+    // The library wants a path: one that names this very file, never the folder entry.
+    Handle = Output ? pBass->EncodeOpenFile(SampleRate, Channels, BASS_WMA_ENCODE_TAGS, Bitrate,
+                                            Output->DescriptorPath().c_str())
+                    : 0;
     if (!Handle)
     {
         // Left initialised, the library would refuse the next recording.
@@ -210,10 +214,10 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         CopyTagText(text, value);
         pBass->EncodeSetTag(Handle, pszName, text);
     };
-    setText("WM/AlbumTitle", theSettings.AlbumTitle);
-    setText("Author", theSettings.Artist);
-    setText("Title", theSettings.Title);
-    std::snprintf(text, sizeof(text), "%d", TagYear(theSettings.YearIndex));
+    setText("WM/AlbumTitle", Tags.album);
+    setText("Author", Tags.artist);
+    setText("Title", Tags.title);
+    std::snprintf(text, sizeof(text), "%d", Tags.year);
     pBass->EncodeSetTag(Handle, "WM/Year", text);
     pBass->EncodeSetTag(Handle, "WM/ToolName", "vodArev");
     // Ending the tags writes the file's header: a file without one would be no recording.
@@ -222,7 +226,6 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         pBass->EncodeClose(Handle);
         pBass->Free();
         Handle = 0;
-        unlink(FileName.c_str());
         m_pszFailure = MSG_WMA_CANT_CREATE;
         return -1;
     }
@@ -234,6 +237,9 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
 
     m_pBass = std::move(pBass);
     m_nFileSizeReported = 0;
+    m_nFramesWritten = 0;
+    struct stat st;
+    m_nHeaderSize = fstat(Output->Fd(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     State = 1;
     return 0;
 }
@@ -245,12 +251,22 @@ uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
     // A file that takes no more data would take none for the rest of the recording:
     // end it and say so, rather than record into nothing.
     if (!m_pBass->EncodeWrite(Handle, pData, nSize))
-        throw CRecordingEnded{MSG_WMA_WRITE_FAILED};
+    {
+        // What the library kept before the failure may already be a recording.
+        struct stat st;
+        if (fstat(Output->Fd(), &st) == 0 && static_cast<uint64_t>(st.st_size) > m_nHeaderSize)
+            Output->Publish();
+        throw CRecordingEnded{MSG_WMA_WRITE_FAILED, MSG_WMA_NOTHING_WRITTEN};
+    }
+    m_nFramesWritten += nSize / (2u * Channels);
     // The encoder does not say how much it wrote; the file does. The first call also
     // counts the header, so the sizes add up to the file.
     struct stat st;
-    if (stat(FileName.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_size) <= m_nFileSizeReported)
+    if (fstat(Output->Fd(), &st) != 0 || static_cast<uint64_t>(st.st_size) <= m_nFileSizeReported)
         return 0;
+    // Data packets after the header: a file any player reads, so it may take its name now.
+    if (static_cast<uint64_t>(st.st_size) > m_nHeaderSize && !Output->Publish())
+        throw WriteFailure(errno);
     uint64_t nGrown = static_cast<uint64_t>(st.st_size) - m_nFileSizeReported;
     m_nFileSizeReported = static_cast<uint64_t>(st.st_size);
     return static_cast<uint32_t>(std::min<uint64_t>(nGrown, UINT32_MAX));
@@ -258,14 +274,26 @@ uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverWMA::Finish()
 {
-    if (State == 0)
-        return;
-    if (Handle && m_pBass)
+    if (State != 0)
     {
-        m_pBass->EncodeClose(Handle);
-        m_pBass->Free();
-        Handle = 0;
+        if (Handle && m_pBass)
+        {
+            m_pBass->EncodeClose(Handle);
+            m_pBass->Free();
+            Handle = 0;
+            // The close writes what the encoder still held.
+            struct stat st;
+            if (m_nFramesWritten > 0 && fstat(Output->Fd(), &st) == 0 &&
+                static_cast<uint64_t>(st.st_size) > m_nHeaderSize)
+                Output->Publish();
+        }
+        m_pBass.reset();
+        State = 2;
     }
-    m_pBass.reset();
-    State = 2;
+    Output.reset();
+}
+
+uint32_t CReceiverWMA::KeptMilliseconds() const
+{
+    return SampleRate ? static_cast<uint32_t>(m_nFramesWritten * 1000u / SampleRate) : 0;
 }

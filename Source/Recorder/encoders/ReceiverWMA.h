@@ -7,6 +7,7 @@
 // (see IReceiver.h). The module folder is set on the main thread only.
 #pragma once
 #include "IReceiver.h"
+#include "TagText.h"
 
 #include <cstdint>
 #include <memory>
@@ -27,15 +28,17 @@ public:
     // Loads both modules and keeps them for Open. Throws "Error loading bass.dll" or
     // "Error loading basswma.dll" when one does not load.
     bool LoadLibraries();
-    // Opens the encoder on FileName with the bitrate (or quality) of the settings, sets the
-    // tags and writes what the recording shows into *pBitrate: the requested bitrate, or in
-    // quality mode the bitrate the encoder runs at. 0 on success, -1 on failure (see OpenFailure).
+    // Opens the encoder on the output file with the bitrate (or quality) of the settings,
+    // sets the tags and writes what the recording shows into *pBitrate: the requested
+    // bitrate, or in quality mode the bitrate the encoder runs at. 0 on success, -1 on
+    // failure (see OpenFailure). Main thread.
     int Open(uint32_t* pBitrate);
 
     // Returns the bytes the file grew by since the last call (the first call counts the
     // header too). Throws CRecordingEnded when the file takes no more data.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     void Finish() override;
+    uint32_t KeptMilliseconds() const override;
 
     // Why the last Open failed, in words for the user; null after a successful Open.
     const char* OpenFailure() const { return m_pszFailure; }
@@ -54,11 +57,14 @@ public:
     uint32_t SampleRate;
     uint32_t Channels;
     uint32_t Bitrate;   // bits per second, or the quality in percent in quality mode
+    TrackTags Tags;     // what the attributes say; set before Open
 
 private:
     std::unique_ptr<CBassBinding> m_pBass;
     const char* m_pszFailure = nullptr;
     uint64_t m_nFileSizeReported = 0;
+    uint64_t m_nHeaderSize = 0;    // the file as Open left it
+    uint64_t m_nFramesWritten = 0;  // taken by the encoder without a failure
 };
 
 extern const char* const MSG_WMA_INCOMPLETE;
@@ -66,3 +72,4 @@ extern const char* const MSG_WMA_TOO_OLD;
 extern const char* const MSG_WMA_INIT_FAILED;
 extern const char* const MSG_WMA_CANT_CREATE;
 extern const char* const MSG_WMA_WRITE_FAILED;
+extern const char* const MSG_WMA_NOTHING_WRITTEN;

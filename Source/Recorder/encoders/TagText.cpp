@@ -1,5 +1,7 @@
 #include "TagText.h"
 
+#include "RecorderSettings.h"
+
 const char* const REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
 
 namespace
@@ -60,4 +62,14 @@ std::string CleanTagText(const std::string& text)
         i += len;
     }
     return out;
+}
+
+TrackTags CurrentTrackTags()
+{
+    TrackTags tags;
+    tags.album = theSettings.AlbumTitle;
+    tags.artist = theSettings.Artist;
+    tags.title = theSettings.Title;
+    tags.year = TagYear(theSettings.YearIndex);
+    return tags;
 }

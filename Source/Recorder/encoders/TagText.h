@@ -15,3 +15,16 @@ std::string CleanTagText(const std::string& text);
 
 // The character that replaces what is not UTF-8.
 extern const char* const REPLACEMENT_CHARACTER;
+
+// The track information a recording's tags carry, copied from the settings when the
+// recording is prepared, so the capture thread never reads the settings record.
+struct TrackTags
+{
+    std::string album;
+    std::string artist;
+    std::string title;
+    int year = 0;
+};
+
+// The settings' track texts and their tag year, as of now. Main thread.
+TrackTags CurrentTrackTags();

@@ -69,9 +69,9 @@ const MainCommand COMMANDS[] = {
     {ID_CMD_SETTINGS, "S&ettings...\tAlt+E", 147, nullptr, &CMainDlg::OnSettings},
     {ID_CMD_GOTOFOLDER, "Go to the folder\tCtrl+G", 143, &CMainDlg::HasCurrentRow, &CMainDlg::OnGoToFolder},
     {0, nullptr, 0, nullptr, nullptr},
-    {ID_CMD_RENAME, "Rename...\tCtrl+R", 151, &CMainDlg::CurrentFileExists, &CMainDlg::OnRename},
+    {ID_CMD_RENAME, "Rename...\tCtrl+R", 151, &CMainDlg::CurrentFileIsFinished, &CMainDlg::OnRename},
     {ID_CMD_DELETEFROMLIST, "Delete from the list\tCtrl+L", 0, &CMainDlg::HasCurrentRow, &CMainDlg::OnDeleteFromList},
-    {ID_CMD_DELETEFROMDISK, "Delete from the disk\tCtrl+D", 140, &CMainDlg::CurrentFileExists,
+    {ID_CMD_DELETEFROMDISK, "Delete from the disk\tCtrl+D", 140, &CMainDlg::CurrentFileIsFinished,
      &CMainDlg::OnDeleteFromDisk},
     {ID_CMD_CLEARALL, "Clear all\tCtrl+E", 0, &CMainDlg::HasRows, &CMainDlg::OnClearAll},
     {0, nullptr, 0, nullptr, nullptr},
@@ -98,15 +98,14 @@ constexpr int CLIENT_WIDTH = 474;
 constexpr int CLIENT_HEIGHT = 420;
 }  // namespace
 
-CMainDlg::CMainDlg() : m_starter(m_capture), m_showTimer(this, IDT_SHOW)
+CMainDlg::CMainDlg() : m_showTimer(this, IDT_SHOW)
 {
 }
 
 CMainDlg::~CMainDlg()
 {
-    // Closing normally frees everything first; this covers a window destroyed some other way.
-    if (m_nRecordState == RECORD_STATE_RECORDING)
-        m_capture.StopCapture();
+    // Closing normally ends everything first; this covers a window destroyed some other way.
+    m_session.Finish(nullptr, true);
     FreeReceivers();
 }
 
@@ -175,6 +174,8 @@ bool CMainDlg::Create()
     // The view publishes itself to the capture engine as it is created; say so once more, as
     // the window that owns the recordings.
     SetWaveformView(m_wndWaveform);
+    // The devices are listed now, not when the user presses Record.
+    m_session.PrepareDevices();
     m_showTimer.StartOnce(5);
     return true;
 }
@@ -250,164 +251,113 @@ void CMainDlg::SetRecordState(int nState)
     m_btnSettings->Enable(bIdle);
 }
 
-bool CMainDlg::MakeOutputName(std::string& name)
-{
-    const std::string folder = OutputFolder();
-    if (!MakeFolders(folder))
-    {
-        const std::string text = "The output folder \"" + folder +
-                                 "\" does not exist and cannot be made. Choose another output folder in Settings.";
-        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
-        return false;
-    }
-    const std::string reserved = ReserveOutputName(folder, theSettings.OutputFormat);
-    if (reserved.empty())
-    {
-        const std::string text = "No new file can be made in the output folder \"" + folder +
-                                 "\": every name from Audio0 to Audio99999 is taken, or the folder cannot be "
-                                 "written. Choose another output folder in Settings.";
-        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
-        return false;
-    }
-    // A longer path would be cut in the list's record and point at another file.
-    if (reserved.size() >= sizeof(AudioItem::szPath))
-    {
-        unlink(reserved.c_str());
-        const std::string text = "The output folder's path \"" + folder +
-                                 "\" is too long for a recording. Choose a shorter output folder in Settings.";
-        MessageBoxA(Handle(), text.c_str(), APP_CAPTION, MB_ICONHAND);
-        return false;
-    }
-    name = reserved;
-    return true;
-}
-
 void CMainDlg::OnRecord(wxCommandEvent&)
 {
     // Keys can reach a disabled command.
     if (m_nRecordState != RECORD_STATE_IDLE)
         return;
     SetRecordState(RECORD_STATE_RECORDING);
-    std::string name;
-    if (!MakeOutputName(name))
+    RecordingRequest request;
+    request.nOutputFormat = theSettings.OutputFormat;
+    request.folder = OutputFolder();
+    // A row holds its path in a fixed field: a longer one would point at another file.
+    request.nMaxPathBytes = sizeof(AudioItem::szPath);
+    if (!m_session.Start(request, Handle()))
     {
         SetRecordState(RECORD_STATE_IDLE);
         return;
     }
+    const RecordingInfo& info = m_session.Info();
     auto* pItem = new AudioItem;
-    pItem->SetPath(name.c_str());
+    pItem->SetPath(m_session.Path().c_str());
     pItem->DeriveName();
     pItem->nState = AUDIO_STATE_RECORDING;
-    bool bStarted = false;
-    switch (theSettings.OutputFormat)
-    {
-    case OUTPUT_FORMAT_MP3:
-        bStarted = StartMP3(pItem);
-        break;
-    case OUTPUT_FORMAT_OGG:
-        bStarted = StartOGG(pItem);
-        break;
-    case OUTPUT_FORMAT_WAV:
-        bStarted = StartWAV(pItem);
-        break;
-    case OUTPUT_FORMAT_WMA:
-        bStarted = StartWMA(pItem);
-        break;
-    default:
-        break;
-    }
-    if (!bStarted)
-    {
-        // The reserved name goes back when nothing was recorded into it.
-        ReleaseEmptyOutputName(pItem->szPath);
-        SetRecordState(RECORD_STATE_IDLE);
-        delete pItem;
-        return;
-    }
-    m_lstAudio->AddAudio(pItem);
-}
-
-bool CMainDlg::StartFormat(int nOutputFormat, AudioItem* pItem)
-{
-    RecordingInfo info;
-    IReceiver* pReceiver = m_starter.Prepare(nOutputFormat, pItem->szPath, info, Handle());
-    if (!pReceiver)
-        return false;
     pItem->nBitrate = info.nBitrate;
     pItem->nSampleRate = info.nSampleRate;
     pItem->nChannels = info.nChannels;
     pItem->nBitsPerSample = info.nBitsPerSample;
-    m_capture.StartCapture(pReceiver);
+    m_recordingPath = pItem->szPath;
     m_wndWaveform->StartRecording(pItem);
     // Test tones are no recording of the user's: the view says where they come from.
     m_wndWaveform->SetSourceNote(info.bTestSignal ? "Virtual input: test tones, no sound server" : "");
-    return true;
-}
-
-bool CMainDlg::StartMP3(AudioItem* pItem)
-{
-    return StartFormat(OUTPUT_FORMAT_MP3, pItem);
-}
-
-bool CMainDlg::StartOGG(AudioItem* pItem)
-{
-    return StartFormat(OUTPUT_FORMAT_OGG, pItem);
-}
-
-bool CMainDlg::StartWAV(AudioItem* pItem)
-{
-    return StartFormat(OUTPUT_FORMAT_WAV, pItem);
-}
-
-bool CMainDlg::StartWMA(AudioItem* pItem)
-{
-    return StartFormat(OUTPUT_FORMAT_WMA, pItem);
+    m_lstAudio->AddAudio(pItem);
 }
 
 void CMainDlg::OnStop(wxCommandEvent&)
 {
     if (m_nRecordState == RECORD_STATE_RECORDING)
     {
-        m_capture.StopCapture();
-        if (AudioItem* pItem = m_lstAudio->FindRecordingAudio())
-        {
-            pItem->nState = AUDIO_STATE_RECORDED;
-            m_lstAudio->UpdateAudioText(pItem);
-        }
+        m_session.Stop();
+        CompleteRecording(false);
     }
     SetRecordState(RECORD_STATE_IDLE);
+}
+
+AudioItem* CMainDlg::RecordingRow()
+{
+    if (m_recordingPath.empty())
+        return nullptr;
+    for (int nRow = 0; nRow < m_lstAudio->GetItemCount(); ++nRow)
+        if (AudioItem* pItem = m_lstAudio->GetAudio(nRow);
+            pItem && pItem->nState == AUDIO_STATE_RECORDING && m_recordingPath == pItem->szPath)
+            return pItem;
+    return nullptr;
+}
+
+void CMainDlg::CompleteRecording(bool bQuiet)
+{
+    if (!m_session.IsActive())
+        return;
+    // Waits the moment the capture needs to hand on its last part and finish the file.
+    const RecordingOutcome outcome = m_session.Finish(Handle(), bQuiet);
+    AudioItem* pRow = RecordingRow();
+    m_recordingPath.clear();
+    if (!outcome.bKept)
+    {
+        // No file: the row would point at nothing.
+        if (pRow)
+            m_lstAudio->DeleteAudio(pRow->nIndex);
+        m_wndWaveform->ShowItem(m_lstAudio->GetCurAudio());
+        return;
+    }
+    if (pRow)
+    {
+        // Where the file really is, and what it holds.
+        if (outcome.path != pRow->szPath && outcome.path.size() < sizeof(AudioItem::szPath))
+        {
+            pRow->SetPath(outcome.path.c_str());
+            pRow->DeriveName();
+            pRow->nState = AUDIO_STATE_NEWNAME;
+            m_lstAudio->UpdateAudioText(pRow);
+        }
+        pRow->nLength = outcome.nMilliseconds;
+        pRow->nSize = static_cast<uint32_t>(std::min<uint64_t>(outcome.nSize, UINT32_MAX));
+        pRow->nState = AUDIO_STATE_RECORDED;
+        m_lstAudio->UpdateAudioText(pRow);
+        m_wndWaveform->CompleteRecording(*pRow);
+    }
+    if (theSettings.IsOpenOutput && !bQuiet)
+        OnGoToFolder();
 }
 
 void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)
 {
     event.SetResult(0);
-    AudioItem recorded;
-    int nSecondsWritten = 0;
-    // Closing reports the stop with no seconds of its own: the window is going, the file stays.
-    if (!m_wndWaveform->TakeStoppedRecording(recorded, nSecondsWritten) || m_bClosing)
-        return;
-    if (!KeepRecordedOutput(recorded.szPath, nSecondsWritten))
+    AudioItem stopped;
+    while (m_wndWaveform->TakeStoppedRecording(stopped))
     {
-        // Not one second was written: the row would point at nothing.
-        for (int nRow = 0; nRow < m_lstAudio->GetItemCount(); ++nRow)
-            if (AudioItem* pItem = m_lstAudio->GetAudio(nRow); pItem && std::strcmp(pItem->szPath, recorded.szPath) == 0)
-            {
-                m_lstAudio->DeleteAudio(nRow);
-                break;
-            }
-        m_wndWaveform->ShowItem(m_lstAudio->GetCurAudio());
-        MessageBoxA(Handle(), "The recording was stopped before its first second: nothing was recorded, so no file was kept.",
-                    APP_CAPTION, MB_ICONINFORMATION);
-        return;
     }
-    if (theSettings.IsOpenOutput)
-        OnGoToFolder();
-    m_lstAudio->UpdateAudioInfo(recorded);
+    // A recording that ended by itself (a full disk, a lost device): the window ends it too.
+    // One stopped by the user was completed already.
+    if (m_bClosing || !m_session.HasEnded())
+        return;
+    CompleteRecording(false);
+    SetRecordState(RECORD_STATE_IDLE);
 }
 
 void CMainDlg::FreeReceivers()
 {
-    m_starter.FreeReceivers();
+    m_session.FreeReceivers();
     FreeDevices();
 }
 
@@ -434,6 +384,12 @@ bool CMainDlg::CurrentFileExists()
 {
     AudioItem* pItem = m_lstAudio->GetCurAudio();
     return pItem && FileExists(pItem->szPath);
+}
+
+bool CMainDlg::CurrentFileIsFinished()
+{
+    AudioItem* pItem = m_lstAudio->GetCurAudio();
+    return pItem && pItem->nState != AUDIO_STATE_RECORDING && FileExists(pItem->szPath);
 }
 
 bool CMainDlg::HasRows()
@@ -551,7 +507,7 @@ void CMainDlg::OnPlay()
 void CMainDlg::OnRename()
 {
     const int nRow = m_lstAudio->GetCurIndex();
-    if (nRow < 0 || !CurrentFileExists())
+    if (nRow < 0 || !CurrentFileIsFinished())
         return;
     AudioItem* pItem = m_lstAudio->GetAudio(nRow);
     CDlgRename dialog(this);
@@ -581,14 +537,15 @@ void CMainDlg::OnDeleteFromList()
 
 void CMainDlg::OnDeleteFromDisk()
 {
-    if (!CurrentFileExists())
+    if (!CurrentFileIsFinished())
         return;
     CDlgMsgbx_ question(this, "Delete the file,Are you sure?");
     if (question.ShowModal() != wxID_OK)
         return;
     const int nRow = m_lstAudio->GetCurIndex();
     AudioItem* pItem = nRow < 0 ? nullptr : m_lstAudio->GetAudio(nRow);
-    if (!pItem)
+    // The question was modal: a recording may have been started on this row meanwhile.
+    if (!pItem || pItem->nState == AUDIO_STATE_RECORDING)
         return;
     // A file that stays on the disk keeps its row, and the user learns why.
     if (unlink(pItem->szPath) != 0 && errno != ENOENT)
@@ -645,13 +602,13 @@ void CMainDlg::OnSkins(wxCommandEvent&)
 void CMainDlg::OnClose(wxCloseEvent&)
 {
     m_bClosing = true;
-    if (m_nRecordState == RECORD_STATE_RECORDING)
+    // A recording running now ends whole: everything up to this moment is in its file.
+    if (m_session.IsActive())
     {
-        m_capture.StopCapture();
-        m_wndWaveform->OnCaptureStopped(0);
+        m_session.Stop();
+        CompleteRecording(true);
         m_nRecordState = RECORD_STATE_IDLE;
     }
-    // Waits for a stopped recording's last Finish, so its file is complete.
     FreeReceivers();
     Destroy();
 }

@@ -1,8 +1,9 @@
 // The main window: the live waveform at the top, the command buttons below it,
-// and the list of this session's recordings. It owns the capture worker, the
-// receivers (through the recording starter), the view and the list, and runs
-// the recording controller: Record makes the next numbered file of the output
-// format, Stop ends it, and the view's stop message completes its row.
+// and the list of this session's recordings. It owns the recording session
+// (capture worker and receivers), the view and the list, and runs the recording
+// controller: Record starts the next numbered file of the output format, Stop
+// ends it and completes its row; a recording that ends by itself (a full disk,
+// a lost device) is completed when the view's stop message arrives.
 //
 // Threads: main thread only. The capture thread reaches this window only
 // through the view's posted WM_WAVEFORM_STOPPED.
@@ -11,7 +12,7 @@
 #include "DeviceThread.h"
 #include "HoverButton.h"
 #include "LstctrlAudio.h"
-#include "RecordingStart.h"
+#include "RecordingSession.h"
 #include "WindowMessages.h"
 #include "WndWaveform.h"
 
@@ -79,13 +80,6 @@ public:
     // Recording controller.
     void OnRecord(wxCommandEvent& event);
     void OnStop(wxCommandEvent& event);
-    // The next free output name of the output format in the output folder, reserved so that
-    // no other recorder takes it. False, with the user told why, when no name can be made.
-    bool MakeOutputName(std::string& name);
-    bool StartMP3(AudioItem* pItem);
-    bool StartOGG(AudioItem* pItem);
-    bool StartWAV(AudioItem* pItem);
-    bool StartWMA(AudioItem* pItem);
     void FreeReceivers();
 
     // Commands of the window. Each checks its own rule first: keys reach disabled commands.
@@ -106,6 +100,8 @@ public:
     bool IsRecording() const { return m_nRecordState == RECORD_STATE_RECORDING; }
     bool HasCurrentRow();
     bool CurrentFileExists();
+    // The current row's file exists and is not being recorded: it may be renamed or deleted.
+    bool CurrentFileIsFinished();
     bool CanPlay() { return CurrentFileExists() && IsIdle(); }
     bool HasRows();
     bool Always() { return true; }
@@ -117,7 +113,7 @@ public:
     int RecordState() const { return m_nRecordState; }
     CWndWaveform* Waveform() { return m_wndWaveform; }
     CLstctrlAudio* AudioList() { return m_lstAudio; }
-    CRecordingStarter& Starter() { return m_starter; }
+    CRecordingSession& Session() { return m_session; }
     // The handle the program's message boxes take as their owner.
     HWND Handle() { return static_cast<wxWindow*>(this); }
 
@@ -125,7 +121,10 @@ public:
     void LayoutControls();
 
 private:
-    bool StartFormat(int nOutputFormat, AudioItem* pItem);
+    // Ends the running recording's session and completes its row (or removes it, when no
+    // file was kept). Quiet when the window closes.
+    void CompleteRecording(bool bQuiet);
+    AudioItem* RecordingRow();
     void SetRecordState(int nState);
     void CenterInWorkArea();
 
@@ -144,8 +143,8 @@ private:
 
     wxIcon m_hIcon;
     int m_nRecordState = RECORD_STATE_IDLE;
-    CDeviceThread m_capture;
-    CRecordingStarter m_starter;
+    CRecordingSession m_session;
+    std::string m_recordingPath;  // the running recording's row, by its path
     CHoverButton* m_btnRecord = nullptr;
     CHoverButton* m_btnStop = nullptr;
     CHoverButton* m_btnSettings = nullptr;

@@ -216,7 +216,8 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         m_recorded = *pItem;
         m_item = *pItem;
         m_bAwaitingStop = true;
-        m_nSecondsWritten = 0;
+        // The capture thread reads the copy: the settings may change once the recording stops.
+        m_bViewWaveform = ViewWaveform();
         m_trace.Clear();
     }
     Refresh();
@@ -285,25 +286,39 @@ void CWndWaveform::AddSamples(const std::vector<int32_t>& samples, uint32_t nByt
     {
         std::lock_guard<std::mutex> lock(m_lock);
         m_recorded.nSize += nBytesWritten;
-        ++m_nSecondsWritten;
-        if (ViewWaveform())
+        if (m_bViewWaveform)
             m_trace.SetBlock(samples);
     }
     RequestMainThread(REFRESH_SIZE);
 }
 
-bool CWndWaveform::TakeStoppedRecording(AudioItem& item, int& nSecondsWritten)
+bool CWndWaveform::TakeStoppedRecording(AudioItem& item)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     if (m_stopped.empty())
         return false;
-    item = m_stopped.front().first;
-    nSecondsWritten = m_stopped.front().second;
+    item = m_stopped.front();
     m_stopped.pop_front();
     return true;
 }
 
-void CWndWaveform::OnCaptureStopped(int nSeconds)
+void CWndWaveform::CompleteRecording(const AudioItem& item)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const bool bShown = m_recorded.szPath[0] && std::strcmp(m_recorded.szPath, m_item.szPath) == 0;
+        // Only a recording whose capture has ended is complete.
+        if (m_dwStartTicks != NO_RECORDING)
+            return;
+        m_recorded = item;
+        if (bShown)
+            m_item = item;
+    }
+    DoLayout();
+    Refresh();
+}
+
+void CWndWaveform::OnCaptureStopped(uint32_t nMilliseconds)
 {
     bool bReport = false;
     {
@@ -314,12 +329,10 @@ void CWndWaveform::OnCaptureStopped(int nSeconds)
         m_bAwaitingStop = false;
         if (bReport)
         {
-            if (nSeconds > 0)
-                m_recorded.nLength = static_cast<uint32_t>(nSeconds) * 1000u;
-            else if (m_dwStartTicks != NO_RECORDING)
-                m_recorded.nLength = TickCount() - m_dwStartTicks;
+            // The length of what was written, not of the time the recording ran.
+            m_recorded.nLength = nMilliseconds;
             m_recorded.nSize = GetFileSizeByName(m_recorded.szPath);
-            m_stopped.emplace_back(m_recorded, m_nSecondsWritten);
+            m_stopped.push_back(m_recorded);
         }
         m_trace.Exhaust();
         m_dwStartTicks = NO_RECORDING;

@@ -65,11 +65,12 @@ public:
     // length (ms) and size on disk.
     AudioItem GetRecordedItem() const;
     bool IsRecording() const;
-    // Each WM_WAVEFORM_STOPPED has one stopped recording waiting here: its final record and the
-    // whole seconds written to its file (the seconds the capture handed on, not the device's
-    // clock, which can read 0 after a device failure). Taken in the order they stopped, so a
-    // report that arrives after the next recording has started still speaks of its own file.
-    bool TakeStoppedRecording(AudioItem& item, int& nSecondsWritten);
+    // Each WM_WAVEFORM_STOPPED has one stopped recording waiting here, as the capture left
+    // it. Taken in the order they stopped.
+    bool TakeStoppedRecording(AudioItem& item);
+    // The recording is complete: its final record (path, length, size) replaces what the
+    // capture reported, in the view and in what it shows.
+    void CompleteRecording(const AudioItem& item);
     bool IsWelcome() const { return m_bWelcome; }
     bool IsDrawingThreadRunning() const;
     wxRect WaveRect() const { return m_rcWave; }
@@ -81,7 +82,7 @@ public:
 
     // IWaveformView
     void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
-    void OnCaptureStopped(int nSeconds) override;
+    void OnCaptureStopped(uint32_t nMilliseconds) override;
 
 private:
     enum : unsigned
@@ -138,8 +139,8 @@ private:
     bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
     CTraceSamples m_trace;
     DWORD m_dwStartTicks = NO_RECORDING;
-    int m_nSecondsWritten = 0;  // AddSamples calls of the running recording, one a second
-    std::deque<std::pair<AudioItem, int>> m_stopped;
+    bool m_bViewWaveform = true;  // the setting as the running recording started
+    std::deque<AudioItem> m_stopped;
 
     // The drawing thread; its handle and stop event are guarded by m_threadLock,
     // which is never held together with m_lock.

@@ -6,7 +6,7 @@
 #include "Mixer.h"
 #include "RecorderSettings.h"
 #include "RecordingFiles.h"
-#include "RecordingStart.h"
+#include "RecordingSession.h"
 #include "WaveIn.h"
 #ifdef VORANE_HAVE_PULSE
 #include "PulseBackend.h"
@@ -19,6 +19,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -77,58 +78,31 @@ struct UsageError
 {
 };
 
-struct Session : IWaveformView
+// The recorder's view of its capture: progress on a terminal, and the end.
+struct CRecorderView : IWaveformView
 {
     HANDLE hDone = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::atomic<bool> bErrorShown{false};
-    std::atomic<int> nSeconds{-1};
-    std::atomic<unsigned long long> nBytes{0};
     std::atomic<int> nBuffers{0};
-    int nTargetBuffers = 0;  // whole seconds asked for; reaching them ends the recording
     bool bProgress = false;
 
-    void AddSamples(const std::vector<int32_t>&, uint32_t nBytesWritten) override
+    void AddSamples(const std::vector<int32_t>&, uint32_t) override
     {
-        nBytes += nBytesWritten;
         int n = ++nBuffers;
         if (bProgress)
             std::fprintf(stderr, "\r  %d s recorded", n);
-        if (nTargetBuffers > 0 && n >= nTargetBuffers)
-            SetEvent(hDone);
     }
-    void OnCaptureStopped(int nSecondsRecorded) override
-    {
-        nSeconds = nSecondsRecorded;
-        SetEvent(hDone);
-    }
+    void OnCaptureStopped(uint32_t) override { SetEvent(hDone); }
 };
 
-Session g_session;
+CRecorderView g_view;
 
-// Messages wait here until the recording is over: only then is it known whether a
-// file was kept, and a message must not promise a file that is gone.
+// Messages come from the capture's threads too: one line at a time.
 std::mutex g_messageMutex;
-std::vector<std::pair<std::string, std::string>> g_messages;  // caption, text
 
-void ShowMessages(bool bFileKept)
+int ShowError(const std::string& text)
 {
-    std::vector<std::pair<std::string, std::string>> messages;
-    {
-        std::lock_guard<std::mutex> lock(g_messageMutex);
-        messages.swap(g_messages);
-    }
-    for (const auto& [caption, text] : messages)
-    {
-        // Both full-disk texts promise a kept file, which a stop before the first second does not leave.
-        const bool bSaysSaved = text == MSG_DISK_FULL || text == MSG_WMA_WRITE_FAILED;
-        std::fprintf(stderr, "%s: %s\n", caption.c_str(),
-                     bSaysSaved && !bFileKept ? "The disk is full: nothing could be saved." : text.c_str());
-    }
-}
-
-int ShowError(const char* pszText)
-{
-    ShowAppError(pszText);
+    ShowAppError(text.c_str());
     return 1;
 }
 
@@ -152,21 +126,6 @@ bool IndexOf(const int (&table)[N], long value, int& index)
             return true;
         }
     return false;
-}
-
-bool MakeFolder(const std::string& folder)
-{
-    std::string path;
-    size_t pos = 0;
-    while (pos != std::string::npos)
-    {
-        pos = folder.find('/', pos + 1);
-        path = folder.substr(0, pos);
-        if (!path.empty() && mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat st;
-    return stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 void ListDevices()
@@ -209,24 +168,13 @@ int LinePositionByName(const std::string& name)
     return nFound;
 }
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 void WaitForSignals(sigset_t set)
 {
     int nSignal = 0;
     if (sigwait(&set, &nSignal) == 0)
-        SetEvent(g_session.hDone);
+        SetEvent(g_view.hDone);
 }
 
-long long FileSize(const std::string& path)
-{
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : -1;
-}
 int Record(int argc, char** argv, const sigset_t& signals)
 {
     double dSeconds = 5;
@@ -419,66 +367,56 @@ int Record(int argc, char** argv, const sigset_t& signals)
         return ShowError(pszText);
     }
 
-    if (!MakeFolder(folder))
-        return ShowError(("Cannot create the output folder \"" + folder + "\".").c_str());
-    std::string path = ReserveOutputName(folder, nFormat);
-    if (path.empty())
-        return ShowError("No new file can be made in the output folder: every name from Audio0 to Audio99999 "
-                         "is taken, or the folder cannot be written.");
+    // The length counts recorded audio, not time: a recorder that was stopped (Ctrl+Z) and
+    // continued still records as long as it was asked to.
+    RecordingRequest request;
+    request.nOutputFormat = nFormat;
+    request.folder = folder;
+    const double dRate = nFormat == OUTPUT_FORMAT_WAV ? static_cast<double>(nRate) : 44100.0;
+    request.nFrameLimit = std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(dSeconds * dRate)));
 
-    // Prepared exactly as the program prepares a recording; failures are shown there.
-    CDeviceThread capture;
-    CRecordingStarter starter(capture);
-    RecordingInfo info;
-    IReceiver* pReceiver = starter.Prepare(nFormat, path, info, nullptr);
-    if (!pReceiver)
+    // Prepared exactly as the program prepares a recording; failures are told there.
+    CRecordingSession session;
+    g_view.bProgress = isatty(fileno(stderr));
+    SetWaveformView(&g_view);
+    if (!session.Start(request, nullptr))
     {
-        ReleaseEmptyOutputName(path);
+        SetWaveformView(nullptr);
         return 1;
     }
-    std::fprintf(stderr, "%s\n", DescribeSource(info).c_str());
-
+    std::fprintf(stderr, "%s\n", DescribeSource(session.Info()).c_str());
     std::thread(WaitForSignals, signals).detach();
-    g_session.bProgress = isatty(fileno(stderr));
-    SetWaveformView(&g_session);
 
-    // The recording ends with its last whole second; some grace covers the device's
-    // pace, so "-s 2" gives two seconds of audio and not one.
-    g_session.nTargetBuffers = static_cast<int>(dSeconds);
-    double dWait = dSeconds * 1000.0 + (g_session.nTargetBuffers > 0 ? 4500.0 : 0.0);
-    capture.StartCapture(pReceiver);
-    if (!g_session.bErrorShown)
-        WaitForSingleObject(g_session.hDone, static_cast<DWORD>(std::min(dWait, 4.0e9)));
-    capture.StopCapture();
-    // The receiver may be destroyed only once the capture thread is out of Finish.
-    capture.WaitForCaptureEnd();
-    SetWaveformView(nullptr);
-    starter.FreeReceivers();
-    if (g_session.bProgress)
-        std::fprintf(stderr, "\n");
-
-    // Only whole seconds count: a file of headers alone (OGG, WMA) holds nothing
-    // and goes, as an empty one does, so an early stop ends alike in every format.
-    const int nSecondsRecorded = g_session.nBuffers.load();
-    KeepRecordedOutput(path, nSecondsRecorded);
-    const long long nSize = FileSize(path);
-    ShowMessages(nSize >= 0);
-
-    if (nSize >= 0)
+    // A capture that delivers nothing for this long has stalled: the recording ends
+    // with what it holds, and says so.
+    const DWORD STALL_CHECK_MS = 5000;
+    int nStalledChecks = 0;
+    int nBuffersSeen = g_view.nBuffers;
+    while (!g_view.bErrorShown && WaitForSingleObject(g_view.hDone, STALL_CHECK_MS) == WAIT_TIMEOUT)
     {
-        // The full path, so the user finds the file whatever folder the recorder ran in.
-        char szFull[PATH_MAX];
-        const char* pszShown = realpath(path.c_str(), szFull) ? szFull : path.c_str();
-        std::printf("%s\t%d s\t%lld bytes\n", pszShown, nSecondsRecorded, nSize);
-        return g_session.bErrorShown ? 1 : 0;
+        // Two quiet checks in a row: one may only be the time a stopped process (Ctrl+Z) was away.
+        nStalledChecks = g_view.nBuffers == nBuffersSeen ? nStalledChecks + 1 : 0;
+        nBuffersSeen = g_view.nBuffers;
+        if (nStalledChecks >= 2)
+        {
+            session.Stop(MSG_CAPTURE_STALLED);
+            break;
+        }
     }
-    if (!IsFolder(folder))
-        return ShowError(("The output folder \"" + folder +
-                          "\" was removed during the recording, and the recording with it: no file was kept.")
-                             .c_str());
-    if (nSecondsRecorded > 0)
-        return ShowError(("The file \"" + path + "\" was removed during the recording: no file was kept.").c_str());
-    return ShowError("The recording ended before its first second: nothing was recorded, so no file was kept.");
+    session.Stop();
+    const RecordingOutcome outcome = session.Finish(nullptr);
+    SetWaveformView(nullptr);
+    session.FreeReceivers();
+    if (g_view.bProgress)
+        std::fprintf(stderr, "\n");
+    if (!outcome.bKept)
+        return 1;
+    // The full path, so the user finds the file whatever folder the recorder ran in.
+    char szFull[PATH_MAX];
+    const char* pszShown = realpath(outcome.path.c_str(), szFull) ? szFull : outcome.path.c_str();
+    std::printf("%s\t%.2f s\t%llu bytes\n", pszShown, outcome.nMilliseconds / 1000.0,
+                static_cast<unsigned long long>(outcome.nSize));
+    return outcome.bFailed || g_view.bErrorShown ? 1 : 0;
 }
 }  // namespace
 
@@ -495,15 +433,19 @@ int main(int argc, char** argv)
     // A closed pipe on the other end of the output must not kill the recording before its file is finished.
     std::signal(SIGPIPE, SIG_IGN);
 
+    // A file-size limit (ulimit -f) must end a recording like a full disk, not kill the recorder.
+    std::signal(SIGXFSZ, SIG_IGN);
+
     SetMessageBoxHandler([](const MessageBoxRequest& request) {
         {
             std::lock_guard<std::mutex> lock(g_messageMutex);
-            g_messages.emplace_back(request.caption, request.text);
+            std::fprintf(stderr, "%s: %s\n", request.caption.c_str(), request.text.c_str());
         }
+        // A failure told while the recording runs (the sound server lost) ends it.
         if (request.type & MB_ICONHAND)
         {
-            g_session.bErrorShown = true;
-            SetEvent(g_session.hDone);
+            g_view.bErrorShown = true;
+            SetEvent(g_view.hDone);
         }
         return IDOK;
     });
@@ -520,7 +462,6 @@ int main(int argc, char** argv)
     catch (const UsageError&)
     {
     }
-    ShowMessages(true);
     // The device list goes on every way out, early ones included.
     FreeDevices();
     return nStatus;

@@ -1,0 +1,213 @@
+#include "RecordingSession.h"
+
+#include "AppPaths.h"
+#include "MessageBox.h"
+#include "Mixer.h"
+#include "RecordingFiles.h"
+#include "WaveIn.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <sys/stat.h>
+
+const char* const MSG_NOTHING_CAPTURED =
+    "The recording ended before any audio was captured: nothing was recorded, so no file was kept.";
+const char* const MSG_CAPTURE_STALLED =
+    "The capture device delivered no audio for ten seconds, so the recording was stopped. What was recorded "
+    "until then is kept.";
+
+namespace
+{
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+// The path as the kernel names it (links resolved), or empty when it does not exist.
+std::string RealPath(const std::string& path)
+{
+    char resolved[PATH_MAX];
+    return realpath(path.c_str(), resolved) ? std::string(resolved) : std::string();
+}
+
+void Append(std::string& text, const std::string& more)
+{
+    if (more.empty())
+        return;
+    if (!text.empty())
+        text += "\n";
+    text += more;
+}
+}  // namespace
+
+CRecordingSession::CRecordingSession() : m_starter(m_capture)
+{
+}
+
+CRecordingSession::~CRecordingSession()
+{
+    Finish(nullptr, true);
+    m_starter.FreeReceivers();
+}
+
+void CRecordingSession::PrepareDevices()
+{
+    EnumDevices();
+}
+
+void CRecordingSession::Refuse(const std::string& text, HWND hOwner)
+{
+    MessageBoxA(hOwner, text.c_str(), APP_CAPTION, MB_ICONHAND);
+}
+
+bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
+{
+    if (IsActive())
+        return false;
+    const std::string& folder = request.folder;
+    if (folder.empty() || !MakeFolders(folder))
+    {
+        Refuse("The output folder " + Quoted(folder) +
+                   " does not exist and cannot be made. Choose another output folder.",
+               hOwner);
+        return false;
+    }
+    std::shared_ptr<CRecordingFile> pFile = ReserveRecordingFile(folder, request.nOutputFormat);
+    if (!pFile)
+    {
+        const int nError = errno;
+        if (nError == EINVAL)
+            Refuse("The output format in the settings is unknown. Choose MP3, OGG, WAV or WMA.", hOwner);
+        else if (nError == EEXIST)
+            Refuse("No new file can be made in the output folder " + Quoted(folder) +
+                       ": every name from Audio0 to Audio99999 is taken. Choose another output folder.",
+                   hOwner);
+        else
+            Refuse("No new file can be made in the output folder " + Quoted(folder) + " (" + std::strerror(nError) +
+                       "). Choose another output folder.",
+                   hOwner);
+        return false;
+    }
+    // A longer path would be cut where it is shown, and point at another file.
+    if (request.nMaxPathBytes && pFile->Path().size() >= request.nMaxPathBytes)
+    {
+        Refuse("The output folder's path " + Quoted(folder) +
+                   " is too long for a recording. Choose a shorter output folder.",
+               hOwner);
+        return false;
+    }
+
+    RecordingInfo info;
+    IReceiver* pReceiver = m_starter.Prepare(request.nOutputFormat, pFile, info, hOwner);
+    if (!pReceiver)
+        return false;
+    const std::string failure = m_capture.StartCapture(pReceiver, request.nFrameLimit);
+    if (!failure.empty())
+    {
+        // The receiver may have written headers: it lets go of the file, which goes unnamed.
+        pReceiver->Finish();
+        pFile->Discard();
+        RestoreRecordingLine(info.lineBefore);
+        Refuse(failure, hOwner);
+        return false;
+    }
+    m_pFile = std::move(pFile);
+    m_folder = folder;
+    m_info = info;
+    m_stopFailure.clear();
+    return true;
+}
+
+bool CRecordingSession::HasEnded()
+{
+    return IsActive() && !m_capture.IsThreadRunning();
+}
+
+void CRecordingSession::Stop(const std::string& why)
+{
+    if (!IsActive())
+        return;
+    if (!why.empty() && m_stopFailure.empty())
+        m_stopFailure = why;
+    const std::string failure = m_capture.StopCapture();
+    if (!failure.empty() && m_stopFailure.find(failure) == std::string::npos)
+        Append(m_stopFailure, failure);
+}
+
+std::string CRecordingSession::Path() const
+{
+    return m_pFile ? m_pFile->Path() : std::string();
+}
+
+RecordingOutcome CRecordingSession::Finish(HWND hOwner, bool bQuiet)
+{
+    RecordingOutcome outcome;
+    if (!IsActive())
+        return outcome;
+    // Also after an end of its own (its length reached, a failure): the device stops here.
+    Stop();
+    m_capture.WaitForCaptureEnd();
+    const CaptureEnding ending = m_capture.Ending();
+    RestoreRecordingLine(m_info.lineBefore);
+    m_info.lineBefore = LineSnapshot();
+
+    std::shared_ptr<CRecordingFile> pFile = std::move(m_pFile);
+    const std::string expected = pFile->Path();
+    std::string text;
+    if (pFile->IsDeleted())
+    {
+        // Its name is gone, and with it the recording: a removed folder takes its files along.
+        outcome.bFailed = true;
+        if (pFile->IsFolderRemoved())
+            text = "The output folder " + Quoted(m_folder) +
+                   " was removed during the recording, and the recording with it: no file was kept.";
+        else
+            text = "The file " + Quoted(expected) + " was removed during the recording: no file was kept.";
+    }
+    else if (pFile->IsPublished())
+    {
+        outcome.bKept = true;
+        outcome.bFailed = ending.bFailed;
+        outcome.path = expected;
+        Append(text, ending.bFailed ? ending.failure : std::string());
+        // The file went with its folder, or was renamed: it is where its descriptor says.
+        const std::string now = pFile->WhereNow();
+        if (!now.empty() && now != RealPath(expected))
+        {
+            outcome.path = now;
+            Append(text, "The file " + Quoted(expected) + " was moved during the recording; the complete recording is " +
+                             Quoted(now) + ".");
+        }
+        struct stat st;
+        if (fstat(pFile->Fd(), &st) == 0)
+            outcome.nSize = static_cast<uint64_t>(st.st_size);
+        outcome.nMilliseconds =
+            ending.bFailed ? std::min(ending.nMilliseconds, ending.nKeptMilliseconds) : ending.nMilliseconds;
+    }
+    else
+    {
+        // Nothing decodable reached the file: it never got its name, and goes.
+        pFile->Discard();
+        outcome.bFailed = true;
+        if (ending.bFailed)
+            text = ending.nothingKept.empty() ? ending.failure : ending.nothingKept;
+        else
+            text = MSG_NOTHING_CAPTURED;
+    }
+    if (!m_stopFailure.empty())
+    {
+        outcome.bFailed = true;
+        Append(text, m_stopFailure);
+    }
+    outcome.message = text;
+    if (!text.empty() && !bQuiet)
+        MessageBoxA(hOwner, text.c_str(), APP_CAPTION, outcome.bFailed ? MB_ICONHAND : MB_ICONINFORMATION);
+    return outcome;
+}
+
+void CRecordingSession::FreeReceivers()
+{
+    m_starter.FreeReceivers();
+}

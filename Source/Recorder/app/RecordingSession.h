@@ -1,0 +1,86 @@
+// One recording, from a free name to a kept or removed file, the same for the
+// window and the command-line recorder: it reserves the name, prepares the
+// device, the line and the receiver, starts the capture, stops it, waits for
+// the capture's end, puts the line back as it was, keeps or removes the file,
+// and tells the user what became of it. Every message about a recording comes
+// from here, so both programs say the same.
+//
+// Threads: main thread only. The capture thread reports the end of a capture
+// through the capture engine's view (IWaveformView::OnCaptureStopped); the
+// owner then calls Finish on the main thread.
+#pragma once
+#include "DeviceThread.h"
+#include "RecordingStart.h"
+#include "windef.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CRecordingFile;
+
+struct RecordingRequest
+{
+    int nOutputFormat = 0;
+    std::string folder;
+    uint64_t nFrameLimit = 0;  // the capture ends by itself after this many frames; 0: only Stop ends it
+    size_t nMaxPathBytes = 0;  // a longer path is refused; 0: any length
+};
+
+struct RecordingOutcome
+{
+    bool bKept = false;
+    std::string path;             // where the file is now (it may have been moved)
+    uint32_t nMilliseconds = 0;   // the audio the file holds
+    uint64_t nSize = 0;           // its size on the disk
+    bool bFailed = false;         // it did not end as asked; the user was told why
+    std::string message;          // what the user was told, empty when nothing
+};
+
+class CRecordingSession
+{
+public:
+    CRecordingSession();
+    // Ends a recording still running, quietly, so its file is complete; frees the receivers.
+    ~CRecordingSession();
+    CRecordingSession(const CRecordingSession&) = delete;
+    CRecordingSession& operator=(const CRecordingSession&) = delete;
+
+    // Lists the devices ahead of the first recording, so pressing Record has nothing to wait for.
+    void PrepareDevices();
+    // Reserves the next name, prepares the line and the receiver and starts the capture.
+    // False when no recording runs; the user has been told why and nothing is left behind.
+    bool Start(const RecordingRequest& request, HWND hOwner);
+    // A recording was started and is not finished yet.
+    bool IsActive() const { return m_pFile != nullptr; }
+    // The running recording's capture has ended (stopped, its length reached, or failed).
+    bool HasEnded();
+    // Asks the capture to end; returns once the device is closed. A reason given is told
+    // when the recording finishes, as a failure (the recording did not end as asked).
+    void Stop(const std::string& why = std::string());
+    // Ends the recording: waits for the capture's end, puts the line back, keeps the file
+    // or removes what holds no audio, and tells the user (unless bQuiet) when something
+    // went otherwise than asked. Nothing when no recording is active.
+    RecordingOutcome Finish(HWND hOwner, bool bQuiet = false);
+
+    // The name the running recording has, or will have once it holds audio.
+    std::string Path() const;
+    const RecordingInfo& Info() const { return m_info; }
+    CDeviceThread& Capture() { return m_capture; }
+    // Destroys the receivers, once no capture thread is left in them.
+    void FreeReceivers();
+
+private:
+    void Refuse(const std::string& text, HWND hOwner);
+
+    CDeviceThread m_capture;
+    CRecordingStarter m_starter;
+    std::shared_ptr<CRecordingFile> m_pFile;
+    std::string m_folder;
+    RecordingInfo m_info;
+    std::string m_stopFailure;
+};
+
+// The texts the session tells.
+extern const char* const MSG_NOTHING_CAPTURED;
+extern const char* const MSG_CAPTURE_STALLED;
