@@ -2,6 +2,7 @@
 // file, and the CPU time of a reference tool run to its end.
 #pragma once
 #include "ReceiverWAV.h"
+#include "RecordingFiles.h"
 
 #include <string>
 #include <sys/resource.h>
@@ -10,11 +11,20 @@
 #include <unistd.h>
 #include <vector>
 
+// A new recording file that takes the name path once it holds audio; a file already there goes first.
+inline std::shared_ptr<CRecordingFile> OutputFor(const std::string& path)
+{
+    unlink(path.c_str());
+    const size_t nSlash = path.rfind('/');
+    return CRecordingFile::Create(nSlash == std::string::npos ? "." : path.substr(0, nSlash),
+                                  nSlash == std::string::npos ? path : path.substr(nSlash + 1));
+}
+
 // 44.1 kHz 16-bit stereo PCM as a WAV file, written by the WAV receiver.
 inline bool WriteWav(const std::string& path, const std::vector<uint8_t>& pcm)
 {
     CReceiverWAV receiver;
-    receiver.FileName = path;
+    receiver.Output = OutputFor(path);
     receiver.CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
     receiver.FormatSet = 1;
     try

@@ -89,7 +89,7 @@ double EncodeMp3(const std::vector<uint8_t>& pcm, const std::string& path)
     double start = ProcessCpuSeconds();
     {
         CReceiverMP3 receiver(192, 0);
-        receiver.FileName = path;
+        receiver.Output = OutputFor(path);
         for (size_t pos = 0; pos < pcm.size(); pos += BUFFER)
             receiver.Write(pcm.data() + pos, BUFFER);
         receiver.Finish();
@@ -106,7 +106,7 @@ double EncodeOgg(const std::vector<uint8_t>& pcm, const std::string& path)
         CReceiverOGG receiver;
         if (!receiver.LoadLibraries())
             return -1;
-        receiver.FileName = path;
+        receiver.Output = OutputFor(path);
         uint32_t nBitrate = 0;
         if (receiver.Open(&nBitrate) != 0)
             return -1;

@@ -108,6 +108,7 @@ public:
         return nSize;
     }
     void Finish() override {}
+    uint32_t KeptMilliseconds() const override { return 0; }
     std::vector<Clock::time_point> Times()
     {
         std::lock_guard<std::mutex> lock(m_mutex);

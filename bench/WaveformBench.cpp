@@ -5,6 +5,7 @@
 //
 //   WaveformBench [seconds = 60] [--no-file] [--no-view] [--bare-parent]
 #include "DeviceThread.h"
+#include "BenchSupport.h"
 #include "ReceiverWAV.h"
 #include "RecorderSettings.h"
 #include "WaveIn.h"
@@ -124,7 +125,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder);
     const std::string path = folder + "/Audio0.wav";
     CReceiverWAV receiver;
-    receiver.FileName = path;
+    receiver.Output = OutputFor(path);
     receiver.CaptureFormat = pDevice->Format();
     receiver.FormatSet = 1;
 

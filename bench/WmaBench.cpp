@@ -78,7 +78,7 @@ int main()
             std::fprintf(stderr, "%s\n", pszText);
             return 1;
         }
-        receiver.FileName = ours;
+        receiver.Output = OutputFor(ours);
         uint32_t nBitrate = 0;
         if (receiver.Open(&nBitrate) < 0)
         {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <ctime>
+#include <fcntl.h>
 #include <fstream>
 #include <set>
 #include <sys/stat.h>
@@ -54,16 +56,110 @@ TEST_F(OutputNames, TheLowestFreeNumberOfTheFormatIsTakenAndNoUnreadableFileIsOv
     EXPECT_EQ(m_folder.File("Audio3.wav"), MakeOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV));
 }
 
-TEST_F(OutputNames, AReservedNameIsNotHandedOutTwice)
+namespace
 {
-    EXPECT_EQ(m_folder.File("Audio0.wav"), ReserveOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV));
-    EXPECT_EQ(m_folder.File("Audio1.wav"), ReserveOutputName(m_folder.Path(), OUTPUT_FORMAT_WAV));
-    symlink("/nonexistent/target", m_folder.File("Audio0.mp3").c_str());
-    EXPECT_EQ(m_folder.File("Audio1.mp3"), ReserveOutputName(m_folder.Path(), OUTPUT_FORMAT_MP3))
-        << "a dangling link is no free name";
-    EXPECT_EQ("", ReserveOutputName(m_folder.File("missing"), OUTPUT_FORMAT_WAV));
+std::string PathOf(const std::unique_ptr<CRecordingFile>& pFile)
+{
+    return pFile ? pFile->Path() : std::string();
 }
 
+bool Exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+}  // namespace
+
+TEST_F(OutputNames, AReservedNameIsNotHandedOutTwice)
+{
+    auto first = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_WAV);
+    auto second = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_WAV);
+    EXPECT_EQ(m_folder.File("Audio0.wav"), PathOf(first));
+    EXPECT_EQ(m_folder.File("Audio1.wav"), PathOf(second));
+    symlink("/nonexistent/target", m_folder.File("Audio0.mp3").c_str());
+    EXPECT_EQ(m_folder.File("Audio1.mp3"), PathOf(ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_MP3)))
+        << "a dangling link is no free name";
+    EXPECT_EQ(nullptr, ReserveRecordingFile(m_folder.File("missing"), OUTPUT_FORMAT_WAV));
+    EXPECT_EQ(nullptr, ReserveRecordingFile(m_folder.Path(), 4));
+}
+
+// Until it holds audio a recording has no name; then it takes its own, and a reservation that was
+// never used leaves nothing behind.
+TEST_F(OutputNames, AFileTakesItsNameWhenPublishedAndAnUnusedReservationLeavesNothing)
+{
+    {
+        auto unused = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_OGG);
+        ASSERT_TRUE(unused);
+        EXPECT_FALSE(Exists(m_folder.File("Audio0.ogg")));
+        EXPECT_TRUE(Exists(m_folder.File(".Audio0.ogg.part")));
+    }
+    EXPECT_FALSE(Exists(m_folder.File(".Audio0.ogg.part")));
+
+    auto file = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_OGG);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(5, write(file->Fd(), "audio", 5));
+    EXPECT_FALSE(Exists(m_folder.File("Audio0.ogg")));
+    EXPECT_TRUE(file->Publish());
+    EXPECT_TRUE(file->Publish()) << "a second time changes nothing";
+    EXPECT_EQ("audio", ReadFileText(m_folder.File("Audio0.ogg")));
+    EXPECT_FALSE(Exists(m_folder.File(".Audio0.ogg.part")));
+    file.reset();
+    EXPECT_EQ("audio", ReadFileText(m_folder.File("Audio0.ogg"))) << "a published file stays";
+}
+
+// Another local user who can write the folder puts links in place of the names while the file is
+// written: the links' target is never written. A taken final name is left to its owner, and a
+// working name taken over means the recording was removed, which its file can tell.
+TEST_F(OutputNames, ALinkPutInPlaceOfTheNamesIsNeverWrittenThrough)
+{
+    const std::string target = m_folder.File("target");
+    for (const std::string swapped : {"Audio0.wav", ".Audio0.wav.part"})
+    {
+        SCOPED_TRACE(swapped);
+        std::ofstream(target) << "precious";
+        auto file = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_WAV);
+        ASSERT_EQ(m_folder.File("Audio0.wav"), PathOf(file));
+        for (int i = 0; i < 50; ++i)
+            ASSERT_EQ(5, write(file->Fd(), "audio", 5));
+        std::thread attacker([&] {
+            const std::string link = m_folder.File("swap.link");
+            symlink(target.c_str(), link.c_str());
+            rename(link.c_str(), m_folder.File(swapped).c_str());
+        });
+        attacker.join();
+        for (int i = 0; i < 50; ++i)
+            ASSERT_EQ(5, write(file->Fd(), "audio", 5));
+        const bool bPublished = file->Publish();
+        EXPECT_EQ("precious", ReadFileText(target));
+        if (swapped == "Audio0.wav")
+        {
+            EXPECT_TRUE(bPublished);
+            EXPECT_EQ(m_folder.File("Audio1.wav"), file->Path());
+            EXPECT_EQ(500u, ReadFileText(file->Path()).size());
+        }
+        else
+            EXPECT_TRUE(!bPublished && file->IsDeleted());
+        file.reset();
+        EXPECT_EQ("precious", ReadFileText(target)) << "nothing is written or removed through a link at the end";
+        for (const char* pszName : {"Audio0.wav", "Audio1.wav", ".Audio0.wav.part"})
+            unlink(m_folder.File(pszName).c_str());
+    }
+}
+
+// A working file left by a recorder that was killed before its first audio is taken over;
+// one that a running recorder holds is not.
+TEST_F(OutputNames, AWorkingFileOfAGoneRecorderIsTakenOverButNotOneInUse)
+{
+    auto held = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_MP3);
+    const std::string stale = m_folder.File(".Audio1.mp3.part");
+    std::ofstream(stale) << "left over";
+    const timespec hourAgo[2] = {{std::time(nullptr) - 3600, 0}, {std::time(nullptr) - 3600, 0}};
+    utimensat(AT_FDCWD, stale.c_str(), hourAgo, 0);
+    utimensat(AT_FDCWD, m_folder.File(".Audio0.mp3.part").c_str(), hourAgo, 0);
+    auto next = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_MP3);
+    EXPECT_EQ(m_folder.File("Audio1.mp3"), PathOf(next));
+    EXPECT_EQ("", ReadFileText(stale)) << "taken over empty";
+}
 // Recorders starting at the same moment in one folder: each name goes to one of them alone.
 // Many short rounds in fresh folders, as the starts collide most on the first free numbers.
 TEST_F(OutputNames, RecordersReservingAtOnceNeverShareAName)
@@ -74,7 +170,7 @@ TEST_F(OutputNames, RecordersReservingAtOnceNeverShareAName)
     {
         const std::string folder = m_folder.File(std::to_string(round));
         mkdir(folder.c_str(), 0755);
-        std::vector<std::string> names[kRecorders];
+        std::vector<std::unique_ptr<CRecordingFile>> names[kRecorders];
         std::atomic<int> nReady{0};
         std::vector<std::thread> recorders;
         for (int r = 0; r < kRecorders; ++r)
@@ -83,12 +179,13 @@ TEST_F(OutputNames, RecordersReservingAtOnceNeverShareAName)
                 while (nReady < kRecorders)
                     std::this_thread::yield();
                 for (int i = 0; i < kEach; ++i)
-                    names[r].push_back(ReserveOutputName(folder, OUTPUT_FORMAT_WAV));
+                    names[r].push_back(ReserveRecordingFile(folder, OUTPUT_FORMAT_WAV));
             });
         for (std::thread& t : recorders)
             t.join();
         for (const auto& list : names)
-            distinct.insert(list.begin(), list.end());
+            for (const auto& pFile : list)
+                distinct.insert(PathOf(pFile));
     }
     EXPECT_EQ(0u, distinct.count(""));
     EXPECT_EQ(size_t{kRounds * kRecorders * kEach}, distinct.size()) << "a name was handed out twice";

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <tuple>
 
 using winmm::WaveCall;
@@ -33,7 +34,7 @@ protected:
 
     void Start(CFakeReceiver& receiver, double dSeconds)
     {
-        m_capture.StartCapture(&receiver);
+        ASSERT_EQ("", m_capture.StartCapture(&receiver));
         winmm::virt::AdvanceClock(dSeconds);
     }
     void Record(CFakeReceiver& receiver, double dSeconds)
@@ -48,8 +49,8 @@ protected:
         m_messages.Clear();
         CFakeReceiver next;
         Record(next, 1.0);
-        EXPECT_EQ(std::make_tuple(size_t(1), 1, std::vector<std::string>{}),
-                  std::make_tuple(next.sizes.size(), next.finishes, m_messages.Texts()));
+        EXPECT_EQ(std::make_tuple(size_t(1), 1, std::vector<std::string>{}, false),
+                  std::make_tuple(next.sizes.size(), next.finishes, m_messages.Texts(), m_capture.Ending().bFailed));
     }
 
     CManualClockScope m_clock;
@@ -59,20 +60,55 @@ protected:
     CDeviceThread m_capture;
 };
 
-TEST_F(CaptureWorker, StoppingHandsOnTheWholeSecondsAndOneFinish)
+// Everything up to the stop goes on: the whole seconds and the part of the last one.
+TEST_F(CaptureWorker, StoppingHandsOnEverythingCapturedUpToTheStopAndOneFinish)
 {
-    for (double dSeconds : {0.5, 2.5})
+    using Sizes = std::vector<uint32_t>;
+    const std::tuple<double, Sizes, std::vector<size_t>> cases[] = {
+        {0.0, {}, {}},
+        {0.5, {88200}, {22050}},
+        {2.5, {176400, 176400, 88200}, {22050, 22050, 22050}},
+        {1.01, {176400, 1764}, {22050, 441}},
+    };
+    for (const auto& [dSeconds, sizes, display] : cases)
     {
-        const size_t n = static_cast<size_t>(dSeconds);
+        SCOPED_TRACE(dSeconds);
         m_view = CFakeView();
         CFakeReceiver receiver;
         Record(receiver, dSeconds);
-        EXPECT_EQ(std::make_tuple(std::vector<uint32_t>(n, 176400), 1, std::vector<size_t>(n, 22050), n * 176400,
-                                  std::vector<int>{int(n)}),
-                  std::make_tuple(receiver.sizes, receiver.finishes, m_view.displaySizes, m_view.bytesWritten,
-                                  m_view.stoppedSeconds));
+        EXPECT_EQ(std::make_tuple(sizes, 1, display, std::vector<uint32_t>{uint32_t(dSeconds * 1000 + 0.5)}),
+                  std::make_tuple(receiver.sizes, receiver.finishes, m_view.displaySizes, m_view.stoppedMilliseconds));
+        EXPECT_EQ(static_cast<uint64_t>(dSeconds * 44100 + 0.5), m_capture.Ending().nFrames);
+        EXPECT_FALSE(m_capture.Ending().bFailed);
     }
-    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+// The last part is the audio that followed the last whole second, in order.
+TEST_F(CaptureWorker, ThePartOfTheLastSecondContinuesTheAudioWithoutAGap)
+{
+    CFakeReceiver receiver;
+    Record(receiver, 1.25);
+    ASSERT_EQ((std::vector<uint32_t>{176400, 44100}), receiver.sizes);
+    // The selected line (the first, "Microphone") is a 440 Hz sine at half scale from the first frame on.
+    const auto left = FirstChannel(receiver.data.data(), receiver.data.size(), 2);
+    ASSERT_EQ(size_t(55125), left.size());
+    for (size_t i : {size_t(1), size_t(44099), size_t(44100), size_t(44101), size_t(55124)})
+        EXPECT_NEAR(0.5 * std::sin(2 * M_PI * 440 * i / 44100.0), left[i], 0.001) << "frame " << i;
+}
+
+// A capture with a length ends by itself after exactly that many frames; the device runs on until stopped.
+TEST_F(CaptureWorker, AFrameLimitEndsTheCaptureAtThatFrame)
+{
+    CFakeReceiver receiver;
+    ASSERT_EQ("", m_capture.StartCapture(&receiver, 110250));
+    winmm::virt::AdvanceClock(3.0);
+    ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
+    EXPECT_EQ(std::make_tuple(std::vector<uint32_t>{176400, 176400, 88200}, 1, std::vector<uint32_t>{2500}),
+              std::make_tuple(receiver.sizes, receiver.finishes, m_view.stoppedMilliseconds));
+    EXPECT_EQ(uint64_t(110250), m_capture.Ending().nFrames);
+    m_capture.StopCapture();
+    EXPECT_EQ(size_t(3), receiver.sizes.size()) << "nothing more after the limit";
+    EXPECT_EQ(1, receiver.finishes);
 }
 
 TEST_F(CaptureWorker, ASecondCompletedJustBeforeTheStopIsKept)
@@ -121,48 +157,62 @@ TEST_F(CaptureWorker, TheOwnerCanWaitUntilFinishHasReturned)
     EXPECT_EQ(1, receiver.finishes);
 }
 
-// A failure on the capture thread (Unprepare) ends the recording unfinished; a later stop is harmless.
-TEST_F(CaptureWorker, AFailedStartCloseOrCaptureIsShownOnceAndTheNextRecordingWorks)
+// Failures come back to the caller (start, stop) or into the recording's ending (the capture
+// thread); nothing is shown here. A failed start leaves nothing running and never touches the receiver.
+TEST_F(CaptureWorker, FailuresComeBackToTheCallerOrTheEndingAndTheNextRecordingWorks)
 {
-    const std::pair<WaveCall, const char*> failures[] = {{WaveCall::Open, "Cannot open device"},
-                                                         {WaveCall::Prepare, "Cannot prepare header"},
-                                                         {WaveCall::AddBuffer, "Cannot add buffer"},
-                                                         {WaveCall::Close, "Cannot close device"},
-                                                         {WaveCall::Unprepare, "Application exception"}};
-    for (const auto& [call, pszMessage] : failures)
+    const std::pair<WaveCall, const char*> starts[] = {
+        {WaveCall::Open, "Cannot open device"}, {WaveCall::Prepare, "Cannot prepare header"}, {WaveCall::AddBuffer, "Cannot add buffer"}};
+    for (const auto& [call, pszMessage] : starts)
     {
         SCOPED_TRACE(pszMessage);
-        m_messages.Clear();
+        m_view = CFakeView();
         CFakeReceiver failed;
-        if (call != WaveCall::Close)
-            Virtual()->FailCall(call, MMSYSERR_NOMEM, 0, 1);
-        m_capture.StartCapture(&failed);
-        if (call == WaveCall::Close)
-        {
-            winmm::virt::AdvanceClock(1.0);
-            Virtual()->FailCall(call, MMSYSERR_ERROR, 0, 1);
-        }
-        if (call == WaveCall::Unprepare)
-        {
-            winmm::virt::AdvanceClock(1.0);
-            ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
-            EXPECT_EQ(0, failed.finishes);
-        }
-        m_capture.StopCapture();
-        ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
-        EXPECT_EQ((std::vector<std::string>{pszMessage}), m_messages.Texts());
+        Virtual()->FailCall(call, MMSYSERR_NOMEM, 0, 1);
+        EXPECT_EQ(pszMessage, m_capture.StartCapture(&failed));
+        EXPECT_FALSE(m_capture.IsThreadRunning());
+        winmm::virt::AdvanceClock(1.0);
+        EXPECT_EQ(std::make_tuple(size_t(0), 0, size_t(0)),
+                  std::make_tuple(failed.sizes.size(), failed.finishes, m_view.stoppedMilliseconds.size()));
         ExpectNextRecordingWorks();
     }
+
+    CFakeReceiver closed;
+    Start(closed, 1.0);
+    Virtual()->FailCall(WaveCall::Close, MMSYSERR_ERROR, 0, 1);
+    EXPECT_EQ("Cannot close device", m_capture.StopCapture());
+    ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
+    EXPECT_EQ(1, closed.finishes) << "the recording still ends whole";
+    ExpectNextRecordingWorks();
+
+    // The device fails on the capture thread: the receiver is finished, the view told, the cause kept.
+    m_view = CFakeView();
+    CFakeReceiver broken;
+    Virtual()->FailCall(WaveCall::Unprepare, MMSYSERR_NOMEM, 0, 1);
+    Start(broken, 1.0);
+    ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
+    const CaptureEnding ending = m_capture.Ending();
+    EXPECT_TRUE(ending.bFailed);
+    EXPECT_NE(std::string::npos, ending.failure.find("Cannot unprepare header")) << ending.failure;
+    EXPECT_EQ(std::make_pair(1, size_t(1)), std::make_pair(broken.finishes, m_view.stoppedMilliseconds.size()));
+    m_capture.StopCapture();
+    ExpectNextRecordingWorks();
+    EXPECT_TRUE(m_messages.Texts().empty());
 }
 
-TEST_F(CaptureWorker, AReceiverThatCanTakeNoMoreIsFinishedAndTheUserToldOnce)
+TEST_F(CaptureWorker, AReceiverThatCanTakeNoMoreIsFinishedAndItsEndingKept)
 {
     CFakeReceiver receiver;
     receiver.endOnWrite = 2;
+    receiver.keptMilliseconds = 1400;
     Start(receiver, 2.0);
     ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000));
-    EXPECT_EQ((std::vector<int>{1}), m_view.stoppedSeconds) << "one whole second was stored";
+    // The second write failed part way: the file holds what the receiver says, not all that was captured.
+    EXPECT_EQ((std::vector<uint32_t>{1400}), m_view.stoppedMilliseconds);
+    const CaptureEnding ending = m_capture.Ending();
+    EXPECT_EQ(std::make_tuple(true, std::string("The disk is full."), std::string("Nothing was saved."), 1400u),
+              std::make_tuple(ending.bFailed, ending.failure, ending.nothingKept, ending.nKeptMilliseconds));
     m_capture.StopCapture();
-    EXPECT_EQ((std::vector<std::string>{"The disk is full."}), m_messages.Texts());
     EXPECT_EQ(1, receiver.finishes);
+    EXPECT_TRUE(m_messages.Texts().empty());
 }

@@ -182,3 +182,44 @@ TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmuted)
     Use({});
     EXPECT_EQ("Device error.", ThrownText([] { PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100); }));
 }
+
+// A recording leaves the system as it found it: the line's mute and volume on each channel and
+// the source selection come back, on a uniform and a per-channel line alike.
+TEST_F(MixerLines, WhatThePreparationChangedOnTheLineIsPutBack)
+{
+    for (bool bUniform : {true, false})
+    {
+        SCOPED_TRACE(bUniform ? "uniform" : "per channel");
+        DeviceSpec spec = DeviceWith({Line("Microphone"), Line("Line In"), Line("Stereo Mix")});
+        spec.lines[2].uniform = bUniform;
+        spec.lines[2].muted = true;
+        spec.lines[2].volume = 20000;
+        spec.selected = {true, false, false};
+        Use({spec});
+        theSettings.LineIndex = -1;  // "Stereo Mix"
+        const auto before = State();
+        LineSnapshot snapshot;
+        PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 50, &snapshot);
+        auto during = State();
+        ASSERT_EQ((std::vector<bool>{false, false}), during[2].muted);
+        ASSERT_EQ(32767u, during[2].volume[0]);
+        ASSERT_TRUE(during[2].selected && !during[0].selected);
+
+        RestoreRecordingLine(snapshot);
+        const auto after = State();
+        for (size_t i = 0; i < after.size(); ++i)
+            EXPECT_EQ(std::make_tuple(before[i].volume, before[i].muted, before[i].selected),
+                      std::make_tuple(after[i].volume, after[i].muted, after[i].selected))
+                << after[i].spec.name;
+        EXPECT_FALSE(Mixer().GetLineCount() == 0) << "the mixer opens again";
+        Mixer().Close();
+    }
+    // A device that went away has nothing to put back, and nothing fails.
+    DeviceSpec spec = DeviceWith({Line("Stereo Mix")});
+    Use({spec});
+    LineSnapshot snapshot;
+    PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100, &snapshot);
+    Use({});
+    RestoreRecordingLine(snapshot);
+    EXPECT_TRUE(m_messages.Texts().empty());
+}

@@ -175,11 +175,8 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatInThe
     for (int nFormat : {OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_MP3})
     {
         theSettings.OutputFormat = nFormat;
-        std::string name;
-        EXPECT_TRUE(m_pDlg->MakeOutputName(name));
-        names.push_back(name);
+        names.push_back(RecordFor(0.5).szPath);
     }
-    // A name given is held, so the next one moves on.
     EXPECT_EQ((std::vector<std::string>{m_folder.File("Audio1.wav"), m_folder.File("Audio3.wav"),
                                         m_folder.File("Audio0.mp3")}), names);
     EXPECT_TRUE(m_messages.Texts().empty());
@@ -190,7 +187,7 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatInThe
     Click(&CMainDlg::OnRecord);
     ASSERT_EQ(1u, m_messages.Texts().size());
     EXPECT_NE(std::string::npos, m_messages.Texts()[0].find("every name from Audio0 to Audio99999 is taken"));
-    EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_EQ(3, m_pDlg->AudioList()->GetItemCount());
     EXPECT_EQ("R+S-E+", Buttons());
     EXPECT_EQ(0u, std::filesystem::file_size(m_folder.File("Audio99999.wma")));
 
@@ -198,21 +195,40 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatInThe
     const std::string appDir = GetAppDir();
     SetAppDir(m_folder.Path());
     theSettings.SavedDirectry.clear();
-    std::string name;
-    EXPECT_TRUE(m_pDlg->MakeOutputName(name));
+    const std::string path = RecordFor(0.5).szPath;
     SetAppDir(appDir);
-    EXPECT_EQ(m_folder.File("output/Audio0.wma"), name);
+    EXPECT_EQ(m_folder.File("output/Audio0.wma"), path);
 }
 
-TEST_F(MainWindowController, AFailedStartOrAStopBeforeTheFirstSecondSaysWhyAndLeavesNoRowNoFileAndTheButtonsIdle)
+// Stop keeps everything up to the press, however short; only a take that captured nothing leaves no file.
+TEST_F(MainWindowController, AShortTakeIsKeptWholeAndOnlyAFailedStartOrAnEmptyTakeLeavesNoRowAndNoFile)
 {
-    for (int nFormat : {OUTPUT_FORMAT_MP3, OUTPUT_FORMAT_OGG, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WMA})
+    const std::pair<int, const char*> formats[] = {
+        {OUTPUT_FORMAT_MP3, "Audio0.mp3"}, {OUTPUT_FORMAT_OGG, "Audio0.ogg"}, {OUTPUT_FORMAT_WAV, "Audio0.wav"},
+        {OUTPUT_FORMAT_WMA, "Audio0.wma"}};
+    for (const auto& [nFormat, pszName] : formats)
     {
-        SCOPED_TRACE(nFormat);
+        SCOPED_TRACE(pszName);
+        theSettings.OutputFormat = nFormat;
+        m_rowTexts.clear();
+        const AudioItem item = RecordFor(0.4);
+        EXPECT_EQ((std::vector<std::string>{"Recording...", "Record over"}), m_rowTexts);
+        EXPECT_EQ(std::make_tuple(m_folder.File(pszName), 400u), std::make_tuple(std::string(item.szPath), item.nLength));
+        const DecodedAudio decoded = DecodeFile(item.szPath);
+        EXPECT_NEAR(0.4, decoded.duration, 0.1) << decoded.error;
+        EXPECT_EQ("Record over", m_pDlg->AudioList()->GetItemText(m_pDlg->AudioList()->GetItemCount() - 1, 1));
+    }
+    EXPECT_TRUE(m_messages.Texts().empty());
+    m_pDlg->AudioList()->DeleteAllAudio();
+    std::filesystem::remove_all(m_folder.Path());
+    std::filesystem::create_directory(m_folder.Path());
+
+    for (const auto& [nFormat, pszName] : formats)
+    {
+        SCOPED_TRACE(pszName);
         theSettings.OutputFormat = nFormat;
         Click(&CMainDlg::OnRecord);
         ASSERT_EQ(1, m_pDlg->AudioList()->GetItemCount());
-        winmm::virt::AdvanceClock(0.5);
         Click(&CMainDlg::OnStop);
         ExpectNothingLeft("nothing was recorded");
     }
@@ -253,19 +269,40 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAL
     Click(&CMainDlg::OnStop);
     EXPECT_EQ("R+S-E+", Buttons());
     // At once a second recording of the format: the first one's stop is reported while the
-    // second runs, and must leave the second's reserved, still empty file alone.
+    // second runs, and must leave the second's reserved file alone.
     Click(&CMainDlg::OnRecord);
     ASSERT_TRUE(WaitUntil([&] { return nStops == 1; }));
-    EXPECT_TRUE(std::filesystem::exists(m_folder.File("Audio1.wav")));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File(".Audio1.wav.part")));
+    EXPECT_EQ("R-S+E-", Buttons()) << "the second recording runs on";
     EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
     winmm::virt::AdvanceClock(1.0);
     Click(&CMainDlg::OnStop);
     AudioItem* pItem = m_pDlg->AudioList()->GetAudio(0);
     ASSERT_TRUE(WaitUntil([&] { return nStops == 2; }));
     EXPECT_STREQ("Audio1.wav", pItem->szName);
-    EXPECT_EQ(1000u, pItem->nLength);
+    EXPECT_EQ(std::make_pair(1000u, uint32_t(AUDIO_STATE_RECORDED)), std::make_pair(pItem->nLength, uint32_t(pItem->nState)));
     for (const char* pszName : {"Audio0.wav", "Audio1.wav"})
         EXPECT_DOUBLE_EQ(1.0, DecodeFile(m_folder.File(pszName)).duration) << pszName;
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+// A recording that ends by itself (here: its folder goes) is told as the command-line recorder tells
+// it, and the window is ready for the next one.
+TEST_F(MainWindowController, AnOutputFolderRemovedDuringARecordingIsToldAndItsRowGoes)
+{
+    const std::string folder = m_folder.File("takes");
+    theSettings.SavedDirectry = folder;
+    theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
+    Click(&CMainDlg::OnRecord);
+    winmm::virt::AdvanceClock(1.5);
+    std::filesystem::remove_all(folder);
+    winmm::virt::AdvanceClock(1.0);
+    Click(&CMainDlg::OnStop);
+    ASSERT_EQ(1u, m_messages.Texts().size());
+    EXPECT_EQ("The output folder \"" + folder + "\" was removed during the recording, and the recording with it: "
+              "no file was kept.", m_messages.Texts()[0]);
+    EXPECT_EQ(0, m_pDlg->AudioList()->GetItemCount());
+    EXPECT_EQ("R+S-E+", Buttons());
 }
 
 TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTheWindowBothTimes)
@@ -317,22 +354,43 @@ TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndThei
     EXPECT_EQ("------+-+++++", rules()) << "empty list";
     m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File("Audio0.wav")));
     EXPECT_EQ("+++++++-+++++", rules()) << "a row whose file exists";
-    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
-    Click(&CMainDlg::OnRecord);
-    // The new recording is the current row, its file exists; Play waits for the end.
-    EXPECT_EQ("-+++++-+-++++", rules()) << "recording";
-    winmm::virt::AdvanceClock(1.0);
-    Click(&CMainDlg::OnStop);
-    WaitUntil([this] { return m_pDlg->AudioList()->GetAudio(1)->nSize > 0; });
-    unlink(m_folder.File("Audio1.wav").c_str());
-    EXPECT_EQ("-+-+-++-+++++", rules()) << "its file deleted outside the program";
-
     // Keys reach commands whatever their state: each command asks its rule again.
     auto key = [this](const char* pszKeys) {
         RunCommand("xdotool search --class Vorane.MainDlg windowactivate --sync 2>/dev/null");
         RunCommand(std::string("xdotool key --clearmodifiers ") + pszKeys + " 2>/dev/null");
         WaitUntil([] { return false; }, 300);
     };
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    Click(&CMainDlg::OnRecord);
+    // The new recording is the current row; Play waits for the end, and its file is not the
+    // user's to rename or delete while it is written.
+    EXPECT_EQ("-+-+-+-+-++++", rules()) << "recording";
+    winmm::virt::AdvanceClock(1.0);
+    ASSERT_TRUE(WaitUntil([this] { return std::filesystem::exists(m_folder.File("Audio1.wav")); }));
+    EXPECT_EQ("-+-+-+-+-++++", rules()) << "recording, the file holding its first second";
+    // Neither the commands nor their handlers ask for a rename or a deletion of the row being recorded.
+    int nDialogs = 0;
+    auto closeAny = [&] { InNextModal<wxDialog>([&](wxDialog* pDialog) { ++nDialogs, pDialog->EndModal(wxID_CANCEL); }); };
+    for (int nId : {ID_CMD_RENAME, ID_CMD_DELETEFROMDISK})
+    {
+        closeAny();
+        Command(nId);
+    }
+    for (void (CMainDlg::*handler)() : {&CMainDlg::OnRename, &CMainDlg::OnDeleteFromDisk})
+    {
+        closeAny();
+        (m_pDlg->*handler)();
+    }
+    WaitUntil([] { return false; }, 100);
+    EXPECT_EQ(0, nDialogs);
+    EXPECT_TRUE(std::filesystem::exists(m_folder.File("Audio1.wav")));
+    winmm::virt::AdvanceClock(1.0);
+    Click(&CMainDlg::OnStop);
+    EXPECT_EQ("+++++++-+++++", rules()) << "recorded";
+    EXPECT_EQ(2.0, DecodeFile(m_folder.File("Audio1.wav")).duration);
+    unlink(m_folder.File("Audio1.wav").c_str());
+    EXPECT_EQ("-+-+-++-+++++", rules()) << "its file deleted outside the program";
+
     key("ctrl+d");  // the file is gone: nothing to ask, nothing deleted
     EXPECT_EQ(2, m_pDlg->AudioList()->GetItemCount());
     key("ctrl+l");

@@ -112,7 +112,7 @@ TEST_F(WaveformViewWindow, WhileRecordingPositiveSamplesAreDrawnBelowTheMiddleAn
     EXPECT_EQ(176400u, m_pView->GetRecordedItem().nSize);
     // Nothing of the welcome sine is left between the information and the trace.
     EXPECT_EQ(0, CountColour(image, info, CWndWaveform::WAVE_COLOUR));
-    OnCaptureThread([&] { m_pView->OnCaptureStopped(2); });
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(2000); });
 }
 
 // The capture stopping just as the drawing thread goes for the view's lock: Stop must not wait
@@ -126,7 +126,7 @@ TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock
     auto pDone = std::make_shared<std::atomic<bool>>(false);
     std::thread([this, pDone] {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-        m_pView->OnCaptureStopped(1);
+        m_pView->OnCaptureStopped(1000);
         *pDone = true;
     }).detach();
     // No events meanwhile: a paint would wait for the same lock.
@@ -139,7 +139,7 @@ TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock
     EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
 }
 
-TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTakesItFromTheClock)
+TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAtTheStopIsWhatTheFileHolds)
 {
     m_pView->StartRecording(&m_item);
     const wxRect info = ScreenRect(m_pView, m_pView->InfoRect());
@@ -156,13 +156,13 @@ TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAStopWithZeroSecondsTak
         }, image)) << nSeconds << " s";
         previous = image.GetSubImage(length);
     }
-    // The main window closing during a recording: a second or so, never the "no recording" tick value.
-    m_pView->OnCaptureStopped(0);
+    // The audio written, not the time the recording ran.
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(1234); });
     ASSERT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
     const uint32_t nLength = m_pView->GetRecordedItem().nLength;
-    EXPECT_TRUE(nLength >= 1000u && nLength < 60000u) << nLength;
+    EXPECT_EQ(1234u, nLength);
     EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
-    // A second stop (the window closing afterwards) changes nothing and sends no second message.
+    // A second stop changes nothing and sends no second message.
     m_pView->OnCaptureStopped(0);
     ASSERT_TRUE(m_pFrame->Drain());
     EXPECT_EQ(std::make_pair(1, nLength), std::make_pair(m_pFrame->Count(WM_WAVEFORM_STOPPED), m_pView->GetRecordedItem().nLength));
@@ -213,7 +213,7 @@ TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsPaintedNeverDeadlocks)
         if (nWay == 2)
             std::thread([this] {
                 std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-                m_pView->OnCaptureStopped(1);
+                m_pView->OnCaptureStopped(1000);
             }).detach();
         nWay = -1;
     });

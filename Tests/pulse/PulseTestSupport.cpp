@@ -2,6 +2,7 @@
 
 #include "Mixer.h"
 #include "PulseBackend.h"
+#include "EncoderFixtures.h"
 #include "ReceiverWAV.h"
 #include "RecorderSettings.h"
 #include "WaveIn.h"
@@ -96,10 +97,10 @@ int CaptureWav(const std::string& path, int nSeconds, const std::function<void()
         std::atomic<int> nBuffers{0};
         std::atomic<bool> bStopped{false};
         void AddSamples(const std::vector<int32_t>&, uint32_t) override { ++nBuffers; }
-        void OnCaptureStopped(int) override { bStopped = true; }
+        void OnCaptureStopped(uint32_t) override { bStopped = true; }
     } counter;
     CReceiverWAV receiver;
-    receiver.FileName = path;
+    receiver.Output = RecordingFileFor(path);
     receiver.CaptureFormat = GetCurrentDevice()->Format();
     receiver.FormatSet = 1;
     SetWaveformView(&counter);

@@ -17,9 +17,10 @@ public:
         sizes.push_back(nSize);
         data.insert(data.end(), pData, pData + nSize);
         if (endOnWrite == static_cast<int>(sizes.size()))
-            throw CRecordingEnded{"The disk is full."};
+            throw CRecordingEnded{"The disk is full.", "Nothing was saved."};
         return nSize;
     }
+    uint32_t KeptMilliseconds() const override { return keptMilliseconds; }
     void Finish() override
     {
         std::unique_lock<std::mutex> lock(m_mutex);
@@ -45,6 +46,7 @@ public:
     std::vector<uint8_t> data;
     int finishes = 0;
     int endOnWrite = 0;
+    uint32_t keptMilliseconds = 0;
     bool holdFinish = false;
     bool inFinish = false;
 
@@ -61,13 +63,10 @@ public:
         displaySizes.push_back(samples.size());
         bytesWritten += nBytesWritten;
     }
-    void OnCaptureStopped(int nSeconds) override
-    {
-        stoppedSeconds.push_back(nSeconds);
-    }
+    void OnCaptureStopped(uint32_t nMilliseconds) override { stoppedMilliseconds.push_back(nMilliseconds); }
     std::vector<size_t> displaySizes;
     uint64_t bytesWritten = 0;
-    std::vector<int> stoppedSeconds;
+    std::vector<uint32_t> stoppedMilliseconds;
 };
 
 // A device whose buffers the test fills and completes itself.

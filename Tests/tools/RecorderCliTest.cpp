@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <poll.h>
+#include <thread>
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,10 +57,12 @@ public:
                 return false;
         return true;
     }
-    // Sends the signal, reads what is left and waits for the exit; the wait status.
+    void Signal(int nSignal) { kill(m_pid, nSignal); }
+    // Sends the signal (0: none), reads what is left and waits for the exit; the wait status.
     int End(int nSignal)
     {
-        kill(m_pid, nSignal);
+        if (nSignal)
+            kill(m_pid, nSignal);
         while (ReadSome(-1))
             ;
         int status = 0;
@@ -95,22 +98,39 @@ protected:
 };
 }  // namespace
 
-TEST_P(RecorderCli, HangupTermOrIntCompleteTheFileAndNoFileIsClaimedForAnEarlyStopOrAFullDisk)
+// The length the recorder reports for the file, from its line "<path>\t<seconds> s\t<bytes> bytes".
+double ReportedSeconds(const std::string& output, const std::string& path)
+{
+    const size_t nLine = output.find(path + "\t");
+    return nLine == std::string::npos ? -1 : std::atof(output.c_str() + nLine + path.size() + 1);
+}
+
+TEST_P(RecorderCli, HangupTermOrIntCompleteTheFileAndAShortTakeOrAFileSizeLimitSayWhatIsKept)
 {
     const std::string format = GetParam();
-    std::string output;
-    EXPECT_EQ(1, RunRecorder(m_folder.Path(), "--seconds 0.3 --format " + format, &output));
-    EXPECT_NE(std::string::npos, output.find("nothing was recorded, so no file was kept")) << output;
-    EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file was left";
-
-    // A file size limit of zero: the first write fails as on a full disk.
-    EXPECT_EQ(1, RunRecorder(m_folder.Path(), "--seconds 2 --format " + format, &output,
-                             "trap '' XFSZ; ulimit -f 0; exec "))
-        << output;
-    EXPECT_EQ(std::string::npos, output.find(" is saved")) << output;
-    EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file was left";
-
     const std::string path = m_folder.File("Audio0." + format);
+    std::string output;
+    // A take shorter than a second is kept whole.
+    EXPECT_EQ(0, RunRecorder(m_folder.Path(), "--seconds 0.3 --format " + format, &output)) << output;
+    ExpectWholeFile(path, 0.25, 0.42, 0.1, format + " 0.3 s", true);
+    EXPECT_NEAR(0.3, ReportedSeconds(output, path), 0.01) << output;
+    std::filesystem::remove(path);
+
+    // A file-size limit (ulimit -f, in the 512-byte blocks of sh) that no recording fits in: one true sentence.
+    EXPECT_EQ(1, RunRecorder(m_folder.Path(), "--seconds 2 --format " + format, &output, "ulimit -f 0; exec "))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("file size") ) << output;
+    EXPECT_EQ(std::string::npos, output.find("is kept")) << output;
+    EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file was left";
+    // One that a part fits in: that part is kept, as on a full disk, and the reported length is the file's.
+    const std::string limit = format == "ogg" ? "20" : format == "wma" ? "16" : "40";
+    EXPECT_EQ(1, RunRecorder(m_folder.Path(), "--seconds 3 --format " + format, &output, "ulimit -f " + limit + "; exec "))
+        << output;
+    EXPECT_NE(std::string::npos, output.find("largest file size this system allows you")) << output;
+    ExpectWholeFile(path, 0.1, 2.5, 0.2, format + " at a file-size limit", true);
+    EXPECT_NEAR(DecodeFile(path).duration, ReportedSeconds(output, path), format == "wav" ? 0.01 : 0.2) << output;
+    std::filesystem::remove(path);
+
     CTerminalRecorder recorder({"--folder", m_folder.Path(), "--seconds", "60", "--format", format, "--title", "Taken whole"});
     ASSERT_TRUE(recorder.WaitFor("1 s recorded")) << recorder.Output();
     // A closed terminal, kill and Ctrl+C each end the recording as its end would.
@@ -128,9 +148,7 @@ TEST_P(RecorderCli, HangupTermOrIntCompleteTheFileAndNoFileIsClaimedForAnEarlySt
         EXPECT_EQ("Taken whole", decoded.tags[pszTitleKey]);
     }
     // The length the recorder reports is the one in the file.
-    const size_t nLine = recorder.Output().find(path + "\t");
-    ASSERT_NE(std::string::npos, nLine) << recorder.Output();
-    EXPECT_NEAR(std::atoi(recorder.Output().c_str() + nLine + path.size() + 1), decoded.duration, 0.1);
+    EXPECT_NEAR(decoded.duration, ReportedSeconds(recorder.Output(), path), 0.1) << recorder.Output();
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, RecorderCli, ::testing::Values("wav", "mp3", "ogg", "wma"));
@@ -164,7 +182,41 @@ TEST(RecorderCliFailures, EachFailureSaysWhatWentWrongAndExitsNonZero)
     EXPECT_EQ(1, WEXITSTATUS(status));
     EXPECT_NE(std::string::npos, recorder.Output().find("The output folder \"" + takes + "\" was removed"))
         << recorder.Output();
-    EXPECT_EQ(std::string::npos, recorder.Output().find("first second")) << recorder.Output();
+}
+
+// A folder moved away during the recording is no lost recording: the recorder says where it went.
+TEST(RecorderCliFailures, AFolderMovedDuringTheRecordingIsReportedWhereItWent)
+{
+    CTempFolder folder("RecorderCliMoved");
+    const std::string takes = folder.File("takes"), moved = folder.File("moved");
+    CTerminalRecorder recorder({"--folder", takes, "--seconds", "60", "--rate", "11025"});
+    ASSERT_TRUE(recorder.WaitFor("1 s recorded")) << recorder.Output();
+    std::filesystem::rename(takes, moved);
+    const int status = recorder.End(SIGINT);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << recorder.Output();
+    EXPECT_NE(std::string::npos, recorder.Output().find("was moved during the recording; the complete recording is \"" +
+                                                        moved + "/Audio0.wav\""))
+        << recorder.Output();
+    EXPECT_EQ(std::string::npos, recorder.Output().find("removed")) << recorder.Output();
+    EXPECT_GT(ReportedSeconds(recorder.Output(), moved + "/Audio0.wav"), 0.9) << recorder.Output();
+}
+
+// "--seconds" counts recorded audio: a recorder stopped (Ctrl+Z) for longer than the take and continued
+// still records the whole length.
+TEST(RecorderCliLength, AStoppedAndContinuedRecorderStillRecordsTheLengthAskedFor)
+{
+    CTempFolder folder("RecorderCliLength");
+    CTerminalRecorder recorder({"--folder", folder.Path(), "--seconds", "3", "--rate", "11025"});
+    ASSERT_TRUE(recorder.WaitFor("1 s recorded")) << recorder.Output();
+    recorder.Signal(SIGSTOP);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    recorder.Signal(SIGCONT);
+    ASSERT_TRUE(recorder.WaitFor(" bytes")) << recorder.Output();
+    const int status = recorder.End(0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(0, WEXITSTATUS(status)) << recorder.Output();
+    EXPECT_NEAR(3.0, DecodeFile(folder.File("Audio0.wav")).duration, 0.001);
 }
 
 // The MP3 settings given on the command line land in the file; an empty album is left out.

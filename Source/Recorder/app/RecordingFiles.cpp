@@ -63,12 +63,17 @@ std::string FdLink(int fd)
 // file, not locked, and not just made (a recorder that has just made it is about to lock it).
 int TakeOverStale(int fdFolder, const std::string& workingName)
 {
+    // Most often it is a running recorder's, just made: one look tells.
+    struct stat quick;
+    if (fstatat(fdFolder, workingName.c_str(), &quick, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(quick.st_mode) ||
+        std::time(nullptr) - quick.st_mtime < STALE_SECONDS)
+        return -1;
     int fd = openat(fdFolder, workingName.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     struct stat st, named;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
-        std::time(nullptr) - st.st_ctime < STALE_SECONDS || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        std::time(nullptr) - st.st_mtime < STALE_SECONDS || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
         fstatat(fdFolder, workingName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(st, named) ||
         ftruncate(fd, 0) != 0)
     {
@@ -114,6 +119,26 @@ std::string MakeOutputName(const std::string& folder, int nOutputFormat)
     return std::string();
 }
 
+size_t WriteAt(int fd, const void* pData, size_t nSize, uint64_t nOffset)
+{
+    const auto* p = static_cast<const uint8_t*>(pData);
+    size_t nDone = 0;
+    while (nDone < nSize)
+    {
+        ssize_t n = pwrite(fd, p + nDone, nSize - nDone, static_cast<off_t>(nOffset + nDone));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+        {
+            if (n == 0)
+                errno = ENOSPC;
+            break;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    return nDone;
+}
+
 std::string WorkingFileName(const std::string& name)
 {
     return "." + name + ".part";
@@ -140,17 +165,26 @@ CRecordingFile::~CRecordingFile()
 
 std::unique_ptr<CRecordingFile> CRecordingFile::Create(const std::string& folder, const std::string& name)
 {
+    int fdFolder = open(folder.c_str(), O_DIRECTORY | O_PATH | O_CLOEXEC);
+    if (fdFolder < 0)
+        return nullptr;
+    auto pFile = CreateAt(fdFolder, folder, name);
+    const int nError = errno;
+    close(fdFolder);
+    errno = nError;
+    return pFile;
+}
+
+std::unique_ptr<CRecordingFile> CRecordingFile::CreateAt(int fdFolder, const std::string& folder,
+                                                         const std::string& name)
+{
     if (name.empty() || name.find('/') != std::string::npos)
     {
         errno = EINVAL;
         return nullptr;
     }
-    int fdFolder = open(folder.c_str(), O_DIRECTORY | O_PATH | O_CLOEXEC);
-    if (fdFolder < 0)
-        return nullptr;
     if (NameExistsAt(fdFolder, name))
     {
-        close(fdFolder);
         errno = EEXIST;
         return nullptr;
     }
@@ -165,13 +199,17 @@ std::unique_ptr<CRecordingFile> CRecordingFile::Create(const std::string& folder
             errno = EEXIST;  // the working name is another recorder's
     }
     if (fd < 0)
+        return nullptr;
+    const int fdOwnFolder = fcntl(fdFolder, F_DUPFD_CLOEXEC, 0);
+    if (fdOwnFolder < 0)
     {
         const int nError = errno;
-        close(fdFolder);
+        unlinkat(fdFolder, working.c_str(), 0);
+        close(fd);
         errno = nError;
         return nullptr;
     }
-    return std::unique_ptr<CRecordingFile>(new CRecordingFile(fdFolder, fd, folder, name, false));
+    return std::unique_ptr<CRecordingFile>(new CRecordingFile(fdOwnFolder, fd, folder, name, false));
 }
 
 std::string CRecordingFile::Path() const
@@ -234,6 +272,17 @@ bool CRecordingFile::Publish()
     }
     if (WorkingNameIsOurs())
         unlinkat(m_fdFolder, m_workingName.c_str(), 0);
+    // The descriptor still names the working name it was opened by, which is gone: from now on
+    // it names the file's own name, so where the file is can be told however it is moved later.
+    int fdNamed = openat(m_fdFolder, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    struct stat ours, named;
+    if (fdNamed >= 0 && fstat(m_fd, &ours) == 0 && fstat(fdNamed, &named) == 0 && SameFile(ours, named))
+    {
+        fcntl(fdNamed, F_SETFL, fcntl(fdNamed, F_GETFL) & ~O_NONBLOCK);
+        dup3(fdNamed, m_fd, O_CLOEXEC);
+    }
+    if (fdNamed >= 0)
+        close(fdNamed);
     m_name = name;
     m_bPublished = true;
     return true;
@@ -280,20 +329,27 @@ std::unique_ptr<CRecordingFile> ReserveRecordingFile(const std::string& folder, 
         errno = EINVAL;
         return nullptr;
     }
-    for (int n = 0; n < MAX_NUMBER; ++n)
+    int fdFolder = open(folder.c_str(), O_DIRECTORY | O_PATH | O_CLOEXEC);
+    if (fdFolder < 0)
+        return nullptr;
+    std::unique_ptr<CRecordingFile> pFile;
+    int nError = EEXIST;
+    for (int n = 0; n < MAX_NUMBER && !pFile; ++n)
     {
+        // A name that exists in any form (unreadable, a dangling link) is taken, and so is a
+        // number another recorder is working on.
         const std::string name = NumberedName(n, pszExt);
-        const std::string path = folder + "/" + name;
-        // A name that exists in any form (unreadable, a dangling link) is taken too.
-        struct stat st;
-        if (FileExists(path.c_str()) || lstat(path.c_str(), &st) == 0)
+        if (NameExistsAt(fdFolder, name))
             continue;
-        if (auto pFile = CRecordingFile::Create(folder, name))
-            return pFile;
-        // Another recorder holds this number: the next one.
-        if (errno != EEXIST)
-            return nullptr;
+        pFile = CRecordingFile::CreateAt(fdFolder, folder, name);
+        if (!pFile && errno != EEXIST)
+        {
+            nError = errno;
+            break;
+        }
     }
-    errno = EEXIST;
-    return nullptr;
+    close(fdFolder);
+    if (!pFile)
+        errno = nError;
+    return pFile;
 }

@@ -2,6 +2,8 @@
 // recording takes the lowest free "Audio<N>" of the output format in the output
 // folder. Used by the recording session of both programs and by the receivers.
 #pragma once
+#include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -56,6 +58,9 @@ public:
     // Removes the working name of a file that was never published; a published file stays.
     void Discard();
 
+    // The same in a folder already open (not taken over; the file keeps a descriptor of its own).
+    static std::unique_ptr<CRecordingFile> CreateAt(int fdFolder, const std::string& folder, const std::string& name);
+
 private:
     CRecordingFile(int fdFolder, int fd, std::string folder, std::string name, bool bPublished);
     bool WorkingNameIsOurs() const;
@@ -68,6 +73,10 @@ private:
     const std::string m_workingName;
     bool m_bPublished;
 };
+
+// Writes all of the data at the offset, going on after a short write; the bytes written,
+// with errno telling why when that is fewer (ENOSPC, EDQUOT, EFBIG...).
+size_t WriteAt(int fd, const void* pData, size_t nSize, uint64_t nOffset);
 
 // The working name of a recording's file while it holds no audio yet.
 std::string WorkingFileName(const std::string& name);

@@ -183,8 +183,8 @@ RecordingOutcome CRecordingSession::Finish(HWND hOwner, bool bQuiet)
         struct stat st;
         if (fstat(pFile->Fd(), &st) == 0)
             outcome.nSize = static_cast<uint64_t>(st.st_size);
-        outcome.nMilliseconds =
-            ending.bFailed ? std::min(ending.nMilliseconds, ending.nKeptMilliseconds) : ending.nMilliseconds;
+        // After a failed write the file holds what the receiver kept, part of the failed buffer included.
+        outcome.nMilliseconds = ending.bFailed ? ending.nKeptMilliseconds : ending.nMilliseconds;
     }
     else
     {

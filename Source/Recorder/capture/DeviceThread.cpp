@@ -348,9 +348,8 @@ void CDeviceThread::EndRecording()
     }
     const DWORD nRate = m_pCaptureDevice ? m_pCaptureDevice->Format().nSamplesPerSec : 0;
     m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0;
-    // After a failed write the file may hold less than was captured.
-    const uint32_t nShown =
-        m_ending.bFailed && m_pReceiver ? std::min(m_ending.nMilliseconds, m_ending.nKeptMilliseconds) : m_ending.nMilliseconds;
+    // After a failed write the file holds what the receiver kept, part of the failed buffer included.
+    const uint32_t nShown = m_ending.bFailed && m_pReceiver ? m_ending.nKeptMilliseconds : m_ending.nMilliseconds;
     m_pReceiver = nullptr;
     if (IWaveformView* pView = GetWaveformView())
         pView->OnCaptureStopped(nShown);

@@ -111,8 +111,8 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
     out.assign(pData, pData + nSize);
     out.insert(out.end(), Tag, Tag + sizeof(Tag));
     const int fd = Output->Fd();
-    ssize_t nWritten = pwrite(fd, out.data(), out.size(), static_cast<off_t>(m_nFramesEnd));
-    if (nWritten == static_cast<ssize_t>(out.size()))
+    const size_t nWritten = WriteAt(fd, out.data(), out.size(), m_nFramesEnd);
+    if (nWritten == out.size())
     {
         m_nFramesEnd += nSize;
         // Frames and the tag: a file any player reads, so it may take its name now.
@@ -122,11 +122,11 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
     }
     // The disk took less. The file holds at least as much as before (the old tag's place
     // included): keep the new frames that leave room for the tag after them.
-    const int nError = nWritten < 0 ? errno : ENOSPC;
-    const size_t nRoom = std::max<size_t>(nWritten > 0 ? static_cast<size_t>(nWritten) : 0, sizeof(Tag));
+    const int nError = errno;
+    const size_t nRoom = std::max(nWritten, sizeof(Tag));
     const size_t nKept = WholeFrames(pData, nSize, nRoom - sizeof(Tag));
     m_nFramesEnd += nKept;
-    if (pwrite(fd, Tag, sizeof(Tag), static_cast<off_t>(m_nFramesEnd)) == static_cast<ssize_t>(sizeof(Tag)) &&
+    if (WriteAt(fd, Tag, sizeof(Tag), m_nFramesEnd) == sizeof(Tag) &&
         ftruncate(fd, static_cast<off_t>(m_nFramesEnd + sizeof(Tag))) == 0 && m_nFramesEnd > 0)
         Output->Publish();
     m_bFull = true;

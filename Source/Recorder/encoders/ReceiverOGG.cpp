@@ -266,23 +266,14 @@ bool CReceiverOGG::WritePage(uint32_t* pBytes)
         return false;
     // Page by page to the disk: what a crash or a full disk leaves ends on a whole page.
     const int fd = Output->Fd();
-    const std::pair<const unsigned char*, long> parts[] = {{Page.header, Page.header_len}, {Page.body, Page.body_len}};
-    uint64_t nOffset = m_nCommitted;
-    for (const auto& [pPart, nLength] : parts)
-        for (long nDone = 0; nDone < nLength;)
-        {
-            ssize_t n = pwrite(fd, pPart + nDone, static_cast<size_t>(nLength - nDone), static_cast<off_t>(nOffset));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-            {
-                m_nWriteError = n < 0 ? errno : ENOSPC;
-                m_bFull = true;
-                return false;
-            }
-            nDone += n;
-            nOffset += static_cast<uint64_t>(n);
-        }
+    const size_t nHeader = static_cast<size_t>(Page.header_len), nBody = static_cast<size_t>(Page.body_len);
+    if (WriteAt(fd, Page.header, nHeader, m_nCommitted) != nHeader ||
+        WriteAt(fd, Page.body, nBody, m_nCommitted + nHeader) != nBody)
+    {
+        m_nWriteError = errno;
+        m_bFull = true;
+        return false;
+    }
     m_lastPageOffset = m_nCommitted;
     m_lastPage.assign(Page.header, Page.header + Page.header_len);
     m_lastPage.insert(m_lastPage.end(), Page.body, Page.body + Page.body_len);
@@ -324,8 +315,7 @@ void CReceiverOGG::EndOnLastWholePage()
     uint32_t crc = OggChecksum(m_lastPage.data(), m_lastPage.size());
     for (int i = 0; i < 4; ++i)
         m_lastPage[22 + i] = static_cast<uint8_t>(crc >> (8 * i));
-    if (pwrite(fd, m_lastPage.data(), m_nLastHeaderLen, static_cast<off_t>(m_lastPageOffset)) !=
-        static_cast<ssize_t>(m_nLastHeaderLen))
+    if (WriteAt(fd, m_lastPage.data(), m_nLastHeaderLen, m_lastPageOffset) != m_nLastHeaderLen)
         return;
     // Audio pages end the stream now: a file any player reads.
     if (m_nCommitted > m_nHeaderBytes)

@@ -26,26 +26,6 @@ void PutLE16(uint8_t* p, uint16_t v)
     p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-// Writes all of it at the offset; the bytes written, with errno set when short.
-size_t WriteAt(int fd, const uint8_t* pData, size_t nSize, off_t nOffset)
-{
-    size_t nDone = 0;
-    while (nDone < nSize)
-    {
-        ssize_t n = pwrite(fd, pData + nDone, nSize - nDone, nOffset + static_cast<off_t>(nDone));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-        {
-            if (n == 0)
-                errno = ENOSPC;
-            break;
-        }
-        nDone += static_cast<size_t>(n);
-    }
-    return nDone;
-}
-
 bool WriteLE32At(int fd, off_t nOffset, uint32_t v)
 {
     uint8_t bytes[4];

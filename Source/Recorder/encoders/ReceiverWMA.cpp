@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 #include <dlfcn.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,6 +53,59 @@ void CopyTagText(char (&buffer)[256], const std::string& text)
     std::string cut = CutUtf8(CleanTagText(text), MAX_TEXT_BYTES);
     cut.copy(buffer, cut.size());
     buffer[cut.size()] = '\0';
+}
+
+// The library does not say why the file took no more; the file does. A byte written (and taken back)
+// past where the library could have been writing meets what it met: a full disk, a file-size limit.
+// 0 when the file takes it.
+int WriteErrorOf(int fd)
+{
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return errno;
+    const off_t nProbe = st.st_size + (2 << 20);
+    const char byte = 0;
+    if (pwrite(fd, &byte, 1, nProbe) == 1)
+    {
+        if (ftruncate(fd, st.st_size) != 0)
+        {
+            // The file keeps a hole of zeros after its end; players stop at the last packet.
+        }
+        return 0;
+    }
+    return errno;
+}
+
+// The length the file's header states: the play duration of its file properties, less the preroll.
+// 0 when the header cannot be read.
+uint32_t StatedMilliseconds(int fd)
+{
+    static const uint8_t FILE_PROPERTIES[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9, 0xCF, 0x11,
+                                                0x8E, 0xE4, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
+    auto le64 = [](const uint8_t* p) {
+        uint64_t v = 0;
+        for (int i = 7; i >= 0; --i)
+            v = (v << 8) | p[i];
+        return v;
+    };
+    std::vector<uint8_t> header(65536);
+    const ssize_t n = pread(fd, header.data(), header.size(), 0);
+    if (n < 30)
+        return 0;
+    const uint64_t nEnd = std::min<uint64_t>(static_cast<uint64_t>(n), le64(&header[16]));
+    for (uint64_t nObject = 30; nObject + 104 <= nEnd;)
+    {
+        const uint64_t nSize = le64(&header[nObject + 16]);
+        if (std::memcmp(&header[nObject], FILE_PROPERTIES, 16) == 0)
+        {
+            const uint64_t nPlayMs = le64(&header[nObject + 64]) / 10000, nPrerollMs = le64(&header[nObject + 80]);
+            return nPlayMs > nPrerollMs ? static_cast<uint32_t>(nPlayMs - nPrerollMs) : 0;
+        }
+        if (nSize < 24)
+            break;
+        nObject += nSize;
+    }
+    return 0;
 }
 
 template <typename T, int N>
@@ -164,7 +219,7 @@ bool CReceiverWMA::LoadLibraries()
 
 int CReceiverWMA::Open(uint32_t* pBitrate)
 {
-    m_pszFailure = nullptr;
+    m_failure.clear();
     std::unique_ptr<CBassBinding> pBass = std::move(m_pBass);
     if (!pBass)
     {
@@ -173,18 +228,18 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
     }
     if (!pBass->Bind())
     {
-        m_pszFailure = MSG_WMA_INCOMPLETE;
+        m_failure = MSG_WMA_INCOMPLETE;
         return -1;
     }
     if (pBass->GetVersion() < 2)
     {
-        m_pszFailure = MSG_WMA_TOO_OLD;
+        m_failure = MSG_WMA_TOO_OLD;
         return -1;
     }
     pBass->SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
     if (!pBass->Init(0, SampleRate, 0, nullptr, nullptr))
     {
-        m_pszFailure = MSG_WMA_INIT_FAILED;
+        m_failure = MSG_WMA_INIT_FAILED;
         return -1;
     }
 
@@ -203,7 +258,7 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
     {
         // Left initialised, the library would refuse the next recording.
         pBass->Free();
-        m_pszFailure = MSG_WMA_CANT_CREATE;
+        m_failure = MSG_WMA_CANT_CREATE;
         return -1;
     }
 
@@ -226,7 +281,8 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         pBass->EncodeClose(Handle);
         pBass->Free();
         Handle = 0;
-        m_pszFailure = MSG_WMA_CANT_CREATE;
+        const int nError = WriteErrorOf(Output->Fd());
+        m_failure = nError ? WriteFailure(nError).nothingKept : std::string(MSG_WMA_CANT_CREATE);
         return -1;
     }
 
@@ -238,6 +294,7 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
     m_pBass = std::move(pBass);
     m_nFileSizeReported = 0;
     m_nFramesWritten = 0;
+    m_nStatedMilliseconds = 0;
     struct stat st;
     m_nHeaderSize = fstat(Output->Fd(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     State = 1;
@@ -256,7 +313,8 @@ uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
         struct stat st;
         if (fstat(Output->Fd(), &st) == 0 && static_cast<uint64_t>(st.st_size) > m_nHeaderSize)
             Output->Publish();
-        throw CRecordingEnded{MSG_WMA_WRITE_FAILED, MSG_WMA_NOTHING_WRITTEN};
+        const int nError = WriteErrorOf(Output->Fd());
+        throw nError ? WriteFailure(nError) : CRecordingEnded{MSG_WMA_WRITE_FAILED, MSG_WMA_NOTHING_WRITTEN};
     }
     m_nFramesWritten += nSize / (2u * Channels);
     // The encoder does not say how much it wrote; the file does. The first call also
@@ -286,6 +344,7 @@ void CReceiverWMA::Finish()
             if (m_nFramesWritten > 0 && fstat(Output->Fd(), &st) == 0 &&
                 static_cast<uint64_t>(st.st_size) > m_nHeaderSize)
                 Output->Publish();
+            m_nStatedMilliseconds = StatedMilliseconds(Output->Fd());
         }
         m_pBass.reset();
         State = 2;
@@ -295,5 +354,8 @@ void CReceiverWMA::Finish()
 
 uint32_t CReceiverWMA::KeptMilliseconds() const
 {
+    // The header of a finished file says it; before, the audio the encoder took is what is known.
+    if (m_nStatedMilliseconds)
+        return m_nStatedMilliseconds;
     return SampleRate ? static_cast<uint32_t>(m_nFramesWritten * 1000u / SampleRate) : 0;
 }

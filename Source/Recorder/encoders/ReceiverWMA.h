@@ -41,7 +41,7 @@ public:
     uint32_t KeptMilliseconds() const override;
 
     // Why the last Open failed, in words for the user; null after a successful Open.
-    const char* OpenFailure() const { return m_pszFailure; }
+    const char* OpenFailure() const { return m_failure.empty() ? nullptr : m_failure.c_str(); }
 
     // Picks the supported value for a request from a zero-terminated list, in the list's
     // order: an equal value wins; otherwise the last value above the request, or, when none
@@ -61,10 +61,11 @@ public:
 
 private:
     std::unique_ptr<CBassBinding> m_pBass;
-    const char* m_pszFailure = nullptr;
+    std::string m_failure;
     uint64_t m_nFileSizeReported = 0;
     uint64_t m_nHeaderSize = 0;    // the file as Open left it
     uint64_t m_nFramesWritten = 0;  // taken by the encoder without a failure
+    uint32_t m_nStatedMilliseconds = 0;  // what the finished file's header says
 };
 
 extern const char* const MSG_WMA_INCOMPLETE;
