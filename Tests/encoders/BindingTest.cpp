@@ -48,25 +48,28 @@ TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopene
         CReceiverOGG receiver;
         EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.LoadLibraries(); }));
         // Some libraries loaded before the throw: Open must still refuse, not call a null entry point.
-        receiver.FileName = folder.File("partial.ogg");
+        receiver.Output = RecordingFileFor(folder.File("partial.ogg"));
         EXPECT_EQ(-1, receiver.Open(&nBitrate));
-        EXPECT_FALSE(std::filesystem::exists(receiver.FileName));
+        receiver.Finish();
     }
 
     SetVorbisModuleNames("", Stub("libvorbisenc_noinit.so"), "");
     CReceiverOGG receiver;
     EXPECT_FALSE(receiver.LoadLibraries());
     EXPECT_STREQ("vorbis_encode_init", receiver.MissingEntryPoint());
-    receiver.FileName = folder.File("never.ogg");
+    receiver.Output = RecordingFileFor(folder.File("never.ogg"));
     EXPECT_EQ(-1, receiver.Open(&nBitrate));
-    EXPECT_FALSE(std::filesystem::exists(receiver.FileName));
+    receiver.Finish();
+    EXPECT_TRUE(std::filesystem::is_empty(folder.Path())) << "a refused Open leaves no file";
 
     SetVorbisModuleNames("", "", "");
     CReceiverOGG good;
     EXPECT_TRUE(good.LoadLibraries());
     EXPECT_EQ(nullptr, good.MissingEntryPoint());
-    good.FileName = folder.File("good.ogg");
+    good.Output = RecordingFileFor(folder.File("good.ogg"));
     EXPECT_EQ(0, good.Open(&nBitrate));
+    const std::vector<uint8_t> second = StereoTone(1.0, 440);
+    EXPECT_GT(good.Write(second.data(), static_cast<uint32_t>(second.size())), 0u);
     good.Finish();
-    EXPECT_TRUE(std::filesystem::exists(good.FileName));
+    EXPECT_TRUE(std::filesystem::exists(folder.File("good.ogg")));
 }

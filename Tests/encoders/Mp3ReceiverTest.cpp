@@ -1,11 +1,15 @@
 // The MP3 receiver on the real encoder module: every file is checked frame by
 // frame and decoded by FFmpeg; the ID3v1 tag byte by byte. And the encoder's
 // output area is never overrun.
+#include "DeviceThread.h"
 #include "EncoderFixtures.h"
 #include "LameEncoder.h"
+#include "Mixer.h"
 #include "Mp3Frames.h"
 #include "ReceiverMP3.h"
+#include "TagText.h"
 #include "TestSupport.h"
+#include "WaveIn.h"
 
 #include <gtest/gtest.h>
 
@@ -19,12 +23,14 @@ class Mp3Receiver : public ::testing::Test
 protected:
     void SetUp() override { UseBuiltLameModule(); }
 
-    // Records the PCM in one-second buffers, as the capture thread does, into a new file.
+    // Records the PCM in one-second buffers, as the capture thread does, into a new file
+    // tagged as the settings are now.
     std::string Record(uint32_t nKbps, const std::vector<uint8_t>& pcm)
     {
         std::string path = m_folder.File("rec" + std::to_string(m_nFiles++) + ".mp3");
         CReceiverMP3 receiver(nKbps, 0);
-        receiver.FileName = path;
+        receiver.Output = RecordingFileFor(path);
+        receiver.Tags = CurrentTrackTags();
         for (size_t pos = 0; pos < pcm.size(); pos += 176400)
             receiver.Write(pcm.data() + pos, static_cast<uint32_t>(std::min<size_t>(176400, pcm.size() - pos)));
         receiver.Finish();
@@ -99,18 +105,19 @@ TEST_F(Mp3Receiver, TheTagCarriesTheCutTextsTheYearAndTheCommentWhereAnIndepende
     EXPECT_NEAR(0.5 / std::sqrt(2.0), Rms(last), 0.05);
 }
 
+// The recording file (its descriptor and its folder's) goes with the receiver that held it last.
 TEST_F(Mp3Receiver, ADroppedReceiverClosesItsFileWithTheDataWrittenAndTheTag)
 {
     std::string path = m_folder.File("dropped.mp3");
     auto CountOpenFiles = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
     auto nOpenBefore = CountOpenFiles();
     auto receiver = std::make_unique<CReceiverMP3>(192, 0);
-    receiver->FileName = path;
+    receiver->Output = RecordingFileFor(path);
     std::vector<uint8_t> pcm = StereoTone(2.0, 1000);
     uint32_t nWritten = receiver->Write(pcm.data(), 176400);
     nWritten += receiver->Write(pcm.data() + 176400, 176400);
     EXPECT_EQ(1, receiver->State);
-    EXPECT_EQ(nOpenBefore + 1, CountOpenFiles());
+    EXPECT_EQ(nOpenBefore + 2, CountOpenFiles());
     receiver.reset();
     EXPECT_EQ(nOpenBefore, CountOpenFiles());
     // The tag follows every second's frames, so an unfinished recording has it too.
@@ -118,6 +125,33 @@ TEST_F(Mp3Receiver, ADroppedReceiverClosesItsFileWithTheDataWrittenAndTheTag)
     Mp3Walk walk = WalkMp3File(path);
     EXPECT_TRUE(walk.ok) << walk.error;
     EXPECT_EQ(128u, walk.id3v1.size());
+}
+
+// The tag is what the settings said when the receiver was prepared: settings changed while the capture
+// thread records (or before Finish) must neither reach the file nor be read on that thread.
+TEST_F(Mp3Receiver, TheTagKeepsTheTextsOfThePreparationWhenTheSettingsChangeDuringTheRecording)
+{
+    CManualClockScope clock;
+    theSettings.Title = "Prepared title";
+    theSettings.Artist = "Prepared artist";
+    FreeDevices();
+    PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100);
+    const std::string path = m_folder.File("Audio0.mp3");
+    std::shared_ptr<IReceiver> receiver = PreparedReceiver("mp3", path);
+    ASSERT_TRUE(receiver);
+    theSettings.Title = "Changed before the capture";
+    CDeviceThread capture;
+    ASSERT_EQ("", capture.StartCapture(receiver.get()));
+    winmm::virt::AdvanceClock(1.5);
+    theSettings.Title = "Changed while recording";
+    theSettings.Artist.clear();
+    capture.StopCapture();
+    ASSERT_TRUE(capture.WaitForCaptureEnd(20000));
+    FreeDevices();
+    std::vector<uint8_t> tag = WalkMp3File(path).id3v1;
+    ASSERT_EQ(128u, tag.size());
+    EXPECT_EQ(std::make_pair(std::string("Prepared title"), std::string("Prepared artist")),
+              std::make_pair(TagField(tag, 3, 30), TagField(tag, 33, 30)));
 }
 
 // The module is handed the area's true size and must not write past it.

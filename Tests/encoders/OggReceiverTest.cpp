@@ -1,14 +1,22 @@
-// The OGG receiver on the real Vorbis libraries: bitrates, refused settings, comments, pages.
+// The OGG receiver on the real Vorbis libraries: bitrates, refused settings, comments, pages, and
+// headers that stay in the unnamed working file until audio follows them.
 #include "EncoderFixtures.h"
 #include "OggPages.h"
 #include "ReceiverOGG.h"
+#include "RecordingFiles.h"
+#include "TagText.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <tuple>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class OggReceiver : public ::testing::Test
 {
@@ -18,10 +26,12 @@ protected:
     {
         auto receiver = std::make_unique<CReceiverOGG>();
         EXPECT_TRUE(receiver->LoadLibraries());
-        receiver->FileName = m_path = m_folder.File("rec" + std::to_string(m_nFiles++) + ".ogg");
+        receiver->Output = RecordingFileFor(m_path = m_folder.File("rec" + std::to_string(m_nFiles++) + ".ogg"));
+        receiver->Tags = CurrentTrackTags();
         EXPECT_EQ(0, receiver->Open(&m_nBitrate));
         return receiver;
     }
+    bool FolderIsEmpty() const { return std::filesystem::is_empty(m_folder.Path()); }
 
     CSettingsScope m_settings;
     CTempFolder m_folder{TestFolderName()};
@@ -31,8 +41,8 @@ protected:
 };
 
 // Each mode reports the bitrate of its settings and sets the encoder up as the identification header
-// says (maximum, nominal, minimum); a set-up the encoder cannot take is refused with its
-// reason, reports no bitrate and writes nothing.
+// (in the working file) says (maximum, nominal, minimum); a set-up the encoder cannot take is refused
+// with its reason, reports no bitrate and writes nothing. Without audio neither leaves a file.
 TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithAReasonAndNothingWritten)
 {
     struct Case
@@ -68,7 +78,7 @@ TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithA
         theSettings.OggMaxBitrateIndex = c.maximum;
         CReceiverOGG receiver;
         EXPECT_TRUE(receiver.LoadLibraries());
-        receiver.FileName = m_folder.File("case.ogg");
+        receiver.Output = RecordingFileFor(m_folder.File("case.ogg"));
         uint32_t nBitrate = 0;
         EXPECT_EQ(c.pszReason ? c.pszReason : "", ThrownText([&] { receiver.Open(&nBitrate); }));
         EXPECT_EQ(std::make_pair(c.nBitrate, c.pszReason ? 0 : 1), std::make_pair(nBitrate, receiver.State));
@@ -76,15 +86,14 @@ TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithA
         {
             EXPECT_EQ(0u, receiver.Write(pcm.data(), static_cast<uint32_t>(pcm.size())));
         }
-        receiver.Finish();
-        EXPECT_EQ(!c.pszReason, std::filesystem::exists(receiver.FileName));
         std::vector<int32_t> header;
-        OggWalk walk = WalkOggFile(receiver.FileName);
+        OggWalk walk = WalkOggFile(receiver.Output->DescriptorPath());
         if (walk.ok && walk.packets[0].size() >= 28)
             for (size_t offset : {16, 20, 24})
                 header.push_back(static_cast<int32_t>(LE32(&walk.packets[0][offset])));
         EXPECT_EQ(c.header, header);
-        std::filesystem::remove(receiver.FileName);
+        receiver.Finish();
+        EXPECT_TRUE(FolderIsEmpty()) << "headers alone are no recording";
     }
 }
 
@@ -106,24 +115,29 @@ TEST_F(OggReceiver, TheCommentsCarryTheTrackInformationInTheirOrderCutAt255Bytes
     EXPECT_EQ("The Artist", DecodeFile(m_path).tags["ARTIST"]);
 }
 
+// The headers go into the working file at Open; the file takes its name with the first audio page.
 TEST_F(OggReceiver, HeadersAndAudioAreWrittenAsTheyComeAndTheStreamEndsWithExactlyOneEndOfStreamPage)
 {
     auto receiver = Opened();
-    OggWalk headers = WalkOggFile(m_path);
+    const std::string working = m_folder.File(WorkingFileName("rec0.ogg"));
+    OggWalk headers = WalkOggFile(working);
     ASSERT_TRUE(headers.ok) << headers.error;
     EXPECT_EQ(3u, headers.packets.size());
+    EXPECT_FALSE(std::filesystem::exists(m_path)) << "named before any audio";
     std::vector<uint8_t> pcm = StereoTone(5.0, 440);
     uint64_t nReported = 0;
     for (size_t pos = 0; pos < pcm.size(); pos += 176400)
     {
         nReported += receiver->Write(pcm.data() + pos, 176400);
         EXPECT_EQ(0u, receiver->Write(pcm.data(), 0)) << "an empty buffer must not end the stream";
+        EXPECT_TRUE(std::filesystem::exists(m_path) && !std::filesystem::exists(working));
     }
     // The header pages are not counted by Write; the audio pages written before Finish are.
     EXPECT_GT(nReported, 0u);
     EXPECT_EQ(headers.pages.back().end + nReported, std::filesystem::file_size(m_path));
     receiver->Finish();
-    EXPECT_EQ(0, receiver->State);
+    EXPECT_EQ(std::make_tuple(0, true, 5000u),
+              std::make_tuple(receiver->State, receiver->Output == nullptr, receiver->KeptMilliseconds()));
 
     OggWalk walk = WalkOggFile(m_path);
     ASSERT_TRUE(walk.ok) << walk.error;
@@ -136,4 +150,27 @@ TEST_F(OggReceiver, HeadersAndAudioAreWrittenAsTheyComeAndTheStreamEndsWithExact
     EXPECT_EQ(std::make_tuple(1, true, true, int64_t{5 * 44100}),
               std::make_tuple(nEos, walk.pages.back().Eos(), walk.pages.front().Bos(),
                               static_cast<int64_t>(walk.pages.back().granule)));
+}
+
+// When not even the headers fit under a file-size limit, Open fails with the write's errno (for the
+// user's text) and the working file goes with the receiver: nothing is left in the folder.
+TEST_F(OggReceiver, AnOpenThatCannotWriteTheHeadersReportsTheErrorAndLeavesNothing)
+{
+    pid_t child = fork();
+    if (child == 0)
+    {
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{1000, 1000};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        auto receiver = std::make_unique<CReceiverOGG>();
+        receiver->LoadLibraries();
+        receiver->Output = RecordingFileFor(m_folder.File("Audio0.ogg"));
+        const bool bRefused = receiver->Open(&m_nBitrate) == -1 && receiver->OpenError() == EFBIG && !receiver->State;
+        receiver.reset();
+        _exit(bRefused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "Open did not fail with EFBIG";
+    EXPECT_TRUE(FolderIsEmpty());
 }

@@ -1,15 +1,17 @@
-// The WAV writer: byte layout, a header that is right after every buffer, and what
-// happens when the file cannot grow.
+// The WAV writer: byte layout, a header that is right after every buffer, a name only
+// once the file holds audio, and what happens when the file cannot grow.
 #include "EncoderFixtures.h"
 #include "ReceiverWAV.h"
 #include "RecordingFiles.h"
 #include "TestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <csignal>
-#include <fstream>
+#include <filesystem>
 #include <tuple>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -38,17 +40,26 @@ class WavReceiver : public ::testing::Test
 protected:
     void Prepare(CReceiverWAV& receiver, const WAVEFORMATEX& f, const std::string& name = "Audio0.wav")
     {
-        receiver.FileName = m_folder.File(name);
+        receiver.Output = RecordingFileFor(m_folder.File(name));
         receiver.CaptureFormat = f;
         receiver.FormatSet = 1;
     }
+    // The folder's entries, hidden working files included.
+    std::vector<std::string> Entries() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
+            names.push_back(entry.path().filename());
+        return names;
+    }
     CTempFolder m_folder{"WavReceiver"};
+    const std::string m_path = m_folder.File("Audio0.wav");
 };
 }  // namespace
 
-// The file is complete after every buffer, before Finish; then it has the exact layout. An existing file
-// is truncated, and 8-bit mono keeps its unsigned samples.
-TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileAfterEveryBufferOverAnOldFileAndFinishClosesOnce)
+// The file has its name from the first buffer on and is complete after every buffer, before Finish;
+// then it has the exact layout. 8-bit mono keeps its unsigned samples.
+TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileNamedAtTheFirstBufferAndFinishLetsGoOfItOnce)
 {
     std::vector<uint8_t> mono(11025);
     for (size_t i = 0; i < mono.size(); ++i)
@@ -60,35 +71,40 @@ TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileAfterEveryBufferOverAnOldFileAndFi
     for (const auto& [format, second, pszCodec, header] : cases)
     {
         SCOPED_TRACE(pszCodec);
-        std::ofstream(m_folder.File("Audio0.wav"), std::ios::binary) << std::string(1000000, 'x');
         const uint32_t nSize = static_cast<uint32_t>(second.size());
         CReceiverWAV receiver;
         Prepare(receiver, format);
+        EXPECT_EQ(std::vector<std::string>{".Audio0.wav.part"}, Entries()) << "no name before the audio";
         for (int n = 1; n <= 3; ++n)
         {
             EXPECT_EQ(nSize, receiver.Write(second.data(), nSize));
-            DecodedAudio decoded = DecodeFile(receiver.FileName);
+            EXPECT_EQ(std::vector<std::string>{"Audio0.wav"}, Entries());
+            DecodedAudio decoded = DecodeFile(m_path);
             EXPECT_EQ(std::make_pair(std::string(pszCodec), double(n)), std::make_pair(decoded.codec, decoded.duration));
             EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, format.nSamplesPerSec), 5);
         }
         receiver.Finish();
         receiver.Finish();
-        EXPECT_EQ(2, receiver.State);
+        EXPECT_EQ(std::make_pair(2, true), std::make_pair(receiver.State, receiver.Output == nullptr));
+        EXPECT_EQ(3000u, receiver.KeptMilliseconds());
         EXPECT_EQ(0u, receiver.Write(second.data(), nSize)) << "nothing is written after Finish";
-        std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
+        std::vector<uint8_t> file = ReadFileBytes(m_path);
         ASSERT_EQ(44u + 3 * nSize, file.size());
         EXPECT_EQ(header, HeaderFields(file));
         EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44 + 2 * nSize));
     }
 }
 
+// A receiver that wrote nothing leaves nothing behind, not even its working file, once it lets go.
 TEST_F(WavReceiver, NoFileWithoutAFormatOrAFolder)
 {
     uint8_t byte = 0;
     CReceiverWAV unformatted;
-    unformatted.FileName = m_folder.File("Audio0.wav");
+    unformatted.Output = RecordingFileFor(m_path);
+    ASSERT_TRUE(unformatted.Output);
     EXPECT_EQ(0u, unformatted.Write(&byte, 1));
-    EXPECT_EQ(std::make_pair(false, 0), std::make_pair(FileExists(unformatted.FileName.c_str()), unformatted.State));
+    unformatted.Finish();
+    EXPECT_EQ(std::make_pair(std::vector<std::string>{}, 0), std::make_pair(Entries(), unformatted.State));
 
     CReceiverWAV homeless;
     Prepare(homeless, Pcm(2, 44100, 16), "missing/Audio0.wav");
@@ -107,38 +123,55 @@ TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
     receiver.Write(second.data(), 44100);
     EXPECT_EQ(std::string("ended: ") + MSG_WAV_SIZE_LIMIT, ThrownText([&] { receiver.Write(second.data(), 44100); }));
     receiver.Finish();
-    std::vector<uint8_t> file = ReadFileBytes(receiver.FileName);
+    std::vector<uint8_t> file = ReadFileBytes(m_path);
     ASSERT_EQ(44u + 2 * 44100u, file.size());
     EXPECT_EQ((std::vector<uint32_t>{36 + 2 * 44100, 1, 2, 11025, 44100, 4, 16, 2 * 44100}), HeaderFields(file));
-    EXPECT_DOUBLE_EQ(2.0, DecodeFile(receiver.FileName).duration);
+    EXPECT_DOUBLE_EQ(2.0, DecodeFile(m_path).duration);
+    EXPECT_EQ(2000u, receiver.KeptMilliseconds());
 }
 
-// A size-limited file stands in for a full disk: the limit falls inside the second buffer,
-// one frame short of 1001 bytes more; only whole frames are kept and counted.
-TEST_F(WavReceiver, AFullDiskLeavesAHeaderThatMatchesTheDataAndSaysSoOnce)
+// A file-size limit (RLIMIT_FSIZE, SIGXFSZ ignored) falls inside the second buffer, one frame short of
+// 1001 bytes more: the recording ends with the limit's own text, and only whole frames are kept and counted.
+// A limit that leaves no room for the header ends the first write with nothing under the name.
+TEST_F(WavReceiver, AFileSizeLimitLeavesAHeaderThatMatchesTheDataAndSaysWhichLimitItWas)
 {
     std::vector<uint8_t> second = StereoTone(1.0, 1000);
-    const std::string path = m_folder.File("Audio0.wav");
-    pid_t child = fork();
-    if (child == 0)
-    {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{44 + 176400 + 1001, 44 + 176400 + 1001};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        CReceiverWAV receiver;
-        Prepare(receiver, Pcm(2, 44100, 16));
+    const std::string ended = std::string("ended: ") + WriteFailure(EFBIG).message;
+    ASSERT_THAT(ended, ::testing::HasSubstr("file-size limit")) << "not the text of another cause";
+    // In a child, under the limit; its exit status: 0, or the step that went otherwise.
+    auto underLimit = [&](rlim_t nLimit, auto record) {
+        pid_t child = fork();
+        if (child == 0)
+        {
+            signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{nLimit, nLimit};
+            setrlimit(RLIMIT_FSIZE, &limit);
+            CReceiverWAV receiver;
+            Prepare(receiver, Pcm(2, 44100, 16));
+            _exit(record(receiver));
+        }
+        int status = 0;
+        return waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(0, underLimit(44 + 176400 + 1001, [&](CReceiverWAV& receiver) {
         if (receiver.Write(second.data(), 176400) != 176400)
-            _exit(10);
-        int code = ThrownText([&] { receiver.Write(second.data(), 176400); }) == std::string("ended: ") + MSG_DISK_FULL ? 0 : 11;
+            return 10;
+        if (ThrownText([&] { receiver.Write(second.data(), 176400); }) != ended)
+            return 11;
         receiver.Finish();
-        _exit(code);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
-    std::vector<uint8_t> file = ReadFileBytes(path);
+        return receiver.KeptMilliseconds() == 1005 ? 0 : 12;  // 177400 bytes: 1005.6 ms
+    }));
+    std::vector<uint8_t> file = ReadFileBytes(m_path);
     ASSERT_EQ(44u + 176400u + 1000u, file.size());
     EXPECT_EQ((std::vector<uint32_t>{36 + 177400, 1, 2, 44100, 176400, 4, 16, 177400}), HeaderFields(file));
-    EXPECT_NEAR(1.0 + 250.0 / 44100, DecodeFile(path).duration, 1e-6);
+    EXPECT_NEAR(1.0 + 250.0 / 44100, DecodeFile(m_path).duration, 1e-6);
+
+    std::filesystem::remove(m_path);
+    EXPECT_EQ(0, underLimit(40, [&](CReceiverWAV& receiver) {
+        if (ThrownText([&] { receiver.Write(second.data(), 176400); }) != ended)
+            return 20;
+        receiver.Finish();
+        return receiver.KeptMilliseconds() == 0 ? 0 : 21;
+    }));
+    EXPECT_EQ(std::vector<std::string>{}, Entries()) << "no header, no recording: nothing is left";
 }

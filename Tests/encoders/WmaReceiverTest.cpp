@@ -4,6 +4,7 @@
 #include "EncoderFixtures.h"
 #include "Mixer.h"
 #include "ReceiverWMA.h"
+#include "TagText.h"
 #include "TestSupport.h"
 #include "WaveIn.h"
 
@@ -38,7 +39,7 @@ TEST(WmaModules, EachMissingModuleIsNamed)
 struct CShownSizes : IWaveformView
 {
     void AddSamples(const std::vector<int32_t>&, uint32_t nBytesWritten) override { sizes.push_back(nBytesWritten); }
-    void OnCaptureStopped(int) override {}
+    void OnCaptureStopped(uint32_t) override {}
     std::vector<uint32_t> sizes;
 };
 
@@ -62,7 +63,8 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     auto prepare = [&](CReceiverWMA& receiver, const std::string& path) {
         PrepareRecordingLine(CAPTURE_MODE_WMA, 2, 44100, 16, 100);
         receiver.LoadLibraries();
-        receiver.FileName = path;
+        receiver.Output = RecordingFileFor(path);
+        receiver.Tags = CurrentTrackTags();
         return receiver.Open(&nShown) == 0;
     };
     const std::string path = folder.File("Audio0.wma");
@@ -96,9 +98,11 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     theSettings.WmaQualityIndex = TableSize(WmaQualityTable) - 1;
     CReceiverWMA quality;
     ASSERT_TRUE(prepare(quality, folder.File("Audio1.wma"))) << quality.OpenFailure();
+    const std::vector<uint8_t> second = StereoTone(1.0, 1000);
+    quality.Write(second.data(), static_cast<uint32_t>(second.size()));
     quality.Finish();
     EXPECT_EQ(nShown, 320000u) << "the highest quality takes the highest bitrate";
-    EXPECT_EQ(DecodeFile(quality.FileName).bitRate, nShown);
+    EXPECT_EQ(DecodeFile(folder.File("Audio1.wma")).bitRate, nShown);
     FreeDevices();
     CReceiverWMA::SetModuleFolder("");
 }

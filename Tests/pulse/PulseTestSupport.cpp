@@ -90,7 +90,7 @@ void CPulseTest::TearDown()
     FreeDevices();
 }
 
-int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile)
+uint64_t CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile)
 {
     struct : IWaveformView
     {
@@ -104,9 +104,13 @@ int CaptureWav(const std::string& path, int nSeconds, const std::function<void()
     receiver.CaptureFormat = GetCurrentDevice()->Format();
     receiver.FormatSet = 1;
     SetWaveformView(&counter);
+    uint64_t nFrames = 0;
     {
         CDeviceThread capture;
-        capture.StartCapture(&receiver);
+        // Without anything to do meanwhile the recording is exactly that long; otherwise it runs
+        // on until the stop after it.
+        const uint64_t nLimit = meanwhile ? 0 : static_cast<uint64_t>(nSeconds) * receiver.CaptureFormat.nSamplesPerSec;
+        EXPECT_EQ("", capture.StartCapture(&receiver, nLimit));
         for (int i = 0; i < 3000 && counter.nBuffers < nSeconds && !counter.bStopped; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         EXPECT_GE(counter.nBuffers, nSeconds);
@@ -114,9 +118,10 @@ int CaptureWav(const std::string& path, int nSeconds, const std::function<void()
             meanwhile();
         capture.StopCapture();
         capture.WaitForCaptureEnd();
+        nFrames = capture.Ending().nFrames;
     }
     SetWaveformView(nullptr);
-    return counter.nBuffers;
+    return nFrames;
 }
 
 DecodedAudio RecordWav(const std::string& path, int nSeconds, DWORD nVolume)

@@ -43,7 +43,7 @@ protected:
 
 // Prepares the line as the program does and records a WAV file; the file decoded independently.
 DecodedAudio RecordWav(const std::string& path, int nSeconds, DWORD nVolume = 100);
-// Records a WAV file of the current device's format without preparing the line; returns the seconds handed on.
-int CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile = nullptr);
+// Records a WAV file of the current device's format without preparing the line; returns the frames handed on.
+uint64_t CaptureWav(const std::string& path, int nSeconds, const std::function<void()>& meanwhile = nullptr);
 // Level in dB (full scale 0 dB) of the decoded samples, leaving out the first half second.
 double LevelDb(const DecodedAudio& audio);

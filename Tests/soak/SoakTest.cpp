@@ -1,9 +1,9 @@
 // Two hundred recordings in a row, in every output format, through the same
-// recording start as the main window, on the virtual device with the manual
+// recording session as the main window, on the virtual device with the manual
 // clock: the threads and files one recording takes, its end must give back.
 #include "LameEncoder.h"
 #include "RecorderSettings.h"
-#include "RecordingStart.h"
+#include "RecordingSession.h"
 #include "TestSupport.h"
 #include "WaveIn.h"
 
@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <unistd.h>
 
 namespace
@@ -46,27 +47,24 @@ protected:
     }
     void TearDown() override { FreeDevices(); }
 
-    // One recording of a second and a half in the format, as the main window makes
-    // it: the starter keeps each format's receiver until the next one of that format.
+    // One recording of a second and a half in the format, as the main window makes it:
+    // the session keeps each format's receiver until the next one of that format.
     void RecordOnce(int nFormat, int nCycle)
     {
         theSettings.OutputFormat = nFormat;
-        const std::string path = m_folder.File("take" + std::to_string(nCycle));
-        RecordingInfo info;
-        IReceiver* pReceiver = m_starter.Prepare(nFormat, path, info, nullptr);
-        ASSERT_NE(nullptr, pReceiver) << "cycle " << nCycle;
-        m_capture.StartCapture(pReceiver);
+        ASSERT_TRUE(m_session.Start(RecordingRequest{nFormat, m_folder.Path()}, nullptr)) << "cycle " << nCycle;
         winmm::virt::AdvanceClock(1.5);
-        m_capture.StopCapture();
-        ASSERT_TRUE(m_capture.WaitForCaptureEnd(20000)) << "cycle " << nCycle;
-        unlink(path.c_str());
+        m_session.Stop();
+        const RecordingOutcome outcome = m_session.Finish(nullptr);
+        ASSERT_EQ(std::make_tuple(true, false, 1500u), std::make_tuple(outcome.bKept, outcome.bFailed, outcome.nMilliseconds))
+            << "cycle " << nCycle << ": " << outcome.message;
+        unlink(outcome.path.c_str());
     }
 
     CManualClockScope m_clock;
     CMessageRecorder m_messages;
     CTempFolder m_folder{"Soak"};
-    CDeviceThread m_capture;
-    CRecordingStarter m_starter{m_capture};
+    CRecordingSession m_session;
 };
 }  // namespace
 
@@ -80,10 +78,11 @@ TEST_F(Soak, TwoHundredRecordingsInEveryFormatLeaveThreadsAndFilesAsTheyWere)
 
     for (int i = 0; i < 200; ++i)
         ASSERT_NO_FATAL_FAILURE(RecordOnce(kFormats[i % 4], 8 + i));
-    m_starter.FreeReceivers();
+    m_session.FreeReceivers();
     const Footprint after = Measure();
 
-    EXPECT_TRUE(m_messages.Texts().empty()) << m_messages.Texts().front();
+    EXPECT_EQ(std::vector<std::string>{}, m_messages.Texts());
+    EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a working file left behind";
     EXPECT_EQ(before.nThreads, after.nThreads) << "threads left behind";
     EXPECT_EQ(before.nOpenFiles, after.nOpenFiles) << "descriptors left open";
 }

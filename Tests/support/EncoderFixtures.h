@@ -6,10 +6,10 @@
 
 #include <cstdint>
 #include <memory>
-
-class CRecordingFile;
 #include <string>
 #include <vector>
+
+class CRecordingFile;
 
 // Interleaved 16-bit stereo PCM of a sine tone at 44100 Hz (the capture format of
 // MP3 and OGG recordings); both channels carry the tone.

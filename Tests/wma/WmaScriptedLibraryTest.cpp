@@ -4,10 +4,13 @@
 #include "FakeBass.h"
 #include "ReceiverWMA.h"
 #include "RecorderSettings.h"
+#include "RecordingFiles.h"
+#include "TagText.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 #include <vector>
 
@@ -36,15 +39,17 @@ protected:
     }
     void TearDown() override { CReceiverWMA::SetModuleFolder(""); }
 
-    // Prepares the receiver the way the recording controller does.
+    // Prepares the receiver the way the recording session does.
     int Open(CReceiverWMA& receiver)
     {
         receiver.LoadLibraries();
-        receiver.FileName = "Audio0.wma";
+        receiver.Output = RecordingFileFor(m_folder.File("Audio0.wma"));
+        receiver.Tags = CurrentTrackTags();
         return receiver.Open(&m_shown);
     }
 
     CSettingsScope m_settings;
+    CTempFolder m_folder{TestFolderName()};
     CReceiverWMA m_receiver;
     uint32_t m_shown = 0;
     std::vector<uint8_t> m_second = std::vector<uint8_t>(176400, 0);
@@ -65,19 +70,21 @@ TEST(WmaBitrateWalk, FollowsTheLibrarysOrder)
 }
 
 // A listed bitrate opens at exactly that rate, an unlisted one at the next higher while the request is shown;
-// Finish or the destructor closes the encoder, then frees the library once.
+// Finish or the destructor closes the encoder, then frees the library once. The library opens the
+// recording's file by its descriptor, never by the name it will have.
 TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAndClosesOnce)
 {
     ASSERT_EQ(Open(m_receiver), 0);
     EXPECT_EQ(std::make_tuple(m_shown, m_receiver.Bitrate, theLog.ratesFlags, m_receiver.State),
               std::make_tuple(64000u, 64000u, 0u, 1));
     EXPECT_EQ(theLog.open, (std::array<DWORD, 4>{44100, 2, BASS_WMA_ENCODE_TAGS, 64000}));
-    EXPECT_EQ(theLog.openFile, m_receiver.FileName);
+    EXPECT_EQ(theLog.openFile, "/proc/self/fd/" + std::to_string(m_receiver.Output->Fd()));
     EXPECT_EQ(theLog.configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
     m_receiver.Finish();
     m_receiver.Finish();
-    EXPECT_EQ(std::make_tuple(theLog.order, m_receiver.State, m_receiver.Handle),
-              std::make_tuple(Calls{"Init", "OpenFile", "Close", "Free"}, 2, 0u));
+    EXPECT_EQ(std::make_tuple(theLog.order, m_receiver.State, m_receiver.Handle, m_receiver.Output == nullptr),
+              std::make_tuple(Calls{"Init", "OpenFile", "Close", "Free"}, 2, 0u, true));
+    EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file the library wrote nothing into goes";
     EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
     theLog = {};
 

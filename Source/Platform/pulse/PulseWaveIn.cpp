@@ -8,16 +8,21 @@
 namespace winmm::pulse
 {
 const char* const MSG_SERVER_LOST =
-    "The connection to the sound server was lost. Every whole second recorded until then is kept; "
+    "The connection to the sound server was lost. Everything recorded until then is kept; "
     "start the sound server again to record.";
 const char* const MSG_SOURCE_LOST =
-    "The recording source is no longer available. Every whole second recorded until then is kept; "
+    "The recording source is no longer available. Everything recorded until then is kept; "
     "choose another line to record.";
 
 namespace
 {
-// About 100 ms per fragment: the handle fills its one-second buffers in ten steps.
-constexpr pa_usec_t kFragmentUsec = 100 * PA_USEC_PER_MSEC;
+// About 20 ms per fragment: a sound reaches the recording that soon after it was captured, and a
+// stop has at most that much still on its way from the server.
+constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
+// At a stop, what the server captured up to that moment is still on its way: up to a fragment
+// and the source's own latency. The stop takes in that much audio more, waiting at most a little longer.
+constexpr pa_usec_t kStopDrainUsec = 2 * kFragmentUsec;
+constexpr int kStopWaitMs = 3 * kFragmentUsec / PA_USEC_PER_MSEC;
 constexpr pa_usec_t kBacklogUsec = 4 * PA_USEC_PER_SEC;
 
 bool IsGone(pa_stream_state_t state)
@@ -169,6 +174,13 @@ void CPulseWaveIn::StopStream()
 {
     // Deliveries run on the event thread under this lock: once it is held, none is under way.
     CPulseServer::CLock lock(*m_pServer);
+    if (m_bRunning && m_pStream && pa_stream_get_state(m_pStream) == PA_STREAM_READY)
+    {
+        // The audio captured up to this moment is still on its way from the server: let it in.
+        const pa_sample_spec* pSpec = pa_stream_get_sample_spec(m_pStream);
+        const uint64_t nTarget = m_nBytesRead + (pSpec ? pa_usec_to_bytes(kStopDrainUsec, pSpec) : 0);
+        m_pServer->WaitLocked([this, nTarget] { return m_nBytesRead >= nTarget || !m_bRunning; }, kStopWaitMs);
+    }
     m_bRunning = false;
     if (m_pStream && pa_stream_get_state(m_pStream) == PA_STREAM_READY)
         Release(pa_stream_cork(m_pStream, 1, nullptr, nullptr));
@@ -241,7 +253,10 @@ void CPulseWaveIn::OnStreamState(pa_stream* pStream, void* pUser)
 
 void CPulseWaveIn::OnRead(pa_stream*, size_t, void* pUser)
 {
-    static_cast<CPulseWaveIn*>(pUser)->PumpLocked();
+    auto* self = static_cast<CPulseWaveIn*>(pUser);
+    self->PumpLocked();
+    // A stop may be waiting for this audio.
+    SignalLoop(self->m_pServer->Loop());
 }
 
 void CPulseWaveIn::PumpLocked()
@@ -273,6 +288,7 @@ void CPulseWaveIn::PumpLocked()
                 DeliverLocked(static_cast<const uint8_t*>(pData) + m_nPeekOffset, nTake);
             else
                 DeliverSilenceLocked(nTake);  // a hole in the record: keep the time running
+            m_nBytesRead += nTake;
         }
         m_nPeekOffset += nTake;
         if (m_nPeekOffset >= nBytes)

@@ -65,6 +65,7 @@ private:
     bool m_bRunning = false;   // delivering to the handle
     bool m_bLostTold = false;  // the user has heard that this recording lost its stream
     size_t m_nPeekOffset = 0;  // bytes of the peeked fragment already handed on
+    uint64_t m_nBytesRead = 0;  // audio handed on, in the server's bytes
     std::vector<uint8_t> m_partialFrame;  // a frame of the server's split across fragments
     std::vector<uint8_t> m_converted;     // the handle's format, reused from fragment to fragment
 };

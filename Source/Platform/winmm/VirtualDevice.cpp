@@ -178,11 +178,29 @@ void CVirtualWaveIn::StartStream()
     m_nElapsedNs = 0;
     m_nFramesDone = 0;
     if (!g_bManualClock)
+    {
+        m_realStart = std::chrono::steady_clock::now();
         m_clockThread = std::thread(&CVirtualWaveIn::RealTimeLoop, this);
+    }
 }
 
 void CVirtualWaveIn::StopStream()
 {
+    // On the real clock, what was captured up to this moment is delivered first, as a driver
+    // returns the buffer with everything up to the stop.
+    uint64_t nTarget = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_streamMutex);
+        if (m_bRunning && m_clockThread.joinable())
+        {
+            const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() -
+                                                                                 m_realStart)
+                                .count();
+            nTarget = static_cast<uint64_t>((static_cast<unsigned __int128>(ns) * m_format.nSamplesPerSec) / 1000000000u);
+        }
+    }
+    if (nTarget > 0)
+        Pump(nTarget, false);
     std::thread clock;
     {
         std::lock_guard<std::mutex> lock(m_streamMutex);
@@ -351,8 +369,8 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
 void CVirtualWaveIn::RealTimeLoop()
 {
     using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
     std::unique_lock<std::mutex> lock(m_streamMutex);
+    const auto start = m_realStart;
     while (m_bRunning)
     {
         m_streamChanged.wait_for(lock, std::chrono::milliseconds(10));

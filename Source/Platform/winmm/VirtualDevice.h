@@ -14,6 +14,7 @@
 #include "WaveBackend.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -131,6 +132,7 @@ private:
     uint64_t m_nElapsedNs = 0;
     uint64_t m_nFramesDone = 0;
     std::thread m_clockThread;
+    std::chrono::steady_clock::time_point m_realStart;  // when the real-time clock's stream started
     std::vector<uint8_t> m_scratch;
 };
 

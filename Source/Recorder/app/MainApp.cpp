@@ -10,6 +10,7 @@
 #include "PulseBackend.h"
 #endif
 
+#include <csignal>
 #include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <wx/eventfilter.h>
@@ -89,6 +90,8 @@ bool CMainApp::OnInit()
         return true;
     }
     m_bMutexOwner = true;
+    // A file-size limit (ulimit -f) must end a recording like a full disk, not kill the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     // The engine's messages: a box on the main thread; from a worker thread, queued to it.
     SetMessageBoxHandler([](const MessageBoxRequest& request) {

@@ -1,6 +1,7 @@
 #include "RecordingSession.h"
 
 #include "AppPaths.h"
+#include "LameEncoder.h"
 #include "MessageBox.h"
 #include "Mixer.h"
 #include "RecordingFiles.h"
@@ -50,11 +51,28 @@ CRecordingSession::~CRecordingSession()
 {
     Finish(nullptr, true);
     m_starter.FreeReceivers();
+    if (m_preload.joinable())
+        m_preload.join();
 }
 
-void CRecordingSession::PrepareDevices()
+void CRecordingSession::PrepareAhead()
 {
     EnumDevices();
+    if (m_preload.joinable())
+        return;
+    // Loading the WMA modules alone takes a tenth of a second (FFmpeg's libraries).
+    m_preload = std::thread([] {
+        try
+        {
+            LoadLameLibrary();
+        }
+        catch (...)
+        {
+            // Told when an MP3 recording starts.
+        }
+        CReceiverOGG::PreloadModules();
+        CReceiverWMA::PreloadModules();
+    });
 }
 
 void CRecordingSession::Refuse(const std::string& text, HWND hOwner)

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 
 class CRecordingFile;
 
@@ -46,8 +47,9 @@ public:
     CRecordingSession(const CRecordingSession&) = delete;
     CRecordingSession& operator=(const CRecordingSession&) = delete;
 
-    // Lists the devices ahead of the first recording, so pressing Record has nothing to wait for.
-    void PrepareDevices();
+    // Lists the devices, and loads the encoder modules in the background, ahead of the first
+    // recording, so pressing Record has nothing to wait for.
+    void PrepareAhead();
     // Reserves the next name, prepares the line and the receiver and starts the capture.
     // False when no recording runs; the user has been told why and nothing is left behind.
     bool Start(const RecordingRequest& request, HWND hOwner);
@@ -75,6 +77,7 @@ private:
 
     CDeviceThread m_capture;
     CRecordingStarter m_starter;
+    std::thread m_preload;
     std::shared_ptr<CRecordingFile> m_pFile;
     std::string m_folder;
     RecordingInfo m_info;

@@ -106,6 +106,19 @@ CReceiverOGG::~CReceiverOGG()
         Release();
 }
 
+void CReceiverOGG::PreloadModules()
+{
+    std::string names[3];
+    {
+        std::lock_guard<std::mutex> lock(g_namesLock);
+        for (int i = 0; i < 3; ++i)
+            names[i] = g_moduleNames[i].empty() ? DEFAULT_MODULES[i] : g_moduleNames[i];
+    }
+    // Never closed: the libraries stay loaded for the rest of the run anyway.
+    for (const std::string& name : names)
+        dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 bool CReceiverOGG::LoadLibraries()
 {
     std::string names[3];

@@ -42,6 +42,8 @@ public:
     uint32_t KeptMilliseconds() const override;
 
     const char* MissingEntryPoint() const { return m_pszMissing; }
+    // Loads the libraries for good ahead of the first recording, where they are found. Any thread.
+    static void PreloadModules();
     // The errno of the write that made the last Open fail (0: no file was given).
     int OpenError() const { return m_nOpenError; }
 

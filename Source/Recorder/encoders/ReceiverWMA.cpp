@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <vector>
 #include <dlfcn.h>
 #include <sys/stat.h>
@@ -30,6 +31,7 @@ namespace
 const char* const BASS_MODULE = "libbass.so";
 const char* const BASSWMA_MODULE = "libbasswma.so";
 
+std::mutex g_moduleFolderLock;
 std::string g_moduleFolder;
 
 std::string ApplicationDirectory()
@@ -168,13 +170,22 @@ struct CBassBinding
     }
 };
 
+void CReceiverWMA::PreloadModules()
+{
+    // Never closed: a recording's own binding then finds them loaded.
+    if (dlopen(ModulePath(BASS_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL))
+        dlopen(ModulePath(BASSWMA_MODULE).c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 void CReceiverWMA::SetModuleFolder(const std::string& folder)
 {
+    std::lock_guard<std::mutex> lock(g_moduleFolderLock);
     g_moduleFolder = folder;
 }
 
 std::string CReceiverWMA::ModuleFolder()
 {
+    std::lock_guard<std::mutex> lock(g_moduleFolderLock);
     return g_moduleFolder.empty() ? ApplicationDirectory() : g_moduleFolder;
 }
 

@@ -48,6 +48,9 @@ public:
     // is above, the first one below it. 0 when there is no list.
     static uint32_t MatchBitrate(uint32_t nRequested, const uint32_t* pRates);
 
+    // Loads both modules for good ahead of the first recording, where they are found. Any thread.
+    static void PreloadModules();
+
     // Where the modules are looked for; empty means the application directory.
     static void SetModuleFolder(const std::string& folder);
     static std::string ModuleFolder();

@@ -165,6 +165,10 @@ bool CMainDlg::Create()
     for (const auto& [nKey, nId] : keys)
         accelerators.emplace_back(wxACCEL_CTRL, nKey, nId);
     accelerators.emplace_back(wxACCEL_NORMAL, WXK_F1, ID_CMD_HELP);
+    // Record and Stop act on the key press itself: a button's mnemonic waits for the key's release,
+    // which GTK only hands to a focused button, and otherwise for a quarter of a second.
+    accelerators.emplace_back(wxACCEL_ALT, 'R', ID_CMD_RECORD);
+    accelerators.emplace_back(wxACCEL_ALT, 'S', ID_CMD_STOP);
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(accelerators.size()), accelerators.data()));
 
     SetClientSize(CLIENT_WIDTH, CLIENT_HEIGHT);
@@ -174,8 +178,8 @@ bool CMainDlg::Create()
     // The view publishes itself to the capture engine as it is created; say so once more, as
     // the window that owns the recordings.
     SetWaveformView(m_wndWaveform);
-    // The devices are listed now, not when the user presses Record.
-    m_session.PrepareDevices();
+    // The devices are listed and the encoders loaded now, not when the user presses Record.
+    m_session.PrepareAhead();
     m_showTimer.StartOnce(5);
     return true;
 }
