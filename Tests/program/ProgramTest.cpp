@@ -274,7 +274,10 @@ protected:
     bool Record(const std::string& window, const std::string& file, int nMilliseconds)
     {
         Activate(window, "alt+r");
-        if (!WaitFor([&] { return SizeOf(file) >= 0; }, 10000))
+        // The recording has started once its file is made: under a hidden working name until it holds audio.
+        const size_t nSlash = file.rfind('/');
+        const std::string working = file.substr(0, nSlash + 1) + "." + file.substr(nSlash + 1) + ".part";
+        if (!WaitFor([&] { return SizeOf(working) >= 0 || SizeOf(file) >= 0; }, 10000))
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
         Activate(window, "alt+s");

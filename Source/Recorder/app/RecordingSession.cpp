@@ -120,7 +120,10 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
     RecordingInfo info;
     IReceiver* pReceiver = m_starter.Prepare(request.nOutputFormat, pFile, info, hOwner);
     if (!pReceiver)
+    {
+        pFile->Discard();
         return false;
+    }
     const std::string failure = m_capture.StartCapture(pReceiver, request.nFrameLimit);
     if (!failure.empty())
     {

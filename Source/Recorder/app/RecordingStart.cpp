@@ -171,7 +171,11 @@ IReceiver* CRecordingStarter::Prepare(int nOutputFormat, const std::shared_ptr<C
     {
         failure = "Application exception.";
     }
-    // What the preparation changed on the line goes back: no recording runs.
+    // A receiver that failed to set up lets go of the file, and what the preparation changed
+    // on the line goes back: no recording runs.
+    for (IReceiver* pReceiver : std::initializer_list<IReceiver*>{m_pReceiverMP3, m_pReceiverOGG, m_pReceiverWAV, m_pReceiverWMA})
+        if (pReceiver && pReceiver->Output == file)
+            pReceiver->Output.reset();
     RestoreRecordingLine(info.lineBefore);
     info.lineBefore = LineSnapshot();
     MessageBoxA(hOwner, failure.c_str(), APP_CAPTION, MB_ICONHAND);

@@ -1,0 +1,172 @@
+// One recording from a free name to a kept file, as both programs make it, on the virtual device's
+// manual clock: what is kept, what the user is told, what the recording leaves of the system.
+#include "EncoderFixtures.h"
+#include "LameEncoder.h"
+#include "RecordingSession.h"
+#include "TestSupport.h"
+#include "WaveIn.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <chrono>
+#include <fstream>
+#include <thread>
+#include <unistd.h>
+
+class RecordingSession : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        FreeDevices();
+        UseBuiltLameModule();
+        theSettings.LineIndex = -1;  // "Stereo Mix"
+    }
+    void TearDown() override
+    {
+        m_session.Finish(nullptr, true);
+        m_session.FreeReceivers();
+        FreeDevices();
+    }
+    RecordingRequest Request(int nFormat) { return RecordingRequest{nFormat, m_folder.Path()}; }
+    RecordingOutcome RecordFor(int nFormat, double dSeconds, const std::function<void()>& meanwhile = nullptr)
+    {
+        if (!m_session.Start(Request(nFormat), nullptr))
+            return RecordingOutcome();
+        winmm::virt::AdvanceClock(dSeconds);
+        if (meanwhile)
+            meanwhile();
+        m_session.Stop();
+        return m_session.Finish(nullptr);
+    }
+    // The capture thread writes on its own time: a file takes its name once its first audio is in.
+    void WaitForFile(const std::string& name)
+    {
+        for (int i = 0; i < 1000 && !std::filesystem::exists(m_folder.File(name)); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(std::filesystem::exists(m_folder.File(name)));
+    }
+    std::vector<std::string> Files()
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    CManualClockScope m_clock;
+    CSettingsScope m_settings;
+    CMessageRecorder m_messages;
+    CTempFolder m_folder{TestFolderName()};
+    CRecordingSession m_session;
+};
+
+// The ways a recording ends, each with the file it leaves and the one sentence the user reads.
+TEST_F(RecordingSession, EachEndingKeepsWhatHoldsAudioAndSaysSoTruly)
+{
+    RecordingOutcome kept = RecordFor(OUTPUT_FORMAT_WAV, 1.3);
+    EXPECT_EQ(std::make_tuple(true, false, 1300u, m_folder.File("Audio0.wav"), uint64_t(44 + 1.3 * 176400)),
+              std::make_tuple(kept.bKept, kept.bFailed, kept.nMilliseconds, kept.path, kept.nSize));
+    EXPECT_TRUE(m_messages.Texts().empty());
+
+    RecordingOutcome empty = RecordFor(OUTPUT_FORMAT_OGG, 0);
+    EXPECT_FALSE(empty.bKept);
+    EXPECT_EQ(std::vector<std::string>{MSG_NOTHING_CAPTURED}, m_messages.Texts());
+    EXPECT_EQ(std::vector<std::string>{"Audio0.wav"}, Files()) << "nothing under a name, no working file";
+    m_messages.Clear();
+
+    RecordingOutcome removed = RecordFor(OUTPUT_FORMAT_MP3, 1.5, [this] {
+        WaitForFile("Audio0.mp3");
+        unlink(m_folder.File("Audio0.mp3").c_str());
+    });
+    EXPECT_FALSE(removed.bKept);
+    EXPECT_EQ(std::vector<std::string>{"The file \"" + m_folder.File("Audio0.mp3") +
+                                       "\" was removed during the recording: no file was kept."},
+              m_messages.Texts());
+    m_messages.Clear();
+
+    // Renamed by another program: the recording is complete where it went, and the user learns where.
+    RecordingOutcome moved = RecordFor(OUTPUT_FORMAT_WAV, 1.5, [this] {
+        WaitForFile("Audio1.wav");
+        std::filesystem::rename(m_folder.File("Audio1.wav"), m_folder.File("Interview.wav"));
+    });
+    EXPECT_EQ(std::make_tuple(true, false, m_folder.File("Interview.wav"), 1500u),
+              std::make_tuple(moved.bKept, moved.bFailed, moved.path, moved.nMilliseconds));
+    EXPECT_EQ(std::vector<std::string>{"The file \"" + m_folder.File("Audio1.wav") +
+                                       "\" was moved during the recording; the complete recording is \"" +
+                                       m_folder.File("Interview.wav") + "\"."},
+              m_messages.Texts());
+    EXPECT_DOUBLE_EQ(1.5, DecodeFile(m_folder.File("Interview.wav")).duration);
+}
+
+// Another local user who can write a shared output folder puts a link in place of the new recording's
+// name before it holds audio: the link's target is never written, and the recording takes the next name.
+TEST_F(RecordingSession, ALinkPutInPlaceOfTheNewNameIsNeverWrittenThrough)
+{
+    const std::string target = m_folder.File("precious.txt");
+    std::ofstream(target) << "precious";
+    ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_WAV), nullptr));
+    std::thread attacker([&] {
+        symlink(target.c_str(), m_folder.File("swap").c_str());
+        rename(m_folder.File("swap").c_str(), m_folder.File("Audio0.wav").c_str());
+    });
+    attacker.join();
+    winmm::virt::AdvanceClock(2.0);
+    m_session.Stop();
+    const RecordingOutcome outcome = m_session.Finish(nullptr);
+    EXPECT_EQ("precious", ReadFileText(target));
+    EXPECT_EQ(std::make_pair(true, m_folder.File("Audio1.wav")), std::make_pair(outcome.bKept, outcome.path));
+    EXPECT_DOUBLE_EQ(2.0, DecodeFile(outcome.path).duration);
+}
+
+// A recording sets the line's volume and unmutes it; afterwards the line is as every other program knew it,
+// also when the start fails after the line was set.
+TEST_F(RecordingSession, TheLineIsPutBackAfterARecordingAndAfterAFailedStart)
+{
+    auto stereoMix = [] { return winmm::virt::Device(0)->Lines()[2]; };
+    auto line = stereoMix();
+    line.muted = {true, true};
+    line.volume = {12000, 12000};
+    winmm::virt::Device(0)->SetLineState(2, line);
+    theSettings.Mp3Volume = 50;
+    RecordFor(OUTPUT_FORMAT_MP3, 1.0, [&] {
+        EXPECT_EQ(std::make_pair(std::vector<bool>{false, false}, DWORD(32767)),
+                  std::make_pair(stereoMix().muted, stereoMix().volume[0]))
+            << "while recording: unmuted at the MP3 volume";
+    });
+    EXPECT_EQ(std::make_pair(std::vector<bool>{true, true}, std::vector<DWORD>{12000, 12000}),
+              std::make_pair(stereoMix().muted, stereoMix().volume));
+
+    theSettings.OggMode = 1;
+    theSettings.OggMinBitrateIndex = 9;
+    theSettings.OggMaxBitrateIndex = 0;
+    EXPECT_FALSE(m_session.Start(Request(OUTPUT_FORMAT_OGG), nullptr));
+    EXPECT_EQ(std::vector<std::string>{MSG_OGG_MIN_ABOVE_MAX}, m_messages.Texts());
+    EXPECT_EQ(std::make_pair(std::vector<bool>{true, true}, std::vector<DWORD>{12000, 12000}),
+              std::make_pair(stereoMix().muted, stereoMix().volume));
+    EXPECT_EQ(std::vector<std::string>{"Audio0.mp3"}, Files());
+}
+
+// The capture thread finishes the file while the user already changes the settings (the Settings
+// button is enabled again once Stop returns): the file has the tags of the moment it was started, and
+// ThreadSanitizer finds nothing read on both threads.
+TEST_F(RecordingSession, SettingsChangedWhileTheReceiverFinishesDoNotReachTheFile)
+{
+    theSettings.Artist = "Before";
+    theSettings.Title = "Take";
+    ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_MP3), nullptr));
+    winmm::virt::AdvanceClock(1.5);
+    m_session.Stop();
+    for (int i = 0; m_session.Capture().IsThreadRunning(); ++i)
+    {
+        theSettings.Artist = "After " + std::to_string(i);
+        theSettings.Title = std::string(200, static_cast<char>('a' + i % 26));
+        std::this_thread::yield();
+    }
+    const RecordingOutcome outcome = m_session.Finish(nullptr);
+    DecodedAudio decoded = DecodeFile(outcome.path);
+    EXPECT_EQ(std::make_pair(std::string("Before"), std::string("Take")),
+              std::make_pair(decoded.tags["artist"], decoded.tags["title"]));
+}
