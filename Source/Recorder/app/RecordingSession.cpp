@@ -16,8 +16,7 @@
 const char* const MSG_NOTHING_CAPTURED =
     "The recording ended before any audio was captured: nothing was recorded, so no file was kept.";
 const char* const MSG_CAPTURE_STALLED =
-    "The capture device delivered no audio for ten seconds, so the recording was stopped. What was recorded "
-    "until then is kept.";
+    "The capture device delivered no audio for ten seconds, so the recording was stopped.";
 
 namespace
 {
