@@ -1,0 +1,261 @@
+// RecordLatencyBench: how promptly each recorder starts and how faithfully it places and keeps what
+// was played. A private PulseAudio daemon's null output runs at 20 ms latency, kept busy by one stream
+// of ours that also plays a 10 ms click 1.5 s after each start; parecord at 20 ms is the reference.
+// For parecord, vorane-record (WAV and MP3) and the window program (Alt+R, Alt+S on a private display),
+// median and worst over the takes of:
+//   - the start (process start, or the moment xdotool sent Alt+R) to the first audio past the header
+//     on disk, seen by watching the output folder (a working name that is renamed later counts);
+//   - the click's place in the file against where it was played, and against parecord's;
+//   - what the file keeps against the time it was recording (decoded length - held time), for a stop
+//     3.4 s and 1.8 s after the start; and the part of that lost at the stop itself, which is the same
+//     less what the late start already lost (the click's place tells it; the 1.8 s take has its own
+//     click at 0.9 s for that).
+// MP3 figures leave out the codec's lead (encoder priming and decoder delay that FFmpeg decodes when the
+// file has no LAME tag); the lead is printed apart. One uncounted round first warms the caches.
+//
+//   RecordLatencyBench [--takes N]   (10 by default)
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#ifdef VORANE_HAVE_CLICK_TIMING
+#include "ClickTiming.h"
+#include "PulseDaemon.h"
+#include "XDisplay.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace clicktiming;
+
+namespace
+{
+constexpr double kClickAfter = 1.5;
+constexpr double kLongStop = 3.4;
+constexpr double kShortClickAfter = 0.9;
+constexpr double kShortStop = 1.8;
+constexpr double kGoalMs = 50;
+
+struct Series
+{
+    std::vector<double> values;
+    int nMissing = 0;
+    void Add(bool bHave, double d)
+    {
+        if (bHave)
+            values.push_back(d);
+        else
+            ++nMissing;
+    }
+    double Median() const
+    {
+        if (values.empty())
+            return NAN;
+        std::vector<double> v = values;
+        std::sort(v.begin(), v.end());
+        return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+    }
+    // The value farthest from zero the way `worse` says: largest, smallest, or largest in size.
+    double Worst(const std::function<bool(double, double)>& worse) const
+    {
+        if (values.empty())
+            return NAN;
+        return *std::max_element(values.begin(), values.end(), [&](double a, double b) { return worse(b, a); });
+    }
+};
+
+bool Larger(double a, double b) { return a > b; }
+bool Smaller(double a, double b) { return a < b; }
+bool FartherFromZero(double a, double b) { return std::abs(a) > std::abs(b); }
+
+struct Program
+{
+    Program(IRecorder* p, std::string name) : pRecorder(p), label(std::move(name)) {}
+    IRecorder* pRecorder;
+    std::string label;
+    Series startToAudio, clickError, clickRaw, keptLong, keptShort, lostAtStop, lead;
+    std::vector<std::string> codecs;
+    std::vector<std::string> failures;
+
+    void Take(CClickPlayer& player)
+    {
+        const TakeResult longTake = RunTake(*pRecorder, player, {kClickAfter, kLongStop});
+        if (Count(longTake, keptLong))
+        {
+            clickError.Add(longTake.ClickFound(), 1000 * longTake.ClickError());
+            clickRaw.Add(longTake.ClickFound(), 1000 * (longTake.clickFound - longTake.clickExpected));
+            lead.Add(true, 1000 * longTake.codecLead);
+        }
+        Count(RunTake(*pRecorder, player, {kShortClickAfter, kShortStop}), keptShort);
+    }
+
+private:
+    bool Count(const TakeResult& take, Series& kept)
+    {
+        if (!take.ok)
+        {
+            failures.push_back(take.error);
+            return false;
+        }
+        startToAudio.Add(take.startToAudio >= 0, 1000 * take.startToAudio);
+        kept.Add(true, 1000 * take.KeptBeyondHeld());
+        // A late start shows as a click found early: what is missing beyond that went at the stop.
+        lostAtStop.Add(take.ClickFound(), 1000 * (take.KeptBeyondHeld() - take.ClickError()));
+        if (std::find(codecs.begin(), codecs.end(), take.codec) == codecs.end())
+            codecs.push_back(take.codec);
+        return true;
+    }
+};
+
+std::string Cell(double d, bool bSigned = true)
+{
+    if (std::isnan(d))
+        return "-";
+    char text[32];
+    std::snprintf(text, sizeof(text), bSigned ? "%+.0f" : "%.0f", d);
+    return text;
+}
+
+std::string Pair(const Series& s, bool (*worse)(double, double), bool bSigned = true)
+{
+    std::string text = Cell(s.Median(), bSigned) + " / " + Cell(s.Worst(worse), bSigned);
+    if (s.nMissing)
+        text += " (" + std::to_string(s.nMissing) + " none)";
+    return text;
+}
+
+int Run(int nTakes)
+{
+    signal(SIGPIPE, SIG_IGN);
+    av_log_set_level(AV_LOG_ERROR);  // FFmpeg's remarks on MP3 files without a length header
+    char scratchName[] = "/tmp/vorane-latency-XXXXXX";
+    if (!mkdtemp(scratchName))
+        return std::fprintf(stderr, "RecordLatencyBench: no scratch folder\n"), 1;
+    const std::string scratch = scratchName;
+    struct Cleanup
+    {
+        std::string path;
+        ~Cleanup()
+        {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } cleanup{scratch};
+
+    CPulseDaemon daemon;
+    if (!daemon.Start())
+        return std::fprintf(stderr, "RecordLatencyBench: the PulseAudio daemon did not start\n%s", daemon.Log().c_str()), 1;
+    CClickPlayer player;
+    if (!player.Start(daemon.Server(), CPulseDaemon::kOutput))
+        return std::fprintf(stderr, "RecordLatencyBench: %s\n", player.Error().c_str()), 1;
+    if (!WaitUntilCaptureIsPrompt(daemon.Server(), std::string(CPulseDaemon::kOutput) + ".monitor"))
+        return std::fprintf(stderr, "RecordLatencyBench: the daemon's capture stays slow to start\n"), 1;
+
+    std::unique_ptr<IRecorder> reference = ReferenceRecorder(daemon.Server(), CPulseDaemon::kOutput, scratch);
+    std::unique_ptr<IRecorder> cliWav = CommandLineRecorder(daemon.Server(), "wav", scratch);
+    std::unique_ptr<IRecorder> cliMp3 = CommandLineRecorder(daemon.Server(), "mp3", scratch);
+    std::vector<Program> programs = {{reference.get(), "parecord (reference)"},
+                                     {cliWav.get(), "vorane-record WAV"},
+                                     {cliMp3.get(), "vorane-record MP3"}};
+
+    CXDisplay display;
+    std::unique_ptr<CWindowRecorder> window;
+    std::string windowError = "no private X display (Xvfb and openbox are needed)";
+    if (display.Ok())
+    {
+        window = std::make_unique<CWindowRecorder>(daemon.Server(), scratch + "/window");
+        if (window->Launch(windowError))
+            programs.push_back({window.get(), "VoraneRecorder (window)"});
+        else
+            window.reset();
+    }
+    if (!window)
+        std::fprintf(stderr, "RecordLatencyBench: the window program is left out: %s\n", windowError.c_str());
+
+    std::fprintf(stderr, "RecordLatencyBench: one uncounted round, then %d takes of each program\n", nTakes);
+    for (Program& p : programs)
+        RunTake(*p.pRecorder, player, {-1, 2.5});
+    for (int i = 0; i < nTakes; ++i)
+    {
+        // Round by round, so a busy spell of the machine falls on every program alike.
+        for (Program& p : programs)
+            p.Take(player);
+        std::fprintf(stderr, "  round %d of %d done\n", i + 1, nTakes);
+    }
+    int nWindowExit = window ? window->Close() : 0;
+
+    const double referenceClick = programs[0].clickError.Median();
+    std::printf("Where a click lands and what a stop keeps: %d takes each, null output at %d ms. Milliseconds,\n"
+                "\"median / worst\".\n\n", nTakes, kLatencyMs);
+    std::printf("Start (the click %.1f s after it)\n", kClickAfter);
+    std::printf("  %-25s %-24s %-24s %s\n", "program", "to first audio on disk", "click offset error", "vs parecord");
+    for (const Program& p : programs)
+        std::printf("  %-25s %-24s %-24s %s\n", p.label.c_str(), Pair(p.startToAudio, Larger, false).c_str(),
+                    Pair(p.clickError, FartherFromZero).c_str(), Cell(p.clickError.Median() - referenceClick).c_str());
+    std::printf("\nStop (decoded length - held time; lost at the stop: the same less what the start lost)\n");
+    std::printf("  %-25s %-24s %-24s %s\n", "program", "stop after 3.4 s", "stop after 1.8 s", "lost at the stop");
+    for (const Program& p : programs)
+        std::printf("  %-25s %-24s %-24s %s\n", p.label.c_str(), Pair(p.keptLong, Smaller).c_str(),
+                    Pair(p.keptShort, Smaller).c_str(), Pair(p.lostAtStop, Smaller).c_str());
+    std::printf("\n");
+    for (const Program& p : programs)
+    {
+        std::string codecs;
+        for (const std::string& c : p.codecs)
+            codecs += (codecs.empty() ? "" : ", ") + c;
+        std::printf("%-25s %s", p.label.c_str(), codecs.c_str());
+        if (p.lead.Median() > 0)
+            std::printf(", no LAME tag: FFmpeg decodes %.0f ms of encoder priming and decoder delay first (left out"
+                        " above; with it the click is at %s ms)", p.lead.Median(), Cell(p.clickRaw.Median()).c_str());
+        std::printf("%s\n", p.failures.empty() ? "" : ("; " + std::to_string(p.failures.size()) + " takes failed:").c_str());
+        for (const std::string& failure : p.failures)
+            std::printf("    %s\n", failure.substr(0, 300).c_str());
+    }
+
+    std::printf("\nGoals: click offset error under %.0f ms; nothing lost after Stop beyond %.0f ms.\n", kGoalMs, kGoalMs);
+    auto verdict = [](const Series& s, bool (*worse)(double, double), bool (*within)(double)) {
+        const double median = s.Median(), worst = s.Worst(worse);
+        if (std::isnan(median) || s.nMissing)
+            return std::string("MISSED (takes without a click)");
+        return std::string(within(median) ? "met" : "MISSED") + " by the median, " + (within(worst) ? "met" : "MISSED") +
+               " by the worst";
+    };
+    for (const Program& p : programs)
+    {
+        std::printf("  %-25s offset %s\n", p.label.c_str(),
+                    verdict(p.clickError, FartherFromZero, [](double d) { return std::abs(d) < kGoalMs; }).c_str());
+        std::printf("  %-25s stop   %s\n", "",
+                    verdict(p.lostAtStop, Smaller, [](double d) { return d > -kGoalMs; }).c_str());
+    }
+    if (window)
+        std::printf("  (the window program's exit code after the close: %d)\n", nWindowExit);
+    return 0;
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    int nTakes = 10;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--takes") == 0 && i + 1 < argc)
+            nTakes = std::max(1, std::atoi(argv[++i]));
+    return Run(nTakes);
+}
+
+#else
+int main()
+{
+    std::fprintf(stderr, "RecordLatencyBench: built without libpulse, libpulse-simple, the pulseaudio daemon or the tests\n");
+    return 1;
+}
+#endif
