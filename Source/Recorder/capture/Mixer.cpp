@@ -139,13 +139,16 @@ void CMixerLine::SetVolume(DWORD nPercent)
     mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE);
 }
 
-bool CMixerLine::ReadControl(DWORD dwControlType, std::vector<DWORD>& values)
+bool CMixerLine::ControlValues(DWORD dwControlType, std::vector<DWORD>& values, bool bWrite)
 {
     MIXERCONTROLA control;
     if (!FindControl(dwControlType, control))
         return false;
     const DWORD nChannels = ChannelsFor(control);
-    values.assign(nChannels == 0 ? 1 : nChannels, 0);
+    const size_t nEntries = nChannels == 0 ? 1 : nChannels;
+    if (bWrite && values.size() != nEntries)
+        return false;
+    values.resize(nEntries);
     MIXERCONTROLDETAILS details;
     std::memset(&details, 0, sizeof(details));
     details.cbStruct = sizeof(details);
@@ -153,26 +156,19 @@ bool CMixerLine::ReadControl(DWORD dwControlType, std::vector<DWORD>& values)
     details.cChannels = nChannels;
     details.cbDetails = sizeof(DWORD);
     details.paDetails = values.data();
-    return mixerGetControlDetailsA(Obj(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+    return (bWrite ? mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE)
+                   : mixerGetControlDetailsA(Obj(m_hMixer), &details, MIXER_GETCONTROLDETAILSF_VALUE)) == MMSYSERR_NOERROR;
+}
+
+bool CMixerLine::ReadControl(DWORD dwControlType, std::vector<DWORD>& values)
+{
+    return ControlValues(dwControlType, values, false);
 }
 
 bool CMixerLine::WriteControl(DWORD dwControlType, const std::vector<DWORD>& values)
 {
-    MIXERCONTROLA control;
-    if (!FindControl(dwControlType, control))
-        return false;
-    const DWORD nChannels = ChannelsFor(control);
-    if (values.size() != (nChannels == 0 ? 1u : nChannels))
-        return false;
     std::vector<DWORD> copy = values;
-    MIXERCONTROLDETAILS details;
-    std::memset(&details, 0, sizeof(details));
-    details.cbStruct = sizeof(details);
-    details.dwControlID = control.dwControlID;
-    details.cChannels = nChannels;
-    details.cbDetails = sizeof(DWORD);
-    details.paDetails = copy.data();
-    return mixerSetControlDetails(Obj(m_hMixer), &details, MIXER_SETCONTROLDETAILSF_VALUE) == MMSYSERR_NOERROR;
+    return ControlValues(dwControlType, copy, true);
 }
 
 void CMixerLine::SelectAsSource()

@@ -29,6 +29,7 @@ public:
 
 private:
     bool FindControl(DWORD dwControlType, MIXERCONTROLA& control);
+    bool ControlValues(DWORD dwControlType, std::vector<DWORD>& values, bool bWrite);
     DWORD ChannelsFor(const MIXERCONTROLA& control) const;
 
     MIXERLINEA m_line;
