@@ -222,9 +222,15 @@ RecordingOutcome CRecordingSession::Finish(HWND hOwner, bool bQuiet)
         Append(text, m_stopFailure);
     }
     outcome.message = text;
-    if (!text.empty() && !bQuiet)
-        MessageBoxA(hOwner, text.c_str(), APP_CAPTION, outcome.bFailed ? MB_ICONHAND : MB_ICONINFORMATION);
+    if (!bQuiet)
+        Tell(outcome, hOwner);
     return outcome;
+}
+
+void CRecordingSession::Tell(const RecordingOutcome& outcome, HWND hOwner)
+{
+    if (!outcome.message.empty())
+        MessageBoxA(hOwner, outcome.message.c_str(), APP_CAPTION, outcome.bFailed ? MB_ICONHAND : MB_ICONINFORMATION);
 }
 
 void CRecordingSession::FreeReceivers()

@@ -64,6 +64,9 @@ public:
     // or removes what holds no audio, and tells the user (unless bQuiet) when something
     // went otherwise than asked. Nothing when no recording is active.
     RecordingOutcome Finish(HWND hOwner, bool bQuiet = false);
+    // Tells the user what Finish found, when it has something to say (a window tells it once
+    // its own rows and buttons show the end).
+    static void Tell(const RecordingOutcome& outcome, HWND hOwner);
 
     // The name the running recording has, or will have once it holds audio.
     std::string Path() const;

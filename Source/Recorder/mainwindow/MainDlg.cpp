@@ -312,16 +312,21 @@ void CMainDlg::CompleteRecording(bool bQuiet)
 {
     if (!m_session.IsActive())
         return;
-    // Waits the moment the capture needs to hand on its last part and finish the file.
-    const RecordingOutcome outcome = m_session.Finish(Handle(), bQuiet);
+    // Waits the moment the capture needs to hand on its last part and finish the file. What it
+    // has to say is told once the window shows the end.
+    const RecordingOutcome outcome = m_session.Finish(Handle(), true);
     AudioItem* pRow = RecordingRow();
     m_recordingPath.clear();
+    if (!m_bClosing)
+        SetRecordState(RECORD_STATE_IDLE);
     if (!outcome.bKept)
     {
         // No file: the row would point at nothing.
         if (pRow)
             m_lstAudio->DeleteAudio(pRow->nIndex);
         m_wndWaveform->ShowItem(m_lstAudio->GetCurAudio());
+        if (!bQuiet)
+            TellWhenShown(outcome);
         return;
     }
     if (pRow)
@@ -340,8 +345,20 @@ void CMainDlg::CompleteRecording(bool bQuiet)
         m_lstAudio->UpdateAudioText(pRow);
         m_wndWaveform->CompleteRecording(*pRow);
     }
-    if (theSettings.IsOpenOutput && !bQuiet)
+    if (bQuiet)
+        return;
+    TellWhenShown(outcome);
+    if (theSettings.IsOpenOutput)
         OnGoToFolder();
+}
+
+void CMainDlg::TellWhenShown(const RecordingOutcome& outcome)
+{
+    if (outcome.message.empty())
+        return;
+    // The window shows the end first (buttons, row, view): a modal box opened at once would hold
+    // back that repaint until it is closed.
+    CallAfter([this, outcome] { CRecordingSession::Tell(outcome, Handle()); });
 }
 
 void CMainDlg::OnWaveformStopped(CWindowMessageEvent& event)

@@ -125,6 +125,7 @@ private:
     // file was kept). Quiet when the window closes.
     void CompleteRecording(bool bQuiet);
     AudioItem* RecordingRow();
+    void TellWhenShown(const RecordingOutcome& outcome);
     void SetRecordState(int nState);
     void CenterInWorkArea();
 
