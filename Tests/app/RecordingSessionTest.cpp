@@ -10,7 +10,12 @@
 
 #include <filesystem>
 #include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <fstream>
+#include <mutex>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -169,4 +174,79 @@ TEST_F(RecordingSession, SettingsChangedWhileTheReceiverFinishesDoNotReachTheFil
     DecodedAudio decoded = DecodeFile(outcome.path);
     EXPECT_EQ(std::make_pair(std::string("Before"), std::string("Take")),
               std::make_pair(decoded.tags["artist"], decoded.tags["title"]));
+}
+
+// A one-second buffer filled just before Stop, and the capture thread had not yet queued the next: what
+// came after it waited with the device, and reaches the recording all the same.
+TEST_F(RecordingSession, AudioCapturedAfterABufferFilledJustBeforeStopIsKept)
+{
+    ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_WAV), nullptr));
+    {
+        // The capture thread cannot take the filled buffer meanwhile: the last 40 ms find no buffer queued.
+        std::lock_guard<std::recursive_mutex> global(GlobalDeviceLock());
+        winmm::virt::Device(0)->AdvanceManual(1'040'000'000ull, false);
+    }
+    m_session.Stop();
+    EXPECT_EQ(1040u, m_session.Finish(nullptr).nMilliseconds);
+}
+
+// A recording that ends by itself (its length reached, a full disk) is over for its owner as soon as
+// the view hears of it, however long the capture thread takes to return.
+TEST_F(RecordingSession, ARecordingThatEndsByItselfHasEndedWhenTheViewIsTold)
+{
+    struct CSlowView : IWaveformView
+    {
+        std::mutex mutex;
+        std::condition_variable told;
+        bool bTold = false;
+        void AddSamples(const std::vector<int32_t>&, uint32_t) override {}
+        void OnCaptureStopped(uint32_t) override
+        {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                bTold = true;
+            }
+            told.notify_all();
+            // The capture thread is held up after telling, as any thread may be.
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+    } view;
+    SetWaveformView(&view);
+    RecordingRequest request = Request(OUTPUT_FORMAT_WAV);
+    request.nFrameLimit = 22050;
+    ASSERT_TRUE(m_session.Start(request, nullptr));
+    std::thread clock([] { winmm::virt::AdvanceClock(1.0); });
+    {
+        std::unique_lock<std::mutex> lock(view.mutex);
+        view.told.wait(lock, [&] { return view.bTold; });
+    }
+    EXPECT_TRUE(m_session.HasEnded());
+    clock.join();
+    EXPECT_EQ(500u, m_session.Finish(nullptr).nMilliseconds);
+    SetWaveformView(nullptr);
+}
+
+// The encoder's last frames meet a file-size limit as the recording is finished: the user hears why
+// the file is short, and the length given is what it holds.
+TEST_F(RecordingSession, AWriteThatFailsAsTheFileIsFinishedIsTold)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_MP3), nullptr));
+    winmm::virt::AdvanceClock(1.0);
+    WaitForFile("Audio0.mp3");
+    const std::string path = m_folder.File("Audio0.mp3");
+    struct stat st{};
+    for (int i = 0; i < 500 && (stat(path.c_str(), &st) != 0 || st.st_size == 0); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit limited = saved;
+    limited.rlim_cur = static_cast<rlim_t>(st.st_size);  // not a byte more
+    setrlimit(RLIMIT_FSIZE, &limited);
+    m_session.Stop();
+    const RecordingOutcome outcome = m_session.Finish(nullptr, true);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(std::make_tuple(true, true), std::make_tuple(outcome.bKept, outcome.bFailed));
+    EXPECT_NE(std::string::npos, outcome.message.find("largest file size this system allows you")) << outcome.message;
+    EXPECT_NEAR(DecodeFile(path).duration * 1000, outcome.nMilliseconds, 60);
 }

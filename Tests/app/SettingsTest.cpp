@@ -159,6 +159,15 @@ TEST_F(OutputNames, AWorkingFileOfAGoneRecorderIsTakenOverButNotOneInUse)
     auto next = ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_MP3);
     EXPECT_EQ(m_folder.File("Audio1.mp3"), PathOf(next));
     EXPECT_EQ("", ReadFileText(stale)) << "taken over empty";
+
+    // A recorder killed as it named its file leaves the working name as a second link of a kept
+    // recording, which the user may have renamed since: that is never taken over.
+    const std::string kept = m_folder.File("Interview.mp3");
+    std::ofstream(kept) << "the recording";
+    ASSERT_EQ(0, link(kept.c_str(), m_folder.File(".Audio2.mp3.part").c_str()));
+    utimensat(AT_FDCWD, kept.c_str(), hourAgo, 0);
+    EXPECT_EQ(m_folder.File("Audio3.mp3"), PathOf(ReserveRecordingFile(m_folder.Path(), OUTPUT_FORMAT_MP3)));
+    EXPECT_EQ("the recording", ReadFileText(kept));
 }
 // Recorders starting at the same moment in one folder: each name goes to one of them alone.
 // Many short rounds in fresh folders, as the starts collide most on the first free numbers.

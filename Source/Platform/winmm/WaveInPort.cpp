@@ -4,10 +4,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
 
 namespace winmm
 {
+namespace
+{
+// How long a stop waits for the program's next buffer to take the audio still held back.
+constexpr int kPendingWaitMs = 500;
+}  // namespace
+
 CWaveInPort::CWaveInPort(std::shared_ptr<IWaveInDevice> pDevice, const WAVEFORMATEX& format, HANDLE hEvent)
     : m_pDevice(std::move(pDevice)), m_format(format), m_hEvent(hEvent)
 {
@@ -102,7 +109,10 @@ MMRESULT CWaveInPort::Stop()
         return r;
     m_pDevice->StopStream();
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        // Audio that found no buffer queued belongs to the recording too: the program queues its
+        // next buffer as soon as it has taken the last one, and that buffer takes it.
+        m_queueChanged.wait_for(lock, std::chrono::milliseconds(kPendingWaitMs), [this] { return m_pending.empty(); });
         m_bStarted = false;
         // The buffer being filled is returned; empty ones stay queued.
         if (!m_queue.empty() && m_queue.front()->dwBytesRecorded > 0)

@@ -72,7 +72,8 @@ int TakeOverStale(int fdFolder, const std::string& workingName)
     if (fd < 0)
         return -1;
     struct stat st, named;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() ||
+    // A second link means a recorder was killed as it gave its file a name: that file is a recording.
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
         std::time(nullptr) - st.st_mtime < STALE_SECONDS || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
         fstatat(fdFolder, workingName.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(st, named) ||
         ftruncate(fd, 0) != 0)
@@ -245,9 +246,13 @@ bool CRecordingFile::Publish()
         // A hard link to this very file (not to whatever the working name holds now); it
         // fails rather than replace anything that took the name meanwhile.
         int r = linkat(AT_FDCWD, FdLink(m_fd).c_str(), m_fdFolder, name.c_str(), AT_SYMLINK_FOLLOW);
-        if (r != 0 && errno != EEXIST && errno != ENOENT)
+        const int nLinkError = errno;
+        struct stat st;
+        const bool bNameless = fstat(m_fd, &st) == 0 && st.st_nlink == 0;
+        errno = nLinkError;
+        // A file system without hard links, or no /proc: move the working name, never over a file.
+        if (r != 0 && errno != EEXIST && !bNameless)
         {
-            // A file system without hard links: move the working name, never over a file.
             if (!WorkingNameIsOurs())
                 return false;
             r = renameat2(m_fdFolder, m_workingName.c_str(), m_fdFolder, name.c_str(), RENAME_NOREPLACE);

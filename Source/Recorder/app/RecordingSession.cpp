@@ -107,8 +107,11 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
                    hOwner);
         return false;
     }
-    // A longer path would be cut where it is shown, and point at another file.
-    if (request.nMaxPathBytes && pFile->Path().size() >= request.nMaxPathBytes)
+    // A longer path would be cut where it is shown, and point at another file; the file may take a
+    // higher number when its name is taken meanwhile, so the longest number must fit.
+    if (request.nMaxPathBytes &&
+        folder.size() + std::strlen("/Audio99999.") + std::strlen(OutputExtension(request.nOutputFormat)) >=
+            request.nMaxPathBytes)
     {
         Refuse("The output folder's path " + Quoted(folder) +
                    " is too long for a recording. Choose a shorter output folder.",
@@ -127,7 +130,14 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
     if (!failure.empty())
     {
         // The receiver may have written headers: it lets go of the file, which goes unnamed.
-        pReceiver->Finish();
+        try
+        {
+            pReceiver->Finish();
+        }
+        catch (...)
+        {
+            // Nothing of this file is kept anyway.
+        }
         pFile->Discard();
         RestoreRecordingLine(info.lineBefore);
         Refuse(failure, hOwner);
@@ -142,7 +152,7 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
 
 bool CRecordingSession::HasEnded()
 {
-    return IsActive() && !m_capture.IsThreadRunning();
+    return IsActive() && m_capture.Ending().bEnded;
 }
 
 void CRecordingSession::Stop(const std::string& why)

@@ -84,8 +84,12 @@ void CWaveBufferRing::Recycle()
 
 void CWaveBufferRing::Collect(std::vector<int32_t>& display, std::vector<uint8_t>& bytes)
 {
+    // A buffer the device returned at a stop holds less than its length: only what it recorded.
+    const WAVEHDR& h = m_headers[m_nCurrent];
+    const uint32_t nAlign = std::max(1u, static_cast<uint32_t>(m_wBitsPerSample * m_nChannels / 8));
+    const uint32_t nBytes = std::min<uint32_t>(h.dwBytesRecorded, m_nBytesPerBuffer) / nAlign * nAlign;
     Recycle();
-    Take(display, bytes, m_nBytesPerBuffer);
+    Take(display, bytes, nBytes);
 }
 
 bool CWaveBufferRing::CollectLast(std::vector<int32_t>& display, std::vector<uint8_t>& bytes)
@@ -285,6 +289,17 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
 
 std::string CDeviceThread::StopCapture()
 {
+    // What the device captured up to now reaches the recording first: the device stops without
+    // the global lock held, so the capture thread can still take a buffer that fills meanwhile
+    // and queue the next one for the rest.
+    CWaveIn* pDevice = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        if (!m_bStop && IsListedDevice(m_pCaptureDevice) && IsThreadRunning())
+            pDevice = m_pCaptureDevice;
+    }
+    if (pDevice)
+        pDevice->StopInput();
     std::string error;
     {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
@@ -340,6 +355,16 @@ void CDeviceThread::EndRecording()
         {
             m_pReceiver->Finish();
         }
+        catch (const CRecordingEnded& ended)
+        {
+            // The file's last part did not fit: what it holds is whole, and the user hears why it is short.
+            if (!m_ending.bFailed)
+            {
+                m_ending.bFailed = true;
+                m_ending.failure = ended.message;
+                m_ending.nothingKept = ended.nothingKept;
+            }
+        }
         catch (...)
         {
             // The file stays as the last write left it, which every receiver keeps decodable.
@@ -351,6 +376,8 @@ void CDeviceThread::EndRecording()
     // After a failed write the file holds what the receiver kept, part of the failed buffer included.
     const uint32_t nShown = m_ending.bFailed && m_pReceiver ? m_ending.nKeptMilliseconds : m_ending.nMilliseconds;
     m_pReceiver = nullptr;
+    // Ended before anyone hears of it: the main thread may look as soon as the view tells it.
+    m_ending.bEnded = true;
     if (IWaveformView* pView = GetWaveformView())
         pView->OnCaptureStopped(nShown);
 }

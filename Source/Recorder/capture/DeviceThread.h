@@ -62,6 +62,7 @@ struct CaptureEnding
     uint64_t nFrames = 0;        // frames handed to the receiver
     uint32_t nMilliseconds = 0;  // what they last
     uint32_t nKeptMilliseconds = 0;  // what the receiver says its file holds (after a failure)
+    bool bEnded = false;         // the capture thread has finished the receiver and told the view
     bool bFailed = false;        // ended by a failure, not by a stop or the frame limit
     std::string failure;         // for the user when the file keeps what was written
     std::string nothingKept;     // for the user when the file holds no audio

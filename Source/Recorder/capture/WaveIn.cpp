@@ -79,6 +79,13 @@ void CWaveIn::Stop()
     m_nCaptureMode = CAPTURE_MODE_NONE;
 }
 
+void CWaveIn::StopInput()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_lock);
+    if (m_nLastResult == MMSYSERR_NOERROR)
+        m_nLastResult = waveInStop(m_hWaveIn);
+}
+
 void CWaveIn::PrepareHeader(WAVEHDR* pHeader)
 {
     m_nLastResult = waveInPrepareHeader(m_hWaveIn, pHeader, sizeof(WAVEHDR));

@@ -41,6 +41,9 @@ public:
     DWORD GetPosition();
     int GetElapsedSeconds();
     void Reset();
+    // Stops the input: the buffer being filled comes back with what it holds, empty ones stay
+    // queued; the capture mode stays as it is. Only on a healthy device.
+    void StopInput();
     static void SetPcmFormat(WAVEFORMATEX& format, WORD nBits, WORD nChannels, DWORD nRate);
 
     // The device's mixer, opened (and its lines listed) when it was closed.

@@ -38,7 +38,8 @@ public:
 
     // Encodes or stores one buffer; returns the bytes this call added to the output file.
     virtual uint32_t Write(const uint8_t* pData, uint32_t nSize) = 0;
-    // Ends the recording, completes the file and lets go of it.
+    // Ends the recording, completes the file and lets go of it. May throw CRecordingEnded
+    // when the file's last part did not fit; the file is complete without it.
     virtual void Finish() = 0;
     // The audio the file holds, in milliseconds, as far as the receiver knows it: after a
     // failed write, what was kept rather than what was captured.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -147,6 +148,7 @@ uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverMP3::Finish()
 {
+    std::optional<CRecordingEnded> failure;
     if (State != 2 && (State == 1 || m_bFed))
     {
         // The encoder still holds the last part of a frame: without it every recording
@@ -159,13 +161,16 @@ void CReceiverMP3::Finish()
             if (nFlushed)
                 WriteOut(m_output, nFlushed);
         }
-        catch (const CRecordingEnded&)
+        catch (const CRecordingEnded& ended)
         {
-            // The disk is full: the file was cut back to whole frames and the tag.
+            // The disk took less: the file was cut back to whole frames and the tag.
+            failure = ended;
         }
         State = 2;
     }
     Output.reset();
+    if (failure)
+        throw *failure;
 }
 
 uint32_t CReceiverMP3::KeptMilliseconds() const

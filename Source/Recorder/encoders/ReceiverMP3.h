@@ -28,7 +28,8 @@ public:
     // CRecordingEnded after cutting the file back to whole frames and the tag.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     // Writes what the encoder still holds and the tag, and lets go of the file. Without
-    // any MP3 data the file stays without a name.
+    // any MP3 data the file stays without a name. Throws CRecordingEnded when that last part
+    // did not fit; the file is whole then too.
     void Finish() override;
     uint32_t KeptMilliseconds() const override;
 

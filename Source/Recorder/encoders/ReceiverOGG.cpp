@@ -391,12 +391,15 @@ uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverOGG::Finish()
 {
+    bool bFailed = false;
     if (State == 1)
     {
         if (!m_bFull)
         {
             vorbis_analysis_wrote(&DspState, 0);
             Drain();
+            // The last pages did not fit: the file ends on its last whole page, and says so.
+            bFailed = m_bFull;
             if (m_bFull)
                 EndOnLastWholePage();
             else if (m_bFed)
@@ -406,6 +409,8 @@ void CReceiverOGG::Finish()
         State = 0;
     }
     Output.reset();
+    if (bFailed)
+        throw WriteFailure(m_nWriteError);
 }
 
 uint32_t CReceiverOGG::KeptMilliseconds() const

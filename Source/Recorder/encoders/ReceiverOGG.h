@@ -37,7 +37,8 @@ public:
     // Encodes one buffer of 16-bit stereo PCM; returns the page bytes written. Throws
     // CRecordingEnded when the disk takes less than it was given.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
-    // Ends the stream with its last page, releases the encoder and lets go of the file.
+    // Ends the stream with its last page, releases the encoder and lets go of the file. Throws
+    // CRecordingEnded when the last pages did not fit; the file ends on its last whole page then.
     void Finish() override;
     uint32_t KeptMilliseconds() const override;
 

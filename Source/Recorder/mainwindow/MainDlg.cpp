@@ -329,10 +329,18 @@ void CMainDlg::CompleteRecording(bool bQuiet)
             TellWhenShown(outcome);
         return;
     }
+    if (pRow && outcome.path.size() >= sizeof(AudioItem::szPath))
+    {
+        // Moved where a row cannot name it: a row with the old path would point at another file.
+        // The message says where the recording is.
+        m_lstAudio->DeleteAudio(pRow->nIndex);
+        m_wndWaveform->ShowItem(m_lstAudio->GetCurAudio());
+        pRow = nullptr;
+    }
     if (pRow)
     {
         // Where the file really is, and what it holds.
-        if (outcome.path != pRow->szPath && outcome.path.size() < sizeof(AudioItem::szPath))
+        if (outcome.path != pRow->szPath)
         {
             pRow->SetPath(outcome.path.c_str());
             pRow->DeriveName();
