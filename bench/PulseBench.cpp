@@ -3,6 +3,7 @@
 // the latency from StartCapture to the first audio from the server and to the
 // first one-second buffer handed to the receiver, the pace of later buffers, and
 // the CPU the recorder spends while recording for 30 seconds.
+#include "RecordingStart.h"
 #include "DeviceThread.h"
 #include "Event.h"
 #include "MessageBox.h"
@@ -205,7 +206,7 @@ int main()
     daemon.UseInThisProcess();
     UseSoundServer();
     theSettings = RecorderSettings();
-    PrepareRecordingLine(CAPTURE_MODE_WAV, 2, 44100, 16, 100);
+    PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 2, 44100, 16, 100);
     std::printf("Recording \"Stereo Mix\" of \"%s\", 44100 Hz 16-bit stereo:\n", GetCurrentDevice()->Name());
 
     const int nRuns = 5;

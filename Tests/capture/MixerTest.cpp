@@ -1,4 +1,5 @@
 // Mixer lines: which line a recording takes, and how it is prepared.
+#include "RecordingStart.h"
 #include "CaptureFakes.h"
 #include "EncoderFixtures.h"
 #include "Mixer.h"
@@ -70,7 +71,7 @@ TEST_F(MixerLines, TheChosenLineIsTheFirstWithMixInThatCaseOrAPositionAmongTheLi
         theSettings.DeviceIndex = c.device;
         theSettings.LineIndex = c.line;
         std::string device, line;
-        EXPECT_EQ(c.ok, SelectCurrentDevice(device, line)) << c.device << "/" << c.line;
+        EXPECT_EQ(c.ok, SelectCurrentDevice(CurrentLineChoice(), device, line)) << c.device << "/" << c.line;
         EXPECT_EQ(c.name, line) << c.device << "/" << c.line;
         EXPECT_EQ(c.current < 0 ? nullptr : EnumDevices()[c.current], GetCurrentDevice()) << c.device << "/" << c.line;
     }
@@ -149,7 +150,7 @@ TEST_F(MixerLines, AMixerThatCannotOpenIsReportedAndFreesTheGlobalLock)
     spec.mixerOpens = false;
     Use({spec});
     std::string device, line;
-    EXPECT_EQ("Can't open Mixer Device.", ThrownText([&] { SelectCurrentDevice(device, line); }));
+    EXPECT_EQ("Can't open Mixer Device.", ThrownText([&] { SelectCurrentDevice(CurrentLineChoice(), device, line); }));
     bool bLocked = false;
     std::thread other([&] {
         bLocked = GlobalDeviceLock().try_lock();
@@ -167,7 +168,7 @@ TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmuted)
     spec.lines[2].muted = true;  // Stereo Mix
     Use({spec});
     auto record = [] {
-        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, 22050, 16, 100);
+        PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 1, 22050, 16, 100);
         CFakeReceiver receiver;
         EXPECT_TRUE(RecordOnManualClock(&receiver, 1));
         EXPECT_EQ(1u, receiver.sizes.size());
@@ -180,7 +181,7 @@ TEST_F(MixerLines, APreparedRecordingHearsTheChosenLineUnmuted)
         EXPECT_NEAR(frequency, DominantFrequency(record(), 22050), 5) << index;
     }
     Use({});
-    EXPECT_EQ("Device error.", ThrownText([] { PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100); }));
+    EXPECT_EQ("Device error.", ThrownText([] { PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_MP3, 2, 44100, 16, 100); }));
 }
 
 // A recording leaves the system as it found it: the line's mute and volume on each channel and
@@ -199,7 +200,7 @@ TEST_F(MixerLines, WhatThePreparationChangedOnTheLineIsPutBack)
         theSettings.LineIndex = -1;  // "Stereo Mix"
         const auto before = State();
         LineSnapshot snapshot;
-        PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 50, &snapshot);
+        PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_MP3, 2, 44100, 16, 50, &snapshot);
         auto during = State();
         ASSERT_EQ((std::vector<bool>{false, false}), during[2].muted);
         ASSERT_EQ(32767u, during[2].volume[0]);
@@ -218,7 +219,7 @@ TEST_F(MixerLines, WhatThePreparationChangedOnTheLineIsPutBack)
     DeviceSpec spec = DeviceWith({Line("Stereo Mix")});
     Use({spec});
     LineSnapshot snapshot;
-    PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100, &snapshot);
+    PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_MP3, 2, 44100, 16, 100, &snapshot);
     Use({});
     RestoreRecordingLine(snapshot);
     EXPECT_TRUE(m_messages.Texts().empty());

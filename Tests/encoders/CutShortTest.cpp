@@ -1,5 +1,6 @@
 // Recordings that end the hard way, in every format: killed, or stopped by a file-size limit, each in a
 // child process on the manual clock; FFmpeg then judges the file. (A closed terminal: Tests/tools.)
+#include "RecordingStart.h"
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
 #include "Mixer.h"
@@ -92,7 +93,7 @@ ChildRun StartRecording(const Format& format, const std::string& path, double dS
     CManualClockScope clock;
     CMessageRecorder messages;
     FreeDevices();
-    PrepareRecordingLine(format.nCaptureMode, 2, 44100, 16, 100);
+    PrepareRecordingLine(CurrentLineChoice(), format.nCaptureMode, 2, 44100, 16, 100);
     std::shared_ptr<IReceiver> receiver = PreparedReceiver(format.pszName, path);
     if (!receiver)
         _exit(91);

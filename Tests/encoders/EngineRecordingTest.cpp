@@ -1,4 +1,5 @@
 // Recordings from the virtual device on the manual clock, prepared the way the program does, checked by a decoder.
+#include "RecordingStart.h"
 #include "CaptureFakes.h"
 #include "EncoderFixtures.h"
 #include "Mixer.h"
@@ -34,7 +35,7 @@ protected:
     uint32_t Record(const Format& format, const std::string& path, double dSeconds)
     {
         FreeDevices();
-        PrepareRecordingLine(format.nCaptureMode, 2, 44100, 16, 100);
+        PrepareRecordingLine(CurrentLineChoice(), format.nCaptureMode, 2, 44100, 16, 100);
         std::shared_ptr<IReceiver> receiver = PreparedReceiver(format.pszName, path);
         CFakeView view;
         SetWaveformView(&view);

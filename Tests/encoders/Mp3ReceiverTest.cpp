@@ -1,6 +1,7 @@
 // The MP3 receiver on the real encoder module: every file is checked frame by
 // frame and decoded by FFmpeg; the ID3v1 tag byte by byte. And the encoder's
 // output area is never overrun.
+#include "RecordingStart.h"
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
 #include "LameEncoder.h"
@@ -135,7 +136,7 @@ TEST_F(Mp3Receiver, TheTagKeepsTheTextsOfThePreparationWhenTheSettingsChangeDuri
     theSettings.Title = "Prepared title";
     theSettings.Artist = "Prepared artist";
     FreeDevices();
-    PrepareRecordingLine(CAPTURE_MODE_MP3, 2, 44100, 16, 100);
+    PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_MP3, 2, 44100, 16, 100);
     const std::string path = m_folder.File("Audio0.mp3");
     std::shared_ptr<IReceiver> receiver = PreparedReceiver("mp3", path);
     ASSERT_TRUE(receiver);

@@ -1,5 +1,6 @@
 // The OGG receiver on the real Vorbis libraries: bitrates, refused settings, comments, pages, and
 // headers that stay in the unnamed working file until audio follows them.
+#include "RecordingStart.h"
 #include "EncoderFixtures.h"
 #include "OggPages.h"
 #include "ReceiverOGG.h"
@@ -71,12 +72,8 @@ TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithA
     for (const Case& c : cases)
     {
         SCOPED_TRACE("mode " + std::to_string(c.mode) + ", quality " + std::to_string(c.quality));
-        theSettings.OggMode = c.mode;
-        theSettings.OggQuality = c.quality;
-        theSettings.OggMinBitrateIndex = c.minimum;
-        theSettings.OggNominalBitrateIndex = c.nominal;
-        theSettings.OggMaxBitrateIndex = c.maximum;
         CReceiverOGG receiver;
+        receiver.Options = OggOptions{c.mode, c.quality, c.minimum, c.nominal, c.maximum};
         EXPECT_TRUE(receiver.LoadLibraries());
         receiver.Output = RecordingFileFor(m_folder.File("case.ogg"));
         uint32_t nBitrate = 0;

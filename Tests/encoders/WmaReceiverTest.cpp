@@ -1,5 +1,6 @@
 // The WMA receiver on the real library modules: what a missing module says, and a
 // recording's tags, bitrate and shown size where an independent decoder finds them.
+#include "RecordingStart.h"
 #include "DeviceThread.h"
 #include "EncoderFixtures.h"
 #include "Mixer.h"
@@ -61,10 +62,11 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     uint32_t nShown = 0;
     // Prepares the line and the receiver as the controller does; false when Open failed.
     auto prepare = [&](CReceiverWMA& receiver, const std::string& path) {
-        PrepareRecordingLine(CAPTURE_MODE_WMA, 2, 44100, 16, 100);
+        PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WMA, 2, 44100, 16, 100);
         receiver.LoadLibraries();
         receiver.Output = RecordingFileFor(path);
         receiver.Tags = CurrentTrackTags();
+        receiver.Options = CurrentWmaOptions();
         return receiver.Open(&nShown) == 0;
     };
     const std::string path = folder.File("Audio0.wma");

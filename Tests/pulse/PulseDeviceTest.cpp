@@ -1,6 +1,7 @@
 // The sound server as the program's capture device: its sources become named lines;
 // listed first when a server answers, not at all when none does; a late buffer loses nothing;
 // the command-line recorder lists its lines, records one by name and misses one gone since.
+#include "RecordingStart.h"
 #include "EncoderFixtures.h"
 #include "Event.h"
 #include "PulseBackend.h"
@@ -66,7 +67,7 @@ TEST(PulseNoServer, NoServerThatAnswersMeansNoDeviceAndNoMessage)
     close(fd);
     FreeDevices();
     std::string device, line;
-    EXPECT_TRUE(SelectCurrentDevice(device, line));
+    EXPECT_TRUE(SelectCurrentDevice(CurrentLineChoice(), device, line));
     EXPECT_EQ(std::make_tuple(size_t(1), std::string("Vorane Virtual Input"), std::string("Stereo Mix")),
               std::make_tuple(EnumDevices().size(), device, line));
     EXPECT_TRUE(messages.Texts().empty());

@@ -1,5 +1,6 @@
 // Recording from the sound server through the capture engine: mono mixdown,
 // the line's volume and mute, and a server killed mid-recording.
+#include "RecordingStart.h"
 #include "Mixer.h"
 #include "PulseTestSupport.h"
 #include "PulseWaveIn.h"
@@ -33,7 +34,7 @@ TEST_F(PulseRecording, AMonoRecordingIsTheMeanOfTheStereoChannelsAndALoudToneDoe
     {
         SCOPED_TRACE(std::to_string(f.rate) + " Hz, " + std::to_string(f.bits) + " bits");
         const std::string path = m_folder.File("Audio" + std::to_string(n++) + ".wav");
-        PrepareRecordingLine(CAPTURE_MODE_WAV, 1, f.rate, f.bits, 100);
+        PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 1, f.rate, f.bits, 100);
         std::string outputs;
         CaptureWav(path, 2, [&] { Pactl("list source-outputs", &outputs); });
         // The server is asked for 16-bit stereo whatever the recording wants; we mix down ourselves.
@@ -83,7 +84,7 @@ TEST_F(PulseRecording, TheMonitorsOwnMuteHoldsUntilThePreparationUnmutesItAndHal
     ASSERT_EQ(0, Pactl("set-source-mute " + monitor + " 1"));
     // Chosen as the recording source but not unmuted.
     std::string device, line;
-    ASSERT_TRUE(SelectCurrentDevice(device, line));
+    ASSERT_TRUE(SelectCurrentDevice(CurrentLineChoice(), device, line));
     ASSERT_TRUE(GetCurrentDevice()->SetFormat(CAPTURE_MODE_WAV, 2, 44100, 16));
     GetCurrentDevice()->GetMixer().FindLine("Stereo Mix")->SelectAsSource();
     GetCurrentDevice()->GetMixer().Close();
@@ -105,7 +106,7 @@ TEST_F(PulseRecording, AServerKilledMidRecordingLeavesEverythingUpToTheLossAndOn
 {
     ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
     CMessageRecorder messages;
-    PrepareRecordingLine(CAPTURE_MODE_WAV, 2, 44100, 16, 100);
+    PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 2, 44100, 16, 100);
     const std::string path = m_folder.File("Audio0.wav");
     const uint64_t nFrames = CaptureWav(path, 2, [&] {
         TheDaemon().Kill();

@@ -1,3 +1,4 @@
+#include "RecordingStart.h"
 #include "PulseTestSupport.h"
 
 #include "Mixer.h"
@@ -126,7 +127,7 @@ uint64_t CaptureWav(const std::string& path, int nSeconds, const std::function<v
 
 DecodedAudio RecordWav(const std::string& path, int nSeconds, DWORD nVolume)
 {
-    PrepareRecordingLine(CAPTURE_MODE_WAV, 2, 44100, 16, nVolume);
+    PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 2, 44100, 16, nVolume);
     CaptureWav(path, nSeconds);
     return DecodeFile(path);
 }

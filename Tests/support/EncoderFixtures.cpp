@@ -9,6 +9,7 @@
 #include "ReceiverWAV.h"
 #include "ReceiverWMA.h"
 #include "RecordingFiles.h"
+#include "RecordingStart.h"
 #include "TestSupport.h"
 #include "VirtualDevice.h"
 
@@ -17,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <type_traits>
 #include <unistd.h>
 
 std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmplitude)
@@ -68,6 +70,10 @@ std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std
     auto opened = [&](auto receiver) -> std::shared_ptr<IReceiver> {
         receiver->Output = RecordingFileFor(path);
         receiver->Tags = CurrentTrackTags();
+        if constexpr (std::is_same_v<decltype(receiver), std::shared_ptr<CReceiverOGG>>)
+            receiver->Options = CurrentOggOptions();
+        else
+            receiver->Options = CurrentWmaOptions();
         return receiver->LoadLibraries() && receiver->Open(&nBitrate) == 0 ? receiver : nullptr;
     };
     if (format == "ogg")

@@ -1,5 +1,6 @@
 // The WMA receiver against a scripted library: how it picks the bitrate, what it
 // reports, which tags it sets, and that it always leaves the library free.
+#include "RecordingStart.h"
 #include "EncoderFixtures.h"
 #include "FakeBass.h"
 #include "ReceiverWMA.h"
@@ -45,6 +46,7 @@ protected:
         receiver.LoadLibraries();
         receiver.Output = RecordingFileFor(m_folder.File("Audio0.wma"));
         receiver.Tags = CurrentTrackTags();
+        receiver.Options = CurrentWmaOptions();
         return receiver.Open(&m_shown);
     }
 

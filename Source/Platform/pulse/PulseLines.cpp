@@ -1,5 +1,7 @@
 #include "PulseLines.h"
 
+#include "Utf8.h"
+
 #include <set>
 
 namespace winmm::pulse
@@ -58,17 +60,6 @@ std::string Unique(const std::string& name, std::set<std::string>& taken)
     }
 }
 }  // namespace
-
-std::string CutUtf8(const std::string& text, size_t nMaxBytes)
-{
-    if (text.size() <= nMaxBytes)
-        return text;
-    size_t n = nMaxBytes;
-    // Step back over continuation bytes (10xxxxxx) to the start of the cut character.
-    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
-        --n;
-    return text.substr(0, n);
-}
 
 std::string DeviceNameFor(const std::string& serverName)
 {

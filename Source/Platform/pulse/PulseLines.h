@@ -41,8 +41,6 @@ struct LineEntry
 std::vector<LineEntry> MakeLines(const std::vector<SourceEntry>& sources, const std::vector<SinkEntry>& sinks,
                                  const std::string& defaultSink);
 
-// Text cut to at most nMaxBytes without splitting a UTF-8 character.
-std::string CutUtf8(const std::string& text, size_t nMaxBytes);
 
 // The device's product name for the server's own name: "PulseAudio Sound Server",
 // "PipeWire Sound Server", always short enough for the 32-byte field.

@@ -2,6 +2,7 @@
 
 #include "AppPaths.h"
 #include "RecorderSettings.h"
+#include "Utf8.h"
 
 #include <pugixml.hpp>
 

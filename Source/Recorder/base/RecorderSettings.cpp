@@ -61,13 +61,3 @@ double OggQualityKbps(int nOggQuality)
     return (2 * d - 8) * 32 + (d - 9) * 116;
 }
 
-std::string CutUtf8(const std::string& text, size_t nMax)
-{
-    if (text.size() <= nMax)
-        return text;
-    size_t nEnd = nMax;
-    // Step back over the continuation bytes (10xxxxxx) of the cut character: a character has at most three.
-    for (int n = 0; n < 3 && nEnd > 0 && (static_cast<unsigned char>(text[nEnd]) & 0xC0) == 0x80; ++n)
-        --nEnd;
-    return text.substr(0, nEnd);
-}

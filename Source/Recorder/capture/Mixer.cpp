@@ -1,7 +1,6 @@
 #include "Mixer.h"
 
 #include "CaptureRegistry.h"
-#include "RecorderSettings.h"
 #include "WaveIn.h"
 
 #include <cstring>
@@ -321,16 +320,16 @@ CMixerLine* CMixer::GetLine(size_t nIndex)
 
 // ---- selection and preparation ----
 
-bool SelectCurrentDevice(std::string& deviceName, std::string& lineName)
+bool SelectCurrentDevice(const LineChoice& choice, std::string& deviceName, std::string& lineName)
 {
     std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
     deviceName.clear();
     lineName.clear();
     std::vector<CWaveIn*>& devices = EnumDevices();
-    if (theSettings.DeviceIndex >= 0 && static_cast<size_t>(theSettings.DeviceIndex) < devices.size())
+    if (choice.nDevice >= 0 && static_cast<size_t>(choice.nDevice) < devices.size())
     {
-        SetCurrentDevice(devices[theSettings.DeviceIndex]);
-        deviceName = devices[theSettings.DeviceIndex]->Name();
+        SetCurrentDevice(devices[choice.nDevice]);
+        deviceName = devices[choice.nDevice]->Name();
     }
     if (deviceName.empty())
     {
@@ -344,8 +343,7 @@ bool SelectCurrentDevice(std::string& deviceName, std::string& lineName)
     for (size_t i = 0; i < nLines && !bFound; ++i)
     {
         const char* pszName = mixer.GetLine(i)->Name();
-        if (theSettings.LineIndex == -1 ? std::strstr(pszName, "Mix") != nullptr
-                                        : static_cast<size_t>(theSettings.LineIndex) == i)
+        if (choice.nLine == -1 ? std::strstr(pszName, "Mix") != nullptr : static_cast<size_t>(choice.nLine) == i)
         {
             chosen = pszName;
             bFound = true;
@@ -358,12 +356,12 @@ bool SelectCurrentDevice(std::string& deviceName, std::string& lineName)
     return true;
 }
 
-std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent,
-                                 LineSnapshot* pBefore)
+std::string PrepareRecordingLine(const LineChoice& choice, int nCaptureMode, int nChannels, int nRate, int nBits,
+                                 DWORD nVolumePercent, LineSnapshot* pBefore)
 {
     EnumDevices();
     std::string deviceName, lineName;
-    if (!SelectCurrentDevice(deviceName, lineName))
+    if (!SelectCurrentDevice(choice, deviceName, lineName))
         throw "Device error.";
     CWaveIn* pDevice = GetCurrentDevice();
     if (!pDevice)

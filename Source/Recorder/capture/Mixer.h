@@ -67,8 +67,17 @@ private:
     std::vector<CMixerLine*> m_lines;
 };
 
-// Chooses the current device and the recording line's name from the settings.
-bool SelectCurrentDevice(std::string& deviceName, std::string& lineName);
+// Which device and line a recording takes: a position in the device list, and a position among
+// the device's lines or -1 for the first line whose name contains "Mix".
+struct LineChoice
+{
+    int nDevice = 0;
+    int nLine = -1;
+};
+
+// Makes the chosen device current and gives the recording line's name; false when the device
+// list or the device's lines have nothing at those positions.
+bool SelectCurrentDevice(const LineChoice& choice, std::string& deviceName, std::string& lineName);
 
 // What preparing a recording changes on a device's mixer (the line's mute and volume,
 // the recording source selection), as it was before, to be put back afterwards.
@@ -87,13 +96,13 @@ struct LineSnapshot
 };
 
 // The recording preparation up to the receiver: lists the devices, selects the
-// current device and line from the settings, sets the capture format for the
-// output format, and unmutes, sets the volume of and selects the line. What it
-// changes is kept in *pBefore first, when given. Throws the message text of the
-// step that failed ("Device error." when the settings name no usable device or
-// line). Returns the line's name.
-std::string PrepareRecordingLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolumePercent,
-                                 LineSnapshot* pBefore = nullptr);
+// chosen device and line, sets the capture format for the output format, and
+// unmutes, sets the volume of and selects the line. What it changes is kept in
+// *pBefore first, when given. Throws the message text of the step that failed
+// ("Device error." when the choice names no usable device or line). Returns the
+// line's name.
+std::string PrepareRecordingLine(const LineChoice& choice, int nCaptureMode, int nChannels, int nRate, int nBits,
+                                 DWORD nVolumePercent, LineSnapshot* pBefore = nullptr);
 // Puts the line and the source selection back as the snapshot has them; nothing when the
 // device or line is gone. Never throws.
 void RestoreRecordingLine(const LineSnapshot& before);

@@ -1,6 +1,7 @@
 #include "ReceiverMP3.h"
 
 #include "RecordingFiles.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -20,23 +21,17 @@ std::string ToLatin1(const std::string& text)
 {
     std::string out;
     const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    size_t n = text.size();
+    const size_t n = text.size();
     for (size_t i = 0; i < n;)
     {
-        unsigned char c = p[i];
-        size_t len = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        bool valid = len > 0 && i + len <= n;
-        for (size_t k = 1; valid && k < len; ++k)
-            valid = (p[i + k] & 0xC0) == 0x80;
-        if (!valid)
+        uint32_t cp = 0;
+        const size_t len = Utf8CharacterLength(p + i, n - i, cp);
+        if (len == 0)
         {
-            out += static_cast<char>(c);
+            out += static_cast<char>(p[i]);
             ++i;
             continue;
         }
-        uint32_t cp = len == 1 ? c : len == 2 ? c & 0x1F : len == 3 ? c & 0x0F : c & 0x07;
-        for (size_t k = 1; k < len; ++k)
-            cp = (cp << 6) | (p[i + k] & 0x3F);
         out += cp <= 0xFF ? static_cast<char>(cp) : '?';
         i += len;
     }

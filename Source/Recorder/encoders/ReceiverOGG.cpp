@@ -1,7 +1,12 @@
 #include "ReceiverOGG.h"
 
-#include "RecorderSettings.h"
+#include "SettingsTables.h"
 #include "RecordingFiles.h"
+#include "Utf8.h"
+
+#include <ogg/ogg.h>
+#include <vorbis/codec.h>
+#include <vorbis/vorbisenc.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -59,44 +64,48 @@ int OggQualityBitrate(int nOggQuality)
     return static_cast<int>(OggQualityKbps(nOggQuality));
 }
 
-CReceiverOGG::CReceiverOGG()
-    : State(0),
-      vorbis_encode_init(nullptr),
-      vorbis_encode_init_vbr(nullptr),
-      vorbis_info_init(nullptr),
-      vorbis_info_clear(nullptr),
-      vorbis_dsp_clear(nullptr),
-      vorbis_block_init(nullptr),
-      vorbis_block_clear(nullptr),
-      vorbis_comment_init(nullptr),
-      vorbis_comment_add(nullptr),
-      vorbis_comment_add_tag(nullptr),
-      vorbis_comment_clear(nullptr),
-      vorbis_analysis_init(nullptr),
-      vorbis_analysis(nullptr),
-      vorbis_analysis_headerout(nullptr),
-      vorbis_analysis_buffer(nullptr),
-      vorbis_analysis_wrote(nullptr),
-      vorbis_analysis_blockout(nullptr),
-      vorbis_synthesis_headerin(nullptr),
-      vorbis_bitrate_addblock(nullptr),
-      vorbis_bitrate_flushpacket(nullptr),
-      ogg_stream_init(nullptr),
-      ogg_stream_packetin(nullptr),
-      ogg_stream_flush(nullptr),
-      ogg_stream_pageout(nullptr),
-      ogg_page_eos(nullptr),
-      ogg_stream_clear(nullptr),
-      EndOfStream(false),
-      Module{nullptr, nullptr, nullptr}
+// The libraries' entry points, named after them, and the encoder's state.
+struct CVorbisBinding
 {
-    std::memset(&StreamState, 0, sizeof(StreamState));
-    std::memset(&Page, 0, sizeof(Page));
-    std::memset(&Packet, 0, sizeof(Packet));
-    std::memset(&Info, 0, sizeof(Info));
-    std::memset(&Comment, 0, sizeof(Comment));
-    std::memset(&DspState, 0, sizeof(DspState));
-    std::memset(&Block, 0, sizeof(Block));
+    decltype(&::vorbis_encode_init) vorbis_encode_init = nullptr;
+    decltype(&::vorbis_encode_init_vbr) vorbis_encode_init_vbr = nullptr;
+    decltype(&::vorbis_info_init) vorbis_info_init = nullptr;
+    decltype(&::vorbis_info_clear) vorbis_info_clear = nullptr;
+    decltype(&::vorbis_dsp_clear) vorbis_dsp_clear = nullptr;
+    decltype(&::vorbis_block_init) vorbis_block_init = nullptr;
+    decltype(&::vorbis_block_clear) vorbis_block_clear = nullptr;
+    decltype(&::vorbis_comment_init) vorbis_comment_init = nullptr;
+    decltype(&::vorbis_comment_add) vorbis_comment_add = nullptr;
+    decltype(&::vorbis_comment_add_tag) vorbis_comment_add_tag = nullptr;
+    decltype(&::vorbis_comment_clear) vorbis_comment_clear = nullptr;
+    decltype(&::vorbis_analysis_init) vorbis_analysis_init = nullptr;
+    decltype(&::vorbis_analysis) vorbis_analysis = nullptr;
+    decltype(&::vorbis_analysis_headerout) vorbis_analysis_headerout = nullptr;
+    decltype(&::vorbis_analysis_buffer) vorbis_analysis_buffer = nullptr;
+    decltype(&::vorbis_analysis_wrote) vorbis_analysis_wrote = nullptr;
+    decltype(&::vorbis_analysis_blockout) vorbis_analysis_blockout = nullptr;
+    decltype(&::vorbis_synthesis_headerin) vorbis_synthesis_headerin = nullptr;
+    decltype(&::vorbis_bitrate_addblock) vorbis_bitrate_addblock = nullptr;
+    decltype(&::vorbis_bitrate_flushpacket) vorbis_bitrate_flushpacket = nullptr;
+    decltype(&::ogg_stream_init) ogg_stream_init = nullptr;
+    decltype(&::ogg_stream_packetin) ogg_stream_packetin = nullptr;
+    decltype(&::ogg_stream_flush) ogg_stream_flush = nullptr;
+    decltype(&::ogg_stream_pageout) ogg_stream_pageout = nullptr;
+    decltype(&::ogg_page_eos) ogg_page_eos = nullptr;
+    decltype(&::ogg_stream_clear) ogg_stream_clear = nullptr;
+
+    void* Module[3] = {nullptr, nullptr, nullptr};  // libvorbis, libvorbisenc, libogg
+    ogg_stream_state StreamState{};
+    ogg_page Page{};
+    ogg_packet Packet{};
+    vorbis_info Info{};
+    vorbis_comment Comment{};
+    vorbis_dsp_state DspState{};
+    vorbis_block Block{};
+};
+
+CReceiverOGG::CReceiverOGG() : State(0), EndOfStream(false), m_pVorbis(std::make_unique<CVorbisBinding>())
+{
 }
 
 CReceiverOGG::~CReceiverOGG()
@@ -121,6 +130,7 @@ void CReceiverOGG::PreloadModules()
 
 bool CReceiverOGG::LoadLibraries()
 {
+    CVorbisBinding& v = *m_pVorbis;
     std::string names[3];
     {
         std::lock_guard<std::mutex> lock(g_namesLock);
@@ -132,18 +142,18 @@ bool CReceiverOGG::LoadLibraries()
     // The libraries stay loaded for the rest of the run.
     for (int i = 0; i < 3; ++i)
     {
-        Module[i] = dlopen(names[i].c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!Module[i])
+        v.Module[i] = dlopen(names[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!v.Module[i])
             throw "Error loading libvorbis.dll";
     }
 
     m_pszMissing = nullptr;
-    auto resolve = [this](int nModule, const char* pszName, auto& pfn) {
-        pfn = reinterpret_cast<std::remove_reference_t<decltype(pfn)>>(dlsym(Module[nModule], pszName));
+    auto resolve = [this, &v](int nModule, const char* pszName, auto& pfn) {
+        pfn = reinterpret_cast<std::remove_reference_t<decltype(pfn)>>(dlsym(v.Module[nModule], pszName));
         if (!pfn && !m_pszMissing)
             m_pszMissing = pszName;
     };
-#define VORANE_RESOLVE(module, name) resolve(module, #name, name)
+#define VORANE_RESOLVE(module, name) resolve(module, #name, v.name)
     VORANE_RESOLVE(MODULE_VORBISENC, vorbis_encode_init);
     VORANE_RESOLVE(MODULE_VORBISENC, vorbis_encode_init_vbr);
     VORANE_RESOLVE(MODULE_VORBIS, vorbis_info_init);
@@ -177,25 +187,26 @@ bool CReceiverOGG::LoadLibraries()
 
 int CReceiverOGG::Open(uint32_t* pBitrate)
 {
+    CVorbisBinding& v = *m_pVorbis;
     // Without every entry point, or open already: nothing may be set up.
     m_nOpenError = 0;
     if (State != 0 || !m_bBound || !Output)
         return -1;
     EndOfStream = false;
 
-    const RecorderSettings& s = theSettings;
+    const OggOptions& o = Options;
     long nMax = -1, nNominal = -1, nMin = -1;
     uint32_t nReported = 0;
-    switch (s.OggMode)
+    switch (o.nMode)
     {
     case 0:
         // The library would quietly clamp a quality outside its range.
-        if (s.OggQuality < 0 || s.OggQuality > 1000)
+        if (o.nQuality < 0 || o.nQuality > 1000)
             throw MSG_OGG_SETUP_FAILED;
-        nReported = static_cast<uint32_t>(OggQualityBitrate(s.OggQuality)) * 1000u;
+        nReported = static_cast<uint32_t>(OggQualityBitrate(o.nQuality)) * 1000u;
         break;
     case 1:
-        if (!BitrateOf(s.OggMinBitrateIndex, nMin) || !BitrateOf(s.OggMaxBitrateIndex, nMax))
+        if (!BitrateOf(o.nMinBitrateIndex, nMin) || !BitrateOf(o.nMaxBitrateIndex, nMax))
             throw MSG_OGG_SETUP_FAILED;
         // The library takes a minimum above the maximum without complaint.
         if (nMin > nMax)
@@ -204,12 +215,12 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
         nReported = static_cast<uint32_t>((nMin + nMax) / 2);
         break;
     case 2:
-        if (!BitrateOf(s.OggNominalBitrateIndex, nNominal))
+        if (!BitrateOf(o.nNominalBitrateIndex, nNominal))
             throw MSG_OGG_SETUP_FAILED;
         nReported = static_cast<uint32_t>(nNominal);
         break;
     case 3:
-        if (!BitrateOf(s.OggNominalBitrateIndex, nNominal))
+        if (!BitrateOf(o.nNominalBitrateIndex, nNominal))
             throw MSG_OGG_SETUP_FAILED;
         nMax = nMin = nNominal;
         nReported = static_cast<uint32_t>(nNominal);
@@ -218,22 +229,22 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
         throw MSG_OGG_SETUP_FAILED;
     }
 
-    vorbis_info_init(&Info);
-    int nSetup = s.OggMode == 0
-                     ? vorbis_encode_init_vbr(&Info, CHANNELS, SAMPLE_RATE, static_cast<float>(s.OggQuality) * 0.001f)
-                     : vorbis_encode_init(&Info, CHANNELS, SAMPLE_RATE, nMax, nNominal, nMin);
+    v.vorbis_info_init(&v.Info);
+    int nSetup = o.nMode == 0
+                     ? v.vorbis_encode_init_vbr(&v.Info, CHANNELS, SAMPLE_RATE, static_cast<float>(o.nQuality) * 0.001f)
+                     : v.vorbis_encode_init(&v.Info, CHANNELS, SAMPLE_RATE, nMax, nNominal, nMin);
     if (nSetup != 0)
     {
-        vorbis_info_clear(&Info);
+        v.vorbis_info_clear(&v.Info);
         throw MSG_OGG_SETUP_FAILED;
     }
     if (pBitrate)
         *pBitrate = nReported;
 
-    vorbis_comment_init(&Comment);
-    auto addTag = [this](const char* pszTag, const std::string& value) {
+    v.vorbis_comment_init(&v.Comment);
+    auto addTag = [&v](const char* pszTag, const std::string& value) {
         // Vorbis comments must be UTF-8.
-        vorbis_comment_add_tag(&Comment, pszTag, CutUtf8(CleanTagText(value), MAX_TEXT_BYTES).c_str());
+        v.vorbis_comment_add_tag(&v.Comment, pszTag, CutUtf8(CleanTagText(value), MAX_TEXT_BYTES).c_str());
     };
     if (!Tags.album.empty())
         addTag("ALBUM", Tags.album);
@@ -243,23 +254,23 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
         addTag("ARTIST", Tags.artist);
     addTag("DATE", std::to_string(Tags.year));
 
-    vorbis_analysis_init(&DspState, &Info);
-    vorbis_block_init(&DspState, &Block);
+    v.vorbis_analysis_init(&v.DspState, &v.Info);
+    v.vorbis_block_init(&v.DspState, &v.Block);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    ogg_stream_init(&StreamState, std::rand());
+    v.ogg_stream_init(&v.StreamState, std::rand());
 
     ogg_packet identification, comments, codebooks;
-    vorbis_analysis_headerout(&DspState, &Comment, &identification, &comments, &codebooks);
-    ogg_stream_packetin(&StreamState, &identification);
-    ogg_stream_packetin(&StreamState, &comments);
-    ogg_stream_packetin(&StreamState, &codebooks);
+    v.vorbis_analysis_headerout(&v.DspState, &v.Comment, &identification, &comments, &codebooks);
+    v.ogg_stream_packetin(&v.StreamState, &identification);
+    v.ogg_stream_packetin(&v.StreamState, &comments);
+    v.ogg_stream_packetin(&v.StreamState, &codebooks);
     // The headers get pages of their own, so the audio starts on a fresh page.
     m_bFull = false;
     m_bFed = false;
     m_nWriteError = 0;
     m_nCommitted = 0;
     m_lastPage.clear();
-    while (ogg_stream_flush(&StreamState, &Page) != 0)
+    while (v.ogg_stream_flush(&v.StreamState, &v.Page) != 0)
         WritePage(nullptr);
     if (m_bFull)
     {
@@ -275,25 +286,26 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
 
 bool CReceiverOGG::WritePage(uint32_t* pBytes)
 {
+    CVorbisBinding& v = *m_pVorbis;
     if (m_bFull)
         return false;
-    // Page by page to the disk: what a crash or a full disk leaves ends on a whole page.
+    // v.Page by page to the disk: what a crash or a full disk leaves ends on a whole page.
     const int fd = Output->Fd();
-    const size_t nHeader = static_cast<size_t>(Page.header_len), nBody = static_cast<size_t>(Page.body_len);
-    if (WriteAt(fd, Page.header, nHeader, m_nCommitted) != nHeader ||
-        WriteAt(fd, Page.body, nBody, m_nCommitted + nHeader) != nBody)
+    const size_t nHeader = static_cast<size_t>(v.Page.header_len), nBody = static_cast<size_t>(v.Page.body_len);
+    if (WriteAt(fd, v.Page.header, nHeader, m_nCommitted) != nHeader ||
+        WriteAt(fd, v.Page.body, nBody, m_nCommitted + nHeader) != nBody)
     {
         m_nWriteError = errno;
         m_bFull = true;
         return false;
     }
     m_lastPageOffset = m_nCommitted;
-    m_lastPage.assign(Page.header, Page.header + Page.header_len);
-    m_lastPage.insert(m_lastPage.end(), Page.body, Page.body + Page.body_len);
-    m_nLastHeaderLen = static_cast<size_t>(Page.header_len);
-    m_nCommitted += static_cast<uint64_t>(Page.header_len + Page.body_len);
+    m_lastPage.assign(v.Page.header, v.Page.header + v.Page.header_len);
+    m_lastPage.insert(m_lastPage.end(), v.Page.body, v.Page.body + v.Page.body_len);
+    m_nLastHeaderLen = static_cast<size_t>(v.Page.header_len);
+    m_nCommitted += static_cast<uint64_t>(v.Page.header_len + v.Page.body_len);
     if (pBytes)
-        *pBytes += static_cast<uint32_t>(Page.header_len + Page.body_len);
+        *pBytes += static_cast<uint32_t>(v.Page.header_len + v.Page.body_len);
     return true;
 }
 
@@ -337,18 +349,19 @@ void CReceiverOGG::EndOnLastWholePage()
 
 uint32_t CReceiverOGG::Drain()
 {
+    CVorbisBinding& v = *m_pVorbis;
     uint32_t nBytes = 0;
-    while (vorbis_analysis_blockout(&DspState, &Block) == 1)
+    while (v.vorbis_analysis_blockout(&v.DspState, &v.Block) == 1)
     {
-        vorbis_analysis(&Block, nullptr);
-        vorbis_bitrate_addblock(&Block);
-        while (vorbis_bitrate_flushpacket(&DspState, &Packet))
+        v.vorbis_analysis(&v.Block, nullptr);
+        v.vorbis_bitrate_addblock(&v.Block);
+        while (v.vorbis_bitrate_flushpacket(&v.DspState, &v.Packet))
         {
-            ogg_stream_packetin(&StreamState, &Packet);
-            while (!EndOfStream && ogg_stream_pageout(&StreamState, &Page) != 0)
+            v.ogg_stream_packetin(&v.StreamState, &v.Packet);
+            while (!EndOfStream && v.ogg_stream_pageout(&v.StreamState, &v.Page) != 0)
             {
                 WritePage(&nBytes);
-                if (ogg_page_eos(&Page))
+                if (v.ogg_page_eos(&v.Page))
                     EndOfStream = true;
             }
         }
@@ -358,13 +371,14 @@ uint32_t CReceiverOGG::Drain()
 
 uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
 {
+    CVorbisBinding& v = *m_pVorbis;
     if (State != 1 || EndOfStream)
         return 0;
     const int nFrames = static_cast<int>(nSize / 4);
     // No frames must not reach the encoder: a write of 0 frames ends the stream.
     if (nFrames == 0 || !pData)
         return 0;
-    float** channels = vorbis_analysis_buffer(&DspState, nFrames);
+    float** channels = v.vorbis_analysis_buffer(&v.DspState, nFrames);
     for (int i = 0; i < nFrames; ++i)
     {
         int16_t sample[2];
@@ -372,11 +386,11 @@ uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
         channels[0][i] = sample[0] * 3.0517578125e-05f;
         channels[1][i] = sample[1] * 3.0517578125e-05f;
     }
-    vorbis_analysis_wrote(&DspState, nFrames);
+    v.vorbis_analysis_wrote(&v.DspState, nFrames);
     m_bFed = true;
     uint32_t nBytes = Drain();
     // A page at least every second: a recording cut short keeps all but its last second.
-    while (!m_bFull && !EndOfStream && ogg_stream_flush(&StreamState, &Page) != 0)
+    while (!m_bFull && !EndOfStream && v.ogg_stream_flush(&v.StreamState, &v.Page) != 0)
         WritePage(&nBytes);
     if (m_bFull)
     {
@@ -391,12 +405,13 @@ uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverOGG::Finish()
 {
+    CVorbisBinding& v = *m_pVorbis;
     bool bFailed = false;
     if (State == 1)
     {
         if (!m_bFull)
         {
-            vorbis_analysis_wrote(&DspState, 0);
+            v.vorbis_analysis_wrote(&v.DspState, 0);
             Drain();
             // The last pages did not fit: the file ends on its last whole page, and says so.
             bFailed = m_bFull;
@@ -428,9 +443,10 @@ uint32_t CReceiverOGG::KeptMilliseconds() const
 
 void CReceiverOGG::Release()
 {
-    ogg_stream_clear(&StreamState);
-    vorbis_block_clear(&Block);
-    vorbis_dsp_clear(&DspState);
-    vorbis_comment_clear(&Comment);
-    vorbis_info_clear(&Info);
+    CVorbisBinding& v = *m_pVorbis;
+    v.ogg_stream_clear(&v.StreamState);
+    v.vorbis_block_clear(&v.Block);
+    v.vorbis_dsp_clear(&v.DspState);
+    v.vorbis_comment_clear(&v.Comment);
+    v.vorbis_info_clear(&v.Info);
 }

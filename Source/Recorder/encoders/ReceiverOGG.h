@@ -1,5 +1,5 @@
 // The OGG receiver: Ogg Vorbis through libvorbis, libvorbisenc and libogg,
-// bound at run time with dlopen, with Vorbis comments from the settings.
+// bound at run time with dlopen, with Vorbis comments from the track tags.
 //
 // Threads: see IReceiver.h. LoadLibraries and Open run on the main thread
 // before the capture starts; Write and Finish on the capture thread.
@@ -7,13 +7,22 @@
 #include "IReceiver.h"
 #include "TagText.h"
 
-#include <ogg/ogg.h>
-#include <vorbis/codec.h>
-#include <vorbis/vorbisenc.h>
-
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct CVorbisBinding;
+
+// What an OGG recording is set to, as the OGG page chooses it.
+struct OggOptions
+{
+    int nMode = 0;      // 0 quality, 1 variable, 2 average, 3 constant bitrate
+    int nQuality = 400;  // hundredths of a quality step, 0 to 1000
+    int nMinBitrateIndex = 0;      // positions in OggBitrateTable
+    int nNominalBitrateIndex = 4;
+    int nMaxBitrateIndex = 8;
+};
 
 class CReceiverOGG final : public IReceiver
 {
@@ -27,10 +36,10 @@ public:
     // libvorbis.dll" when a library cannot be loaded; false when an entry point is
     // missing (MissingEntryPoint names it).
     bool LoadLibraries();
-    // Sets up the encoder from the OGG settings and the comments from the track tags,
+    // Sets up the encoder from the options and the comments from the track tags,
     // and writes the three header packets into the file; reports the bitrate in bits per
     // second through pBitrate. Returns 0, or -1 when the file cannot be written (see
-    // OpenError). Throws a text for the user when the settings ask for something the
+    // OpenError). Throws a text for the user when the options ask for something the
     // encoder cannot do; nothing is encoded then. Main thread.
     int Open(uint32_t* pBitrate);
 
@@ -50,44 +59,9 @@ public:
 
     int State;  // 0 not open, 1 encoder and file open
 
-    // The library's entry points, named after them.
-    decltype(&::vorbis_encode_init) vorbis_encode_init;
-    decltype(&::vorbis_encode_init_vbr) vorbis_encode_init_vbr;
-    decltype(&::vorbis_info_init) vorbis_info_init;
-    decltype(&::vorbis_info_clear) vorbis_info_clear;
-    decltype(&::vorbis_dsp_clear) vorbis_dsp_clear;
-    decltype(&::vorbis_block_init) vorbis_block_init;
-    decltype(&::vorbis_block_clear) vorbis_block_clear;
-    decltype(&::vorbis_comment_init) vorbis_comment_init;
-    decltype(&::vorbis_comment_add) vorbis_comment_add;
-    decltype(&::vorbis_comment_add_tag) vorbis_comment_add_tag;
-    decltype(&::vorbis_comment_clear) vorbis_comment_clear;
-    decltype(&::vorbis_analysis_init) vorbis_analysis_init;
-    decltype(&::vorbis_analysis) vorbis_analysis;
-    decltype(&::vorbis_analysis_headerout) vorbis_analysis_headerout;
-    decltype(&::vorbis_analysis_buffer) vorbis_analysis_buffer;
-    decltype(&::vorbis_analysis_wrote) vorbis_analysis_wrote;
-    decltype(&::vorbis_analysis_blockout) vorbis_analysis_blockout;
-    decltype(&::vorbis_synthesis_headerin) vorbis_synthesis_headerin;
-    decltype(&::vorbis_bitrate_addblock) vorbis_bitrate_addblock;
-    decltype(&::vorbis_bitrate_flushpacket) vorbis_bitrate_flushpacket;
-    decltype(&::ogg_stream_init) ogg_stream_init;
-    decltype(&::ogg_stream_packetin) ogg_stream_packetin;
-    decltype(&::ogg_stream_flush) ogg_stream_flush;
-    decltype(&::ogg_stream_pageout) ogg_stream_pageout;
-    decltype(&::ogg_page_eos) ogg_page_eos;
-    decltype(&::ogg_stream_clear) ogg_stream_clear;
-
-    TrackTags Tags;  // what the comments say; set before Open
+    OggOptions Options;  // what the encoder is set to; set before Open
+    TrackTags Tags;      // what the comments say; set before Open
     bool EndOfStream;
-    ogg_stream_state StreamState;
-    ogg_page Page;
-    ogg_packet Packet;
-    vorbis_info Info;
-    vorbis_comment Comment;
-    vorbis_dsp_state DspState;
-    vorbis_block Block;
-    void* Module[3];  // libvorbis, libvorbisenc, libogg
 
 private:
     uint32_t Drain();
@@ -95,6 +69,8 @@ private:
     void Release();
     void EndOnLastWholePage();
 
+    // The three libraries' entry points and the encoder's state, kept out of this header.
+    std::unique_ptr<CVorbisBinding> m_pVorbis;
     const char* m_pszMissing = nullptr;
     bool m_bBound = false;  // every entry point of all three libraries resolved
     bool m_bFull = false;   // the disk took less than it was given; nothing more is written

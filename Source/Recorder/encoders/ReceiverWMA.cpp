@@ -1,8 +1,9 @@
 #include "ReceiverWMA.h"
 
-#include "RecorderSettings.h"
+#include "SettingsTables.h"
 #include "RecordingFiles.h"
 #include "basswma.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <climits>
@@ -254,9 +255,9 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         return -1;
     }
 
-    const bool bQuality = theSettings.WmaMode == 1;
-    Bitrate = bQuality ? static_cast<uint32_t>(TableEntry(WmaQualityTable, theSettings.WmaQualityIndex))
-                       : static_cast<uint32_t>(TableEntry(WmaBitrateTable, theSettings.WmaBitrateIndex)) * 1000;
+    const bool bQuality = Options.nMode == 1;
+    Bitrate = bQuality ? static_cast<uint32_t>(TableEntry(WmaQualityTable, Options.nQualityIndex))
+                       : static_cast<uint32_t>(TableEntry(WmaBitrateTable, Options.nBitrateIndex)) * 1000;
     if (pBitrate)
         *pBitrate = Bitrate;
     Bitrate = MatchBitrate(Bitrate, pBass->EncodeGetRates(SampleRate, Channels, bQuality ? BASS_WMA_ENCODE_RATES_VBR : 0));

@@ -15,6 +15,14 @@
 
 struct CBassBinding;
 
+// What a WMA recording is set to, as the WMA page chooses it.
+struct WmaOptions
+{
+    int nMode = 0;           // 0 constant bitrate, 1 quality
+    int nBitrateIndex = 2;   // position in WmaBitrateTable
+    int nQualityIndex = 2;   // position in WmaQualityTable
+};
+
 class CReceiverWMA final : public IReceiver
 {
 public:
@@ -28,7 +36,7 @@ public:
     // Loads both modules and keeps them for Open. Throws "Error loading bass.dll" or
     // "Error loading basswma.dll" when one does not load.
     bool LoadLibraries();
-    // Opens the encoder on the output file with the bitrate (or quality) of the settings,
+    // Opens the encoder on the output file with the bitrate (or quality) of the options,
     // sets the tags and writes what the recording shows into *pBitrate: the requested
     // bitrate, or in quality mode the bitrate the encoder runs at. 0 on success, -1 on
     // failure (see OpenFailure). Main thread.
@@ -60,6 +68,7 @@ public:
     uint32_t SampleRate;
     uint32_t Channels;
     uint32_t Bitrate;   // bits per second, or the quality in percent in quality mode
+    WmaOptions Options;  // the bitrate or quality; set before Open
     TrackTags Tags;     // what the attributes say; set before Open
 
 private:

@@ -1,43 +1,9 @@
 #include "TagText.h"
 
-#include "RecorderSettings.h"
+#include "Utf8.h"
 
 const char* const REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
 
-namespace
-{
-// The length of the well-formed UTF-8 character at p (at most n bytes left), or 0.
-size_t CharacterLength(const unsigned char* p, size_t n, uint32_t& cp)
-{
-    unsigned char c = p[0];
-    size_t len;
-    uint32_t min;
-    if (c < 0x80)
-    {
-        cp = c;
-        return 1;
-    }
-    if ((c & 0xE0) == 0xC0)
-        len = 2, cp = c & 0x1F, min = 0x80;
-    else if ((c & 0xF0) == 0xE0)
-        len = 3, cp = c & 0x0F, min = 0x800;
-    else if ((c & 0xF8) == 0xF0)
-        len = 4, cp = c & 0x07, min = 0x10000;
-    else
-        return 0;
-    if (len > n)
-        return 0;
-    for (size_t k = 1; k < len; ++k)
-    {
-        if ((p[k] & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (p[k] & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return len;
-}
-}  // namespace
 
 std::string CleanTagText(const std::string& text)
 {
@@ -48,7 +14,7 @@ std::string CleanTagText(const std::string& text)
     for (size_t i = 0; i < n;)
     {
         uint32_t cp = 0;
-        size_t len = CharacterLength(p + i, n - i, cp);
+        size_t len = Utf8CharacterLength(p + i, n - i, cp);
         if (len == 0)
         {
             out += REPLACEMENT_CHARACTER;
@@ -62,14 +28,4 @@ std::string CleanTagText(const std::string& text)
         i += len;
     }
     return out;
-}
-
-TrackTags CurrentTrackTags()
-{
-    TrackTags tags;
-    tags.album = theSettings.AlbumTitle;
-    tags.artist = theSettings.Artist;
-    tags.title = theSettings.Title;
-    tags.year = TagYear(theSettings.YearIndex);
-    return tags;
 }

@@ -17,7 +17,7 @@ std::string CleanTagText(const std::string& text);
 extern const char* const REPLACEMENT_CHARACTER;
 
 // The track information a recording's tags carry, copied from the settings when the
-// recording is prepared, so the capture thread never reads the settings record.
+// recording is prepared (RecordingStart.h), so the capture thread never reads the settings.
 struct TrackTags
 {
     std::string album;
@@ -25,6 +25,3 @@ struct TrackTags
     std::string title;
     int year = 0;
 };
-
-// The settings' track texts and their tag year, as of now. Main thread.
-TrackTags CurrentTrackTags();

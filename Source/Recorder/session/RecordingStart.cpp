@@ -54,7 +54,8 @@ void CRecordingStarter::FreeReceivers()
 void CRecordingStarter::PrepareLine(int nCaptureMode, int nChannels, int nRate, int nBits, DWORD nVolume,
                                     RecordingInfo& info)
 {
-    info.lineName = PrepareRecordingLine(nCaptureMode, nChannels, nRate, nBits, nVolume, &info.lineBefore);
+    info.lineName =
+        PrepareRecordingLine(CurrentLineChoice(), nCaptureMode, nChannels, nRate, nBits, nVolume, &info.lineBefore);
     CWaveIn* pDevice = GetCurrentDevice();
     info.deviceName = pDevice->Name();
     info.bTestSignal = pDevice->Caps().wMid == MM_VORANE && pDevice->Caps().wPid == MM_VORANE_VIRTUAL_INPUT;
@@ -92,6 +93,7 @@ CReceiverOGG* CRecordingStarter::PrepareOGG(const std::shared_ptr<CRecordingFile
         Fail(std::string("The Vorbis libraries of this system lack \"") + m_pReceiverOGG->MissingEntryPoint() +
              "\": OGG recordings cannot be made. Reinstall libvorbis, or choose another output format.");
     m_pReceiverOGG->Output = file;
+    m_pReceiverOGG->Options = CurrentOggOptions();
     m_pReceiverOGG->Tags = CurrentTrackTags();
     // Throws a text when the settings cannot be encoded.
     if (m_pReceiverOGG->Open(&info.nBitrate) < 0)
@@ -127,6 +129,7 @@ CReceiverWMA* CRecordingStarter::PrepareWMA(const std::shared_ptr<CRecordingFile
     // Throws "Error loading bass.dll" or "Error loading basswma.dll".
     m_pReceiverWMA->LoadLibraries();
     m_pReceiverWMA->Output = file;
+    m_pReceiverWMA->Options = CurrentWmaOptions();
     m_pReceiverWMA->Tags = CurrentTrackTags();
     if (m_pReceiverWMA->Open(&info.nBitrate) < 0)
         Fail(m_pReceiverWMA->OpenFailure() ? m_pReceiverWMA->OpenFailure() : "Can't create WMA file.");
@@ -180,6 +183,41 @@ IReceiver* CRecordingStarter::Prepare(int nOutputFormat, const std::shared_ptr<C
     info.lineBefore = LineSnapshot();
     MessageBoxA(hOwner, failure.c_str(), APP_CAPTION, MB_ICONHAND);
     return nullptr;
+}
+
+TrackTags CurrentTrackTags()
+{
+    TrackTags tags;
+    tags.album = theSettings.AlbumTitle;
+    tags.artist = theSettings.Artist;
+    tags.title = theSettings.Title;
+    tags.year = TagYear(theSettings.YearIndex);
+    return tags;
+}
+
+OggOptions CurrentOggOptions()
+{
+    OggOptions options;
+    options.nMode = theSettings.OggMode;
+    options.nQuality = theSettings.OggQuality;
+    options.nMinBitrateIndex = theSettings.OggMinBitrateIndex;
+    options.nNominalBitrateIndex = theSettings.OggNominalBitrateIndex;
+    options.nMaxBitrateIndex = theSettings.OggMaxBitrateIndex;
+    return options;
+}
+
+WmaOptions CurrentWmaOptions()
+{
+    WmaOptions options;
+    options.nMode = theSettings.WmaMode;
+    options.nBitrateIndex = theSettings.WmaBitrateIndex;
+    options.nQualityIndex = theSettings.WmaQualityIndex;
+    return options;
+}
+
+LineChoice CurrentLineChoice()
+{
+    return LineChoice{theSettings.DeviceIndex, theSettings.LineIndex};
 }
 
 std::string DescribeSource(const RecordingInfo& info)

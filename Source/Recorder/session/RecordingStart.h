@@ -77,5 +77,12 @@ private:
     CDeviceThread& m_capture;
 };
 
+// What the settings record asks of a recording, as of now: the parts each receiver and the
+// capture take as their own copy.
+TrackTags CurrentTrackTags();
+OggOptions CurrentOggOptions();
+WmaOptions CurrentWmaOptions();
+LineChoice CurrentLineChoice();
+
 // "Recording from "<line>" of <device>", with a warning when it is the virtual device.
 std::string DescribeSource(const RecordingInfo& info);

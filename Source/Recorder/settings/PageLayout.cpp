@@ -3,6 +3,7 @@
 #include "RecorderSettings.h"
 #include "ResizablePage.h"
 #include "TreePropSheet.h"
+#include "Utf8.h"
 
 #include <wx/stattext.h>
 
