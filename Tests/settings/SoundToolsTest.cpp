@@ -52,13 +52,18 @@ TEST_F(SoundTools, TheCurrentFolderIsNeverSearched)
 {
     int nRequests = 0;
     ShellHandler previous = SetShellHandler([&](const ShellRequest&) { return INT_PTR(++nRequests + 32); });
-    // An empty PATH entry would mean the current folder, where a program of that name waits.
+    // An empty PATH entry, "." or the folder's own relative name would all mean the current
+    // folder, where a program of each name waits.
     char cwd[4096];
     ASSERT_NE(nullptr, getcwd(cwd, sizeof(cwd)));
     ASSERT_EQ(0, chdir(m_bin.Path().c_str()));
-    setenv("PATH", ":/nonexistent", 1);
-    for (SoundPanel panel : {SoundPanel::Settings, SoundPanel::Volume, SoundPanel::Recording})
-        EXPECT_FALSE(OpenSoundPanel(panel, nullptr));
+    const std::string relative = "../" + std::filesystem::path(m_bin.Path()).filename().string();
+    for (const std::string& path : {std::string(":/nonexistent"), std::string("/nonexistent:"), std::string("."), relative})
+    {
+        setenv("PATH", path.c_str(), 1);
+        for (SoundPanel panel : {SoundPanel::Settings, SoundPanel::Volume, SoundPanel::Recording})
+            EXPECT_FALSE(OpenSoundPanel(panel, nullptr)) << "PATH=\"" << path << "\"";
+    }
     ASSERT_EQ(0, chdir(cwd));
     EXPECT_EQ(0, nRequests);
     setenv("PATH", ("/nonexistent:" + m_bin.Path()).c_str(), 1);

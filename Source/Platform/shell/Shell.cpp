@@ -24,27 +24,6 @@ bool IsExecutableFile(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-// The full path of a command name as the shell would find it on PATH, or empty.
-std::string FindOnPath(const std::string& name)
-{
-    const char* path = getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size())
-    {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        // An empty entry means the current directory.
-        std::string candidate = end > start ? dirs.substr(start, end - start) : std::string(1, '.');
-        candidate.append(1, '/').append(name);
-        if (IsExecutableFile(candidate))
-            return candidate;
-        start = end + 1;
-    }
-    return {};
-}
-
 // "http://...", "mailto:...", "file:///..." and the like; a scheme has at least two letters.
 bool IsAddress(const std::string& target)
 {
@@ -264,15 +243,40 @@ INT_PTR StartDetached(const std::string& program, const std::vector<std::string>
 
 INT_PTR HandToDesktop(const std::string& target, const std::string& directory)
 {
-    std::string helper = FindOnPath("xdg-open");
+    std::string helper = FindProgramOnPath("xdg-open");
     if (!helper.empty())
         return StartDetached(helper, {helper, target}, directory, true);
-    helper = FindOnPath("gio");
+    helper = FindProgramOnPath("gio");
     if (!helper.empty())
         return StartDetached(helper, {helper, "open", target}, directory, true);
     return SE_ERR_NOASSOC;
 }
 }  // namespace
+
+std::string FindProgramOnPath(const std::string& name)
+{
+    if (name.empty() || name.find('/') != std::string::npos)
+        return {};
+    const char* pszPath = getenv("PATH");
+    const std::string dirs = pszPath ? pszPath : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size())
+    {
+        size_t end = dirs.find(':', start);
+        if (end == std::string::npos)
+            end = dirs.size();
+        // An empty entry, "." or any other relative one names wherever we were started from:
+        // a program planted there must never run in our name.
+        if (end > start && dirs[start] == '/')
+        {
+            const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+            if (IsExecutableFile(candidate))
+                return candidate;
+        }
+        start = end + 1;
+    }
+    return {};
+}
 
 ShellHandler SetShellHandler(ShellHandler handler)
 {
@@ -310,7 +314,7 @@ INT_PTR DesktopShellExecute(const ShellRequest& request)
     struct stat st;
     bool bExists = stat(file.c_str(), &st) == 0;
     if (!bExists && file.find('/') == std::string::npos)
-        program = FindOnPath(file);
+        program = FindProgramOnPath(file);
     else if (bExists && S_ISREG(st.st_mode) && LooksLikeProgram(file))
         program = file;
 

@@ -64,3 +64,10 @@ INT_PTR ShellExecuteA(HWND hWnd, LPCSTR lpOperation, LPCSTR lpFile, LPCSTR lpPar
 
 // The desktop service itself, whatever handler is installed.
 INT_PTR DesktopShellExecute(const ShellRequest& request);
+
+// The full path of the executable file called name in the first of PATH's
+// folders that holds one (PATH unset: /usr/local/bin, /usr/bin, /bin); empty
+// when there is none, or when name is empty or holds a '/'. Only absolute
+// entries are searched: an empty entry, "." or another relative one would be
+// the current folder, from which nothing is ever run. Reads PATH at the call.
+std::string FindProgramOnPath(const std::string& name);

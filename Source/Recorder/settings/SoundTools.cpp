@@ -2,9 +2,6 @@
 
 #include "Shell.h"
 
-#include <cstdlib>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace
@@ -45,37 +42,14 @@ const std::vector<Candidate>& CandidatesOf(SoundPanel panel)
         return recording;
     }
 }
-
-std::string FindProgram(const std::string& name)
-{
-    const char* pszPath = std::getenv("PATH");
-    std::string dirs = pszPath ? pszPath : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size())
-    {
-        size_t end = dirs.find(':', start);
-        if (end == std::string::npos)
-            end = dirs.size();
-        // An empty entry would mean the current folder: never run a program from wherever we were started.
-        if (end > start)
-        {
-            std::string candidate = dirs.substr(start, end - start) + "/" + name;
-            struct stat st;
-            if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
-                return candidate;
-        }
-        start = end + 1;
-    }
-    return {};
-}
 }  // namespace
 
 std::optional<SoundTool> FindSoundTool(SoundPanel panel)
 {
     for (const Candidate& candidate : CandidatesOf(panel))
     {
-        std::string program = FindProgram(candidate.pszProgram);
-        if (program.empty() || (candidate.pszAlsoNeeded && FindProgram(candidate.pszAlsoNeeded).empty()))
+        std::string program = FindProgramOnPath(candidate.pszProgram);
+        if (program.empty() || (candidate.pszAlsoNeeded && FindProgramOnPath(candidate.pszAlsoNeeded).empty()))
             continue;
         return SoundTool{program, candidate.pszParameters};
     }

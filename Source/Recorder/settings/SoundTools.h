@@ -1,5 +1,6 @@
 // The desktop's own sound settings and mixers, which the Output formats page
-// opens: the first of each panel's programs that is on PATH. No wx.
+// opens: the first of each panel's programs that is on PATH (FindProgramOnPath,
+// so never one in the current folder). No wx.
 //
 //   sound settings:    gnome-control-center sound, pavucontrol (output devices tab),
 //                      alsamixer in a terminal
