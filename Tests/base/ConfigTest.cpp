@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -18,6 +20,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -49,6 +52,41 @@ std::string ConfigWith(const std::string& strBody, const std::string& strRootAtt
     return "<?xml version=\"1.0\"?><Config " + strRootAttrs + ">" + strBody + "</Config>";
 }
 
+// What the save asked to reach the disk, in order, as the file system stood at each request.
+struct SyncSeen
+{
+    bool bFolder;
+    dev_t dev;
+    ino_t ino;
+    std::string content;      // a file's bytes as synced
+    ino_t inoOfNameAtSync;    // the file the configuration's name stood for then (0: none)
+};
+std::vector<SyncSeen> g_syncs;
+std::string g_strSyncedName;  // the configuration's path
+mode_t g_failingType = 0;     // S_IFREG or S_IFDIR: syncs of that kind fail as on a failing disk
+
+int WatchSync(int fd)
+{
+    struct stat st{}, named{};
+    if (fstat(fd, &st) != 0)
+        return -1;
+    SyncSeen seen{S_ISDIR(st.st_mode), st.st_dev, st.st_ino, "", 0};
+    if (S_ISREG(st.st_mode))
+    {
+        seen.content.resize(static_cast<size_t>(st.st_size));
+        seen.content.resize(static_cast<size_t>(std::max<ssize_t>(0, pread(fd, seen.content.data(), seen.content.size(), 0))));
+    }
+    if (stat(g_strSyncedName.c_str(), &named) == 0)
+        seen.inoOfNameAtSync = named.st_ino;
+    g_syncs.push_back(seen);
+    if ((st.st_mode & S_IFMT) == g_failingType)
+    {
+        errno = EIO;
+        return -1;
+    }
+    return fsync(fd);
+}
+
 auto Read()
 {
     return std::make_tuple(g_nSkinNumber, theSettings.SavedDirectry, theSettings.IsOpenOutput,
@@ -67,6 +105,7 @@ protected:
     }
     void TearDown() override
     {
+        SetConfigSyncFunction(nullptr);
         chmod(m_app.c_str(), 0755);
         SetAppDir(m_originalAppDir);
         Reset();
@@ -258,4 +297,60 @@ TEST_F(ConfigFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFiles)
     for (const auto& entry : fs::directory_iterator(m_app))
         names.push_back(entry.path().filename());
     EXPECT_EQ(std::vector<std::string>{"Config.xml"}, names);
+}
+
+// A crash or power cut right after the save must find either configuration whole: the new
+// file's bytes reach the disk before it takes the name, and the folder (the rename) before
+// the save says it succeeded.
+TEST_F(ConfigFile, TheNewFileReachesTheDiskBeforeItsRenameAndTheFolderBeforeTheSaveSucceeds)
+{
+    const std::string strPath = m_app + "/Config.xml";
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    struct stat old{};
+    ASSERT_EQ(0, stat(strPath.c_str(), &old));
+
+    theSettings.Artist = "The Synced";
+    g_syncs.clear();
+    g_strSyncedName = strPath;
+    g_failingType = 0;
+    SetConfigSyncFunction(WatchSync);
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    struct stat now{}, folder{};
+    ASSERT_EQ(0, stat(strPath.c_str(), &now));
+    ASSERT_EQ(0, stat(m_app.c_str(), &folder));
+
+    ASSERT_EQ(2u, g_syncs.size()) << "the file and then the folder, each once";
+    const SyncSeen& file = g_syncs[0];
+    EXPECT_FALSE(file.bFolder);
+    EXPECT_EQ(std::make_pair(now.st_dev, now.st_ino), std::make_pair(file.dev, file.ino)) << "the file now in place";
+    EXPECT_EQ(ReadFileText(strPath), file.content) << "synced whole";
+    EXPECT_NE(std::string::npos, file.content.find("The Synced"));
+    EXPECT_EQ(old.st_ino, file.inoOfNameAtSync) << "the name still stood for the old file";
+    const SyncSeen& dir = g_syncs[1];
+    EXPECT_TRUE(dir.bFolder);
+    EXPECT_EQ(std::make_pair(folder.st_dev, folder.st_ino), std::make_pair(dir.dev, dir.ino));
+    EXPECT_EQ(now.st_ino, dir.inoOfNameAtSync) << "after the rename";
+}
+
+TEST_F(ConfigFile, AFileThatCannotBeSyncedIsNoSaveButAFolderThatCannotBeIs)
+{
+    const std::string strPath = m_app + "/Config.xml";
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    const std::string strOld = ReadFileText(strPath);
+    SetConfigSyncFunction(WatchSync);
+    g_strSyncedName = strPath;
+
+    theSettings.Artist = "Never Synced";
+    g_failingType = S_IFREG;
+    EXPECT_FALSE(SaveConfig("Config.xml"));
+    EXPECT_EQ(strOld, ReadFileText(strPath));
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(m_app))
+        names.push_back(entry.path().filename());
+    EXPECT_EQ(std::vector<std::string>{"Config.xml"}, names) << "no temporary file left";
+
+    // Some file systems refuse to sync a folder; the new file is in place by then.
+    g_failingType = S_IFDIR;
+    EXPECT_TRUE(SaveConfig("Config.xml"));
+    EXPECT_NE(std::string::npos, ReadFileText(strPath).find("Never Synced"));
 }

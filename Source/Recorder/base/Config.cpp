@@ -14,6 +14,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace
 {
@@ -168,6 +169,8 @@ bool WriteAll(int fd, const std::string& strData)
     return true;
 }
 
+ConfigSyncFunction g_sync = ::fsync;
+
 // Writes strData to strPath through a temporary file in the same folder and one
 // rename, so a crash or a full disk never leaves a half-written configuration.
 bool ReplaceFile(const std::string& strDir, const std::string& strPath, const std::string& strData)
@@ -180,7 +183,7 @@ bool ReplaceFile(const std::string& strDir, const std::string& strPath, const st
     struct stat st;
     if (stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
         fchmod(fd, st.st_mode & 07777);
-    bool bOk = WriteAll(fd, strData) && fsync(fd) == 0;
+    bool bOk = WriteAll(fd, strData) && g_sync(fd) == 0;
     bOk = close(fd) == 0 && bOk;
     bOk = bOk && rename(strTemp.c_str(), strPath.c_str()) == 0;
     if (!bOk)
@@ -193,7 +196,7 @@ bool ReplaceFile(const std::string& strDir, const std::string& strPath, const st
     int dirFd = open(strDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0)
     {
-        fsync(dirFd);
+        g_sync(dirFd);
         close(dirFd);
     }
     return true;
@@ -247,6 +250,11 @@ int LoadConfig(const char* pszFileName)
     {
         return -1;
     }
+}
+
+ConfigSyncFunction SetConfigSyncFunction(ConfigSyncFunction sync)
+{
+    return std::exchange(g_sync, sync ? sync : ::fsync);
 }
 
 bool SaveConfig(const char* pszFileName)

@@ -23,3 +23,9 @@ int LoadConfig(const char* pszFileName);
 // either replaced whole or left untouched. False for a null name or any failure
 // (folder cannot be created, disk full, ...).
 bool SaveConfig(const char* pszFileName);
+
+// Tests put their own in place of fsync, which the save calls on the new file
+// before its rename and on the folder after it; null puts fsync back. Returns
+// the one it replaces.
+using ConfigSyncFunction = int (*)(int fd);
+ConfigSyncFunction SetConfigSyncFunction(ConfigSyncFunction sync);
