@@ -3,6 +3,7 @@
 #include "DlgMsgbx.h"
 #include "DlgPlayer.h"
 #include "TestSupport.h"
+#include "WindowClass.h"
 
 #include <wx/app.h>
 #include <wx/evtloop.h>
@@ -30,7 +31,12 @@ CXDisplay* g_pDisplay = nullptr;
 
 struct CTestApp : wxApp
 {
-    bool OnInit() override { return true; }
+    bool OnInit() override
+    {
+        // The program's windows carry its class, as the program gives it them.
+        UseWindowClass();
+        return true;
+    }
 };
 
 thread_local Display* t_pConnection = nullptr;

@@ -6,60 +6,21 @@
 #include "MessageBox.h"
 #include "SingleInstance.h"
 #include "Skins.h"
+#include "WindowClass.h"
+#include "WindowSystem.h"
 #ifdef VORANE_HAVE_PULSE
 #include "PulseBackend.h"
 #endif
 
 #include <csignal>
-#include <gdk/gdkx.h>
-#include <gtk/gtk.h>
-#include <wx/eventfilter.h>
 #include <wx/msgdlg.h>
 #include <wx/thread.h>
-#include <X11/Xutil.h>
 
 wxIMPLEMENT_APP(CMainApp);
 
 namespace
 {
-const char* const WINDOW_CLASS = "Vorane.MainDlg";
 const char* const INSTANCE_NAME = "vorane-recorder";
-
-// Gives a top-level window the program's window class, before or after it is realized.
-void SetWindowClass(wxWindow* pWindow)
-{
-    GtkWidget* pWidget = pWindow->GetHandle();
-    if (!pWidget || !GTK_IS_WINDOW(pWidget))
-        return;
-    GdkWindow* pGdk = gtk_widget_get_window(pWidget);
-    if (!pGdk)
-    {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-        gtk_window_set_wmclass(GTK_WINDOW(pWidget), WINDOW_CLASS, WINDOW_CLASS);
-#pragma GCC diagnostic pop
-        return;
-    }
-    if (!GDK_IS_X11_WINDOW(pGdk))
-        return;
-    XClassHint hint;
-    hint.res_name = const_cast<char*>(WINDOW_CLASS);
-    hint.res_class = const_cast<char*>(WINDOW_CLASS);
-    XSetClassHint(GDK_WINDOW_XDISPLAY(pGdk), GDK_WINDOW_XID(pGdk), &hint);
-}
-
-// Every window of the program carries the one window class, also those opened later.
-class CWindowClassFilter : public wxEventFilter
-{
-public:
-    int FilterEvent(wxEvent& event) override
-    {
-        if (event.GetEventType() == wxEVT_CREATE)
-            if (auto* pWindow = wxDynamicCast(event.GetEventObject(), wxTopLevelWindow))
-                SetWindowClass(pWindow);
-        return Event_Skip;
-    }
-};
 
 int ShowMessageBox(const MessageBoxRequest& request)
 {
@@ -111,8 +72,7 @@ bool CMainApp::OnInit()
     if (LoadConfig("Config.xml") < 0)
         MessageBoxA(nullptr, "Invalid config file.", APP_CAPTION, MB_ICONHAND);
 
-    m_pClassFilter = new CWindowClassFilter;
-    wxEvtHandler::AddFilter(m_pClassFilter);
+    UseWindowClass();
     LoadSkin(g_nSkinNumber);
 
 #ifdef VORANE_HAVE_PULSE
@@ -142,12 +102,7 @@ int CMainApp::OnExit()
         SaveConfig("Config.xml");
         ReleaseSkin();
     }
-    if (m_pClassFilter)
-    {
-        wxEvtHandler::RemoveFilter(m_pClassFilter);
-        delete m_pClassFilter;
-        m_pClassFilter = nullptr;
-    }
+    StopWindowClass();
     SetMessageBoxHandler(nullptr);
     m_pInstance.reset();
     return wxApp::OnExit();
@@ -162,6 +117,5 @@ void CMainApp::RaiseMainWindow()
     pDlg->Iconize(false);
     pDlg->Show();
     pDlg->Raise();
-    if (GtkWidget* pWidget = pDlg->GetHandle(); pWidget && GTK_IS_WINDOW(pWidget))
-        gtk_window_present(GTK_WINDOW(pWidget));
+    PresentNativeWindow(pDlg->GetHandle());
 }

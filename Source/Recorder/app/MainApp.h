@@ -27,7 +27,6 @@ public:
 private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     bool m_bMutexOwner = false;
-    wxEventFilter* m_pClassFilter = nullptr;
 };
 
 wxDECLARE_APP(CMainApp);

@@ -15,10 +15,10 @@
 #include "Shell.h"
 #include "Skins.h"
 #include "WaveIn.h"
+#include "WindowClass.h"
 
 #include <cerrno>
 #include <cstring>
-#include <gtk/gtk.h>
 #include <unistd.h>
 #include <wx/dcclient.h>
 #include <wx/accel.h>
@@ -91,7 +91,6 @@ const MainCommand* FindCommand(int nId)
 }
 
 const char* const MAIN_CAPTION = "Vorane Audio Recorder";
-const char* const WINDOW_CLASS = "Vorane.MainDlg";
 
 // The window's client area: the 480 by 450 window less the frame the window manager adds.
 constexpr int CLIENT_WIDTH = 474;
@@ -112,15 +111,8 @@ CMainDlg::~CMainDlg()
 bool CMainDlg::Create()
 {
     if (!wxDialog::Create(nullptr, wxID_ANY, MAIN_CAPTION, wxDefaultPosition, wxDefaultSize,
-                          wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX, WINDOW_CLASS))
+                          wxCAPTION | wxSYSTEM_MENU | wxMINIMIZE_BOX | wxCLOSE_BOX, PROGRAM_WINDOW_CLASS))
         return false;
-    // The window manager knows every window of the program by this class.
-    // (Deprecated in GTK, yet the only way to set it before the window is realized.)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (GtkWidget* pWidget = GetHandle(); pWidget && GTK_IS_WINDOW(pWidget))
-        gtk_window_set_wmclass(GTK_WINDOW(pWidget), WINDOW_CLASS, WINDOW_CLASS);
-#pragma GCC diagnostic pop
     // Our own font and colours: every child and every paint starts from them instead of asking
     // the theme each time, which the live trace does 25 times a second.
     SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));

@@ -4,10 +4,10 @@
 #include "ResizablePage.h"
 #include "TreePropSheet.h"
 #include "Utf8.h"
+#include "WindowSystem.h"
 
 #include <wx/stattext.h>
 
-#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <cstring>
@@ -68,11 +68,8 @@ int WidestText(wxWindow* pWindow, std::initializer_list<wxString> texts)
 
 void GiveTextRoom(wxTextCtrl* pEdit)
 {
-    int nMinimum = 0, nNatural = 0;
-    if (GtkWidget* pWidget = pEdit->GetHandle())
-        gtk_widget_get_preferred_height(pWidget, &nMinimum, &nNatural);
     const wxSize min = pEdit->GetMinSize();
-    pEdit->SetMinSize(wxSize(min.x, std::max({min.y, pEdit->GetBestSize().y, nNatural})));
+    pEdit->SetMinSize(wxSize(min.x, std::max({min.y, pEdit->GetBestSize().y, NaturalHeight(pEdit->GetHandle())})));
 }
 
 void FitSheetToPage(CResizablePage* pPage)

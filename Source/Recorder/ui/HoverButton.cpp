@@ -1,6 +1,7 @@
 #include "HoverButton.h"
 
 #include "ControlSwap.h"
+#include "WindowSystem.h"
 
 #include <wx/brush.h>
 #include <wx/graphics.h>
@@ -8,7 +9,6 @@
 #include <wx/settings.h>
 #include <wx/toplevel.h>
 
-#include <gtk/gtk.h>
 
 #include <algorithm>
 #include <memory>
@@ -25,11 +25,10 @@ wxColour ToColour(HoverRgb c)
     return wxColour(c.r, c.g, c.b);
 }
 
-// Our drawing replaces GTK's: returning TRUE keeps the theme from painting the button.
-gboolean DrawButton(GtkWidget*, cairo_t* cr, gpointer data)
+// Our drawing replaces the theme's.
+void DrawButton(void* pUser, void* pCairo)
 {
-    static_cast<CHoverButton*>(data)->PaintNative(cr);
-    return TRUE;
+    static_cast<CHoverButton*>(pUser)->PaintNative(pCairo);
 }
 }  // namespace
 
@@ -57,7 +56,7 @@ bool CHoverButton::Create(wxWindow* pParent, wxWindowID id, const wxString& labe
 
 void CHoverButton::Init()
 {
-    g_signal_connect(GetHandle(), "draw", G_CALLBACK(DrawButton), this);
+    ReplaceNativePaint(GetHandle(), &DrawButton, this);
     Bind(wxEVT_ENTER_WINDOW, &CHoverButton::OnEnter, this);
     Bind(wxEVT_MOTION, &CHoverButton::OnMotion, this);
     Bind(wxEVT_LEAVE_WINDOW, &CHoverButton::OnLeave, this);
@@ -181,8 +180,7 @@ void CHoverButton::OnFocus(wxFocusEvent& event)
 
 bool CHoverButton::IsPressed() const
 {
-    GtkWidget* widget = static_cast<GtkWidget*>(GetHandle());
-    return widget && (gtk_widget_get_state_flags(widget) & GTK_STATE_FLAG_ACTIVE) != 0;
+    return IsNativePressed(GetHandle());
 }
 
 int CHoverButton::GetStateColorIndex() const
@@ -196,9 +194,8 @@ int CHoverButton::GetStateColorIndex() const
 
 void CHoverButton::PaintNative(void* pCairo)
 {
-    GtkWidget* widget = static_cast<GtkWidget*>(GetHandle());
-    int w = gtk_widget_get_allocated_width(widget);
-    int h = gtk_widget_get_allocated_height(widget);
+    int w = 0, h = 0;
+    NativeSize(GetHandle(), w, h);
     wxGraphicsRenderer* pRenderer = wxGraphicsRenderer::GetCairoRenderer();
     if (!pRenderer || w <= 0 || h <= 0)
         return;
@@ -239,9 +236,8 @@ void CHoverButton::PaintNative(void* pCairo)
     gc->DrawText(label, x, y);
 
     // The mnemonic is underlined while the desktop shows mnemonics (Alt held).
-    GtkWidget* top = gtk_widget_get_toplevel(widget);
     int nAccel = wxControl::FindAccelIndex(GetLabel());
-    if (nAccel >= 0 && GTK_IS_WINDOW(top) && gtk_window_get_mnemonics_visible(GTK_WINDOW(top)))
+    if (nAccel >= 0 && MnemonicsVisible(GetHandle()))
     {
         double before = 0, charWidth = 0, unused = 0;
         gc->GetTextExtent(label.Left(static_cast<size_t>(nAccel)), &before, &unused);

@@ -1,6 +1,7 @@
 #include "IconMenu.h"
 
 #include "Resources.h"
+#include "WindowSystem.h"
 
 #include <wx/app.h>
 #include <wx/control.h>
@@ -11,7 +12,6 @@
 #include <wx/settings.h>
 #include <wx/utils.h>
 
-#include <gtk/gtk.h>
 
 namespace
 {
@@ -63,7 +63,7 @@ public:
         Bind(wxEVT_MIDDLE_DOWN, &CIconMenuPopup::OnOtherButtonDown, this);
         // GTK gives a popup window no key events of its own, but hands the
         // keys of the focused window to the popup's grab: take them there.
-        g_signal_connect(GetHandle(), "key-press-event", G_CALLBACK(OnGtkKey), this);
+        HookPopupKeys(GetHandle(), &CIconMenuPopup::OnPopupKey, this);
     }
 
     void Run(wxGUIEventLoop& loop)
@@ -189,42 +189,37 @@ private:
             CallAfter([this] { Cancel(); });
     }
 
-    static gboolean OnGtkKey(GtkWidget*, GdkEventKey* pKey, gpointer data)
+    static void OnPopupKey(void* pUser, PopupKey key, uint32_t nChar)
     {
-        auto* self = static_cast<CIconMenuPopup*>(data);
+        auto* self = static_cast<CIconMenuPopup*>(pUser);
         if (self->m_bDone || !self->m_pMenu)
-            return TRUE;
-        switch (pKey->keyval)
+            return;
+        switch (key)
         {
-        case GDK_KEY_Up:
-        case GDK_KEY_KP_Up:
+        case PopupKey::Up:
             self->SetHot(self->Step(-1));
             break;
-        case GDK_KEY_Down:
-        case GDK_KEY_KP_Down:
+        case PopupKey::Down:
             self->SetHot(self->Step(+1));
             break;
-        case GDK_KEY_Home:
+        case PopupKey::Home:
             self->SetHot(-1);
             self->SetHot(self->Step(+1));
             break;
-        case GDK_KEY_End:
+        case PopupKey::End:
             self->SetHot(-1);
             self->SetHot(self->Step(-1));
             break;
-        case GDK_KEY_Return:
-        case GDK_KEY_KP_Enter:
-        case GDK_KEY_ISO_Enter:
+        case PopupKey::Enter:
             self->Choose(self->m_nHot);
             break;
-        case GDK_KEY_Escape:
+        case PopupKey::Escape:
             self->Cancel();
             break;
-        default:
-            self->ChooseByMnemonic(gdk_keyval_to_unicode(pKey->keyval));
+        case PopupKey::Other:
+            self->ChooseByMnemonic(nChar);
             break;
         }
-        return TRUE;
     }
 
     // A letter chooses the item it is the mnemonic of ("&Record": R), when only one item has it.

@@ -31,16 +31,21 @@
 
 namespace
 {
-// The output formats by the names typed on the command line, in the settings' order.
-const char* const FORMAT_NAMES[] = {"mp3", "ogg", "wav", "wma"};
-const char* const FORMAT_LIST = "mp3, ogg, wav, wma";
-
+// The output formats go by their file extensions on the command line, in the settings' order.
 int FindFormat(const std::string& name)
 {
-    for (int i = 0; i < 4; ++i)
-        if (name == FORMAT_NAMES[i])
+    for (int i = 0; OutputExtension(i); ++i)
+        if (name == OutputExtension(i))
             return i;
     return -1;
+}
+
+std::string FormatList()
+{
+    std::string list;
+    for (int i = 0; OutputExtension(i); ++i)
+        list += (i ? ", " : "") + std::string(OutputExtension(i));
+    return list;
 }
 
 const char* const USAGE =
@@ -205,7 +210,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
         long v = 0;
         if (a == "-h" || a == "--help")
         {
-            std::printf(USAGE, FORMAT_LIST);
+            std::printf(USAGE, FormatList().c_str());
             return 0;
         }
         else if (a == "--list")
@@ -324,7 +329,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     if (nFormat < 0)
     {
         std::fprintf(stderr, "vorane-record: unknown format \"%s\"; this build writes %s\n", formatName.c_str(),
-                     FORMAT_LIST);
+                     FormatList().c_str());
         return 2;
     }
     theSettings.OutputFormat = nFormat;

@@ -1,0 +1,140 @@
+#include "WindowSystem.h"
+
+#include <gdk/gdkx.h>
+#include <gtk/gtk.h>
+#include <X11/Xutil.h>
+
+namespace
+{
+struct PaintHook
+{
+    NativePaintHandler handler;
+    void* pUser;
+};
+
+struct KeyHook
+{
+    PopupKeyHandler handler;
+    void* pUser;
+};
+
+gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data)
+{
+    auto* pHook = static_cast<PaintHook*>(data);
+    pHook->handler(pHook->pUser, cr);
+    // Ours replaces the theme's drawing.
+    return TRUE;
+}
+
+gboolean OnKey(GtkWidget*, GdkEventKey* pKey, gpointer data)
+{
+    auto* pHook = static_cast<KeyHook*>(data);
+    PopupKey key = PopupKey::Other;
+    switch (pKey->keyval)
+    {
+    case GDK_KEY_Up:
+    case GDK_KEY_KP_Up:
+        key = PopupKey::Up;
+        break;
+    case GDK_KEY_Down:
+    case GDK_KEY_KP_Down:
+        key = PopupKey::Down;
+        break;
+    case GDK_KEY_Home:
+        key = PopupKey::Home;
+        break;
+    case GDK_KEY_End:
+        key = PopupKey::End;
+        break;
+    case GDK_KEY_Return:
+    case GDK_KEY_KP_Enter:
+    case GDK_KEY_ISO_Enter:
+        key = PopupKey::Enter;
+        break;
+    case GDK_KEY_Escape:
+        key = PopupKey::Escape;
+        break;
+    default:
+        break;
+    }
+    pHook->handler(pHook->pUser, key, key == PopupKey::Other ? gdk_keyval_to_unicode(pKey->keyval) : 0);
+    return TRUE;
+}
+
+template <typename T>
+void FreeHook(gpointer data, GClosure*)
+{
+    delete static_cast<T*>(data);
+}
+}  // namespace
+
+void SetNativeWindowClass(void* pWidget, const char* pszClass)
+{
+    auto* pWindow = static_cast<GtkWidget*>(pWidget);
+    if (!pWindow || !GTK_IS_WINDOW(pWindow))
+        return;
+    GdkWindow* pGdk = gtk_widget_get_window(pWindow);
+    if (!pGdk)
+    {
+        // Deprecated in GTK, yet the only way to set it before the window is realized.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+        gtk_window_set_wmclass(GTK_WINDOW(pWindow), pszClass, pszClass);
+#pragma GCC diagnostic pop
+        return;
+    }
+    if (!GDK_IS_X11_WINDOW(pGdk))
+        return;
+    XClassHint hint;
+    hint.res_name = const_cast<char*>(pszClass);
+    hint.res_class = const_cast<char*>(pszClass);
+    XSetClassHint(GDK_WINDOW_XDISPLAY(pGdk), GDK_WINDOW_XID(pGdk), &hint);
+}
+
+void PresentNativeWindow(void* pWidget)
+{
+    auto* pWindow = static_cast<GtkWidget*>(pWidget);
+    if (pWindow && GTK_IS_WINDOW(pWindow))
+        gtk_window_present(GTK_WINDOW(pWindow));
+}
+
+int NaturalHeight(void* pWidget)
+{
+    int nMinimum = 0, nNatural = 0;
+    if (pWidget)
+        gtk_widget_get_preferred_height(static_cast<GtkWidget*>(pWidget), &nMinimum, &nNatural);
+    return nNatural;
+}
+
+bool IsNativePressed(void* pWidget)
+{
+    return pWidget && (gtk_widget_get_state_flags(static_cast<GtkWidget*>(pWidget)) & GTK_STATE_FLAG_ACTIVE) != 0;
+}
+
+void NativeSize(void* pWidget, int& nWidth, int& nHeight)
+{
+    nWidth = pWidget ? gtk_widget_get_allocated_width(static_cast<GtkWidget*>(pWidget)) : 0;
+    nHeight = pWidget ? gtk_widget_get_allocated_height(static_cast<GtkWidget*>(pWidget)) : 0;
+}
+
+bool MnemonicsVisible(void* pWidget)
+{
+    if (!pWidget)
+        return false;
+    GtkWidget* pTop = gtk_widget_get_toplevel(static_cast<GtkWidget*>(pWidget));
+    return GTK_IS_WINDOW(pTop) && gtk_window_get_mnemonics_visible(GTK_WINDOW(pTop));
+}
+
+void ReplaceNativePaint(void* pWidget, NativePaintHandler handler, void* pUser)
+{
+    if (pWidget)
+        g_signal_connect_data(pWidget, "draw", G_CALLBACK(OnDraw), new PaintHook{handler, pUser},
+                              &FreeHook<PaintHook>, GConnectFlags(0));
+}
+
+void HookPopupKeys(void* pWidget, PopupKeyHandler handler, void* pUser)
+{
+    if (pWidget)
+        g_signal_connect_data(pWidget, "key-press-event", G_CALLBACK(OnKey), new KeyHook{handler, pUser},
+                              &FreeHook<KeyHook>, GConnectFlags(0));
+}

@@ -1,0 +1,42 @@
+// Stand-in for what the Windows window manager and the common controls give a
+// window directly, and GTK only through its own calls: a window's class (the
+// WM_CLASS a window manager and a second instance find it by), bringing a
+// window to the front, a control's natural height and pressed state, whether
+// mnemonics show, drawing a button oneself, and the keys of a popup that holds
+// the pointer grab. Handles are the toolkit's native widgets (wxWindow::GetHandle()).
+//
+// Threads: main (toolkit) thread only.
+#pragma once
+#include <cstdint>
+
+// Gives a top-level window this class, before or after it is realized.
+void SetNativeWindowClass(void* pWidget, const char* pszClass);
+// Brings a top-level window to the front and gives it the focus, as the desktop allows.
+void PresentNativeWindow(void* pWidget);
+// The height a control asks for at the current font; 0 when the toolkit does not say.
+int NaturalHeight(void* pWidget);
+// True while a button is held down (by the mouse or the keyboard).
+bool IsNativePressed(void* pWidget);
+// The size the toolkit gave the control.
+void NativeSize(void* pWidget, int& nWidth, int& nHeight);
+// True while the desktop underlines mnemonics in the control's window (Alt held).
+bool MnemonicsVisible(void* pWidget);
+
+// Paints a control instead of the toolkit's theme: the handler gets the drawing context
+// (a cairo_t*) of every paint.
+using NativePaintHandler = void (*)(void* pUser, void* pCairo);
+void ReplaceNativePaint(void* pWidget, NativePaintHandler handler, void* pUser);
+
+// The keys that reach a popup through its pointer grab, which the toolkit hands to no window.
+enum class PopupKey
+{
+    Up,
+    Down,
+    Home,
+    End,
+    Enter,
+    Escape,
+    Other,  // nChar holds its character, 0 when it has none
+};
+using PopupKeyHandler = void (*)(void* pUser, PopupKey key, uint32_t nChar);
+void HookPopupKeys(void* pWidget, PopupKeyHandler handler, void* pUser);
