@@ -8,6 +8,7 @@
 #include <grp.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -145,6 +146,70 @@ TEST_F(SingleInstance, AHungInstanceIsReportedAKilledOneAndStaleLockFilesOfAnyMo
         start.Release();
         EXPECT_TRUE(fs::remove(File(".lock")));
     }
+}
+
+// A runtime folder that another user owns, or that others can enter, could hold their lock
+// or their socket in place of ours: such a folder is never used.
+TEST_F(SingleInstance, AFolderOfAnotherUserOrOpenToOthersIsNeverUsedForTheLockAndSocket)
+{
+    // A name of this test's own, so the fallback folder in /tmp is nobody else's.
+    const std::string name = "vorane-test-" + std::to_string(getpid());
+    const fs::path fallback = "/tmp/" + name + "-" + std::to_string(geteuid());
+    fs::remove_all(fallback);
+    struct Cleanup
+    {
+        ~Cleanup() { fs::remove_all(path); }
+        fs::path path;
+    } cleanup{fallback};
+    auto mode = [](const fs::path& path) {
+        struct stat st{};
+        return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : ~0u;
+    };
+    // Starts an instance; says where it keeps its files, after checking that they are there.
+    auto startIn = [&](std::string* pProblem = nullptr) {
+        CSingleInstance instance(name);
+        EXPECT_EQ(FIRST, instance.Acquire([] {}));
+        if (pProblem)
+            *pProblem = instance.Problem();
+        if (!instance.Directory().empty())
+        {
+            EXPECT_TRUE(fs::exists(instance.Directory() + "/" + name + ".lock"));
+        }
+        return instance.Directory();
+    };
+
+    ASSERT_EQ(0, chmod(m_dir.c_str(), 0777));
+    EXPECT_EQ(fallback, startIn()) << "the runtime folder is open to others";
+    EXPECT_TRUE(fs::is_empty(m_dir));
+    ASSERT_EQ(0, chmod(m_dir.c_str(), 0700));
+    EXPECT_EQ(m_dir, startIn()) << "once closed, it is ours";
+    fs::remove(m_dir / (name + ".lock"));
+
+    fs::remove_all(fallback);
+    ASSERT_EQ(0, mkdir(fallback.c_str(), 0700));
+    ASSERT_EQ(0, chmod(fallback.c_str(), 0777));
+    ASSERT_EQ(0, chmod(m_dir.c_str(), 0755));
+    EXPECT_EQ(fallback, startIn());
+    EXPECT_EQ(0700u, mode(fallback)) << "our own folder in /tmp is closed before it is used";
+
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's folder needs root to make";
+    fs::remove_all(fallback);
+    ASSERT_EQ(0, chmod(m_dir.c_str(), 0700));
+    ASSERT_EQ(0, chown(m_dir.c_str(), 65534, 65534));
+    EXPECT_EQ(fallback, startIn()) << "the runtime folder is another user's";
+    EXPECT_TRUE(fs::is_empty(m_dir));
+
+    // The folder in /tmp made beforehand by another user (anyone may create it there).
+    fs::remove_all(fallback);
+    ASSERT_EQ(0, mkdir(fallback.c_str(), 0700));
+    ASSERT_EQ(0, chown(fallback.c_str(), 65534, 65534));
+    std::string problem;
+    EXPECT_EQ("", startIn(&problem)) << "it runs unguarded instead";
+    EXPECT_NE(std::string::npos, problem.find(fallback.string() + " is not a directory of ours")) << problem;
+    EXPECT_TRUE(fs::is_empty(fallback));
+    EXPECT_TRUE(fs::is_empty(m_dir));
+    EXPECT_EQ(0700u, mode(fallback)) << "and left as it was";
 }
 
 } // namespace

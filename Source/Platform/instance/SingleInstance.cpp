@@ -93,8 +93,9 @@ std::string FindDirectory(const std::string& name, std::string& problem)
     struct stat st;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
     {
+        // The user's runtime folder is not ours to change: one that others can enter is passed over.
         std::string dir = runtime;
-        if (IsOurDirectory(dir, st) && FitsSocketAddress(dir + files))
+        if (IsOurDirectory(dir, st) && (st.st_mode & 077) == 0 && FitsSocketAddress(dir + files))
             return dir;
     }
     std::string dir = "/tmp/" + name + "-" + std::to_string(geteuid());

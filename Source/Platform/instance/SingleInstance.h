@@ -3,8 +3,9 @@
 // second start of the program finds the running one, brings its main window to
 // the front and ends.
 //
-// Two files in the user's runtime directory ($XDG_RUNTIME_DIR, or else a
-// folder /tmp/<name>-<uid> that we create 0700 and that must be ours):
+// Two files in the user's runtime directory ($XDG_RUNTIME_DIR when it is ours
+// and closed to others, or else a folder /tmp/<name>-<uid> that must be ours
+// and that we create, or make, 0700):
 //  - <name>.lock, held with flock() for the life of the instance. The kernel
 //    drops the lock when the process dies, however it dies, so a crashed or
 //    killed instance never blocks the next start, and a lock file left with
