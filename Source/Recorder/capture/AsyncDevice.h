@@ -1,5 +1,10 @@
 // The abstract device that the capture worker drives; the wave-input device is
 // its implementation. Failures are thrown as the message text (const char*).
+//
+// Threads: Open, Close, Start and Stop are called on the main thread;
+// PrepareHeader, UnprepareHeader, OnArmBuffer and AddBuffer on the capture
+// thread too, always with the global device lock held; Format on either while
+// no one changes it (it is set before a capture starts).
 #pragma once
 #include "mmsystem.h"
 

@@ -163,12 +163,12 @@ CDeviceThread::~CDeviceThread()
             m_bStop = true;
         // A device still capturing would go on filling the ring this object frees.
         // (Freeing the device list has closed the devices already.)
-        if (IsListedDevice(m_pCaptureDevice))
+        if (CWaveIn* pDevice = FindListedDevice(m_nCaptureDevice))
         {
             try
             {
-                m_pCaptureDevice->Reset();
-                m_pCaptureDevice->Close();
+                pDevice->Reset();
+                pDevice->Close();
             }
             catch (...)
             {
@@ -248,7 +248,8 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
             m_bLimitReached = false;
             m_ending = CaptureEnding();
             // Stop acts on the device this recording runs on, whatever is current later.
-            m_pCaptureDevice = pDevice;
+            m_nCaptureDevice = pDevice->Serial();
+            m_captureFormat = pDevice->Format();
             pDevice->Open(&m_hEvent);
             ResetEvent(m_hThreadEnded);
             m_thread = std::thread([this] { ThreadProc(this); });
@@ -295,8 +296,8 @@ std::string CDeviceThread::StopCapture()
     CWaveIn* pDevice = nullptr;
     {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-        if (!m_bStop && IsListedDevice(m_pCaptureDevice) && IsThreadRunning())
-            pDevice = m_pCaptureDevice;
+        if (!m_bStop && IsThreadRunning())
+            pDevice = FindListedDevice(m_nCaptureDevice);
     }
     if (pDevice)
         pDevice->StopInput();
@@ -306,10 +307,10 @@ std::string CDeviceThread::StopCapture()
         try
         {
             m_bStop = true;
-            if (IsListedDevice(m_pCaptureDevice))
+            if (CWaveIn* pListed = FindListedDevice(m_nCaptureDevice))
             {
-                m_pCaptureDevice->Reset();
-                m_pCaptureDevice->Close();
+                pListed->Reset();
+                pListed->Close();
             }
         }
         catch (const char* pszText)
@@ -329,7 +330,7 @@ std::string CDeviceThread::StopCapture()
 
 void CDeviceThread::HandOn(uint32_t nBytes)
 {
-    const WAVEFORMATEX& f = m_pCaptureDevice->Format();
+    const WAVEFORMATEX& f = m_captureFormat;
     const uint32_t nAlign = std::max<uint32_t>(1, f.nBlockAlign);
     if (m_nFrameLimit > 0)
     {
@@ -371,7 +372,7 @@ void CDeviceThread::EndRecording()
         }
         m_ending.nKeptMilliseconds = m_pReceiver->KeptMilliseconds();
     }
-    const DWORD nRate = m_pCaptureDevice ? m_pCaptureDevice->Format().nSamplesPerSec : 0;
+    const DWORD nRate = m_captureFormat.nSamplesPerSec;
     m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0;
     // After a failed write the file holds what the receiver kept, part of the failed buffer included.
     const uint32_t nShown = m_ending.bFailed && m_pReceiver ? m_ending.nKeptMilliseconds : m_ending.nMilliseconds;

@@ -104,7 +104,8 @@ private:
     void EndRecording();
 
     IReceiver* m_pReceiver = nullptr;
-    CWaveIn* m_pCaptureDevice = nullptr;  // the device of the latest recording
+    uint64_t m_nCaptureDevice = 0;  // the serial of the latest recording's device (guarded by the global lock)
+    WAVEFORMATEX m_captureFormat{};  // its capture format, as the recording started
     bool m_bStop = false;  // guarded by the global device lock
     HANDLE m_hEvent;
     std::thread m_thread;

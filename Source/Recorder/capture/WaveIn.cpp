@@ -6,7 +6,13 @@
 #include <algorithm>
 #include <cstring>
 
-CWaveIn::CWaveIn(UINT nDeviceId, const WAVEINCAPSA& caps) : m_nDeviceId(nDeviceId), m_caps(caps), m_mixer(nDeviceId)
+namespace
+{
+std::atomic<uint64_t> g_nNextSerial{1};
+}  // namespace
+
+CWaveIn::CWaveIn(UINT nDeviceId, const WAVEINCAPSA& caps)
+    : m_nDeviceId(nDeviceId), m_caps(caps), m_mixer(nDeviceId), m_nSerial(g_nNextSerial++)
 {
     SetPcmFormat(m_format, 8, 1, 11025);
 }
@@ -229,10 +235,13 @@ CWaveIn* FindDeviceByName(const char* pszName)
     return pFound;
 }
 
-bool IsListedDevice(const CWaveIn* pDevice)
+CWaveIn* FindListedDevice(uint64_t nSerial)
 {
     std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-    return pDevice && std::find(g_devices.begin(), g_devices.end(), pDevice) != g_devices.end();
+    for (CWaveIn* pDevice : g_devices)
+        if (pDevice->Serial() == nSerial)
+            return pDevice;
+    return nullptr;
 }
 
 void FreeDevices()

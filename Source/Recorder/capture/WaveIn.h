@@ -1,13 +1,17 @@
 // A wave-input device of the machine, and the process-wide device list.
 //
-// Threads: main thread, except PrepareHeader, UnprepareHeader and AddBuffer,
-// which the capture thread calls with the global device lock held. The device
-// lock is only ever taken inside the global lock or alone.
+// Threads: the main thread calls everything but PrepareHeader, UnprepareHeader
+// and AddBuffer, which the capture thread calls with the global device lock
+// held (it also reads Format, which does not change while a capture runs).
+// The device lock is only ever taken inside the global lock or alone. A
+// device is destroyed only by FreeDevices, after its capture has stopped;
+// Serial tells a device apart from a later one at the same address.
 #pragma once
 #include "AsyncDevice.h"
 #include "Mixer.h"
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -50,6 +54,8 @@ public:
     CMixer& GetMixer();
 
     UINT DeviceId() const { return m_nDeviceId; }
+    // Unique for the run: a device listed anew never has the serial of one freed before.
+    uint64_t Serial() const { return m_nSerial; }
     MMRESULT LastResult() const { return m_nLastResult; }
     const WAVEINCAPSA& Caps() const { return m_caps; }
     const char* Name() const { return m_caps.szPname; }
@@ -64,14 +70,15 @@ private:
     CMixer m_mixer;
     std::recursive_mutex m_lock;
     int m_nCaptureMode = CAPTURE_MODE_NONE;
-    int m_nElapsedSeconds = 0;
+    std::atomic<int> m_nElapsedSeconds{0};
+    const uint64_t m_nSerial;
 };
 
 // The wave-input devices in the platform's order, built on first use.
 std::vector<CWaveIn*>& EnumDevices();
 // The first device with exactly that name; shows "Device not found." when there is none.
 CWaveIn* FindDeviceByName(const char* pszName);
-// True while the device is one of the listed (not yet freed) devices.
-bool IsListedDevice(const CWaveIn* pDevice);
+// The listed (not yet freed) device with that serial, or null.
+CWaveIn* FindListedDevice(uint64_t nSerial);
 // Destroys every device; a later EnumDevices lists them afresh.
 void FreeDevices();
