@@ -99,17 +99,21 @@ double EncodeMp3(const std::vector<uint8_t>& pcm, const std::string& path)
 
 double EncodeOgg(const std::vector<uint8_t>& pcm, const std::string& path)
 {
-    theSettings.OggMode = 0;
-    theSettings.OggQuality = 400;
     double start = ProcessCpuSeconds();
     {
         CReceiverOGG receiver;
-        if (!receiver.LoadLibraries())
-            return -1;
+        receiver.Options = OggOptions{0, 400};
         receiver.Output = OutputFor(path);
         uint32_t nBitrate = 0;
-        if (receiver.Open(&nBitrate) != 0)
+        try
+        {
+            receiver.LoadLibraries();
+            receiver.Open(&nBitrate);
+        }
+        catch (const CRecorderError&)
+        {
             return -1;
+        }
         for (size_t pos = 0; pos < pcm.size(); pos += BUFFER)
             receiver.Write(pcm.data() + pos, BUFFER);
         receiver.Finish();

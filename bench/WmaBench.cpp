@@ -69,20 +69,16 @@ int main()
     getrusage(RUSAGE_SELF, &before);
     {
         CReceiverWMA receiver;
+        receiver.Output = OutputFor(ours);
+        uint32_t nBitrate = 0;
         try
         {
             receiver.LoadLibraries();
+            receiver.Open(&nBitrate);
         }
-        catch (const char* pszText)
+        catch (const CRecorderError& error)
         {
-            std::fprintf(stderr, "%s\n", pszText);
-            return 1;
-        }
-        receiver.Output = OutputFor(ours);
-        uint32_t nBitrate = 0;
-        if (receiver.Open(&nBitrate) < 0)
-        {
-            std::fprintf(stderr, "%s\n", receiver.OpenFailure());
+            std::fprintf(stderr, "%s\n", error.what());
             return 1;
         }
         getrusage(RUSAGE_SELF, &opened);

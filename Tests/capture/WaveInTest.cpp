@@ -95,7 +95,7 @@ TEST_F(WaveInDevice, ClosingTwiceClosesOnceAndAfterAFailedPrepareCloseLeavesTheD
     WAVEHDR header{};
     header.lpData = memory.data();
     header.dwBufferLength = 100;
-    EXPECT_THROW(m_pDevice->PrepareHeader(&header), const char*);
+    EXPECT_THROW(m_pDevice->PrepareHeader(&header), CRecorderError);
     m_pDevice->Close();
     EXPECT_EQ(std::make_pair(MMSYSERR_NOMEM, 1), std::make_pair(m_pDevice->LastResult(), winmm::virt::Device(0)->CallCount(WaveCall::Close)));
 }

@@ -49,25 +49,25 @@ TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopene
         EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.LoadLibraries(); }));
         // Some libraries loaded before the throw: Open must still refuse, not call a null entry point.
         receiver.Output = RecordingFileFor(folder.File("partial.ogg"));
-        EXPECT_EQ(-1, receiver.Open(&nBitrate));
+        EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.Open(&nBitrate); }));
         receiver.Finish();
     }
 
     SetVorbisModuleNames("", Stub("libvorbisenc_noinit.so"), "");
     CReceiverOGG receiver;
-    EXPECT_FALSE(receiver.LoadLibraries());
+    EXPECT_NE(std::string::npos, ThrownText([&] { receiver.LoadLibraries(); }).find("\"vorbis_encode_init\""));
     EXPECT_STREQ("vorbis_encode_init", receiver.MissingEntryPoint());
     receiver.Output = RecordingFileFor(folder.File("never.ogg"));
-    EXPECT_EQ(-1, receiver.Open(&nBitrate));
+    EXPECT_EQ("Error loading libvorbis.dll", ThrownText([&] { receiver.Open(&nBitrate); }));
     receiver.Finish();
     EXPECT_TRUE(std::filesystem::is_empty(folder.Path())) << "a refused Open leaves no file";
 
     SetVorbisModuleNames("", "", "");
     CReceiverOGG good;
-    EXPECT_TRUE(good.LoadLibraries());
+    EXPECT_EQ("", ThrownText([&] { good.LoadLibraries(); }));
     EXPECT_EQ(nullptr, good.MissingEntryPoint());
     good.Output = RecordingFileFor(folder.File("good.ogg"));
-    EXPECT_EQ(0, good.Open(&nBitrate));
+    EXPECT_EQ("", ThrownText([&] { good.Open(&nBitrate); }));
     const std::vector<uint8_t> second = StereoTone(1.0, 440);
     EXPECT_GT(good.Write(second.data(), static_cast<uint32_t>(second.size())), 0u);
     good.Finish();

@@ -206,7 +206,7 @@ TEST_P(CutShort, AFileSizeLimitEndsTheRecordingWithItsTextAndAWholeFileOfTheStat
     std::string text;
     ending >> bFailed >> nKept;
     std::getline(ending >> std::ws, text);
-    EXPECT_EQ(std::make_pair(1, WriteFailure(EFBIG).message), std::make_pair(bFailed, text));
+    EXPECT_EQ(std::make_pair(1, std::string(WriteFailure(EFBIG).what())), std::make_pair(bFailed, text));
     EXPECT_THAT(text, ::testing::HasSubstr("file-size limit")) << "not the text of another cause";
     ASSERT_LE(std::filesystem::file_size(path), nLimit);
     const std::string what = std::string(GetParam().pszName) + " under a file-size limit";

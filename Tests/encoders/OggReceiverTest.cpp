@@ -26,10 +26,10 @@ protected:
     std::unique_ptr<CReceiverOGG> Opened()
     {
         auto receiver = std::make_unique<CReceiverOGG>();
-        EXPECT_TRUE(receiver->LoadLibraries());
+        receiver->LoadLibraries();
         receiver->Output = RecordingFileFor(m_path = m_folder.File("rec" + std::to_string(m_nFiles++) + ".ogg"));
         receiver->Tags = CurrentTrackTags();
-        EXPECT_EQ(0, receiver->Open(&m_nBitrate));
+        receiver->Open(&m_nBitrate);
         return receiver;
     }
     bool FolderIsEmpty() const { return std::filesystem::is_empty(m_folder.Path()); }
@@ -74,7 +74,7 @@ TEST_F(OggReceiver, EachModeReportsItsBitrateAndSetsUpTheEncoderOrIsRefusedWithA
         SCOPED_TRACE("mode " + std::to_string(c.mode) + ", quality " + std::to_string(c.quality));
         CReceiverOGG receiver;
         receiver.Options = OggOptions{c.mode, c.quality, c.minimum, c.nominal, c.maximum};
-        EXPECT_TRUE(receiver.LoadLibraries());
+        receiver.LoadLibraries();
         receiver.Output = RecordingFileFor(m_folder.File("case.ogg"));
         uint32_t nBitrate = 0;
         EXPECT_EQ(c.pszReason ? c.pszReason : "", ThrownText([&] { receiver.Open(&nBitrate); }));
@@ -162,7 +162,8 @@ TEST_F(OggReceiver, AnOpenThatCannotWriteTheHeadersReportsTheErrorAndLeavesNothi
         auto receiver = std::make_unique<CReceiverOGG>();
         receiver->LoadLibraries();
         receiver->Output = RecordingFileFor(m_folder.File("Audio0.ogg"));
-        const bool bRefused = receiver->Open(&m_nBitrate) == -1 && receiver->OpenError() == EFBIG && !receiver->State;
+        const bool bRefused = ThrownText([&] { receiver->Open(&m_nBitrate); }) == WriteFailure(EFBIG).NothingKept() &&
+                              !receiver->State;
         receiver.reset();
         _exit(bRefused ? 0 : 1);
     }

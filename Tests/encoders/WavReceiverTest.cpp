@@ -136,7 +136,7 @@ TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
 TEST_F(WavReceiver, AFileSizeLimitLeavesAHeaderThatMatchesTheDataAndSaysWhichLimitItWas)
 {
     std::vector<uint8_t> second = StereoTone(1.0, 1000);
-    const std::string ended = std::string("ended: ") + WriteFailure(EFBIG).message;
+    const std::string ended = std::string("ended: ") + WriteFailure(EFBIG).what();
     ASSERT_THAT(ended, ::testing::HasSubstr("file-size limit")) << "not the text of another cause";
     // In a child, under the limit; its exit status: 0, or the step that went otherwise.
     auto underLimit = [&](rlim_t nLimit, auto record) {

@@ -67,11 +67,11 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
         receiver.Output = RecordingFileFor(path);
         receiver.Tags = CurrentTrackTags();
         receiver.Options = CurrentWmaOptions();
-        return receiver.Open(&nShown) == 0;
+        return ThrownText([&] { receiver.Open(&nShown); }).empty();
     };
     const std::string path = folder.File("Audio0.wma");
     CReceiverWMA receiver;
-    ASSERT_TRUE(prepare(receiver, path)) << receiver.OpenFailure();
+    ASSERT_TRUE(prepare(receiver, path));
     EXPECT_EQ(nShown, 64000u);
     CShownSizes view;
     SetWaveformView(&view);
@@ -99,7 +99,7 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     theSettings.WmaMode = 1;
     theSettings.WmaQualityIndex = TableSize(WmaQualityTable) - 1;
     CReceiverWMA quality;
-    ASSERT_TRUE(prepare(quality, folder.File("Audio1.wma"))) << quality.OpenFailure();
+    ASSERT_TRUE(prepare(quality, folder.File("Audio1.wma")));
     const std::vector<uint8_t> second = StereoTone(1.0, 1000);
     quality.Write(second.data(), static_cast<uint32_t>(second.size()));
     quality.Finish();

@@ -17,7 +17,7 @@ public:
         sizes.push_back(nSize);
         data.insert(data.end(), pData, pData + nSize);
         if (endOnWrite == static_cast<int>(sizes.size()))
-            throw CRecordingEnded{"The disk is full.", "Nothing was saved."};
+            throw CRecorderError::Ended("The disk is full.", "Nothing was saved.");
         return nSize;
     }
     uint32_t KeptMilliseconds() const override { return keptMilliseconds; }

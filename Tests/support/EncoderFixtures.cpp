@@ -74,7 +74,16 @@ std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std
             receiver->Options = CurrentOggOptions();
         else
             receiver->Options = CurrentWmaOptions();
-        return receiver->LoadLibraries() && receiver->Open(&nBitrate) == 0 ? receiver : nullptr;
+        try
+        {
+            receiver->LoadLibraries();
+            receiver->Open(&nBitrate);
+            return receiver;
+        }
+        catch (const CRecorderError&)
+        {
+            return nullptr;
+        }
     };
     if (format == "ogg")
         return opened(std::make_shared<CReceiverOGG>());

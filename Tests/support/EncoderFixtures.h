@@ -41,13 +41,9 @@ std::string ThrownText(F call)
     {
         call();
     }
-    catch (const char* pszText)
+    catch (const CRecorderError& error)
     {
-        return pszText;
-    }
-    catch (const CRecordingEnded& ended)
-    {
-        return std::string("ended: ") + ended.message;
+        return (error.EndsRecording() ? "ended: " : "") + std::string(error.what());
     }
     return "";
 }

@@ -41,13 +41,14 @@ protected:
     void TearDown() override { CReceiverWMA::SetModuleFolder(""); }
 
     // Prepares the receiver the way the recording session does.
-    int Open(CReceiverWMA& receiver)
+    // The reason the library refused, empty when it opened.
+    std::string Open(CReceiverWMA& receiver)
     {
         receiver.LoadLibraries();
         receiver.Output = RecordingFileFor(m_folder.File("Audio0.wma"));
         receiver.Tags = CurrentTrackTags();
         receiver.Options = CurrentWmaOptions();
-        return receiver.Open(&m_shown);
+        return ThrownText([&] { receiver.Open(&m_shown); });
     }
 
     CSettingsScope m_settings;
@@ -76,7 +77,7 @@ TEST(WmaBitrateWalk, FollowsTheLibrarysOrder)
 // recording's file by its descriptor, never by the name it will have.
 TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAndClosesOnce)
 {
-    ASSERT_EQ(Open(m_receiver), 0);
+    ASSERT_EQ("", Open(m_receiver));
     EXPECT_EQ(std::make_tuple(m_shown, m_receiver.Bitrate, theLog.ratesFlags, m_receiver.State),
               std::make_tuple(64000u, 64000u, 0u, 1));
     EXPECT_EQ(theLog.open, (std::array<DWORD, 4>{44100, 2, BASS_WMA_ENCODE_TAGS, 64000}));
@@ -93,14 +94,14 @@ TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAn
     theSettings.WmaBitrateIndex = 3;
     {
         CReceiverWMA receiver;
-        ASSERT_EQ(Open(receiver), 0);
+        ASSERT_EQ("", Open(receiver));
         EXPECT_EQ(std::make_tuple(theLog.open[3], receiver.Bitrate, m_shown), std::make_tuple(96000u, 96000u, 80000u));
     }
     EXPECT_EQ(theLog.order, (Calls{"Init", "OpenFile", "Close", "Free"})) << "closed by the destructor";
 
     theSettings.WmaMode = 1;  // a quality, from the library's list of qualities
     CReceiverWMA quality;
-    ASSERT_EQ(Open(quality), 0);
+    ASSERT_EQ("", Open(quality));
     EXPECT_EQ(std::make_tuple(theLog.ratesFlags, theLog.open[3], m_shown),
               std::make_tuple(DWORD{BASS_WMA_ENCODE_RATES_VBR}, DWORD{50}, 50u));
 }
@@ -108,7 +109,7 @@ TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAn
 TEST_F(WmaScriptedLibrary, NoListMeansBitrateZeroAndNothingIsEncoded)
 {
     theScript.hasList = false;
-    ASSERT_EQ(Open(m_receiver), 0);
+    ASSERT_EQ("", Open(m_receiver));
     EXPECT_EQ(std::make_tuple(m_receiver.Bitrate, theLog.open[3], m_receiver.Write(m_second.data(), 176400)),
               std::make_tuple(0u, DWORD{0}, 0u));
     EXPECT_EQ(theLog.writeCalls, 0);
@@ -119,7 +120,7 @@ TEST_F(WmaScriptedLibrary, TagsFollowInTheirOrderCutTo255BytesWithoutSplittingAC
     theSettings.YearIndex = 3;
     theSettings.AlbumTitle = std::string(300, 'a');
     theSettings.Title = std::string(254, 't') + "\xC3\xA9" + "more";  // an e with acute accent across the limit
-    ASSERT_EQ(Open(m_receiver), 0);
+    ASSERT_EQ("", Open(m_receiver));
     EXPECT_EQ(theLog.tags, (std::vector<std::pair<std::string, std::string>>{{"WM/AlbumTitle", std::string(255, 'a')},
                                                                                {"Author", "Artist"},
                                                                                {"Title", std::string(254, 't')},
@@ -147,8 +148,7 @@ TEST_F(WmaScriptedLibrary, EachFailureToOpenSaysWhyAndFreesTheLibraryOnce)
         else
             theScript.version = 1;
         CReceiverWMA receiver;
-        EXPECT_EQ(Open(receiver), -1);
-        EXPECT_STREQ(receiver.OpenFailure(), pszReason);
+        EXPECT_EQ(pszReason, Open(receiver));
         EXPECT_EQ(std::make_pair(receiver.State, receiver.Handle), std::make_pair(0, uint32_t{0}));
         receiver.Finish();
         EXPECT_EQ(theLog.order, order) << "freed once";

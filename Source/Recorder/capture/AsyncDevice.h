@@ -1,5 +1,5 @@
 // The abstract device that the capture worker drives; the wave-input device is
-// its implementation. Failures are thrown as the message text (const char*).
+// its implementation. Failures are thrown as CRecorderError with the text for the user.
 //
 // Threads: Open, Close, Start and Stop are called on the main thread;
 // PrepareHeader, UnprepareHeader, OnArmBuffer and AddBuffer on the capture

@@ -2,6 +2,7 @@
 
 #include "Event.h"
 #include "WaveIn.h"
+#include "RecorderError.h"
 
 #include <algorithm>
 #include <atomic>
@@ -139,7 +140,7 @@ void CWaveBufferRing::Take(std::vector<int32_t>& display, std::vector<uint8_t>& 
                 display[i] = (sample(2 * i) + sample(2 * i + 1)) / 2;
     }
     else
-        throw "Unsupported format";
+        throw CRecorderError("Unsupported format");
     m_nCurrent = (m_nCurrent + 1) % static_cast<int>(m_nCount);
 }
 
@@ -256,9 +257,9 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
             m_ring.Setup(pDevice);
             pDevice->Start();
         }
-        catch (const char* pszText)
+        catch (const CRecorderError& failure)
         {
-            error = pszText ? pszText : APP_EXCEPTION;
+            error = failure.what();
         }
         catch (...)
         {
@@ -313,9 +314,9 @@ std::string CDeviceThread::StopCapture()
                 pListed->Close();
             }
         }
-        catch (const char* pszText)
+        catch (const CRecorderError& failure)
         {
-            error = pszText ? pszText : APP_EXCEPTION;
+            error = failure.what();
         }
         catch (...)
         {
@@ -356,14 +357,14 @@ void CDeviceThread::EndRecording()
         {
             m_pReceiver->Finish();
         }
-        catch (const CRecordingEnded& ended)
+        catch (const CRecorderError& ended)
         {
             // The file's last part did not fit: what it holds is whole, and the user hears why it is short.
             if (!m_ending.bFailed)
             {
                 m_ending.bFailed = true;
-                m_ending.failure = ended.message;
-                m_ending.nothingKept = ended.nothingKept;
+                m_ending.failure = ended.what();
+                m_ending.nothingKept = ended.NothingKept();
             }
         }
         catch (...)
@@ -417,31 +418,28 @@ void CDeviceThread::Run()
             }
         }
     }
-    catch (const CRecordingEnded& ended)
+    catch (const CRecorderError& error)
     {
-        // The receiver can take no more: complete its file with what it holds, and end
-        // the recording as if stopped. The device stays open until the owner stops.
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
         m_ending.bFailed = true;
-        m_ending.failure = ended.message;
-        m_ending.nothingKept = ended.nothingKept;
+        if (error.EndsRecording())
+        {
+            // The receiver can take no more: complete its file with what it holds, and end
+            // the recording as if stopped. The device stays open until the owner stops.
+            m_ending.failure = error.what();
+            m_ending.nothingKept = error.NothingKept();
+        }
+        else
+        {
+            // The device (or a receiver's library) failed: the cause is named.
+            m_ending.failure = DeviceFailure(error.what());
+            m_ending.nothingKept = std::string("The capture device failed (") + error.what() + "): nothing was recorded.";
+        }
         EndRecording();
     }
     catch (...)
     {
-        std::string reason = APP_EXCEPTION;
-        try
-        {
-            throw;
-        }
-        catch (const char* pszText)
-        {
-            if (pszText)
-                reason = pszText;
-        }
-        catch (...)
-        {
-        }
+        const std::string reason = APP_EXCEPTION;
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
         m_ending.bFailed = true;
         m_ending.failure = DeviceFailure(reason);

@@ -2,6 +2,7 @@
 
 #include "CaptureRegistry.h"
 #include "WaveIn.h"
+#include "RecorderError.h"
 
 #include <cstring>
 #include <memory>
@@ -238,7 +239,7 @@ void CMixer::Open()
     if (mixerOpen(&m_hMixer, m_nDeviceId, 0, 0, MIXER_OBJECTF_WAVEIN) != MMSYSERR_NOERROR)
     {
         m_hMixer = nullptr;
-        throw "Can't open Mixer Device.";
+        throw CRecorderError("Can't open Mixer Device.");
     }
     EnumLines();
 }
@@ -303,7 +304,7 @@ CMixerLine* CMixer::FindLine(const char* pszName)
             if (std::strcmp(pLine->Name(), pszName) == 0)
                 return pLine;
     }
-    throw "Mixer's line not found.";
+    throw CRecorderError("Mixer's line not found.");
 }
 
 size_t CMixer::GetLineCount()
@@ -362,10 +363,10 @@ std::string PrepareRecordingLine(const LineChoice& choice, int nCaptureMode, int
     EnumDevices();
     std::string deviceName, lineName;
     if (!SelectCurrentDevice(choice, deviceName, lineName))
-        throw "Device error.";
+        throw CRecorderError("Device error.");
     CWaveIn* pDevice = GetCurrentDevice();
     if (!pDevice)
-        throw "Device error.";
+        throw CRecorderError("Device error.");
     pDevice->SetFormat(nCaptureMode, nChannels, nRate, nBits);
     CMixer& mixer = pDevice->GetMixer();
     try

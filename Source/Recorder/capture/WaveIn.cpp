@@ -2,6 +2,7 @@
 
 #include "CaptureRegistry.h"
 #include "MessageBox.h"
+#include "RecorderError.h"
 
 #include <algorithm>
 #include <cstring>
@@ -56,7 +57,7 @@ void CWaveIn::Open(HANDLE* phEvent)
     m_nLastResult = waveInOpen(&m_hWaveIn, m_nDeviceId, &m_format, reinterpret_cast<DWORD_PTR>(*phEvent), 0,
                                CALLBACK_EVENT);
     if (m_nLastResult != MMSYSERR_NOERROR)
-        throw "Cannot open device";
+        throw CRecorderError("Cannot open device");
 }
 
 void CWaveIn::Close()
@@ -66,7 +67,7 @@ void CWaveIn::Close()
         return;
     waveInReset(m_hWaveIn);
     if (waveInClose(m_hWaveIn) != MMSYSERR_NOERROR)
-        throw "Cannot close device";
+        throw CRecorderError("Cannot close device");
     m_hWaveIn = nullptr;
     m_nLastResult = 2;
 }
@@ -96,21 +97,21 @@ void CWaveIn::PrepareHeader(WAVEHDR* pHeader)
 {
     m_nLastResult = waveInPrepareHeader(m_hWaveIn, pHeader, sizeof(WAVEHDR));
     if (m_nLastResult != MMSYSERR_NOERROR)
-        throw "Cannot prepare header";
+        throw CRecorderError("Cannot prepare header");
 }
 
 void CWaveIn::UnprepareHeader(WAVEHDR* pHeader)
 {
     m_nLastResult = waveInUnprepareHeader(m_hWaveIn, pHeader, sizeof(WAVEHDR));
     if (m_nLastResult != MMSYSERR_NOERROR)
-        throw "Cannot unprepare header";
+        throw CRecorderError("Cannot unprepare header");
 }
 
 void CWaveIn::AddBuffer(WAVEHDR* pHeader)
 {
     m_nLastResult = waveInAddBuffer(m_hWaveIn, pHeader, sizeof(WAVEHDR));
     if (m_nLastResult != MMSYSERR_NOERROR)
-        throw "Cannot add buffer";
+        throw CRecorderError("Cannot add buffer");
 }
 
 bool CWaveIn::SetFormat(int nMode, int nChannels, int nRate, int nBits)

@@ -10,25 +10,21 @@
 // only; a receiver publishes it (gives it its name) once it holds audio that a
 // player can decode, and lets go of it in Finish.
 //
-// Errors are thrown as the message text itself (const char*). A receiver that
-// can take no more data (disk full, a file-size limit, the format's size limit)
-// throws CRecordingEnded from Write: the capture thread then finishes the
+// Failures are thrown as CRecorderError. A receiver that can take no more data
+// (disk full, a file-size limit, the format's size limit) throws one made with
+// CRecorderError::Ended from Write: the capture thread then finishes the
 // receiver, so the file is complete, and ends the recording.
 #pragma once
+#include "RecorderError.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
 
 class CRecordingFile;
 
-struct CRecordingEnded
-{
-    std::string message;      // for the user, when what was written before is kept
-    std::string nothingKept;  // for the user, when the file holds no audio after all
-};
-
 // The ending for a write that failed with this errno (ENOSPC, EDQUOT, EFBIG, EIO...).
-CRecordingEnded WriteFailure(int nErrno);
+CRecorderError WriteFailure(int nErrno);
 
 class IReceiver
 {
@@ -38,7 +34,7 @@ public:
 
     // Encodes or stores one buffer; returns the bytes this call added to the output file.
     virtual uint32_t Write(const uint8_t* pData, uint32_t nSize) = 0;
-    // Ends the recording, completes the file and lets go of it. May throw CRecordingEnded
+    // Ends the recording, completes the file and lets go of it. May throw an ending
     // when the file's last part did not fit; the file is complete without it.
     virtual void Finish() = 0;
     // The audio the file holds, in milliseconds, as far as the receiver knows it: after a

@@ -1,4 +1,5 @@
 #include "LameEncoder.h"
+#include "RecorderError.h"
 
 #include <cstring>
 #include <dlfcn.h>
@@ -79,7 +80,7 @@ void LoadLameLibrary()
     std::string path = b.path.empty() ? ApplicationDirectory() + "/" + MODULE_FILE : b.path;
     void* hModule = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!hModule)
-        throw "Error loading lame_enc.DLL";
+        throw CRecorderError("Error loading lame_enc.DLL");
     // Resolved aside, so a failed attempt leaves the binding as it was.
     LameEntryPoints e;
     Resolve(hModule, TEXT_BEINITSTREAM, e.beInitStream);
@@ -94,7 +95,7 @@ void LoadLameLibrary()
         !e.beWriteVBRHeader)
     {
         dlclose(hModule);
-        throw "Unable to get LAME interfaces";
+        throw CRecorderError("Unable to get LAME interfaces");
     }
     b.entry = e;
     b.hModule = hModule;
@@ -136,7 +137,7 @@ CLameEncoder::CLameEncoder(uint32_t nBitrate, uint32_t nSampleRate, uint32_t nRe
         m_pfnCloseStream = b.entry.beCloseStream;
     }
     if (pfnInitStream(&Config, &ChunkSamples, &BufferSize, &Stream) != BE_ERR_SUCCESSFUL)
-        throw "ERRORR in beInitStream.";
+        throw CRecorderError("ERRORR in beInitStream.");
 }
 
 CLameEncoder::~CLameEncoder()

@@ -96,7 +96,7 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
     if (State == 0)
     {
         if (!Output)
-            throw "Can't create MP3 file.";
+            throw CRecorderError("Can't create MP3 file.");
         State = 1;
         m_nFramesEnd = 0;
         BuildTag();
@@ -143,7 +143,7 @@ uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverMP3::Finish()
 {
-    std::optional<CRecordingEnded> failure;
+    std::optional<CRecorderError> failure;
     if (State != 2 && (State == 1 || m_bFed))
     {
         // The encoder still holds the last part of a frame: without it every recording
@@ -156,7 +156,7 @@ void CReceiverMP3::Finish()
             if (nFlushed)
                 WriteOut(m_output, nFlushed);
         }
-        catch (const CRecordingEnded& ended)
+        catch (const CRecorderError& ended)
         {
             // The disk took less: the file was cut back to whole frames and the tag.
             failure = ended;

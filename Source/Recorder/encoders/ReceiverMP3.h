@@ -25,10 +25,10 @@ public:
     // Encodes one buffer of 16-bit stereo PCM; the file gets the first MP3 data, and ends
     // with the tag after every call. Returns the MP3 bytes written. Throws "Can't create MP3
     // file." without a file and, when the disk takes less than it was given,
-    // CRecordingEnded after cutting the file back to whole frames and the tag.
+    // an ending (CRecorderError::Ended) after cutting the file back to whole frames and the tag.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     // Writes what the encoder still holds and the tag, and lets go of the file. Without
-    // any MP3 data the file stays without a name. Throws CRecordingEnded when that last part
+    // any MP3 data the file stays without a name. Throws an ending (CRecorderError::Ended) when that last part
     // did not fit; the file is whole then too.
     void Finish() override;
     uint32_t KeptMilliseconds() const override;

@@ -128,7 +128,7 @@ void CReceiverOGG::PreloadModules()
         dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
-bool CReceiverOGG::LoadLibraries()
+void CReceiverOGG::LoadLibraries()
 {
     CVorbisBinding& v = *m_pVorbis;
     std::string names[3];
@@ -144,7 +144,7 @@ bool CReceiverOGG::LoadLibraries()
     {
         v.Module[i] = dlopen(names[i].c_str(), RTLD_NOW | RTLD_LOCAL);
         if (!v.Module[i])
-            throw "Error loading libvorbis.dll";
+            throw CRecorderError("Error loading libvorbis.dll");
     }
 
     m_pszMissing = nullptr;
@@ -182,16 +182,19 @@ bool CReceiverOGG::LoadLibraries()
     VORANE_RESOLVE(MODULE_OGG, ogg_stream_clear);
 #undef VORANE_RESOLVE
     m_bBound = m_pszMissing == nullptr;
-    return m_bBound;
+    if (!m_bBound)
+        throw CRecorderError(std::string("The Vorbis libraries of this system lack \"") + m_pszMissing +
+                             "\": OGG recordings cannot be made. Reinstall libvorbis, or choose another output format.");
 }
 
-int CReceiverOGG::Open(uint32_t* pBitrate)
+void CReceiverOGG::Open(uint32_t* pBitrate)
 {
     CVorbisBinding& v = *m_pVorbis;
-    // Without every entry point, or open already: nothing may be set up.
-    m_nOpenError = 0;
-    if (State != 0 || !m_bBound || !Output)
-        return -1;
+    // Without every entry point nothing may be set up.
+    if (!m_bBound)
+        throw CRecorderError("Error loading libvorbis.dll");
+    if (State != 0 || !Output)
+        throw CRecorderError("Can't create OGG file.");
     EndOfStream = false;
 
     const OggOptions& o = Options;
@@ -202,31 +205,31 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     case 0:
         // The library would quietly clamp a quality outside its range.
         if (o.nQuality < 0 || o.nQuality > 1000)
-            throw MSG_OGG_SETUP_FAILED;
+            throw CRecorderError(MSG_OGG_SETUP_FAILED);
         nReported = static_cast<uint32_t>(OggQualityBitrate(o.nQuality)) * 1000u;
         break;
     case 1:
         if (!BitrateOf(o.nMinBitrateIndex, nMin) || !BitrateOf(o.nMaxBitrateIndex, nMax))
-            throw MSG_OGG_SETUP_FAILED;
+            throw CRecorderError(MSG_OGG_SETUP_FAILED);
         // The library takes a minimum above the maximum without complaint.
         if (nMin > nMax)
-            throw MSG_OGG_MIN_ABOVE_MAX;
+            throw CRecorderError(MSG_OGG_MIN_ABOVE_MAX);
         // The encoder aims between the two; the middle is what the recording reports.
         nReported = static_cast<uint32_t>((nMin + nMax) / 2);
         break;
     case 2:
         if (!BitrateOf(o.nNominalBitrateIndex, nNominal))
-            throw MSG_OGG_SETUP_FAILED;
+            throw CRecorderError(MSG_OGG_SETUP_FAILED);
         nReported = static_cast<uint32_t>(nNominal);
         break;
     case 3:
         if (!BitrateOf(o.nNominalBitrateIndex, nNominal))
-            throw MSG_OGG_SETUP_FAILED;
+            throw CRecorderError(MSG_OGG_SETUP_FAILED);
         nMax = nMin = nNominal;
         nReported = static_cast<uint32_t>(nNominal);
         break;
     default:
-        throw MSG_OGG_SETUP_FAILED;
+        throw CRecorderError(MSG_OGG_SETUP_FAILED);
     }
 
     v.vorbis_info_init(&v.Info);
@@ -236,7 +239,7 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     if (nSetup != 0)
     {
         v.vorbis_info_clear(&v.Info);
-        throw MSG_OGG_SETUP_FAILED;
+        throw CRecorderError(MSG_OGG_SETUP_FAILED);
     }
     if (pBitrate)
         *pBitrate = nReported;
@@ -275,13 +278,11 @@ int CReceiverOGG::Open(uint32_t* pBitrate)
     if (m_bFull)
     {
         // Not even the headers fit: the file holds nothing and keeps no name.
-        m_nOpenError = m_nWriteError;
         Release();
-        return -1;
+        throw CRecorderError(WriteFailure(m_nWriteError).NothingKept());
     }
     m_nHeaderBytes = m_nCommitted;
     State = 1;
-    return 0;
 }
 
 bool CReceiverOGG::WritePage(uint32_t* pBytes)

@@ -33,29 +33,27 @@ public:
     CReceiverOGG& operator=(const CReceiverOGG&) = delete;
 
     // Loads the three libraries and resolves every entry point. Throws "Error loading
-    // libvorbis.dll" when a library cannot be loaded; false when an entry point is
-    // missing (MissingEntryPoint names it).
-    bool LoadLibraries();
+    // libvorbis.dll" when a library cannot be loaded, and a text naming the entry point
+    // that is missing (MissingEntryPoint names it too).
+    void LoadLibraries();
     // Sets up the encoder from the options and the comments from the track tags,
     // and writes the three header packets into the file; reports the bitrate in bits per
-    // second through pBitrate. Returns 0, or -1 when the file cannot be written (see
-    // OpenError). Throws a text for the user when the options ask for something the
-    // encoder cannot do; nothing is encoded then. Main thread.
-    int Open(uint32_t* pBitrate);
+    // second through pBitrate. Throws a text for the user when the options ask for
+    // something the encoder cannot do, or the file takes not even the headers (why, as
+    // for a write during the recording); nothing is encoded then. Main thread.
+    void Open(uint32_t* pBitrate);
 
     // Encodes one buffer of 16-bit stereo PCM; returns the page bytes written. Throws
-    // CRecordingEnded when the disk takes less than it was given.
+    // an ending (CRecorderError::Ended) when the disk takes less than it was given.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     // Ends the stream with its last page, releases the encoder and lets go of the file. Throws
-    // CRecordingEnded when the last pages did not fit; the file ends on its last whole page then.
+    // an ending (CRecorderError::Ended) when the last pages did not fit; the file ends on its last whole page then.
     void Finish() override;
     uint32_t KeptMilliseconds() const override;
 
     const char* MissingEntryPoint() const { return m_pszMissing; }
     // Loads the libraries for good ahead of the first recording, where they are found. Any thread.
     static void PreloadModules();
-    // The errno of the write that made the last Open fail (0: no file was given).
-    int OpenError() const { return m_nOpenError; }
 
     int State;  // 0 not open, 1 encoder and file open
 
@@ -75,7 +73,6 @@ private:
     bool m_bBound = false;  // every entry point of all three libraries resolved
     bool m_bFull = false;   // the disk took less than it was given; nothing more is written
     int m_nWriteError = 0;  // the errno of that write
-    int m_nOpenError = 0;
     bool m_bFed = false;    // audio went into the encoder
     uint64_t m_nCommitted = 0;       // bytes of whole pages in the file
     uint64_t m_nHeaderBytes = 0;     // of which the header pages

@@ -97,7 +97,7 @@ uint32_t CWaveFile::Append(const uint8_t* pData, uint32_t nSize)
         return 0;
     // The sizes are 32-bit: stop before they would wrap, with the file still whole.
     if (static_cast<uint64_t>(m_nDataSize) + nSize > m_nDataLimit)
-        throw CRecordingEnded{MSG_WAV_SIZE_LIMIT, MSG_WAV_SIZE_LIMIT};
+        throw CRecorderError::Ended(MSG_WAV_SIZE_LIMIT, MSG_WAV_SIZE_LIMIT);
 
     // The data go first and the header follows what really reached the disk, so a full
     // disk never leaves a header that claims data the file does not hold.
@@ -145,7 +145,7 @@ uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
         if (!FormatSet)
             return 0;
         if (!Output)
-            throw "Can't create WAV file.";
+            throw CRecorderError("Can't create WAV file.");
         File.Attach(Output->Fd());
         // Not even the header fits: the file holds nothing and keeps no name.
         if (!File.WriteHeader(CaptureFormat))
@@ -157,7 +157,7 @@ uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
     {
         n = File.Append(pData, nSize);
     }
-    catch (const CRecordingEnded&)
+    catch (const CRecorderError&)
     {
         // What fitted of a first buffer is a recording too.
         if (File.DataSize() > 0)

@@ -20,7 +20,7 @@ public:
     // Writes the 44-byte header for the format. False, with errno set, when the disk took less.
     bool WriteHeader(const WAVEFORMATEX& format);
     // Appends the data and updates both size fields. Returns size, or 0 when nothing was
-    // appended. Throws CRecordingEnded when the disk takes less than it was given or the
+    // appended. Throws an ending (CRecorderError::Ended) when the disk takes less than it was given or the
     // data would pass what the 32-bit size fields can hold; the file then still matches
     // its header, with whole frames.
     uint32_t Append(const uint8_t* pData, uint32_t nSize);

@@ -215,23 +215,21 @@ CReceiverWMA::~CReceiverWMA()
         Finish();
 }
 
-bool CReceiverWMA::LoadLibraries()
+void CReceiverWMA::LoadLibraries()
 {
     // The modules stay loaded for Open: loading the encoder's libraries takes long
     // enough to be felt at the start of a recording, so it is done once.
     auto pBass = std::make_unique<CBassBinding>();
     pBass->Load();
     if (!pBass->hBass)
-        throw "Error loading bass.dll";
+        throw CRecorderError("Error loading bass.dll");
     if (!pBass->hWma)
-        throw "Error loading basswma.dll";
+        throw CRecorderError("Error loading basswma.dll");
     m_pBass = std::move(pBass);
-    return true;
 }
 
-int CReceiverWMA::Open(uint32_t* pBitrate)
+void CReceiverWMA::Open(uint32_t* pBitrate)
 {
-    m_failure.clear();
     std::unique_ptr<CBassBinding> pBass = std::move(m_pBass);
     if (!pBass)
     {
@@ -239,21 +237,12 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         pBass->Load();
     }
     if (!pBass->Bind())
-    {
-        m_failure = MSG_WMA_INCOMPLETE;
-        return -1;
-    }
+        throw CRecorderError(MSG_WMA_INCOMPLETE);
     if (pBass->GetVersion() < 2)
-    {
-        m_failure = MSG_WMA_TOO_OLD;
-        return -1;
-    }
+        throw CRecorderError(MSG_WMA_TOO_OLD);
     pBass->SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
     if (!pBass->Init(0, SampleRate, 0, nullptr, nullptr))
-    {
-        m_failure = MSG_WMA_INIT_FAILED;
-        return -1;
-    }
+        throw CRecorderError(MSG_WMA_INIT_FAILED);
 
     const bool bQuality = Options.nMode == 1;
     Bitrate = bQuality ? static_cast<uint32_t>(TableEntry(WmaQualityTable, Options.nQualityIndex))
@@ -270,8 +259,7 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
     {
         // Left initialised, the library would refuse the next recording.
         pBass->Free();
-        m_failure = MSG_WMA_CANT_CREATE;
-        return -1;
+        throw CRecorderError(MSG_WMA_CANT_CREATE);
     }
 
     char text[256];
@@ -294,8 +282,7 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
         pBass->Free();
         Handle = 0;
         const int nError = WriteErrorOf(Output->Fd());
-        m_failure = nError ? WriteFailure(nError).nothingKept : std::string(MSG_WMA_CANT_CREATE);
-        return -1;
+        throw CRecorderError(nError ? WriteFailure(nError).NothingKept() : std::string(MSG_WMA_CANT_CREATE));
     }
 
     // A quality is shown as the bitrate it gave, like every other recording.
@@ -310,7 +297,6 @@ int CReceiverWMA::Open(uint32_t* pBitrate)
     struct stat st;
     m_nHeaderSize = fstat(Output->Fd(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     State = 1;
-    return 0;
 }
 
 uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
@@ -326,7 +312,7 @@ uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
         if (fstat(Output->Fd(), &st) == 0 && static_cast<uint64_t>(st.st_size) > m_nHeaderSize)
             Output->Publish();
         const int nError = WriteErrorOf(Output->Fd());
-        throw nError ? WriteFailure(nError) : CRecordingEnded{MSG_WMA_WRITE_FAILED, MSG_WMA_NOTHING_WRITTEN};
+        throw nError ? WriteFailure(nError) : CRecorderError::Ended(MSG_WMA_WRITE_FAILED, MSG_WMA_NOTHING_WRITTEN);
     }
     m_nFramesWritten += nSize / (2u * Channels);
     // The encoder does not say how much it wrote; the file does. The first call also

@@ -35,21 +35,18 @@ public:
 
     // Loads both modules and keeps them for Open. Throws "Error loading bass.dll" or
     // "Error loading basswma.dll" when one does not load.
-    bool LoadLibraries();
+    void LoadLibraries();
     // Opens the encoder on the output file with the bitrate (or quality) of the options,
     // sets the tags and writes what the recording shows into *pBitrate: the requested
-    // bitrate, or in quality mode the bitrate the encoder runs at. 0 on success, -1 on
-    // failure (see OpenFailure). Main thread.
-    int Open(uint32_t* pBitrate);
+    // bitrate, or in quality mode the bitrate the encoder runs at. Throws the reason for
+    // the user when it cannot. Main thread.
+    void Open(uint32_t* pBitrate);
 
     // Returns the bytes the file grew by since the last call (the first call counts the
-    // header too). Throws CRecordingEnded when the file takes no more data.
+    // header too). Throws an ending (CRecorderError::Ended) when the file takes no more data.
     uint32_t Write(const uint8_t* pData, uint32_t nSize) override;
     void Finish() override;
     uint32_t KeptMilliseconds() const override;
-
-    // Why the last Open failed, in words for the user; null after a successful Open.
-    const char* OpenFailure() const { return m_failure.empty() ? nullptr : m_failure.c_str(); }
 
     // Picks the supported value for a request from a zero-terminated list, in the list's
     // order: an equal value wins; otherwise the last value above the request, or, when none
@@ -73,7 +70,6 @@ public:
 
 private:
     std::unique_ptr<CBassBinding> m_pBass;
-    std::string m_failure;
     uint64_t m_nFileSizeReported = 0;
     uint64_t m_nHeaderSize = 0;    // the file as Open left it
     uint64_t m_nFramesWritten = 0;  // taken by the encoder without a failure

@@ -9,19 +9,6 @@
 
 #include <memory>
 
-namespace
-{
-// A failure of the start whose text is composed here.
-struct CStartFailure
-{
-    std::string text;
-};
-
-[[noreturn]] void Fail(const std::string& text)
-{
-    throw CStartFailure{text};
-}
-}  // namespace
 
 CRecordingStarter::CRecordingStarter(CDeviceThread& capture) : m_capture(capture)
 {
@@ -88,20 +75,13 @@ CReceiverOGG* CRecordingStarter::PrepareOGG(const std::shared_ptr<CRecordingFile
     PrepareLine(CAPTURE_MODE_OGG, 2, 44100, 16, 100, info);
     Drop(m_pReceiverOGG);
     m_pReceiverOGG = new CReceiverOGG;
-    // Throws "Error loading libvorbis.dll" when a library is missing.
-    if (!m_pReceiverOGG->LoadLibraries())
-        Fail(std::string("The Vorbis libraries of this system lack \"") + m_pReceiverOGG->MissingEntryPoint() +
-             "\": OGG recordings cannot be made. Reinstall libvorbis, or choose another output format.");
+    // Throws when a library or an entry point is missing.
+    m_pReceiverOGG->LoadLibraries();
     m_pReceiverOGG->Output = file;
     m_pReceiverOGG->Options = CurrentOggOptions();
     m_pReceiverOGG->Tags = CurrentTrackTags();
-    // Throws a text when the settings cannot be encoded.
-    if (m_pReceiverOGG->Open(&info.nBitrate) < 0)
-    {
-        if (m_pReceiverOGG->OpenError())
-            Fail(WriteFailure(m_pReceiverOGG->OpenError()).nothingKept);
-        Fail("Can't create OGG file \"" + file->Path() + "\".");
-    }
+    // Throws a text when the settings cannot be encoded or the file takes nothing.
+    m_pReceiverOGG->Open(&info.nBitrate);
     return m_pReceiverOGG;
 }
 
@@ -131,8 +111,7 @@ CReceiverWMA* CRecordingStarter::PrepareWMA(const std::shared_ptr<CRecordingFile
     m_pReceiverWMA->Output = file;
     m_pReceiverWMA->Options = CurrentWmaOptions();
     m_pReceiverWMA->Tags = CurrentTrackTags();
-    if (m_pReceiverWMA->Open(&info.nBitrate) < 0)
-        Fail(m_pReceiverWMA->OpenFailure() ? m_pReceiverWMA->OpenFailure() : "Can't create WMA file.");
+    m_pReceiverWMA->Open(&info.nBitrate);
     const WAVEFORMATEX& f = GetCurrentDevice()->Format();
     info.nBitsPerSample = f.wBitsPerSample;
     info.nChannels = f.nChannels;
@@ -161,14 +140,9 @@ IReceiver* CRecordingStarter::Prepare(int nOutputFormat, const std::shared_ptr<C
             break;
         }
     }
-    catch (const CStartFailure& composed)
+    catch (const CRecorderError& error)
     {
-        failure = composed.text;
-    }
-    catch (const char* pszText)
-    {
-        // A start that fails is never silent, even when the text is missing.
-        failure = pszText ? pszText : "Application exception.";
+        failure = error.what();
     }
     catch (...)
     {

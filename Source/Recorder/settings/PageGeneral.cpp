@@ -6,6 +6,7 @@
 #include "RecorderSettings.h"
 #include "Resources.h"
 #include "WaveIn.h"
+#include "RecorderError.h"
 
 #include <wx/dirdlg.h>
 #include <wx/sizer.h>
@@ -107,9 +108,9 @@ bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
                     names.emplace_back(mixer.GetLine(i)->Name());
                 mixer.Close();
             }
-            catch (const char* pszText)
+            catch (const CRecorderError& failure)
             {
-                error = pszText;
+                error = failure.what();
             }
             catch (const std::exception&)
             {

@@ -10,6 +10,7 @@
 #include "WaveIn.h"
 #ifdef VORANE_HAVE_PULSE
 #include "PulseBackend.h"
+#include "RecorderError.h"
 #endif
 
 #include <algorithm>
@@ -149,9 +150,9 @@ void ListDevices()
                 std::printf("    %zu: %s\n", i, mixer.GetLine(i)->Name());
             mixer.Close();
         }
-        catch (const char* pszText)
+        catch (const CRecorderError& error)
         {
-            std::printf("    (%s)\n", pszText);
+            std::printf("    (%s)\n", error.what());
         }
     }
 }
@@ -368,9 +369,9 @@ int Record(int argc, char** argv, const sigset_t& signals)
             }
         }
     }
-    catch (const char* pszText)
+    catch (const CRecorderError& error)
     {
-        return ShowError(pszText);
+        return ShowError(error.what());
     }
 
     // The length counts recorded audio, not time: a recorder that was stopped (Ctrl+Z) and
