@@ -99,7 +99,13 @@ int CMainApp::OnExit()
 {
     if (m_bMutexOwner)
     {
-        SaveConfig("Config.xml");
+        // The window is gone, but settings that were not kept must not go unsaid.
+        if (!SaveConfig("Config.xml"))
+        {
+            const std::string text = "Your settings could not be saved in \"" + ConfigDirectory() +
+                                     "/Config.xml\": the next start uses the settings saved before.";
+            MessageBoxA(nullptr, text.c_str(), APP_CAPTION, MB_ICONHAND);
+        }
         ReleaseSkin();
     }
     StopWindowClass();

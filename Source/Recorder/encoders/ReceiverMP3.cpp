@@ -38,6 +38,14 @@ std::string ToLatin1(const std::string& text)
     return out;
 }
 
+// The encoder module refused a buffer: the file keeps what it had, whole.
+CRecorderError EncoderFailure()
+{
+    return CRecorderError::Ended("The MP3 encoder failed, so the recording was stopped. What was recorded until "
+                                 "then is kept.",
+                                 "The MP3 encoder failed: nothing could be saved.");
+}
+
 // A field of the tag: cut to its width; a shorter text is followed by zeros.
 void PutField(uint8_t* pField, size_t nWidth, const std::string& text)
 {
@@ -134,7 +142,9 @@ uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
     if (nSize == 0 || !pData || State == 2 || m_bFull)
         return 0;
     uint32_t nProduced = 0;
-    Encoder.EncodeChunk(reinterpret_cast<const int16_t*>(pData), nSize / 2, m_output, OUTPUT_AREA_SIZE, nProduced);
+    if (Encoder.EncodeChunk(reinterpret_cast<const int16_t*>(pData), nSize / 2, m_output, OUTPUT_AREA_SIZE,
+                            nProduced) != BE_ERR_SUCCESSFUL)
+        throw EncoderFailure();
     m_bFed = true;
     if (nProduced == 0)
         return 0;
@@ -149,8 +159,8 @@ void CReceiverMP3::Finish()
         // The encoder still holds the last part of a frame: without it every recording
         // would lose its end.
         uint32_t nFlushed = 0;
-        if (!m_bFull)
-            Encoder.Flush(m_output, OUTPUT_AREA_SIZE, nFlushed);
+        if (!m_bFull && Encoder.Flush(m_output, OUTPUT_AREA_SIZE, nFlushed) != BE_ERR_SUCCESSFUL)
+            failure = EncoderFailure();
         try
         {
             if (nFlushed)
