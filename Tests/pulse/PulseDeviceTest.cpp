@@ -1,5 +1,6 @@
 // The sound server as the program's capture device: its sources become named lines;
-// listed first when a server answers, not at all when none does; a late buffer loses nothing;
+// listed first when a server answers, not at all when none does; a late buffer loses nothing,
+// nor does a hole in what the server sends;
 // the command-line recorder lists its lines, records one by name and misses one gone since.
 #include "RecordingStart.h"
 #include "EncoderFixtures.h"
@@ -10,9 +11,14 @@
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
+#include <pulse/stream.h>
+
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <dlfcn.h>
 #include <filesystem>
+#include <mutex>
 #include <tuple>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -20,6 +26,99 @@
 #include <unistd.h>
 
 using namespace winmm::pulse;
+
+namespace
+{
+// A hole in a record stream (a stretch the server accounts for but whose audio never
+// arrived) reaches the program as a peek without data. Our server sends none on demand,
+// so this program's own pa_stream_peek turns chunks the server did send into holes, and
+// keeps all it was sent meanwhile.
+struct CHoleMaker
+{
+    std::mutex mutex;
+    bool bArmed = false;
+    int nEvery = 0;   // every nEvery-th chunk within the tone becomes a hole
+    int nLeft = 0;    // holes still to make
+    int nChunks = 0;  // chunks within the tone so far
+    bool bToneBefore = false;                 // the last chunk ended in the tone, not in silence
+    bool bHeld = false, bHeldIsHole = false;  // the chunk peeked and not yet dropped
+    std::vector<uint8_t> sent;                // every byte the server sent, holes included
+    std::vector<std::pair<size_t, size_t>> holes;  // where in sent, and how long
+
+    void Arm(int nHoles, int nEveryNth)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        bArmed = true;
+        nLeft = nHoles;
+        nEvery = nEveryNth;
+        nChunks = 0;
+        bToneBefore = false;
+        sent.clear();
+        holes.clear();
+    }
+    void Disarm()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        bArmed = false;
+    }
+    // What a recording that keeps every hole as silence in its place begins with.
+    std::vector<uint8_t> SentWithHolesSilent()
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        std::vector<uint8_t> expected = sent;
+        for (const auto& [nAt, nLength] : holes)
+            std::fill_n(expected.begin() + static_cast<long>(nAt), nLength, 0);
+        return expected;
+    }
+    // A newly peeked chunk of 16-bit stereo frames: a hole only with the tone on both sides,
+    // so that the tone shows where what follows it went.
+    bool MakesHole(const uint8_t* p, size_t nBytes)
+    {
+        if (!bArmed)
+            return false;
+        auto sounds = [](const uint8_t* pFrame) { return std::memcmp(pFrame, "\0\0\0\0", 4) != 0; };
+        const bool bTone = nBytes >= 8 && sounds(p) && sounds(p + nBytes / 4 * 4 - 4);
+        const bool bHole = nLeft > 0 && bTone && bToneBefore && ++nChunks % nEvery == 0;
+        bToneBefore = nBytes >= 4 && sounds(p + nBytes / 4 * 4 - 4);
+        if (bHole)
+        {
+            --nLeft;
+            holes.emplace_back(sent.size(), nBytes);
+        }
+        sent.insert(sent.end(), p, p + nBytes);
+        return bHole;
+    }
+} g_holes;
+}  // namespace
+
+extern "C" int pa_stream_peek(pa_stream* pStream, const void** ppData, size_t* pBytes)
+{
+    using Peek = int (*)(pa_stream*, const void**, size_t*);
+    static const Peek real = reinterpret_cast<Peek>(dlsym(RTLD_NEXT, "pa_stream_peek"));
+    const int nResult = real(pStream, ppData, pBytes);
+    std::lock_guard<std::mutex> lock(g_holes.mutex);
+    if (nResult < 0 || !*ppData || *pBytes == 0)
+        return nResult;
+    if (!g_holes.bHeld)
+    {
+        g_holes.bHeld = true;
+        g_holes.bHeldIsHole = g_holes.MakesHole(static_cast<const uint8_t*>(*ppData), *pBytes);
+    }
+    if (g_holes.bHeldIsHole)
+        *ppData = nullptr;
+    return nResult;
+}
+
+extern "C" int pa_stream_drop(pa_stream* pStream)
+{
+    using Drop = int (*)(pa_stream*);
+    static const Drop real = reinterpret_cast<Drop>(dlsym(RTLD_NEXT, "pa_stream_drop"));
+    {
+        std::lock_guard<std::mutex> lock(g_holes.mutex);
+        g_holes.bHeld = g_holes.bHeldIsHole = false;
+    }
+    return real(pStream);
+}
 
 namespace
 {
@@ -139,6 +238,52 @@ TEST_F(PulseDevice, AProgramLateWithItsNextBufferLosesNoAudio)
     EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hWaveIn));
     CloseHandle(hEvent);
 }
+
+// A hole in what the server sends is recorded as silence of its length in its place, so the
+// recording keeps time with what was played.
+TEST_F(PulseDevice, AHoleInTheServersAudioIsRecordedAsSilenceOfItsLengthInItsPlace)
+{
+    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
+    HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HWAVEIN hWaveIn = nullptr;
+    WAVEFORMATEX format{};
+    CWaveIn::SetPcmFormat(format, 16, 2, 44100);
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInOpen(&hWaveIn, 0, &format, reinterpret_cast<DWORD_PTR>(hEvent), 0, CALLBACK_EVENT));
+    std::vector<char> buffer(4 * 3 * 44100);
+    WAVEHDR header{};
+    header.lpData = buffer.data();
+    header.dwBufferLength = static_cast<DWORD>(buffer.size());
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInPrepareHeader(hWaveIn, &header, sizeof(WAVEHDR)));
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInAddBuffer(hWaveIn, &header, sizeof(WAVEHDR)));
+    // The server sends a tenth of a second or more at a time: three holes come within the first
+    // two seconds of the tone.
+    g_holes.Arm(3, 2);
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(hWaveIn));
+    bool bDone = true;
+    while (bDone && !(header.dwFlags & WHDR_DONE))  // the handle sets the flags, then signals
+        bDone = WaitForSingleObject(hEvent, 10000) == WAIT_OBJECT_0;
+    g_holes.Disarm();
+    EXPECT_TRUE(bDone);
+    waveInReset(hWaveIn);
+    waveInUnprepareHeader(hWaveIn, &header, sizeof(WAVEHDR));
+    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hWaveIn));
+    CloseHandle(hEvent);
+    ASSERT_EQ(3u, g_holes.holes.size()) << "the server's audio came in too few chunks";
+    ASSERT_LT(g_holes.holes.back().first + g_holes.holes.back().second, buffer.size());
+
+    // The recording is what the server sent from the start, each hole silent.
+    std::vector<uint8_t> expected = g_holes.SentWithHolesSilent();
+    ASSERT_GE(expected.size(), buffer.size());
+    expected.resize(buffer.size());
+    const auto* pRecorded = reinterpret_cast<const uint8_t*>(buffer.data());
+    const size_t nSame = static_cast<size_t>(std::mismatch(expected.begin(), expected.end(), pRecorded).first -
+                                             expected.begin());
+    std::string holes;
+    for (const auto& [nAt, nLength] : g_holes.holes)
+        holes += " " + std::to_string(nAt) + "+" + std::to_string(nLength);
+    EXPECT_EQ(buffer.size(), nSame) << "the recording differs from byte " << nSame << " on; the holes (bytes):" << holes;
+}
+
 using PulseCli = CPulseTest;
 
 TEST_F(PulseCli, ItListsTheServersLinesRecordsOneByNameAndALineGoneSinceIsNotFound)

@@ -103,7 +103,7 @@ int CMainApp::OnExit()
         if (!SaveConfig("Config.xml"))
         {
             const std::string text = "Your settings could not be saved in \"" + ConfigDirectory() +
-                                     "/Config.xml\": the next start uses the settings saved before.";
+                                     "/Config.xml\": the next start will not know the changes made since it was last saved.";
             MessageBoxA(nullptr, text.c_str(), APP_CAPTION, MB_ICONHAND);
         }
         ReleaseSkin();
