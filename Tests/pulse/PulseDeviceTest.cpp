@@ -13,6 +13,7 @@
 
 #include <pulse/stream.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
