@@ -112,9 +112,10 @@ public:
 
     // Draws one item in style 3.
     void DrawItem(wxDC& dc, size_t nIndex, bool bHighlighted) const;
+    // Draws the popup's ground and frame under the items.
+    static void DrawFrame(wxDC& dc, const wxSize& size);
 
 private:
-    friend class CIconMenuPopup;
     void UpdateFromOwner(wxWindow* pOwner);
     Item* FindItem(unsigned nId);
     const Item* FindItem(unsigned nId) const;
