@@ -78,15 +78,14 @@ TEST(WmaBitrateWalk, FollowsTheLibrarysOrder)
 TEST_F(WmaScriptedLibrary, TheEncoderOpensAtTheListedBitrateOrTheNextHigherOneAndClosesOnce)
 {
     ASSERT_EQ("", Open(m_receiver));
-    EXPECT_EQ(std::make_tuple(m_shown, m_receiver.Bitrate, theLog.ratesFlags, m_receiver.State),
-              std::make_tuple(64000u, 64000u, 0u, 1));
+    EXPECT_EQ(std::make_tuple(m_shown, m_receiver.Bitrate, theLog.ratesFlags), std::make_tuple(64000u, 64000u, 0u));
     EXPECT_EQ(theLog.open, (std::array<DWORD, 4>{44100, 2, BASS_WMA_ENCODE_TAGS, 64000}));
     EXPECT_EQ(theLog.openFile, "/proc/self/fd/" + std::to_string(m_receiver.Output->Fd()));
     EXPECT_EQ(theLog.configs, (std::vector<std::pair<DWORD, DWORD>>{{BASS_CONFIG_UPDATEPERIOD, 0}}));
     m_receiver.Finish();
     m_receiver.Finish();
-    EXPECT_EQ(std::make_tuple(theLog.order, m_receiver.State, m_receiver.Handle, m_receiver.Output == nullptr),
-              std::make_tuple(Calls{"Init", "OpenFile", "Close", "Free"}, 2, 0u, true));
+    EXPECT_EQ(std::make_tuple(theLog.order, m_receiver.Output == nullptr),
+              std::make_tuple(Calls{"Init", "OpenFile", "Close", "Free"}, true));
     EXPECT_TRUE(std::filesystem::is_empty(m_folder.Path())) << "a file the library wrote nothing into goes";
     EXPECT_EQ(m_receiver.Write(m_second.data(), 176400), 0u);
     theLog = {};
@@ -149,7 +148,6 @@ TEST_F(WmaScriptedLibrary, EachFailureToOpenSaysWhyAndFreesTheLibraryOnce)
             theScript.version = 1;
         CReceiverWMA receiver;
         EXPECT_EQ(pszReason, Open(receiver));
-        EXPECT_EQ(std::make_pair(receiver.State, receiver.Handle), std::make_pair(0, uint32_t{0}));
         receiver.Finish();
         EXPECT_EQ(theLog.order, order) << "freed once";
     }

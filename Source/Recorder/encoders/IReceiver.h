@@ -26,6 +26,15 @@ class CRecordingFile;
 // The ending for a write that failed with this errno (ENOSPC, EDQUOT, EFBIG, EIO...).
 CRecorderError WriteFailure(int nErrno);
 
+// Where a receiver is in its one recording: before its first write (or, for the
+// encoders, before Open), writing, or finished with its file.
+enum class ReceiverState
+{
+    Waiting,
+    Writing,
+    Finished,
+};
+
 class IReceiver
 {
 public:

@@ -55,7 +55,7 @@ void PutField(uint8_t* pField, size_t nWidth, const std::string& text)
 }  // namespace
 
 CReceiverMP3::CReceiverMP3(uint32_t nBitrate, uint32_t nReSampleRate)
-    : State(0), Encoder(nBitrate, 44100, nReSampleRate)
+    : State(ReceiverState::Waiting), Encoder(nBitrate, 44100, nReSampleRate)
 {
     std::memset(Tag, 0, sizeof(Tag));
 }
@@ -101,11 +101,11 @@ size_t WholeFrames(const uint8_t* pData, size_t nSize, size_t nMax)
 
 uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
 {
-    if (State == 0)
+    if (State == ReceiverState::Waiting)
     {
         if (!Output)
             throw CRecorderError("Can't create MP3 file.");
-        State = 1;
+        State = ReceiverState::Writing;
         m_nFramesEnd = 0;
         BuildTag();
     }
@@ -139,7 +139,7 @@ uint32_t CReceiverMP3::WriteOut(const uint8_t* pData, uint32_t nSize)
 
 uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
 {
-    if (nSize == 0 || !pData || State == 2 || m_bFull)
+    if (nSize == 0 || !pData || State == ReceiverState::Finished || m_bFull)
         return 0;
     uint32_t nProduced = 0;
     if (Encoder.EncodeChunk(reinterpret_cast<const int16_t*>(pData), nSize / 2, m_output, OUTPUT_AREA_SIZE,
@@ -154,7 +154,7 @@ uint32_t CReceiverMP3::Write(const uint8_t* pData, uint32_t nSize)
 void CReceiverMP3::Finish()
 {
     std::optional<CRecorderError> failure;
-    if (State != 2 && (State == 1 || m_bFed))
+    if (State != ReceiverState::Finished && (State == ReceiverState::Writing || m_bFed))
     {
         // The encoder still holds the last part of a frame: without it every recording
         // would lose its end.
@@ -171,7 +171,7 @@ void CReceiverMP3::Finish()
             // The disk took less: the file was cut back to whole frames and the tag.
             failure = ended;
         }
-        State = 2;
+        State = ReceiverState::Finished;
     }
     Output.reset();
     if (failure)

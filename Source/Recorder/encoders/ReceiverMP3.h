@@ -36,7 +36,7 @@ public:
     // Fills Tag from Tags.
     void BuildTag();
 
-    int State;  // 0 no data written yet, 1 data written, 2 finished
+    ReceiverState State;
     CLameEncoder Encoder;
     TrackTags Tags;  // what the tag says; set before the capture starts
     uint8_t Tag[128];

@@ -104,14 +104,14 @@ struct CVorbisBinding
     vorbis_block Block{};
 };
 
-CReceiverOGG::CReceiverOGG() : State(0), EndOfStream(false), m_pVorbis(std::make_unique<CVorbisBinding>())
+CReceiverOGG::CReceiverOGG() : State(ReceiverState::Waiting), EndOfStream(false), m_pVorbis(std::make_unique<CVorbisBinding>())
 {
 }
 
 CReceiverOGG::~CReceiverOGG()
 {
     // Dropped without Finish: give the encoder's memory back; the file goes with its last owner.
-    if (State == 1)
+    if (State == ReceiverState::Writing)
         Release();
 }
 
@@ -193,7 +193,7 @@ void CReceiverOGG::Open(uint32_t* pBitrate)
     // Without every entry point nothing may be set up.
     if (!m_bBound)
         throw CRecorderError("Error loading libvorbis.dll");
-    if (State != 0 || !Output)
+    if (State != ReceiverState::Waiting || !Output)
         throw CRecorderError("Can't create OGG file.");
     EndOfStream = false;
 
@@ -282,7 +282,7 @@ void CReceiverOGG::Open(uint32_t* pBitrate)
         throw CRecorderError(WriteFailure(m_nWriteError).NothingKept());
     }
     m_nHeaderBytes = m_nCommitted;
-    State = 1;
+    State = ReceiverState::Writing;
 }
 
 bool CReceiverOGG::WritePage(uint32_t* pBytes)
@@ -373,7 +373,7 @@ uint32_t CReceiverOGG::Drain()
 uint32_t CReceiverOGG::Write(const uint8_t* pData, uint32_t nSize)
 {
     CVorbisBinding& v = *m_pVorbis;
-    if (State != 1 || EndOfStream)
+    if (State != ReceiverState::Writing || EndOfStream)
         return 0;
     const int nFrames = static_cast<int>(nSize / 4);
     // No frames must not reach the encoder: a write of 0 frames ends the stream.
@@ -408,7 +408,7 @@ void CReceiverOGG::Finish()
 {
     CVorbisBinding& v = *m_pVorbis;
     bool bFailed = false;
-    if (State == 1)
+    if (State == ReceiverState::Writing)
     {
         if (!m_bFull)
         {
@@ -422,7 +422,7 @@ void CReceiverOGG::Finish()
                 Output->Publish();
         }
         Release();
-        State = 0;
+        State = ReceiverState::Finished;
     }
     Output.reset();
     if (bFailed)

@@ -55,7 +55,7 @@ public:
     // Loads the libraries for good ahead of the first recording, where they are found. Any thread.
     static void PreloadModules();
 
-    int State;  // 0 not open, 1 encoder and file open
+    ReceiverState State;
 
     OggOptions Options;  // what the encoder is set to; set before Open
     TrackTags Tags;      // what the comments say; set before Open

@@ -129,7 +129,7 @@ void CWaveFile::Close()
 
 // ---- CReceiverWAV ----
 
-CReceiverWAV::CReceiverWAV() : State(0), FormatSet(0)
+CReceiverWAV::CReceiverWAV() : State(ReceiverState::Waiting), FormatSet(0)
 {
     std::memset(&CaptureFormat, 0, sizeof(CaptureFormat));
 }
@@ -138,9 +138,9 @@ CReceiverWAV::~CReceiverWAV() = default;
 
 uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
 {
-    if (State == 2)
+    if (State == ReceiverState::Finished)
         return 0;
-    if (State == 0)
+    if (State == ReceiverState::Waiting)
     {
         if (!FormatSet)
             return 0;
@@ -150,7 +150,7 @@ uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
         // Not even the header fits: the file holds nothing and keeps no name.
         if (!File.WriteHeader(CaptureFormat))
             throw WriteFailure(errno);
-        State = 1;
+        State = ReceiverState::Writing;
     }
     uint32_t n = 0;
     try
@@ -172,10 +172,10 @@ uint32_t CReceiverWAV::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverWAV::Finish()
 {
-    if (State == 1)
+    if (State == ReceiverState::Writing)
     {
         File.Close();
-        State = 2;
+        State = ReceiverState::Finished;
     }
     Output.reset();
 }

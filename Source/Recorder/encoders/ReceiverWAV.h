@@ -66,7 +66,7 @@ public:
     void Finish() override;
     uint32_t KeptMilliseconds() const override;
 
-    int State;
+    ReceiverState State;
     CWaveFile File;
     WAVEFORMATEX CaptureFormat;
     int FormatSet;

@@ -205,13 +205,13 @@ uint32_t CReceiverWMA::MatchBitrate(uint32_t nRequested, const uint32_t* pRates)
     return nCandidate;
 }
 
-CReceiverWMA::CReceiverWMA() : State(0), Handle(0), SampleRate(44100), Channels(2), Bitrate(0)
+CReceiverWMA::CReceiverWMA() : State(ReceiverState::Waiting), Handle(0), SampleRate(44100), Channels(2), Bitrate(0)
 {
 }
 
 CReceiverWMA::~CReceiverWMA()
 {
-    if (State == 1)
+    if (State == ReceiverState::Writing)
         Finish();
 }
 
@@ -296,12 +296,12 @@ void CReceiverWMA::Open(uint32_t* pBitrate)
     m_nStatedMilliseconds = 0;
     struct stat st;
     m_nHeaderSize = fstat(Output->Fd(), &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
-    State = 1;
+    State = ReceiverState::Writing;
 }
 
 uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
 {
-    if (Bitrate == 0 || State != 1 || !m_pBass)
+    if (Bitrate == 0 || State != ReceiverState::Writing || !m_pBass)
         return 0;
     // A file that takes no more data would take none for the rest of the recording:
     // end it and say so, rather than record into nothing.
@@ -330,7 +330,7 @@ uint32_t CReceiverWMA::Write(const uint8_t* pData, uint32_t nSize)
 
 void CReceiverWMA::Finish()
 {
-    if (State != 0)
+    if (State != ReceiverState::Waiting)
     {
         if (Handle && m_pBass)
         {
@@ -345,7 +345,7 @@ void CReceiverWMA::Finish()
             m_nStatedMilliseconds = StatedMilliseconds(Output->Fd());
         }
         m_pBass.reset();
-        State = 2;
+        State = ReceiverState::Finished;
     }
     Output.reset();
 }

@@ -60,7 +60,7 @@ public:
     static void SetModuleFolder(const std::string& folder);
     static std::string ModuleFolder();
 
-    int State;          // 0 not open, 1 encoder open, 2 finished
+    ReceiverState State;
     uint32_t Handle;    // the encoder, 0 when none is open
     uint32_t SampleRate;
     uint32_t Channels;
