@@ -418,18 +418,61 @@ TEST_F(MainWindowController, SkinsCycleOneToFourAndAnUnknownSkinGoesToTheSecond)
     EXPECT_TRUE(WaitUntil([this] { return m_pDlg->IsShownOnScreen() && !m_pDlg->IsIconized(); }));
 }
 
-// Closed within the first second: the take is kept whole, as Stop would keep it.
+// The output folder opens after a recording only for a user who asked for it.
+TEST_F(MainWindowController, TheOutputFolderOpensAfterARecordingOnlyWhenAsked)
+{
+    std::vector<std::string> requests;
+    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) {
+        requests.push_back(request.verb + " " + request.file);
+        return INT_PTR(SE_OK_STARTED);
+    });
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    std::vector<std::vector<std::string>> afterEach;
+    for (int bOpen : {0, 1})
+    {
+        theSettings.IsOpenOutput = bOpen;
+        RecordFor(1.0);
+        afterEach.push_back(requests);
+    }
+    SetShellHandler(previous);
+    const std::vector<std::string> explored{"explore " + m_folder.Path()};
+    EXPECT_EQ((std::vector<std::vector<std::string>>{{}, explored}), afterEach);
+    EXPECT_TRUE(m_messages.Texts().empty());
+}
+
+// Closed while recording: the take is kept whole, as Stop would keep it, and the window goes without
+// a word or a file manager left behind, also when nothing was captured yet.
 TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
 {
+    std::vector<std::string> requests;
+    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) {
+        requests.push_back(request.verb + " " + request.file);
+        return INT_PTR(SE_OK_STARTED);
+    });
+    theSettings.IsOpenOutput = 1;
     theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
-    Click(&CMainDlg::OnRecord);
-    winmm::virt::AdvanceClock(0.6);
-    m_pDlg->Close(true);
-    m_pDlg = nullptr;
-    ASSERT_TRUE(WaitUntil([] { return wxTopLevelWindows.empty(); }));
+    for (double dSeconds : {0.6, 0.0})
+    {
+        if (!m_pDlg)
+        {
+            m_pDlg = new CMainDlg;
+            ASSERT_TRUE(m_pDlg->Create());
+            ASSERT_TRUE(WaitUntil([this] { return m_pDlg->IsShownOnScreen(); }));
+        }
+        Click(&CMainDlg::OnRecord);
+        winmm::virt::AdvanceClock(dSeconds);
+        m_pDlg->Close(true);
+        m_pDlg = nullptr;
+        ASSERT_TRUE(WaitUntil([] { return wxTopLevelWindows.empty(); }));
+        // Whatever the closed window still had queued has run.
+        wxTheApp->Yield();
+    }
+    SetShellHandler(previous);
     EXPECT_NEAR(0.6, DecodeFile(m_folder.File("Audio0.mp3")).duration, 0.1);
     const std::vector<uint8_t> bytes = ReadFileBytes(m_folder.File("Audio0.mp3"));
     EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125)) << "the closing tag";
+    EXPECT_FALSE(std::filesystem::exists(m_folder.File("Audio1.mp3"))) << "nothing was captured";
+    EXPECT_EQ(std::make_pair(std::vector<std::string>{}, std::vector<std::string>{}), std::make_pair(requests, m_messages.Texts()));
 }
 
 TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecording)
