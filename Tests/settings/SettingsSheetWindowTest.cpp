@@ -365,22 +365,32 @@ TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirty
     EXPECT_EQ(years, Items(pYear));
     EXPECT_EQ(9, pYear->GetSelection());
 
-    const std::string typed = "abcdefghijklmnopqrstuvwxyz0123456789";  // 36 characters
-    for (wxTextCtrl* pEdit : {pArtist, pAlbum, pTitle})
+    // Each field its own text, so a field stored from another one shows.
+    const std::string typed[3] = {"abcdefghijklmnopqrstuvwxyz0123456789", "ABCDEFGHIJKLMNOPQRSTUVWXYZ9876543210",
+                                  "0123456789zyxwvutsrqponmlkjihgfedcba"};  // 36 characters each
+    wxTextCtrl* edits[3] = {pArtist, pAlbum, pTitle};
+    for (int i = 0; i < 3; ++i)
     {
+        wxTextCtrl* pEdit = edits[i];
         pEdit->SetFocus();
         ASSERT_TRUE(WaitUntil([&] { return pEdit->HasFocus(); }));
         Xdo("key ctrl+a BackSpace");
-        Xdo("type --delay 5 " + typed);
-        EXPECT_TRUE(WaitUntil([&] { return pEdit->GetValue().length() >= 30; }, 5000));
-        WaitUntil([] { return false; }, 300);  // keys still on their way would show up here
-        EXPECT_EQ(typed.substr(0, 30), pEdit->GetValue().utf8_string()) << pEdit->GetId();
+        Xdo("type --delay 5 " + typed[i]);
+        // Keys arrive in order: once the final Ctrl+A has selected the text, every typed key was handled.
+        Xdo("key ctrl+a");
+        EXPECT_TRUE(WaitUntil([&] { return pEdit->GetStringSelection().length() >= 30; }, 5000));
+        EXPECT_EQ(typed[i].substr(0, 30), pEdit->GetValue().utf8_string()) << pEdit->GetId();
     }
+    Choose(pYear, 4);
+    Press(wxID_OK);
+    EXPECT_EQ(std::make_tuple(typed[0].substr(0, 30), typed[1].substr(0, 30), typed[2].substr(0, 30), 4),
+              std::make_tuple(theSettings.Artist, theSettings.AlbumTitle, theSettings.Title, theSettings.YearIndex));
 
     // Cleared texts are stored empty, the first year as index 0.
-    for (wxTextCtrl* pEdit : {pArtist, pAlbum, pTitle})
-        pEdit->SetValue("");
-    Choose(pYear, 0);
+    pPage = OpenAt<CPageTrack>();
+    for (int nId : {1028, 1029, 1030})
+        Find<wxTextCtrl>(pPage, nId)->SetValue("");
+    Choose(List(pPage, 1031), 0);
     Press(wxID_OK);
     EXPECT_EQ(std::make_tuple(std::string(), std::string(), std::string(), 0),
               std::make_tuple(theSettings.Artist, theSettings.AlbumTitle, theSettings.Title, theSettings.YearIndex));
