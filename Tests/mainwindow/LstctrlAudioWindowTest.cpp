@@ -90,8 +90,8 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
 
     // Return on the selected row is no double-click: it would start the player.
     m_pFrame->received.clear();
-    ASSERT_TRUE(PressKeys("Return"));
-    // A marker posted after the key has arrived once the key's own handling is done.
-    ASSERT_TRUE(WaitUntil([] { return false; }, 300) || m_pFrame->Drain());
+    ASSERT_TRUE(PressKeysAndWait("Return"));
+    // A message the key's handling posted has arrived once a marker posted after it has.
+    ASSERT_TRUE(m_pFrame->Drain());
     EXPECT_EQ(0, m_pFrame->Count(WM_AUDIOLIST_DBLCLK));
 }

@@ -359,8 +359,7 @@ TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndThei
     // Keys reach commands whatever their state: each command asks its rule again.
     auto key = [this](const char* pszKeys) {
         RunCommand("xdotool search --class Vorane.MainDlg windowactivate --sync 2>/dev/null");
-        RunCommand(std::string("xdotool key --clearmodifiers ") + pszKeys + " 2>/dev/null");
-        WaitUntil([] { return false; }, 300);
+        ASSERT_TRUE(PressKeysAndWait(pszKeys));
     };
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
     Click(&CMainDlg::OnRecord);
@@ -383,7 +382,10 @@ TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndThei
         closeAny();
         (m_pDlg->*handler)();
     }
-    WaitUntil([] { return false; }, 100);
+    // The closers run in order: once a call posted after them has run, each has looked for its dialog.
+    bool bLooked = false;
+    wxTheApp->CallAfter([&] { bLooked = true; });
+    ASSERT_TRUE(WaitUntil([&] { return bLooked; }));
     EXPECT_EQ(0, nDialogs);
     EXPECT_TRUE(std::filesystem::exists(m_folder.File("Audio1.wav")));
     winmm::virt::AdvanceClock(1.0);

@@ -440,8 +440,8 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
 
         const std::vector<std::string> faults = LayoutFaults(pPage, page, true);
         EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
-        wxTheApp->Yield(true);
-        WaitUntil([] { return false; }, 200);
+        // The shot for people to look at, once the page's texts are drawn.
+        WaitUntil([&] { return CountPixels(page, [](const wxColour& c) { return Luma(c) < 80; }) >= 20; });
         wxString title = pPage->GetPageTitle().AfterLast(':');
         title.Replace(" ", "-");
         SaveScreenshot(wxString::Format("settings-%s-%dpt", title.Lower(), nPoints).utf8_string());

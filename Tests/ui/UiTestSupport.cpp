@@ -6,6 +6,7 @@
 #include "WindowClass.h"
 
 #include <wx/app.h>
+#include <wx/eventfilter.h>
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/log.h>
@@ -236,6 +237,34 @@ std::string WaitForMessageBox()
 }
 
 bool PressKeys(const std::string& keys) { return Xdo("key --clearmodifiers " + keys); }
+
+namespace
+{
+// Counts the presses of the marker key, whatever window has the focus. The marker is a key of the default
+// keymap that nothing in the program uses: a key xdotool must map first can reach GTK before its mapping.
+const char* const kMarkerKey = "XF86Launch9";
+const uint32_t kMarkerKeyval = 0x1008FF49;
+
+class CMarkerKeyFilter : public wxEventFilter
+{
+public:
+    CMarkerKeyFilter() { wxEvtHandler::AddFilter(this); }
+    int FilterEvent(wxEvent& event) override
+    {
+        if (event.GetEventType() == wxEVT_KEY_DOWN && static_cast<wxKeyEvent&>(event).GetRawKeyCode() == kMarkerKeyval)
+            ++nSeen;
+        return Event_Skip;
+    }
+    int nSeen = 0;
+};
+}  // namespace
+
+bool PressKeysAndWait(const std::string& keys)
+{
+    static CMarkerKeyFilter* pFilter = new CMarkerKeyFilter;
+    const int nBefore = pFilter->nSeen;
+    return PressKeys(keys + " " + kMarkerKey) && WaitUntil([&] { return pFilter->nSeen > nBefore; });
+}
 bool WaitUntilActive(wxWindow* pDialog) { return WaitOnMain([&] { return ActiveDialog() == pDialog; }); }
 
 std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict)

@@ -79,6 +79,9 @@ wxRect ScreenRect(const wxWindow* pWindow, const wxRect& client);
 std::string WaitForMessageBox();
 bool WaitUntilActiveAndPainted(wxWindow* pDialog, wxWindow* pPainted);
 bool PressKeys(const std::string& keys);
+// On the main thread: presses the keys, then a marker key no window uses, and runs events until the
+// marker has reached the program: every key before it has been handled by then.
+bool PressKeysAndWait(const std::string& keys);
 bool WaitUntilActive(wxWindow* pDialog);
 // The window's shown controls, into every container, that are cut (smaller than they need, or not wholly
 // inside the screen area) or, when bStrict, overlap another control or have text fields lower than GTK
