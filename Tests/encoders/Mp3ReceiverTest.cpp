@@ -15,9 +15,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <tuple>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 class Mp3Receiver : public ::testing::Test
 {
@@ -124,6 +128,47 @@ TEST_F(Mp3Receiver, ADroppedReceiverClosesItsFileWithTheDataWrittenAndTheTag)
     Mp3Walk walk = WalkMp3File(path);
     EXPECT_TRUE(walk.ok) << walk.error;
     EXPECT_EQ(128u, walk.id3v1.size());
+}
+
+// A disk that fills in the middle of a second's frames: the file is cut back to the whole frames that
+// leave room for the tag, and the tag follows them. The limits step through one frame's length
+// (417 or 418 bytes at 128 kbit/s), so the last whole frame ends at every distance from the limit.
+TEST_F(Mp3Receiver, AFullDiskLeavesWholeFramesFollowedByTheTagWhereverTheLimitFalls)
+{
+    theSettings.Title = "Kept to the end";
+    const std::vector<uint8_t> pcm = StereoTone(3.0, 1000);
+    const uint64_t nFirstLimit = 24000;
+    const int nLimits = 8;
+    pid_t child = fork();
+    if (child == 0)
+    {
+        signal(SIGXFSZ, SIG_IGN);
+        int nCutShort = 0;
+        for (int i = 0; i < nLimits; ++i)
+        {
+            rlimit limit{nFirstLimit + 60u * i, RLIM_INFINITY};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(2);
+            nCutShort += !ThrownText([&] { Record(128, pcm); }).empty();
+        }
+        _exit(nCutShort == nLimits ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not every recording ended with the disk's error";
+    for (int i = 0; i < nLimits; ++i)
+    {
+        const std::string path = m_folder.File("rec" + std::to_string(i) + ".mp3");
+        const uint64_t nLimit = nFirstLimit + 60u * i;
+        SCOPED_TRACE("limit " + std::to_string(nLimit));
+        const uint64_t nSize = std::filesystem::file_size(path);
+        EXPECT_LE(nSize, nLimit);
+        EXPECT_GT(nSize, nLimit - 418 - 128) << "frames that fitted were dropped";
+        const Mp3Walk walk = WalkMp3File(path);
+        EXPECT_TRUE(walk.ok) << walk.error;
+        ASSERT_EQ(128u, walk.id3v1.size());
+        EXPECT_EQ("Kept to the end", TagField(walk.id3v1, 3, 30));
+    }
 }
 
 // The tag is what the settings said when the receiver was prepared: settings changed while the capture
