@@ -20,6 +20,7 @@
 
 #ifdef VORANE_HAVE_CLICK_TIMING
 #include "ClickTiming.h"
+#include "Mp3Frames.h"
 #include "PulseDaemon.h"
 #include "XDisplay.h"
 
@@ -28,12 +29,21 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <poll.h>
 #include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 using namespace clicktiming;
@@ -45,6 +55,124 @@ constexpr double kLongStop = 3.4;
 constexpr double kShortClickAfter = 0.9;
 constexpr double kShortStop = 1.8;
 constexpr double kGoalMs = 50;
+
+// Where audio begins in a file: past the WAV header, or past the encoder's tag frame of an MP3 file.
+long long AudioDataOffset(const std::string& path)
+{
+    const std::string b = ReadFileText(path);
+    if (b.compare(0, 4, "RIFF") == 0 && b.size() >= 12)
+    {
+        for (size_t pos = 12; pos + 8 <= b.size();)
+        {
+            const size_t nSize = LE32(reinterpret_cast<const uint8_t*>(b.data()) + pos + 4);
+            if (b.compare(pos, 4, "data") == 0)
+                return static_cast<long long>(pos + 8);
+            pos += 8 + nSize + (nSize & 1);
+        }
+        return 44;
+    }
+    const Mp3Walk walk = WalkMp3File(path);
+    if (walk.frames.empty())
+        return 0;
+    const std::string first = b.substr(walk.frames[0].offset, walk.frames[0].length);
+    const bool bTagFrame = first.find("Xing") != std::string::npos || first.find("Info") != std::string::npos;
+    return bTagFrame ? static_cast<long long>(walk.frames[0].length) : 0;
+}
+
+// The first audio of a take on disk: every file created, grown or renamed in the take's folder, with
+// the moment it was seen (inotify).
+class CAudioOnDisk : public ITakeWatcher
+{
+public:
+    ~CAudioOnDisk() override { Stop(); }
+    double startToAudio = -1;  // from the start to the first audio past the header on disk, s; -1: not seen
+
+    bool Watch(const std::string& folder, std::string& error) override
+    {
+        Stop();
+        m_folder = folder;
+        m_seen.clear();
+        startToAudio = -1;
+        m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (m_fd >= 0 && inotify_add_watch(m_fd, folder.c_str(), IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
+        {
+            close(m_fd);
+            m_fd = -1;
+        }
+        if (m_fd < 0)
+        {
+            error = "cannot watch " + folder;
+            return false;
+        }
+        m_bStop = false;
+        m_thread = std::thread([this] { Run(); });
+        return true;
+    }
+
+    void Judge(TakeResult& take, Clock::time_point start) override
+    {
+        Stop();
+        // A working name (".Audio0.mp3.part") counts for the file it becomes.
+        const std::string name = std::filesystem::path(take.path).filename().string();
+        const long long nHeader = AudioDataOffset(take.path);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        for (const Seen& seen : m_seen)
+            if (seen.name.find(name) != std::string::npos && seen.size > nHeader)
+            {
+                startToAudio = Seconds(seen.at - start);
+                break;
+            }
+    }
+
+private:
+    void Run()
+    {
+        alignas(inotify_event) char buffer[8192];
+        pollfd p{m_fd, POLLIN, 0};
+        while (!m_bStop)
+        {
+            if (poll(&p, 1, 20) <= 0)
+                continue;
+            const auto at = Clock::now();
+            const ssize_t n = read(m_fd, buffer, sizeof(buffer));
+            for (ssize_t pos = 0; n > 0 && pos < n;)
+            {
+                const auto* pEvent = reinterpret_cast<const inotify_event*>(buffer + pos);
+                pos += static_cast<ssize_t>(sizeof(inotify_event) + pEvent->len);
+                if (pEvent->len == 0)
+                    continue;
+                struct stat st;
+                const std::string name = pEvent->name;
+                const long long size = stat((m_folder + "/" + name).c_str(), &st) == 0 ? st.st_size : -1;
+                std::lock_guard<std::mutex> lock(m_mutex);
+                m_seen.push_back({at, name, size});
+            }
+        }
+    }
+
+    void Stop()
+    {
+        m_bStop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = -1;
+    }
+
+    struct Seen
+    {
+        Clock::time_point at;
+        std::string name;
+        long long size;
+    };
+    std::string m_folder;
+    int m_fd = -1;
+    std::atomic<bool> m_bStop{false};
+    std::thread m_thread;
+    std::mutex m_mutex;
+    std::vector<Seen> m_seen;
+};
 
 struct Series
 {
@@ -89,17 +217,19 @@ struct Program
 
     void Take(CClickPlayer& player)
     {
-        const TakeResult longTake = RunTake(*pRecorder, player, {kClickAfter, kLongStop});
+        const TakeResult longTake = RunTake(*pRecorder, player, {kClickAfter, kLongStop}, m_watch.get());
         if (Count(longTake, keptLong))
         {
             clickError.Add(longTake.ClickFound(), 1000 * longTake.ClickError());
             clickRaw.Add(longTake.ClickFound(), 1000 * (longTake.clickFound - longTake.clickExpected));
             lead.Add(true, 1000 * longTake.codecLead);
         }
-        Count(RunTake(*pRecorder, player, {kShortClickAfter, kShortStop}), keptShort);
+        Count(RunTake(*pRecorder, player, {kShortClickAfter, kShortStop}, m_watch.get()), keptShort);
     }
 
 private:
+    std::shared_ptr<CAudioOnDisk> m_watch = std::make_shared<CAudioOnDisk>();
+
     bool Count(const TakeResult& take, Series& kept)
     {
         if (!take.ok)
@@ -107,7 +237,7 @@ private:
             failures.push_back(take.error);
             return false;
         }
-        startToAudio.Add(take.startToAudio >= 0, 1000 * take.startToAudio);
+        startToAudio.Add(m_watch->startToAudio >= 0, 1000 * m_watch->startToAudio);
         kept.Add(true, 1000 * take.KeptBeyondHeld());
         // A late start shows as a click found early: what is missing beyond that went at the stop.
         lostAtStop.Add(take.ClickFound(), 1000 * (take.KeptBeyondHeld() - take.ClickError()));

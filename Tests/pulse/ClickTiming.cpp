@@ -1,4 +1,5 @@
 #include "ClickTiming.h"
+#include "Mp3Frames.h"
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -11,9 +12,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <poll.h>
 #include <sstream>
-#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,75 +40,6 @@ int16_t ClickSample(size_t nFrame)
 pa_sample_spec StereoFormat()
 {
     return pa_sample_spec{PA_SAMPLE_S16LE, kRate, 2};
-}
-
-// The end of an ID3v2 tag at the start of the bytes, or 0.
-size_t Id3v2End(const std::vector<uint8_t>& b)
-{
-    if (b.size() < 10 || std::memcmp(b.data(), "ID3", 3) != 0)
-        return 0;
-    const size_t nSize = (size_t(b[6] & 0x7F) << 21) | (size_t(b[7] & 0x7F) << 14) | (size_t(b[8] & 0x7F) << 7) | (b[9] & 0x7F);
-    return 10 + nSize + ((b[5] & 0x10) ? 10 : 0);
-}
-
-// The start of a file: 64 KB, or more when an ID3v2 tag (artwork) is longer, so the frame after it is in.
-std::vector<uint8_t> FirstBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> bytes(10);
-    in.read(reinterpret_cast<char*>(bytes.data()), 10);
-    if (in.gcount() < 10)
-    {
-        bytes.resize(static_cast<size_t>(in.gcount()));
-        return bytes;
-    }
-    bytes.resize(std::max<size_t>(1 << 16, Id3v2End(bytes) + 8192));
-    in.read(reinterpret_cast<char*>(bytes.data()) + 10, static_cast<std::streamsize>(bytes.size() - 10));
-    bytes.resize(10 + static_cast<size_t>(in.gcount()));
-    return bytes;
-}
-
-// The length of the MPEG audio layer III frame at pos, or 0 when there is none.
-size_t Mp3FrameLength(const std::vector<uint8_t>& b, size_t pos)
-{
-    if (pos + 4 > b.size() || b[pos] != 0xFF || (b[pos + 1] & 0xE0) != 0xE0 || ((b[pos + 1] >> 1) & 3) != 1)
-        return 0;
-    static const int kBitrates[2][15] = {{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
-                                         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
-    static const int kRates[3] = {44100, 48000, 32000};
-    const int nVersion = (b[pos + 1] >> 3) & 3;  // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
-    const int nBitrateIndex = b[pos + 2] >> 4, nRateIndex = (b[pos + 2] >> 2) & 3;
-    if (nVersion == 1 || nBitrateIndex == 0 || nBitrateIndex == 15 || nRateIndex == 3)
-        return 0;
-    const bool bMpeg1 = nVersion == 3;
-    const int nRate = kRates[nRateIndex] >> (bMpeg1 ? 0 : nVersion == 2 ? 1 : 2);
-    const int nBitrate = kBitrates[bMpeg1 ? 0 : 1][nBitrateIndex] * 1000;
-    return static_cast<size_t>((bMpeg1 ? 144 : 72) * nBitrate / nRate + ((b[pos + 2] >> 1) & 1));
-}
-
-bool Contains(const std::vector<uint8_t>& b, size_t from, size_t to, const char* psz)
-{
-    const size_t n = std::strlen(psz);
-    to = std::min(to, b.size());
-    for (size_t i = from; i + n <= to; ++i)
-        if (std::memcmp(b.data() + i, psz, n) == 0)
-            return true;
-    return false;
-}
-
-// An MP3 file's first frame, when it is a Xing/Info header frame rather than audio: [start, end).
-std::pair<size_t, size_t> Mp3InfoFrame(const std::vector<uint8_t>& b)
-{
-    const size_t start = Id3v2End(b);
-    const size_t n = Mp3FrameLength(b, start);
-    if (n && (Contains(b, start, start + n, "Xing") || Contains(b, start, start + n, "Info")))
-        return {start, start + n};
-    return {start, start};
-}
-
-bool IsMp3(const std::vector<uint8_t>& b)
-{
-    return Id3v2End(b) > 0 || Mp3FrameLength(b, 0) > 0;
 }
 
 // This process's environment with the settings ("NAME=value") put over it; built before a fork, since
@@ -306,34 +236,17 @@ ClickOnset FindClick(const DecodedAudio& audio)
     return onset;
 }
 
-long long AudioDataOffset(const std::string& path)
+// An MP3 file without an encoder's tag frame keeps the encoder's priming and the decoder's delay
+// (1105 samples) in what FFmpeg decodes; with one, FFmpeg takes them off.
+static double CodecLeadSeconds(const std::string& path, int nSampleRate)
 {
-    const std::vector<uint8_t> b = FirstBytes(path);
-    if (b.size() >= 12 && std::memcmp(b.data(), "RIFF", 4) == 0 && std::memcmp(b.data() + 8, "WAVE", 4) == 0)
-    {
-        for (size_t pos = 12; pos + 8 <= b.size();)
-        {
-            const size_t nSize = LE32(b.data() + pos + 4);
-            if (std::memcmp(b.data() + pos, "data", 4) == 0)
-                return static_cast<long long>(pos + 8);
-            pos += 8 + nSize + (nSize & 1);
-        }
-        return 44;
-    }
-    if (IsMp3(b))
-        return static_cast<long long>(Mp3InfoFrame(b).second);
-    return 0;
-}
-
-double CodecLeadSeconds(const std::string& path, int nSampleRate)
-{
-    const std::vector<uint8_t> b = FirstBytes(path);
-    if (!IsMp3(b) || nSampleRate <= 0)
+    const Mp3Walk walk = WalkMp3File(path);
+    if (walk.frames.empty() || nSampleRate <= 0)
         return 0;
-    // FFmpeg takes the priming off by the encoder's own tag; without one it stays in the decoded audio.
-    const auto [start, end] = Mp3InfoFrame(b);
-    if (end > start && (Contains(b, start, end, "LAME") || Contains(b, start, end, "Lavc") || Contains(b, start, end, "Lavf")))
-        return 0;
+    const std::string first = ReadFileText(path).substr(walk.frames[0].offset, walk.frames[0].length);
+    for (const char* pszEncoder : {"LAME", "Lavc", "Lavf"})
+        if (first.find(pszEncoder) != std::string::npos)
+            return 0;
     return 1105.0 / nSampleRate;
 }
 
@@ -451,62 +364,6 @@ int RunQuick(const std::vector<std::string>& args, std::string* pOutput)
     if (pOutput)
         *pOutput = output;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-// ---- the output folder ----------------------------------------------------------------------------
-
-CFolderWatch::CFolderWatch(const std::string& folder) : m_folder(folder)
-{
-    m_fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_fd >= 0 && inotify_add_watch(m_fd, folder.c_str(), IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
-    {
-        close(m_fd);
-        m_fd = -1;
-    }
-    if (m_fd < 0)
-        return;
-    m_thread = std::thread([this] {
-        alignas(inotify_event) char buffer[8192];
-        pollfd p{m_fd, POLLIN, 0};
-        while (!m_bStop)
-        {
-            if (poll(&p, 1, 20) <= 0)
-                continue;
-            const auto at = Clock::now();
-            const ssize_t n = read(m_fd, buffer, sizeof(buffer));
-            for (ssize_t pos = 0; n > 0 && pos < n;)
-            {
-                const auto* pEvent = reinterpret_cast<const inotify_event*>(buffer + pos);
-                pos += static_cast<ssize_t>(sizeof(inotify_event) + pEvent->len);
-                if (pEvent->len == 0)
-                    continue;
-                struct stat st;
-                const std::string name = pEvent->name;
-                const long long size = stat((m_folder + "/" + name).c_str(), &st) == 0 ? st.st_size : -1;
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_seen.push_back({at, name, size});
-            }
-        }
-    });
-}
-
-void CFolderWatch::Stop()
-{
-    m_bStop = true;
-    if (m_thread.joinable())
-        m_thread.join();
-    if (m_fd >= 0)
-        close(m_fd);
-    m_fd = -1;
-}
-
-std::optional<Clock::time_point> CFolderWatch::FirstGrownPast(const std::string& finalName, long long nBytes)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    for (const Seen& seen : m_seen)
-        if (seen.name.find(finalName) != std::string::npos && seen.size > nBytes)
-            return seen.at;
-    return std::nullopt;
 }
 
 std::vector<std::string> FinishedFiles(const std::string& folder)
@@ -754,18 +611,14 @@ std::string CWindowRecorder::Log() const
 
 // ---- a take ---------------------------------------------------------------------------------------
 
-TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& plan)
+TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& plan, ITakeWatcher* pWatcher)
 {
     TakeResult r;
     if (!recorder.Ready(r.error))
         return r;
     const std::vector<std::string> before = FinishedFiles(recorder.Folder());
-    CFolderWatch watch(recorder.Folder());
-    if (!watch.Ok())
-    {
-        r.error = "cannot watch " + recorder.Folder();
+    if (pWatcher && !pWatcher->Watch(recorder.Folder(), r.error))
         return r;
-    }
     const std::optional<Clock::time_point> start = recorder.Begin(r.error);
     if (!start)
         return r;
@@ -776,7 +629,6 @@ TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& pl
     const std::optional<Clock::time_point> stop = recorder.End(r.error);
     std::string finishError;
     const bool bFinished = recorder.Finish(finishError);
-    watch.Stop();
     r.uncertainty = recorder.Uncertainty();
     if (!stop)
         return r;
@@ -813,6 +665,8 @@ TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& pl
     r.codec = audio.codec;
     r.length = audio.duration;
     r.codecLead = CodecLeadSeconds(r.path, audio.sampleRate);
+    if (pWatcher)
+        pWatcher->Judge(r, *start);
     if (click)
     {
         r.clickExpected = Seconds(*click - *start);
@@ -821,8 +675,6 @@ TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& pl
         if (onset.found)
             r.clickFound = onset.seconds;
     }
-    if (const auto first = watch.FirstGrownPast(made[0], AudioDataOffset(r.path)))
-        r.startToAudio = Seconds(*first - *start);
     r.ok = true;
     return r;
 }
@@ -841,7 +693,6 @@ std::string Describe(const TakeResult& take)
     if (take.clickExpected >= 0)
         text += take.ClickFound() ? format("; click played at %.3f s, found at %.3f s", take.clickExpected, take.clickFound)
                                   : format("; click played at %.3f s, not in the file", take.clickExpected);
-    return text + format("; first audio on disk %.3f s after the start; acted up to %.3f s late, moments known to %.3f s",
-                         take.startToAudio, take.slip, take.uncertainty);
+    return text + format("; acted up to %.3f s late, moments known to %.3f s", take.slip, take.uncertainty);
 }
 }  // namespace clicktiming

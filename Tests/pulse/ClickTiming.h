@@ -10,7 +10,6 @@
 
 #include <sys/types.h>
 
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -82,14 +81,6 @@ struct ClickOnset
 };
 ClickOnset FindClick(const DecodedAudio& audio);
 
-// Where audio begins in a file: past the WAV header, or past the ID3v2 tag and the Xing/Info frame
-// of an MP3 file; 0 for other formats.
-long long AudioDataOffset(const std::string& path);
-
-// What the format adds before the first captured sample as FFmpeg decodes it: an MP3 file without a
-// LAME tag keeps the encoder's priming and the decoder's delay (1105 samples); 0 otherwise.
-double CodecLeadSeconds(const std::string& path, int nSampleRate);
-
 // A child process in a group of its own; killed with its group if still running when the object goes.
 class CChild
 {
@@ -120,35 +111,6 @@ private:
 
 // Runs a short command to its end (xdotool and the like) without a shell; its exit code and output.
 int RunQuick(const std::vector<std::string>& args, std::string* pOutput = nullptr);
-
-// Files created, grown and renamed in one folder, with the moments they were seen (inotify).
-class CFolderWatch
-{
-public:
-    explicit CFolderWatch(const std::string& folder);
-    ~CFolderWatch() { Stop(); }
-    CFolderWatch(const CFolderWatch&) = delete;
-    CFolderWatch& operator=(const CFolderWatch&) = delete;
-    bool Ok() const { return m_fd >= 0; }
-    void Stop();
-    // The first moment a file that became `finalName` (under it, or under a hidden working name
-    // ".<finalName>.part") held more than nBytes; nothing if it never did while watched.
-    std::optional<Clock::time_point> FirstGrownPast(const std::string& finalName, long long nBytes);
-
-private:
-    struct Seen
-    {
-        Clock::time_point at;
-        std::string name;
-        long long size;
-    };
-    std::string m_folder;
-    int m_fd = -1;
-    std::atomic<bool> m_bStop{false};
-    std::thread m_thread;
-    std::mutex m_mutex;
-    std::vector<Seen> m_seen;
-};
 
 // The names of the finished files of a folder (no hidden or working names).
 std::vector<std::string> FinishedFiles(const std::string& folder);
@@ -249,7 +211,6 @@ struct TakeResult
     std::string error;
     std::string path;            // the finished file
     std::string codec;
-    double startToAudio = -1;    // from the start to the first audio past the header on disk, s
     double clickExpected = -1;   // from the start to the click reaching the output, s
     double clickFound = -1;      // the click's onset in the file, s (codec lead included)
     double codecLead = 0;        // what the format adds at the start, s
@@ -265,7 +226,18 @@ struct TakeResult
     double KeptBeyondHeld() const { return length - codecLead - held; }
 };
 
+// Told about a take as it runs, for measurements of one's own (the benchmark's first audio on disk).
+class ITakeWatcher
+{
+public:
+    virtual ~ITakeWatcher() = default;
+    // The take's folder is ready and the start comes next; false with the reason in error.
+    virtual bool Watch(const std::string& folder, std::string& error) = 0;
+    // The take's file (take.path) is finished and decoded.
+    virtual void Judge(TakeResult& take, Clock::time_point start) = 0;
+};
+
 // Runs the take on the recorder with the player, and judges the file.
-TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& plan);
+TakeResult RunTake(IRecorder& recorder, CClickPlayer& player, const TakePlan& plan, ITakeWatcher* pWatcher = nullptr);
 std::string Describe(const TakeResult& take);
 }  // namespace clicktiming
