@@ -1,42 +1,9 @@
-// The ring of capture buffers: what is queued when, and the display copy.
+// The ring of capture buffers: the display copy of each device format. (What is queued when: the
+// capture results of Tests/capture/DeviceThreadTest.)
 #include "CaptureFakes.h"
 #include "EncoderFixtures.h"
 
 #include <gtest/gtest.h>
-
-#include <tuple>
-
-namespace
-{
-int QueuedCount(const CWaveBufferRing& ring)
-{
-    int n = 0;
-    for (uint32_t i = 0; i < ring.Count(); ++i)
-        n += (ring.Header(i).dwFlags & WHDR_INQUEUE) ? 1 : 0;
-    return n;
-}
-}  // namespace
-
-TEST(BufferRing, SetupQueuesOnlyTheFirstHeaderAndEachCollectHandsOnTheFinishedOneAndQueuesTheSpare)
-{
-    CHandDevice device(1, 22050, 16);
-    CWaveBufferRing ring(2);
-    ring.Setup(&device);
-    EXPECT_EQ(std::make_tuple(1, 0, 44100u, 22050u), std::make_tuple(QueuedCount(ring), ring.Current(),
-                                                                     ring.BytesPerBuffer(), ring.DisplaySamplesPerBuffer()));
-    std::vector<int32_t> display;
-    std::vector<uint8_t> bytes;
-    for (int n = 1; n <= 3; ++n)
-    {
-        EXPECT_FALSE(ring.IsCurrentDone());
-        device.Complete({static_cast<uint8_t>(n), 0});
-        ASSERT_TRUE(ring.IsCurrentDone());
-        ring.Collect(display, bytes);
-        ASSERT_EQ(44100u, bytes.size());
-        EXPECT_EQ(std::make_tuple(1, n % 2, uint8_t(n)), std::make_tuple(QueuedCount(ring), ring.Current(), bytes[0]))
-            << "collect " << n;
-    }
-}
 
 TEST(BufferRing, DisplaySamplesFollowTheDeviceFormatAndAnUnsupportedSizeIsRefused)
 {

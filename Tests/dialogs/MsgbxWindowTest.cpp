@@ -24,11 +24,7 @@ struct CSilentServer
         if (bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(listenFd, 8) != 0)
             close(std::exchange(listenFd, -1));
     }
-    ~CSilentServer()
-    {
-        close(clientFd);
-        close(listenFd);
-    }
+    ~CSilentServer() { close(clientFd), close(listenFd); }
     bool WaitForClient()
     {
         pollfd fd{listenFd, POLLIN, 0};

@@ -48,7 +48,7 @@ protected:
         PressKeys("Return");
         std::string text = WaitForMessageBox();
         PressKeys(answer);
-        EXPECT_TRUE(WaitUntilActive(&dialog) && WaitOnMain([&] { return NewName(dialog)->HasFocus(); }));
+        EXPECT_TRUE(WaitOnMain([&] { return dialog.IsActive() && NewName(dialog)->HasFocus(); }));
         return text;
     }
     std::string Read(const std::string& name) const { return ReadFileText(File(name)); }

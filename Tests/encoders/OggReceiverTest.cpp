@@ -5,19 +5,13 @@
 #include "OggPages.h"
 #include "ReceiverOGG.h"
 #include "RecordingFiles.h"
-#include "TagText.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <csignal>
 #include <filesystem>
 #include <memory>
 #include <tuple>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 class OggReceiver : public ::testing::Test
 {
@@ -146,27 +140,4 @@ TEST_F(OggReceiver, HeadersAndAudioAreWrittenAsTheyComeAndTheStreamEndsWithExact
     EXPECT_EQ(std::make_tuple(1, true, true, int64_t{5 * 44100}),
               std::make_tuple(nEos, walk.pages.back().Eos(), walk.pages.front().Bos(),
                               static_cast<int64_t>(walk.pages.back().granule)));
-}
-
-// When not even the headers fit under a file-size limit, Open fails with the write's errno (for the
-// user's text) and the working file goes with the receiver: nothing is left in the folder.
-TEST_F(OggReceiver, AnOpenThatCannotWriteTheHeadersReportsTheErrorAndLeavesNothing)
-{
-    pid_t child = fork();
-    if (child == 0)
-    {
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{1000, 1000};
-        setrlimit(RLIMIT_FSIZE, &limit);
-        auto receiver = std::make_unique<CReceiverOGG>();
-        receiver->LoadLibraries();
-        receiver->Output = RecordingFileFor(m_folder.File("Audio0.ogg"));
-        const bool bRefused = ThrownText([&] { receiver->Open(&m_nBitrate); }) == WriteFailure(EFBIG).NothingKept();
-        receiver.reset();
-        _exit(bRefused ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "Open did not fail with EFBIG";
-    EXPECT_TRUE(FolderIsEmpty());
 }

@@ -1,11 +1,9 @@
 // The WMA receiver on the real library modules: what a missing module says, and a
 // recording's tags, bitrate and shown size where an independent decoder finds them.
 #include "RecordingStart.h"
-#include "DeviceThread.h"
+#include "CaptureFakes.h"
 #include "EncoderFixtures.h"
-#include "Mixer.h"
 #include "ReceiverWMA.h"
-#include "TagText.h"
 #include "TestSupport.h"
 #include "WaveIn.h"
 
@@ -36,14 +34,6 @@ TEST(WmaModules, EachMissingModuleIsNamed)
     CReceiverWMA::SetModuleFolder("");
 }
 
-// Every size the capture thread hands on to the view.
-struct CShownSizes : IWaveformView
-{
-    void AddSamples(const std::vector<int32_t>&, uint32_t nBytesWritten) override { sizes.push_back(nBytesWritten); }
-    void OnCaptureStopped(uint32_t) override {}
-    std::vector<uint32_t> sizes;
-};
-
 // A recording's tags, bitrate and sizes; in quality mode the bitrate shown is the one the library chose,
 // the one in the file. (A failed Open and the freeing of the library: WmaScriptedLibrary.)
 TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
@@ -73,11 +63,11 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     CReceiverWMA receiver;
     ASSERT_TRUE(prepare(receiver, path));
     EXPECT_EQ(nShown, 64000u);
-    CShownSizes view;
+    CFakeView view;
     SetWaveformView(&view);
     EXPECT_TRUE(RecordOnManualClock(&receiver, 4));
     SetWaveformView(nullptr);
-    const std::vector<uint32_t>& writes = view.sizes;
+    const std::vector<uint32_t>& writes = view.shownSizes;
     EXPECT_EQ(size_t{4}, writes.size());
     DecodedAudio decoded = DecodeFile(path);
     EXPECT_EQ(std::make_pair(decoded.codec, decoded.bitRate), std::make_pair(std::string("wmav2"), int64_t{64000}));

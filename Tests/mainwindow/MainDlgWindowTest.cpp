@@ -1,5 +1,5 @@
-// The main window under Xvfb on the virtual device and its manual clock: every format from Record to a
-// finished row, failed starts, output naming, commands, keys and the list's right-clicks.
+// The main window under Xvfb on the virtual device and its manual clock: Record to a finished row, failed
+// starts, naming, commands, keys, right-clicks. The files' audio itself: Tests/encoders/EngineRecordingTest.
 #include "AppPaths.h"
 #include "Config.h"
 #include "DlgMsgbx.h"
@@ -8,7 +8,6 @@
 #include "MainDlg.h"
 #include "RecorderSettings.h"
 #include "ReceiverWMA.h"
-#include "Shell.h"
 #include "TestSupport.h"
 #include "TreePropSheet.h"
 #include "WaveIn.h"
@@ -122,7 +121,7 @@ protected:
     std::vector<std::string> m_rowTexts;
 };
 
-TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsFormat)
+TEST_F(MainWindowController, EveryFormatEndsInAFinishedRowWithTheFieldsOfItsFormat)
 {
     const struct
     {
@@ -147,8 +146,8 @@ TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsForma
         theSettings.WavSampleRateIndex = c.nFormat == OUTPUT_FORMAT_WAV ? 1 : 0;
         m_rowTexts.clear();
         const AudioItem item = RecordFor(2.0);
-        EXPECT_EQ(std::make_tuple(m_folder.File(c.pszFile), std::string(c.pszFile)),
-                  std::make_tuple(std::string(item.szPath), std::string(item.szName)));
+        EXPECT_EQ(std::make_tuple(m_folder.File(c.pszFile), std::string(c.pszFile), 2000u),
+                  std::make_tuple(std::string(item.szPath), std::string(item.szName), item.nLength));
         EXPECT_EQ((std::vector<std::string>{"Recording...", "Record over"}), m_rowTexts);
         EXPECT_EQ(std::make_tuple(c.nBitrate, c.nSampleRate, c.nChannels, c.nBits),
                   std::make_tuple(item.nBitrate, item.nSampleRate, item.nChannels, item.nBitsPerSample));
@@ -159,9 +158,10 @@ TEST_F(MainWindowController, EveryFormatRecordsTheMixLineWithTheFieldsOfItsForma
         DecodedAudio decoded = DecodeFile(item.szPath);
         ASSERT_TRUE(decoded.ok) << decoded.error;
         EXPECT_EQ(c.pszCodec, decoded.codec);
-        EXPECT_EQ(c.nFormat == OUTPUT_FORMAT_MP3 ? c.nBitrate : decoded.bitRate, decoded.bitRate);
-        EXPECT_GE(decoded.duration, 1.9);
-        EXPECT_NEAR(1500, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 15);
+        if (c.nFormat == OUTPUT_FORMAT_MP3)  // the file carries the rate its row shows
+        {
+            EXPECT_EQ(c.nBitrate, decoded.bitRate);
+        }
     }
     EXPECT_EQ(5, m_pDlg->AudioList()->GetItemCount());
     EXPECT_TRUE(m_messages.Texts().empty()) << m_messages.Texts().front();
@@ -200,40 +200,19 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatInThe
     EXPECT_EQ(m_folder.File("output/Audio0.wma"), path);
 }
 
-// Stop keeps everything up to the press, however short; only a take that captured nothing leaves no file.
-TEST_F(MainWindowController, AShortTakeIsKeptWholeAndOnlyAFailedStartOrAnEmptyTakeLeavesNoRowAndNoFile)
+// A take that captured nothing, or a start the device refuses, leaves no row and no file. Which lines
+// and devices are refused: Tests/capture/MixerTest.
+TEST_F(MainWindowController, AnEmptyTakeOrAFailedStartLeavesNoRowAndNoFile)
 {
-    const std::pair<int, const char*> formats[] = {
-        {OUTPUT_FORMAT_MP3, "Audio0.mp3"}, {OUTPUT_FORMAT_OGG, "Audio0.ogg"}, {OUTPUT_FORMAT_WAV, "Audio0.wav"},
-        {OUTPUT_FORMAT_WMA, "Audio0.wma"}};
-    for (const auto& [nFormat, pszName] : formats)
+    for (int nFormat : {OUTPUT_FORMAT_MP3, OUTPUT_FORMAT_OGG, OUTPUT_FORMAT_WAV, OUTPUT_FORMAT_WMA})
     {
-        SCOPED_TRACE(pszName);
-        theSettings.OutputFormat = nFormat;
-        m_rowTexts.clear();
-        const AudioItem item = RecordFor(0.4);
-        EXPECT_EQ((std::vector<std::string>{"Recording...", "Record over"}), m_rowTexts);
-        EXPECT_EQ(std::make_tuple(m_folder.File(pszName), 400u), std::make_tuple(std::string(item.szPath), item.nLength));
-        const DecodedAudio decoded = DecodeFile(item.szPath);
-        EXPECT_NEAR(0.4, decoded.duration, 0.1) << decoded.error;
-        EXPECT_EQ("Record over", m_pDlg->AudioList()->GetItemText(m_pDlg->AudioList()->GetItemCount() - 1, 1));
-    }
-    EXPECT_TRUE(m_messages.Texts().empty());
-    m_pDlg->AudioList()->DeleteAllAudio();
-    std::filesystem::remove_all(m_folder.Path());
-    std::filesystem::create_directory(m_folder.Path());
-
-    for (const auto& [nFormat, pszName] : formats)
-    {
-        SCOPED_TRACE(pszName);
+        SCOPED_TRACE(nFormat);
         theSettings.OutputFormat = nFormat;
         Click(&CMainDlg::OnRecord);
         ASSERT_EQ(1, m_pDlg->AudioList()->GetItemCount());
         Click(&CMainDlg::OnStop);
         ExpectNothingLeft("nothing was recorded");
     }
-
-    // A start the device refuses; which lines and devices are refused: Tests/capture/MixerTest.
     {
         CManualClockScope noDevice(std::vector<winmm::virt::DeviceSpec>{});
         FreeDevices();
@@ -423,20 +402,15 @@ TEST_F(MainWindowController, SkinsCycleOneToFourAndAnUnknownSkinGoesToTheSecond)
 // The output folder opens after a recording only for a user who asked for it.
 TEST_F(MainWindowController, TheOutputFolderOpensAfterARecordingOnlyWhenAsked)
 {
-    std::vector<std::string> requests;
-    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) {
-        requests.push_back(request.verb + " " + request.file);
-        return INT_PTR(SE_OK_STARTED);
-    });
+    CShellRecorder shell;
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
     std::vector<std::vector<std::string>> afterEach;
     for (int bOpen : {0, 1})
     {
         theSettings.IsOpenOutput = bOpen;
         RecordFor(1.0);
-        afterEach.push_back(requests);
+        afterEach.push_back(shell.requests);
     }
-    SetShellHandler(previous);
     const std::vector<std::string> explored{"explore " + m_folder.Path()};
     EXPECT_EQ((std::vector<std::vector<std::string>>{{}, explored}), afterEach);
     EXPECT_TRUE(m_messages.Texts().empty());
@@ -446,11 +420,7 @@ TEST_F(MainWindowController, TheOutputFolderOpensAfterARecordingOnlyWhenAsked)
 // a word or a file manager left behind, also when nothing was captured yet.
 TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
 {
-    std::vector<std::string> requests;
-    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) {
-        requests.push_back(request.verb + " " + request.file);
-        return INT_PTR(SE_OK_STARTED);
-    });
+    CShellRecorder shell;
     theSettings.IsOpenOutput = 1;
     theSettings.OutputFormat = OUTPUT_FORMAT_MP3;
     for (double dSeconds : {0.6, 0.0})
@@ -469,22 +439,22 @@ TEST_F(MainWindowController, ClosingDuringARecordingStopsItAndLeavesAWholeFile)
         // Whatever the closed window still had queued has run.
         wxTheApp->Yield();
     }
-    SetShellHandler(previous);
     EXPECT_NEAR(0.6, DecodeFile(m_folder.File("Audio0.mp3")).duration, 0.1);
     const std::vector<uint8_t> bytes = ReadFileBytes(m_folder.File("Audio0.mp3"));
     EXPECT_EQ("TAG", std::string(bytes.end() - 128, bytes.end() - 125)) << "the closing tag";
     EXPECT_FALSE(std::filesystem::exists(m_folder.File("Audio1.mp3"))) << "nothing was captured";
-    EXPECT_EQ(std::make_pair(std::vector<std::string>{}, std::vector<std::string>{}), std::make_pair(requests, m_messages.Texts()));
+    EXPECT_EQ(std::make_pair(std::vector<std::string>{}, std::vector<std::string>{}), std::make_pair(shell.requests, m_messages.Texts()));
 }
 
+// The General page's storing: Tests/settings; the WAV page's is seen here, in the recording it shapes.
 TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecording)
 {
     bool bChosen = false;
     InNextModal<CTreePropSheet>([&](CTreePropSheet* pSheet) {
-        // WAV from "Line In"; mono, 22.05 kHz, 8-bit; then OK. Ids repeat between pages: each on its own page.
+        // WAV; mono, 22.05 kHz, 8-bit; then OK. Ids repeat between pages: each on its own page.
         wxWindow* pPage = pSheet->GetPage(0);
         auto list = [&pPage](int nId) { return dynamic_cast<wxChoice*>(pPage->FindWindow(nId)); };
-        bChosen = Choose(list(1010), OUTPUT_FORMAT_WAV) && Choose(list(1011), 1);
+        bChosen = Choose(list(1010), OUTPUT_FORMAT_WAV);
         pSheet->SetActivePage(5);  // "Output formats::WAV"
         pPage = pSheet->GetPage(5);
         bChosen = bChosen && Choose(list(1012), 0) && Choose(list(1013), 1) && Choose(list(1014), 0);
@@ -492,12 +462,10 @@ TEST_F(MainWindowController, WhatTheSettingsButtonsSheetStoresShapesTheNextRecor
     });
     Command(IDC_BUTTON_SETTINGS, wxEVT_BUTTON);
     ASSERT_TRUE(bChosen);
-
-    const AudioItem item = RecordFor(2.0);
+    const AudioItem item = RecordFor(1.0);
     EXPECT_STREQ("Audio0.wav", item.szName);
-    DecodedAudio decoded = DecodeFile(item.szPath);
+    const DecodedAudio decoded = DecodeFile(item.szPath);
     EXPECT_EQ(std::make_tuple(std::string("pcm_u8"), 22050, 1), std::make_tuple(decoded.codec, decoded.sampleRate, decoded.channels));
-    EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
 }
 
 TEST_F(MainWindowController, DeleteFromTheDiskAsksFirstAndOnlyOkRemovesTheFileAndClearsTheView)
@@ -517,29 +485,24 @@ TEST_F(MainWindowController, DeleteFromTheDiskAsksFirstAndOnlyOkRemovesTheFileAn
     }
 }
 
-TEST_F(MainWindowController, PlayOpensThePlayerForMp3WavAndWmaInAnyCaseAndHandsOtherFilesToTheDesktop)
+// Which files the player takes: Tests/dialogs/DialogRulesTest.
+TEST_F(MainWindowController, PlayOpensThePlayerForItsFormatsAndHandsOtherFilesToTheDesktop)
 {
-    std::vector<std::string> opened;
-    INT_PTR nShellResult = SE_OK_STARTED;
-    ShellHandler previous = SetShellHandler([&](const ShellRequest& request) {
-        opened.push_back(request.verb + " " + request.file);
-        return nShellResult;
-    });
-    for (const char* pszName : {"Take.MP3", "Audio0.wav", "Audio0.wma", "Audio0.ogg"})
+    CShellRecorder shell;
+    for (const char* pszName : {"Take.MP3", "Audio0.ogg"})
     {
         m_pDlg->AudioList()->AddAudio(ListedFile(m_folder.File(pszName)));
         bool bPlayer = false;
         InNextModal<CDlgPlayer>([&](CDlgPlayer* pPlayer) { bPlayer = true, pPlayer->EndModal(wxID_CANCEL); });
         Command(ID_CMD_PLAY);
-        WaitUntil([&] { return bPlayer || !opened.empty(); }, 3000);
+        WaitUntil([&] { return bPlayer || !shell.requests.empty(); }, 3000);
         EXPECT_EQ(std::string(pszName) != "Audio0.ogg", bPlayer) << pszName;
     }
-    EXPECT_EQ(std::vector<std::string>{"open " + m_folder.File("Audio0.ogg")}, opened);
+    EXPECT_EQ(std::vector<std::string>{"open " + m_folder.File("Audio0.ogg")}, shell.requests);
     EXPECT_TRUE(m_messages.Texts().empty());
 
     // The desktop cannot play it: the user hears why.
-    nShellResult = SE_ERR_NOASSOC;
+    shell.nResult = SE_ERR_NOASSOC;
     Command(ID_CMD_PLAY);
     EXPECT_EQ(std::vector<std::string>{"Sorry,This audio file play wrong."}, m_messages.Texts());
-    SetShellHandler(previous);
 }

@@ -68,27 +68,21 @@ protected:
     CSettingsScope m_settings;
 };
 
-TEST_F(WaveformViewWindow, PaintsTheWelcomeScreenOnTheDotLattice)
+TEST_F(WaveformViewWindow, TheWelcomeScreenGivesWayToATraceWithPositiveSamplesBelowTheMiddle)
 {
     EXPECT_TRUE(m_pView->IsWelcome());
     const wxRect view = ScreenRect(m_pView, wxRect(m_pView->GetClientSize()));
-    const wxRect word(view.x, view.y, 120, 35);
-    const wxRect middle(view.x + 150, view.y, 300, view.height);
     auto at = [&](int x, int y) { return wxPoint(view.x + x, view.y + y); };
     wxImage image;
-    auto welcome = [&](const wxImage& shot) {
+    EXPECT_TRUE(ScreenshotUntil("waveform-welcome.png", [&](const wxImage& shot) {
         // The lattice: dots two pixels apart both ways, black between.
-        return CountColour(shot, word, CWndWaveform::TEXT_COLOUR) > 20 &&
-               CountColour(shot, middle, CWndWaveform::WAVE_COLOUR) > 150 &&
+        return CountColour(shot, wxRect(view.x, view.y, 120, 35), CWndWaveform::TEXT_COLOUR) > 20 &&
+               CountColour(shot, wxRect(view.x + 150, view.y, 300, view.height), CWndWaveform::WAVE_COLOUR) > 150 &&
                PixelAt(shot, at(468, 98)) == CWndWaveform::PATTERN_COLOUR &&
                PixelAt(shot, at(466, 96)) == CWndWaveform::PATTERN_COLOUR && PixelAt(shot, at(467, 97)) == BLACK &&
                PixelAt(shot, at(467, 96)) == BLACK && PixelAt(shot, at(466, 97)) == BLACK;
-    };
-    EXPECT_TRUE(ScreenshotUntil("waveform-welcome.png", welcome, image));
-}
+    }, image));
 
-TEST_F(WaveformViewWindow, WhileRecordingPositiveSamplesAreDrawnBelowTheMiddleAndNegativeOnesAbove)
-{
     m_pView->StartRecording(&m_item);
     EXPECT_TRUE(m_pView->IsRecording() && !m_pView->IsWelcome() && m_pView->IsDrawingThreadRunning());
     const wxRect info = ScreenRect(m_pView, m_pView->InfoRect());
@@ -101,7 +95,6 @@ TEST_F(WaveformViewWindow, WhileRecordingPositiveSamplesAreDrawnBelowTheMiddleAn
     const wxRect high(wave.x + 4, wave.y, nQuarter - 8, wave.height), low(wave.x + nQuarter + 4, wave.y, wave.width - nQuarter - 8, wave.height);
     auto above = [&](const wxRect& r) { return wxRect(r.x, r.y, r.width, nMiddle - r.y); };
     auto below = [&](const wxRect& r) { return wxRect(r.x, nMiddle, r.width, r.GetBottom() - nMiddle); };
-    wxImage image;
     EXPECT_TRUE(ScreenshotUntil("waveform-trace.png", [&](const wxImage& shot) {
         const int nText = CountColour(shot, wxRect(info.x, info.y + 40, info.width, info.height - 40), CWndWaveform::TEXT_COLOUR);
         return nText > 50 && CountColour(shot, below(high), CWndWaveform::WAVE_COLOUR) >= high.width &&

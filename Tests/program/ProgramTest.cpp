@@ -87,11 +87,6 @@ Rect ClientRect(const std::string& window)
     return {field("Absolute upper-left X:"), field("Absolute upper-left Y:"), field("Width:"), field("Height:")};
 }
 
-// Places in the main window's fixed 474 by 420 client area.
-const Rect DIALOG_STRIP{10, 2, 454, 6};    // dialog background above the waveform view
-
-Rect On(const Rect& client, const Rect& part) { return {client.x + part.x, client.y + part.y, part.width, part.height}; }
-
 struct Colour
 {
     double r = 0, g = 0, b = 0;
@@ -109,49 +104,36 @@ Colour SkinColour(const std::string& xml, const std::string& element, const std:
     return {double((rgb >> 16) & 0xFF), double((rgb >> 8) & 0xFF), double(rgb & 0xFF)};
 }
 
-// A screenshot of the whole screen, kept as PNG under the test output folder.
-class CScreenshot
+// A screenshot of the whole screen as 8-bit RGB, kept as PNG under the test output folder.
+struct CScreenshot
 {
-public:
     bool Take(const std::string& name)
     {
         const std::string folder = std::string(VORANE_TEST_BINARY_DIR) + "/program/output";
         fs::create_directories(folder);
         const std::string path = folder + "/" + name + ".png";
-        return g_pDisplay->Screenshot(path) && RunCommand("convert '" + path + "' -depth 8 rgb:- 2>/dev/null", &m_rgb) == 0 &&
-               m_rgb.size() == size_t(SCREEN_WIDTH) * SCREEN_HEIGHT * 3;
+        return g_pDisplay->Screenshot(path) && RunCommand("convert '" + path + "' -depth 8 rgb:- 2>/dev/null", &rgb) == 0 &&
+               rgb.size() == size_t(SCREEN_WIDTH) * SCREEN_HEIGHT * 3;
     }
-    Colour Pixel(int x, int y) const
+    // The bytes of the rectangle's part of the screen, row by row.
+    std::string Region(const Rect& r) const
     {
-        if (x < 0 || y < 0 || x >= SCREEN_WIDTH || y >= SCREEN_HEIGHT || m_rgb.empty())
-            return {-1000, -1000, -1000};
-        const auto* p = reinterpret_cast<const unsigned char*>(m_rgb.data()) + (size_t(y) * SCREEN_WIDTH + x) * 3;
-        return {double(p[0]), double(p[1]), double(p[2])};
+        std::string bytes;
+        const int x0 = std::max(r.x, 0), x1 = std::min(r.x + r.width, SCREEN_WIDTH);
+        for (int y = std::max(r.y, 0); y < std::min(r.y + r.height, SCREEN_HEIGHT) && x1 > x0 && !rgb.empty(); ++y)
+            bytes.append(rgb, (size_t(y) * SCREEN_WIDTH + x0) * 3, size_t(x1 - x0) * 3);
+        return bytes;
     }
     Colour Average(const Rect& r) const
     {
-        Colour sum;
-        const double n = std::max(1, r.width * r.height);
-        Count(r, [&](const Colour& c, const Colour&) { sum = {sum.r + c.r / n, sum.g + c.g / n, sum.b + c.b / n}; return false; });
+        const std::string bytes = Region(r);
+        const double n = double(bytes.size() / 3);
+        Colour sum = n ? Colour() : Colour{-1000, -1000, -1000};
+        for (size_t i = 0; n && i < bytes.size(); i += 3)
+            sum = {sum.r + uint8_t(bytes[i]) / n, sum.g + uint8_t(bytes[i + 1]) / n, sum.b + uint8_t(bytes[i + 2]) / n};
         return sum;
     }
-    // Pixels unlike the same pixel of another shot.
-    int CountChanged(const CScreenshot& other, const Rect& r) const
-    {
-        return Count(r, [](const Colour& c, const Colour& o) { return c.DistanceTo(o) > 0; }, &other);
-    }
-
-private:
-    template <class F>
-    int Count(const Rect& r, F test, const CScreenshot* pOther = nullptr) const
-    {
-        int n = 0;
-        for (int y = r.y; y < r.y + r.height; ++y)
-            for (int x = r.x; x < r.x + r.width; ++x)
-                n += test(Pixel(x, y), pOther ? pOther->Pixel(x, y) : Colour());
-        return n;
-    }
-    std::string m_rgb;
+    std::string rgb;
 };
 
 long long SizeOf(const std::string& path)
@@ -309,7 +291,7 @@ protected:
             if (!shot.Take(name))
                 return false;
             const Rect client = settledWindow.empty() ? Rect() : ClientRect(settledWindow);
-            const bool bSettled = settledWindow.empty() || (client.width > 0 && shot.CountChanged(previous, client) == 0);
+            const bool bSettled = settledWindow.empty() || (client.width > 0 && shot.Region(client) == previous.Region(client));
             previous = shot;
             return bSettled && condition(shot);
         }, 20000);
@@ -348,7 +330,8 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
             Activate(window, "alt+k");
         const Colour file = n ? SkinColour(ReadFileText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : Colour();
         EXPECT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
-            background[n] = s.Average(On(ClientRect(window), DIALOG_STRIP));
+            const Rect client = ClientRect(window);  // 474 by 420; the dialog shows above the waveform view
+            background[n] = s.Average({client.x + 10, client.y + 2, 454, 6});
             return n == 0 || (WmState(window) == "Normal" && background[n].DistanceTo(file) < 6);
         }, shot, window)) << "press " << n << " of Alt+K: the dialog is not in its skin's colour, {" << background[n].r
                           << ", " << background[n].g << ", " << background[n].b << "}\n" << pProgram->Log();

@@ -12,7 +12,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <csignal>
-#include <fstream>
 #include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -104,26 +103,6 @@ TEST_F(RecordingSession, EachEndingKeepsWhatHoldsAudioAndSaysSoTruly)
                                        m_folder.File("Interview.wav") + "\"."},
               m_messages.Texts());
     EXPECT_DOUBLE_EQ(1.5, DecodeFile(m_folder.File("Interview.wav")).duration);
-}
-
-// Another local user who can write a shared output folder puts a link in place of the new recording's
-// name before it holds audio: the link's target is never written, and the recording takes the next name.
-TEST_F(RecordingSession, ALinkPutInPlaceOfTheNewNameIsNeverWrittenThrough)
-{
-    const std::string target = m_folder.File("precious.txt");
-    std::ofstream(target) << "precious";
-    ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_WAV), nullptr));
-    std::thread attacker([&] {
-        symlink(target.c_str(), m_folder.File("swap").c_str());
-        rename(m_folder.File("swap").c_str(), m_folder.File("Audio0.wav").c_str());
-    });
-    attacker.join();
-    winmm::virt::AdvanceClock(2.0);
-    m_session.Stop();
-    const RecordingOutcome outcome = m_session.Finish(nullptr);
-    EXPECT_EQ("precious", ReadFileText(target));
-    EXPECT_EQ(std::make_pair(true, m_folder.File("Audio1.wav")), std::make_pair(outcome.bKept, outcome.path));
-    EXPECT_DOUBLE_EQ(2.0, DecodeFile(outcome.path).duration);
 }
 
 // A recording sets the line's volume and unmutes it; afterwards the line is as every other program knew it,

@@ -93,7 +93,7 @@ struct CSample : wxDialog
     {
         wxRect r;
         list->GetItemRect(nRow, r);
-        return wxRect(list->ClientToScreen(r.GetPosition()), r.GetSize());
+        return ScreenRect(list, r);
     }
     Look Now() const
     {

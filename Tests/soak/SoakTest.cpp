@@ -1,7 +1,7 @@
 // Two hundred recordings in a row, in every output format, through the same
 // recording session as the main window, on the virtual device with the manual
 // clock: the threads and files one recording takes, its end must give back.
-#include "LameEncoder.h"
+#include "EncoderFixtures.h"
 #include "RecorderSettings.h"
 #include "RecordingSession.h"
 #include "TestSupport.h"
@@ -40,7 +40,7 @@ class Soak : public ::testing::Test
 protected:
     void SetUp() override
     {
-        SetLameLibraryPath(std::string(VORANE_APP_DIR) + "/liblame_enc.so");
+        UseBuiltLameModule();
         CReceiverWMA::SetModuleFolder(VORANE_APP_DIR);
         FreeDevices();
         theSettings = RecorderSettings();

@@ -61,11 +61,11 @@ public:
     void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override
     {
         displaySizes.push_back(samples.size());
-        bytesWritten += nBytesWritten;
+        shownSizes.push_back(nBytesWritten);
     }
     void OnCaptureStopped(uint32_t nMilliseconds) override { stoppedMilliseconds.push_back(nMilliseconds); }
     std::vector<size_t> displaySizes;
-    uint64_t bytesWritten = 0;
+    std::vector<uint32_t> shownSizes;  // the file sizes the view was told
     std::vector<uint32_t> stoppedMilliseconds;
 };
 

@@ -1,5 +1,4 @@
-// Helpers for the encoder tests: generated PCM, a settings record restored after
-// each test, the encoder module of this build, and a recording on the manual clock.
+// Helpers for the encoder tests: generated PCM, settings restored, receivers set up, recordings judged.
 #pragma once
 #include "IReceiver.h"
 #include "RecorderSettings.h"
@@ -11,8 +10,7 @@
 
 class CRecordingFile;
 
-// Interleaved 16-bit stereo PCM of a sine tone at 44100 Hz (the capture format of
-// MP3 and OGG recordings); both channels carry the tone.
+// Interleaved 16-bit stereo PCM at 44100 Hz with the tone on both channels.
 std::vector<uint8_t> StereoTone(double dSeconds, double dFrequency, double dAmplitude = 0.5);
 
 // Restores the settings record when it goes out of scope.
@@ -29,8 +27,7 @@ private:
 // A folder name of the running test alone, so tests run side by side never share files.
 std::string TestFolderName();
 
-// Points the MP3 binding at the encoder module this build put into the application
-// directory (test programs run from elsewhere).
+// Points the MP3 binding at the encoder module this build put into the application directory.
 void UseBuiltLameModule();
 
 // The text the call throws, "ended: " and the message when it ends the recording, "" when it throws nothing.
@@ -48,20 +45,17 @@ std::string ThrownText(F call)
     return "";
 }
 
-// The year of the local date now.
 int CurrentYear();
 
 // A new recording file that takes the name path once it holds audio; a file already there goes first.
 std::shared_ptr<CRecordingFile> RecordingFileFor(const std::string& path);
 
-// The receiver of the format ("mp3", "ogg", "wav", "wma") set up on path as the program sets it up
-// for CD-quality capture (MP3 128 kbit/s, OGG quality 4, WMA 64 kbit/s), with the settings' track
-// tags; null when it cannot open.
+// The receiver of the format ("mp3", "ogg", "wav", "wma") on path for CD-quality capture (MP3 128 kbit/s,
+// OGG quality 4, WMA 64 kbit/s) with the settings' track tags; null when it cannot open.
 std::shared_ptr<IReceiver> PreparedReceiver(const std::string& format, const std::string& path);
 
-// Starts a capture on the prepared current device into the receiver, lets dSeconds
-// pass on the manual clock, stops, and waits until the capture thread has finished
-// the receiver. False when the capture thread did not end in time.
+// Captures dSeconds of the manual clock from the prepared current device into the receiver and
+// stops; false when the capture thread did not end in time.
 bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds);
 
 // A file FFmpeg reads without an error, decoded length within bounds and the stated length near it;
@@ -69,7 +63,7 @@ bool RecordOnManualClock(IReceiver* pReceiver, double dSeconds);
 void ExpectWholeFile(const std::string& path, double dMinSeconds, double dMaxSeconds, double dLengthTolerance,
                      const std::string& what, bool bFinished);
 
-// Runs the command-line recorder on the output folder with the arguments, after prefix (shell text run
-// first); its exit status, with everything it printed.
+// Runs the command-line recorder on the folder with the arguments after prefix (shell text); its exit
+// status and everything it printed.
 int RunRecorder(const std::string& folder, const std::string& args, std::string* pOutput,
                 const std::string& prefix = "");

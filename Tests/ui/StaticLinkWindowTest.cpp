@@ -1,5 +1,4 @@
 // The link static: its colours through hover, click and leave; a link the desktop cannot open beeps.
-#include "Shell.h"
 #include "StaticLink.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
@@ -16,34 +15,30 @@
 
 namespace
 {
-// Counts the X server's bell notices (one per keyboard device, so only none or some count).
-class CBellCounter
+// Hears the X server's bell notices.
+struct CBellListener
 {
-public:
-    CBellCounter()
+    CBellListener()
     {
         int nMajor = XkbMajorVersion, nMinor = XkbMinorVersion, nError = 0, nReason = 0;
-        m_pDisplay = XkbOpenDisplay(UiDisplay().Name().c_str(), &m_nXkbEvent, &nError, &nMajor, &nMinor, &nReason);
-        if (m_pDisplay)
-        {
-            XkbSelectEvents(m_pDisplay, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask);
-            XSync(m_pDisplay, False);
-        }
+        if ((pDisplay = XkbOpenDisplay(UiDisplay().Name().c_str(), &nXkbEvent, &nError, &nMajor, &nMinor, &nReason)))
+            XkbSelectEvents(pDisplay, XkbUseCoreKbd, XkbBellNotifyMask, XkbBellNotifyMask), XSync(pDisplay, False);
     }
-    ~CBellCounter()
+    ~CBellListener()
     {
-        if (m_pDisplay)
-            XCloseDisplay(m_pDisplay);
+        if (pDisplay)
+            XCloseDisplay(pDisplay);
     }
-    int Count()
+    bool Rang()
     {
-        for (XEvent event; m_pDisplay && XPending(m_pDisplay);)
-            if (XNextEvent(m_pDisplay, &event), event.type == m_nXkbEvent)
-                m_nBells += reinterpret_cast<XkbAnyEvent*>(&event)->xkb_type == XkbBellNotify;
-        return m_nBells;
+        for (XEvent event; pDisplay && XPending(pDisplay);)
+            if (XNextEvent(pDisplay, &event), event.type == nXkbEvent)
+                bRang |= reinterpret_cast<XkbAnyEvent*>(&event)->xkb_type == XkbBellNotify;
+        return bRang;
     }
-    Display* m_pDisplay = nullptr;
-    int m_nXkbEvent = 0, m_nBells = 0;
+    Display* pDisplay = nullptr;
+    int nXkbEvent = 0;
+    bool bRang = false;
 };
 }  // namespace
 
@@ -95,8 +90,8 @@ TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndStaysBlueWhileAnOpened
     const std::string path = getenv("PATH") ? getenv("PATH") : "";
     setenv("PATH", (bin.Path() + ":/usr/bin:/bin").c_str(), 1);
     m_pLink->SetLink("mailto:support@vorane.example.org");
-    CBellCounter bells;
-    ASSERT_TRUE(bells.m_pDisplay);
+    CBellListener bell;
+    ASSERT_TRUE(bell.pDisplay);
     auto hoverAndLeave = [&](int x, const std::function<void()>& clicked) {  // apart, so no double click
         MoveMouse(OnText(x));
         ASSERT_TRUE(WaitUntil([&] { return m_pLink->IsMouseOver() && Shows(CStaticLink::g_colorOver); }));
@@ -107,19 +102,18 @@ TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndStaysBlueWhileAnOpened
         EXPECT_EQ(TextPixels(CStaticLink::g_colorVisited), 0);
     };
     hoverAndLeave(30, [&] {
-        ASSERT_TRUE(WaitUntil([&] { return bells.Count() > 0; })) << "no beep";
+        ASSERT_TRUE(WaitUntil([&] { return bell.Rang(); })) << "no beep";
         const std::vector<uint8_t> opened = ReadFileBytes(log);
         EXPECT_EQ(std::string(opened.begin(), opened.end()), "mailto:support@vorane.example.org\n");
         EXPECT_TRUE(Shows(CStaticLink::g_colorOver));
     });
     setenv("PATH", path.c_str(), 1);
 
-    std::vector<std::string> requests;
-    SetShellHandler([&](const ShellRequest& r) -> INT_PTR { requests.push_back(r.verb + " " + r.file); return 42; });
+    CShellRecorder shell;
     m_pLink->SetLink("https://lame.example.org/");
     hoverAndLeave(90, [&] {
-        EXPECT_TRUE(WaitUntil([&] { return requests.size() == 1 && Shows(CStaticLink::g_colorVisited); }));
-        EXPECT_EQ(requests, std::vector<std::string>{"open https://lame.example.org/"});
+        EXPECT_TRUE(WaitUntil([&] { return shell.requests.size() == 1 && Shows(CStaticLink::g_colorVisited); }));
+        EXPECT_EQ(shell.requests, std::vector<std::string>{"open https://lame.example.org/"});
     });
 }
 

@@ -265,7 +265,6 @@ bool PressKeysAndWait(const std::string& keys)
     const int nBefore = pFilter->nSeen;
     return PressKeys(keys + " " + kMarkerKey) && WaitUntil([&] { return pFilter->nSeen > nBefore; });
 }
-bool WaitUntilActive(wxWindow* pDialog) { return WaitOnMain([&] { return ActiveDialog() == pDialog; }); }
 
 std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict)
 {

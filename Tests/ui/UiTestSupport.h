@@ -1,6 +1,7 @@
 // Window tests: one private X display and wx application per program; xdotool drives, X pixels read.
 // Modal dialogs: the main thread runs the modal loop while a user thread plays the user.
 #pragma once
+#include "Shell.h"
 #include "XDisplay.h"
 
 #include <wx/app.h>
@@ -82,7 +83,6 @@ bool PressKeys(const std::string& keys);
 // On the main thread: presses the keys, then a marker key no window uses, and runs events until the
 // marker has reached the program: every key before it has been handled by then.
 bool PressKeysAndWait(const std::string& keys);
-bool WaitUntilActive(wxWindow* pDialog);
 // The window's shown controls, into every container, that are cut (smaller than they need, or not wholly
 // inside the screen area) or, when bStrict, overlap another control or have text fields lower than GTK
 // asks: each as its id, label and size.
@@ -95,3 +95,13 @@ void SendUserEvent(wxWindow* pControl, wxEventType type, int n);
 bool Choose(wxChoice* pList, int nIndex);
 // The active owner window of the dialogs, with no sound server.
 wxFrame* ShowOwnerFrame(const wxSize& size = wxSize(500, 300));
+// Takes the desktop's requests ("<verb> <file>") in its place while it lives.
+struct CShellRecorder
+{
+    CShellRecorder()
+        : previous(SetShellHandler([this](const ShellRequest& r) { requests.push_back(r.verb + " " + r.file); return nResult; })) {}
+    ~CShellRecorder() { SetShellHandler(previous); }
+    std::vector<std::string> requests;
+    INT_PTR nResult = SE_OK_STARTED;
+    ShellHandler previous;
+};
