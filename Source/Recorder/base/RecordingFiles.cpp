@@ -104,22 +104,6 @@ const char* OutputExtension(int nOutputFormat)
     return nOutputFormat >= 0 && nOutputFormat < 4 ? extensions[nOutputFormat] : nullptr;
 }
 
-std::string MakeOutputName(const std::string& folder, int nOutputFormat)
-{
-    const char* pszExt = OutputExtension(nOutputFormat);
-    if (!pszExt)
-        return std::string();
-    for (int n = 0; n < MAX_NUMBER; ++n)
-    {
-        std::string name = folder + "/" + NumberedName(n, pszExt);
-        // A name that exists in any form (unreadable, a dangling link) is taken too.
-        struct stat st;
-        if (!FileExists(name.c_str()) && lstat(name.c_str(), &st) != 0)
-            return name;
-    }
-    return std::string();
-}
-
 size_t WriteAt(int fd, const void* pData, size_t nSize, uint64_t nOffset)
 {
     const auto* p = static_cast<const uint8_t*>(pData);

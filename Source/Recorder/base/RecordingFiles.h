@@ -12,9 +12,6 @@
 bool FileExists(const char* pszPath);
 // The extension of an output format ("mp3", "ogg", "wav", "wma"), or null for another value.
 const char* OutputExtension(int nOutputFormat);
-// "<folder>/Audio<N>.<ext>" with the lowest free N below 100000; empty when every
-// name is taken or the format is unknown (an existing file is never chosen).
-std::string MakeOutputName(const std::string& folder, int nOutputFormat);
 
 // The file of one recording. It is made under a hidden working name beside the name
 // it will have (".Audio0.mp3.part" for "Audio0.mp3"), locked while it is open, and
