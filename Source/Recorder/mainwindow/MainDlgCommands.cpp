@@ -295,12 +295,12 @@ void CMainDlg::OnSkins(wxCommandEvent&)
     if (t > 4)
         t = 1;
     g_nSkinNumber = t;
-    // The window goes out of sight while every control takes its new colours.
-    Iconize(true);
+    // Every control takes its new colours before the window is painted again. The window stays on
+    // the screen (hiding it lost the keyboard focus, and with it the next key press).
+    Freeze();
     LoadSkin(t);
-    Iconize(false);
-    Show();
-    Raise();
+    Thaw();
+    Refresh();
 }
 
 void CMainDlg::OnAudioListSelChange(CWindowMessageEvent& event)
