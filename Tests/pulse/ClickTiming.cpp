@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -514,8 +515,6 @@ bool CWindowRecorder::Launch(std::string& error)
         error = "the program showed no window: " + Log();
         return false;
     }
-    // Keys are typed once the window has settled in.
-    std::this_thread::sleep_for(std::chrono::seconds(1));
     return true;
 }
 
@@ -534,14 +533,20 @@ bool CWindowRecorder::Ready(std::string& error)
         if (window != m_window)
             RunQuick({"xdotool", "windowactivate", "--sync", window, "key", "Return"});
     m_dUncertainty = 0;
-    // Keys go to the focused window: focus it before the moment counts.
-    if (RunQuick({"xdotool", "windowactivate", "--sync", m_window}) != 0)
+    // Keys follow the X input focus, which comes a little after the window manager calls the window
+    // active: focus it, and wait for the focus itself before the moment counts.
+    RunQuick({"xdotool", "windowactivate", "--sync", m_window});
+    const unsigned long nWindow = std::strtoul(m_window.c_str(), nullptr, 0);
+    for (const auto end = Clock::now() + std::chrono::seconds(10); Clock::now() < end;)
     {
-        error = "the window cannot be activated: " + Log();
-        return false;
+        std::string focus;
+        RunQuick({"xdotool", "getwindowfocus"}, &focus);
+        if (std::strtoul(focus.c_str(), nullptr, 0) == nWindow)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    return true;
+    error = "the window does not take the keyboard focus: " + Log();
+    return false;
 }
 
 std::optional<Clock::time_point> CWindowRecorder::Press(const char* pszKeys, std::string& error)
