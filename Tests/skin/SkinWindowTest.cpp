@@ -255,5 +255,6 @@ TEST_F(SkinWindows, ALaterDialogTakesTheSkinASecondReplacesTheFirstBrokenFilesAr
     EXPECT_EQ(m_pDialog->buttons[0]->GetColor(CHoverButton::BTNST_COLOR_BK_IN), plainHover);
     EXPECT_EQ(m_pDialog->label->GetFont().GetNativeFontInfoDesc(), plainFont);
     ASSERT_TRUE(pLater = Open(wxPoint(540, 20)));
-    EXPECT_TRUE(pLater->Shows(m_plain)) << "windows opened after the release are still skinned";
+    // Its list paints when idle, after the marker: wait for every judged point.
+    EXPECT_TRUE(WaitUntil([&] { return pLater->Shows(m_plain); })) << "windows opened after the release are still skinned";
 }
