@@ -1,7 +1,7 @@
 // Where a sound lands in a recording and what a stop keeps, for the command-line recorder and the
 // window program, against parecord at 20 ms in the same set-up (ClickTiming.h): a click played 1.5 s
-// after the start lies where parecord puts it, and a stop keeps everything played until it, each
-// within 0.1 s. Every expectation is taken from the moments we really acted at (the start, the click
+// after the start lies where it was played, or no later than parecord puts it, and a stop keeps
+// everything played until it, each within 0.1 s. Every expectation is taken from the moments we really acted at (the start, the click
 // reaching the output, the stop), so a busy machine moves the expectations with it; a key typed by
 // xdotool widens the margin by the time xdotool took to send it. A take that misses is taken once
 // more: a fault shows in both, a stall of a busy machine seldom hits two. Speed is measured in
@@ -10,6 +10,7 @@
 #include "PulseTestSupport.h"
 #include "XDisplay.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -31,9 +32,10 @@ namespace
 using namespace clicktiming;
 
 constexpr double kTolerance = 0.1;
+// How far parecord may place the click: a process started on a busy machine begins late.
+constexpr double kSetUpTolerance = 0.3;
 constexpr TakePlan kClickTake{1.5, 3.4};
-constexpr TakePlan kLongTake{-1, 3.4};
-constexpr TakePlan kShortTake{-1, 1.8};
+constexpr TakePlan kShortTake{0.9, 1.8};
 
 std::string Seconds3(double d)
 {
@@ -87,32 +89,39 @@ protected:
         std::string refTakes;
         ASSERT_TRUE(InOneOfTwoTakes(*reference, kClickTake, [&](const TakeResult& take) {
             dReference = take.ClickError();
-            return take.ClickFound() && std::abs(dReference) <= kTolerance;
+            return take.ClickFound() && std::abs(dReference) <= kSetUpTolerance;
         }, refTakes)) << "parecord does not find the click where it was played:" << refTakes;
 
+        // Where it was played, or where parecord has it: a program may start as late as a process
+        // started beside it (a late start shows as a click found early), but no later.
         std::string takes;
         const bool bWhereTheReferenceHasIt = InOneOfTwoTakes(recorder, kClickTake, [&](const TakeResult& take) {
             if (!take.ClickFound())
                 return false;
             takes += "\n    the click is " + Seconds3(take.ClickError()) + " off where it was played";
-            return std::abs(take.ClickError() - dReference) <= kTolerance + take.uncertainty;
+            const double margin = kTolerance + take.uncertainty;
+            return take.ClickError() >= std::min(0.0, dReference) - margin &&
+                   take.ClickError() <= std::max(0.0, dReference) + margin;
         }, takes);
         EXPECT_TRUE(bWhereTheReferenceHasIt) << recorder.Name() << ": parecord finds the click " << Seconds3(dReference)
                                              << " off where it was played;" << takes;
     }
 
-    // Stopped 3.4 s after the start, the file holds at least 3.3 s; stopped after 1.8 s, 1.7 to 1.9 s:
-    // whatever part of a second was under way at the stop is kept, and nothing is made up.
+    // Everything played from the click to the stop is in the file, whatever part of a second was under
+    // way at the stop, and nothing is made up after it: the click marks where the recording really
+    // began, so a start made late by a busy machine counts neither way.
     void ExpectEverythingKeptUntilTheStop(IRecorder& recorder)
     {
-        for (const TakePlan& plan : {kLongTake, kShortTake})
+        for (const TakePlan& plan : {kClickTake, kShortTake})
         {
             std::string takes;
             const bool bKeptUntilTheStop = InOneOfTwoTakes(recorder, plan, [&](const TakeResult& take) {
-                const double kept = take.length - take.codecLead;
+                if (!take.ClickFound())
+                    return false;
+                const double atStop = take.KeptBeyondHeld() - take.ClickError();
                 const double margin = kTolerance + take.uncertainty;
-                takes += "\n    kept " + Seconds3(kept - take.held) + " against the time it was recording";
-                return kept >= take.held - margin && (plan.stopAfter >= kLongTake.stopAfter || kept <= take.held + margin);
+                takes += "\n    kept " + Seconds3(atStop) + " against the time from the click to the stop";
+                return atStop >= -margin && (plan.stopAfter >= kClickTake.stopAfter || atStop <= margin);
             }, takes);
             EXPECT_TRUE(bKeptUntilTheStop) << recorder.Name() << ", stopped " << plan.stopAfter << " s after the start:" << takes;
         }
