@@ -4,6 +4,8 @@
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
 
+#include <clocale>
+
 class RecordingsListWindow : public ::testing::Test
 {
 protected:
@@ -94,4 +96,30 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
     // A message the key's handling posted has arrived once a marker posted after it has.
     ASSERT_TRUE(m_pFrame->Drain());
     EXPECT_EQ(0, m_pFrame->Count(WM_AUDIOLIST_DBLCLK));
+}
+
+// Names are UTF-8 whatever the locale says: a name outside ASCII shows whole in its row, also after a
+// rename, and is read back whole for the rename dialog's comparison.
+TEST_F(RecordingsListWindow, NamesOutsideAsciiShowWholeUnderALocaleThatIsNotUtf8)
+{
+    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C");
+    AudioItem* pItem = RecordedRow("/tmp/vorane-list/gr\xC3\xB6\xC3\x9F" "e.wav");
+    m_pList->AddAudio(pItem);
+    m_pList->AddAudio(RecordedRow("/tmp/vorane-list/Audio1.wav"));
+    wxRect name;
+    m_pList->GetItemRect(0, name);
+    name = ScreenRect(m_pList, wxRect(name.x, name.y, m_pList->GetColumnWidth(0), name.height));
+    auto dark = [](const wxColour& c) { return c.Red() + c.Green() + c.Blue() < 200; };
+    EXPECT_TRUE(WaitUntil([&] { return CountPixels(name, dark) > 20; })) << "the row's name is not drawn";
+    EXPECT_EQ("gr\xC3\xB6\xC3\x9F" "e.wav", m_pList->GetItemText(0, 0).utf8_string());
+
+    pItem->SetPath("/tmp/vorane-list/M\xC3\xBAsica.wav");
+    pItem->DeriveName();
+    pItem->nState = AUDIO_STATE_NEWNAME;
+    m_pList->UpdateAudioText(pItem);
+    std::vector<std::string> others;
+    m_pList->GetOtherNames(1, others);
+    std::setlocale(LC_CTYPE, locale.c_str());
+    EXPECT_EQ(std::vector<std::string>{"M\xC3\xBAsica.wav"}, others);
 }

@@ -47,7 +47,7 @@ int CLstctrlAudio::AddAudio(AudioItem* pItem)
 {
     const long nRow = GetItemCount();
     const int nImage = m_icons.IndexFor(pItem->szPath);
-    InsertItem(nRow, wxString(pItem->szName), nImage);
+    InsertItem(nRow, wxString::FromUTF8(pItem->szName), nImage);
     // The record takes the control's new row number and becomes the current row.
     m_items.Append(pItem);
     pItem->nIndex = static_cast<int32_t>(nRow);
@@ -76,7 +76,7 @@ bool CLstctrlAudio::UpdateAudioText(AudioItem* pItem)
         SetItem(nRow, 1, "Record over");
         break;
     case AUDIO_STATE_NEWNAME:
-        SetItem(nRow, 0, wxString(pItem->szName));
+        SetItem(nRow, 0, wxString::FromUTF8(pItem->szName));
         break;
     default:
         break;
@@ -132,7 +132,7 @@ void CLstctrlAudio::GetOtherNames(int nRow, std::vector<std::string>& names)
     const int nCount = GetItemCount();
     for (int i = 0; i < nCount; ++i)
         if (i != nRow)
-            names.push_back(GetItemText(i, 0).ToStdString());
+            names.push_back(GetItemText(i, 0).utf8_string());
 }
 
 wxEvtHandler* CLstctrlAudio::ParentHandler() const

@@ -169,7 +169,7 @@ void CWndWaveform::DoLayout()
     const wxFont big = m_bResourcesLoaded ? m_fontBig : GetFont();
     const wxFont small = m_bResourcesLoaded ? m_fontSmall : GetFont();
 
-    m_rcName = MeasuredRect(this, wxString(item.szName), big, 0, 0);
+    m_rcName = MeasuredRect(this, wxString::FromUTF8(item.szName), big, 0, 0);
     const wxString format = InfoFormatMeasureText(item.nSampleRate, item.nChannels, item.nBitrate);
     m_rcFormat = MeasuredRect(this, format, small, m_rcName.x, Bottom(m_rcName) + LINE_GAP);
 
@@ -492,7 +492,7 @@ void CWndWaveform::DrawInfo(wxDC& dc, const AudioItem& item)
     dc.SetTextForeground(TEXT_COLOUR);
     if (m_bResourcesLoaded)
         dc.SetFont(m_fontBig);
-    dc.DrawText(wxString(item.szName), m_rcName.GetTopLeft());
+    dc.DrawText(wxString::FromUTF8(item.szName), m_rcName.GetTopLeft());
 
     if (m_bResourcesLoaded)
         dc.SetFont(m_fontSmall);
