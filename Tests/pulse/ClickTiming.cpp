@@ -237,17 +237,18 @@ ClickOnset FindClick(const DecodedAudio& audio)
     return onset;
 }
 
-// An MP3 file without an encoder's tag frame keeps the encoder's priming and the decoder's delay
-// (1105 samples) in what FFmpeg decodes; with one, FFmpeg takes them off.
+// An MP3 file without an encoder's tag frame (a Xing/Info frame naming the encoder) keeps the
+// encoder's priming and the decoder's delay (1105 samples) in what FFmpeg decodes; with one, FFmpeg
+// takes them off. LAME also writes its name into ordinary frames: only the tag frame counts.
 static double CodecLeadSeconds(const std::string& path, int nSampleRate)
 {
     const Mp3Walk walk = WalkMp3File(path);
     if (walk.frames.empty() || nSampleRate <= 0)
         return 0;
     const std::string first = ReadFileText(path).substr(walk.frames[0].offset, walk.frames[0].length);
-    for (const char* pszEncoder : {"LAME", "Lavc", "Lavf"})
-        if (first.find(pszEncoder) != std::string::npos)
-            return 0;
+    auto has = [&](const char* psz) { return first.find(psz) != std::string::npos; };
+    if ((has("Xing") || has("Info")) && (has("LAME") || has("Lavc") || has("Lavf")))
+        return 0;
     return 1105.0 / nSampleRate;
 }
 
