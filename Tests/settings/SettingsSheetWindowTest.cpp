@@ -393,6 +393,33 @@ TEST_F(SettingsSheetTest, TrackInfoShowsTheTagsAndTenYearsAndTypingStopsAtThirty
     EXPECT_EQ(std::string(255, 'x'), theSettings.Title);
 }
 
+// With the keyboard alone: Down in the tree reaches Track info, Tab goes through the page's fields in
+// order (never stopping on the page's frame), Shift+Tab goes back, and Return is OK.
+TEST_F(SettingsSheetTest, TheKeyboardAloneReachesEveryFieldOfAPageAndReturnStoresWhatWasTyped)
+{
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return m_pSheet->GetPageTreeControl()->HasFocus(); }));
+    ASSERT_TRUE(PressKeysAndWait("Down"));
+    ASSERT_NE(nullptr, dynamic_cast<CPageTrack*>(m_pSheet->GetActivePage())) << m_pSheet->GetSelectedNodeText();
+    auto focusId = [] { return wxWindow::FindFocus() ? wxWindow::FindFocus()->GetId() : -1; };
+    std::vector<int> focused;
+    for (int i = 0; i < 3; ++i)
+    {
+        ASSERT_TRUE(PressKeysAndWait("Tab"));
+        focused.push_back(focusId());
+    }
+    EXPECT_EQ((std::vector<int>{1028, 1029, 1030}), focused) << "artist, album, title";
+    // The year's list holds the focus inside its own button: the key that changes it tells.
+    wxChoice* pYear = List(m_pSheet->GetActivePage(), 1031);
+    ASSERT_TRUE(PressKeysAndWait("Tab Up"));
+    EXPECT_EQ(8, pYear->GetSelection()) << "the year's list did not take the keys";
+    ASSERT_TRUE(PressKeysAndWait("shift+Tab"));
+    EXPECT_EQ(1030, focusId());
+    ASSERT_TRUE(PressKeysAndWait("ctrl+a k e y s Return"));
+    EXPECT_TRUE(WaitUntil([&] { return !IsOpen(); })) << "Return did not close the sheet";
+    EXPECT_EQ(std::make_pair(std::string("keys"), 8), std::make_pair(theSettings.Title, theSettings.YearIndex));
+}
+
 class SettingsSheetLayout : public SettingsSheetTest {};
 
 TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAndEveryPageShowsItsControlsWholeAndApart)

@@ -29,11 +29,9 @@ double Luminance(const wxColour& c)
 // ---------------------------------------------------------------------------
 // CPropPageFrame
 
-CPropPageFrame::CPropPageFrame(wxWindow* pParent, bool bShowCaption)
-    : wxWindow(pParent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE | wxTAB_TRAVERSAL,
-               "Page Frame"),
-      m_bShowCaption(bShowCaption)
+CPropPageFrame::CPropPageFrame(wxWindow* pParent, bool bShowCaption) : m_bShowCaption(bShowCaption)
 {
+    Create(pParent, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxFULL_REPAINT_ON_RESIZE | wxTAB_TRAVERSAL, "Page Frame");
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
     SetCursor(*wxSTANDARD_CURSOR);
@@ -236,7 +234,10 @@ bool CTreePropSheet::CreateSheet()
     pTop->Add(m_pTree, 0, wxEXPAND | wxRIGHT, 6);
     pTop->Add(m_pFrame, 1, wxEXPAND);
     wxStdDialogButtonSizer* pButtons = new wxStdDialogButtonSizer();
-    pButtons->AddButton(new wxButton(this, wxID_OK));
+    auto* pOk = new wxButton(this, wxID_OK);
+    // Return in any field of a page is OK, as in every dialog.
+    pOk->SetDefault();
+    pButtons->AddButton(pOk);
     pButtons->AddButton(new wxButton(this, wxID_CANCEL));
     pButtons->Realize();
     wxBoxSizer* pAll = new wxBoxSizer(wxVERTICAL);

@@ -12,6 +12,7 @@
 #include "PageTree.h"
 #include "ResizablePage.h"
 
+#include <wx/containr.h>
 #include <wx/dialog.h>
 #include <wx/imaglist.h>
 #include <wx/treectrl.h>
@@ -103,8 +104,9 @@ private:
 };
 
 // The window that holds the shown page: a plain frame, the caption bar when
-// captions are on, and the empty page text when the node has no page.
-class CPropPageFrame : public wxWindow
+// captions are on, and the empty page text when the node has no page. Tab and
+// Shift+Tab go through the shown page's controls, never stopping on the frame.
+class CPropPageFrame : public wxNavigationEnabled<wxWindow>
 {
 public:
     CPropPageFrame(wxWindow* pParent, bool bShowCaption);
