@@ -98,6 +98,27 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
     EXPECT_EQ(0, m_pFrame->Count(WM_AUDIOLIST_DBLCLK));
 }
 
+// The Menu key and Shift+F10 ask for the popup at the current row, as a right-click on it does.
+TEST_F(RecordingsListWindow, TheMenuKeyAndShiftF10AskForThePopupAtTheCurrentRow)
+{
+    AddRows(3);
+    ASSERT_TRUE(ClickFor(1, "click 1", WM_AUDIOLIST_SELCHANGE, 1));
+    wxRect row;
+    ASSERT_TRUE(m_pList->GetItemRect(1, row));
+    row = ScreenRect(m_pList, row);
+    for (const char* keys : {"Menu", "shift+F10"})
+    {
+        SCOPED_TRACE(keys);
+        m_pFrame->received.clear();
+        ASSERT_TRUE(PressKeysAndWait(keys));
+        ASSERT_TRUE(m_pFrame->Drain());
+        const ReceivedMessage* m = m_pFrame->Last(WM_AUDIOLIST_RCLICK);
+        ASSERT_TRUE(m) << "no popup asked for";
+        EXPECT_EQ(1, m->wParam);
+        EXPECT_TRUE(row.Contains(m->point)) << m->point.x << "," << m->point.y;
+    }
+}
+
 // Names are UTF-8 whatever the locale says: a name outside ASCII shows whole in its row, also after a
 // rename, and is read back whole for the rename dialog's comparison.
 TEST_F(RecordingsListWindow, NamesOutsideAsciiShowWholeUnderALocaleThatIsNotUtf8)

@@ -21,6 +21,7 @@ CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& po
         if (pChild == pRows)
         {
             pRows->Bind(wxEVT_RIGHT_DOWN, &CLstctrlAudio::OnBlankRightDown, this);
+            pRows->Bind(wxEVT_KEY_DOWN, &CLstctrlAudio::OnRowsKeyDown, this);
             // Only a double-click plays: the control also "activates" a row on Return.
             pRows->Bind(wxEVT_LEFT_DCLICK, &CLstctrlAudio::OnRowDoubleClick, this);
         }
@@ -183,6 +184,23 @@ void CLstctrlAudio::OnBlankRightDown(wxMouseEvent& event)
     // Handled here alone, so the control does not report the same click a second time.
     wxPoint point = pRows->ClientToScreen(event.GetPosition());
     SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, -1, reinterpret_cast<intptr_t>(&point));
+}
+
+void CLstctrlAudio::OnRowsKeyDown(wxKeyEvent& event)
+{
+    // The Menu key and Shift+F10 open the popup as a right-click on the current row would, at that row.
+    const bool bMenuKey = event.GetKeyCode() == WXK_MENU || event.GetKeyCode() == WXK_WINDOWS_MENU;
+    if (!bMenuKey && !(event.GetKeyCode() == WXK_F10 && event.GetModifiers() == wxMOD_SHIFT))
+    {
+        event.Skip();
+        return;
+    }
+    const int nRow = GetCurIndex();
+    wxRect row;
+    if (nRow < 0 || !GetItemRect(nRow, row))
+        row = wxRect(0, 0, GetClientSize().x, 0);
+    wxPoint point = ClientToScreen(wxPoint(row.x + 20, row.y + row.height / 2));
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, nRow, reinterpret_cast<intptr_t>(&point));
 }
 
 void CLstctrlAudio::OnRowDoubleClick(wxMouseEvent& event)

@@ -50,6 +50,7 @@ private:
     void OnRightClick(wxListEvent& event);
     void OnRowDoubleClick(wxMouseEvent& event);
     void OnBlankRightDown(wxMouseEvent& event);
+    void OnRowsKeyDown(wxKeyEvent& event);
 
     CAudioItemArray m_items;
     CFileTypeIcons m_icons;
