@@ -66,12 +66,21 @@ CReceiverMP3* CRecordingStarter::PrepareMP3(const std::shared_ptr<CRecordingFile
     return m_pReceiverMP3;
 }
 
-CReceiverOGG* CRecordingStarter::PrepareOGG(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
+namespace
 {
-    // An OGG recording shows the WAV settings; the encoder itself always takes 44.1 kHz stereo.
+// The WAV page's channels, rate and bits, as the row and the view show them.
+void WavSettingsInto(RecordingInfo& info)
+{
     info.nChannels = static_cast<uint32_t>(WavChannelTable[theSettings.WavChannelsIndex]);
     info.nSampleRate = static_cast<uint32_t>(WavSampleRateTable[theSettings.WavSampleRateIndex]);
     info.nBitsPerSample = static_cast<uint32_t>(WavBitsTable[theSettings.WavBitsIndex]);
+}
+}  // namespace
+
+CReceiverOGG* CRecordingStarter::PrepareOGG(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
+{
+    // An OGG recording shows the WAV settings; the encoder itself always takes 44.1 kHz stereo.
+    WavSettingsInto(info);
     PrepareLine(CAPTURE_MODE_OGG, 2, 44100, 16, 100, info);
     Drop(m_pReceiverOGG);
     m_pReceiverOGG = new CReceiverOGG;
@@ -87,9 +96,7 @@ CReceiverOGG* CRecordingStarter::PrepareOGG(const std::shared_ptr<CRecordingFile
 
 CReceiverWAV* CRecordingStarter::PrepareWAV(const std::shared_ptr<CRecordingFile>& file, RecordingInfo& info)
 {
-    info.nChannels = static_cast<uint32_t>(WavChannelTable[theSettings.WavChannelsIndex]);
-    info.nSampleRate = static_cast<uint32_t>(WavSampleRateTable[theSettings.WavSampleRateIndex]);
-    info.nBitsPerSample = static_cast<uint32_t>(WavBitsTable[theSettings.WavBitsIndex]);
+    WavSettingsInto(info);
     info.nBitrate = info.nSampleRate * info.nChannels * info.nBitsPerSample;
     PrepareLine(CAPTURE_MODE_WAV, static_cast<int>(info.nChannels), static_cast<int>(info.nSampleRate),
                 static_cast<int>(info.nBitsPerSample), 100, info);
