@@ -138,3 +138,44 @@ void HookPopupKeys(void* pWidget, PopupKeyHandler handler, void* pUser)
         g_signal_connect_data(pWidget, "key-press-event", G_CALLBACK(OnKey), new KeyHook{handler, pUser},
                               &FreeHook<KeyHook>, GConnectFlags(0));
 }
+
+void SetAccessibleText(void* pWidget, AccessibleRole role, const char* pszName, const char* pszDescription)
+{
+    auto* pControl = static_cast<GtkWidget*>(pWidget);
+    if (!pControl || !GTK_IS_WIDGET(pControl))
+        return;
+    AtkObject* pAccessible = gtk_widget_get_accessible(pControl);
+    if (!pAccessible)
+        return;
+    AtkRole atkRole = ATK_ROLE_PANEL;
+    switch (role)
+    {
+    case AccessibleRole::Panel:
+        atkRole = ATK_ROLE_PANEL;
+        break;
+    case AccessibleRole::Label:
+        atkRole = ATK_ROLE_LABEL;
+        break;
+    case AccessibleRole::Link:
+        atkRole = ATK_ROLE_LINK;
+        break;
+    case AccessibleRole::List:
+        atkRole = ATK_ROLE_LIST;
+        break;
+    case AccessibleRole::Menu:
+        atkRole = ATK_ROLE_MENU;
+        break;
+    case AccessibleRole::MenuItem:
+        atkRole = ATK_ROLE_MENU_ITEM;
+        break;
+    }
+    if (atk_object_get_role(pAccessible) != atkRole)
+        atk_object_set_role(pAccessible, atkRole);
+    // ATK announces every set, so an unchanged text is not set again.
+    const char* pszOldName = atk_object_get_name(pAccessible);
+    if (pszName && (!pszOldName || g_strcmp0(pszOldName, pszName) != 0))
+        atk_object_set_name(pAccessible, pszName);
+    const char* pszOldDescription = atk_object_get_description(pAccessible);
+    if (pszDescription && (!pszOldDescription || g_strcmp0(pszOldDescription, pszDescription) != 0))
+        atk_object_set_description(pAccessible, pszDescription);
+}

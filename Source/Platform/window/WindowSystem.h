@@ -2,8 +2,10 @@
 // window directly, and GTK only through its own calls: a window's class (the
 // WM_CLASS a window manager and a second instance find it by), bringing a
 // window to the front, a control's natural height and pressed state, whether
-// mnemonics show, drawing a button oneself, and the keys of a popup that holds
-// the pointer grab. Handles are the toolkit's native widgets (wxWindow::GetHandle()).
+// mnemonics show, drawing a button oneself, the keys of a popup that holds
+// the pointer grab, and what a screen reader reads of a window the program draws
+// itself (the name and role Windows' accessibility takes from a control's text
+// and class; GTK's accessibility toolkit, ATK, needs them set). Handles are the toolkit's native widgets (wxWindow::GetHandle()).
 //
 // Threads: main (toolkit) thread only.
 #pragma once
@@ -40,3 +42,17 @@ enum class PopupKey
 };
 using PopupKeyHandler = void (*)(void* pUser, PopupKey key, uint32_t nChar);
 void HookPopupKeys(void* pWidget, PopupKeyHandler handler, void* pUser);
+
+// What a screen reader announces a drawn window as.
+enum class AccessibleRole
+{
+    Panel,
+    Label,
+    Link,
+    List,
+    Menu,
+    MenuItem,
+};
+// Gives a window a role, a name and a description (UTF-8; the description may be null).
+// Setting them again with other texts tells a listening screen reader of the change.
+void SetAccessibleText(void* pWidget, AccessibleRole role, const char* pszName, const char* pszDescription);
