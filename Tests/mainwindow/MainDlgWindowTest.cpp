@@ -305,6 +305,7 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
         });
     }, WM_AUDIOLIST_RCLICK);
     auto click = [&](const wxPoint& client) { return ClickAt(pList->ClientToScreen(client), "click 3"); };
+    ASSERT_TRUE(WaitForRowsLaidOut(*pList));
     wxRect row;
     ASSERT_TRUE(pList->GetItemRect(1, row));
     const wxPoint onRow(row.x + row.width / 2, row.y + row.height / 2);

@@ -1,5 +1,6 @@
 // The main window's parts under test: a frame that records the window messages its children send.
 #pragma once
+#include "LstctrlAudio.h"
 #include "RecordedRow.h"
 #include "UiTestSupport.h"
 #include "WindowMessages.h"
@@ -59,3 +60,15 @@ public:
     }
     std::vector<ReceivedMessage> received;
 };
+
+// The list places new rows when it next lays itself out; until then their rectangles are guesses.
+inline bool WaitForRowsLaidOut(const CLstctrlAudio& list)
+{
+    return WaitUntil([&] {
+        wxRect above, row;
+        for (int i = 0; i < list.GetItemCount(); above = row, ++i)
+            if (!list.GetItemRect(i, row) || (i > 0 && row.y < above.GetBottom()))
+                return false;
+        return true;
+    });
+}

@@ -9,6 +9,7 @@
 #include <wx/filedlg.h>
 #include <wx/fontdlg.h>
 #include <wx/fontenum.h>
+#include <wx/dataview.h>
 #include <wx/listctrl.h>
 #include <wx/msgdlg.h>
 #include <wx/panel.h>
@@ -208,7 +209,7 @@ Role RoleOf(wxWindow* pWindow)
         return Role::Surface;
     if (wxDynamicCast(pWindow, wxButton))
         return Role::Button;
-    if (wxDynamicCast(pWindow, wxListCtrl))
+    if (wxDynamicCast(pWindow, wxListCtrl) || wxDynamicCast(pWindow, wxDataViewCtrl))
         return Role::List;
     if (wxDynamicCast(pWindow, wxTreeCtrl))
         return Role::Tree;
@@ -268,7 +269,7 @@ void SetListColours(wxListCtrl* pList, const wxColour& back, const wxColour& for
 
 void SetColours(wxWindow* pWindow, Role role, const wxColour& back, const wxColour& fore)
 {
-    if (role == Role::List)
+    if (role == Role::List && wxDynamicCast(pWindow, wxListCtrl))
     {
         SetListColours(static_cast<wxListCtrl*>(pWindow), back, fore);
         return;

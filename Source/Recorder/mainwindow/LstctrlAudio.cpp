@@ -2,83 +2,112 @@
 
 #include "WindowMessages.h"
 
-wxBEGIN_EVENT_TABLE(CLstctrlAudio, wxListCtrl)
-    EVT_LIST_ITEM_SELECTED(wxID_ANY, CLstctrlAudio::OnItemSelected)
-    EVT_LIST_ITEM_DESELECTED(wxID_ANY, CLstctrlAudio::OnItemDeselected)
-    EVT_LIST_ITEM_RIGHT_CLICK(wxID_ANY, CLstctrlAudio::OnRightClick)
+#include <wx/settings.h>
+
+wxBEGIN_EVENT_TABLE(CLstctrlAudio, wxDataViewListCtrl)
+    EVT_DATAVIEW_SELECTION_CHANGED(wxID_ANY, CLstctrlAudio::OnSelectionChanged)
+    EVT_DATAVIEW_ITEM_ACTIVATED(wxID_ANY, CLstctrlAudio::OnActivated)
+    EVT_DATAVIEW_ITEM_CONTEXT_MENU(wxID_ANY, CLstctrlAudio::OnContextMenu)
+    EVT_KEY_DOWN(CLstctrlAudio::OnKeyDown)
 wxEND_EVENT_TABLE()
 
 const wxColour CLstctrlAudio::ODD_ROW_COLOUR(232, 232, 232);
 
-CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& pos, const wxSize& size)
-    : wxListCtrl(pParent, id, pos, size, wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_SUNKEN)
+// The rows with their texts; every odd row drawn on the shade of the list's background.
+class CLstctrlAudio::CRows : public wxDataViewListStore
 {
-    // The control reports a right-click below the rows only while no row has been current;
-    // its rows' window tells us of every one.
-    // (The rows' window is a plain wxWindow whose class wx keeps private.)
-    wxWindow* pRows = reinterpret_cast<wxWindow*>(m_mainWin);
-    for (wxWindow* pChild : GetChildren())
-        if (pChild == pRows)
-        {
-            pRows->Bind(wxEVT_RIGHT_DOWN, &CLstctrlAudio::OnBlankRightDown, this);
-            pRows->Bind(wxEVT_KEY_DOWN, &CLstctrlAudio::OnRowsKeyDown, this);
-            // Only a double-click plays: the control also "activates" a row on Return.
-            pRows->Bind(wxEVT_LEFT_DCLICK, &CLstctrlAudio::OnRowDoubleClick, this);
-        }
+public:
+    explicit CRows(const wxWindow& list) : m_list(list) {}
+
+    bool GetAttrByRow(unsigned int nRow, unsigned int, wxDataViewItemAttr& attr) const override
+    {
+        if (nRow % 2 == 0)
+            return false;
+        attr.SetBackgroundColour(OddRowColour(m_list.GetBackgroundColour()));
+        return true;
+    }
+
+private:
+    const wxWindow& m_list;
+};
+
+wxColour CLstctrlAudio::OddRowColour(const wxColour& background)
+{
+    if (!background.IsOk() || background.GetLuminance() > 0.5)
+        return ODD_ROW_COLOUR;
+    return background.ChangeLightness(118);
+}
+
+CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& pos, const wxSize& size)
+    : wxDataViewListCtrl(pParent, id, pos, size, wxDV_SINGLE | wxBORDER_SUNKEN)
+{
+    CRows* pRows = new CRows(*this);
+    AssociateModel(pRows);
+    pRows->DecRef();
+    SetName("Audio list");
 }
 
 CLstctrlAudio::~CLstctrlAudio()
 {
-    // The rows and the control let go of the image list before it goes with the members.
     DeleteAllItems();
-    SetImageList(nullptr, wxIMAGE_LIST_SMALL);
 }
 
 bool CLstctrlAudio::InitList()
 {
     if (!GetHandle())
         return false;
-    InsertColumn(0, "Audio", wxLIST_FORMAT_CENTRE, 220);
-    InsertColumn(1, "State", wxLIST_FORMAT_CENTRE, 222);
-    SetImageList(m_icons.ImageList(), wxIMAGE_LIST_SMALL);
+    AppendIconTextColumn("Audio", wxDATAVIEW_CELL_INERT, 220, wxALIGN_CENTER, 0);
+    AppendTextColumn("State", wxDATAVIEW_CELL_INERT, 222, wxALIGN_CENTER, 0);
     return true;
 }
 
 int CLstctrlAudio::AddAudio(AudioItem* pItem)
 {
-    const long nRow = GetItemCount();
+    const int nRow = GetItemCount();
     const int nImage = m_icons.IndexFor(pItem->szPath);
-    InsertItem(nRow, wxString::FromUTF8(pItem->szName), nImage);
+    wxVector<wxVariant> values;
+    wxVariant name;
+    name << wxDataViewIconText(wxString::FromUTF8(pItem->szName), m_icons.ImageList()->GetIcon(nImage));
+    values.push_back(name);
+    values.push_back(wxVariant(wxString()));
+    AppendItem(values);
     // The record takes the control's new row number and becomes the current row.
     m_items.Append(pItem);
     pItem->nIndex = static_cast<int32_t>(nRow);
-    m_items.SetCurrentRow(static_cast<int>(nRow));
-    Reshade(nRow);
+    m_items.SetCurrentRow(nRow);
     UpdateAudioText(pItem);
     // Scrolled once the row is laid out, as a posted scroll message would.
     CallAfter([this] {
         if (GetItemCount() > 0)
-            EnsureVisible(GetItemCount() - 1);
+            EnsureVisible(RowToItem(GetItemCount() - 1));
     });
-    return static_cast<int>(nRow);
+    return nRow;
 }
 
 bool CLstctrlAudio::UpdateAudioText(AudioItem* pItem)
 {
-    const long nRow = pItem->nIndex;
+    const int nRow = pItem->nIndex;
     if (nRow < 0 || nRow >= GetItemCount())
         return true;
     switch (pItem->nState)
     {
     case AUDIO_STATE_RECORDING:
-        SetItem(nRow, 1, "Recording...");
+        SetTextValue("Recording...", nRow, 1);
         break;
     case AUDIO_STATE_RECORDED:
-        SetItem(nRow, 1, "Record over");
+        SetTextValue("Record over", nRow, 1);
         break;
     case AUDIO_STATE_NEWNAME:
-        SetItem(nRow, 0, wxString::FromUTF8(pItem->szName));
+    {
+        wxVariant value;
+        GetValue(value, nRow, 0);
+        wxDataViewIconText name;
+        name << value;
+        name.SetText(wxString::FromUTF8(pItem->szName));
+        value << name;
+        SetValue(value, nRow, 0);
         break;
+    }
     default:
         break;
     }
@@ -115,11 +144,10 @@ void CLstctrlAudio::UpdateAudioInfo(const AudioItem& item)
 
 int CLstctrlAudio::DeleteAudio(int nRow)
 {
-    if (!m_items.Remove(nRow))
+    if (!m_items.Remove(nRow) || nRow < 0 || nRow >= GetItemCount())
         return 0;
-    const bool bDeleted = DeleteItem(nRow);
-    Reshade(nRow);
-    return bDeleted ? 1 : 0;
+    DeleteItem(nRow);
+    return 1;
 }
 
 void CLstctrlAudio::DeleteAllAudio()
@@ -136,6 +164,31 @@ void CLstctrlAudio::GetOtherNames(int nRow, std::vector<std::string>& names)
             names.push_back(GetItemText(i, 0).utf8_string());
 }
 
+wxString CLstctrlAudio::GetItemText(long nRow, int nColumn) const
+{
+    if (nRow < 0 || nRow >= GetItemCount())
+        return wxString();
+    wxVariant value;
+    GetStore()->GetValueByRow(value, static_cast<unsigned>(nRow), static_cast<unsigned>(nColumn));
+    if (nColumn != 0)
+        return value.GetString();
+    wxDataViewIconText name;
+    name << value;
+    return name.GetText();
+}
+
+bool CLstctrlAudio::GetItemRect(long nRow, wxRect& rect) const
+{
+    if (nRow < 0 || nRow >= GetItemCount())
+        return false;
+    // The whole row: the rectangles of its first and last cells together.
+    const wxDataViewItem item = RowToItem(static_cast<int>(nRow));
+    rect = wxDataViewCtrl::GetItemRect(item, GetColumn(0));
+    if (GetColumnCount() > 1)
+        rect.Union(wxDataViewCtrl::GetItemRect(item, GetColumn(GetColumnCount() - 1)));
+    return !rect.IsEmpty();
+}
+
 wxEvtHandler* CLstctrlAudio::ParentHandler() const
 {
     // Looked up at each notification: the list may change parents, or have none.
@@ -143,54 +196,55 @@ wxEvtHandler* CLstctrlAudio::ParentHandler() const
     return pParent ? pParent->GetEventHandler() : nullptr;
 }
 
-void CLstctrlAudio::Reshade(long nFrom)
+void CLstctrlAudio::OnSelectionChanged(wxDataViewEvent& event)
 {
-    // Rows move up after a deletion, so every row from there on gets its shade again.
-    const long nCount = GetItemCount();
-    for (long i = std::max(0L, nFrom); i < nCount; ++i)
-        SetItemBackgroundColour(i, (i % 2) ? ODD_ROW_COLOUR : GetBackgroundColour());
+    const int nRow = GetSelectedRow();
+    if (nRow != wxNOT_FOUND)
+        m_items.SetCurrentRow(nRow);
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_SELCHANGE, nRow != wxNOT_FOUND ? 1 : 0, 0);
 }
 
-void CLstctrlAudio::OnItemSelected(wxListEvent& event)
+void CLstctrlAudio::OnActivated(wxDataViewEvent& event)
 {
-    const long nRow = event.GetIndex();
-    const long nState = GetItemState(nRow, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-    const bool bSelectedAndFocused = nState == (wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
-    if (bSelectedAndFocused)
-        m_items.SetCurrentRow(static_cast<int>(nRow));
-    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_SELCHANGE, bSelectedAndFocused ? 1 : 0, 0);
+    // Only a double-click plays: the view also "activates" a row on Return and Space.
+    if (!m_bActivatedByKey && ItemToRow(event.GetItem()) != wxNOT_FOUND)
+        PostWindowMessage(ParentHandler(), WM_AUDIOLIST_DBLCLK, 0, 0);
 }
 
-void CLstctrlAudio::OnItemDeselected(wxListEvent& event)
+void CLstctrlAudio::OnContextMenu(wxDataViewEvent& event)
 {
-    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_SELCHANGE, 0, 0);
-}
-
-void CLstctrlAudio::OnRightClick(wxListEvent& event)
-{
-    wxPoint point = ClientToScreen(event.GetPoint());
-    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, event.GetIndex(), reinterpret_cast<intptr_t>(&point));
-}
-
-void CLstctrlAudio::OnBlankRightDown(wxMouseEvent& event)
-{
-    int nFlags = 0;
-    wxWindow* pRows = static_cast<wxWindow*>(event.GetEventObject());
-    if (HitTest(event.GetPosition(), nFlags) != wxNOT_FOUND)
+    // A right-click, on a row or below the rows. The pointer says where: the position and row
+    // the view reports come from whichever of its windows took the press, which need not be the rows'.
+    wxPoint point = wxGetMousePosition();
+    const wxPoint client = ScreenToClient(point);
+    int nRow = wxNOT_FOUND;
+    wxRect row;
+    for (int i = 0; i < GetItemCount() && nRow == wxNOT_FOUND; ++i)
+        if (GetItemRect(i, row) && row.Contains(client))
+            nRow = i;
+    if (nRow != wxNOT_FOUND)
     {
-        event.Skip();
-        return;
+        // As a click would: the row under the pointer becomes the selected and current one.
+        if (GetSelectedRow() != nRow)
+        {
+            SelectRow(static_cast<unsigned>(nRow));
+            SendWindowMessage(ParentHandler(), WM_AUDIOLIST_SELCHANGE, 1, 0);
+        }
+        m_items.SetCurrentRow(nRow);
     }
-    // Handled here alone, so the control does not report the same click a second time.
-    wxPoint point = pRows->ClientToScreen(event.GetPosition());
-    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, -1, reinterpret_cast<intptr_t>(&point));
+    SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, nRow, reinterpret_cast<intptr_t>(&point));
 }
 
-void CLstctrlAudio::OnRowsKeyDown(wxKeyEvent& event)
+void CLstctrlAudio::OnKeyDown(wxKeyEvent& event)
 {
+    const int nKey = event.GetKeyCode();
+    // The view activates a row within the key's own handling.
+    m_bActivatedByKey = nKey == WXK_RETURN || nKey == WXK_NUMPAD_ENTER || nKey == WXK_SPACE;
+    if (m_bActivatedByKey)
+        CallAfter([this] { m_bActivatedByKey = false; });
     // The Menu key and Shift+F10 open the popup as a right-click on the current row would, at that row.
-    const bool bMenuKey = event.GetKeyCode() == WXK_MENU || event.GetKeyCode() == WXK_WINDOWS_MENU;
-    if (!bMenuKey && !(event.GetKeyCode() == WXK_F10 && event.GetModifiers() == wxMOD_SHIFT))
+    const bool bMenuKey = nKey == WXK_MENU || nKey == WXK_WINDOWS_MENU;
+    if (!bMenuKey && !(nKey == WXK_F10 && event.GetModifiers() == wxMOD_SHIFT))
     {
         event.Skip();
         return;
@@ -201,12 +255,4 @@ void CLstctrlAudio::OnRowsKeyDown(wxKeyEvent& event)
         row = wxRect(0, 0, GetClientSize().x, 0);
     wxPoint point = ClientToScreen(wxPoint(row.x + 20, row.y + row.height / 2));
     SendWindowMessage(ParentHandler(), WM_AUDIOLIST_RCLICK, nRow, reinterpret_cast<intptr_t>(&point));
-}
-
-void CLstctrlAudio::OnRowDoubleClick(wxMouseEvent& event)
-{
-    int nFlags = 0;
-    if (HitTest(event.GetPosition(), nFlags) != wxNOT_FOUND)
-        PostWindowMessage(ParentHandler(), WM_AUDIOLIST_DBLCLK, 0, 0);
-    event.Skip();
 }

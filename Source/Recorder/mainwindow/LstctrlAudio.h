@@ -2,7 +2,9 @@
 // program started, with the file's type icon and name and a state text; every
 // other row shaded. It owns the AudioItem records, keeps the "current" row the
 // main window's commands act on, and tells its parent about right-clicks,
-// double-clicks and selection changes (WindowMessages.h).
+// double-clicks and selection changes (WindowMessages.h). It is the toolkit's own
+// list (a GtkTreeView), so a screen reader reads its rows, their texts and the
+// selected row with nothing added.
 //
 // Threads: main thread only.
 #pragma once
@@ -11,12 +13,15 @@
 
 #include <string>
 #include <vector>
-#include <wx/listctrl.h>
+#include <wx/dataview.h>
 
-class CLstctrlAudio : public wxListCtrl
+class CLstctrlAudio : public wxDataViewListCtrl
 {
 public:
     static const wxColour ODD_ROW_COLOUR;  // 232, 232, 232
+    // The shade of odd rows on a list of that background: ODD_ROW_COLOUR on a light one,
+    // a step lighter on a dark one, so the row's text keeps its contrast.
+    static wxColour OddRowColour(const wxColour& background);
 
     CLstctrlAudio(wxWindow* pParent, wxWindowID id = 1001, const wxPoint& pos = wxDefaultPosition,
                   const wxSize& size = wxDefaultSize);
@@ -41,19 +46,25 @@ public:
     void DeleteAllAudio();
     // The first-column texts of every row except nRow, in row order.
     void GetOtherNames(int nRow, std::vector<std::string>& names);
+    // A row's text in a column (0 the name, 1 the state).
+    wxString GetItemText(long nRow, int nColumn = 0) const;
+    // A row's rectangle in the list's client coordinates; false when there is no such row.
+    bool GetItemRect(long nRow, wxRect& rect) const;
+    int GetSelectedItemCount() const { return GetSelectedItemsCount(); }
 
 private:
+    class CRows;
+
     wxEvtHandler* ParentHandler() const;
-    void Reshade(long nFrom);
-    void OnItemSelected(wxListEvent& event);
-    void OnItemDeselected(wxListEvent& event);
-    void OnRightClick(wxListEvent& event);
-    void OnRowDoubleClick(wxMouseEvent& event);
-    void OnBlankRightDown(wxMouseEvent& event);
-    void OnRowsKeyDown(wxKeyEvent& event);
+    void OnSelectionChanged(wxDataViewEvent& event);
+    void OnActivated(wxDataViewEvent& event);
+    void OnContextMenu(wxDataViewEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
 
     CAudioItemArray m_items;
     CFileTypeIcons m_icons;
+    // Return activates a row as a double-click does; only the double-click plays.
+    bool m_bActivatedByKey = false;
 
     wxDECLARE_EVENT_TABLE();
 };
