@@ -53,6 +53,8 @@ protected:
 TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNotAlsoAfterADeletion)
 {
     AddRows(5);
+    // The newest row is the selected one, drawn in the selection's colour.
+    m_pList->UnselectAll();
     // Sampled at the right end of the state column, where no text is.
     auto shaded = [this](const wxImage& shot) {
         for (long row = 0; row < m_pList->GetItemCount(); ++row)

@@ -4,6 +4,7 @@
 #include "Config.h"
 #include "DlgMsgbx.h"
 #include "DlgPlayer.h"
+#include "DlgRename.h"
 #include "EncoderFixtures.h"
 #include "MainDlg.h"
 #include "RecorderSettings.h"
@@ -506,4 +507,39 @@ TEST_F(MainWindowController, PlayOpensThePlayerForItsFormatsAndHandsOtherFilesTo
     shell.nResult = SE_ERR_NOASSOC;
     Command(ID_CMD_PLAY);
     EXPECT_EQ(std::vector<std::string>{"Sorry,This audio file play wrong."}, m_messages.Texts());
+}
+
+// A screen reader reads the list's rows and the view's running length while recording, the finished row
+// after the stop, and a name outside ASCII after a rename.
+TEST_F(MainWindowController, AScreenReaderReadsTheRowsAndTheRunningLengthAndANameOutsideAscii)
+{
+    Click(&CMainDlg::OnRecord);
+    winmm::virt::AdvanceClock(2.2);
+    // The row's cells, then the view: its name the file's, its description the format, length and size.
+    const std::string recording = ReadAccessibleTree(", Length : 00:02, Size : ");
+    EXPECT_NE(std::string::npos, recording.find("table | Audio list |")) << recording;
+    EXPECT_NE(std::string::npos, recording.find("table cell | Audio0.mp3 |")) << recording;
+    EXPECT_NE(std::string::npos, recording.find("label | Audio0.mp3 | 44100HZ Stereo")) << recording;
+    EXPECT_NE(std::string::npos, recording.find("table cell | Recording... |")) << recording;
+
+    Click(&CMainDlg::OnStop);
+    EXPECT_NE("", ReadAccessibleTree("table cell | Record over"));
+
+    const std::string name = "gr\xC3\xB6\xC3\x9F" "e";
+    InNextModal<CDlgRename>([&](CDlgRename* pDialog) {
+        std::function<void(wxWindow*)> type = [&](wxWindow* pWindow) {
+            for (wxWindow* pChild : pWindow->GetChildren())
+                if (auto* pText = wxDynamicCast(pChild, wxTextCtrl); pText && pText->IsEditable())
+                    pText->SetValue(wxString::FromUTF8(name + ".mp3"));
+                else
+                    type(pChild);
+        };
+        type(pDialog);
+        wxCommandEvent ok(wxEVT_BUTTON, IDC_RENAME_BUTTON);
+        pDialog->ProcessWindowEvent(ok);
+    });
+    m_pDlg->OnRename();
+    const std::string renamed = ReadAccessibleTree("table cell | " + name + ".mp3 |");
+    EXPECT_NE("", renamed);
+    EXPECT_NE(std::string::npos, renamed.find("label | " + name + ".mp3 |")) << renamed;
 }

@@ -354,7 +354,8 @@ int main(int argc, char** argv)
     for (int i = 0; g_pDisplay->Ok() && i < 1000 && !PixelConnection(); ++i)
         usleep(10000);
     setenv("GTK_THEME", "Adwaita", 1);
-    setenv("NO_AT_BRIDGE", "1", 1);
+    // No accessibility bridge unless a test asks for one (and runs on its own session bus).
+    setenv("NO_AT_BRIDGE", "1", 0);
     wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new CTestApp);
     int wxArgc = 1;

@@ -162,6 +162,9 @@ void SetAccessibleText(void* pWidget, AccessibleRole role, const char* pszName, 
     case AccessibleRole::List:
         atkRole = ATK_ROLE_LIST;
         break;
+    case AccessibleRole::Table:
+        atkRole = ATK_ROLE_TABLE;
+        break;
     case AccessibleRole::Menu:
         atkRole = ATK_ROLE_MENU;
         break;

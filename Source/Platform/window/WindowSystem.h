@@ -50,6 +50,7 @@ enum class AccessibleRole
     Label,
     Link,
     List,
+    Table,
     Menu,
     MenuItem,
 };

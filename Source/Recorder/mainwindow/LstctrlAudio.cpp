@@ -1,6 +1,7 @@
 #include "LstctrlAudio.h"
 
 #include "WindowMessages.h"
+#include "WindowSystem.h"
 
 #include <wx/settings.h>
 
@@ -45,6 +46,7 @@ CLstctrlAudio::CLstctrlAudio(wxWindow* pParent, wxWindowID id, const wxPoint& po
     AssociateModel(pRows);
     pRows->DecRef();
     SetName("Audio list");
+    SetAccessibleText(GtkGetTreeView(), AccessibleRole::Table, "Audio list", nullptr);
 }
 
 CLstctrlAudio::~CLstctrlAudio()
@@ -75,6 +77,8 @@ int CLstctrlAudio::AddAudio(AudioItem* pItem)
     m_items.Append(pItem);
     pItem->nIndex = static_cast<int32_t>(nRow);
     m_items.SetCurrentRow(nRow);
+    // The view's cursor goes with it: the keyboard and a screen reader start from the newest row.
+    SetCurrentItem(RowToItem(nRow));
     UpdateAudioText(pItem);
     // Scrolled once the row is laid out, as a posted scroll message would.
     CallAfter([this] {
@@ -109,8 +113,10 @@ bool CLstctrlAudio::UpdateAudioText(AudioItem* pItem)
         break;
     }
     default:
-        break;
+        return true;
     }
+    // A changed value only repaints its cell; a changed row is also told to a screen reader.
+    GetStore()->RowChanged(static_cast<unsigned>(nRow));
     return true;
 }
 

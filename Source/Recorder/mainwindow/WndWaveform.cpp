@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "RecorderSettings.h"
 #include "WaveformText.h"
+#include "WindowSystem.h"
 #include "WindowMessages.h"
 
 #include <chrono>
@@ -444,6 +445,8 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
     ShownInfo(item);
     if (item.nSampleRate != 0 && update.Contains(InfoRect()) != wxOutRegion)
         DrawInfo(dc, item);
+    if (m_bWelcome || item.nSampleRate != 0)
+        TellScreenReader(m_bWelcome ? nullptr : &item);
     if (!m_bWelcome && ViewWaveform() && update.Contains(m_rcWave) != wxOutRegion && ShowsRecording())
         DrawSamples(dc);
     if (!m_note.empty() && ShowsRecording() && update.Contains(m_rcNote) != wxOutRegion)
@@ -510,6 +513,20 @@ void CWndWaveform::DrawInfo(wxDC& dc, const AudioItem& item)
         dc.DrawText(size, m_rcSize.x + (m_rcSize.width - w) / 2, m_rcSize.y);
     }
     dc.DrawText(KBYTES_LABEL, m_rcKBytes.GetTopLeft());
+}
+
+void CWndWaveform::TellScreenReader(const AudioItem* pItem)
+{
+    // What the view draws is also its text for a screen reader, which cannot read the pixels.
+    if (!pItem)
+    {
+        SetAccessibleText(GetHandle(), AccessibleRole::Label, WELCOME_TEXT, "");
+        return;
+    }
+    std::string details = InfoFormatText(pItem->nSampleRate, pItem->nChannels, pItem->nBitrate);
+    details += std::string(", ") + LENGTH_LABEL + InfoLengthText(pItem->nLength);
+    details += std::string(", ") + SIZE_LABEL + " " + InfoSizeText(pItem->nSize) + " " + KBYTES_LABEL;
+    SetAccessibleText(GetHandle(), AccessibleRole::Label, pItem->szName, details.c_str());
 }
 
 void CWndWaveform::DrawSamples(wxDC& dc)

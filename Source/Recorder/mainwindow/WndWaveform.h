@@ -112,6 +112,7 @@ private:
     void OnSize(wxSizeEvent& event);
     void DrawWelcome(wxDC& dc);
     void DrawInfo(wxDC& dc, const AudioItem& item);
+    void TellScreenReader(const AudioItem* pItem);
     void DrawSamples(wxDC& dc);
     void DrawNote(wxDC& dc);
 
