@@ -362,6 +362,35 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
     EXPECT_NE(config.find("<SavedDirectry>" + m_appDir + "/output</SavedDirectry>"), std::string::npos) << config;
 }
 
+// With no mouse: Alt+E opens the settings on the tree, Down shows Track info, Alt+T reaches its title, Return is
+// OK, and the take recorded next carries the typed title. Each page's Tab order and mnemonics: Tests/settings.
+TEST_F(ProgramTest, TheKeyboardAloneTitlesTheNextTakeThroughTheSettings)
+{
+    CProgram* pProgram = nullptr;
+    const std::string window = StartWithWindow(pProgram);
+    ASSERT_FALSE(window.empty());
+    CScreenshot settled;
+    ASSERT_TRUE(ShotUntil("keyboard-start", [](const CScreenshot&) { return true; }, settled, window));
+    auto settings = [] {
+        const std::vector<std::string> found = Windows("--onlyvisible --name '^Settings$'");
+        return found.empty() ? std::string() : found.back();
+    };
+    ASSERT_TRUE(PressWhenFocused(window, "alt+e")) << pProgram->Log();
+    ASSERT_TRUE(WaitFor([&] { return !settings().empty(); }, 10000)) << "Alt+E opened no settings\n" << pProgram->Log();
+    ASSERT_TRUE(PressWhenFocused(settings(), "Down alt+t ctrl+a"));
+    RunCommand("xdotool type --delay 20 'Keyboard take' >/dev/null 2>&1");
+    RunCommand("xdotool key Return >/dev/null 2>&1");
+    ASSERT_TRUE(WaitFor([&] { return settings().empty(); }, 10000)) << "Return did not close the settings";
+
+    const std::string file = m_appDir + "/output/Audio0.mp3";
+    Span span;
+    ASSERT_TRUE(Record(window, file, 1000, span)) << pProgram->Log();
+    EXPECT_EQ(Close(*pProgram), 0) << pProgram->Log();
+    DecodedAudio audio = DecodeFile(file);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    EXPECT_EQ(audio.tags["title"], "Keyboard take");
+}
+
 // What a dead instance leaves behind: Tests/platform/SingleInstanceTest.
 TEST_F(ProgramTest, EachLaterStartRaisesTheFirstWindowAndExits)
 {

@@ -13,10 +13,21 @@
 #include "WaveIn.h"
 
 #include <wx/checkbox.h>
+#include <wx/radiobut.h>
 #include <wx/settings.h>
+#include <wx/statbox.h>
+#include <wx/stattext.h>
 
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <future>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <tuple>
 
 namespace
@@ -53,6 +64,72 @@ std::vector<wxString> Items(const wxChoice* pList)
 {
     const wxArrayString items = pList->GetStrings();
     return {items.begin(), items.end()};
+}
+
+// The control that holds the keyboard focus as GTK sees it: a list keeps it in a button of its own, which wx
+// does not report as the list.
+wxWindow* FocusedControl(wxWindow* pTop)
+{
+    GtkWidget* pFocus = gtk_window_get_focus(GTK_WINDOW(pTop->GetHandle()));
+    std::function<wxWindow*(wxWindow*)> holder = [&](wxWindow* pWindow) -> wxWindow* {
+        for (wxWindow* pChild : pWindow->GetChildren())
+            if (wxWindow* pFound = holder(pChild))
+                return pFound;
+        auto* pWidget = static_cast<GtkWidget*>(pWindow->GetHandle());
+        return pFocus && pWidget && (pFocus == pWidget || gtk_widget_is_ancestor(pFocus, pWidget)) ? pWindow : nullptr;
+    };
+    return holder(pTop);
+}
+
+std::string Describe(const wxWindow* pWindow)
+{
+    if (!pWindow)
+        return "nothing";
+    return wxString::Format("%s %d \"%s\"", pWindow->GetClassInfo()->GetClassName(), pWindow->GetId(),
+                            pWindow->GetLabel()).utf8_string();
+}
+
+// The mnemonic's letter in lower case ("Al&bum title:" gives 'b'), 0 without one.
+wxChar MnemonicOf(const wxString& label)
+{
+    wxString text;
+    const int nAt = wxControl::FindAccelIndex(label, &text);
+    return nAt == wxNOT_FOUND ? 0 : static_cast<wxChar>(wxTolower(text[static_cast<size_t>(nAt)]));
+}
+
+// Reading order: b comes after a when it lies wholly below it, or to its right (the next column).
+bool ReadsAfter(const wxRect& a, const wxRect& b)
+{
+    return b.y >= a.y + a.height - 2 || b.x >= a.x + a.width - 2;
+}
+
+// The control a label names by where it stands: the nearest one to its right on its row, else one right under it.
+wxWindow* ControlNamedBy(wxWindow* pLabel, const std::vector<wxWindow*>& controls)
+{
+    const wxRect label = pLabel->GetScreenRect();
+    const wxPoint centre = label.GetPosition() + label.GetSize() / 2;
+    wxWindow* pBeside = nullptr;
+    wxWindow* pUnder = nullptr;
+    for (wxWindow* pControl : controls)
+    {
+        const wxRect rc = pControl->GetScreenRect();
+        if (rc.x >= label.GetRight() && rc.y <= centre.y && centre.y <= rc.GetBottom() &&
+            (!pBeside || rc.x < pBeside->GetScreenRect().x))
+            pBeside = pControl;
+        if (rc.y >= label.GetBottom() && rc.y <= label.GetBottom() + label.height && rc.x <= centre.x &&
+            centre.x <= rc.GetRight())
+            pUnder = pControl;
+    }
+    return pBeside ? pBeside : pUnder;
+}
+
+void AllChildren(wxWindow* pWindow, std::vector<wxWindow*>& windows)
+{
+    for (wxWindow* pChild : pWindow->GetChildren())
+    {
+        windows.push_back(pChild);
+        AllChildren(pChild, windows);
+    }
 }
 }  // namespace
 
@@ -420,6 +497,106 @@ TEST_F(SettingsSheetTest, TheKeyboardAloneReachesEveryFieldOfAPageAndReturnStore
     EXPECT_EQ(std::make_pair(std::string("keys"), 8), std::make_pair(theSettings.Title, theSettings.YearIndex));
 }
 
+// On every page Tab goes from the tree through each control the keyboard can use to OK and Cancel in reading
+// order and Shift+Tab the same way back; every control with a text of its own, and every label of a field, has
+// a mnemonic no other control of the page or button of the sheet has; and a label's mnemonic focuses the field
+// it stands by.
+TEST_F(SettingsSheetTest, EveryPageIsTabbedInReadingOrderAndEveryLabelHasAMnemonicOfItsOwnThatFocusesItsField)
+{
+    Open();
+    wxWindow* pTree = m_pSheet->GetPageTreeControl();
+    const std::vector<wxWindow*> buttons{m_pSheet->FindWindow(wxID_OK), m_pSheet->FindWindow(wxID_CANCEL)};
+    auto walk = [&](const std::string& key) {
+        std::vector<wxWindow*> stops;
+        for (int n = 0; n < 40; ++n)
+        {
+            EXPECT_TRUE(PressKeysAndWait(key));
+            wxWindow* pFocus = FocusedControl(m_pSheet);
+            if (pFocus == pTree || !pFocus)
+                break;
+            stops.push_back(pFocus);
+        }
+        return stops;
+    };
+    for (size_t i = 0; i < m_pSheet->GetPageCount(); ++i)
+    {
+        CResizablePage* pPage = m_pSheet->GetPage(i);
+        SCOPED_TRACE(pPage->GetPageTitle().utf8_string());
+        ASSERT_TRUE(m_pSheet->SetActivePage(i));
+        pTree->SetFocus();
+        ASSERT_TRUE(WaitUntil([&] { return pPage->IsShownOnScreen() && FocusedControl(m_pSheet) == pTree; }));
+
+        std::vector<wxWindow*> windows = buttons;
+        AllChildren(pPage, windows);
+        // What Tab must reach: every control that takes keys now, but of a group of mode buttons only the chosen one.
+        std::vector<wxWindow*> controls, usable;
+        for (wxWindow* pWindow : windows)
+        {
+            auto* pRadio = wxDynamicCast(pWindow, wxRadioButton);
+            if (!pWindow->IsShownOnScreen() || !pWindow->AcceptsFocusFromKeyboard() || wxDynamicCast(pWindow, wxStaticBox))
+                continue;
+            controls.push_back(pWindow);
+            if (pWindow->IsEnabled() && !(pRadio && !pRadio->GetValue()))
+                usable.push_back(pWindow);
+        }
+
+        const std::vector<wxWindow*> forward = walk("Tab");
+        std::vector<wxWindow*> backward = walk("shift+Tab");
+        std::reverse(backward.begin(), backward.end());
+        EXPECT_EQ(forward, backward) << "Shift+Tab goes back the way Tab came";
+        for (wxWindow* pControl : usable)
+            EXPECT_EQ(1, std::count(forward.begin(), forward.end(), pControl)) << "Tab stops on " << Describe(pControl) << " once";
+        wxWindow* pBefore = pTree;
+        for (wxWindow* pStop : forward)
+        {
+            EXPECT_TRUE(ReadsAfter(pBefore->GetScreenRect(), pStop->GetScreenRect()))
+                << Describe(pStop) << " after " << Describe(pBefore);
+            pBefore = pStop;
+        }
+
+        // Each control's own text, or the label right before a field, carries a mnemonic; no two share a letter.
+        std::map<wxChar, std::vector<std::string>> letters;
+        std::vector<wxStaticText*> labels;
+        for (wxWindow* pWindow : windows)
+        {
+            if (const wxChar letter = MnemonicOf(pWindow->GetLabel()))
+                letters[letter].push_back(Describe(pWindow));
+            auto* pLabel = wxDynamicCast(pWindow, wxStaticText);
+            if (pLabel && MnemonicOf(pLabel->GetLabel()))
+                labels.push_back(pLabel);
+        }
+        for (const auto& [letter, owners] : letters)
+            EXPECT_EQ(1u, owners.size()) << "Alt+" << wxString(letter) << ": " << testing::PrintToString(owners);
+        for (wxWindow* pStop : forward)
+        {
+            const bool bOwnText = (wxDynamicCast(pStop, wxButton) || wxDynamicCast(pStop, wxCheckBox) ||
+                                   wxDynamicCast(pStop, wxRadioButton)) && !pStop->GetLabel().empty();
+            const wxWindowList& siblings = pStop->GetParent()->GetChildren();
+            auto it = std::find(siblings.begin(), siblings.end(), pStop);
+            wxWindow* pPrevious = it == siblings.begin() ? nullptr : *std::prev(it);
+            wxWindow* pNamer = bOwnText ? pStop : wxDynamicCast(pPrevious, wxStaticText);
+            if (pNamer)
+            {
+                EXPECT_NE(0, MnemonicOf(pNamer->GetLabel())) << Describe(pNamer) << " has no mnemonic";
+            }
+        }
+        // GTK gives a label's mnemonic to the next control in tab order: that must be the field it stands by.
+        for (wxStaticText* pLabel : labels)
+        {
+            wxWindow* pField = ControlNamedBy(pLabel, controls);
+            const wxWindowList& siblings = pLabel->GetParent()->GetChildren();
+            auto it = std::find(siblings.begin(), siblings.end(), pLabel);
+            wxWindow* pNext = std::next(it) == siblings.end() ? nullptr : *std::next(it);
+            EXPECT_EQ(Describe(pField), Describe(pNext)) << "next in tab order after " << Describe(pLabel);
+            if (!pField || !pField->IsEnabled())
+                continue;  // a field of another mode
+            EXPECT_TRUE(PressKeysAndWait("alt+" + wxString(MnemonicOf(pLabel->GetLabel())).utf8_string()));
+            EXPECT_EQ(Describe(pField), Describe(FocusedControl(m_pSheet))) << "Alt+ the mnemonic of " << Describe(pLabel);
+        }
+    }
+    EXPECT_TRUE(IsOpen());
+}
+
 class SettingsSheetLayout : public SettingsSheetTest {};
 
 TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAndEveryPageShowsItsControlsWholeAndApart)
@@ -437,13 +614,19 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
                               !!m_pSheet->FindWindow(wxID_APPLY), !!m_pSheet->FindWindow(wxID_HELP)));
     EXPECT_EQ("General", m_pSheet->GetSelectedNodeText());
     EXPECT_NE(nullptr, dynamic_cast<CPageGeneral*>(m_pSheet->GetActivePage()));
-    wxTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
+    wxDataViewTreeCtrl* pTree = m_pSheet->GetPageTreeControl();
     std::vector<wxString> outline;
+    int nRowTop = -1;
     for (const auto& [text, item] : TreeOutline(pTree))
     {
         outline.push_back(text);
-        wxRect rc;
-        EXPECT_TRUE(pTree->GetBoundingRect(item, rc, true) && rc.GetRight() <= pTree->GetClientSize().x) << text;
+        // Shown in this order, each row below the one before; the cell starts after the indent and expander,
+        // and the whole name fits in the tree beyond it.
+        const wxRect rc = pTree->GetItemRect(item, pTree->GetColumn(0));
+        EXPECT_TRUE(!rc.IsEmpty() && rc.y > nRowTop &&
+                    rc.x + pTree->GetTextExtent(text.Strip(wxString::leading)).x < pTree->GetClientSize().x)
+            << text << " at " << rc.x << ", " << rc.y << " in " << pTree->GetClientSize().x;
+        nRowTop = rc.y;
     }
     EXPECT_EQ((std::vector<wxString>{"General", "Track info", "Output formats", "  MP3", "  OGG", "  WAV", "  WMA"}), outline);
     for (size_t i = 0; i < m_pSheet->GetPageCount(); ++i)
@@ -465,4 +648,44 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
         SaveScreenshot(wxString::Format("settings-%s-%dpt", title.Lower(), nPoints).utf8_string());
     }
     EXPECT_TRUE(m_messages.Shown().empty());
+}
+
+// What a screen reader reads of the sheet, over the accessibility bus of this run's own session bus (CMakeLists).
+class SettingsSheetScreenReader : public SettingsSheetTest {};
+
+TEST_F(SettingsSheetScreenReader, ReadsThePageNamesAsCellsOfATreeAndTheCellOfTheShownPageAsSelected)
+{
+    Open();
+    ASSERT_TRUE(WaitUntil([&] { return FocusedControl(m_pSheet) == m_pSheet->GetPageTreeControl(); }));
+    ASSERT_TRUE(PressKeysAndWait("Down"));
+    ASSERT_NE(nullptr, dynamic_cast<CPageTrack*>(m_pSheet->GetActivePage()));
+    // The helper asks this process over the bus, so the events run while it reads.
+    auto reading = std::async(std::launch::async, [] {
+        std::string output;
+        RunCommand(std::string("/usr/bin/python3 " ATSPI_TREE " --pid ") + std::to_string(getpid()) +
+                       " --timeout 60 --wait 'table cell | WMA |' 2>&1",
+                   &output);
+        return output;
+    });
+    ASSERT_TRUE(WaitUntil([&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 90000));
+    const std::string tree = reading.get();
+    std::vector<std::string> names;            // in the order read
+    std::map<std::string, std::string> states;  // of each name
+    bool bTreeTable = false;
+    std::istringstream lines(tree);
+    for (std::string line; std::getline(lines, line);)
+    {
+        bTreeTable = bTreeTable || line.find(" tree table | ") != std::string::npos;
+        // A row's cell holds a cell for its icon and one for its text: the one with the text counts.
+        const size_t at = line.find(" table cell | ");
+        const size_t name = at + 14, end = line.find(" | ", name);
+        if (at == std::string::npos || end == name)
+            continue;
+        names.push_back(line.substr(name, end - name));
+        states[names.back()] = " " + line.substr(line.rfind(" | ") + 3) + " ";
+    }
+    EXPECT_TRUE(bTreeTable) << tree;
+    EXPECT_EQ((std::vector<std::string>{"General", "Track info", "Output formats", "MP3", "OGG", "WAV", "WMA"}), names) << tree;
+    EXPECT_NE(std::string::npos, states["Track info"].find(" selected ")) << tree;
+    EXPECT_EQ(std::string::npos, states["General"].find(" selected ")) << tree;
 }

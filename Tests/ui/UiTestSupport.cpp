@@ -301,13 +301,12 @@ std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, boo
     return faults;
 }
 
-std::vector<std::pair<wxString, wxTreeItemId>> TreeOutline(wxTreeCtrl* pTree, wxTreeItemId parent, const wxString& indent)
+std::vector<std::pair<wxString, wxDataViewItem>> TreeOutline(wxDataViewTreeCtrl* pTree, wxDataViewItem parent, const wxString& indent)
 {
-    std::vector<std::pair<wxString, wxTreeItemId>> items;
-    const wxTreeItemId from = parent.IsOk() ? parent : pTree->GetRootItem();
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId item = pTree->GetFirstChild(from, cookie); item.IsOk(); item = pTree->GetNextChild(from, cookie))
+    std::vector<std::pair<wxString, wxDataViewItem>> items;
+    for (int i = 0; i < pTree->GetChildCount(parent); ++i)
     {
+        const wxDataViewItem item = pTree->GetNthChild(parent, static_cast<unsigned>(i));
         items.emplace_back(indent + pTree->GetItemText(item), item);
         for (const auto& child : TreeOutline(pTree, item, indent + "  "))
             items.push_back(child);
@@ -354,7 +353,7 @@ int main(int argc, char** argv)
     for (int i = 0; g_pDisplay->Ok() && i < 1000 && !PixelConnection(); ++i)
         usleep(10000);
     setenv("GTK_THEME", "Adwaita", 1);
-    // No accessibility bridge unless a test asks for one (and runs on its own session bus).
+    // No accessibility bridge, unless a run that starts its own accessibility bus asks for it (NO_AT_BRIDGE=0).
     setenv("NO_AT_BRIDGE", "1", 0);
     wxLog::SetActiveTarget(new wxLogStderr);
     wxApp::SetInstance(new CTestApp);

@@ -9,7 +9,7 @@
 #include <wx/dialog.h>
 #include <wx/frame.h>
 #include <wx/image.h>
-#include <wx/treectrl.h>
+#include <wx/dataview.h>
 
 #include <gtest/gtest.h>
 #include <chrono>
@@ -88,7 +88,8 @@ bool PressKeysAndWait(const std::string& keys);
 // asks: each as its id, label and size.
 std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict);
 // The tree's items depth first, each text indented two spaces a level.
-std::vector<std::pair<wxString, wxTreeItemId>> TreeOutline(wxTreeCtrl* pTree, wxTreeItemId parent = {}, const wxString& indent = "");
+std::vector<std::pair<wxString, wxDataViewItem>> TreeOutline(wxDataViewTreeCtrl* pTree, wxDataViewItem parent = {},
+                                                             const wxString& indent = "");
 // What a user's choice in a list, click on a mode button or press of a button sends to the handlers.
 void SendUserEvent(wxWindow* pControl, wxEventType type, int n);
 // Chooses the item as a user does; false when there is no list.

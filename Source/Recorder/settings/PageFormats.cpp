@@ -14,9 +14,9 @@ CPageFormats::CPageFormats() : CResizablePage("Output formats")
 
 void CPageFormats::CreateControls()
 {
-    m_btnSoundSettings = new CHoverButton(this, IDC_SOUND_SETTINGS, "System Sounds and Audio Devices");
-    m_btnVolume = new CHoverButton(this, IDC_VOLUME, "System Valume Control");
-    m_btnRecording = new CHoverButton(this, IDC_RECORDING, "System Recording Control");
+    m_btnSoundSettings = new CHoverButton(this, IDC_SOUND_SETTINGS, "System &Sounds and Audio Devices");
+    m_btnVolume = new CHoverButton(this, IDC_VOLUME, "System &Valume Control");
+    m_btnRecording = new CHoverButton(this, IDC_RECORDING, "System &Recording Control");
 
     // One column of equally wide buttons, as wide as the longest caption needs.
     auto* pColumn = new wxBoxSizer(wxVERTICAL);

@@ -34,15 +34,15 @@ void CPageGeneral::CreateControls()
 {
     auto* pForm = NewForm();
     m_cmbDevices = NewList(this, IDC_DEVICES, {});
-    AddRow(pForm, this, "Devices:", m_cmbDevices);
+    AddRow(pForm, this, "&Devices:", m_cmbDevices);
     m_cmbLines = NewList(this, IDC_LINES, {});
-    AddRow(pForm, this, "Lines:", m_cmbLines);
+    AddRow(pForm, this, "&Lines:", m_cmbLines);
     // The positions of these four are the values of OutputFormat.
     static const wxString formats[] = {"MP3", "OGG", "WAV", "WMA"};
     m_cmbFormat = NewList(this, IDC_FORMAT, wxArrayString(WXSIZEOF(formats), formats));
-    AddRow(pForm, this, "Output format:", m_cmbFormat, 0);
+    AddRow(pForm, this, "Output &format:", m_cmbFormat, 0);
 
-    m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View waveform while recording");
+    m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View &waveform while recording");
 
     auto* pLocation = new wxStaticBoxSizer(wxVERTICAL, this, "Output location");
     wxStaticBox* pBox = pLocation->GetStaticBox();
@@ -55,7 +55,7 @@ void CPageGeneral::CreateControls()
     m_btnBrowse = new wxBitmapButton(pBox, IDC_BROWSE, m_pImageList->GetBitmap(0));
     m_btnBrowse->SetToolTip("Choose the output folder");
     m_btnBrowse->SetName("output");
-    m_chkOpenOutput = new wxCheckBox(pBox, IDC_OPEN_OUTPUT, "After recording,open output folder");
+    m_chkOpenOutput = new wxCheckBox(pBox, IDC_OPEN_OUTPUT, "&After recording,open output folder");
     auto* pFolderRow = new wxBoxSizer(wxHORIZONTAL);
     pFolderRow->Add(m_editFolder, Spaced().Proportion(1).CenterVertical());
     pFolderRow->Add(m_btnBrowse, Spaced().CenterVertical());

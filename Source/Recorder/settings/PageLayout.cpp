@@ -53,7 +53,10 @@ wxFlexGridSizer* NewForm()
 
 void AddRow(wxFlexGridSizer* pForm, wxWindow* pParent, const wxString& label, wxWindow* pControl, int nControlFlags)
 {
-    pForm->Add(new wxStaticText(pParent, wxID_ANY, label), Spaced().CenterVertical());
+    auto* pLabel = new wxStaticText(pParent, wxID_ANY, label);
+    // The toolkit gives a label's mnemonic to the next control in tab order, so the label goes right before its control.
+    pLabel->MoveBeforeInTabOrder(pControl);
+    pForm->Add(pLabel, Spaced().CenterVertical());
     // A stretched control fills its cell both ways; the row is as tall as its tallest member anyway.
     pForm->Add(pControl, (nControlFlags & wxEXPAND) ? Spaced().Expand() : Spaced().CenterVertical());
 }

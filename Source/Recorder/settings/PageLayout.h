@@ -33,7 +33,8 @@ int SelectionOr(const wxChoice* pList, int nPrevious);
 
 // A two-column grid for "Label:" rows; the second column takes the spare width.
 wxFlexGridSizer* NewForm();
-// Adds a label and its control as one row of the form.
+// Adds a label and its control as one row of the form; the label comes right before the
+// control in tab order, so its mnemonic ("&Title:") focuses the control.
 void AddRow(wxFlexGridSizer* pForm, wxWindow* pParent, const wxString& label, wxWindow* pControl,
             int nControlFlags = wxEXPAND);
 

@@ -16,8 +16,10 @@ void CPageMP3::CreateControls()
 {
     auto* pForm = NewForm();
     m_cmbBitrate = NewList(this, IDC_BITRATE, TableTexts(Mp3BitrateTable, TableSize(Mp3BitrateTable), "%d Kbps"));
-    AddRow(pForm, this, "Bitrate:", m_cmbBitrate, 0);
+    AddRow(pForm, this, "&Bitrate:", m_cmbBitrate, 0);
 
+    // The label first: its mnemonic goes to the next control.
+    auto* pVolumeLabel = new wxStaticText(this, wxID_ANY, "&Volume:");
     m_sldVolume = new wxSlider(this, IDC_VOLUME, 0, 0, 100, wxDefaultPosition, wxDefaultSize,
                                wxSL_HORIZONTAL | wxSL_AUTOTICKS);
     m_sldVolume->SetTickFreq(10);
@@ -28,7 +30,7 @@ void CPageMP3::CreateControls()
     auto* pVolume = new wxBoxSizer(wxHORIZONTAL);
     pVolume->Add(m_sldVolume, wxSizerFlags(1).CenterVertical());
     pVolume->Add(m_txtVolume, Spaced().CenterVertical());
-    pForm->Add(new wxStaticText(this, wxID_ANY, "Volume:"), Spaced().CenterVertical());
+    pForm->Add(pVolumeLabel, Spaced().CenterVertical());
     pForm->Add(pVolume, Spaced().Expand());
 
     auto* pPage = new wxBoxSizer(wxVERTICAL);

@@ -50,20 +50,24 @@ void CPageOGG::CreateControls()
     auto* pModes = new wxBoxSizer(wxVERTICAL);
     m_rdoModes[1] = new wxRadioButton(this, IDC_MODE_VARIABLE, "&Variable Bitrate");
     m_rdoModes[2] = new wxRadioButton(this, IDC_MODE_AVERAGE, "&Average Bitrate");
-    m_rdoModes[3] = new wxRadioButton(this, IDC_MODE_CONSTANT, "&Constant Bitrate");
+    m_rdoModes[3] = new wxRadioButton(this, IDC_MODE_CONSTANT, "Cons&tant Bitrate");
     for (int i = 1; i < 4; ++i)
         pModes->Add(m_rdoModes[i], Spaced());
 
     const wxArrayString rates = TableTexts(OggBitrateTable, TableSize(OggBitrateTable), "%d Kbps");
     auto* pLists = new wxFlexGridSizer(3, wxSize(0, 0));
-    const std::pair<int, const char*> heads[] = {{1349, "minimum\nBitrate"}, {1350, "nominal\nBitrate"},
-                                                 {1351, "maximum\nBitrate"}};
-    for (const auto& [nId, pszHead] : heads)
-        pLists->Add(new wxStaticText(this, nId, pszHead, wxDefaultPosition, wxDefaultSize, wxALIGN_CENTRE_HORIZONTAL),
+    const std::pair<int, const char*> heads[] = {{1349, "&minimum\nBitrate"}, {1350, "&nominal\nBitrate"},
+                                                 {1351, "ma&ximum\nBitrate"}};
+    // Each head right before its list, so the head's mnemonic focuses that list; the grid puts the heads above.
+    wxChoice** lists[] = {&m_cmbMinimum, &m_cmbNominal, &m_cmbMaximum};
+    const int listIds[] = {IDC_MINIMUM, IDC_NOMINAL, IDC_MAXIMUM};
+    for (int i = 0; i < 3; ++i)
+    {
+        pLists->Add(new wxStaticText(this, heads[i].first, heads[i].second, wxDefaultPosition, wxDefaultSize,
+                                     wxALIGN_CENTRE_HORIZONTAL),
                     Spaced().Center());
-    m_cmbMinimum = NewList(this, IDC_MINIMUM, rates);
-    m_cmbNominal = NewList(this, IDC_NOMINAL, rates);
-    m_cmbMaximum = NewList(this, IDC_MAXIMUM, rates);
+        *lists[i] = NewList(this, listIds[i], rates);
+    }
     for (wxChoice* pList : {m_cmbMinimum, m_cmbNominal, m_cmbMaximum})
         pLists->Add(pList, Spaced().Expand());
 

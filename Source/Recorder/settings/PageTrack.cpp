@@ -58,13 +58,13 @@ void CPageTrack::CreateControls()
 {
     auto* pForm = NewForm();
     m_editArtist = new CLimitedEdit(this, IDC_ARTIST, TYPING_LIMIT);
-    AddRow(pForm, this, "Artist:", m_editArtist);
+    AddRow(pForm, this, "&Artist:", m_editArtist);
     m_editAlbum = new CLimitedEdit(this, IDC_ALBUM, TYPING_LIMIT);
-    AddRow(pForm, this, "Album title:", m_editAlbum);
+    AddRow(pForm, this, "Al&bum title:", m_editAlbum);
     m_editTitle = new CLimitedEdit(this, IDC_TITLE, TYPING_LIMIT);
-    AddRow(pForm, this, "Title:", m_editTitle);
+    AddRow(pForm, this, "&Title:", m_editTitle);
     m_cmbYear = NewList(this, IDC_YEAR, {});
-    AddRow(pForm, this, "Year:", m_cmbYear, 0);
+    AddRow(pForm, this, "&Year:", m_cmbYear, 0);
     // Wide enough for a full field of typed text.
     m_editArtist->SetMinSize(wxSize(GetTextExtent(wxString('M', TYPING_LIMIT)).x * 3 / 4, -1));
     for (wxTextCtrl* pEdit : {m_editArtist, m_editAlbum, m_editTitle})

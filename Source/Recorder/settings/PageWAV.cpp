@@ -20,11 +20,11 @@ void CPageWAV::CreateControls()
     static const wxString bits[] = {"8-bit", "16-bit"};
     auto* pForm = NewForm();
     m_cmbChannels = NewList(this, IDC_CHANNELS, wxArrayString(WXSIZEOF(channels), channels));
-    AddRow(pForm, this, "Channels:", m_cmbChannels, 0);
+    AddRow(pForm, this, "C&hannels:", m_cmbChannels, 0);
     m_cmbSampleRate = NewList(this, IDC_SAMPLE_RATE, wxArrayString(WXSIZEOF(rates), rates));
-    AddRow(pForm, this, "Samplerate:", m_cmbSampleRate, 0);
+    AddRow(pForm, this, "&Samplerate:", m_cmbSampleRate, 0);
     m_cmbBits = NewList(this, IDC_BITS, wxArrayString(WXSIZEOF(bits), bits));
-    AddRow(pForm, this, "Bits Per Sample:", m_cmbBits, 0);
+    AddRow(pForm, this, "&Bits Per Sample:", m_cmbBits, 0);
 
     auto* pPage = new wxBoxSizer(wxVERTICAL);
     pPage->Add(pForm, Spaced().Expand());

@@ -15,10 +15,10 @@ CPageWMA::CPageWMA() : CResizablePage("Output formats::WMA")
 void CPageWMA::CreateControls()
 {
     auto* pGrid = new wxFlexGridSizer(2, wxSize(0, 0));
-    m_rdoBitrate = new wxRadioButton(this, IDC_MODE_BITRATE, "Constant Bitrate", wxDefaultPosition, wxDefaultSize,
+    m_rdoBitrate = new wxRadioButton(this, IDC_MODE_BITRATE, "Constant &Bitrate", wxDefaultPosition, wxDefaultSize,
                                      wxRB_GROUP);
     m_cmbBitrate = NewList(this, IDC_BITRATE, TableTexts(WmaBitrateTable, TableSize(WmaBitrateTable), "%d Kbps"));
-    m_rdoQuality = new wxRadioButton(this, IDC_MODE_QUALITY, "Quality (VBR)");
+    m_rdoQuality = new wxRadioButton(this, IDC_MODE_QUALITY, "&Quality (VBR)");
     m_cmbQuality = NewList(this, IDC_QUALITY, TableTexts(WmaQualityTable, TableSize(WmaQualityTable), "%d%%"));
     pGrid->Add(m_rdoBitrate, Spaced().CenterVertical());
     pGrid->Add(m_cmbBitrate, Spaced().CenterVertical());

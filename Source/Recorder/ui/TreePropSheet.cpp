@@ -13,11 +13,11 @@ namespace
 const int kFrameBorder = 1;   // the frame's line
 const int kPageMargin = 6;    // between the edge (or the caption) and the page
 
-class CNodeData : public wxTreeItemData
+// The tree's store would sort nodes with children before the others; the sheet keeps the order the pages came in.
+class CInOrderStore : public wxDataViewTreeStore
 {
 public:
-    explicit CNodeData(int nNode) : m_nNode(nNode) {}
-    int m_nNode;
+    bool HasDefaultCompare() const override { return false; }
 };
 
 double Luminance(const wxColour& c)
@@ -197,8 +197,8 @@ void CTreePropSheet::AddPage(CResizablePage* pPage)
     // A page added to an open sheet joins the tree at once.
     pPage->CreatePage(m_pFrame);
     BuildTree();
-    if (m_pActive)
-        SelectNodeQuietly(m_tree.FindPageNode(GetActiveIndex()));
+    // Nodes keep their numbers: the new page's nodes come after the others.
+    SelectNodeQuietly(m_nShownNode);
 }
 
 int CTreePropSheet::GetActiveIndex() const
@@ -214,8 +214,10 @@ bool CTreePropSheet::CreateSheet()
     if (!wxDialog::Create(m_pParent, wxID_ANY, m_caption, wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE))
         return false;
 
-    m_pTree = new wxTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(m_nTreeWidth, -1),
-                             wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxTR_SINGLE | wxBORDER_THEME);
+    m_pTree = new wxDataViewTreeCtrl(this, wxID_ANY, wxDefaultPosition, wxSize(m_nTreeWidth, -1),
+                                     wxDV_NO_HEADER | wxDV_SINGLE | wxBORDER_THEME);
+    wxObjectDataPtr<CInOrderStore> pStore(new CInOrderStore);
+    m_pTree->AssociateModel(pStore.get());
     m_pFrame = new CPropPageFrame(this, m_bPageCaption);
     m_pFrame->SetMessage(m_emptyPageText);
 
@@ -247,8 +249,7 @@ bool CTreePropSheet::CreateSheet()
 
     BuildTree();
 
-    m_pTree->Bind(wxEVT_TREE_SEL_CHANGING, &CTreePropSheet::OnTreeSelChanging, this);
-    m_pTree->Bind(wxEVT_TREE_SEL_CHANGED, &CTreePropSheet::OnTreeSelChanged, this);
+    m_pTree->Bind(wxEVT_DATAVIEW_SELECTION_CHANGED, &CTreePropSheet::OnTreeSelChanged, this);
     m_pFrame->Bind(wxEVT_SIZE, &CTreePropSheet::OnFrameSize, this);
     Bind(wxEVT_CHAR_HOOK, &CTreePropSheet::OnCharHook, this);
     Bind(wxEVT_BUTTON, &CTreePropSheet::OnOK, this, wxID_OK);
@@ -270,7 +271,7 @@ void CTreePropSheet::BuildTree()
 
     m_bQuietSelection = true;
     m_pTree->DeleteAllItems();
-    m_items.assign(m_tree.GetNodeCount(), wxTreeItemId());
+    m_items.assign(m_tree.GetNodeCount(), wxDataViewItem());
 
     if (m_bTreeImages && (!m_pageImages.empty() || !m_defaultImages.empty()))
     {
@@ -295,33 +296,33 @@ void CTreePropSheet::BuildTree()
         return m_defaultImages.size() > 1 ? nDefault + 1 : -1;
     };
 
-    wxTreeItemId root = m_pTree->AddRoot(wxEmptyString);
     // Nodes are numbered in the order they were made, so a parent always comes before its children.
     for (size_t n = 0; n < m_tree.GetNodeCount(); ++n)
     {
         const TreePropSheet::CPageTree::Node& node = m_tree.GetNode(static_cast<int>(n));
-        wxTreeItemId parent = node.nParent < 0 ? root : m_items[static_cast<size_t>(node.nParent)];
-        int nImage = imageOf(static_cast<int>(n));
-        m_items[n] = m_pTree->AppendItem(parent, wxString::FromUTF8(node.text), nImage, nImage,
-                                         new CNodeData(static_cast<int>(n)));
+        wxDataViewItem parent = node.nParent < 0 ? wxDataViewItem() : m_items[static_cast<size_t>(node.nParent)];
+        const wxString text = wxString::FromUTF8(node.text);
+        const int nImage = imageOf(static_cast<int>(n));
+        m_items[n] = node.children.empty() ? m_pTree->AppendItem(parent, text, nImage)
+                                           : m_pTree->AppendContainer(parent, text, nImage, nImage);
     }
-    m_pTree->ExpandAll();
+    for (size_t n = 0; n < m_items.size(); ++n)
+        if (!m_tree.GetNode(static_cast<int>(n)).children.empty())
+            m_pTree->Expand(m_items[n]);
     m_bQuietSelection = false;
 }
 
-int CTreePropSheet::NodeOfItem(const wxTreeItemId& item) const
+int CTreePropSheet::NodeOfItem(const wxDataViewItem& item) const
 {
-    if (!item.IsOk())
-        return TreePropSheet::CPageTree::NoNode;
-    auto* pData = dynamic_cast<CNodeData*>(m_pTree->GetItemData(item));
-    return pData ? pData->m_nNode : TreePropSheet::CPageTree::NoNode;
+    auto it = item.IsOk() ? std::find(m_items.begin(), m_items.end(), item) : m_items.end();
+    return it == m_items.end() ? TreePropSheet::CPageTree::NoNode : static_cast<int>(it - m_items.begin());
 }
 
 wxString CTreePropSheet::GetSelectedNodeText() const
 {
     if (!m_pTree)
         return wxString();
-    wxTreeItemId item = m_pTree->GetSelection();
+    wxDataViewItem item = m_pTree->GetSelection();
     return item.IsOk() ? m_pTree->GetItemText(item) : wxString();
 }
 
@@ -329,9 +330,12 @@ void CTreePropSheet::SelectNodeQuietly(int nNode)
 {
     if (nNode < 0 || static_cast<size_t>(nNode) >= m_items.size())
         return;
+    const wxDataViewItem& item = m_items[static_cast<size_t>(nNode)];
     m_bQuietSelection = true;
-    m_pTree->SelectItem(m_items[static_cast<size_t>(nNode)]);
-    m_pTree->EnsureVisible(m_items[static_cast<size_t>(nNode)]);
+    // The cursor too, so Up and Down go on from the shown node.
+    m_pTree->SetCurrentItem(item);
+    m_pTree->Select(item);
+    m_pTree->EnsureVisible(item);
     m_bQuietSelection = false;
 }
 
@@ -347,6 +351,7 @@ void CTreePropSheet::ShowPage(CResizablePage* pPage, int nNode)
     if (m_pActive && m_pActive != pPage)
         m_pActive->Hide();
     m_pActive = pPage;
+    m_nShownNode = nNode;
     if (nNode >= 0)
         m_pFrame->SetCaption(wxString::FromUTF8(m_tree.GetNode(nNode).text));
     if (pPage)
@@ -403,64 +408,52 @@ bool CTreePropSheet::SetActivePage(CResizablePage* pPage)
     return true;
 }
 
-void CTreePropSheet::OnTreeSelChanging(wxTreeEvent& event)
+bool CTreePropSheet::ShowNode(int nNode)
+{
+    const TreePropSheet::CPageTree::Node& node = m_tree.GetNode(nNode);
+    if (node.nPage < 0)
+    {
+        if (!LeaveActivePage())
+            return false;
+        ShowPage(nullptr, nNode);
+        return true;
+    }
+    CResizablePage* pPage = m_pages[static_cast<size_t>(node.nPage)];
+    if (pPage == m_pActive)
+        return true;
+    if (!LeaveActivePage())
+        return false;
+    pPage->InitOnce();
+    if (!pPage->OnSetActive())
+    {
+        if (m_pActive)
+            m_pActive->OnSetActive();
+        return false;
+    }
+    ShowPage(pPage, nNode);
+    return true;
+}
+
+void CTreePropSheet::OnTreeSelChanged(wxDataViewEvent&)
 {
     if (m_bQuietSelection || m_bEnding)
         return;
-    int nNode = NodeOfItem(event.GetItem());
-    if (nNode < 0)
-        return;
-    // Do the change here, where it can still be refused; the tree then moves on its own.
-    m_bQuietSelection = true;
-    bool bDone = false;
-    const TreePropSheet::CPageTree::Node& node = m_tree.GetNode(nNode);
-    if (node.nPage >= 0)
-    {
-        CResizablePage* pPage = m_pages[static_cast<size_t>(node.nPage)];
-        if (pPage == m_pActive)
-            bDone = true;
-        else if (LeaveActivePage())
-        {
-            pPage->InitOnce();
-            if (pPage->OnSetActive())
-            {
-                ShowPage(pPage, nNode);
-                bDone = true;
-            }
-            else if (m_pActive)
-            {
-                m_pActive->OnSetActive();
-            }
-        }
-    }
-    else if (LeaveActivePage())
-    {
-        ShowPage(nullptr, nNode);
-        bDone = true;
-    }
-    m_bQuietSelection = false;
-    if (!bDone)
-        event.Veto();
-    m_pTree->SetFocus();
-}
-
-void CTreePropSheet::OnTreeSelChanged(wxTreeEvent& event)
-{
-    int nNode = NodeOfItem(event.GetItem());
-    if (nNode >= 0)
-        m_pFrame->SetCaption(wxString::FromUTF8(m_tree.GetNode(nNode).text));
-    if (!m_bQuietSelection)
-        m_pTree->SetFocus();
+    const int nNode = NodeOfItem(m_pTree->GetSelection());
+    // The toolkit has moved the selection already: a page that refused to be left (or a
+    // selection cleared with Ctrl+click) takes it back to the node still shown.
+    if (nNode < 0 || nNode == m_nShownNode || !ShowNode(nNode))
+        SelectNodeQuietly(m_nShownNode);
 }
 
 void CTreePropSheet::OnCharHook(wxKeyEvent& event)
 {
     if (event.GetKeyCode() == WXK_TAB && event.ControlDown() && !event.AltDown())
     {
-        int nCurrent = NodeOfItem(m_pTree->GetSelection());
-        int nNext = event.ShiftDown() ? m_tree.GetPrevious(nCurrent) : m_tree.GetNext(nCurrent);
-        if (nNext >= 0 && nNext != nCurrent)
-            m_pTree->SelectItem(m_items[static_cast<size_t>(nNext)]);
+        const int nNext = event.ShiftDown() ? m_tree.GetPrevious(m_nShownNode) : m_tree.GetNext(m_nShownNode);
+        if (nNext >= 0 && nNext != m_nShownNode)
+            ShowNode(nNext);
+        SelectNodeQuietly(m_nShownNode);
+        m_pTree->SetFocus();
         return;
     }
     event.Skip();

@@ -6,6 +6,9 @@
 // text. Ctrl+Tab and Ctrl+Shift+Tab walk the tree. With page captions on, a
 // caption bar with the node's text sits above the page.
 //
+// The tree is the toolkit's own tree view (a data view), which screen readers
+// read as a tree of cells; Up and Down in it move between pages.
+//
 // The sheet owns its pages (add them with new). OK and Cancel close it; there
 // is no Apply button. Main thread only.
 #pragma once
@@ -15,7 +18,7 @@
 #include <wx/containr.h>
 #include <wx/dialog.h>
 #include <wx/imaglist.h>
-#include <wx/treectrl.h>
+#include <wx/dataview.h>
 
 #include <memory>
 #include <vector>
@@ -58,7 +61,7 @@ public:
     int DoModal();
 
     // Windows of the sheet, for the program's own use and for tests.
-    wxTreeCtrl* GetPageTreeControl() const { return m_pTree; }
+    wxDataViewTreeCtrl* GetPageTreeControl() const { return m_pTree; }
     CPropPageFrame* GetPageFrame() const { return m_pFrame; }
     const TreePropSheet::CPageTree& GetPageTree() const { return m_tree; }
     // The text of the node selected in the tree.
@@ -66,14 +69,16 @@ public:
 
 private:
     void BuildTree();
-    int NodeOfItem(const wxTreeItemId& item) const;
+    int NodeOfItem(const wxDataViewItem& item) const;
     void SelectNodeQuietly(int nNode);
     bool LeaveActivePage();
+    // Shows the node's page, or the empty page text for a node without one, asking the
+    // shown page first; false when either page refused.
+    bool ShowNode(int nNode);
     void ShowPage(CResizablePage* pPage, int nNode);
     void LayoutActivePage();
 
-    void OnTreeSelChanging(wxTreeEvent& event);
-    void OnTreeSelChanged(wxTreeEvent& event);
+    void OnTreeSelChanged(wxDataViewEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnOK(wxCommandEvent& event);
     void OnCancel(wxCommandEvent& event);
@@ -95,8 +100,9 @@ private:
     std::vector<CResizablePage*> m_pages;
     CResizablePage* m_pActive = nullptr;
     TreePropSheet::CPageTree m_tree;
-    std::vector<wxTreeItemId> m_items;   // tree item of each node
-    wxTreeCtrl* m_pTree = nullptr;
+    std::vector<wxDataViewItem> m_items;  // tree item of each node
+    int m_nShownNode = TreePropSheet::CPageTree::NoNode;
+    wxDataViewTreeCtrl* m_pTree = nullptr;
     CPropPageFrame* m_pFrame = nullptr;
     std::unique_ptr<wxImageList> m_pImages;
     bool m_bQuietSelection = false;
