@@ -68,9 +68,6 @@ extern const char* const HELP_FILE_NAME;
 class CMainDlg : public wxDialog
 {
 public:
-    static constexpr int WINDOW_WIDTH = 480;
-    static constexpr int WINDOW_HEIGHT = 450;
-
     CMainDlg();
     ~CMainDlg() override;
 
@@ -117,7 +114,7 @@ public:
     // The handle the program's message boxes take as their owner.
     HWND Handle() { return static_cast<wxWindow*>(this); }
 
-    // Places every control for the current client size.
+    // Places every control in the window's sizers.
     void LayoutControls();
 
 private:
@@ -127,6 +124,9 @@ private:
     AudioItem* RecordingRow();
     void TellWhenShown(const RecordingOutcome& outcome);
     void SetRecordState(int nState);
+    // Builds the window's sizers for its font and gives the window the fixed size they need.
+    void CreateLayout();
+    wxRect WorkArea() const;
     void CenterInWorkArea();
 
     void OnCommand(wxCommandEvent& event);
