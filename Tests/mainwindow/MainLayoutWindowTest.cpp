@@ -1,10 +1,13 @@
 // The main window's layout under Xvfb: at GTK's default font (Sans 10) it keeps its places; with a 15-point
 // desktop font (CMake runs this program a second time with a gtk-3.0/settings.ini saying so) it grows so no
-// label, caption or line of the view is cut, and still fits the work area. Screenshots: main-layout-<points>.png.
+// label, caption or line of the view is cut, and still fits the work area; with GDK_SCALE=2 (a third run) its
+// pictures are drawn with the screen's pixels. Screenshots: main-layout-<points>.png.
 #include "EncoderFixtures.h"
+#include "FileTypeIcons.h"
 #include "MainDlg.h"
 #include "ReceiverWMA.h"
 #include "RecorderSettings.h"
+#include "Resources.h"
 #include "TestSupport.h"
 #include "WaveIn.h"
 #include "WindowTestSupport.h"
@@ -146,4 +149,23 @@ TEST_F(MainWindowLayout, AtALargerFontNothingIsCutAndTheWindowFitsTheWorkArea)
     const wxRect work = wxDisplay(static_cast<unsigned>(std::max(0, wxDisplay::GetFromWindow(m_pDlg)))).GetClientArea();
     EXPECT_TRUE(work.Contains(m_pDlg->GetScreenRect()));
     EXPECT_EQ(m_pDlg->GetMaxSize(), m_pDlg->GetSize());
+}
+
+// The screen doubles every window: what the program draws itself carries twice the pixels, as drawn for
+// them, and the window still fits the screen, now 512 by 384 of its pixels.
+TEST_F(MainWindowLayout, AtScaleTwoThePicturesAreDrawnForItAndTheWindowFitsTheWorkArea)
+{
+    ASSERT_EQ(2.0, m_pDlg->GetContentScaleFactor()) << "run with GDK_SCALE=2";
+    for (int nSize : {32, 64, 96})
+        EXPECT_TRUE(m_pDlg->GetIcons().GetIcon(nSize, wxIconBundle::FALLBACK_NONE).IsOk()) << nSize;
+    CFileTypeIcons icons;
+    const wxBitmap listed = icons.ImageList()->GetBitmap(icons.IndexFor("/rec/Audio0.mp3"));
+    const wxImage drawn = DrawFileTypeIcon("mp3", 32).ConvertToImage(), shown = listed.ConvertToImage();
+    EXPECT_EQ(std::make_pair(2.0, wxSize(32, 32)), std::make_pair(listed.GetScaleFactor(), listed.GetSize()));
+    EXPECT_EQ(0, memcmp(drawn.GetData(), shown.GetData(), 32 * 32 * 3)) << "the list shows another picture";
+    const wxBitmap menu = LoadBitmapResource(144);  // Record
+    EXPECT_EQ(std::make_pair(2.0, wxSize(32, 32)), std::make_pair(menu.GetScaleFactor(), menu.GetSize()));
+
+    const wxRect work = wxDisplay(static_cast<unsigned>(std::max(0, wxDisplay::GetFromWindow(m_pDlg)))).GetClientArea();
+    EXPECT_TRUE(WaitUntil([&] { return work.Contains(m_pDlg->GetScreenRect()); })) << m_pDlg->GetSize().y << " high";
 }

@@ -24,6 +24,7 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_TIMER(IDT_SHOW, CMainDlg::OnTimer)
     EVT_CLOSE(CMainDlg::OnClose)
     EVT_ICONIZE(CMainDlg::OnIconize)
+    EVT_SIZE(CMainDlg::OnSize)
     EVT_CHAR_HOOK(CMainDlg::OnCharHook)
     EVT_PAINT(CMainDlg::OnPaint)
     EVT_WINDOW_MESSAGE(WM_WAVEFORM_STOPPED, CMainDlg::OnWaveformStopped)
@@ -103,11 +104,7 @@ bool CMainDlg::Create()
     SetAffirmativeId(wxID_NONE);
 
     m_hIcon = MakeAppIcon(32);
-    wxIconBundle icons;
-    icons.AddIcon(MakeAppIcon(16));
-    icons.AddIcon(m_hIcon);
-    icons.AddIcon(MakeAppIcon(48));
-    SetIcons(icons);
+    SetIcons(MakeAppIcons(GetContentScaleFactor()));
     SetTitle(MAIN_CAPTION);
 
     m_wndWaveform = new CWndWaveform(this, IDC_WAVEFORM);
@@ -188,19 +185,35 @@ void CMainDlg::CreateLayout()
     pGroup->Add(m_lstAudio, wxSizerFlags(1).Expand().Border(wxLEFT | wxRIGHT | wxBOTTOM, u.X(5)));
     pWindow->Add(pGroup, wxSizerFlags(1).Expand().Border(wxLEFT, u.X(1)));
     SetSizer(pWindow);
+    m_designedClient = u.Size(CLIENT_WIDTH, CLIENT_HEIGHT);
+    FitToWorkArea();
+}
 
+void CMainDlg::FitToWorkArea()
+{
     // Fixed for the user, at the size drawn for the font, or more where a label needs it; the list
     // gives up height first when the work area is too low.
-    const wxSize needed = pWindow->GetMinSize();
     const wxSize frame = GetSize() - GetClientSize();
-    const wxSize room = WorkArea().GetSize() - frame;
-    wxSize client = u.Size(CLIENT_WIDTH, CLIENT_HEIGHT);
-    client.DecTo(room);
-    client.IncTo(needed);
+    wxSize client = m_designedClient;
+    client.DecTo(WorkArea().GetSize() - frame);
+    client.IncTo(GetSizer()->GetMinSize());
     SetSizeHints(wxDefaultSize, wxDefaultSize);
     SetClientSize(client);
     SetSizeHints(GetSize(), GetSize());
     LayoutControls();
+}
+
+void CMainDlg::OnSize(wxSizeEvent& event)
+{
+    event.Skip();
+    // The window manager's frame is known once it has framed the window: a window that the frame
+    // makes taller than the work area fits again with a shorter list.
+    if (GetSizer() && IsShown() && !IsIconized() && GetSize().y > WorkArea().height &&
+        GetClientSize().y > GetSizer()->GetMinSize().y)
+        CallAfter([this] {
+            FitToWorkArea();
+            CenterInWorkArea();
+        });
 }
 
 wxRect CMainDlg::WorkArea() const

@@ -126,6 +126,7 @@ private:
     void SetRecordState(int nState);
     // Builds the window's sizers for its font and gives the window the fixed size they need.
     void CreateLayout();
+    void FitToWorkArea();
     wxRect WorkArea() const;
     void CenterInWorkArea();
 
@@ -135,6 +136,7 @@ private:
     void OnTimer(wxTimerEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIconize(wxIconizeEvent& event);
+    void OnSize(wxSizeEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnPaint(wxPaintEvent& event);
     void OnWaveformStopped(CWindowMessageEvent& event);
@@ -155,6 +157,7 @@ private:
     wxStaticBox* m_grpAudio = nullptr;
     CLstctrlAudio* m_lstAudio = nullptr;
     CWndWaveform* m_wndWaveform = nullptr;
+    wxSize m_designedClient;  // the client area drawn for the window's font
     wxTimer m_showTimer;
     bool m_bPopupPending = false;
     bool m_bClosing = false;
