@@ -1,8 +1,11 @@
 #include "FileTypeIcons.h"
 
+#include "ScreenScale.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <wx/artprov.h>
@@ -164,27 +167,34 @@ int CFileTypeIcons::IndexFor(const char* pszPath)
     if (it != m_indexes.end())
         return it->second;
 
+    // Drawn with the screen's pixels: on a desktop that doubles every window, 32 pixels a side
+    // shown in the list's 16.
+    const double dScale = ScreenScaleFactor();
+    const int nPixels = static_cast<int>(std::lround(ICON_SIZE * dScale));
     wxBitmap bitmap;
     if (HasOwnFileTypeIcon(ext))
-        bitmap = DrawFileTypeIcon(ext, ICON_SIZE);
+        bitmap = DrawFileTypeIcon(ext, nPixels);
     else
     {
         wxLogNull quiet;
         for (const wxString& name : IconNames(MimeTypeOfExtension(ext)))
         {
-            bitmap = wxArtProvider::GetBitmap(name, wxART_LIST, wxSize(ICON_SIZE, ICON_SIZE));
+            bitmap = wxArtProvider::GetBitmap(name, wxART_LIST, wxSize(nPixels, nPixels));
             if (bitmap.IsOk())
                 break;
         }
     }
-    if (!bitmap.IsOk() || bitmap.GetWidth() != ICON_SIZE || bitmap.GetHeight() != ICON_SIZE)
+    if (!bitmap.IsOk() || bitmap.GetWidth() != nPixels || bitmap.GetHeight() != nPixels)
     {
         if (bitmap.IsOk())
-            bitmap = wxBitmap(bitmap.ConvertToImage().Scale(ICON_SIZE, ICON_SIZE, wxIMAGE_QUALITY_HIGH));
+            bitmap = wxBitmap(bitmap.ConvertToImage().Scale(nPixels, nPixels, wxIMAGE_QUALITY_HIGH));
         else
-            bitmap = DrawFileTypeIcon(ext, ICON_SIZE);
+            bitmap = DrawFileTypeIcon(ext, nPixels);
     }
+    if (dScale != 1.0)
+        bitmap.SetScaleFactor(dScale);
     const int nIndex = m_images.Add(bitmap);
     m_indexes[ext] = nIndex;
     return nIndex;
 }
+

@@ -17,6 +17,7 @@ public:
     static constexpr int ICON_SIZE = 16;
 
     CFileTypeIcons();
+    // ICON_SIZE logical pixels a side; each bitmap carries the screen's scale factor.
     wxImageList* ImageList() { return &m_images; }
     // The image of the path's type; only the extension counts, the file need not exist.
     int IndexFor(const char* pszPath);

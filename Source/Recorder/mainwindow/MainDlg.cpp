@@ -10,6 +10,7 @@
 #include <wx/accel.h>
 #include <wx/display.h>
 #include <wx/settings.h>
+#include <wx/sizer.h>
 
 wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_BUTTON(IDC_BUTTON_RECORD, CMainDlg::OnRecord)
@@ -23,6 +24,7 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_TIMER(IDT_SHOW, CMainDlg::OnTimer)
     EVT_CLOSE(CMainDlg::OnClose)
     EVT_ICONIZE(CMainDlg::OnIconize)
+    EVT_SIZE(CMainDlg::OnSize)
     EVT_CHAR_HOOK(CMainDlg::OnCharHook)
     EVT_PAINT(CMainDlg::OnPaint)
     EVT_WINDOW_MESSAGE(WM_WAVEFORM_STOPPED, CMainDlg::OnWaveformStopped)
@@ -35,9 +37,45 @@ namespace
 {
 const char* const MAIN_CAPTION = "Vorane Audio Recorder";
 
-// The window's client area: the 480 by 450 window less the frame the window manager adds.
+// The window was drawn for GTK's own default font, Sans 10 points: a 474 by 420 client area.
+// Its lengths are those pixels grown or shrunk with the window's average letter, as dialog
+// units are, so a larger desktop font gives a larger window rather than cut labels.
+class CFontUnits
+{
+public:
+    explicit CFontUnits(const wxWindow* pWindow)
+    {
+        const wxString letters = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+        const wxFont designed(wxFontInfo(10).FaceName("Sans"));
+        int nWidth = 0, nHeight = 0, nDesignedWidth = 0, nDesignedHeight = 0;
+        pWindow->GetTextExtent(letters, &nWidth, &nHeight);
+        pWindow->GetTextExtent(letters, &nDesignedWidth, &nDesignedHeight, nullptr, nullptr, &designed);
+        if (nWidth > 0 && nHeight > 0 && nDesignedWidth > 0 && nDesignedHeight > 0)
+        {
+            m_dX = double(nWidth) / nDesignedWidth;
+            m_dY = double(nHeight) / nDesignedHeight;
+        }
+    }
+    int X(int nPixels) const { return wxRound(nPixels * m_dX); }
+    int Y(int nPixels) const { return wxRound(nPixels * m_dY); }
+    wxSize Size(int nWidth, int nHeight) const { return wxSize(X(nWidth), Y(nHeight)); }
+
+private:
+    double m_dX = 1.0;
+    double m_dY = 1.0;
+};
+
 constexpr int CLIENT_WIDTH = 474;
 constexpr int CLIENT_HEIGHT = 420;
+// The hover button draws a one-pixel raised edge; its label keeps a pixel of air inside it.
+constexpr int BUTTON_PADDING = 2;
+
+// What the hover button needs to show its whole label.
+wxSize LabelSize(CHoverButton* pButton)
+{
+    const wxSize text = pButton->GetTextExtent(wxControl::RemoveMnemonics(pButton->GetLabel()));
+    return text + 2 * pButton->FromDIP(wxSize(BUTTON_PADDING, BUTTON_PADDING));
+}
 }  // namespace
 
 CMainDlg::CMainDlg() : m_showTimer(this, IDT_SHOW)
@@ -66,11 +104,7 @@ bool CMainDlg::Create()
     SetAffirmativeId(wxID_NONE);
 
     m_hIcon = MakeAppIcon(32);
-    wxIconBundle icons;
-    icons.AddIcon(MakeAppIcon(16));
-    icons.AddIcon(m_hIcon);
-    icons.AddIcon(MakeAppIcon(48));
-    SetIcons(icons);
+    SetIcons(MakeAppIcons(GetContentScaleFactor()));
     SetTitle(MAIN_CAPTION);
 
     m_wndWaveform = new CWndWaveform(this, IDC_WAVEFORM);
@@ -106,10 +140,8 @@ bool CMainDlg::Create()
     accelerators.emplace_back(wxACCEL_ALT, 'S', ID_CMD_STOP);
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(accelerators.size()), accelerators.data()));
 
-    SetClientSize(CLIENT_WIDTH, CLIENT_HEIGHT);
-    SetSizeHints(GetSize(), GetSize());
+    CreateLayout();
     CenterInWorkArea();
-    LayoutControls();
     // The view publishes itself to the capture engine as it is created; say so once more, as
     // the window that owns the recordings.
     SetWaveformView(m_wndWaveform);
@@ -119,34 +151,89 @@ bool CMainDlg::Create()
     return true;
 }
 
-void CMainDlg::CenterInWorkArea()
+void CMainDlg::CreateLayout()
+{
+    const CFontUnits u(this);
+    auto* pWindow = new wxBoxSizer(wxVERTICAL);
+    pWindow->AddSpacer(u.Y(10));
+    m_wndWaveform->SetMinSize(u.Size(100, 100));
+    pWindow->Add(m_wndWaveform, wxSizerFlags().Expand().Border(wxLEFT | wxRIGHT, u.X(5)));
+    pWindow->AddSpacer(u.Y(10));
+
+    // Six buttons, each a seventh of the width less the margins and gaps, Settings and About a
+    // gap wider; each at least as large as its label.
+    auto* pButtons = new wxBoxSizer(wxHORIZONTAL);
+    const int nWidth = (CLIENT_WIDTH - 55) / 7;
+    const std::pair<CHoverButton*, int> buttons[] = {{m_btnRecord, nWidth}, {m_btnStop, nWidth},
+                                                     {m_btnSettings, nWidth + 5}, {m_btnSkins, nWidth},
+                                                     {m_btnHelp, nWidth},    {m_btnAbout, nWidth + 5}};
+    for (const auto& [pButton, nButtonWidth] : buttons)
+    {
+        if (pButton != m_btnRecord)
+            pButtons->AddSpacer(u.X(5));
+        wxSize size = u.Size(nButtonWidth, 25);
+        size.IncTo(LabelSize(pButton));
+        pButton->SetMinSize(size);
+        pButtons->Add(pButton);
+    }
+    pWindow->Add(pButtons, wxSizerFlags().Border(wxLEFT | wxRIGHT, u.X(5)));
+    pWindow->AddSpacer(u.Y(10));
+
+    // The list fills the group below its caption; it takes what height the window has left.
+    auto* pGroup = new wxStaticBoxSizer(m_grpAudio, wxVERTICAL);
+    m_lstAudio->SetMinSize(u.Size(100, 60));
+    pGroup->Add(m_lstAudio, wxSizerFlags(1).Expand().Border(wxLEFT | wxRIGHT | wxBOTTOM, u.X(5)));
+    pWindow->Add(pGroup, wxSizerFlags(1).Expand().Border(wxLEFT, u.X(1)));
+    SetSizer(pWindow);
+    m_designedClient = u.Size(CLIENT_WIDTH, CLIENT_HEIGHT);
+    FitToWorkArea();
+}
+
+void CMainDlg::FitToWorkArea()
+{
+    // Fixed for the user, at the size drawn for the font, or more where a label needs it; the list
+    // gives up height first when the work area is too low.
+    const wxSize frame = GetSize() - GetClientSize();
+    wxSize client = m_designedClient;
+    client.DecTo(WorkArea().GetSize() - frame);
+    client.IncTo(GetSizer()->GetMinSize());
+    SetSizeHints(wxDefaultSize, wxDefaultSize);
+    SetClientSize(client);
+    SetSizeHints(GetSize(), GetSize());
+    LayoutControls();
+}
+
+void CMainDlg::OnSize(wxSizeEvent& event)
+{
+    event.Skip();
+    // The window manager's frame is known once it has framed the window: a window that the frame
+    // makes taller than the work area fits again with a shorter list.
+    if (GetSizer() && IsShown() && !IsIconized() && GetSize().y > WorkArea().height &&
+        GetClientSize().y > GetSizer()->GetMinSize().y)
+        CallAfter([this] {
+            FitToWorkArea();
+            CenterInWorkArea();
+        });
+}
+
+wxRect CMainDlg::WorkArea() const
 {
     const int nDisplay = wxDisplay::GetFromWindow(this);
-    const wxRect work = wxDisplay(nDisplay == wxNOT_FOUND ? 0u : static_cast<unsigned>(nDisplay)).GetClientArea();
+    return wxDisplay(nDisplay == wxNOT_FOUND ? 0u : static_cast<unsigned>(nDisplay)).GetClientArea();
+}
+
+void CMainDlg::CenterInWorkArea()
+{
+    const wxRect work = WorkArea();
     const wxSize size = GetSize();
     Move(work.x + work.width / 2 - size.x / 2, work.y + work.height / 2 - size.y / 2);
 }
 
 void CMainDlg::LayoutControls()
 {
-    if (!m_grpAudio)
+    if (!GetSizer())
         return;
-    const wxSize client = GetClientSize();
-    const int W = static_cast<int>((client.x - 55) / 7.0);
-    const wxRect view(5, 10, client.x - 10, 100);
-    m_wndWaveform->SetSize(view);
-    const int nTop = view.GetBottom() + 1 + 10;
-    int x = 5;
-    const std::pair<CHoverButton*, int> buttons[] = {{m_btnRecord, W}, {m_btnStop, W},  {m_btnSettings, W + 5},
-                                                     {m_btnSkins, W},  {m_btnHelp, W},  {m_btnAbout, W + 5}};
-    for (const auto& [pButton, nWidth] : buttons)
-    {
-        pButton->SetSize(x, nTop, nWidth, 25);
-        x += nWidth + 5;
-    }
-    const wxRect group(1, nTop + 25 + 10, client.x - 1, client.y - (nTop + 25 + 10));
-    m_grpAudio->SetSize(group);
-    m_lstAudio->SetSize(group.x + 5, group.y + 15, group.width - 10, group.height - 20);
+    Layout();
     Refresh();
 }
 

@@ -68,9 +68,6 @@ extern const char* const HELP_FILE_NAME;
 class CMainDlg : public wxDialog
 {
 public:
-    static constexpr int WINDOW_WIDTH = 480;
-    static constexpr int WINDOW_HEIGHT = 450;
-
     CMainDlg();
     ~CMainDlg() override;
 
@@ -117,7 +114,7 @@ public:
     // The handle the program's message boxes take as their owner.
     HWND Handle() { return static_cast<wxWindow*>(this); }
 
-    // Places every control for the current client size.
+    // Places every control in the window's sizers.
     void LayoutControls();
 
 private:
@@ -127,6 +124,10 @@ private:
     AudioItem* RecordingRow();
     void TellWhenShown(const RecordingOutcome& outcome);
     void SetRecordState(int nState);
+    // Builds the window's sizers for its font and gives the window the fixed size they need.
+    void CreateLayout();
+    void FitToWorkArea();
+    wxRect WorkArea() const;
     void CenterInWorkArea();
 
     void OnCommand(wxCommandEvent& event);
@@ -135,6 +136,7 @@ private:
     void OnTimer(wxTimerEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIconize(wxIconizeEvent& event);
+    void OnSize(wxSizeEvent& event);
     void OnCharHook(wxKeyEvent& event);
     void OnPaint(wxPaintEvent& event);
     void OnWaveformStopped(CWindowMessageEvent& event);
@@ -155,6 +157,7 @@ private:
     wxStaticBox* m_grpAudio = nullptr;
     CLstctrlAudio* m_lstAudio = nullptr;
     CWndWaveform* m_wndWaveform = nullptr;
+    wxSize m_designedClient;  // the client area drawn for the window's font
     wxTimer m_showTimer;
     bool m_bPopupPending = false;
     bool m_bClosing = false;

@@ -47,3 +47,15 @@ wxIcon MakeAppIcon(int nSize)
     icon.CopyFromBitmap(wxBitmap(image));
     return icon;
 }
+
+wxIconBundle MakeAppIcons(double dScale)
+{
+    wxIconBundle icons;
+    for (int nSize : {16, 32, 48})
+    {
+        icons.AddIcon(MakeAppIcon(nSize));
+        if (dScale > 1.0)
+            icons.AddIcon(MakeAppIcon(static_cast<int>(std::lround(nSize * dScale))));
+    }
+    return icons;
+}

@@ -1,5 +1,7 @@
 #include "MenuBitmaps.h"
 
+#include "ScreenScale.h"
+
 #include <wx/image.h>
 
 #include <algorithm>
@@ -72,10 +74,12 @@ Shape Any(std::vector<Shape> shapes)
     };
 }
 
-// Paints the layers in order, each pixel sampled 4 by 4 times for smooth edges.
+// Paints the layers in order, each pixel sampled 4 by 4 times for smooth edges, with the screen's
+// pixels: 16 logical pixels a side, 32 real ones on a desktop that doubles every window.
 wxBitmap Render(const std::vector<Layer>& layers)
 {
-    const int size = 16, samples = 4;
+    const double scale = ScreenScaleFactor();
+    const int size = static_cast<int>(std::lround(16 * scale)), samples = 4;
     wxImage image(size, size);
     image.InitAlpha();
     for (int py = 0; py < size; ++py)
@@ -88,7 +92,7 @@ wxBitmap Render(const std::vector<Layer>& layers)
                 int hits = 0;
                 for (int sy = 0; sy < samples; ++sy)
                     for (int sx = 0; sx < samples; ++sx)
-                        hits += layer.shape(px + (sx + 0.5) / samples, py + (sy + 0.5) / samples) ? 1 : 0;
+                        hits += layer.shape((px + (sx + 0.5) / samples) / scale, (py + (sy + 0.5) / samples) / scale) ? 1 : 0;
                 double cover = double(hits) / (samples * samples);
                 r = layer.r * cover + r * (1 - cover);
                 g = layer.g * cover + g * (1 - cover);
@@ -102,7 +106,7 @@ wxBitmap Render(const std::vector<Layer>& layers)
             image.SetAlpha(px, py, static_cast<unsigned char>(std::lround(a * 255)));
         }
     }
-    return wxBitmap(image);
+    return wxBitmap(image, -1, scale);
 }
 
 wxBitmap Record()

@@ -1,4 +1,4 @@
-// The 16 by 16 bitmaps of the main window's popup menu, drawn in code.
+// The 16 by 16 bitmaps of the main window's popup menu, drawn in code for the screen's scale factor.
 #pragma once
 #include <wx/bitmap.h>
 
