@@ -27,10 +27,12 @@ size_t CountCharacters(const std::string& text)
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
 }
 
-// A name that would leave the folder, hide the file or break a terminal.
+// A name that would leave the folder, hide the file or break a terminal. Two dots
+// inside a name ("take..2") stay in the folder: without a '/', only the name ".."
+// itself would leave it, and the leading dot already refuses that one.
 bool IsHostileName(const std::string& name)
 {
-    if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos || name.find("..") != std::string::npos)
+    if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos)
         return true;
     for (size_t i = 0; i < name.size(); ++i)
     {
