@@ -1,6 +1,7 @@
 #include "StaticLink.h"
 
 #include "ControlSwap.h"
+#include "HoverColors.h"
 #include "Resources.h"
 
 #include <wx/utils.h>
@@ -30,31 +31,39 @@ bool CStaticLink::Create(wxWindow* pParent, wxWindowID id, const wxString& label
     return true;
 }
 
-namespace
+wxColour CStaticLink::ShownOn(const wxColour& back, const wxColour& colour)
 {
-// On a dark background (a dark skin) the link colours are lightened toward white, so blue,
-// red and purple stay readable; on the usual light background they are exact.
-wxColour ShownOn(const wxWindow* pParent, const wxColour& colour)
-{
-    if (!pParent)
+    if (!back.IsOk() || !colour.IsOk())
         return colour;
-    const wxColour back = pParent->GetBackgroundColour();
-    if (!back.IsOk() || back.GetLuminance() >= 0.4)
-        return colour;
-    auto lighten = [](unsigned char c) { return static_cast<unsigned char>(c + (255 - c) * 55 / 100); };
-    return wxColour(lighten(colour.Red()), lighten(colour.Green()), lighten(colour.Blue()));
+    const HoverRgb shown = ReadableOn({colour.Red(), colour.Green(), colour.Blue()}, {back.Red(), back.Green(), back.Blue()});
+    return wxColour(shown.r, shown.g, shown.b);
 }
-}  // namespace
+
+wxColour CStaticLink::GetShownColor() const
+{
+    return ShownOn(GetParent() ? GetParent()->GetBackgroundColour() : wxColour(), m_color);
+}
 
 void CStaticLink::Init()
 {
-    SetForegroundColour(ShownOn(GetParent(), m_color));
+    SetForegroundColour(GetShownColor());
     SetCursor(GetLinkCursor());
     Bind(wxEVT_MOTION, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_ENTER_WINDOW, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_LEFT_DOWN, &CStaticLink::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &CStaticLink::OnLeftUp, this);
     Bind(wxEVT_TIMER, &CStaticLink::OnTimer, this, kTimerId);
+    Bind(wxEVT_PAINT, &CStaticLink::OnPaint, this);
+}
+
+void CStaticLink::OnPaint(wxPaintEvent& event)
+{
+    // A skin colours the dialog when it is realized, after the links were made: the
+    // colour follows the background the link is painted on now.
+    const wxColour shown = GetShownColor();
+    if (shown != GetForegroundColour())
+        SetForegroundColour(shown);
+    event.Skip();
 }
 
 bool CStaticLink::SubclassDlgItem(int nID, wxWindow* pParent)
@@ -74,7 +83,7 @@ bool CStaticLink::SubclassDlgItem(int nID, wxWindow* pParent)
 void CStaticLink::SetColor(const wxColour& colour)
 {
     m_color = colour;
-    SetForegroundColour(ShownOn(GetParent(), colour));
+    SetForegroundColour(GetShownColor());
     Refresh();
 }
 
