@@ -220,7 +220,7 @@ void CDlgRename::OnCharHook(wxKeyEvent& event)
 
 void CDlgRename::Refuse(const std::string& text)
 {
-    CDlgMsgbx box(this, wxString::FromUTF8(text));
+    CDlgErrorMsgbx box(this, wxString::FromUTF8(text));
     box.ShowModal();
     m_edtNewName->SetFocus();
 }
