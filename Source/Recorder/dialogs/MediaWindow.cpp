@@ -5,6 +5,7 @@
 #include <wx/mediactrl.h>
 #include <wx/renderer.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 
@@ -23,6 +24,7 @@ CMediaWindow::CMediaWindow() : m_timer(this)
 
 CMediaWindow::~CMediaWindow()
 {
+    EndPreparing();
     m_timer.Stop();
     if (m_pMedia)
         m_pMedia->Stop();
@@ -35,10 +37,13 @@ bool CMediaWindow::Create(wxWindow* pParent, wxWindowID id, const std::string& p
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     // Errors of the media go nowhere: the player shows none.
     wxLogNull quiet;
+    m_bPreparing = true;
+    wxBeginBusyCursor();
     auto* pMedia = new wxMediaCtrl();
     if (!pMedia->Create(this, wxID_ANY, wxEmptyString, wxPoint(0, 0), wxSize(1, 1)))
     {
         delete pMedia;
+        EndPreparing();
         return false;
     }
     m_pMedia = pMedia;
@@ -52,14 +57,24 @@ bool CMediaWindow::Create(wxWindow* pParent, wxWindowID id, const std::string& p
     Bind(wxEVT_LEFT_UP, &CMediaWindow::OnMouse, this);
     Bind(wxEVT_MOTION, &CMediaWindow::OnMouse, this);
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_bDragging = false; });
-    if (!path.empty())
-        m_pMedia->Load(wxString::FromUTF8(path));
+    // Nothing to load, or a file refused at once: no loaded event will come.
+    if (path.empty() || !m_pMedia->Load(wxString::FromUTF8(path)))
+        EndPreparing();
     m_timer.Start(kTickMs);
     return true;
 }
 
+void CMediaWindow::EndPreparing()
+{
+    if (!m_bPreparing)
+        return;
+    m_bPreparing = false;
+    wxEndBusyCursor();
+}
+
 void CMediaWindow::OnLoaded(wxMediaEvent&)
 {
+    EndPreparing();
     m_bCanPlay = true;
     if (m_bPlayWhenLoaded)
     {
