@@ -7,6 +7,9 @@
 // to prepare (the media framework scans its plugins): from Create until the
 // file is loaded, or has failed, the program shows the busy cursor.
 //
+// Tab reaches the bar (a dotted frame shows the focus): Space plays and
+// pauses, Left and Right go back and on five seconds, Home to the start.
+//
 // Threads: main thread only.
 #pragma once
 #include <wx/event.h>
@@ -45,7 +48,8 @@ public:
     void SetRepeat(bool bRepeat) { m_bRepeat = bRepeat; }
 
     wxSize DoGetBestSize() const override { return wxSize(120, BAR_HEIGHT); }
-    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocus() const override { return true; }
+    bool AcceptsFocusFromKeyboard() const override { return true; }
 
 private:
     void OnLoaded(wxMediaEvent& event);
@@ -53,6 +57,7 @@ private:
     void OnTick(wxTimerEvent& event);
     void OnPaint(wxPaintEvent& event);
     void OnMouse(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
     void Report(long nPosition);
     void EndPreparing();
     wxRect ButtonRect() const;

@@ -4,6 +4,7 @@
 #include "HoverColors.h"
 #include "Resources.h"
 
+#include <wx/dcclient.h>
 #include <wx/utils.h>
 
 const wxColour CStaticLink::g_colorUnvisited(0, 0, 255);
@@ -54,16 +55,68 @@ void CStaticLink::Init()
     Bind(wxEVT_LEFT_UP, &CStaticLink::OnLeftUp, this);
     Bind(wxEVT_TIMER, &CStaticLink::OnTimer, this, kTimerId);
     Bind(wxEVT_PAINT, &CStaticLink::OnPaint, this);
+    Bind(wxEVT_KEY_DOWN, &CStaticLink::OnKeyDown, this);
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { Refresh(); event.Skip(); });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) { Refresh(); event.Skip(); });
+    // The toolkit knows no mnemonics of a window it does not draw: the window's keys are watched here.
+    m_pTop = wxGetTopLevelParent(this);
+    if (m_pTop)
+        m_pTop->Bind(wxEVT_CHAR_HOOK, &CStaticLink::OnTopLevelKey, this);
 }
 
-void CStaticLink::OnPaint(wxPaintEvent& event)
+CStaticLink::~CStaticLink()
+{
+    if (m_pTop)
+        m_pTop->Unbind(wxEVT_CHAR_HOOK, &CStaticLink::OnTopLevelKey, this);
+}
+
+void CStaticLink::OnPaint(wxPaintEvent&)
 {
     // A skin colours the dialog when it is realized, after the links were made: the
     // colour follows the background the link is painted on now.
     const wxColour shown = GetShownColor();
     if (shown != GetForegroundColour())
         SetForegroundColour(shown);
-    event.Skip();
+    wxPaintDC dc(this);
+    dc.SetFont(GetFont());
+    dc.SetTextForeground(shown);
+    const wxRect rect(GetClientSize());
+    const wxString label = GetLabel();
+    dc.DrawLabel(wxControl::RemoveMnemonics(label), rect, GetAlignment(), wxControl::FindAccelIndex(label));
+    if (HasFocus())
+    {
+        // Keyboard users see which link Enter opens.
+        dc.SetPen(wxPen(shown, 1, wxPENSTYLE_DOT));
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
+        dc.DrawRectangle(rect);
+    }
+}
+
+wxSize CStaticLink::DoGetBestClientSize() const
+{
+    wxClientDC dc(const_cast<CStaticLink*>(this));
+    dc.SetFont(GetFont());
+    return dc.GetMultiLineTextExtent(wxControl::RemoveMnemonics(GetLabel()));
+}
+
+void CStaticLink::OnKeyDown(wxKeyEvent& event)
+{
+    const int nKey = event.GetKeyCode();
+    if (event.HasAnyModifiers() || (nKey != WXK_SPACE && nKey != WXK_RETURN && nKey != WXK_NUMPAD_ENTER))
+        return event.Skip();
+    Open();
+}
+
+void CStaticLink::OnTopLevelKey(wxKeyEvent& event)
+{
+    const int nAccel = wxControl::FindAccelIndex(GetLabel());
+    const wxString text = wxControl::RemoveMnemonics(GetLabel());
+    if (nAccel < 0 || event.GetModifiers() != wxMOD_ALT || !IsShownOnScreen() || !IsEnabled() ||
+        wxToupper(event.GetKeyCode()) != wxToupper(text[static_cast<size_t>(nAccel)]))
+        return event.Skip();
+    // As a button's mnemonic clicks it, the link's opens it.
+    SetFocus();
+    Open();
 }
 
 bool CStaticLink::SubclassDlgItem(int nID, wxWindow* pParent)
@@ -131,6 +184,11 @@ void CStaticLink::OnLeftUp(wxMouseEvent& event)
     m_bPressed = false;
     if (!wxRect(GetClientSize()).Contains(event.GetPosition()))
         return;
+    Open();
+}
+
+void CStaticLink::Open()
+{
     std::string link = ResolveLink();
     if (link.empty())
         return;

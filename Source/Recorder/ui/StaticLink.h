@@ -3,7 +3,9 @@
 // again), a hand cursor, and a left click that opens the link through the
 // shell stand-in (a beep when that fails). Each colour is drawn readable on
 // the background it is painted on (a dark skin's too): darkened or lightened
-// just enough for a contrast of 4.5:1. Main thread only.
+// just enough for a contrast of 4.5:1. Tab reaches it; Enter or Space opens
+// it, and so does Alt with its mnemonic ("&Mail to" opens on Alt+M), which
+// also gives it the focus. Main thread only.
 #pragma once
 #include "Shell.h"
 
@@ -32,6 +34,7 @@ public:
 
     // wx owns every control's lifetime, so the delete-on-destroy flag only documents the caller's intent.
     explicit CStaticLink(const char* lpText = nullptr, bool bDeleteOnDestroy = false);
+    ~CStaticLink() override;
     bool Create(wxWindow* pParent, wxWindowID id, const wxString& label, const wxPoint& pos = wxDefaultPosition,
                 const wxSize& size = wxDefaultSize, long style = 0);
     // Takes the place of the dialog's static text with that id (text,
@@ -52,6 +55,13 @@ public:
     // control's id, else the control's text.
     std::string ResolveLink() const;
 
+    bool AcceptsFocus() const override { return true; }
+    bool AcceptsFocusFromKeyboard() const override { return true; }
+
+protected:
+    // The text as shown, without the mnemonic's '&'.
+    wxSize DoGetBestClientSize() const override;
+
 private:
     void Init();
     void SetColor(const wxColour& colour);
@@ -60,6 +70,10 @@ private:
     void OnLeftUp(wxMouseEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnPaint(wxPaintEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
+    void OnTopLevelKey(wxKeyEvent& event);
+    // Opens the link: purple after a visit, a beep when the desktop cannot open it.
+    void Open();
 
     CHyperlink m_link;
     wxColour m_color = g_colorUnvisited;
@@ -67,5 +81,6 @@ private:
     bool m_bOverControl = false;
     bool m_bPressed = false;
     wxTimer m_timer;
+    wxWindow* m_pTop = nullptr;  // whose keys carry the mnemonic
     static const int kTimerId = 1;
 };
