@@ -24,7 +24,8 @@ TEST(RenameRules, EachNewNameGetsItsRefusalOrNone)
         {"Audio0.wav", "New file name is the same as original file name."},
         {"Audio1.wav", "New file name is exist."},  // another row's name, whether or not its file is there
         {"audio0.wav", ""}, {"AUDIO1.wav", ""}, {"a.b c-d_(1).wav", ""},
-        {"../x.wav", hostile}, {"a/b.wav", hostile}, {".hide.wav", hostile}, {"a..b.wav", hostile}, {"a\tb.wav", hostile},
+        {"../x.wav", hostile}, {"a/b.wav", hostile}, {"a/../b.wav", hostile}, {"..", "Please input new file name."},
+        {"...wav", hostile}, {".hide.wav", hostile}, {"take..2.wav", ""}, {"a...wav", ""}, {"a\tb.wav", hostile},
         {std::string("a\0b.wav", 7), hostile}, {"a\x7f" "b.wav", hostile}, {"a\xc2\x85" "b.wav", hostile}};
     for (const auto& [name, refusal] : cases)
         EXPECT_EQ(RefusalOfNewName(name, "Audio0.wav", {"Audio1.wav", "Audio2.mp3"}), refusal) << name;

@@ -1,7 +1,9 @@
-// The message boxes: their keys and results, and a sound that never holds the box up.
+// The message boxes: their keys and results, a sound that never holds the box up, the error box's icon.
 #include "UiTestSupport.h"
 #include "DlgMsgbx.h"
 #include "TestSupport.h"
+
+#include <wx/artprov.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -92,4 +94,31 @@ TEST_F(MessageBoxes, TheBoxIsUpWhileItsSoundStillWaitsForAServerThatNeverAnswers
         PressKeys("Return");
     });
     EXPECT_EQ(nResult, wxID_OK);
+}
+
+TEST_F(MessageBoxes, AnErrorBoxShowsTheDesktopsStopIconAtDialogSizeAndTheOtherBoxesNone)
+{
+    const wxString text = "Invalid file name.( no '/', '..' or control characters, no '.' at the start )";
+    CDlgErrorMsgbx error(m_pFrame, text);
+    wxStaticBitmap* pIcon = error.GetIconControl();
+    ASSERT_TRUE(pIcon);
+    EXPECT_EQ(pIcon->GetSize(), wxArtProvider::GetSizeHint(wxART_MESSAGE_BOX));
+    EXPECT_EQ(RunModal(error, [&] {
+                  EXPECT_EQ(WaitForMessageBox(), text.utf8_string());
+                  // The sign is drawn: most of its square is not the dialog's own colour.
+                  const wxRect icon = OnMain([&] { return ScreenRect(pIcon); });
+                  const wxColour back = OnMain([&] { return error.GetBackgroundColour(); });
+                  EXPECT_GT(CountPixels(icon, [&](const wxColour& c) { return !SameColour(c, back, 30); }),
+                            icon.width * icon.height / 4);
+                  PressKeys("Return");
+              }),
+              wxID_OK);
+    CDlgMsgbx plain(m_pFrame, text);
+    CDlgMsgbx_ question(m_pFrame, text);
+    for (CDlgMsgbx* pBox : {&plain, static_cast<CDlgMsgbx*>(&question)})
+    {
+        EXPECT_FALSE(pBox->GetIconControl());
+        for (wxWindow* pChild : pBox->GetChildren())
+            EXPECT_FALSE(wxDynamicCast(pChild, wxStaticBitmap)) << "an icon in a box that tells no error";
+    }
 }

@@ -189,21 +189,25 @@ TEST_P(ShippedSkin, ColoursEveryKindOfWindowAsItsFileSaysAndLeavesSelfPaintedWin
     EXPECT_EQ(pRecord->GetFont().GetFractionalPointSize(), dPlainSize);
     EXPECT_LE(m_pDialog->buttons[2]->GetTextExtent("Settings...").x, nPlainWidth);
 
-    // Hovering, also while another window is active, lightens the face by the offset of 30 and greens the text.
+    // Hovering, also while another window is active, lightens the face by the offset of 30 and greens the
+    // text, darkened where the green alone would not read on that face.
     auto* pOther = new wxFrame(nullptr, wxID_ANY, "Another window", wxPoint(600, 420), wxSize(240, 160));
     pOther->Show();
     ASSERT_TRUE(WaitUntil([&] { return pOther->IsActive() && !m_pDialog->IsActive(); }));
     wxColour face = Entry(path, "Button", "face");
     int n = std::min({30, 255 - face.Red(), 255 - face.Green(), 255 - face.Blue()});
+    const wxColour hoverFace(face.Red() + n, face.Green() + n, face.Blue() + n);
+    const HoverRgb text = ReadableOn({HOVER_TEXT.Red(), HOVER_TEXT.Green(), HOVER_TEXT.Blue()},
+                                     {hoverFace.Red(), hoverFace.Green(), hoverFace.Blue()});
+    const wxColour hoverText(text.r, text.g, text.b);
+    EXPECT_GT(hoverText.Green(), 2 * std::max(hoverText.Red(), hoverText.Blue())) << "still a green";
     MoveMouse(Middle(pRecord));
-    EXPECT_TRUE(WaitUntil([&] {
-        return PixelIs(CSample::At(pRecord, 4, 4), wxColour(face.Red() + n, face.Green() + n, face.Blue() + n));
-    }));
-    EXPECT_GT(TextPixels(pRecord->GetScreenRect(), HOVER_TEXT), 3);
+    EXPECT_TRUE(WaitUntil([&] { return PixelIs(CSample::At(pRecord, 4, 4), hoverFace); }));
+    EXPECT_GT(TextPixels(pRecord->GetScreenRect(), hoverText), 3);
     EXPECT_TRUE(PixelIs(CSample::At(m_pDialog->buttons[1], 4, 4), face));
     MoveMouse(wxPoint(1000, 740));
     EXPECT_TRUE(WaitUntil([&] { return PixelIs(CSample::At(pRecord, 4, 4), face); }));
-    EXPECT_EQ(TextPixels(pRecord->GetScreenRect(), HOVER_TEXT), 0);
+    EXPECT_EQ(TextPixels(pRecord->GetScreenRect(), hoverText), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(FourSkins, ShippedSkin, ::testing::Values("Pying", "Wguang", "Zzhong", "Mmo"),

@@ -86,6 +86,27 @@ int TakeOverStale(int fdFolder, const std::string& workingName)
 }
 }  // namespace
 
+std::string NearestExistingFolder(const std::string& folder)
+{
+    if (folder.empty())
+        return {};
+    std::string path = folder;
+    if (path[0] != '/')
+    {
+        char cwd[PATH_MAX];
+        if (!getcwd(cwd, sizeof(cwd)))
+            return {};
+        path = std::string(cwd) + "/" + path;
+    }
+    struct stat st;
+    while (path.size() > 1 && !(stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+    {
+        const size_t nSlash = path.find_last_of('/');
+        path.resize(nSlash == 0 ? 1 : nSlash);
+    }
+    return path;
+}
+
 bool FileExists(const char* pszPath)
 {
     if (!pszPath)

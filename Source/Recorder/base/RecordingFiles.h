@@ -12,6 +12,10 @@
 bool FileExists(const char* pszPath);
 // The extension of an output format ("mp3", "ogg", "wav", "wma"), or null for another value.
 const char* OutputExtension(int nOutputFormat);
+// Where a folder chooser opens for the output folder: the folder made absolute (from the
+// working folder), or the nearest folder above it that exists when it is gone; a chooser
+// given a folder that does not exist opens on its recent files instead. Empty for empty.
+std::string NearestExistingFolder(const std::string& folder);
 
 // The file of one recording. It is made under a hidden working name beside the name
 // it will have (".Audio0.mp3.part" for "Audio0.mp3"), locked while it is open, and

@@ -25,12 +25,12 @@ CDlgAbout::CDlgAbout(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, wxEmptyStr
     std::call_once(registered, [] { RegisterBitmapResource(IDB_ABOUT_PICTURE, DrawAboutPicture); });
 
     auto* pPicture = new wxStaticBitmap(this, wxID_ANY, LoadBitmapResource(IDB_ABOUT_PICTURE));
-    auto* pLame = new wxStaticText(this, IDC_ABOUT_LAME, "Acknowledgments : LAME codec for MP3 encoding");
-    auto* pHome = new wxStaticText(this, IDC_ABOUT_HOMEPAGE, "Vorane Software homepage : vorane.example.org");
-    auto* pMail = new wxStaticText(this, IDC_ABOUT_MAIL, "Mail to : support@vorane.example.org");
+    auto* pLame = new wxStaticText(this, IDC_ABOUT_LAME, "Acknowledgments : &LAME codec for MP3 encoding");
+    auto* pHome = new wxStaticText(this, IDC_ABOUT_HOMEPAGE, "Vorane Software &homepage : vorane.example.org");
+    auto* pMail = new wxStaticText(this, IDC_ABOUT_MAIL, "&Mail to : support@vorane.example.org");
     auto* pTitle = new wxStaticText(this, wxID_ANY, "Vorane Audio Recorder Version 1.5");
     auto* pLine = new wxStaticText(this, wxID_ANY, "Records what you hear to MP3, OGG, WAV or WMA.");
-    auto* pOK = new wxButton(this, wxID_OK, "OK");
+    auto* pOK = new wxButton(this, wxID_OK, "&OK");
     pTitle->SetFont(pTitle->GetFont().Bold());
 
     auto* pTop = new wxBoxSizer(wxVERTICAL);
@@ -66,6 +66,8 @@ CDlgAbout::CDlgAbout(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, wxEmptyStr
     }
     pTop->SetSizeHints(this);
     CentreOnParent();
+    // The links take the focus too now; Enter still closes the box as it opens.
+    m_btnOK->SetFocus();
 }
 
 CStaticLink* CDlgAbout::GetLink(int nId) const

@@ -1,6 +1,8 @@
 // The about box: the product picture, three link lines (the MP3 encoder's
 // project, our home page, our support address), the title with its version
-// and a line on what the program does. OK, Enter and Escape close it.
+// and a line on what the program does. OK, Enter and Escape close it. Tab
+// goes through the links and OK in reading order; Alt+L, Alt+H and Alt+M
+// open the links, Alt+O closes.
 //
 // Threads: main thread only.
 #pragma once

@@ -3,6 +3,7 @@
 #include "MessageSound.h"
 #include "PlaySound.h"
 
+#include <wx/artprov.h>
 #include <wx/sizer.h>
 
 #include <mutex>
@@ -18,9 +19,12 @@ CDlgMsgbx::CDlgMsgbx(wxWindow* pParent, const wxString& text) : CDlgMsgbx(pParen
 {
 }
 
-CDlgMsgbx::CDlgMsgbx(wxWindow* pParent, const wxString& text, bool bWithCancel)
+CDlgMsgbx::CDlgMsgbx(wxWindow* pParent, const wxString& text, bool bWithCancel, bool bError)
     : wxDialog(pParent, wxID_ANY, "Message Box"), m_strText(text)
 {
+    // The desktop's own stop sign, at the size its message dialogs show it.
+    if (bError)
+        m_bmpIcon = new wxStaticBitmap(this, wxID_ANY, wxArtProvider::GetBitmapBundle(wxART_ERROR, wxART_MESSAGE_BOX));
     m_stcText = new wxStaticText(this, IDC_MSGBX_TEXT, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                  wxALIGN_CENTRE_HORIZONTAL);
     m_btnOK = new CHoverButton(this, IDC_MSGBX_OK, "&OK");
@@ -32,8 +36,12 @@ CDlgMsgbx::CDlgMsgbx(wxWindow* pParent, const wxString& text, bool bWithCancel)
     pButtons->Add(m_btnOK, wxSizerFlags().Border(wxLEFT | wxRIGHT));
     if (m_btnCancel)
         pButtons->Add(m_btnCancel, wxSizerFlags().Border(wxLEFT | wxRIGHT));
+    auto* pMessage = new wxBoxSizer(wxHORIZONTAL);
+    if (m_bmpIcon)
+        pMessage->Add(m_bmpIcon, wxSizerFlags().CentreVertical().DoubleBorder(wxRIGHT));
+    pMessage->Add(m_stcText, wxSizerFlags(1).CentreVertical());
     auto* pTop = new wxBoxSizer(wxVERTICAL);
-    pTop->Add(m_stcText, wxSizerFlags(1).Expand().DoubleBorder(wxLEFT | wxRIGHT | wxTOP));
+    pTop->Add(pMessage, wxSizerFlags(1).Expand().DoubleBorder(wxLEFT | wxRIGHT | wxTOP));
     pTop->Add(pButtons, wxSizerFlags().Centre().DoubleBorder(wxALL));
     // The box keeps the size of its design (260 by 69 dialog units, the text line 227 by 13) and grows for longer texts.
     m_stcText->SetLabelText(m_strText);
@@ -74,5 +82,9 @@ void CDlgMsgbx::OnCharHook(wxKeyEvent& event)
 }
 
 CDlgMsgbx_::CDlgMsgbx_(wxWindow* pParent, const wxString& text) : CDlgMsgbx(pParent, text, true)
+{
+}
+
+CDlgErrorMsgbx::CDlgErrorMsgbx(wxWindow* pParent, const wxString& text) : CDlgMsgbx(pParent, text, false, true)
 {
 }

@@ -27,10 +27,12 @@ size_t CountCharacters(const std::string& text)
         std::count_if(text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xc0) != 0x80; }));
 }
 
-// A name that would leave the folder, hide the file or break a terminal.
+// A name that would leave the folder, hide the file or break a terminal. Two dots
+// inside a name ("take..2") stay in the folder: without a '/', only the name ".."
+// itself would leave it, and the leading dot already refuses that one.
 bool IsHostileName(const std::string& name)
 {
-    if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos || name.find("..") != std::string::npos)
+    if (name.empty() || name[0] == '.' || name.find('/') != std::string::npos)
         return true;
     for (size_t i = 0; i < name.size(); ++i)
     {
@@ -136,15 +138,14 @@ int MoveRecordingFile(const std::string& oldPath, const std::string& newPath, bo
 
 CDlgRename::CDlgRename(wxWindow* pParent) : wxDialog(pParent, wxID_ANY, "Rename")
 {
-    // The tab order is the new name, the button, then the old name; the boxes only frame them.
-    auto* pOldBox = new wxStaticBoxSizer(wxVERTICAL, this, "Existing file name");
-    auto* pNewBox = new wxStaticBoxSizer(wxVERTICAL, this, "New file name");
-    m_edtNewName = new wxTextCtrl(pNewBox->GetStaticBox(), IDC_RENAME_NEWNAME);
+    // Made in reading order, the fields beside their boxes rather than inside them: GTK then
+    // gives each box's mnemonic to the field after it, and Tab goes from top to bottom.
+    auto* pOldBox = new wxStaticBoxSizer(wxVERTICAL, this, "&Existing file name");
+    m_edtOldName = new wxTextCtrl(this, IDC_RENAME_OLDNAME, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                  wxTE_READONLY);
+    auto* pNewBox = new wxStaticBoxSizer(wxVERTICAL, this, "&New file name");
+    m_edtNewName = new wxTextCtrl(this, IDC_RENAME_NEWNAME);
     m_btnRename = new CHoverButton(this, IDC_RENAME_BUTTON, "&Rename");
-    m_edtOldName = new wxTextCtrl(pOldBox->GetStaticBox(), IDC_RENAME_OLDNAME, wxEmptyString, wxDefaultPosition,
-                                  wxDefaultSize, wxTE_READONLY);
-    pNewBox->GetStaticBox()->MoveBeforeInTabOrder(pOldBox->GetStaticBox());
-    m_btnRename->MoveAfterInTabOrder(pNewBox->GetStaticBox());
     m_btnRename->SetDefault();
 
     pOldBox->Add(m_edtOldName, wxSizerFlags().Expand().Border(wxALL));
@@ -218,7 +219,7 @@ void CDlgRename::OnCharHook(wxKeyEvent& event)
 
 void CDlgRename::Refuse(const std::string& text)
 {
-    CDlgMsgbx box(this, wxString::FromUTF8(text));
+    CDlgErrorMsgbx box(this, wxString::FromUTF8(text));
     box.ShowModal();
     m_edtNewName->SetFocus();
 }

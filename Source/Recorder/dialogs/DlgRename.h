@@ -2,7 +2,7 @@
 // The new name always ends in the old file's extension (lower case), must be
 // 1 to 16 characters before it, must not be the old name nor a name another
 // row of the list shows, and must stay a plain name in the folder (no '/',
-// no "..", no control character, no leading '.'). An existing file of the
+// not "..", no control character, no leading '.'). An existing file of the
 // new name is replaced only after the user agrees. The dialog moves the file
 // itself; a move that fails is reported and changes nothing.
 //

@@ -5,6 +5,7 @@
 #include <wx/mediactrl.h>
 #include <wx/renderer.h>
 #include <wx/settings.h>
+#include <wx/utils.h>
 
 #include <algorithm>
 
@@ -15,6 +16,8 @@ namespace
 // How often the position is read while the window lives.
 constexpr int kTickMs = 100;
 constexpr int kKnobWidth = 8;
+// How far Left and Right move the position.
+constexpr long kKeyStepMs = 5000;
 }  // namespace
 
 CMediaWindow::CMediaWindow() : m_timer(this)
@@ -23,6 +26,7 @@ CMediaWindow::CMediaWindow() : m_timer(this)
 
 CMediaWindow::~CMediaWindow()
 {
+    EndPreparing();
     m_timer.Stop();
     if (m_pMedia)
         m_pMedia->Stop();
@@ -35,10 +39,13 @@ bool CMediaWindow::Create(wxWindow* pParent, wxWindowID id, const std::string& p
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     // Errors of the media go nowhere: the player shows none.
     wxLogNull quiet;
+    m_bPreparing = true;
+    wxBeginBusyCursor();
     auto* pMedia = new wxMediaCtrl();
     if (!pMedia->Create(this, wxID_ANY, wxEmptyString, wxPoint(0, 0), wxSize(1, 1)))
     {
         delete pMedia;
+        EndPreparing();
         return false;
     }
     m_pMedia = pMedia;
@@ -51,15 +58,28 @@ bool CMediaWindow::Create(wxWindow* pParent, wxWindowID id, const std::string& p
     Bind(wxEVT_LEFT_DOWN, &CMediaWindow::OnMouse, this);
     Bind(wxEVT_LEFT_UP, &CMediaWindow::OnMouse, this);
     Bind(wxEVT_MOTION, &CMediaWindow::OnMouse, this);
+    Bind(wxEVT_KEY_DOWN, &CMediaWindow::OnKeyDown, this);
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { Refresh(); event.Skip(); });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) { Refresh(); event.Skip(); });
     Bind(wxEVT_MOUSE_CAPTURE_LOST, [this](wxMouseCaptureLostEvent&) { m_bDragging = false; });
-    if (!path.empty())
-        m_pMedia->Load(wxString::FromUTF8(path));
+    // Nothing to load, or a file refused at once: no loaded event will come.
+    if (path.empty() || !m_pMedia->Load(wxString::FromUTF8(path)))
+        EndPreparing();
     m_timer.Start(kTickMs);
     return true;
 }
 
+void CMediaWindow::EndPreparing()
+{
+    if (!m_bPreparing)
+        return;
+    m_bPreparing = false;
+    wxEndBusyCursor();
+}
+
 void CMediaWindow::OnLoaded(wxMediaEvent&)
 {
+    EndPreparing();
     m_bCanPlay = true;
     if (m_bPlayWhenLoaded)
     {
@@ -215,6 +235,40 @@ void CMediaWindow::OnPaint(wxPaintEvent&)
     dc.DrawRectangle(groove.x, groove.y, x - groove.x + kKnobWidth / 2, groove.height);
     wxRendererNative::Get().DrawPushButton(this, dc, wxRect(x, track.y + 2, kKnobWidth, track.height - 4),
                                            m_bCanPlay ? 0 : static_cast<int>(wxCONTROL_DISABLED));
+
+    if (HasFocus())
+    {
+        dc.SetPen(wxPen(text, 1, wxPENSTYLE_DOT));
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
+        dc.DrawRectangle(wxRect(GetClientSize()));
+    }
+}
+
+void CMediaWindow::OnKeyDown(wxKeyEvent& event)
+{
+    if (!m_bCanPlay || event.HasAnyModifiers())
+        return event.Skip();
+    switch (event.GetKeyCode())
+    {
+    case WXK_SPACE:
+        if (IsPlaying())
+            Pause();
+        else
+            Play();
+        break;
+    case WXK_LEFT:
+        Seek(std::max(0L, m_nPosition) - kKeyStepMs);
+        break;
+    case WXK_RIGHT:
+        if (GetLength() > 0)
+            Seek(std::min(GetLength(), std::max(0L, m_nPosition) + kKeyStepMs));
+        break;
+    case WXK_HOME:
+        Seek(0);
+        break;
+    default:
+        event.Skip();
+    }
 }
 
 void CMediaWindow::OnMouse(wxMouseEvent& event)

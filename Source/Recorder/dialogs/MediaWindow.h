@@ -3,7 +3,12 @@
 // play/pause button and a track whose knob shows and sets the position.
 // Like the media-control window it stands in for, it reports the playing
 // position to its parent in milliseconds, plays once without repeat, and
-// shows no error of its own.
+// shows no error of its own. The first media of a session can take seconds
+// to prepare (the media framework scans its plugins): from Create until the
+// file is loaded, or has failed, the program shows the busy cursor.
+//
+// Tab reaches the bar (a dotted frame shows the focus): Space plays and
+// pauses, Left and Right go back and on five seconds, Home to the start.
 //
 // Threads: main thread only.
 #pragma once
@@ -29,6 +34,8 @@ public:
 
     // Whether the media control has loaded the file; one it then cannot decode plays nothing.
     bool CanPlay() const { return m_bCanPlay; }
+    // Whether the file is still being prepared (the busy cursor shows).
+    bool IsPreparing() const { return m_bPreparing; }
     // Plays from the current position; at the end, from the start again.
     void Play();
     void Pause();
@@ -41,7 +48,8 @@ public:
     void SetRepeat(bool bRepeat) { m_bRepeat = bRepeat; }
 
     wxSize DoGetBestSize() const override { return wxSize(120, BAR_HEIGHT); }
-    bool AcceptsFocus() const override { return false; }
+    bool AcceptsFocus() const override { return true; }
+    bool AcceptsFocusFromKeyboard() const override { return true; }
 
 private:
     void OnLoaded(wxMediaEvent& event);
@@ -49,7 +57,9 @@ private:
     void OnTick(wxTimerEvent& event);
     void OnPaint(wxPaintEvent& event);
     void OnMouse(wxMouseEvent& event);
+    void OnKeyDown(wxKeyEvent& event);
     void Report(long nPosition);
+    void EndPreparing();
     wxRect ButtonRect() const;
     wxRect TrackRect() const;
     long PositionAt(int x) const;
@@ -57,6 +67,7 @@ private:
     wxMediaCtrl* m_pMedia = nullptr;
     wxTimer m_timer;
     bool m_bCanPlay = false;
+    bool m_bPreparing = false;
     bool m_bPlayWhenLoaded = false;
     bool m_bAtEnd = false;
     bool m_bRepeat = false;

@@ -4,6 +4,7 @@
 #include "MessageBox.h"
 #include "PageLayout.h"
 #include "RecorderSettings.h"
+#include "RecordingFiles.h"
 #include "Resources.h"
 #include "WaveIn.h"
 #include "RecorderError.h"
@@ -162,7 +163,9 @@ void CPageGeneral::OnDeviceChosen(wxCommandEvent&)
 
 void CPageGeneral::OnBrowse(wxCommandEvent&)
 {
-    wxDirDialog dialog(this, "Please select an output folder", m_editFolder->GetValue(),
+    // GTK's chooser opens on its recent files unless it is handed a folder that exists.
+    const std::string start = NearestExistingFolder(m_editFolder->GetValue().utf8_string());
+    wxDirDialog dialog(this, "Please select an output folder", wxString::FromUTF8(start),
                        wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
     if (dialog.ShowModal() != wxID_OK)
         return;

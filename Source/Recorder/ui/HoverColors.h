@@ -12,6 +12,15 @@ struct HoverRgb
     bool operator==(const HoverRgb&) const = default;
 };
 
+// The least contrast a text keeps against its background (the usual 4.5:1 for body text).
+constexpr double READABLE_CONTRAST = 4.5;
+// The contrast of two colours, 1 to 21, from their relative luminances (sRGB).
+double ContrastRatio(HoverRgb a, HoverRgb b);
+// The text colour itself when it reads well enough on the background; else the text moved
+// toward black (on a light background) or white (on a dark one) just far enough, so a
+// green stays a green. Every background has such a colour: black or white reach 4.58:1.
+HoverRgb ReadableOn(HoverRgb text, HoverRgb back);
+
 class CHoverColors
 {
 public:
@@ -41,7 +50,9 @@ public:
     // Adds the offset (-255 to 255) to red, green and blue alike, first
     // shrinking it so that none of the three leaves 0 to 255.
     int OffsetColor(int nIndex, int nOffset);
-    HoverRgb GetColor(int nIndex) const { return m_colors[static_cast<size_t>(nIndex)]; }
+    // A background as set; a text as it is drawn: ReadableOn its state's background, so
+    // a hover text chosen for one face stays readable on every skin's face.
+    HoverRgb GetColor(int nIndex) const;
 
 private:
     std::array<HoverRgb, BTNST_MAX_COLORS> m_colors;

@@ -1,8 +1,10 @@
 #include "StaticLink.h"
 
 #include "ControlSwap.h"
+#include "HoverColors.h"
 #include "Resources.h"
 
+#include <wx/dcclient.h>
 #include <wx/utils.h>
 
 const wxColour CStaticLink::g_colorUnvisited(0, 0, 255);
@@ -30,31 +32,91 @@ bool CStaticLink::Create(wxWindow* pParent, wxWindowID id, const wxString& label
     return true;
 }
 
-namespace
+wxColour CStaticLink::ShownOn(const wxColour& back, const wxColour& colour)
 {
-// On a dark background (a dark skin) the link colours are lightened toward white, so blue,
-// red and purple stay readable; on the usual light background they are exact.
-wxColour ShownOn(const wxWindow* pParent, const wxColour& colour)
-{
-    if (!pParent)
+    if (!back.IsOk() || !colour.IsOk())
         return colour;
-    const wxColour back = pParent->GetBackgroundColour();
-    if (!back.IsOk() || back.GetLuminance() >= 0.4)
-        return colour;
-    auto lighten = [](unsigned char c) { return static_cast<unsigned char>(c + (255 - c) * 55 / 100); };
-    return wxColour(lighten(colour.Red()), lighten(colour.Green()), lighten(colour.Blue()));
+    const HoverRgb shown = ReadableOn({colour.Red(), colour.Green(), colour.Blue()}, {back.Red(), back.Green(), back.Blue()});
+    return wxColour(shown.r, shown.g, shown.b);
 }
-}  // namespace
+
+wxColour CStaticLink::GetShownColor() const
+{
+    return ShownOn(GetParent() ? GetParent()->GetBackgroundColour() : wxColour(), m_color);
+}
 
 void CStaticLink::Init()
 {
-    SetForegroundColour(ShownOn(GetParent(), m_color));
+    SetForegroundColour(GetShownColor());
     SetCursor(GetLinkCursor());
     Bind(wxEVT_MOTION, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_ENTER_WINDOW, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_LEFT_DOWN, &CStaticLink::OnLeftDown, this);
     Bind(wxEVT_LEFT_UP, &CStaticLink::OnLeftUp, this);
     Bind(wxEVT_TIMER, &CStaticLink::OnTimer, this, kTimerId);
+    Bind(wxEVT_PAINT, &CStaticLink::OnPaint, this);
+    Bind(wxEVT_KEY_DOWN, &CStaticLink::OnKeyDown, this);
+    Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { Refresh(); event.Skip(); });
+    Bind(wxEVT_KILL_FOCUS, [this](wxFocusEvent& event) { Refresh(); event.Skip(); });
+    // The toolkit knows no mnemonics of a window it does not draw: the window's keys are watched here.
+    m_pTop = wxGetTopLevelParent(this);
+    if (m_pTop)
+        m_pTop->Bind(wxEVT_CHAR_HOOK, &CStaticLink::OnTopLevelKey, this);
+}
+
+CStaticLink::~CStaticLink()
+{
+    if (m_pTop)
+        m_pTop->Unbind(wxEVT_CHAR_HOOK, &CStaticLink::OnTopLevelKey, this);
+}
+
+void CStaticLink::OnPaint(wxPaintEvent&)
+{
+    // A skin colours the dialog when it is realized, after the links were made: the
+    // colour follows the background the link is painted on now.
+    const wxColour shown = GetShownColor();
+    if (shown != GetForegroundColour())
+        SetForegroundColour(shown);
+    wxPaintDC dc(this);
+    dc.SetFont(GetFont());
+    dc.SetTextForeground(shown);
+    const wxRect rect(GetClientSize());
+    const wxString label = GetLabel();
+    dc.DrawLabel(wxControl::RemoveMnemonics(label), rect, GetAlignment(), wxControl::FindAccelIndex(label));
+    if (HasFocus())
+    {
+        // Keyboard users see which link Enter opens.
+        dc.SetPen(wxPen(shown, 1, wxPENSTYLE_DOT));
+        dc.SetBrush(*wxTRANSPARENT_BRUSH);
+        dc.DrawRectangle(rect);
+    }
+}
+
+wxSize CStaticLink::DoGetBestClientSize() const
+{
+    wxClientDC dc(const_cast<CStaticLink*>(this));
+    dc.SetFont(GetFont());
+    return dc.GetMultiLineTextExtent(wxControl::RemoveMnemonics(GetLabel()));
+}
+
+void CStaticLink::OnKeyDown(wxKeyEvent& event)
+{
+    const int nKey = event.GetKeyCode();
+    if (event.HasAnyModifiers() || (nKey != WXK_SPACE && nKey != WXK_RETURN && nKey != WXK_NUMPAD_ENTER))
+        return event.Skip();
+    Open();
+}
+
+void CStaticLink::OnTopLevelKey(wxKeyEvent& event)
+{
+    const int nAccel = wxControl::FindAccelIndex(GetLabel());
+    const wxString text = wxControl::RemoveMnemonics(GetLabel());
+    if (nAccel < 0 || event.GetModifiers() != wxMOD_ALT || !IsShownOnScreen() || !IsEnabled() ||
+        wxToupper(event.GetKeyCode()) != wxToupper(text[static_cast<size_t>(nAccel)]))
+        return event.Skip();
+    // As a button's mnemonic clicks it, the link's opens it.
+    SetFocus();
+    Open();
 }
 
 bool CStaticLink::SubclassDlgItem(int nID, wxWindow* pParent)
@@ -74,7 +136,7 @@ bool CStaticLink::SubclassDlgItem(int nID, wxWindow* pParent)
 void CStaticLink::SetColor(const wxColour& colour)
 {
     m_color = colour;
-    SetForegroundColour(ShownOn(GetParent(), colour));
+    SetForegroundColour(GetShownColor());
     Refresh();
 }
 
@@ -122,6 +184,11 @@ void CStaticLink::OnLeftUp(wxMouseEvent& event)
     m_bPressed = false;
     if (!wxRect(GetClientSize()).Contains(event.GetPosition()))
         return;
+    Open();
+}
+
+void CStaticLink::Open()
+{
     std::string link = ResolveLink();
     if (link.empty())
         return;
