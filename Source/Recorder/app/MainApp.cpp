@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <wx/msgdlg.h>
+#include <wx/generic/msgdlgg.h>
 #include <wx/thread.h>
 
 wxIMPLEMENT_APP(CMainApp);
@@ -31,8 +32,9 @@ int ShowMessageBox(const MessageBoxRequest& request)
         nStyle |= wxICON_WARNING;
     else if ((request.type & 0xF0u) == MB_ICONINFORMATION)
         nStyle |= wxICON_INFORMATION;
-    wxMessageDialog dialog(static_cast<wxWindow*>(request.hOwner), wxString::FromUTF8(request.text),
-                           wxString::FromUTF8(request.caption), nStyle);
+    // The generic box draws its icon; GTK's own has shown none since GTK 3.12.
+    wxGenericMessageDialog dialog(static_cast<wxWindow*>(request.hOwner), wxString::FromUTF8(request.text),
+                                  wxString::FromUTF8(request.caption), nStyle);
     dialog.ShowModal();
     return IDOK;
 }
