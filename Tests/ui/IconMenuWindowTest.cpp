@@ -2,6 +2,7 @@
 #include "IconMenu.h"
 #include "UiTestSupport.h"
 
+#include <wx/display.h>
 #include <wx/settings.h>
 
 #include <atomic>
@@ -137,4 +138,17 @@ TEST_F(IconMenuWindow, AMnemonicChoosesAndEscapeDoesNot)
         ASSERT_TRUE(bShown) << key;
         EXPECT_EQ(nCommand, *key == 'a' ? 32790 : 0) << key;
     }
+}
+
+// A popup opens below and right of the point where there is room, and otherwise stays inside the work area,
+// above or left of the point: at the screen's bottom right corner About and Exit are still on the screen.
+TEST(IconMenuPlace, APopupStaysInsideTheWorkArea)
+{
+    const wxRect work = wxDisplay(0u).GetClientArea();
+    const wxSize size(180, 300);
+    EXPECT_EQ(work.GetTopLeft() + wxPoint(10, 10), CIconMenu::PopupOrigin(work.GetTopLeft() + wxPoint(10, 10), size));
+    const wxPoint corner = work.GetBottomRight() - wxPoint(5, 5);
+    EXPECT_EQ(corner - wxPoint(size.x, size.y), CIconMenu::PopupOrigin(corner, size));
+    // Taller than the work area: its top stays on the screen.
+    EXPECT_EQ(work.y, CIconMenu::PopupOrigin(corner, wxSize(180, work.height + 50)).y);
 }

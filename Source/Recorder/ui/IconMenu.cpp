@@ -3,9 +3,11 @@
 #include "IconMenuPopup.h"
 #include "Resources.h"
 
+#include <algorithm>
 #include <wx/app.h>
 #include <wx/control.h>
 #include <wx/dcclient.h>
+#include <wx/display.h>
 #include <wx/evtloop.h>
 #include <wx/settings.h>
 #include <wx/utils.h>
@@ -317,6 +319,22 @@ wxWindow* CIconMenu::GetPopupWindow() const
     return m_pPopup;
 }
 
+wxPoint CIconMenu::PopupOrigin(const wxPoint& point, const wxSize& size)
+{
+    // Below and right of the point where there is room, else above or left of it, and never off
+    // the work area, whatever the screen's scale: the desktop's panels hold no menu either.
+    const int nDisplay = wxDisplay::GetFromPoint(point);
+    const wxRect work = wxDisplay(nDisplay == wxNOT_FOUND ? 0u : static_cast<unsigned>(nDisplay)).GetClientArea();
+    wxPoint origin = point;
+    if (origin.x + size.x > work.GetRight() + 1)
+        origin.x = point.x - size.x;
+    if (origin.y + size.y > work.GetBottom() + 1)
+        origin.y = point.y - size.y;
+    origin.x = std::max(work.x, std::min(origin.x, work.GetRight() + 1 - size.x));
+    origin.y = std::max(work.y, std::min(origin.y, work.GetBottom() + 1 - size.y));
+    return origin;
+}
+
 int CIconMenu::TrackPopupMenu(unsigned nFlags, int x, int y, wxWindow* pOwner)
 {
     if (!m_bCreated || m_items.empty() || m_pPopup)
@@ -333,7 +351,7 @@ int CIconMenu::TrackPopupMenu(unsigned nFlags, int x, int y, wxWindow* pOwner)
         FitWidthToTexts(dc);
     }
     pPopup->SetClientSize(GetMenuSize());
-    pPopup->Position(wxPoint(x, y), wxSize(0, 0));
+    pPopup->Move(PopupOrigin(wxPoint(x, y), pPopup->GetSize()));
     wxGUIEventLoop loop;
     pPopup->Run(loop);
     int nChosen = pPopup->GetChosen();

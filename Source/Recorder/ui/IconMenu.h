@@ -59,6 +59,8 @@ public:
 
     // Label and accelerator of an item text, split at its first tab.
     static void SplitItemText(const std::string& text, std::string& label, std::string& accelerator);
+    // Where a popup of that size opens for a point on the screen: inside the work area.
+    static wxPoint PopupOrigin(const wxPoint& point, const wxSize& size);
 
     CIconMenu() = default;
     ~CIconMenu();

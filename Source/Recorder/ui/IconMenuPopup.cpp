@@ -72,7 +72,12 @@ void CIconMenuPopup::SetHot(int nIndex)
     if (nOld >= 0)
         RefreshRect(m_pMenu->GetItemRect(static_cast<size_t>(nOld)));
     if (nIndex >= 0)
+    {
         RefreshRect(m_pMenu->GetItemRect(static_cast<size_t>(nIndex)));
+        // The menu is drawn by us: a screen reader hears the item the highlight is on.
+        const wxString label = wxStripMenuCodes(wxString::FromUTF8(m_pMenu->GetItems()[static_cast<size_t>(nIndex)].label));
+        SetAccessibleText(GetHandle(), AccessibleRole::Menu, label.utf8_string().c_str(), nullptr);
+    }
 }
 
 int CIconMenuPopup::Selectable(int nIndex) const

@@ -3,6 +3,7 @@
 #include "ControlSwap.h"
 #include "HoverColors.h"
 #include "Resources.h"
+#include "WindowSystem.h"
 
 #include <wx/dcclient.h>
 #include <wx/utils.h>
@@ -45,10 +46,18 @@ wxColour CStaticLink::GetShownColor() const
     return ShownOn(GetParent() ? GetParent()->GetBackgroundColour() : wxColour(), m_color);
 }
 
+void CStaticLink::SetLink(const char* lpLink)
+{
+    m_link = CHyperlink(lpLink);
+    // Drawn by us, so a screen reader learns from here that it is a link, and where it goes.
+    SetAccessibleText(GetHandle(), AccessibleRole::Link, GetLabelText().utf8_string().c_str(), m_link.c_str());
+}
+
 void CStaticLink::Init()
 {
     SetForegroundColour(GetShownColor());
     SetCursor(GetLinkCursor());
+    SetLink(m_link.c_str());
     Bind(wxEVT_MOTION, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_ENTER_WINDOW, &CStaticLink::OnMouseMove, this);
     Bind(wxEVT_LEFT_DOWN, &CStaticLink::OnLeftDown, this);

@@ -41,7 +41,7 @@ public:
     // alignment, place, font) and destroys the plain one.
     bool SubclassDlgItem(int nID, wxWindow* pParent);
 
-    void SetLink(const char* lpLink) { m_link = CHyperlink(lpLink); }
+    void SetLink(const char* lpLink);
     const CHyperlink& GetLink() const { return m_link; }
     const wxColour& GetCurrentColor() const { return m_color; }
     // The current colour as drawn on the parent's background now.
