@@ -147,31 +147,10 @@ void SetAccessibleText(void* pWidget, AccessibleRole role, const char* pszName, 
     AtkObject* pAccessible = gtk_widget_get_accessible(pControl);
     if (!pAccessible)
         return;
-    AtkRole atkRole = ATK_ROLE_PANEL;
-    switch (role)
-    {
-    case AccessibleRole::Panel:
-        atkRole = ATK_ROLE_PANEL;
-        break;
-    case AccessibleRole::Label:
-        atkRole = ATK_ROLE_LABEL;
-        break;
-    case AccessibleRole::Link:
-        atkRole = ATK_ROLE_LINK;
-        break;
-    case AccessibleRole::List:
-        atkRole = ATK_ROLE_LIST;
-        break;
-    case AccessibleRole::Table:
-        atkRole = ATK_ROLE_TABLE;
-        break;
-    case AccessibleRole::Menu:
-        atkRole = ATK_ROLE_MENU;
-        break;
-    case AccessibleRole::MenuItem:
-        atkRole = ATK_ROLE_MENU_ITEM;
-        break;
-    }
+    // In the order of AccessibleRole.
+    static const AtkRole kRoles[] = {ATK_ROLE_PANEL, ATK_ROLE_LABEL, ATK_ROLE_LINK,     ATK_ROLE_LIST,
+                                     ATK_ROLE_TABLE, ATK_ROLE_MENU,  ATK_ROLE_MENU_ITEM};
+    const AtkRole atkRole = kRoles[static_cast<int>(role)];
     if (atk_object_get_role(pAccessible) != atkRole)
         atk_object_set_role(pAccessible, atkRole);
     // ATK announces every set, so an unchanged text is not set again.

@@ -390,21 +390,25 @@ bool CTreePropSheet::SetActivePage(CResizablePage* pPage)
     if (it == m_pages.end())
         return false;
     int nNode = m_tree.FindPageNode(static_cast<int>(it - m_pages.begin()));
-    if (pPage != m_pActive)
-    {
-        if (!LeaveActivePage())
-            return false;
-        pPage->InitOnce();
-        if (!pPage->OnSetActive())
-        {
-            // The old page stays; it was told it was leaving, so tell it it is back.
-            if (m_pActive)
-                m_pActive->OnSetActive();
-            return false;
-        }
-        ShowPage(pPage, nNode);
-    }
+    if (pPage != m_pActive && !ActivatePage(pPage, nNode))
+        return false;
     SelectNodeQuietly(nNode);
+    return true;
+}
+
+bool CTreePropSheet::ActivatePage(CResizablePage* pPage, int nNode)
+{
+    if (!LeaveActivePage())
+        return false;
+    pPage->InitOnce();
+    if (!pPage->OnSetActive())
+    {
+        // The old page stays; it was told it was leaving, so tell it it is back.
+        if (m_pActive)
+            m_pActive->OnSetActive();
+        return false;
+    }
+    ShowPage(pPage, nNode);
     return true;
 }
 
@@ -419,19 +423,7 @@ bool CTreePropSheet::ShowNode(int nNode)
         return true;
     }
     CResizablePage* pPage = m_pages[static_cast<size_t>(node.nPage)];
-    if (pPage == m_pActive)
-        return true;
-    if (!LeaveActivePage())
-        return false;
-    pPage->InitOnce();
-    if (!pPage->OnSetActive())
-    {
-        if (m_pActive)
-            m_pActive->OnSetActive();
-        return false;
-    }
-    ShowPage(pPage, nNode);
-    return true;
+    return pPage == m_pActive || ActivatePage(pPage, nNode);
 }
 
 void CTreePropSheet::OnTreeSelChanged(wxDataViewEvent&)

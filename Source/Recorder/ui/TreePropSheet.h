@@ -75,6 +75,8 @@ private:
     // Shows the node's page, or the empty page text for a node without one, asking the
     // shown page first; false when either page refused.
     bool ShowNode(int nNode);
+    // Leaves the shown page and shows this one; false, with the old page still shown, when either refuses.
+    bool ActivatePage(CResizablePage* pPage, int nNode);
     void ShowPage(CResizablePage* pPage, int nNode);
     void LayoutActivePage();
 
