@@ -688,4 +688,6 @@ TEST_F(SettingsSheetScreenReader, ReadsThePageNamesAsCellsOfATreeAndTheCellOfThe
     EXPECT_EQ((std::vector<std::string>{"General", "Track info", "Output formats", "MP3", "OGG", "WAV", "WMA"}), names) << tree;
     EXPECT_NE(std::string::npos, states["Track info"].find(" selected ")) << tree;
     EXPECT_EQ(std::string::npos, states["General"].find(" selected ")) << tree;
+    // A button that shows only a picture is read by what it does.
+    EXPECT_NE(std::string::npos, tree.find(" push button | Choose the output folder |")) << tree;
 }

@@ -148,8 +148,8 @@ void SetAccessibleText(void* pWidget, AccessibleRole role, const char* pszName, 
     if (!pAccessible)
         return;
     // In the order of AccessibleRole.
-    static const AtkRole kRoles[] = {ATK_ROLE_PANEL, ATK_ROLE_LABEL, ATK_ROLE_LINK,     ATK_ROLE_LIST,
-                                     ATK_ROLE_TABLE, ATK_ROLE_MENU,  ATK_ROLE_MENU_ITEM};
+    static const AtkRole kRoles[] = {ATK_ROLE_PANEL, ATK_ROLE_PUSH_BUTTON, ATK_ROLE_LABEL,    ATK_ROLE_LINK,
+                                     ATK_ROLE_LIST,  ATK_ROLE_TABLE,       ATK_ROLE_MENU,     ATK_ROLE_MENU_ITEM};
     const AtkRole atkRole = kRoles[static_cast<int>(role)];
     if (atk_object_get_role(pAccessible) != atkRole)
         atk_object_set_role(pAccessible, atkRole);

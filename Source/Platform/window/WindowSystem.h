@@ -47,6 +47,7 @@ void HookPopupKeys(void* pWidget, PopupKeyHandler handler, void* pUser);
 enum class AccessibleRole
 {
     Panel,
+    PushButton,
     Label,
     Link,
     List,

@@ -7,6 +7,7 @@
 #include "RecordingFiles.h"
 #include "Resources.h"
 #include "WaveIn.h"
+#include "WindowSystem.h"
 #include "RecorderError.h"
 
 #include <wx/dirdlg.h>
@@ -55,6 +56,8 @@ void CPageGeneral::CreateControls()
     m_pImageList->Add(LoadBitmapResource(BROWSE_BITMAP));
     m_btnBrowse = new wxBitmapButton(pBox, IDC_BROWSE, m_pImageList->GetBitmap(0));
     m_btnBrowse->SetToolTip("Choose the output folder");
+    // A picture alone says nothing to a screen reader: the button is named by what it does.
+    SetAccessibleText(m_btnBrowse->GetHandle(), AccessibleRole::PushButton, "Choose the output folder", nullptr);
     m_btnBrowse->SetName("output");
     m_chkOpenOutput = new wxCheckBox(pBox, IDC_OPEN_OUTPUT, "&After recording,open output folder");
     auto* pFolderRow = new wxBoxSizer(wxHORIZONTAL);
