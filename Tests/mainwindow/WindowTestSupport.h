@@ -6,11 +6,6 @@
 #include "WindowMessages.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
-#include <wx/process.h>
-#include <wx/utils.h>
 #include <vector>
 #include <wx/frame.h>
 
@@ -76,28 +71,4 @@ inline bool WaitForRowsLaidOut(const CLstctrlAudio& list)
                 return false;
         return true;
     });
-}
-
-// What a screen reader reads of this program once a line holds the text: the accessibility tree as
-// Tests/support/atspi_tree.py prints it ("depth role | name | description | states" lines). Events run
-// meanwhile, since the program itself answers the reader. Needs a session bus (the test runs under
-// dbus-run-session); empty when the reader found no such line.
-inline std::string ReadAccessibleTree(const std::string& waitFor)
-{
-    const std::string out = std::string(UI_TEST_OUTPUT_DIR) + "/atspi-" + std::to_string(getpid()) + ".txt";
-    const std::string command = "/usr/bin/python3 " VORANE_TEST_SOURCE_DIR "/Tests/support/atspi_tree.py --pid " +
-                                std::to_string(getpid()) + " --timeout 15 --wait '" + waitFor + "' > " + out;
-    bool bEnded = false;
-    int nStatus = -1;
-    auto* pProcess = new wxProcess;
-    pProcess->Bind(wxEVT_END_PROCESS, [&](wxProcessEvent& event) { bEnded = true, nStatus = event.GetExitCode(); });
-    if (wxExecute(wxString::FromUTF8("/bin/sh -c \"" + command + "\""), wxEXEC_ASYNC, pProcess) <= 0)
-        return std::string();
-    WaitUntil([&] { return bEnded; }, 30000);
-    // A process whose end was handled is the caller's to free; one still running keeps its object.
-    if (bEnded)
-        delete pProcess;
-    std::ostringstream text;
-    text << std::ifstream(out).rdbuf();
-    return bEnded && nStatus == 0 ? text.str() : std::string();
 }

@@ -24,7 +24,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
-#include <future>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -659,16 +658,7 @@ TEST_F(SettingsSheetScreenReader, ReadsThePageNamesAsCellsOfATreeAndTheCellOfThe
     ASSERT_TRUE(WaitUntil([&] { return FocusedControl(m_pSheet) == m_pSheet->GetPageTreeControl(); }));
     ASSERT_TRUE(PressKeysAndWait("Down"));
     ASSERT_NE(nullptr, dynamic_cast<CPageTrack*>(m_pSheet->GetActivePage()));
-    // The helper asks this process over the bus, so the events run while it reads.
-    auto reading = std::async(std::launch::async, [] {
-        std::string output;
-        RunCommand(std::string("/usr/bin/python3 " ATSPI_TREE " --pid ") + std::to_string(getpid()) +
-                       " --timeout 60 --wait 'table cell | WMA |' 2>&1",
-                   &output);
-        return output;
-    });
-    ASSERT_TRUE(WaitUntil([&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, 90000));
-    const std::string tree = reading.get();
+    const std::string tree = ReadAccessibleTree("table cell | WMA |", 60);
     std::vector<std::string> names;            // in the order read
     std::map<std::string, std::string> states;  // of each name
     bool bTreeTable = false;

@@ -124,6 +124,20 @@ bool ClickAt(const wxPoint& p, const std::string& click)
     return Xdo("mousemove --sync " + std::to_string(p.x) + " " + std::to_string(p.y) + " " + click);
 }
 
+std::string ReadAccessibleTree(const std::string& waitFor, int nTimeoutSeconds)
+{
+    auto reading = std::async(std::launch::async, [&] {
+        std::string output;
+        const int nStatus = RunCommand(std::string("/usr/bin/python3 " ATSPI_TREE " --pid ") + std::to_string(getpid()) +
+                                           " --timeout " + std::to_string(nTimeoutSeconds) + " --wait '" + waitFor + "'",
+                                       &output);
+        return nStatus == 0 ? output : std::string();
+    });
+    WaitUntil([&] { return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+              (nTimeoutSeconds + 30) * 1000);
+    return reading.get();
+}
+
 std::string SaveScreenshot(const std::string& name)
 {
     const std::string path = std::string(UI_TEST_OUTPUT_DIR) + "/" + name + ".png";

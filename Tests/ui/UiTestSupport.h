@@ -83,6 +83,11 @@ bool PressKeys(const std::string& keys);
 // On the main thread: presses the keys, then a marker key no window uses, and runs events until the
 // marker has reached the program: every key before it has been handled by then.
 bool PressKeysAndWait(const std::string& keys);
+// What a screen reader reads of this program once a line holds the text: the accessibility tree as
+// Tests/support/atspi_tree.py prints it ("depth role | name | description | states" lines). Events run
+// meanwhile, since the program itself answers the reader. Needs a session bus and the toolkit's bridge
+// (dbus-run-session, NO_AT_BRIDGE=0); empty when no line held the text in time.
+std::string ReadAccessibleTree(const std::string& waitFor, int nTimeoutSeconds = 15);
 // The window's shown controls, into every container, that are cut (smaller than they need, or not wholly
 // inside the screen area) or, when bStrict, overlap another control or have text fields lower than GTK
 // asks: each as its id, label and size.
