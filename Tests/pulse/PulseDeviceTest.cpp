@@ -1,6 +1,6 @@
 // The sound server as the program's capture device: its sources become named lines;
 // listed first when a server answers, not at all when none does; a late buffer loses nothing,
-// nor does a hole in what the server sends;
+// nor does a hole in what the server sends, and nothing from before a start gets in;
 // the command-line recorder lists its lines, records one by name and misses one gone since.
 #include "RecordingStart.h"
 #include "EncoderFixtures.h"
@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <dlfcn.h>
 #include <filesystem>
 #include <mutex>
@@ -198,47 +199,103 @@ int SineBreaks(const std::vector<float>& x, double dFrequency, double dRate)
     return nBreaks;
 }
 
+// A wave-input handle on the sound server, 44.1 kHz 16-bit stereo, driven as a program drives one.
+class CRawWaveIn
+{
+public:
+    CRawWaveIn()
+    {
+        WAVEFORMATEX format{};
+        CWaveIn::SetPcmFormat(format, 16, 2, 44100);
+        m_nOpen = waveInOpen(&m_h, 0, &format, reinterpret_cast<DWORD_PTR>(m_hEvent), 0, CALLBACK_EVENT);
+    }
+    ~CRawWaveIn()
+    {
+        if (m_nOpen == MMSYSERR_NOERROR)
+        {
+            waveInReset(m_h);
+            for (WAVEHDR& h : m_headers)
+                waveInUnprepareHeader(m_h, &h, sizeof(WAVEHDR));
+            EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(m_h));
+        }
+        CloseHandle(m_hEvent);
+    }
+    MMRESULT OpenResult() const { return m_nOpen; }
+    HWAVEIN Handle() const { return m_h; }
+    // Queues a buffer of that many seconds; its index.
+    size_t Add(double dSeconds)
+    {
+        m_buffers.emplace_back(4 * static_cast<size_t>(dSeconds * 44100));
+        WAVEHDR& h = m_headers.emplace_back();
+        h.lpData = m_buffers.back().data();
+        h.dwBufferLength = static_cast<DWORD>(m_buffers.back().size());
+        EXPECT_EQ(MMSYSERR_NOERROR, waveInPrepareHeader(m_h, &h, sizeof(WAVEHDR)));
+        EXPECT_EQ(MMSYSERR_NOERROR, waveInAddBuffer(m_h, &h, sizeof(WAVEHDR)));
+        return m_headers.size() - 1;
+    }
+    // Waits until the buffer is full; the event also comes for the open, and the port sets the flags
+    // behind our back, as a driver does.
+    bool WaitDone(size_t i)
+    {
+        while (!(std::atomic_ref<DWORD>(m_headers[i].dwFlags).load(std::memory_order_acquire) & WHDR_DONE))
+            if (WaitForSingleObject(m_hEvent, 10000) != WAIT_OBJECT_0)
+                return false;
+        return true;
+    }
+    std::vector<char>& Buffer(size_t i) { return m_buffers[i]; }
+    std::vector<float> FirstChannelOf(size_t i)
+    {
+        return FirstChannel(reinterpret_cast<const uint8_t*>(m_buffers[i].data()), m_buffers[i].size(), 2);
+    }
+
+private:
+    HANDLE m_hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    HWAVEIN m_h = nullptr;
+    MMRESULT m_nOpen = MMSYSERR_ERROR;
+    std::deque<std::vector<char>> m_buffers;  // stable addresses: the port writes into them
+    std::deque<WAVEHDR> m_headers;
+};
+
 // A wave-input handle on the sound server whose program is late with its next buffer.
 TEST_F(PulseDevice, AProgramLateWithItsNextBufferLosesNoAudio)
 {
     ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
-    HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HWAVEIN hWaveIn = nullptr;
-    WAVEFORMATEX format{};
-    CWaveIn::SetPcmFormat(format, 16, 2, 44100);
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInOpen(&hWaveIn, 0, &format, reinterpret_cast<DWORD_PTR>(hEvent), 0, CALLBACK_EVENT));
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hEvent, 0));  // the open's own signal
-    std::vector<char> buffers[2] = {std::vector<char>(4 * 44100), std::vector<char>(4 * 3 * 44100)};
-    WAVEHDR headers[2] = {};
-    auto queueAndWait = [&](int i) {
-        headers[i].lpData = buffers[i].data();
-        headers[i].dwBufferLength = static_cast<DWORD>(buffers[i].size());
-        ASSERT_EQ(MMSYSERR_NOERROR, waveInPrepareHeader(hWaveIn, &headers[i], sizeof(WAVEHDR)));
-        ASSERT_EQ(MMSYSERR_NOERROR, waveInAddBuffer(hWaveIn, &headers[i], sizeof(WAVEHDR)));
-        if (i == 0)
-        {
-            ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(hWaveIn));
-        }
-        do  // the event also comes for the open; the port sets the flags behind our back
-            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(hEvent, 10000));
-        while (!(std::atomic_ref<DWORD>(headers[i].dwFlags).load(std::memory_order_acquire) & WHDR_DONE));
-    };
-    queueAndWait(0);
+    CRawWaveIn in;
+    ASSERT_EQ(MMSYSERR_NOERROR, in.OpenResult());
+    in.Add(1);
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(in.Handle()));
+    ASSERT_TRUE(in.WaitDone(0));
     // A second and a half late (this wait is the lateness being tested, not a synchronisation).
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    queueAndWait(1);
+    in.Add(3);
+    ASSERT_TRUE(in.WaitDone(1));
     // Audio comes only as the buffers take it, and the two join without a gap.
     MMTIME position{TIME_SAMPLES, {}};
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInGetPosition(hWaveIn, &position, sizeof(position)));
+    EXPECT_EQ(MMSYSERR_NOERROR, waveInGetPosition(in.Handle(), &position, sizeof(position)));
     EXPECT_EQ(4u * 44100, position.u.sample);
-    std::vector<char> both = buffers[0];
-    both.insert(both.end(), buffers[1].begin(), buffers[1].end());
+    std::vector<char> both = in.Buffer(0);
+    both.insert(both.end(), in.Buffer(1).begin(), in.Buffer(1).end());
     EXPECT_EQ(0, SineBreaks(FirstChannel(reinterpret_cast<const uint8_t*>(both.data()), both.size(), 2), 1000, 44100));
-    waveInReset(hWaveIn);
-    for (WAVEHDR& h : headers)
-        waveInUnprepareHeader(hWaveIn, &h, sizeof(WAVEHDR));
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hWaveIn));
-    CloseHandle(hEvent);
+}
+
+// What the server captured before a start of the same handle, also what was still on its way at
+// the stop before, is not part of the recording: a tone that ended before the start is not in it.
+TEST_F(PulseDevice, ASoundPlayedBeforeTheStartIsNotInTheRecording)
+{
+    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 2000));
+    PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 2, 44100, 16, 100);  // "Stereo Mix"
+    CRawWaveIn in;
+    ASSERT_EQ(MMSYSERR_NOERROR, in.OpenResult());
+    in.Add(1.5);
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(in.Handle()));
+    ASSERT_TRUE(in.WaitDone(0));
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInStop(in.Handle()));
+    m_tone.Stop();
+    in.Add(1);
+    ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(in.Handle()));
+    ASSERT_TRUE(in.WaitDone(1));
+    EXPECT_GT(ToneAmplitude(in.FirstChannelOf(0), 2000, 44100), 0.3) << "no tone to leave out";
+    EXPECT_LT(ToneAmplitude(in.FirstChannelOf(1), 2000, 44100), 0.01);
 }
 
 // A hole in what the server sends is recorded as silence of its length in its place, so the
@@ -246,46 +303,36 @@ TEST_F(PulseDevice, AProgramLateWithItsNextBufferLosesNoAudio)
 TEST_F(PulseDevice, AHoleInTheServersAudioIsRecordedAsSilenceOfItsLengthInItsPlace)
 {
     ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000));
-    HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    HWAVEIN hWaveIn = nullptr;
-    WAVEFORMATEX format{};
-    CWaveIn::SetPcmFormat(format, 16, 2, 44100);
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInOpen(&hWaveIn, 0, &format, reinterpret_cast<DWORD_PTR>(hEvent), 0, CALLBACK_EVENT));
-    std::vector<char> buffer(4 * 3 * 44100);
-    WAVEHDR header{};
-    header.lpData = buffer.data();
-    header.dwBufferLength = static_cast<DWORD>(buffer.size());
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInPrepareHeader(hWaveIn, &header, sizeof(WAVEHDR)));
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInAddBuffer(hWaveIn, &header, sizeof(WAVEHDR)));
-    // The server sends a tenth of a second or more at a time: three holes come within the first
-    // two seconds of the tone.
-    g_holes.Arm(3, 2);
-    ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(hWaveIn));
-    // The event also comes for the open; the port sets the flags behind our back, as a driver does.
+    const size_t nBytes = 4 * 3 * 44100;
     bool bDone = false;
-    do
-        bDone = WaitForSingleObject(hEvent, 10000) == WAIT_OBJECT_0;
-    while (bDone && !(std::atomic_ref<DWORD>(header.dwFlags).load(std::memory_order_acquire) & WHDR_DONE));
-    g_holes.Disarm();
+    std::vector<char> recorded;
+    {
+        CRawWaveIn in;
+        ASSERT_EQ(MMSYSERR_NOERROR, in.OpenResult());
+        in.Add(3);
+        // The server sends a tenth of a second or more at a time: three holes come within the first
+        // two seconds of the tone.
+        g_holes.Arm(3, 2);
+        ASSERT_EQ(MMSYSERR_NOERROR, waveInStart(in.Handle()));
+        bDone = in.WaitDone(0);
+        g_holes.Disarm();
+        recorded = in.Buffer(0);
+    }
     EXPECT_TRUE(bDone);
-    waveInReset(hWaveIn);
-    waveInUnprepareHeader(hWaveIn, &header, sizeof(WAVEHDR));
-    EXPECT_EQ(MMSYSERR_NOERROR, waveInClose(hWaveIn));
-    CloseHandle(hEvent);
     ASSERT_EQ(3u, g_holes.holes.size()) << "the server's audio came in too few chunks";
-    ASSERT_LT(g_holes.holes.back().first + g_holes.holes.back().second, buffer.size());
+    ASSERT_LT(g_holes.holes.back().first + g_holes.holes.back().second, nBytes);
 
     // The recording is what the server sent from the start, each hole silent.
     std::vector<uint8_t> expected = g_holes.SentWithHolesSilent();
-    ASSERT_GE(expected.size(), buffer.size());
-    expected.resize(buffer.size());
-    const auto* pRecorded = reinterpret_cast<const uint8_t*>(buffer.data());
+    ASSERT_GE(expected.size(), nBytes);
+    expected.resize(nBytes);
+    const auto* pRecorded = reinterpret_cast<const uint8_t*>(recorded.data());
     const size_t nSame = static_cast<size_t>(std::mismatch(expected.begin(), expected.end(), pRecorded).first -
                                              expected.begin());
     std::string holes;
     for (const auto& [nAt, nLength] : g_holes.holes)
         holes += " " + std::to_string(nAt) + "+" + std::to_string(nLength);
-    EXPECT_EQ(buffer.size(), nSame) << "the recording differs from byte " << nSame << " on; the holes (bytes):" << holes;
+    EXPECT_EQ(nBytes, nSame) << "the recording differs from byte " << nSame << " on; the holes (bytes):" << holes;
 }
 
 using PulseCli = CPulseTest;

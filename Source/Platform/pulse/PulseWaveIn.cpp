@@ -166,6 +166,9 @@ void CPulseWaveIn::StartStream()
     DropPeekedLocked();
     m_partialFrame.clear();
     m_bRunning = true;
+    // Audio from before the start must not open the recording: the flush empties the server's
+    // queue, but what reached us after the last stop's cork is already in ours.
+    DropReceivedLocked();
     Release(pa_stream_flush(m_pStream, nullptr, nullptr));
     Release(pa_stream_cork(m_pStream, 0, nullptr, nullptr));
 }
@@ -197,6 +200,15 @@ void CPulseWaveIn::DropPeekedLocked()
     if (m_nPeekOffset > 0 && m_pStream)
         pa_stream_drop(m_pStream);
     m_nPeekOffset = 0;
+}
+
+void CPulseWaveIn::DropReceivedLocked()
+{
+    const void* pData = nullptr;
+    size_t nBytes = 0;
+    // A peek of nothing at all means the queue is empty; a hole (no data, some length) is dropped too.
+    while (pa_stream_readable_size(m_pStream) > 0 && pa_stream_peek(m_pStream, &pData, &nBytes) == 0 && nBytes > 0)
+        pa_stream_drop(m_pStream);
 }
 
 void CPulseWaveIn::DropStreamLocked()

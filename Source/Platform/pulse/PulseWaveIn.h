@@ -45,6 +45,7 @@ private:
     static void OnStreamState(pa_stream* pStream, void* pUser);
     static void OnRead(pa_stream* pStream, size_t nBytes, void* pUser);
     void PumpLocked();
+    void DropReceivedLocked();
     void DropPeekedLocked();
     // Both take audio as the server records it (kCaptureFrameBytes a frame).
     void DeliverLocked(const uint8_t* pData, size_t nBytes);

@@ -4,7 +4,7 @@
 // chosen moment; the click's onset is then found in the decoded file. Around that: takes of the
 // reference recorder (parecord at 20 ms), the command-line recorder and the window program, each
 // started and stopped at known moments, with the moments as they really happened.
-// Shared by the timing test and bench/RecordLatencyBench.
+// Used by bench/RecordLatencyBench.
 #pragma once
 #include "TestSupport.h"
 
