@@ -116,20 +116,3 @@ TEST_F(StaticLinkWindow, ALinkTheDesktopCannotOpenBeepsAndStaysBlueWhileAnOpened
         EXPECT_EQ(shell.requests, std::vector<std::string>{"open https://lame.example.org/"});
     });
 }
-
-TEST_F(StaticLinkWindow, OnADarkSkinTheLinkColoursAreLightenedSoTheTextStaysReadable)
-{
-    m_pPanel->SetBackgroundColour(wxColour(44, 50, 59));
-    new wxStaticText(m_pPanel, 1021, "Vorane Software homepage", wxPoint(20, 80), wxSize(380, 24),
-                     wxALIGN_LEFT | wxST_NO_AUTORESIZE);
-    auto* pDark = new CStaticLink();
-    ASSERT_TRUE(pDark->SubclassDlgItem(1021, m_pPanel));
-    m_pPanel->Refresh();
-    const wxColour shown = pDark->GetForegroundColour();
-    EXPECT_GT(shown.GetLuminance(), 0.5) << shown.GetAsString().ToStdString();
-    EXPECT_GT(shown.Blue(), shown.Red() + 60) << "still a blue";
-    EXPECT_TRUE(SameColour(CStaticLink::g_colorUnvisited, pDark->GetCurrentColor()));
-    EXPECT_TRUE(WaitUntil([&] {
-        return CountPixels(pDark->GetScreenRect(), [&](const wxColour& c) { return SameColour(c, shown, 40); }) > 20;
-    })) << "the lightened blue never painted";
-}
