@@ -1,5 +1,6 @@
 // Every dialog by keyboard alone: Tab and Shift+Tab go through its controls in reading order, the focused
 // control looks focused, each control with a text has a mnemonic of its own, and the mnemonics act.
+// CTest runs it at one and a half times the font, where no dialog may cut any of its controls.
 #include "UiTestSupport.h"
 #include "DlgAbout.h"
 #include "DlgMsgbx.h"
@@ -81,6 +82,14 @@ void ExpectOwnMnemonics(wxWindow* pDialog, const std::vector<wxWindow*>& labelle
             std::find(labelled.begin(), labelled.end(), pChild) == labelled.end())
             ADD_FAILURE() << "a mnemonic on a control not checked: " << pChild->GetLabel();
 }
+
+// From the user thread, once the dialog is painted.
+void ExpectNothingCut(wxDialog& dialog)
+{
+    const std::vector<std::string> cut = OnMain(
+        [&] { return LayoutFaults(&dialog, wxRect(dialog.ClientToScreen(wxPoint()), dialog.GetClientSize()), false); });
+    EXPECT_TRUE(cut.empty()) << dialog.GetTitle() << ": " << ::testing::PrintToString(cut);
+}
 }  // namespace
 
 class DialogKeys : public ::testing::Test
@@ -95,9 +104,9 @@ protected:
 
 TEST_F(DialogKeys, RenameTheTwoFieldsAndTheButton)
 {
-    std::ofstream(m_folder.File("Audio0.wav")) << "the take";
+    std::ofstream(m_folder.File("WWWWWWWWWWWWWWWW.wav")) << "the take";
     CDlgRename dialog(m_pFrame);
-    dialog.SetOldPath(m_folder.File("Audio0.wav"));
+    dialog.SetOldPath(m_folder.File("WWWWWWWWWWWWWWWW.wav"));
     wxWindow* pOld = dialog.FindWindow(IDC_RENAME_OLDNAME);
     wxWindow* pNew = dialog.FindWindow(IDC_RENAME_NEWNAME);
     wxWindow* pRename = dialog.FindWindow(IDC_RENAME_BUTTON);
@@ -108,6 +117,7 @@ TEST_F(DialogKeys, RenameTheTwoFieldsAndTheButton)
     ExpectOwnMnemonics(&dialog, labelled);
     RunModal(dialog, [&] {
         ASSERT_TRUE(WaitUntilActiveAndPainted(&dialog, pOld));
+        ExpectNothingCut(dialog);
         ExpectTabRound({pOld, pNew, pRename});
         // The boxes' mnemonics take the focus to their fields; the button's presses it.
         PressKeys("alt+e");
@@ -131,6 +141,7 @@ TEST_F(DialogKeys, AboutTheThreeLinksAndOk)
     ExpectOwnMnemonics(&about, order);
     const int nResult = RunModal(about, [&] {
         ASSERT_TRUE(WaitUntilActiveAndPainted(&about, order[0]));
+        ExpectNothingCut(about);
         EXPECT_TRUE(WaitOnMain([&] { return order[3]->HasFocus(); })) << "OK first, so Enter closes";
         ExpectTabRound(order);
         // A link's mnemonic opens it, as a button's presses it; Enter on a focused link opens it too.
@@ -161,6 +172,7 @@ TEST_F(DialogKeys, PlayerThePlayBarAndExit)
         ASSERT_TRUE(pBar);
         wxWindow* pExit = player.FindWindow(IDC_PLAYER_EXIT);
         ASSERT_TRUE(WaitUntilActiveAndPainted(&player, pExit));
+        ExpectNothingCut(player);
         ExpectOwnMnemonics(&player, {pExit});
         ASSERT_TRUE(WaitOnMain([&] { return pBar->IsPlaying(); }));
         ExpectTabRound({pBar, pExit});
@@ -178,17 +190,35 @@ TEST_F(DialogKeys, PlayerThePlayBarAndExit)
 
 TEST_F(DialogKeys, MessageBoxesOkAndCancel)
 {
-    for (const int nAnswer : {wxID_OK, wxID_CANCEL})
+    // The mnemonics answer; Return is OK even with Cancel focused, Escape is Cancel.
+    const std::pair<const char*, int> answers[] = {
+        {"alt+o", wxID_OK}, {"alt+c", wxID_CANCEL}, {"Return", wxID_OK}, {"Escape", wxID_CANCEL}};
+    for (const auto& [keys, nAnswer] : answers)
     {
         CDlgMsgbx_ box(m_pFrame, "The File has been existen, Overwrite it?");
         wxWindow* pOK = box.FindWindow(IDC_MSGBX_OK);
         wxWindow* pCancel = box.FindWindow(wxID_CANCEL);
-        ExpectOwnMnemonics(&box, {pOK, pCancel});
+        const bool bFirst = nAnswer == wxID_OK && keys[0] == 'a';
+        if (bFirst)
+            ExpectOwnMnemonics(&box, {pOK, pCancel});
         const int nResult = RunModal(box, [&] {
             ASSERT_TRUE(WaitUntilActiveAndPainted(&box, pOK));
-            ExpectTabRound({pOK, pCancel});
-            PressKeys(nAnswer == wxID_OK ? "alt+o" : "alt+c");
+            if (bFirst)
+            {
+                ExpectNothingCut(box);
+                ExpectTabRound({pOK, pCancel});
+            }
+            OnMain([&] { return pCancel->SetFocus(), true; });
+            EXPECT_TRUE(WaitOnMain([&] { return pCancel->HasFocus(); }));
+            PressKeys(keys);
         });
-        EXPECT_EQ(nResult, nAnswer);
+        EXPECT_EQ(nResult, nAnswer) << keys;
     }
+    // The box without a question: Return is its OK.
+    CDlgMsgbx plain(m_pFrame, "Are you sure?");
+    EXPECT_EQ(RunModal(plain, [&] {
+                  ASSERT_TRUE(WaitUntilActiveAndPainted(&plain, plain.FindWindow(IDC_MSGBX_OK)));
+                  PressKeys("Return");
+              }),
+              wxID_OK);
 }

@@ -1,4 +1,4 @@
-// The message boxes: their keys and results, a sound that never holds the box up, the error box's icon.
+// The message boxes: a sound that never holds the box up, the error box's icon.
 #include "UiTestSupport.h"
 #include "DlgMsgbx.h"
 #include "TestSupport.h"
@@ -67,22 +67,6 @@ protected:
 
     wxFrame* m_pFrame = nullptr;
 };
-
-TEST_F(MessageBoxes, EnterAnswersOkEvenWithCancelFocusedAndEscapeAnswersCancel)
-{
-    auto press = [](const char* keys) { return [keys](CDlgMsgbx&) { PressKeys(keys); }; };
-    EXPECT_EQ(Answer(true,
-                     [](CDlgMsgbx& box) {
-                         wxWindow* pCancel = OnMain([&] { return box.FindWindow(wxID_CANCEL); });
-                         OnMain([&] { pCancel->SetFocus(); return true; });
-                         EXPECT_TRUE(WaitOnMain([&] { return pCancel->HasFocus(); }));
-                         PressKeys("Return");
-                     }),
-              wxID_OK)
-        << "Enter with Cancel focused";
-    EXPECT_EQ(Answer(true, press("Escape")), wxID_CANCEL);
-    EXPECT_EQ(Answer(false, press("Return")), wxID_OK);
-}
 
 TEST_F(MessageBoxes, TheBoxIsUpWhileItsSoundStillWaitsForAServerThatNeverAnswers)
 {
