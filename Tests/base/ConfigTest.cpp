@@ -100,6 +100,7 @@ protected:
     void SetUp() override
     {
         fs::create_directories(m_app);
+        Spit(m_app + "/" + PORTABLE_MARKER, "");
         SetAppDir(m_app);
         Reset();
     }
@@ -130,7 +131,8 @@ protected:
     {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(m_app))
-            names.push_back(entry.path().filename());
+            if (entry.path().filename() != PORTABLE_MARKER)
+                names.push_back(entry.path().filename());
         return names;
     }
     int Load(const std::string& strData)
@@ -249,8 +251,16 @@ TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
     EXPECT_EQ(written, Read());
 }
 
-TEST_F(ConfigFile, AnUnwritableAppDirectoryMovesTheFileAndTheOutputToTheUsersFolders)
+TEST_F(ConfigFile, AnInstalledOrUnwritableAppDirectoryMovesTheFileAndTheOutputToTheUsersFolders)
 {
+    EXPECT_EQ(m_app, ConfigDirectory());
+    EXPECT_EQ(m_app + "/output", DefaultOutputFolder());
+    // Installed: writable (as for root in /usr/lib) but not marked portable.
+    fs::remove(m_app + "/" + PORTABLE_MARKER);
+    EXPECT_EQ(m_tmp.File("xdg/vorane-recorder"), ConfigDirectory());
+    EXPECT_EQ(m_tmp.File("home/Vorane Recordings"), DefaultOutputFolder());
+    Spit(m_app + "/" + PORTABLE_MARKER, "");
+
     MakeAppDirUnwritable();
     g_nSkinNumber = 3;
     ASSERT_TRUE(SaveConfig("Config.xml"));

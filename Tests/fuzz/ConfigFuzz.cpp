@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     if (!pszFolder)
         std::abort();
     g_folder = pszFolder;
+    std::ofstream(g_folder + "/" + PORTABLE_MARKER);
     std::atexit([] { std::filesystem::remove_all(g_folder); });
     SetAppDir(g_folder);
     // A file the program itself writes is the first seed (VORANE_FUZZ_SEED names where it goes).

@@ -194,6 +194,7 @@ TEST_F(MainWindowController, RecordingsFillTheLowestFreeNumberOfTheirFormatInThe
 
     // No folder set, as another product's or an empty configuration leaves it: the one next to the program.
     const std::string appDir = GetAppDir();
+    Touch(m_folder.File(PORTABLE_MARKER));
     SetAppDir(m_folder.Path());
     theSettings.SavedDirectry.clear();
     const std::string path = RecordFor(0.5).szPath;

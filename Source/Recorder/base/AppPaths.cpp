@@ -59,6 +59,15 @@ bool IsWritableFolder(const std::string& strPath)
            access(strPath.c_str(), W_OK | X_OK) == 0;
 }
 
+// Only the build lays out a portable application directory. Writable alone is not enough: root can
+// write the installed one in /usr/lib, and its settings and recordings belong in root's own folders.
+bool IsPortable(const std::string& strAppDir)
+{
+    struct stat st;
+    return IsWritableFolder(strAppDir) && stat((strAppDir + "/" + PORTABLE_MARKER).c_str(), &st) == 0 &&
+           S_ISREG(st.st_mode);
+}
+
 std::string HomeFolder()
 {
     const char* pszHome = getenv("HOME");
@@ -105,7 +114,7 @@ void SetAppDir(const std::string& strDir)
 
 std::string ConfigDirectory()
 {
-    if (IsWritableFolder(GetAppDir()))
+    if (IsPortable(GetAppDir()))
         return GetAppDir();
     // A relative XDG_CONFIG_HOME is invalid and must be ignored.
     const char* pszXdg = getenv("XDG_CONFIG_HOME");
@@ -115,7 +124,7 @@ std::string ConfigDirectory()
 
 std::string DefaultOutputFolder()
 {
-    if (IsWritableFolder(GetAppDir()))
+    if (IsPortable(GetAppDir()))
         return GetAppDir() + "/output";
     std::string strMusic = MusicFolder();
     return (strMusic.empty() ? HomeFolder() : strMusic) + "/Vorane Recordings";

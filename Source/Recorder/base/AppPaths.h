@@ -14,13 +14,17 @@ const std::string& GetAppDir();
 // Replaces the application directory; tests use it to run from a folder of their own.
 void SetAppDir(const std::string& strDir);
 
-// Where Config.xml is read from and written to: the application directory when
-// the program may write there (the portable layout of the build), otherwise
+// The file that marks a portable application directory. The build writes it into its
+// application directory; an installed program never carries it.
+inline constexpr char PORTABLE_MARKER[] = "portable";
+
+// Where Config.xml is read from and written to: the application directory when it
+// is portable (carries PORTABLE_MARKER) and the program may write there, otherwise
 // $XDG_CONFIG_HOME/vorane-recorder (~/.config/vorane-recorder). Not created here.
 std::string ConfigDirectory();
 
 // Where recordings go when the user has not chosen a folder: "output" in a
-// writable application directory, otherwise "Vorane Recordings" in the user's
+// portable, writable application directory, otherwise "Vorane Recordings" in the user's
 // music folder (or the home folder when the desktop names no music folder).
 std::string DefaultOutputFolder();
 

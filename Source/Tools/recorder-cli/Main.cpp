@@ -61,6 +61,7 @@ const char* const USAGE =
     "  -l, --line N|NAME      source line by position or by name (default: the first\n"
     "                         line whose name contains \"Mix\")\n"
     "      --list             list the devices and their source lines, then exit\n"
+    "      --version          print the version, then exit\n"
     "WAV:\n"
     "  -c, --channels 1|2     channels (default 2)\n"
     "  -r, --rate HZ          11025, 22050 or 44100 (default 44100)\n"
@@ -212,6 +213,11 @@ int Record(int argc, char** argv, const sigset_t& signals)
         if (a == "-h" || a == "--help")
         {
             std::printf(USAGE, FormatList().c_str());
+            return 0;
+        }
+        else if (a == "--version")
+        {
+            std::printf("vorane-record %s\n", VORANE_VERSION);
             return 0;
         }
         else if (a == "--list")
