@@ -233,7 +233,7 @@ TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
         EXPECT_EQ(expected == unread, fs::is_directory(out));
         if (nResult < 0)
         {
-            EXPECT_EQ("Invalid config file. It was kept as \"" + m_app + "/Config.xml.bad\", and the default settings are used.",
+            EXPECT_EQ("Invalid config file.\nIt was kept as \"" + m_app + "/Config.xml.bad\", and the default settings are used.",
                       strMessage);
             EXPECT_FALSE(fs::exists(m_app + "/Config.xml"));
             EXPECT_TRUE(*file == ReadFileText(m_app + "/Config.xml.bad")) << "kept whole";
@@ -259,7 +259,7 @@ TEST_F(ConfigFile, AFileThatCannotBeParsedOrReadIsToldOnceAndNeverReplacedByDefa
     Spit(strPath, strMisspelt);
     std::string strMessage;
     EXPECT_EQ(-1, LoadConfig("Config.xml", &strMessage));
-    EXPECT_EQ("Invalid config file. It was kept as \"" + strPath + ".bad-2\", and the default settings are used.", strMessage);
+    EXPECT_EQ("Invalid config file.\nIt was kept as \"" + strPath + ".bad-2\", and the default settings are used.", strMessage);
     EXPECT_EQ(4, g_nSkinNumber);
     EXPECT_EQ("earlier", ReadFileText(strPath + ".bad"));
     EXPECT_EQ(strMisspelt, ReadFileText(strPath + ".bad-2"));
@@ -279,8 +279,8 @@ TEST_F(ConfigFile, AFileThatCannotBeParsedOrReadIsToldOnceAndNeverReplacedByDefa
         EXPECT_EQ(-1, LoadConfig("Config.xml", &strMessage)) << "a pipe must not stall start-up";
         EXPECT_EQ("The settings file \"" + strPath + "\" cannot be read (" +
                       (pszKind[0] == 'f' ? "Is a directory" : "it is not a regular file") +
-                      "), so the default settings are used. The file is left as it is, and the changes made now will not "
-                      "be saved in it.",
+                      ").\nThe default settings are used; the file is left as it is, and the changes made now will "
+                      "not be saved in it.",
                   strMessage);
         strMessage.clear();
         EXPECT_TRUE(SaveConfig("Config.xml", &strMessage));
@@ -293,7 +293,7 @@ TEST_F(ConfigFile, AFileThatCannotBeParsedOrReadIsToldOnceAndNeverReplacedByDefa
     EXPECT_EQ(0, LoadConfig("Config.xml"));
     ASSERT_EQ(0, mkdir(strPath.c_str(), 0700));
     EXPECT_FALSE(SaveConfig("Config.xml", &strMessage));
-    EXPECT_EQ("Your settings could not be saved in \"" + strPath + "\" (Is a directory): the next start will not know "
+    EXPECT_EQ("Your settings could not be saved in \"" + strPath + "\" (Is a directory):\nthe next start will not know "
               "the changes made since they were last saved.",
               strMessage);
     fs::remove(strPath);
@@ -311,8 +311,8 @@ TEST_F(ConfigFile, AFileThatCannotBeParsedOrReadIsToldOnceAndNeverReplacedByDefa
         const bool bSaved = SaveConfig("Config.xml", &strSave);
         return std::to_string(nLoaded) + " " + strLoad + " | " + (bSaved ? "true" : "false") + " " + strSave;
     });
-    EXPECT_EQ("-1 The settings file \"" + strPath + "\" cannot be read (Permission denied), so the default settings are "
-              "used. The file is left as it is, and the changes made now will not be saved in it. | true ",
+    EXPECT_EQ("-1 The settings file \"" + strPath + "\" cannot be read (Permission denied).\nThe default settings are "
+              "used; the file is left as it is, and the changes made now will not be saved in it. | true ",
               strSeen);
     EXPECT_EQ(strMine, ReadFileText(strPath));
     EXPECT_EQ(fs::perms::none, fs::status(strPath).permissions());

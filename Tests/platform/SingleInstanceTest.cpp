@@ -256,7 +256,7 @@ TEST_F(SingleInstance, TheLockAndSocketStayInAFolderOnlyTheUserReachesOrTheProbl
     fs::remove_all(fallback);
     fs::create_directory_symlink(m_dir, fallback);
     EXPECT_EQ("", startIn(&problem)) << "it runs unguarded instead";
-    EXPECT_EQ("\"" + fallback.string() + "\" is a link, where a folder of its own belongs", problem);
+    EXPECT_EQ("\"" + fallback.string() + "\" is a link, where our own folder belongs", problem);
     EXPECT_TRUE(fs::is_empty(m_dir));
 
     if (geteuid() != 0)

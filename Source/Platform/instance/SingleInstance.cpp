@@ -142,7 +142,7 @@ std::string FindDirectory(const std::string& name, std::string& problem)
     }
     if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode))
     {
-        problem = "\"" + dir + "\" is " + (S_ISLNK(st.st_mode) ? "a link" : "not a folder") + ", where a folder of its own belongs";
+        problem = "\"" + dir + "\" is " + (S_ISLNK(st.st_mode) ? "a link" : "not a folder") + ", where our own folder belongs";
         return "";
     }
     if (st.st_uid != geteuid())

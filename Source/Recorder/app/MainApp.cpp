@@ -77,7 +77,7 @@ bool CMainApp::OnInit()
     // Unguarded is better than refused: whoever spoilt the folder must not keep us from starting.
     if (!m_pInstance->Problem().empty())
     {
-        const std::string text = "Vorane Audio Recorder cannot make sure that it runs only once: " + m_pInstance->Problem() +
+        const std::string text = "Vorane Audio Recorder cannot make sure that it runs only once:\n" + m_pInstance->Problem() +
                                  ".\n\nIt starts all the same, but a later start may open a second window.";
         MessageBoxA(nullptr, text.c_str(), APP_CAPTION, MB_ICONEXCLAMATION);
     }

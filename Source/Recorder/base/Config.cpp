@@ -317,8 +317,8 @@ int LoadConfig(const char* pszFileName, std::string* pMessage)
             g_strLeaveAlone = strPath;
             SetDefaultOutputFolder();
             strMessage = "The settings file \"" + strPath + "\" cannot be read (" + strReason +
-                         "), so the default settings are used. The file is left as it is, and the changes made now "
-                         "will not be saved in it.";
+                         ").\nThe default settings are used; the file is left as it is, and the changes made now will not "
+                         "be saved in it.";
             return -1;
         }
         // pugixml neither expands entities declared in a DOCTYPE nor recurses
@@ -332,11 +332,11 @@ int LoadConfig(const char* pszFileName, std::string* pMessage)
             if (strBad.empty())
             {
                 g_strLeaveAlone = strPath;
-                strMessage = "Invalid config file. It could not be set aside (" + strReason + "), so \"" + strPath +
+                strMessage = "Invalid config file.\nIt could not be set aside (" + strReason + "), so \"" + strPath +
                              "\" is left as it is and the settings of this session will not be saved.";
             }
             else
-                strMessage = "Invalid config file. It was kept as \"" + strBad + "\", and the default settings are used.";
+                strMessage = "Invalid config file.\nIt was kept as \"" + strBad + "\", and the default settings are used.";
             return -1;
         }
         pugi::xml_node root = doc.document_element();  // parsing fails without one
@@ -422,6 +422,6 @@ bool SaveConfig(const char* pszFileName, std::string* pMessage)
     }
     if (pMessage)
         *pMessage = "Your settings could not be saved in \"" + strPath + "\" (" + strReason +
-                    "): the next start will not know the changes made since they were last saved.";
+                    "):\nthe next start will not know the changes made since they were last saved.";
     return false;
 }
