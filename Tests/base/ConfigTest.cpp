@@ -5,6 +5,7 @@
 #include "RecorderSettings.h"
 #include "TestSupport.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -15,14 +16,18 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <grp.h>
 #include <optional>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
+using ::testing::HasSubstr;
 
 namespace
 {
@@ -87,6 +92,34 @@ int WatchSync(int fd)
     return fsync(fd);
 }
 
+// Runs f as the user nobody when we are root, who could read a file of any mode, or else as
+// ourselves; what it returns.
+std::string AsUnprivileged(const std::function<std::string()>& f)
+{
+    if (geteuid() != 0)
+        return f();
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        close(fds[0]);
+        const bool bNobody = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
+        const std::string answer = bNobody ? f() : "cannot become nobody";
+        (void)!write(fds[1], answer.data(), answer.size());
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string answer;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        answer.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    return answer;
+}
+
 auto Read()
 {
     return std::make_tuple(g_nSkinNumber, theSettings.SavedDirectry, theSettings.IsOpenOutput,
@@ -135,12 +168,6 @@ protected:
                 names.push_back(entry.path().filename());
         return names;
     }
-    int Load(const std::string& strData)
-    {
-        Spit(m_app + "/Config.xml", strData);
-        return LoadConfig("Config.xml");
-    }
-
     std::string m_originalAppDir = GetAppDir();
     CTempFolder m_tmp{"ConfigFile"};
     std::string m_app = m_tmp.File("app");
@@ -148,9 +175,9 @@ protected:
     ScopedEnv m_xdg{"XDG_CONFIG_HOME", m_tmp.File("xdg")};
 };
 
-// What we could never have written counts as missing (0) and sets the default output folder, except another
-// product's file, which changes nothing; a well-formed file is read (1) with long texts cut at a whole
-// character and entities left unexpanded. Hostile files return at once.
+// What we could never have written is told (-1), set aside whole as Config.xml.bad and the default output
+// folder set, as for no file (0); another product's file changes nothing; a well-formed file is read (1) with
+// long texts cut at a whole character and entities left unexpanded. Hostile files return at once.
 TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
 {
     std::mt19937 rng(1234);
@@ -183,9 +210,9 @@ TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
                     "<SkinType>2</SkinType><SkinType>3</SkinType><SkinTypeX>1</SkinTypeX></Setting>"
                     "<Trkinfo><Artist>B</Artist></Trkinfo><Extra><Title>C</Title><SkinType>1</SkinType></Extra>"),
          1, {3, "/before", 0, 1, A, "B", "C"}},  // keys follow the last section named, the last value wins
-        {std::nullopt, 0, unread}, {"", 0, unread}, {"hello, not xml", 0, unread}, {strJunk, 0, unread},
-        {folder(std::string(50 << 20, 'x')), 0, unread}, {folder(nested(1000000, "")), 0, unread},
-        {ConfigWith("<Setting><SkinType>1</SkinType></Setting>").substr(0, 60), 0, unread},
+        {std::nullopt, 0, unread}, {"", -1, unread}, {"hello, not xml", -1, unread}, {strJunk, -1, unread},
+        {folder(std::string(50 << 20, 'x')), -1, unread}, {folder(nested(1000000, "")), -1, unread},
+        {ConfigWith("<Setting><SkinType>1</SkinType></Setting>").substr(0, 60), -1, unread},
         {laughs + ConfigWith("<Setting><SavedDirectry>" + nested(100000, "/deep") + "/er</SavedDirectry></Setting>"
                              "<Trkinfo><AlbumTitle>&c;</AlbumTitle><Artist>&f;</Artist><Title>" + strE + "</Title></Trkinfo>"),
          1, {4, "/deep/er", 0, 1, "&c;", "&f;", strE.substr(0, 254)}},  // cut before the character that does not fit
@@ -200,20 +227,117 @@ TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
         theSettings.SavedDirectry = "/before";
         fs::remove_all(out);
         fs::remove(m_app + "/Config.xml");
-        EXPECT_EQ(nResult, file ? Load(*file) : LoadConfig("Config.xml"));
+        std::string strMessage;
+        if (file)
+            Spit(m_app + "/Config.xml", *file);
+        EXPECT_EQ(nResult, LoadConfig("Config.xml", &strMessage));
         EXPECT_EQ(expected, Read());
         EXPECT_EQ(expected == unread, fs::is_directory(out));
+        if (nResult < 0)
+        {
+            EXPECT_EQ("Invalid config file.\nIt was kept as \"" + m_app + "/Config.xml.bad\", and the default settings are used.",
+                      strMessage);
+            EXPECT_FALSE(fs::exists(m_app + "/Config.xml"));
+            EXPECT_TRUE(*file == ReadFileText(m_app + "/Config.xml.bad")) << "kept whole";
+            fs::remove(m_app + "/Config.xml.bad");
+        }
+        else
+            EXPECT_EQ("", strMessage);
     }
     theSettings.SavedDirectry.clear();
     EXPECT_EQ(out, OutputFolder()) << "an empty folder means the default, never the root";
     EXPECT_EQ(-1, LoadConfig(nullptr));
     EXPECT_FALSE(SaveConfig(nullptr));
-    fs::remove(m_app + "/Config.xml");
-    ASSERT_EQ(0, mkfifo((m_app + "/Config.xml").c_str(), 0600));
-    EXPECT_EQ(0, LoadConfig("Config.xml")) << "a pipe must not stall start-up";
-    fs::remove(m_app + "/Config.xml");
-    fs::create_directory(m_app + "/Config.xml");
+}
+
+// A file that cannot be parsed is set aside under a name of its own, never over an earlier copy; one that
+// cannot be read (no permission, a folder, a pipe) is told once with the reason and left where it is, so
+// the save at the end does not put defaults in place of the settings it holds.
+TEST_F(ConfigFile, AFileThatCannotBeParsedOrReadIsToldOnceAndNeverReplacedByDefaults)
+{
+    const std::string strPath = m_app + "/Config.xml";
+    const std::string strMisspelt = ConfigWith("<Setting><SkinType>2</SkinType></Setting><Trkinfo><Artist>Me</Artst></Trkinfo>");
+    Spit(strPath + ".bad", "earlier");
+    Spit(strPath, strMisspelt);
+    std::string strMessage;
+    EXPECT_EQ(-1, LoadConfig("Config.xml", &strMessage));
+    EXPECT_EQ("Invalid config file.\nIt was kept as \"" + strPath + ".bad-2\", and the default settings are used.", strMessage);
+    EXPECT_EQ(4, g_nSkinNumber);
+    EXPECT_EQ("earlier", ReadFileText(strPath + ".bad"));
+    EXPECT_EQ(strMisspelt, ReadFileText(strPath + ".bad-2"));
+    g_nSkinNumber = 1;
+    EXPECT_TRUE(SaveConfig("Config.xml"));
+    EXPECT_EQ(1, LoadConfig("Config.xml"));
+    EXPECT_EQ(1, g_nSkinNumber);
+    fs::remove(strPath);
+
+    const std::vector<std::string> entries = Entries();
+    for (const char* pszKind : {"folder", "pipe"})
+    {
+        SCOPED_TRACE(pszKind);
+        fs::remove(strPath);
+        ASSERT_EQ(0, pszKind[0] == 'f' ? mkdir(strPath.c_str(), 0700) : mkfifo(strPath.c_str(), 0600));
+        strMessage.clear();
+        EXPECT_EQ(-1, LoadConfig("Config.xml", &strMessage)) << "a pipe must not stall start-up";
+        EXPECT_EQ("The settings file \"" + strPath + "\" cannot be read (" +
+                      (pszKind[0] == 'f' ? "Is a directory" : "it is not a regular file") +
+                      ").\nThe default settings are used; the file is left as it is, and the changes made now will "
+                      "not be saved in it.",
+                  strMessage);
+        strMessage.clear();
+        EXPECT_TRUE(SaveConfig("Config.xml", &strMessage));
+        EXPECT_EQ("", strMessage) << "told once, at the start";
+        EXPECT_TRUE(pszKind[0] == 'f' ? fs::is_directory(strPath) : fs::is_fifo(strPath));
+        EXPECT_EQ(entries.size() + 1, Entries().size()) << "no temporary file left";
+    }
+    // A folder in the file's place after a good start: the save fails, saying where and why.
+    fs::remove(strPath);
     EXPECT_EQ(0, LoadConfig("Config.xml"));
+    ASSERT_EQ(0, mkdir(strPath.c_str(), 0700));
+    EXPECT_FALSE(SaveConfig("Config.xml", &strMessage));
+    EXPECT_EQ("Your settings could not be saved in \"" + strPath + "\" (Is a directory):\nthe next start will not know "
+              "the changes made since they were last saved.",
+              strMessage);
+    fs::remove(strPath);
+
+    // Mode 000, read by its owner (nobody, since root reads anything): told, and neither replaced nor re-moded.
+    const std::string strMine = ConfigWith("<Trkinfo><Artist>Mine</Artist></Trkinfo>");
+    Spit(strPath, strMine);
+    ASSERT_EQ(0, chmod(strPath.c_str(), 0));
+    if (geteuid() == 0)
+        ASSERT_EQ(0, chown(m_app.c_str(), 65534, 65534) | chown(strPath.c_str(), 65534, 65534));
+    const std::string strSeen = AsUnprivileged([] {
+        std::string strLoad, strSave;
+        const int nLoaded = LoadConfig("Config.xml", &strLoad);
+        theSettings.Artist = "Defaults";
+        const bool bSaved = SaveConfig("Config.xml", &strSave);
+        return std::to_string(nLoaded) + " " + strLoad + " | " + (bSaved ? "true" : "false") + " " + strSave;
+    });
+    EXPECT_EQ("-1 The settings file \"" + strPath + "\" cannot be read (Permission denied).\nThe default settings are "
+              "used; the file is left as it is, and the changes made now will not be saved in it. | true ",
+              strSeen);
+    EXPECT_EQ(strMine, ReadFileText(strPath));
+    EXPECT_EQ(fs::perms::none, fs::status(strPath).permissions());
+}
+
+// Whatever the texts hold, the file is XML 1.0 that a strict parser accepts: characters XML cannot carry are
+// dropped (tab and line feed stay), bytes that are not UTF-8 become U+FFFD, as in the tags.
+TEST_F(ConfigFile, TextsAreCleanedSoAStrictXmlParserReadsTheSavedFile)
+{
+    const std::string R = "\xEF\xBF\xBD";
+    theSettings.SavedDirectry = std::string("/mu\0si\x01" "c\x1B[0m\x7F\xC2\x85/ok", 18);
+    theSettings.AlbumTitle = "Caf\xE9 \xC0\xAF \xED\xA0\x80!";
+    theSettings.Artist = "a\tb\nc\xEF\xBF\xBE\xEF\xBF\xBF" "d\xF0\x9F\x8E\xB5";
+    theSettings.Title = "\xF4\x90\x80\x80 end\x0B\x0C";
+    ASSERT_TRUE(SaveConfig("Config.xml"));
+    std::string strErrors;
+    EXPECT_EQ(0, RunCommand("xmllint --noout '" + m_app + "/Config.xml' 2>&1", &strErrors)) << strErrors;
+    Reset();
+    EXPECT_EQ(1, LoadConfig("Config.xml"));
+    EXPECT_EQ("/music[0m/ok", theSettings.SavedDirectry);
+    EXPECT_EQ("Caf" + R + " " + R + R + " " + R + R + R + "!", theSettings.AlbumTitle);
+    EXPECT_EQ("a\tb\ncd\xF0\x9F\x8E\xB5", theSettings.Artist);
+    EXPECT_EQ(R + R + R + R + " end", theSettings.Title);
 }
 
 TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
@@ -298,9 +422,11 @@ TEST_F(ConfigFile, AFailedSaveLeavesTheOldFileWholeAndNoTemporaryFiles)
     rlimit small = oldLimit;
     small.rlim_cur = 1000;
     setrlimit(RLIMIT_FSIZE, &small);
-    bool bSaved = SaveConfig("Config.xml");
+    std::string strMessage;
+    bool bSaved = SaveConfig("Config.xml", &strMessage);
     setrlimit(RLIMIT_FSIZE, &oldLimit);
     EXPECT_FALSE(bSaved);
+    EXPECT_THAT(strMessage, HasSubstr("\"" + m_app + "/Config.xml\" (File too large)"));
     EXPECT_EQ(strOld, ReadFileText(m_app + "/Config.xml"));
 
     // The configuration folder cannot be made: a plain file stands where it would go.

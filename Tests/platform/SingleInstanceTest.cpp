@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -148,67 +149,131 @@ TEST_F(SingleInstance, AHungInstanceIsReportedAKilledOneAndStaleLockFilesOfAnyMo
     }
 }
 
-// A runtime folder that another user owns, or that others can enter, could hold their lock
-// or their socket in place of ours: such a folder is never used.
-TEST_F(SingleInstance, AFolderOfAnotherUserOrOpenToOthersIsNeverUsedForTheLockAndSocket)
+// Another user's process, as root: holds a lock file and answers every start on a socket that anyone
+// may connect to, both in the folder given, until killed.
+pid_t StartImpostor(const fs::path& lock, const fs::path& sock)
 {
-    // A name of this test's own, so the fallback folder in /tmp is nobody else's.
-    const std::string name = "vorane-test-" + std::to_string(getpid());
-    const fs::path fallback = "/tmp/" + name + "-" + std::to_string(geteuid());
-    fs::remove_all(fallback);
+    int ready[2];
+    EXPECT_EQ(0, pipe(ready));
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const int lockFd = open(lock.c_str(), O_CREAT | O_RDONLY, 0644);
+        const int listenFd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{AF_UNIX, {}};
+        std::strcpy(address.sun_path, sock.c_str());
+        if (flock(lockFd, LOCK_EX) != 0 || bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            chmod(sock.c_str(), 0666) != 0 || listen(listenFd, 8) != 0)
+            _exit(1);
+        (void)!write(ready[1], "r", 1);
+        for (int client; (client = accept(listenFd, nullptr, nullptr)) >= 0; close(client))
+        {
+            char request[64];
+            if (recv(client, request, sizeof request, 0) > 0)
+                send(client, "ok\n", 3, MSG_NOSIGNAL);
+        }
+        _exit(0);
+    }
+    close(ready[1]);
+    char c = 0;
+    EXPECT_EQ(1, read(ready[0], &c, 1)) << "the impostor is listening";
+    close(ready[0]);
+    return pid;
+}
+
+// Another user who holds a lock file in our folder and answers on a socket there neither sends our start
+// away nor keeps it from guarding: both are replaced. As root, our starts run as nobody and the impostor as root.
+TEST_F(SingleInstance, AnotherUsersHeldLockAndAnsweringSocketNeitherStopNorDoubleAStart)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "another user's files need root to make";
+    ASSERT_EQ(0, chown(m_dir.c_str(), 65534, 65534));
+    const auto asNobody = [] {
+        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(1);
+    };
+    const pid_t impostor = StartImpostor(File(".lock"), File(".sock"));
+    OtherStart start(asNobody);
+    EXPECT_EQ(FIRST, start.Answer()) << "neither RAISED_OTHER (by the socket) nor OTHER_RUNNING (by the lock)";
+    EXPECT_EQ(RAISED_OTHER, OtherStart(asNobody).Answer()) << "and it guards";
+    struct stat st{};
+    EXPECT_EQ(0, lstat(File(".lock").c_str(), &st));
+    EXPECT_EQ(65534u, st.st_uid) << "the lock file is its own";
+    kill(impostor, SIGKILL);
+    waitpid(impostor, nullptr, 0);
+}
+
+// The lock and the socket live only in a folder that the user owns and nobody else can enter, never behind
+// a link: the runtime folder when it is one, or else the user's own cache folder, which no other user can
+// create first. When that one is wrong too the instance runs unguarded and says why, leaving the folder be.
+TEST_F(SingleInstance, TheLockAndSocketStayInAFolderOnlyTheUserReachesOrTheProblemIsTold)
+{
+    char cacheTemplate[] = "/tmp/vorane-cache-XXXXXX";
+    const fs::path cache = mkdtemp(cacheTemplate);
     struct Cleanup
     {
         ~Cleanup() { fs::remove_all(path); }
         fs::path path;
-    } cleanup{fallback};
+    } cleanup{cache};
+    setenv("XDG_CACHE_HOME", (cache / "new/.cache").c_str(), 1);  // made, with its parents, on first use
+    const fs::path fallback = cache / "new/.cache" / kName;
     auto mode = [](const fs::path& path) {
         struct stat st{};
         return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : ~0u;
     };
     // Starts an instance; says where it keeps its files, after checking that they are there.
     auto startIn = [&](std::string* pProblem = nullptr) {
-        CSingleInstance instance(name);
+        CSingleInstance instance(kName);
         EXPECT_EQ(FIRST, instance.Acquire([] {}));
         if (pProblem)
             *pProblem = instance.Problem();
         if (!instance.Directory().empty())
-        {
-            EXPECT_TRUE(fs::exists(instance.Directory() + "/" + name + ".lock"));
-        }
+            EXPECT_TRUE(fs::exists(instance.Directory() + "/" + kName + ".lock"));
         return instance.Directory();
     };
 
-    ASSERT_EQ(0, chmod(m_dir.c_str(), 0777));
-    EXPECT_EQ(fallback, startIn()) << "the runtime folder is open to others";
-    EXPECT_TRUE(fs::is_empty(m_dir));
+    for (mode_t open : {0777, 0755, 0750})
+    {
+        ASSERT_EQ(0, chmod(m_dir.c_str(), open));
+        EXPECT_EQ(fallback, startIn()) << "a runtime folder of mode " << std::oct << open << " is passed over";
+        EXPECT_TRUE(fs::is_empty(m_dir));
+        EXPECT_EQ(0700u, mode(fallback));
+        EXPECT_EQ(0700u, mode(cache / "new"));
+    }
     ASSERT_EQ(0, chmod(m_dir.c_str(), 0700));
     EXPECT_EQ(m_dir, startIn()) << "once closed, it is ours";
-    fs::remove(m_dir / (name + ".lock"));
-
-    fs::remove_all(fallback);
-    ASSERT_EQ(0, mkdir(fallback.c_str(), 0700));
+    fs::remove(File(".lock"));
+    const fs::path link = cache / "runtime";
+    fs::create_directory_symlink(m_dir, link);
+    setenv("XDG_RUNTIME_DIR", link.c_str(), 1);
+    EXPECT_EQ(fallback, startIn()) << "a link, even to a private folder of ours";
+    unsetenv("XDG_RUNTIME_DIR");
     ASSERT_EQ(0, chmod(fallback.c_str(), 0777));
-    ASSERT_EQ(0, chmod(m_dir.c_str(), 0755));
-    EXPECT_EQ(fallback, startIn());
-    EXPECT_EQ(0700u, mode(fallback)) << "our own folder in /tmp is closed before it is used";
+    EXPECT_EQ(fallback, startIn()) << "no runtime folder";
+    EXPECT_EQ(0700u, mode(fallback)) << "our own cache folder is closed before it is used";
+
+    std::string problem;
+    fs::remove_all(fallback);
+    fs::create_directory_symlink(m_dir, fallback);
+    EXPECT_EQ("", startIn(&problem)) << "it runs unguarded instead";
+    EXPECT_EQ("\"" + fallback.string() + "\" is a link, where our own folder belongs", problem);
+    EXPECT_TRUE(fs::is_empty(m_dir));
 
     if (geteuid() != 0)
-        GTEST_SKIP() << "another user's folder needs root to make";
-    fs::remove_all(fallback);
-    ASSERT_EQ(0, chmod(m_dir.c_str(), 0700));
+        GTEST_SKIP() << "another user's folders need root to make";
+    fs::remove(fallback);
+    setenv("XDG_RUNTIME_DIR", m_dir.c_str(), 1);
     ASSERT_EQ(0, chown(m_dir.c_str(), 65534, 65534));
     EXPECT_EQ(fallback, startIn()) << "the runtime folder is another user's";
     EXPECT_TRUE(fs::is_empty(m_dir));
 
-    // The folder in /tmp made beforehand by another user (anyone may create it there).
+    // The cache folder made beforehand by another user.
     fs::remove_all(fallback);
     ASSERT_EQ(0, mkdir(fallback.c_str(), 0700));
     ASSERT_EQ(0, chown(fallback.c_str(), 65534, 65534));
-    std::string problem;
-    EXPECT_EQ("", startIn(&problem)) << "it runs unguarded instead";
-    EXPECT_NE(std::string::npos, problem.find(fallback.string() + " is not a directory of ours")) << problem;
+    EXPECT_EQ("", startIn(&problem));
+    EXPECT_EQ("the folder \"" + fallback.string() + "\" belongs to another user", problem);
     EXPECT_TRUE(fs::is_empty(fallback));
-    EXPECT_TRUE(fs::is_empty(m_dir));
     EXPECT_EQ(0700u, mode(fallback)) << "and left as it was";
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -57,7 +58,7 @@ void CloseFd(int& fd)
 
 std::string Failure(const char* what, const std::string& path, int err)
 {
-    return std::string(what) + " " + path + ": " + std::strerror(err);
+    return std::string(what) + " \"" + path + "\": " + std::strerror(err);
 }
 
 int MillisecondsUntil(Clock::time_point deadline)
@@ -79,55 +80,107 @@ sockaddr_un SocketAddress(const std::string& path)
     return address;
 }
 
-// A directory only we can reach: nobody else can plant files in it or talk to our socket.
-// lstat, so that a symbolic link planted in /tmp is never followed.
-bool IsOurDirectory(const std::string& path, struct stat& st)
+// A folder only we can reach: nobody else can plant files in it or talk to our socket.
+// lstat, so that a symbolic link is never followed; owner and mode as ssh-agent checks its own.
+bool IsPrivateDirectory(const std::string& path)
 {
-    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid();
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+std::string AbsoluteEnv(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value && value[0] == '/' ? value : "";
+}
+
+// Where a user without a runtime folder keeps ours: below their own cache folder, which
+// no other user can create first (unlike a name in /tmp).
+std::string CacheFolder()
+{
+    std::string cache = AbsoluteEnv("XDG_CACHE_HOME");
+    if (!cache.empty())
+        return cache;
+    std::string home = AbsoluteEnv("HOME");
+    if (home.empty())
+        if (const passwd* pw = getpwuid(geteuid()); pw && pw->pw_dir && pw->pw_dir[0] == '/')
+            home = pw->pw_dir;
+    return home.empty() ? "" : home + "/.cache";
 }
 
 // Picks the folder for our files, or returns "" with the reason in problem.
 std::string FindDirectory(const std::string& name, std::string& problem)
 {
     const std::string files = "/" + name + ".sock";
-    struct stat st;
-    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/')
+    // The user's runtime folder is not ours to change: one that others can enter is passed over.
+    if (std::string dir = AbsoluteEnv("XDG_RUNTIME_DIR"); !dir.empty() && IsPrivateDirectory(dir) && FitsSocketAddress(dir + files))
+        return dir;
+    const std::string cache = CacheFolder();
+    if (cache.empty())
     {
-        // The user's runtime folder is not ours to change: one that others can enter is passed over.
-        std::string dir = runtime;
-        if (IsOurDirectory(dir, st) && (st.st_mode & 077) == 0 && FitsSocketAddress(dir + files))
-            return dir;
+        problem = "there is neither a runtime folder nor a home folder";
+        return "";
     }
-    std::string dir = "/tmp/" + name + "-" + std::to_string(geteuid());
+    // The cache folder and any missing parents are made private, as the XDG rules ask.
+    for (size_t pos = cache.find('/', 1);; pos = cache.find('/', pos + 1))
+    {
+        mkdir(cache.substr(0, pos).c_str(), 0700);
+        if (pos == std::string::npos)
+            break;
+    }
+    const std::string dir = cache + "/" + name;
     if (mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
     {
         problem = Failure("cannot create", dir, errno);
         return "";
     }
-    if (!IsOurDirectory(dir, st))
+    struct stat st;
+    if (lstat(dir.c_str(), &st) != 0)
     {
-        problem = dir + " is not a directory of ours";
+        problem = Failure("cannot examine", dir, errno);
         return "";
     }
-    if ((st.st_mode & 077) != 0 && chmod(dir.c_str(), 0700) != 0)
+    if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode))
     {
-        problem = Failure("cannot make private", dir, errno);
+        problem = "\"" + dir + "\" is " + (S_ISLNK(st.st_mode) ? "a link" : "not a folder") + ", where our own folder belongs";
         return "";
+    }
+    if (st.st_uid != geteuid())
+    {
+        problem = "the folder \"" + dir + "\" belongs to another user";
+        return "";
+    }
+    // Our own folder left open (an old umask, a restored backup) is closed before use; what others may
+    // have put in it meanwhile is checked file by file. Through a descriptor, so no link is followed.
+    if ((st.st_mode & 077) != 0)
+    {
+        UniqueFd fd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.get() >= 0 && fstat(fd.get(), &st) == 0 && st.st_uid != geteuid())  // swapped since the lstat
+        {
+            problem = "the folder \"" + dir + "\" belongs to another user";
+            return "";
+        }
+        if (fd.get() < 0 || fchmod(fd.get(), 0700) != 0)
+        {
+            problem = Failure("cannot make private", dir, errno);
+            return "";
+        }
     }
     if (!FitsSocketAddress(dir + files))
     {
-        problem = dir + files + " is too long for a socket address";
+        problem = "\"" + dir + files + "\" is too long for a socket address";
         return "";
     }
     return dir;
 }
 
 // flock needs no write access, so read-only opening accepts a lock file of any mode we can read.
+// Another user's file is refused: whoever holds it must not decide whether we start.
 int OpenPlainFile(const std::string& path)
 {
     int fd = open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY, 0600);
     struct stat st;
-    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)))
+    if (fd >= 0 && (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()))
     {
         close(fd);
         errno = EINVAL;
@@ -141,8 +194,8 @@ int OpenLockFile(const std::string& dir, const std::string& path, std::string& p
     int fd = OpenPlainFile(path);
     if (fd >= 0)
         return fd;
-    // A leftover we cannot open (no read permission, another owner, not a plain file) can be
-    // held by nobody, so it is replaced. Under a lock on the folder, so that two starts doing
+    // A leftover we cannot open (no read permission, another owner, not a plain file) is
+    // either held by nobody or by someone who is not us, so it is replaced. Under a lock on the folder, so that two starts doing
     // this at the same moment never remove each other's new file.
     UniqueFd dirFd(open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dirFd.get() < 0 || flock(dirFd.get(), LOCK_EX) != 0)
@@ -238,6 +291,12 @@ bool CSingleInstance::AskToRaise(Clock::time_point deadline) const
     const sockaddr_un address = SocketAddress(m_socketPath);
     // Refused or missing: nobody listens. EAGAIN: the backlog is full, try again later.
     if (fd.get() < 0 || connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0)
+        return false;
+    // Only an instance of our own user may send us away; the socket file's owner could be
+    // anyone, the listening process's credentials cannot lie.
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != geteuid())
         return false;
     static const char kRequest[] = "raise\n";
     if (send(fd.get(), kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) != sizeof kRequest - 1)

@@ -3,15 +3,17 @@
 // second start of the program finds the running one, brings its main window to
 // the front and ends.
 //
-// Two files in the user's runtime directory ($XDG_RUNTIME_DIR when it is ours
-// and closed to others, or else a folder /tmp/<name>-<uid> that must be ours
-// and that we create, or make, 0700):
+// Two files in a folder only the user can reach (owned by them, mode 0700, not a
+// link): $XDG_RUNTIME_DIR when it is such a folder, or else <name> in the user's
+// cache folder ($XDG_CACHE_HOME, ~/.cache), made 0700. No other user can create
+// that folder first, hold our lock or answer on our socket:
 //  - <name>.lock, held with flock() for the life of the instance. The kernel
 //    drops the lock when the process dies, however it dies, so a crashed or
 //    killed instance never blocks the next start, and a lock file left with
-//    other permissions or another owner is replaced.
+//    other permissions or another owner is replaced, held or not.
 //  - <name>.sock, a Unix-domain socket the instance listens on. A later start
-//    connects, sends "raise\n" and waits for "ok\n". Only the holder of the
+//    connects, sends "raise\n" and waits for "ok\n", from a process of the same
+//    user only (the peer's credentials). Only the holder of the
 //    lock ever removes or creates the socket file, so a start that wrongly
 //    thought itself first could never take a live instance's socket.
 //
@@ -42,7 +44,9 @@ public:
     {
         // Run as the instance. Normally we hold the lock and answer later
         // starts; when no private directory, lock or socket can be had,
-        // nothing guards us (Problem() says why) and we run all the same.
+        // nothing guards us (Problem() says why, for the user to be told)
+        // and we run all the same: refusing would let anyone who can spoil
+        // the folder keep the program from starting.
         FIRST,
         // A running instance answered and was asked to raise its window.
         RAISED_OTHER,
@@ -56,7 +60,8 @@ public:
 
     // The folder holding <name>.lock and <name>.sock; empty when none is usable.
     const std::string& Directory() const { return m_dir; }
-    // Why this instance runs unguarded; empty when all is well.
+    // Why this instance runs unguarded, as a clause ("the folder "..." belongs
+    // to another user"); empty when all is well.
     const std::string& Problem() const { return m_problem; }
 
 private:

@@ -1,5 +1,7 @@
 #include "Utf8.h"
 
+const char* const REPLACEMENT_CHARACTER = "\xEF\xBF\xBD";
+
 size_t Utf8CharacterLength(const unsigned char* p, size_t n, uint32_t& cp)
 {
     const unsigned char c = p[0];
@@ -40,4 +42,29 @@ std::string CutUtf8(const std::string& text, size_t nMaxBytes)
     while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
         --n;
     return text.substr(0, n);
+}
+
+std::string RepairUtf8(const std::string& text, Utf8CharacterReplacer replace)
+{
+    std::string out;
+    out.reserve(text.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const size_t n = text.size();
+    for (size_t i = 0; i < n;)
+    {
+        uint32_t cp = 0;
+        const size_t len = Utf8CharacterLength(p + i, n - i, cp);
+        if (len == 0)
+        {
+            out += REPLACEMENT_CHARACTER;
+            ++i;
+            continue;
+        }
+        if (const char* pszInstead = replace(cp))
+            out += pszInstead;
+        else
+            out.append(text, i, len);
+        i += len;
+    }
+    return out;
 }

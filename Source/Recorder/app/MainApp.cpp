@@ -71,8 +71,16 @@ bool CMainApp::OnInit()
     });
 
     GetAppDir();
-    if (LoadConfig("Config.xml") < 0)
-        MessageBoxA(nullptr, "Invalid config file.", APP_CAPTION, MB_ICONHAND);
+    std::string strProblem;
+    if (LoadConfig("Config.xml", &strProblem) < 0)
+        MessageBoxA(nullptr, strProblem.c_str(), APP_CAPTION, MB_ICONHAND);
+    // Unguarded is better than refused: whoever spoilt the folder must not keep us from starting.
+    if (!m_pInstance->Problem().empty())
+    {
+        const std::string text = "Vorane Audio Recorder cannot make sure that it runs only once:\n" + m_pInstance->Problem() +
+                                 ".\n\nIt starts all the same, but a later start may open a second window.";
+        MessageBoxA(nullptr, text.c_str(), APP_CAPTION, MB_ICONEXCLAMATION);
+    }
 
     UseWindowClass();
     LoadSkin(g_nSkinNumber);
@@ -102,12 +110,9 @@ int CMainApp::OnExit()
     if (m_bMutexOwner)
     {
         // The window is gone, but settings that were not kept must not go unsaid.
-        if (!SaveConfig("Config.xml"))
-        {
-            const std::string text = "Your settings could not be saved in \"" + ConfigDirectory() +
-                                     "/Config.xml\": the next start will not know the changes made since it was last saved.";
-            MessageBoxA(nullptr, text.c_str(), APP_CAPTION, MB_ICONHAND);
-        }
+        std::string strProblem;
+        if (!SaveConfig("Config.xml", &strProblem))
+            MessageBoxA(nullptr, strProblem.c_str(), APP_CAPTION, MB_ICONHAND);
         ReleaseSkin();
     }
     StopWindowClass();

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
@@ -111,16 +112,36 @@ std::string ConfigPath(const char* pszFileName)
     return ConfigDirectory() + "/" + pszFileName;
 }
 
-// The whole file when it is a regular file of a plausible size; false otherwise.
-// O_NONBLOCK keeps a FIFO planted under our name from stalling start-up.
-bool ReadSmallFile(const std::string& strPath, std::string& strData)
+enum class FileRead
+{
+    Read,
+    Missing,
+    TooLarge,
+    Unreadable,
+};
+
+// The whole file when it is a regular file of a plausible size; otherwise why not, with the
+// reason for the user in strReason. O_NONBLOCK keeps a FIFO planted under our name from
+// stalling start-up.
+FileRead ReadSmallFile(const std::string& strPath, std::string& strData, std::string& strReason)
 {
     int fd = open(strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return false;
+    {
+        strReason = strerror(errno);
+        return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    }
+    FileRead result = FileRead::Read;
     struct stat st;
-    bool bOk = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<size_t>(st.st_size) <= MAX_FILE_SIZE;
-    if (bOk)
+    if (fstat(fd, &st) != 0)
+        strReason = strerror(errno), result = FileRead::Unreadable;
+    else if (S_ISDIR(st.st_mode))
+        strReason = strerror(EISDIR), result = FileRead::Unreadable;
+    else if (!S_ISREG(st.st_mode))
+        strReason = "it is not a regular file", result = FileRead::Unreadable;
+    else if (static_cast<size_t>(st.st_size) > MAX_FILE_SIZE)
+        result = FileRead::TooLarge;
+    else
     {
         // One byte more than the size shows whether the file changed under us.
         strData.resize(static_cast<size_t>(st.st_size) + 1);
@@ -130,18 +151,65 @@ bool ReadSmallFile(const std::string& strPath, std::string& strData)
             ssize_t n = read(fd, &strData[nRead], strData.size() - nRead);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
+            if (n < 0)
             {
-                bOk = n == 0;
+                strReason = strerror(errno), result = FileRead::Unreadable;
                 break;
             }
+            if (n == 0)
+                break;
             nRead += static_cast<size_t>(n);
         }
-        bOk = bOk && nRead <= static_cast<size_t>(st.st_size);
+        if (result == FileRead::Read && nRead > static_cast<size_t>(st.st_size))
+            strReason = "it changed while it was read", result = FileRead::Unreadable;
         strData.resize(nRead);
     }
     close(fd);
-    return bOk;
+    return result;
+}
+
+// A file we could not read is left alone by the save: the settings in it are the user's,
+// and defaults must never replace them unseen.
+std::string g_strLeaveAlone;
+
+// Moves a file that is no configuration of ours to the first free name beside it
+// (Config.xml.bad, Config.xml.bad-2, ...), never over an earlier one the user may still
+// want. The new name, or "" with the reason in strReason.
+std::string SetAside(const std::string& strPath, std::string& strReason)
+{
+    for (int n = 1; n <= 100; ++n)
+    {
+        const std::string strBad = strPath + ".bad" + (n == 1 ? "" : "-" + std::to_string(n));
+        if (renameat2(AT_FDCWD, strPath.c_str(), AT_FDCWD, strBad.c_str(), RENAME_NOREPLACE) == 0)
+            return strBad;
+        // File systems without RENAME_NOREPLACE: a hard link refuses an existing name as well.
+        if ((errno == EINVAL || errno == ENOSYS) && link(strPath.c_str(), strBad.c_str()) == 0)
+        {
+            if (unlink(strPath.c_str()) == 0)
+                return strBad;
+            strReason = strerror(errno);
+            unlink(strBad.c_str());
+            return "";
+        }
+        if (errno != EEXIST)
+        {
+            strReason = strerror(errno);
+            return "";
+        }
+    }
+    strReason = "too many earlier copies";
+    return "";
+}
+
+// XML 1.0 cannot hold most control characters, not even as references (pugixml would
+// write "&#01;"), nor U+FFFE and U+FFFF; a parser refuses the whole file for one of them.
+// Tab and line breaks stay.
+std::string XmlText(const std::string& strText)
+{
+    return RepairUtf8(strText, [](uint32_t cp) -> const char* {
+        const bool bControl = (cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || (cp >= 0x7F && cp <= 0x9F);
+        return bControl || cp == 0xFFFE || cp == 0xFFFF ? "" : nullptr;
+    });
 }
 
 class StringWriter : public pugi::xml_writer
@@ -173,21 +241,34 @@ ConfigSyncFunction g_sync = ::fsync;
 
 // Writes strData to strPath through a temporary file in the same folder and one
 // rename, so a crash or a full disk never leaves a half-written configuration.
-bool ReplaceFile(const std::string& strDir, const std::string& strPath, const std::string& strData)
+// False with the reason in strReason.
+bool ReplaceFile(const std::string& strDir, const std::string& strPath, const std::string& strData, std::string& strReason)
 {
     std::string strTemp = strPath + ".XXXXXX";
     int fd = mkstemp(strTemp.data());
     if (fd < 0)
+    {
+        strReason = strerror(errno);
         return false;
-    // Keep permissions a user gave the old file; a new one stays private (0600).
+    }
+    // The new file takes the old one's owner and permissions; a new one stays private (0600).
+    bool bOk = true;
     struct stat st;
     if (stat(strPath.c_str(), &st) == 0 && S_ISREG(st.st_mode))
-        fchmod(fd, st.st_mode & 07777);
-    bool bOk = WriteAll(fd, strData) && g_sync(fd) == 0;
-    bOk = close(fd) == 0 && bOk;
-    bOk = bOk && rename(strTemp.c_str(), strPath.c_str()) == 0;
+    {
+        if (st.st_uid != geteuid() || st.st_gid != getegid())
+            (void)!fchown(fd, st.st_uid, st.st_gid);  // only root may give a file away; the mode matters more
+        bOk = fchmod(fd, st.st_mode & 07777) == 0;
+    }
+    bOk = bOk && WriteAll(fd, strData) && g_sync(fd) == 0;
+    int nError = bOk ? 0 : errno;
+    if (close(fd) != 0 && bOk)
+        bOk = false, nError = errno;
+    if (bOk && rename(strTemp.c_str(), strPath.c_str()) != 0)
+        bOk = false, nError = errno;
     if (!bOk)
     {
+        strReason = strerror(nError);
         unlink(strTemp.c_str());
         return false;
     }
@@ -210,22 +291,53 @@ void SetDefaultOutputFolder()
 
 }  // namespace
 
-int LoadConfig(const char* pszFileName)
+int LoadConfig(const char* pszFileName, std::string* pMessage)
 {
+    std::string strIgnored;
+    std::string& strMessage = pMessage ? *pMessage : strIgnored;
+    g_strLeaveAlone.clear();
     if (!pszFileName)
+    {
+        strMessage = "Invalid config file.";
         return -1;
+    }
+    const std::string strPath = ConfigPath(pszFileName);
     try
     {
-        std::string strData;
+        std::string strData, strReason;
         pugi::xml_document doc;
+        const FileRead read = ReadSmallFile(strPath, strData, strReason);
+        if (read == FileRead::Missing)
+        {
+            SetDefaultOutputFolder();
+            return 0;
+        }
+        if (read == FileRead::Unreadable)
+        {
+            g_strLeaveAlone = strPath;
+            SetDefaultOutputFolder();
+            strMessage = "The settings file \"" + strPath + "\" cannot be read (" + strReason +
+                         ").\nThe default settings are used; the file is left as it is, and the changes made now will not "
+                         "be saved in it.";
+            return -1;
+        }
         // pugixml neither expands entities declared in a DOCTYPE nor recurses
         // while parsing or freeing, so any file within the size limit is safe to parse.
-        if (!ReadSmallFile(ConfigPath(pszFileName), strData) ||
+        if (read == FileRead::TooLarge ||
             !doc.load_buffer_inplace(strData.data(), strData.size(),
                                    pugi::parse_default | pugi::parse_ws_pcdata_single))
         {
             SetDefaultOutputFolder();
-            return 0;
+            const std::string strBad = SetAside(strPath, strReason);
+            if (strBad.empty())
+            {
+                g_strLeaveAlone = strPath;
+                strMessage = "Invalid config file.\nIt could not be set aside (" + strReason + "), so \"" + strPath +
+                             "\" is left as it is and the settings of this session will not be saved.";
+            }
+            else
+                strMessage = "Invalid config file.\nIt was kept as \"" + strBad + "\", and the default settings are used.";
+            return -1;
         }
         pugi::xml_node root = doc.document_element();  // parsing fails without one
         for (pugi::xml_attribute attr = root.first_attribute(); attr; attr = attr.next_attribute())
@@ -248,6 +360,9 @@ int LoadConfig(const char* pszFileName)
     }
     catch (const std::exception&)
     {
+        // Out of memory part-way: what was read stays, and the file is not written over with it.
+        g_strLeaveAlone = strPath;
+        strMessage = "Invalid config file.";
         return -1;
     }
 }
@@ -257,10 +372,15 @@ ConfigSyncFunction SetConfigSyncFunction(ConfigSyncFunction sync)
     return std::exchange(g_sync, sync ? sync : ::fsync);
 }
 
-bool SaveConfig(const char* pszFileName)
+bool SaveConfig(const char* pszFileName, std::string* pMessage)
 {
     if (!pszFileName)
         return false;
+    std::string strDir = ConfigDirectory();
+    const std::string strPath = strDir + "/" + pszFileName;
+    if (strPath == g_strLeaveAlone)
+        return true;
+    std::string strReason = "out of memory";
     try
     {
         pugi::xml_document doc;
@@ -276,25 +396,32 @@ bool SaveConfig(const char* pszFileName)
 
         pugi::xml_node setting = root.append_child("Setting");
         setting.append_child("SkinType").text() = g_nSkinNumber;
-        setting.append_child("SavedDirectry").text() = theSettings.SavedDirectry.c_str();
+        setting.append_child("SavedDirectry").text() = XmlText(theSettings.SavedDirectry).c_str();
         setting.append_child("IsOpenOutput").text() = theSettings.IsOpenOutput;
         setting.append_child("IsViewWaveform").text() = theSettings.IsViewWaveform;
 
         pugi::xml_node trkinfo = root.append_child("Trkinfo");
-        trkinfo.append_child("AlbumTitle").text() = theSettings.AlbumTitle.c_str();
-        trkinfo.append_child("Artist").text() = theSettings.Artist.c_str();
-        trkinfo.append_child("Title").text() = theSettings.Title.c_str();
+        trkinfo.append_child("AlbumTitle").text() = XmlText(theSettings.AlbumTitle).c_str();
+        trkinfo.append_child("Artist").text() = XmlText(theSettings.Artist).c_str();
+        trkinfo.append_child("Title").text() = XmlText(theSettings.Title).c_str();
 
         StringWriter writer;
         doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
 
-        std::string strDir = ConfigDirectory();
         if (!MakeFolders(strDir, 0700))
-            return false;
-        return ReplaceFile(strDir, strDir + "/" + pszFileName, writer.m_strData);
+        {
+            struct stat st;
+            strReason = "the folder cannot be made: ";
+            strReason += strerror(stat(strDir.c_str(), &st) == 0 ? ENOTDIR : errno);
+        }
+        else if (ReplaceFile(strDir, strPath, writer.m_strData, strReason))
+            return true;
     }
     catch (const std::exception&)
     {
-        return false;
     }
+    if (pMessage)
+        *pMessage = "Your settings could not be saved in \"" + strPath + "\" (" + strReason +
+                    "):\nthe next start will not know the changes made since they were last saved.";
+    return false;
 }

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "Utf8.h"
+
 // The text as valid UTF-8 without control characters, the same for every format: each
 // byte that does not belong to a well-formed UTF-8 character (a stray continuation byte,
 // a cut or overlong sequence, a surrogate, a code point above U+10FFFF) becomes U+FFFD,
@@ -12,9 +14,6 @@
 // refuse such bytes, complain about them or pass them on into files other programs
 // cannot read.
 std::string CleanTagText(const std::string& text);
-
-// The character that replaces what is not UTF-8.
-extern const char* const REPLACEMENT_CHARACTER;
 
 // The track information a recording's tags carry, copied from the settings when the
 // recording is prepared (RecordingStart.h), so the capture thread never reads the settings.
