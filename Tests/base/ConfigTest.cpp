@@ -305,7 +305,9 @@ TEST_F(ConfigFile, AFileThatCannotBeParsedOrReadIsToldOnceAndNeverReplacedByDefa
     Spit(strPath, strMine);
     ASSERT_EQ(0, chmod(strPath.c_str(), 0));
     if (geteuid() == 0)
+    {
         ASSERT_EQ(0, chown(m_app.c_str(), 65534, 65534) | chown(strPath.c_str(), 65534, 65534));
+    }
     const std::string strSeen = AsUnprivileged([] {
         std::string strLoad, strSave;
         const int nLoaded = LoadConfig("Config.xml", &strLoad);

@@ -228,7 +228,9 @@ TEST_F(SingleInstance, TheLockAndSocketStayInAFolderOnlyTheUserReachesOrTheProbl
         if (pProblem)
             *pProblem = instance.Problem();
         if (!instance.Directory().empty())
+        {
             EXPECT_TRUE(fs::exists(instance.Directory() + "/" + kName + ".lock"));
+        }
         return instance.Directory();
     };
 
