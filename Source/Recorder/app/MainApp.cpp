@@ -163,6 +163,9 @@ void CMainApp::CloseOnceNothingIsOpen()
         return;
     }
     pTop->Close(true);
+    // The window is deleted when wx next goes idle, and a signal is no event that makes it go idle
+    // (under Wayland, with no input, nothing else would).
+    wxWakeUpIdle();
 }
 
 void CMainApp::RaiseMainWindow(const std::string& token)
