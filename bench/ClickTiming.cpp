@@ -499,7 +499,7 @@ bool CWindowRecorder::Launch(std::string& error)
     while (m_window.empty() && m_program.Running() && Clock::now() < end)
     {
         std::string windows;
-        RunQuick({"xdotool", "search", "--onlyvisible", "--class", "^Vorane\\.MainDlg$"}, &windows);
+        RunQuick({"xdotool", "search", "--onlyvisible", "--class", "^org\\.vorane\\.Recorder$"}, &windows);
         std::istringstream in(windows);
         for (std::string window; std::getline(in, window);)
         {

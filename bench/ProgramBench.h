@@ -115,7 +115,7 @@ inline int WaitExit(pid_t pid, int nTimeoutMs)
     return -1;
 }
 
-// The program's main window as the window manager lists it: class Vorane.MainDlg, of that process.
+// The program's main window as the window manager lists it: class org.vorane.Recorder, of that process.
 inline Window FindMainWindow(Display* pDisplay, pid_t pid, bool bViewableOnly)
 {
     const Atom clientList = XInternAtom(pDisplay, "_NET_CLIENT_LIST", False);
@@ -134,7 +134,7 @@ inline Window FindMainWindow(Display* pDisplay, pid_t pid, bool bViewableOnly)
         XClassHint hint{};
         if (!XGetClassHint(pDisplay, pWindows[i], &hint))
             continue;
-        const bool bClass = hint.res_class && std::strcmp(hint.res_class, "Vorane.MainDlg") == 0;
+        const bool bClass = hint.res_class && std::strcmp(hint.res_class, "org.vorane.Recorder") == 0;
         XFree(hint.res_name);
         XFree(hint.res_class);
         if (!bClass)

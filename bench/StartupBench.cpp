@@ -1,5 +1,5 @@
 // Start-up of the window program: the time from exec of VoraneRecorder to its
-// main window (class Vorane.MainDlg) being viewable on a private Xvfb display
+// main window (class org.vorane.Recorder) being viewable on a private Xvfb display
 // with openbox. Each start runs from a fresh copy of the application directory
 // (no Config.xml, no output folder) with its own runtime and home folders, and
 // is closed through the window manager before the next. No sound server answers,

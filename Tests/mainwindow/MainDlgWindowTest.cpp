@@ -340,7 +340,7 @@ TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndThei
     EXPECT_EQ("+++++++-+++++", rules()) << "a row whose file exists";
     // Keys reach commands whatever their state: each command asks its rule again.
     auto key = [this](const char* pszKeys) {
-        RunCommand("xdotool search --class Vorane.MainDlg windowactivate --sync 2>/dev/null");
+        RunCommand("xdotool search --class org.vorane.Recorder windowactivate --sync 2>/dev/null");
         ASSERT_TRUE(PressKeysAndWait(pszKeys));
     };
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <optional>
 
 namespace
@@ -110,6 +111,21 @@ TEST_F(SingleInstance, ALaterStartRaisesTheRunningOneOncePerAskEvenPastASilentCl
     std::ofstream(File(".sock")) << "someone else's";
     instance.reset();
     EXPECT_TRUE(fs::exists(File(".sock")));
+}
+
+// The desktop's activation token of a later start reaches the running one, which needs it to take the focus;
+// what could break the line or pass for more than a token does not.
+TEST_F(SingleInstance, ALaterStartHandsOverItsActivationTokenAndNothingElse)
+{
+    std::mutex lock;
+    std::vector<std::string> tokens;
+    CSingleInstance first(kName);
+    ASSERT_EQ(FIRST, first.Acquire([&](const std::string& token) { std::lock_guard guard(lock); tokens.push_back(token); }, ""));
+    const std::string sent[] = {"host-1234_TIME5678", "", "two words", "a\nraise b", std::string(300, 'x'), "7f3a-\x01"};
+    for (const std::string& token : sent)
+        EXPECT_EQ(RAISED_OTHER, CSingleInstance(kName).Acquire([](const std::string&) {}, token)) << token;
+    std::lock_guard guard(lock);
+    EXPECT_EQ(tokens, (std::vector<std::string>{"host-1234_TIME5678", "", "", "", "", ""}));
 }
 
 TEST_F(SingleInstance, AHungInstanceIsReportedAKilledOneAndStaleLockFilesOfAnyModeOrOwnerBlockNothing)

@@ -49,7 +49,12 @@ std::vector<std::string> Windows(const std::string& searchArgs)
 }
 std::vector<std::string> MainWindows(bool bVisibleOnly = false)
 {
-    return Windows(std::string(bVisibleOnly ? "--onlyvisible" : "") + " --class '^Vorane\\.MainDlg$'");
+    std::vector<std::string> windows = Windows(std::string(bVisibleOnly ? "--onlyvisible" : "") + " --class '^org\\.vorane\\.Recorder$'");
+    // By title as well: GDK's hidden group leader window takes the program's name, the app id, as its class.
+    std::erase_if(windows, [](const std::string& window) {
+        return Output("xprop -id " + window + " WM_NAME").find("\"Vorane Audio Recorder\"") == std::string::npos;
+    });
+    return windows;
 }
 
 // "Normal" (shown), "Iconic" (minimized, hidden) or "".
@@ -425,6 +430,136 @@ TEST_F(ProgramTest, EachLaterStartRaisesTheFirstWindowAndExits)
     }
     EXPECT_EQ(Close(*pFirst), 0) << pFirst->Log();
     EXPECT_TRUE(fs::exists(m_appDir + "/Config.xml"));
+}
+
+// The end of the desktop session (SIGTERM, SIGHUP) and Ctrl+C close the program as its close button does: a running
+// take ends whole and the settings changed in this run are written, also with a dialog open over the window; a second
+// signal while it closes loses nothing.
+TEST_F(ProgramTest, SessionEndSignalsCloseAsTheCloseButtonKeepingTheTakeAndTheSettings)
+{
+    using Clock = std::chrono::steady_clock;
+    auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
+    CProgram* pProgram = nullptr;
+    std::string window = StartWithWindow(pProgram);
+    ASSERT_FALSE(window.empty());
+    CScreenshot settled;
+    ASSERT_TRUE(ShotUntil("signal-start", [](const CScreenshot&) { return true; }, settled, window));
+    ASSERT_TRUE(PressWhenFocused(window, "alt+k")) << pProgram->Log();  // skin 1, kept only when the program ends
+
+    const std::string file = m_appDir + "/output/Audio0.mp3", working = m_appDir + "/output/.Audio0.mp3.part";
+    const auto pressed = Clock::now();
+    Activate(window, "alt+r");
+    ASSERT_TRUE(WaitFor([&] { return SizeOf(working) >= 0 || SizeOf(file) >= 0; }, 10000)) << pProgram->Log();
+    const auto started = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    const auto signalled = Clock::now();
+    kill(pProgram->Pid(), SIGTERM);
+    kill(pProgram->Pid(), SIGTERM);
+    EXPECT_EQ(pProgram->WaitExit(20000), 0) << pProgram->Log();
+    const double least = seconds(signalled - started), most = seconds(Clock::now() - pressed);
+    const DecodedAudio audio = DecodeFile(file);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    EXPECT_GE(audio.duration, least - 0.1) << "at most " << most;
+    EXPECT_LE(audio.duration, most + 0.1) << "at least " << least;
+    EXPECT_FALSE(fs::exists(working));
+    EXPECT_NE(ReadFileText(m_appDir + "/Config.xml").find("<SkinType>1</SkinType>"), std::string::npos);
+
+    for (int nSignal : {SIGHUP, SIGINT})
+    {
+        SCOPED_TRACE(strsignal(nSignal));
+        window = StartWithWindow(pProgram);
+        ASSERT_FALSE(window.empty());
+        ASSERT_TRUE(fs::remove(m_appDir + "/Config.xml"));  // read at the start; written again at the end
+        // A modal dialog over the main window (the settings sheet, the about box) runs a loop of its own.
+        ASSERT_TRUE(ShotUntil("signal-" + std::to_string(nSignal), [](const CScreenshot&) { return true; }, settled, window));
+        ASSERT_TRUE(PressWhenFocused(window, nSignal == SIGHUP ? "alt+e" : "alt+a")) << pProgram->Log();
+        const std::string dialog = nSignal == SIGHUP ? "'^Settings$'" : "'^About '";
+        ASSERT_TRUE(WaitFor([&] { return !Windows("--onlyvisible --name " + dialog).empty(); }, 10000)) << pProgram->Log();
+        kill(pProgram->Pid(), nSignal);
+        EXPECT_EQ(pProgram->WaitExit(20000), 0) << pProgram->Log();
+        EXPECT_TRUE(fs::exists(m_appDir + "/Config.xml"));
+    }
+}
+
+TEST_F(ProgramTest, VersionAndHelpAnswerWithoutADisplay)
+{
+    for (const char* pszOption : {"--version", "--help"})
+    {
+        CProgram program({m_appDir + "/VoraneRecorder", pszOption}, {"DISPLAY", "WAYLAND_DISPLAY"}, m_folder.File(std::string(pszOption + 2) + ".log"));
+        EXPECT_EQ(program.WaitExit(10000), 0) << program.Log();
+        const std::string text = program.Log();
+        EXPECT_NE(text.find(pszOption[2] == 'v' ? "vorane-recorder (Vorane Audio Recorder) " VORANE_VERSION "\n" : "Usage: vorane-recorder"),
+                  std::string::npos) << text;
+    }
+}
+
+// Under a Wayland compositor (a headless Weston) the program shows its window as org.vorane.Recorder, the name of its
+// desktop entry, records, hands a later start's activation token to the running window, and closes on SIGTERM with the
+// take whole. No keys can be typed there: Record is pressed through the accessibility bus, as a screen reader does.
+TEST_F(ProgramTest, UnderWaylandTheWindowCarriesTheAppIdRecordsAndALaterStartHandsItsToken)
+{
+    if (!fs::exists("/usr/bin/weston"))
+        GTEST_SKIP() << "weston is not installed (scripts/install-deps installs it)";
+    CProgram weston({"/usr/bin/weston", "--backend=headless-backend.so", "--socket=wayland-vorane", "--idle-time=0",
+                     "--width=1024", "--height=768"}, {"XDG_RUNTIME_DIR=" + m_runtimeDir, "DISPLAY", "WAYLAND_DISPLAY"},
+                    m_folder.File("weston.log"));
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(m_runtimeDir + "/wayland-vorane") || !weston.Running(); }, 10000));
+    ASSERT_TRUE(weston.Running()) << weston.Log();
+    // No X display at all: an X11 call would fail rather than go unnoticed.
+    std::vector<std::string> wayland = {"XDG_RUNTIME_DIR=" + m_runtimeDir, "HOME=" + m_home, "XDG_CONFIG_HOME=" + m_home + "/.config",
+                                        "PULSE_SERVER=unix:" + m_runtimeDir + "/no-sound-server", "NO_AT_BRIDGE=1",
+                                        "WAYLAND_DISPLAY=wayland-vorane", "GDK_BACKEND=wayland", "DISPLAY", "WAYLAND_DEBUG=1"};
+    auto shown = [](CProgram& program) {
+        // Shown once the compositor has configured its surface with our app id and title.
+        EXPECT_TRUE(WaitFor([&] {
+            const std::string log = program.Log();
+            return !program.Running() || (log.find("set_app_id(\"org.vorane.Recorder\")") != std::string::npos &&
+                                          log.find("set_title(\"Vorane Audio Recorder\")") != std::string::npos &&
+                                          log.find(".ack_configure(", log.find("set_app_id")) != std::string::npos);
+        }, 20000)) << program.Log().substr(0, 4000);
+        const std::string log = program.Log();
+        EXPECT_EQ(log.find("set_app_id(\"org.vorane.Recorder\")"), log.find("set_app_id(")) << "one app id for every window";
+        return program.Running() && log.find("set_app_id(\"org.vorane.Recorder\")") != std::string::npos;
+    };
+
+    {
+        // Idle, with nothing else to wake it, and a later start.
+        CProgram first({m_appDir + "/VoraneRecorder"}, wayland, m_folder.File("wayland-first.log"));
+        ASSERT_TRUE(shown(first));
+        std::vector<std::string> later = wayland;
+        later.push_back("XDG_ACTIVATION_TOKEN=vorane-test-token");
+        CProgram second({m_appDir + "/VoraneRecorder"}, later, m_folder.File("wayland-second.log"));
+        EXPECT_EQ(second.WaitExit(10000), 0) << second.Log();
+        // Weston 10 offers no xdg-activation; a compositor that does is asked to activate the window with the token.
+        if (first.Log().find("\"xdg_activation_v1\"") != std::string::npos)
+        {
+            EXPECT_TRUE(WaitFor([&] { return first.Log().find("activate(\"vorane-test-token\"") != std::string::npos; }, 10000));
+        }
+        kill(first.Pid(), SIGTERM);
+        EXPECT_EQ(first.WaitExit(20000), 0) << first.Log().substr(0, 4000);
+        EXPECT_TRUE(fs::exists(m_appDir + "/Config.xml"));
+    }
+
+    CProgram bus({"/usr/bin/dbus-daemon", "--session", "--nofork", "--print-address=1"}, {}, m_folder.File("bus.log"));
+    ASSERT_TRUE(WaitFor([&] { return bus.Log().find('\n') != std::string::npos || !bus.Running(); }, 10000)) << bus.Log();
+    const std::string address = bus.Log().substr(0, bus.Log().find('\n'));
+    wayland.insert(wayland.end(), {"NO_AT_BRIDGE=0", "DBUS_SESSION_BUS_ADDRESS=" + address});
+    CProgram recorder({m_appDir + "/VoraneRecorder"}, wayland, m_folder.File("wayland-recorder.log"));
+    ASSERT_TRUE(shown(recorder));
+    std::string pressed;
+    ASSERT_EQ(RunCommand("env -u DISPLAY DBUS_SESSION_BUS_ADDRESS='" + address + "' /usr/bin/python3 " ATSPI_TREE " --pid " +
+                         std::to_string(recorder.Pid()) + " --wait 'push button | Record' --press Record 2>&1", &pressed), 0) << pressed;
+    const std::string file = m_appDir + "/output/Audio0.mp3", working = m_appDir + "/output/.Audio0.mp3.part";
+    ASSERT_TRUE(WaitFor([&] { return SizeOf(working) >= 0 || SizeOf(file) >= 0; }, 10000)) << recorder.Log().substr(0, 4000);
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+    const double least = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    kill(recorder.Pid(), SIGTERM);
+    EXPECT_EQ(recorder.WaitExit(20000), 0) << recorder.Log().substr(0, 4000);
+    const DecodedAudio audio = DecodeFile(file);
+    ASSERT_TRUE(audio.ok) << audio.error;
+    EXPECT_GE(audio.duration, least - 0.1);
+    EXPECT_NEAR(DominantFrequency(audio.firstChannel, audio.sampleRate), 1500, 10);
 }
 }  // namespace
 

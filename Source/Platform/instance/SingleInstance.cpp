@@ -29,7 +29,15 @@ constexpr auto kRetryPause = 20ms;
 constexpr auto kClientWait = 1s;
 // More silent clients than this: the oldest is dropped, so they cannot crowd out a real start.
 constexpr size_t kMaxClients = 8;
-constexpr size_t kMaxLine = 64;
+// Room for "raise " and an activation token (X11 startup ids carry host and program names).
+constexpr size_t kMaxLine = 256;
+
+// A token travels on one line and is handed to the toolkit: printable ASCII without spaces, or nothing.
+bool IsPlainToken(const std::string& token)
+{
+    return token.size() <= kMaxLine - 8 &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 127; });
+}
 
 class UniqueFd
 {
@@ -253,14 +261,14 @@ CSingleInstance::~CSingleInstance()
     CloseFd(m_lockFd);
 }
 
-CSingleInstance::Result CSingleInstance::Acquire(std::function<void()> onRaise)
+CSingleInstance::Result CSingleInstance::Acquire(std::function<void(const std::string&)> onRaise, const std::string& token)
 {
     if (m_dir.empty() || m_listenFd >= 0)
         return FIRST;
     const auto deadline = Clock::now() + kAnswerWait;
     for (;;)
     {
-        if (AskToRaise(deadline))
+        if (AskToRaise(deadline, token))
             return RAISED_OTHER;
         if (m_lockFd < 0)
         {
@@ -285,7 +293,7 @@ CSingleInstance::Result CSingleInstance::Acquire(std::function<void()> onRaise)
     }
 }
 
-bool CSingleInstance::AskToRaise(Clock::time_point deadline) const
+bool CSingleInstance::AskToRaise(Clock::time_point deadline, const std::string& token) const
 {
     UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     const sockaddr_un address = SocketAddress(m_socketPath);
@@ -298,8 +306,8 @@ bool CSingleInstance::AskToRaise(Clock::time_point deadline) const
     socklen_t size = sizeof peer;
     if (getsockopt(fd.get(), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != geteuid())
         return false;
-    static const char kRequest[] = "raise\n";
-    if (send(fd.get(), kRequest, sizeof kRequest - 1, MSG_NOSIGNAL) != sizeof kRequest - 1)
+    const std::string request = !token.empty() && IsPlainToken(token) ? "raise " + token + "\n" : "raise\n";
+    if (send(fd.get(), request.data(), request.size(), MSG_NOSIGNAL) != ssize_t(request.size()))
         return false;
     std::string reply;
     while (reply.find('\n') == std::string::npos && reply.size() < kMaxLine)
@@ -321,7 +329,7 @@ bool CSingleInstance::AskToRaise(Clock::time_point deadline) const
     return reply == "ok\n";
 }
 
-void CSingleInstance::Listen(std::function<void()> onRaise)
+void CSingleInstance::Listen(std::function<void(const std::string&)> onRaise)
 {
     // Only we hold the lock, so a socket file still there was left by an instance that died.
     if (unlink(m_socketPath.c_str()) != 0 && errno != ENOENT)
@@ -347,7 +355,7 @@ void CSingleInstance::Listen(std::function<void()> onRaise)
     m_listener = std::thread(&CSingleInstance::Serve, this, std::move(onRaise));
 }
 
-void CSingleInstance::Serve(std::function<void()> onRaise)
+void CSingleInstance::Serve(std::function<void(const std::string&)> onRaise)
 {
     struct Client
     {
@@ -369,9 +377,11 @@ void CSingleInstance::Serve(std::function<void()> onRaise)
         const size_t end = client.line.find('\n');
         if (end == std::string::npos)
             return client.line.size() > kMaxLine;
-        if (client.line.compare(0, end, "raise") == 0)
+        const std::string request = client.line.substr(0, end);
+        if (request == "raise" || request.starts_with("raise "))
         {
-            onRaise();
+            const std::string token = request.size() > 6 ? request.substr(6) : "";
+            onRaise(IsPlainToken(token) ? token : "");
             send(client.fd, "ok\n", 3, MSG_NOSIGNAL);
         }
         return true;

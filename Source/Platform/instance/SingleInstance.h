@@ -12,8 +12,10 @@
 //    killed instance never blocks the next start, and a lock file left with
 //    other permissions or another owner is replaced, held or not.
 //  - <name>.sock, a Unix-domain socket the instance listens on. A later start
-//    connects, sends "raise\n" and waits for "ok\n", from a process of the same
-//    user only (the peer's credentials). Only the holder of the
+//    connects, sends "raise\n" (or "raise <token>\n" with the desktop's
+//    activation token, which lets the running instance take the focus) and
+//    waits for "ok\n", from a process of the same user only (the peer's
+//    credentials). Only the holder of the
 //    lock ever removes or creates the socket file, so a start that wrongly
 //    thought itself first could never take a live instance's socket.
 //
@@ -55,8 +57,14 @@ public:
         OTHER_RUNNING,
     };
 
-    // Call once. onRaise is called once for each later start that asks.
-    Result Acquire(std::function<void()> onRaise);
+    // Call once. onRaise is called once for each later start that asks, with the
+    // activation token that start was given by the desktop ("" when none).
+    // token: ours, handed to a running instance when there is one.
+    Result Acquire(std::function<void(const std::string& token)> onRaise, const std::string& token);
+    Result Acquire(std::function<void()> onRaise)
+    {
+        return Acquire([onRaise](const std::string&) { onRaise(); }, "");
+    }
 
     // The folder holding <name>.lock and <name>.sock; empty when none is usable.
     const std::string& Directory() const { return m_dir; }
@@ -65,9 +73,9 @@ public:
     const std::string& Problem() const { return m_problem; }
 
 private:
-    bool AskToRaise(std::chrono::steady_clock::time_point deadline) const;
-    void Listen(std::function<void()> onRaise);
-    void Serve(std::function<void()> onRaise);
+    bool AskToRaise(std::chrono::steady_clock::time_point deadline, const std::string& token) const;
+    void Listen(std::function<void(const std::string&)> onRaise);
+    void Serve(std::function<void(const std::string&)> onRaise);
 
     std::string m_name;
     std::string m_dir;

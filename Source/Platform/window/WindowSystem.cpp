@@ -1,6 +1,9 @@
 #include "WindowSystem.h"
 
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
+#include <csignal>
+#include <initializer_list>
 #include <gtk/gtk.h>
 #include <X11/Xutil.h>
 
@@ -61,12 +64,32 @@ gboolean OnKey(GtkWidget*, GdkEventKey* pKey, gpointer data)
     return TRUE;
 }
 
+struct EndSignalHook
+{
+    EndSignalHandler handler;
+    void* pUser;
+};
+
+gboolean OnEndSignal(gpointer data)
+{
+    auto* pHook = static_cast<EndSignalHook*>(data);
+    pHook->handler(pHook->pUser);
+    // Every later signal comes here too, so none can kill the program while it closes.
+    return G_SOURCE_CONTINUE;
+}
+
 template <typename T>
 void FreeHook(gpointer data, GClosure*)
 {
     delete static_cast<T*>(data);
 }
 }  // namespace
+
+void SetApplicationId(const char* pszId)
+{
+    // GTK 3 takes the Wayland app id from the program name, which it would otherwise take from argv[0].
+    g_set_prgname(pszId);
+}
 
 void SetNativeWindowClass(void* pWidget, const char* pszClass)
 {
@@ -91,11 +114,26 @@ void SetNativeWindowClass(void* pWidget, const char* pszClass)
     XSetClassHint(GDK_WINDOW_XDISPLAY(pGdk), GDK_WINDOW_XID(pGdk), &hint);
 }
 
-void PresentNativeWindow(void* pWidget)
+void PresentNativeWindow(void* pWidget, const char* pszStartupId)
 {
     auto* pWindow = static_cast<GtkWidget*>(pWidget);
-    if (pWindow && GTK_IS_WINDOW(pWindow))
-        gtk_window_present(GTK_WINDOW(pWindow));
+    if (!pWindow || !GTK_IS_WINDOW(pWindow))
+        return;
+    // With the token GTK activates the window through xdg-activation (Wayland) or with the
+    // start's timestamp (X11); without it a compositor may only mark the window as wanting attention.
+    if (pszStartupId && *pszStartupId)
+        gtk_window_set_startup_id(GTK_WINDOW(pWindow), pszStartupId);
+    gtk_window_present(GTK_WINDOW(pWindow));
+}
+
+void HandleEndSignals(EndSignalHandler handler, void* pUser)
+{
+    // GLib notes the signal in its own handler and dispatches it from the main context,
+    // which every loop of the toolkit runs.
+    static EndSignalHook hook;
+    hook = {handler, pUser};
+    for (int nSignal : {SIGTERM, SIGHUP, SIGINT})
+        g_unix_signal_add(nSignal, &OnEndSignal, &hook);
 }
 
 int NaturalHeight(void* pWidget)

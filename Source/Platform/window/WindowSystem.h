@@ -11,10 +11,19 @@
 #pragma once
 #include <cstdint>
 
-// Gives a top-level window this class, before or after it is realized.
+// Before the toolkit starts: the name the desktop matches the program's windows to its desktop
+// entry by under Wayland (the app id). X11 takes the class each window is given.
+void SetApplicationId(const char* pszId);
+// Gives a top-level window this class, before or after it is realized (X11 only; Wayland has the app id).
 void SetNativeWindowClass(void* pWidget, const char* pszClass);
-// Brings a top-level window to the front and gives it the focus, as the desktop allows.
-void PresentNativeWindow(void* pWidget);
+// Brings a top-level window to the front and gives it the focus, as the desktop allows. startupId:
+// the activation token (Wayland) or startup id (X11) of the start that asked for it, which lets the
+// desktop hand over the focus; may be null or empty.
+void PresentNativeWindow(void* pWidget, const char* pszStartupId = nullptr);
+// SIGTERM, SIGHUP and SIGINT (the end of the desktop session, a closed terminal, Ctrl+C) no longer
+// end the program: each calls the handler from the toolkit's main loop, also in a dialog's loop.
+using EndSignalHandler = void (*)(void* pUser);
+void HandleEndSignals(EndSignalHandler handler, void* pUser);
 // The height a control asks for at the current font; 0 when the toolkit does not say.
 int NaturalHeight(void* pWidget);
 // True while a button is held down (by the mouse or the keyboard).

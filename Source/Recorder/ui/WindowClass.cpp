@@ -5,7 +5,7 @@
 #include <wx/eventfilter.h>
 #include <wx/toplevel.h>
 
-const char* const PROGRAM_WINDOW_CLASS = "Vorane.MainDlg";
+const char* const PROGRAM_WINDOW_CLASS = VORANE_APP_ID;
 
 namespace
 {

@@ -1,5 +1,5 @@
-// The one window class of the program ("Vorane.MainDlg"): the window manager, the
-// desktop and a second instance find the program's windows by it.
+// The one window class of the program, its app id ("org.vorane.Recorder", the name of its
+// desktop entry): the window manager, the desktop and the tests find the program's windows by it.
 //
 // Threads: main thread only.
 #pragma once
