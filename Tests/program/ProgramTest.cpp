@@ -343,7 +343,9 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
         CScreenshot shot;
         // The window keeps the keyboard focus through a skin change: the next press reaches it untouched.
         if (n > 0)
+        {
             ASSERT_TRUE(PressWhenFocused(window, "alt+k")) << "press " << n << ": the window has no keyboard focus\n" << pProgram->Log();
+        }
         const Colour file = n ? SkinColour(ReadFileText(m_appDir + "/" + skinFiles[n - 1]), "Dialog", "background") : Colour();
         EXPECT_TRUE(ShotUntil("skin-" + std::to_string(n), [&](const CScreenshot& s) {
             const Rect client = ClientRect(window);  // 474 by 420; the dialog shows above the waveform view
