@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -503,8 +504,8 @@ int Record(int argc, char** argv, const sigset_t& signals)
     // A capture that delivers nothing for this long has stalled: the recording ends
     // with what it holds, and says so. A paused one delivers nothing on purpose.
     const DWORD STALL_CHECK_MS = 5000;
-    const DWORD KEY_WAIT_MS = 50;
-    DWORD nQuietMs = 0;
+    const int KEY_WAIT_MS = 50;
+    auto lastCheck = std::chrono::steady_clock::now();
     int nStalledChecks = 0;
     int nBuffersSeen = g_view.nBuffers;
     while (!g_view.bErrorShown)
@@ -523,13 +524,12 @@ int Record(int argc, char** argv, const sigset_t& signals)
                 else if (session.Pause())
                     TellState(STATE_PAUSED);
             }
-            nQuietMs += KEY_WAIT_MS;
-            if (nQuietMs < STALL_CHECK_MS)
+            if (std::chrono::steady_clock::now() - lastCheck < std::chrono::milliseconds(STALL_CHECK_MS))
                 continue;
         }
         else if (WaitForSingleObject(g_view.hDone, STALL_CHECK_MS) != WAIT_TIMEOUT)
             break;
-        nQuietMs = 0;
+        lastCheck = std::chrono::steady_clock::now();
         // Two quiet checks in a row: one may only be the time a stopped process (Ctrl+Z) was away.
         nStalledChecks = g_view.nBuffers == nBuffersSeen && !session.IsPaused() ? nStalledChecks + 1 : 0;
         nBuffersSeen = g_view.nBuffers;
