@@ -13,15 +13,21 @@
 // MP3 figures leave out the codec's lead (encoder priming and decoder delay that FFmpeg decodes when the
 // file has no LAME tag); the lead is printed apart. One uncounted round first warms the caches.
 //
-//   RecordLatencyBench [--takes N]   (10 by default)
+//   RecordLatencyBench [--takes N] [--pause-only]   (10 takes by default; --pause-only: only the pause takes)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #ifdef VORANE_HAVE_CLICK_TIMING
 #include "ClickTiming.h"
+#include "MessageBox.h"
+#include "Mixer.h"
 #include "Mp3Frames.h"
+#include "PulseBackend.h"
 #include "PulseDaemon.h"
+#include "RecorderSettings.h"
+#include "RecordingSession.h"
+#include "WaveIn.h"
 #include "XDisplay.h"
 
 extern "C" {
@@ -247,6 +253,72 @@ private:
     }
 };
 
+// The onsets of every click in the first channel: a sample at half the file's peak after 0.1 s below it.
+std::vector<double> ClickOnsets(const DecodedAudio& audio)
+{
+    std::vector<double> onsets;
+    float peak = 0;
+    for (float x : audio.firstChannel)
+        peak = std::max(peak, std::abs(x));
+    const size_t nQuiet = static_cast<size_t>(audio.sampleRate / 10);
+    size_t nLastLoud = 0;
+    bool bAny = false;
+    for (size_t i = 0; peak > 0 && i < audio.firstChannel.size(); ++i)
+        if (std::abs(audio.firstChannel[i]) >= peak / 2)
+        {
+            if (!bAny || i - nLastLoud > nQuiet)
+                onsets.push_back(static_cast<double>(i) / audio.sampleRate);
+            nLastLoud = i;
+            bAny = true;
+        }
+    return onsets;
+}
+
+// Pause and resume on the server, in this process, through the session both programs record with.
+struct PauseTakes
+{
+    Series join;        // the click after the resume against where the time recorded puts it, ms
+    Series startError;  // the click before the pause against where it was played, ms
+    int nLeaked = 0;    // takes holding the click played while paused
+    std::vector<std::string> failures;
+
+    void Take(CClickPlayer& player, const std::string& folder)
+    {
+        std::filesystem::create_directories(folder);
+        RecordingRequest request;
+        request.nOutputFormat = OUTPUT_FORMAT_WAV;
+        request.folder = folder;
+        CRecordingSession session;
+        const Clock::time_point start = Clock::now();
+        if (!session.Start(request, nullptr))
+            return failures.push_back("the session did not start");
+        const auto clickBefore = player.PlayAt(start + After(1.0));
+        std::this_thread::sleep_until(start + After(1.6));
+        const Clock::time_point paused = Clock::now();
+        const bool bPaused = session.Pause();
+        const auto clickPaused = player.PlayAt(paused + After(0.4));
+        std::this_thread::sleep_until(paused + After(1.0));
+        const Clock::time_point resumed = Clock::now();
+        const bool bResumed = session.Resume();
+        const auto clickAfter = player.PlayAt(resumed + After(0.5));
+        std::this_thread::sleep_until(resumed + After(1.2));
+        session.Stop();
+        const RecordingOutcome outcome = session.Finish(nullptr, true);
+        session.FreeReceivers();
+        if (!bPaused || !bResumed || !outcome.bKept || !clickBefore || !clickPaused || !clickAfter)
+            return failures.push_back("the take did not pause, resume or keep its file: " + outcome.message);
+        const std::vector<double> onsets = ClickOnsets(DecodeFile(outcome.path));
+        std::filesystem::remove(outcome.path);
+        if (onsets.size() < 2)
+            return failures.push_back(std::to_string(onsets.size()) + " clicks in the file");
+        nLeaked += onsets.size() > 2;
+        const double dStartError = onsets.front() - Seconds(*clickBefore - start);
+        const double dExpected = Seconds(paused - start) + Seconds(*clickAfter - resumed);
+        startError.Add(true, 1000 * dStartError);
+        join.Add(true, 1000 * (onsets.back() - dStartError - dExpected));
+    }
+};
+
 std::string Cell(double d, bool bSigned = true)
 {
     if (std::isnan(d))
@@ -264,7 +336,7 @@ std::string Pair(const Series& s, bool (*worse)(double, double), bool bSigned = 
     return text;
 }
 
-int Run(int nTakes)
+int Run(int nTakes, bool bPauseOnly)
 {
     signal(SIGPIPE, SIG_IGN);
     av_log_set_level(AV_LOG_ERROR);  // FFmpeg's remarks on MP3 files without a length header
@@ -298,10 +370,12 @@ int Run(int nTakes)
                                      {cliWav.get(), "vorane-record WAV"},
                                      {cliMp3.get(), "vorane-record MP3"}};
 
+    if (bPauseOnly)
+        programs.clear();
     CXDisplay display;
     std::unique_ptr<CWindowRecorder> window;
     std::string windowError = "no private X display (Xvfb and openbox are needed)";
-    if (display.Ok())
+    if (display.Ok() && !bPauseOnly)
     {
         window = std::make_unique<CWindowRecorder>(daemon.Server(), scratch + "/window");
         if (window->Launch(windowError))
@@ -309,13 +383,14 @@ int Run(int nTakes)
         else
             window.reset();
     }
-    if (!window)
+    if (!window && !bPauseOnly)
         std::fprintf(stderr, "RecordLatencyBench: the window program is left out: %s\n", windowError.c_str());
 
-    std::fprintf(stderr, "RecordLatencyBench: one uncounted round, then %d takes of each program\n", nTakes);
+    if (!programs.empty())
+        std::fprintf(stderr, "RecordLatencyBench: one uncounted round, then %d takes of each program\n", nTakes);
     for (Program& p : programs)
         RunTake(*p.pRecorder, player, {-1, 2.5});
-    for (int i = 0; i < nTakes; ++i)
+    for (int i = 0; i < nTakes && !programs.empty(); ++i)
     {
         // Round by round, so a busy spell of the machine falls on every program alike.
         for (Program& p : programs)
@@ -324,7 +399,28 @@ int Run(int nTakes)
     }
     int nWindowExit = window ? window->Close() : 0;
 
-    const double referenceClick = programs[0].clickError.Median();
+    // The session in this process records from the same server as the programs did.
+    setenv("PULSE_SERVER", daemon.Server().c_str(), 1);
+    SetMessageBoxHandler([](const MessageBoxRequest& request) {
+        std::fprintf(stderr, "RecordLatencyBench: %s\n", request.text.c_str());
+        return IDOK;
+    });
+    UseSoundServer();
+    PauseTakes pauses;
+    if (!EnumDevices().empty())
+    {
+        theSettings.DeviceIndex = 0;
+        CMixer& mixer = EnumDevices()[0]->GetMixer();
+        for (size_t i = 0; i < mixer.GetLineCount(); ++i)
+            if (std::string("Stereo Mix") == mixer.GetLine(i)->Name())
+                theSettings.LineIndex = static_cast<int>(i);
+        mixer.Close();
+    }
+    for (int i = 0; i < nTakes; ++i)
+        pauses.Take(player, scratch + "/pause-" + std::to_string(i));
+    FreeDevices();
+
+    const double referenceClick = programs.empty() ? NAN : programs[0].clickError.Median();
     std::printf("Where a click lands and what a stop keeps: %d takes each, null output at %d ms. Milliseconds,\n"
                 "\"median / worst\".\n\n", nTakes, kLatencyMs);
     std::printf("Start (the click %.1f s after it)\n", kClickAfter);
@@ -352,6 +448,13 @@ int Run(int nTakes)
             std::printf("    %s\n", failure.substr(0, 300).c_str());
     }
 
+    std::printf("\nPause and resume (WAV, the session both programs share; paused 1.6 s after the start for 1.0 s)\n");
+    std::printf("  %-25s %-24s %-24s %s\n", "", "click before the pause", "join at the pause", "click while paused kept");
+    std::printf("  %-25s %-24s %-24s %d of %zu takes\n", "recording session", Pair(pauses.startError, FartherFromZero).c_str(),
+                Pair(pauses.join, FartherFromZero).c_str(), pauses.nLeaked, pauses.join.values.size());
+    for (const std::string& failure : pauses.failures)
+        std::printf("    %s\n", failure.substr(0, 300).c_str());
+
     std::printf("\nGoals: click offset error under %.0f ms; nothing lost after Stop beyond %.0f ms.\n", kGoalMs, kGoalMs);
     auto verdict = [](const Series& s, bool (*worse)(double, double), bool (*within)(double)) {
         const double median = s.Median(), worst = s.Worst(worse);
@@ -367,6 +470,8 @@ int Run(int nTakes)
         std::printf("  %-25s stop   %s\n", "",
                     verdict(p.lostAtStop, Smaller, [](double d) { return d > -kGoalMs; }).c_str());
     }
+    std::printf("  %-25s join   %s\n", "pause and resume",
+                verdict(pauses.join, FartherFromZero, [](double d) { return std::abs(d) < kGoalMs; }).c_str());
     if (window)
         std::printf("  (the window program's exit code after the close: %d)\n", nWindowExit);
     return 0;
@@ -376,10 +481,13 @@ int Run(int nTakes)
 int main(int argc, char** argv)
 {
     int nTakes = 10;
+    bool bPauseOnly = false;
     for (int i = 1; i < argc; ++i)
         if (std::strcmp(argv[i], "--takes") == 0 && i + 1 < argc)
             nTakes = std::max(1, std::atoi(argv[++i]));
-    return Run(nTakes);
+        else if (std::strcmp(argv[i], "--pause-only") == 0)
+            bPauseOnly = true;
+    return Run(nTakes, bPauseOnly);
 }
 
 #else

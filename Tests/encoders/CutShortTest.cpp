@@ -24,13 +24,14 @@ struct Format
 {
     const char* pszName;
     int nCaptureMode;
+    double dHeldBack;  // what the codec keeps for its next frame or packet until more audio comes
 };
 
 const Format FORMATS[] = {
-    {"wav", CAPTURE_MODE_WAV},
-    {"mp3", CAPTURE_MODE_MP3},
-    {"ogg", CAPTURE_MODE_OGG},
-    {"wma", CAPTURE_MODE_WMA},
+    {"wav", CAPTURE_MODE_WAV, 0.001},
+    {"mp3", CAPTURE_MODE_MP3, 0.05},    // LAME's look-ahead and the frame being filled
+    {"ogg", CAPTURE_MODE_OGG, 0.07},    // Vorbis's next block
+    {"wma", CAPTURE_MODE_WMA, 0.25},    // the ASF data packet being filled
 };
 
 // Passes every call on and writes 'w' to a pipe after each Write.
@@ -60,8 +61,9 @@ struct ChildRun
 };
 
 // A child recording the default line into path on the manual clock; it reports 'w' after each write and
-// 'a' once dSeconds have passed, then waits to be killed.
-ChildRun StartRecording(const Format& format, const std::string& path, double dSeconds)
+// 'a' once dSeconds have passed (with bPause: once it has paused there and a second has passed paused),
+// then waits to be killed.
+ChildRun StartRecording(const Format& format, const std::string& path, double dSeconds, bool bPause = false)
 {
     int fds[2];
     if (pipe(fds) != 0)
@@ -85,6 +87,12 @@ ChildRun StartRecording(const Format& format, const std::string& path, double dS
     if (!capture.StartCapture(&reporting).empty())
         _exit(92);
     winmm::virt::AdvanceClock(dSeconds);
+    if (bPause)
+    {
+        if (!capture.Pause())
+            _exit(93);
+        winmm::virt::AdvanceClock(1.0);
+    }
     if (write(fds[1], "a", 1) != 1)
         _exit(90);
     for (;;)
@@ -112,9 +120,9 @@ class CutShort : public ::testing::TestWithParam<Format>
 protected:
     // Starts a recording that is killed once nWrites writes are told (0: once dSeconds have passed).
     // Returns the writes it told.
-    int RecordAndKill(const std::string& path, double dSeconds, int nWrites)
+    int RecordAndKill(const std::string& path, double dSeconds, int nWrites, bool bPause = false)
     {
-        ChildRun child = StartRecording(GetParam(), path, dSeconds);
+        ChildRun child = StartRecording(GetParam(), path, dSeconds, bPause);
         EXPECT_GT(child.pid, 0);
         int nSeen = 0;
         const bool bReached = child.pid > 0 && WaitForWrites(child.fd, nWrites, nSeen);
@@ -146,6 +154,16 @@ TEST_P(CutShort, AKilledRecordingKeepsAllButItsLastSecondAndStatesItsLength)
         what << GetParam().pszName << " killed at " << dMoment << " s after " << nSeen << " written seconds";
         ExpectWholeFile(path, nSeen - 1, nSeen + 0.25, 1.0, what.str(), false);
     }
+}
+
+// Killed while paused, a recording keeps everything before the pause, the part of a second included: the
+// pause brings the file up to date. Only what the codec holds back for its next frame or packet is missing.
+TEST_P(CutShort, AKilledPausedRecordingKeepsEverythingBeforeThePause)
+{
+    const std::string path = m_folder.File(std::string("paused.") + GetParam().pszName);
+    RecordAndKill(path, 1.6, 0, true);
+    ExpectWholeFile(path, 1.6 - GetParam().dHeldBack, 1.6 + 0.1, 0.1,
+                    std::string(GetParam().pszName) + " killed while paused", false);
 }
 
 INSTANTIATE_TEST_SUITE_P(Formats, CutShort, ::testing::ValuesIn(FORMATS),

@@ -14,6 +14,7 @@
 #include "WaveIn.h"
 #include "WindowTestSupport.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <unistd.h>
@@ -244,7 +245,7 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAL
     }, WM_WAVEFORM_STOPPED);
     theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
     Click(&CMainDlg::OnRecord);
-    EXPECT_EQ("R-S+E-", Buttons());
+    EXPECT_EQ("R+S+E-", Buttons()) << "Record pauses while recording";
     winmm::virt::AdvanceClock(1.0);
     m_pDlg->AudioList()->DeleteAudio(0);
     Click(&CMainDlg::OnStop);
@@ -254,7 +255,7 @@ TEST_F(MainWindowController, StopAfterTheRowWasRemovedStillEndsTheRecordingAndAL
     Click(&CMainDlg::OnRecord);
     ASSERT_TRUE(WaitUntil([&] { return nStops == 1; }));
     EXPECT_TRUE(std::filesystem::exists(m_folder.File(".Audio1.wav.part")));
-    EXPECT_EQ("R-S+E-", Buttons()) << "the second recording runs on";
+    EXPECT_EQ("R+S+E-", Buttons()) << "the second recording runs on";
     EXPECT_EQ(1, m_pDlg->AudioList()->GetItemCount());
     winmm::virt::AdvanceClock(1.0);
     Click(&CMainDlg::OnStop);
@@ -508,6 +509,69 @@ TEST_F(MainWindowController, PlayOpensThePlayerForItsFormatsAndHandsOtherFilesTo
     shell.nResult = SE_ERR_NOASSOC;
     Command(ID_CMD_PLAY);
     EXPECT_EQ(std::vector<std::string>{"Sorry,This audio file play wrong."}, m_messages.Texts());
+}
+
+// While recording, the Record button pauses and resumes, as do Alt+R and the popup's Ctrl+Space item: the button
+// says "Pause" or "Resume", the popup's item "Pause" or "Resume", the row "Paused", and the view draws "Paused"
+// at the head of the trace and tells a screen reader; its length stands still. The file leaves out the paused
+// stretch, and a stop while paused ends the recording as usual. With nothing recording the command does nothing.
+TEST_F(MainWindowController, RecordPausesAndResumesWhileRecordingAndEveryPartOfTheWindowSaysSo)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    wxWindow* pRecord = m_pDlg->FindWindow(IDC_BUTTON_RECORD);
+    auto popupItem = [this] {
+        wxUpdateUIEvent event(ID_CMD_PAUSE);
+        m_pDlg->ProcessWindowEvent(event);
+        return std::string(event.GetEnabled() ? "+" : "-") + event.GetText().ToStdString();
+    };
+    auto key = [this](const char* pszKeys) {
+        RunCommand("xdotool search --class Vorane.MainDlg windowactivate --sync 2>/dev/null");
+        ASSERT_TRUE(PressKeysAndWait(pszKeys));
+    };
+    Command(ID_CMD_PAUSE);
+    EXPECT_FALSE(m_pDlg->IsPaused());
+    EXPECT_EQ("-Pause\tCtrl+Space", popupItem());
+
+    Click(&CMainDlg::OnRecord);
+    AudioItem* pRow = m_pDlg->AudioList()->FindRecordingAudio();
+    ASSERT_TRUE(pRow);
+    auto rowText = [&] { return m_pDlg->AudioList()->GetItemText(pRow->nIndex, 1).ToStdString(); };
+    EXPECT_EQ("Pause", pRecord->GetLabel());
+    EXPECT_EQ("+Pause\tCtrl+Space", popupItem());
+    winmm::virt::AdvanceClock(1.5);
+    Click(&CMainDlg::OnRecord);
+    EXPECT_EQ("&Resume", pRecord->GetLabel());
+    EXPECT_EQ("+Resume\tCtrl+Space", popupItem());
+    EXPECT_EQ("Paused", rowText());
+    EXPECT_EQ("R+S+E-", Buttons());
+    const std::string paused = ReadAccessibleTree(", Paused");
+    EXPECT_NE(std::string::npos, paused.find("table cell | Paused |")) << paused;
+    const wxRect label = ScreenRect(m_pDlg->Waveform(), m_pDlg->Waveform()->PausedRect());
+    wxImage shot;
+    EXPECT_TRUE(ScreenshotUntil("main-paused", [&](const wxImage& image) {
+        return CountColour(image, label, CWndWaveform::TEXT_COLOUR) > 20;
+    }, shot));
+    // The view's one-second timer runs meanwhile, and counts no paused time.
+    const uint32_t nLength = m_pDlg->Waveform()->GetRecordedItem().nLength;
+    const auto waited = std::chrono::steady_clock::now() + std::chrono::milliseconds(1300);
+    WaitUntil([&] { return std::chrono::steady_clock::now() > waited; });
+    EXPECT_EQ(nLength, m_pDlg->Waveform()->GetRecordedItem().nLength);
+    winmm::virt::AdvanceClock(1.0);  // paused: the device delivers nothing
+
+    key("alt+r");
+    EXPECT_EQ("Pause", pRecord->GetLabel());
+    EXPECT_EQ("Recording...", rowText());
+    EXPECT_TRUE(ScreenshotUntil("main-resumed", [&](const wxImage& image) {
+        return CountColour(image, label, CWndWaveform::TEXT_COLOUR) == 0;
+    }, shot));
+    winmm::virt::AdvanceClock(0.5);
+    key("ctrl+space");
+    EXPECT_EQ("Paused", rowText());
+    Click(&CMainDlg::OnStop);
+    EXPECT_EQ("Record over", rowText());
+    EXPECT_EQ("&Record", pRecord->GetLabel());
+    EXPECT_FALSE(m_pDlg->Waveform()->IsPaused());
+    EXPECT_EQ(2.0, DecodeFile(m_folder.File("Audio0.wav")).duration);
 }
 
 // A screen reader reads the list's rows and the view's running length while recording, the finished row

@@ -12,6 +12,7 @@
 #include <thread>
 #include <pty.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -48,14 +49,30 @@ public:
         if (m_master >= 0)
             close(m_master);
     }
-    // Reads the terminal until the text shows; false when the recorder ends first or a generous bound passes.
-    bool WaitFor(const std::string& text)
+    // Reads the terminal until the text shows (nTimes in all); false when the recorder ends first or a
+    // generous bound passes.
+    bool WaitFor(const std::string& text, int nTimes = 1)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (m_output.find(text) == std::string::npos)
+        while (Count(text) < nTimes)
             if (std::chrono::steady_clock::now() > deadline || !ReadSome(200))
                 return false;
         return true;
+    }
+    int Count(const std::string& text) const
+    {
+        int n = 0;
+        for (size_t at = m_output.find(text); at != std::string::npos; at = m_output.find(text, at + 1))
+            ++n;
+        return n;
+    }
+    // Keys typed on the terminal.
+    void Type(const std::string& keys) { EXPECT_EQ(static_cast<ssize_t>(keys.size()), write(m_master, keys.data(), keys.size())); }
+    // The terminal edits lines and echoes them, as a shell left it.
+    bool IsCooked() const
+    {
+        termios t{};
+        return tcgetattr(m_master, &t) == 0 && (t.c_lflag & ICANON) && (t.c_lflag & ECHO);
     }
     void Signal(int nSignal) { kill(m_pid, nSignal); }
     // Sends the signal (0: none), reads what is left and waits for the exit; the wait status.
@@ -230,4 +247,46 @@ TEST(RecorderCliSettings, TheBitrateAndTrackInformationGivenAreInTheFile)
               std::make_tuple(decoded.tags["title"], decoded.tags["artist"], decoded.tags["date"],
                               decoded.tags.count("album"), decoded.bitRate)) << decoded.error;
     EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, decoded.sampleRate), 10) << "the Line In tone";
+}
+
+// -i on a terminal: Space pauses and resumes, q stops, and a line says each change. The file leaves out the
+// paused stretch (two seconds here), and the terminal edits lines and echoes again after q and after a TERM
+// that came while paused. Without a terminal -i is refused.
+TEST(RecorderCliInteractive, SpacePausesAndResumesQStopsAndTheTerminalIsPutBack)
+{
+    CTempFolder folder("RecorderCliInteractive");
+    const std::string path = folder.File("Audio0.wav");
+    {
+        const auto start = std::chrono::steady_clock::now();
+        CTerminalRecorder recorder({"--folder", folder.Path(), "-i"});
+        ASSERT_TRUE(recorder.WaitFor("1 s recorded")) << recorder.Output();
+        EXPECT_FALSE(recorder.IsCooked()) << "single keys while recording";
+        recorder.Type(" ");
+        ASSERT_TRUE(recorder.WaitFor("Paused: Space resumes, q or Enter stops.")) << recorder.Output();
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        recorder.Type(" ");
+        ASSERT_TRUE(recorder.WaitFor("Recording: Space pauses, q or Enter stops.", 2)) << recorder.Output();
+        ASSERT_TRUE(recorder.WaitFor("2 s recorded")) << recorder.Output();
+        recorder.Type("q");
+        const int status = recorder.End(0);
+        const double dWall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << recorder.Output();
+        EXPECT_TRUE(recorder.IsCooked());
+        EXPECT_NE(std::string::npos, recorder.Output().find("Stopped.")) << recorder.Output();
+        ExpectWholeFile(path, 2.0, dWall - 1.5, 0.01, "paused for two seconds", true);
+        EXPECT_NEAR(DecodeFile(path).duration, ReportedSeconds(recorder.Output(), path), 0.01);
+    }
+    {
+        CTerminalRecorder recorder({"--folder", folder.Path(), "--interactive", "--format", "mp3"});
+        ASSERT_TRUE(recorder.WaitFor("1 s recorded")) << recorder.Output();
+        recorder.Type(" ");
+        ASSERT_TRUE(recorder.WaitFor("Paused:")) << recorder.Output();
+        const int status = recorder.End(SIGTERM);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << recorder.Output();
+        EXPECT_TRUE(recorder.IsCooked());
+        ExpectWholeFile(folder.File("Audio0.mp3"), 0.9, 60, 0.1, "ended while paused", true);
+    }
+    std::string output;
+    EXPECT_EQ(2, RunRecorder(folder.Path(), "-i < /dev/null", &output)) << output;
+    EXPECT_NE(std::string::npos, output.find("-i reads single keys from a terminal")) << output;
 }

@@ -166,6 +166,9 @@ MMRESULT CVirtualWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& form
     m_bRunning = false;
     m_nElapsedNs = 0;
     m_nFramesDone = 0;
+    m_nSignalBase = 0;
+    m_bHalted = false;
+    m_nHaltedNs = 0;
     return MMSYSERR_NOERROR;
 }
 
@@ -175,6 +178,19 @@ void CVirtualWaveIn::StartStream()
     if (!m_pPort || m_bRunning)
         return;
     m_bRunning = true;
+    if (m_bHalted)
+    {
+        uint64_t nHaltedNs = m_nHaltedNs;
+        if (!g_bManualClock)
+            nHaltedNs = static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                                  std::chrono::steady_clock::now() - m_haltedAt)
+                                                  .count());
+        m_nSignalBase += m_nFramesDone +
+                         static_cast<uint64_t>((static_cast<unsigned __int128>(nHaltedNs) * m_format.nSamplesPerSec) /
+                                               1000000000u);
+        m_bHalted = false;
+        m_nHaltedNs = 0;
+    }
     m_nElapsedNs = 0;
     m_nFramesDone = 0;
     if (!g_bManualClock)
@@ -204,6 +220,12 @@ void CVirtualWaveIn::StopStream()
     std::thread clock;
     {
         std::lock_guard<std::mutex> lock(m_streamMutex);
+        if (m_bRunning)
+        {
+            m_bHalted = true;
+            m_nHaltedNs = 0;
+            m_haltedAt = std::chrono::steady_clock::now();
+        }
         m_bRunning = false;
         clock.swap(m_clockThread);
     }
@@ -233,7 +255,11 @@ void CVirtualWaveIn::AdvanceManual(uint64_t nNanoseconds, bool bWaitForBuffers)
     {
         std::lock_guard<std::mutex> lock(m_streamMutex);
         if (!m_bRunning)
+        {
+            if (m_bHalted)
+                m_nHaltedNs += nNanoseconds;
             return;
+        }
         m_nElapsedNs += nNanoseconds;
         nTarget = static_cast<uint64_t>((static_cast<unsigned __int128>(m_nElapsedNs) * m_format.nSamplesPerSec) /
                                         1000000000u);
@@ -263,13 +289,14 @@ void CVirtualWaveIn::Pump(uint64_t nTargetFrames, bool bWaitForBuffers)
     {
         std::unique_lock<std::mutex> deliver(m_deliverMutex);
         CWaveInPort* pPort;
-        uint64_t nFirst;
+        uint64_t nFirst, nBase;
         {
             std::lock_guard<std::mutex> lock(m_streamMutex);
             if (!m_bRunning || !m_pPort || m_nFramesDone >= nTargetFrames)
                 return;
             pPort = m_pPort;
             nFirst = m_nFramesDone;
+            nBase = m_nSignalBase;
         }
         const size_t nAlign = std::max<WORD>(1, m_format.nBlockAlign);
         uint64_t nFrames = nTargetFrames - nFirst;
@@ -287,7 +314,7 @@ void CVirtualWaveIn::Pump(uint64_t nTargetFrames, bool bWaitForBuffers)
                 nFrames = std::min<uint64_t>(nFrames, nSpace);
         }
         m_scratch.resize(static_cast<size_t>(nFrames) * nAlign);
-        Generate(m_scratch.data(), nFirst, static_cast<size_t>(nFrames));
+        Generate(m_scratch.data(), nBase + nFirst, static_cast<size_t>(nFrames));
         {
             std::lock_guard<std::mutex> lock(m_streamMutex);
             if (!m_bRunning)

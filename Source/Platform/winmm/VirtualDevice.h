@@ -131,6 +131,12 @@ private:
     bool m_bRunning = false;
     uint64_t m_nElapsedNs = 0;
     uint64_t m_nFramesDone = 0;
+    // The signal runs on from the stream's open: a stop halts delivery, not the clock, so a start
+    // after a stop goes on at the frame the time reached, as a real source does.
+    uint64_t m_nSignalBase = 0;  // the signal's frame at this run's first frame
+    bool m_bHalted = false;      // stopped after running, since the open
+    uint64_t m_nHaltedNs = 0;    // manual clock: time passed while halted
+    std::chrono::steady_clock::time_point m_haltedAt;  // real clock: when it halted
     std::thread m_clockThread;
     std::chrono::steady_clock::time_point m_realStart;  // when the real-time clock's stream started
     std::vector<uint8_t> m_scratch;

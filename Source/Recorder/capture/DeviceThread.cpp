@@ -149,6 +149,7 @@ void CWaveBufferRing::Take(std::vector<int32_t>& display, std::vector<uint8_t>& 
 CDeviceThread::CDeviceThread()
     : m_hEvent(CreateEventA(nullptr, FALSE, FALSE, nullptr)),
       m_hThreadEnded(CreateEventA(nullptr, TRUE, TRUE, nullptr)),
+      m_hPauseHandedOn(CreateEventA(nullptr, TRUE, TRUE, nullptr)),
       m_ring(2)
 {
     ResetEvent(m_hEvent);
@@ -179,6 +180,7 @@ CDeviceThread::~CDeviceThread()
     SetEvent(m_hEvent);
     if (m_thread.joinable())
         m_thread.join();
+    CloseHandle(m_hPauseHandedOn);
     CloseHandle(m_hThreadEnded);
     CloseHandle(m_hEvent);
 }
@@ -247,6 +249,8 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
             m_bStop = false;
             m_nFrameLimit = nFrameLimit;
             m_bLimitReached = false;
+            m_bPaused = false;
+            m_bPauseHandOn = false;
             m_ending = CaptureEnding();
             // Stop acts on the device this recording runs on, whatever is current later.
             m_nCaptureDevice = pDevice->Serial();
@@ -327,6 +331,59 @@ std::string CDeviceThread::StopCapture()
     // does neither: wake it here too, so the stop step always runs.
     SetEvent(m_hEvent);
     return error;
+}
+
+bool CDeviceThread::Pause()
+{
+    CWaveIn* pDevice = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        if (m_bStop || m_bPaused || m_bLimitReached || !m_pReceiver || !IsThreadRunning())
+            return false;
+        pDevice = FindListedDevice(m_nCaptureDevice);
+        if (!pDevice)
+            return false;
+        m_bPaused = true;
+        ResetEvent(m_hPauseHandedOn);
+    }
+    // As at a stop, without the global lock: the device returns the buffer being filled with
+    // what it holds, and the capture thread may still take a buffer that fills meanwhile.
+    pDevice->StopInput();
+    {
+        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+        m_bPauseHandOn = true;
+    }
+    SetEvent(m_hEvent);
+    // Once the receiver has written that buffer the file holds everything before the pause,
+    // so a process killed while paused loses none of it.
+    WaitForSingleObject(m_hPauseHandedOn, 5000);
+    return true;
+}
+
+bool CDeviceThread::Resume()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    if (!m_bPaused || m_bStop || !IsThreadRunning())
+        return false;
+    CWaveIn* pDevice = FindListedDevice(m_nCaptureDevice);
+    if (!pDevice)
+        return false;
+    m_bPaused = false;
+    // The buffers queued before the pause take the audio from here on.
+    pDevice->Start();
+    return true;
+}
+
+bool CDeviceThread::IsPaused()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    return m_bPaused && !m_bStop && IsThreadRunning();
+}
+
+uint64_t CDeviceThread::CapturedFrames()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    return m_ending.nFrames;
 }
 
 void CDeviceThread::HandOn(uint32_t nBytes)
@@ -416,6 +473,11 @@ void CDeviceThread::Run()
                     break;
                 }
             }
+            if (m_bPauseHandOn && !m_ring.IsCurrentDone())
+            {
+                m_bPauseHandOn = false;
+                SetEvent(m_hPauseHandedOn);
+            }
         }
     }
     catch (const CRecorderError& error)
@@ -446,5 +508,7 @@ void CDeviceThread::Run()
         m_ending.nothingKept = "The capture device failed (" + reason + "): nothing was recorded.";
         EndRecording();
     }
+    // A pause waiting for its buffer waits no longer for a thread that is gone.
+    SetEvent(m_hPauseHandedOn);
     SetEvent(m_hThreadEnded);
 }

@@ -3,8 +3,12 @@
 // the partly filled buffer goes on too, so a recording holds everything up to
 // the stop.
 //
-// Threads: StartCapture, StopCapture, WaitForCaptureEnd, Ending and the
-// destructor run on the main thread; Run is the capture thread. Every call into
+// A pause stops the device and hands on what it captured, so the file is up to
+// date while paused; a resume starts the device again. The receiver never hears
+// of it: the file is one recording without the paused stretch.
+//
+// Threads: StartCapture, StopCapture, Pause, Resume, WaitForCaptureEnd, Ending
+// and the destructor run on the main thread; Run is the capture thread. Every call into
 // the receiver and the view happens on the capture thread with the global
 // device lock held, so those consumers must never wait for the main thread.
 // Nothing here shows a message: failures go back to the caller (start, stop)
@@ -89,6 +93,14 @@ public:
     // global device lock held.
     bool WaitForCaptureEnd(uint32_t nMilliseconds = INFINITE);
     bool IsThreadRunning();
+    // Stops the device and returns once the receiver has what it captured up to now. False
+    // (and nothing done) when no capture runs or it is paused already.
+    bool Pause();
+    // Starts the device again after a pause. False when the capture is not paused.
+    bool Resume();
+    bool IsPaused();
+    // Frames handed to the receiver so far.
+    uint64_t CapturedFrames();
     // How the latest recording ended; complete once WaitForCaptureEnd returned true.
     CaptureEnding Ending();
 
@@ -110,11 +122,14 @@ private:
     HANDLE m_hEvent;
     std::thread m_thread;
     HANDLE m_hThreadEnded;  // manual-reset; set as the capture thread returns
+    HANDLE m_hPauseHandedOn;  // manual-reset; set once a pause's last buffer went on (or the thread ended)
     CWaveBufferRing m_ring;
     std::vector<int32_t> m_display;
     std::vector<uint8_t> m_bytes;
     // Guarded by the global device lock.
     uint64_t m_nFrameLimit = 0;
     bool m_bLimitReached = false;
+    bool m_bPaused = false;
+    bool m_bPauseHandOn = false;  // a pause waits for the buffer its stop returned
     CaptureEnding m_ending;
 };

@@ -96,7 +96,7 @@ bool CLstctrlAudio::UpdateAudioText(AudioItem* pItem)
     switch (pItem->nState)
     {
     case AUDIO_STATE_RECORDING:
-        SetTextValue("Recording...", nRow, 1);
+        SetTextValue(pItem->bPaused ? "Paused" : "Recording...", nRow, 1);
         break;
     case AUDIO_STATE_RECORDED:
         SetTextValue("Record over", nRow, 1);

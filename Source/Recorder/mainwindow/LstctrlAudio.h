@@ -32,7 +32,7 @@ public:
     // Appends a row for the record and takes ownership of it; returns the new row,
     // which becomes the current row. The list scrolls to it.
     int AddAudio(AudioItem* pItem);
-    // Rewrites the record's row from its state: "Recording...", "Record over", or
+    // Rewrites the record's row from its state: "Recording..." ("Paused" while paused), "Record over", or
     // (after a rename) its new name. Other states leave the row as it is.
     bool UpdateAudioText(AudioItem* pItem);
     int GetCurIndex();

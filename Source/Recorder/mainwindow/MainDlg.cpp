@@ -21,6 +21,7 @@ wxBEGIN_EVENT_TABLE(CMainDlg, wxDialog)
     EVT_BUTTON(IDC_BUTTON_ABOUT, CMainDlg::OnButton)
     EVT_MENU_RANGE(ID_CMD_RECORD, ID_CMD_RENAME, CMainDlg::OnCommand)
     EVT_UPDATE_UI_RANGE(ID_CMD_RECORD, ID_CMD_RENAME, CMainDlg::OnUpdateCommand)
+    EVT_UPDATE_UI(IDC_BUTTON_RECORD, CMainDlg::OnUpdateRecordButton)
     EVT_TIMER(IDT_SHOW, CMainDlg::OnTimer)
     EVT_CLOSE(CMainDlg::OnClose)
     EVT_ICONIZE(CMainDlg::OnIconize)
@@ -138,6 +139,7 @@ bool CMainDlg::Create()
     // which GTK only hands to a focused button, and otherwise for a quarter of a second.
     accelerators.emplace_back(wxACCEL_ALT, 'R', ID_CMD_RECORD);
     accelerators.emplace_back(wxACCEL_ALT, 'S', ID_CMD_STOP);
+    accelerators.emplace_back(wxACCEL_CTRL, WXK_SPACE, ID_CMD_PAUSE);
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(accelerators.size()), accelerators.data()));
 
     CreateLayout();
@@ -271,8 +273,10 @@ void CMainDlg::OnPaint(wxPaintEvent& event)
 void CMainDlg::SetRecordState(int nState)
 {
     m_nRecordState = nState;
+    m_bPaused = false;
     const bool bIdle = nState == RECORD_STATE_IDLE;
-    m_btnRecord->Enable(bIdle);
+    // Record turns into Pause while recording: its caption and state come from its update handler.
+    m_btnRecord->UpdateWindowUI();
     m_btnStop->Enable(!bIdle);
     m_btnSettings->Enable(bIdle);
 }

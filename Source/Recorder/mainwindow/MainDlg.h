@@ -55,6 +55,7 @@ enum
     ID_CMD_CLEARALL = 32786,
     ID_CMD_HELP = 32787,
     ID_CMD_WEBSITE = 32788,
+    ID_CMD_PAUSE = 32789,
     ID_CMD_ABOUT = 32790,
     ID_CMD_EXIT = 32791,
     ID_CMD_RENAME = 32792,
@@ -91,10 +92,13 @@ public:
     void OnHelp();
     void OnWebSite();
     void OnAbout();
+    // Pauses the running recording, or resumes it.
+    void OnPause();
 
     // The enabling rules, asked by the update handlers, the popup menu and the commands.
     bool IsIdle() const { return m_nRecordState == RECORD_STATE_IDLE; }
     bool IsRecording() const { return m_nRecordState == RECORD_STATE_RECORDING; }
+    bool IsPaused() const { return IsRecording() && m_bPaused; }
     bool HasCurrentRow();
     bool CurrentFileExists();
     // The current row's file exists and is not being recorded: it may be renamed or deleted.
@@ -133,6 +137,7 @@ private:
     void OnCommand(wxCommandEvent& event);
     void OnButton(wxCommandEvent& event);
     void OnUpdateCommand(wxUpdateUIEvent& event);
+    void OnUpdateRecordButton(wxUpdateUIEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIconize(wxIconizeEvent& event);
@@ -161,6 +166,7 @@ private:
     wxTimer m_showTimer;
     bool m_bPopupPending = false;
     bool m_bClosing = false;
+    bool m_bPaused = false;  // the running recording is paused
     wxPoint m_popupPoint;
 
     wxDECLARE_EVENT_TABLE();

@@ -24,6 +24,9 @@ const char* const HELP_FILE_NAME = "Recorder.html";
 
 namespace
 {
+const char* const PAUSE_TEXT = "Pause\tCtrl+Space";
+const char* const RESUME_TEXT = "Resume\tCtrl+Space";
+
 // One row per command: the popup text with its key, the picture beside it, when it may
 // run and what it does. The popup, the keys and the update handlers all ask this table.
 struct MainCommand
@@ -38,6 +41,7 @@ struct MainCommand
 const MainCommand COMMANDS[] = {
     {ID_CMD_RECORD, "&Record\tAlt+R", 144, nullptr, nullptr},
     {ID_CMD_PLAY, "Play\tCtrl+P", 142, &CMainDlg::CanPlay, &CMainDlg::OnPlay},
+    {ID_CMD_PAUSE, PAUSE_TEXT, 0, nullptr, nullptr},
     {ID_CMD_STOP, "&Stop\tAlt+S", 141, nullptr, nullptr},
     {0, nullptr, 0, nullptr, nullptr},
     {ID_CMD_SETTINGS, "S&ettings...\tAlt+E", 147, nullptr, &CMainDlg::OnSettings},
@@ -109,6 +113,7 @@ bool CMainDlg::IsCommandEnabled(int nId)
     case ID_CMD_SETTINGS:
         return IsIdle();
     case ID_CMD_STOP:
+    case ID_CMD_PAUSE:
         return IsRecording();
     default:
         break;
@@ -120,11 +125,36 @@ bool CMainDlg::IsCommandEnabled(int nId)
 void CMainDlg::OnUpdateCommand(wxUpdateUIEvent& event)
 {
     event.Enable(IsCommandEnabled(event.GetId()));
+    if (event.GetId() == ID_CMD_PAUSE)
+        event.SetText(IsPaused() ? RESUME_TEXT : PAUSE_TEXT);
+}
+
+void CMainDlg::OnUpdateRecordButton(wxUpdateUIEvent& event)
+{
+    // Alt+R stays the key of this button whatever it says.
+    event.Enable(IsIdle() || IsRecording());
+    event.SetText(IsPaused() ? "&Resume" : IsRecording() ? "Pause" : "&Record");
+}
+
+void CMainDlg::OnPause()
+{
+    if (!IsRecording())
+        return;
+    if (m_bPaused ? m_session.Resume() : m_session.Pause())
+        m_bPaused = !m_bPaused;
+    m_btnRecord->UpdateWindowUI();
+    m_wndWaveform->SetPaused(m_bPaused);
+    if (AudioItem* pRow = RecordingRow())
+    {
+        pRow->bPaused = m_bPaused;
+        m_lstAudio->UpdateAudioText(pRow);
+    }
 }
 
 void CMainDlg::OnCommand(wxCommandEvent& event)
 {
-    const int nId = event.GetId();
+    // Alt+R is the Record button's key, and that button pauses while recording.
+    const int nId = event.GetId() == ID_CMD_RECORD && IsRecording() ? ID_CMD_PAUSE : event.GetId();
     if (!IsCommandEnabled(nId))
         return;
     wxCommandEvent button(wxEVT_BUTTON, nId);
@@ -132,6 +162,9 @@ void CMainDlg::OnCommand(wxCommandEvent& event)
     {
     case ID_CMD_RECORD:
         OnRecord(button);
+        return;
+    case ID_CMD_PAUSE:
+        OnPause();
         return;
     case ID_CMD_STOP:
         OnStop(button);
@@ -177,7 +210,8 @@ void CMainDlg::ShowPopupMenu(const wxPoint& point)
             menu.AppendMenu(MF_SEPARATOR);
         else
             menu.AppendMenu(MF_STRING | (IsCommandEnabled(c.nId) ? MF_ENABLED : MF_GRAYED),
-                            static_cast<unsigned>(c.nId), c.pszText, c.nBitmap);
+                            static_cast<unsigned>(c.nId),
+                            c.nId == ID_CMD_PAUSE && IsPaused() ? RESUME_TEXT : c.pszText, c.nBitmap);
     }
     // The chosen command comes back as an ordinary menu command, checked again there.
     menu.TrackPopupMenu(TPM_LEFTALIGN | TPM_LEFTBUTTON, point.x, point.y, this);

@@ -11,6 +11,12 @@
 
 void CMainDlg::OnRecord(wxCommandEvent&)
 {
+    // While recording this button pauses and resumes.
+    if (IsRecording())
+    {
+        OnPause();
+        return;
+    }
     // Keys can reach a disabled command.
     if (m_nRecordState != RECORD_STATE_IDLE)
         return;

@@ -37,6 +37,7 @@ const char* const LENGTH_LABEL = "Length : ";
 const char* const SIZE_LABEL = "Size :";
 const char* const KBYTES_LABEL = "kBytes";
 const char* const WELCOME_TEXT = "Welcome";
+const char* const PAUSED_TEXT = "Paused";
 
 // Windows font heights are cell heights; Pango sizes the em, about 7/8 of the cell.
 constexpr int BIG_FONT_HEIGHT = 30;
@@ -188,6 +189,8 @@ void CWndWaveform::DoLayout()
     const wxSize client = GetClientSize();
     const int nLeft = std::max(Right(m_rcName), Right(m_rcFormat));
     m_rcWave = wxRect(nLeft, 0, std::max(0, client.x - nLeft), client.y);
+    // At the head of the trace, which stands still while paused.
+    m_rcPaused = MeasuredRect(this, PAUSED_TEXT, big, m_rcWave.x + 4, 0);
     m_rcNote = wxRect();
     if (!m_note.empty())
     {
@@ -220,6 +223,7 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         // The capture thread reads the copy: the settings may change once the recording stops.
         m_bViewWaveform = ViewWaveform();
         m_trace.Clear();
+        m_dwPausedTicks = NO_RECORDING;
     }
     Refresh();
     DoLayout();
@@ -337,6 +341,7 @@ void CWndWaveform::OnCaptureStopped(uint32_t nMilliseconds)
         }
         m_trace.Exhaust();
         m_dwStartTicks = NO_RECORDING;
+        m_dwPausedTicks = NO_RECORDING;
     }
     // Outside the view's lock: the drawing thread takes that lock, and is joined here.
     StopDrawingThread();
@@ -397,6 +402,38 @@ void CWndWaveform::OnCaptureStoppedMain()
     }
 }
 
+void CWndWaveform::SetPaused(bool bPaused)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_dwStartTicks == NO_RECORDING || bPaused == (m_dwPausedTicks != NO_RECORDING))
+            return;
+        const DWORD dwNow = TickCount();
+        if (bPaused)
+        {
+            m_dwPausedTicks = dwNow;
+            m_recorded.nLength = dwNow - m_dwStartTicks;
+        }
+        else
+        {
+            // The paused stretch is no part of the recording's length.
+            m_dwStartTicks += dwNow - m_dwPausedTicks;
+            m_dwPausedTicks = NO_RECORDING;
+        }
+    }
+    if (ShowsRecording())
+    {
+        RefreshRect(m_rcPaused, false);
+        RefreshRect(m_rcLength, false);
+    }
+}
+
+bool CWndWaveform::IsPaused() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_dwPausedTicks != NO_RECORDING;
+}
+
 void CWndWaveform::OnTimer(wxTimerEvent& event)
 {
     bool bRunning;
@@ -404,7 +441,7 @@ void CWndWaveform::OnTimer(wxTimerEvent& event)
         std::lock_guard<std::mutex> lock(m_lock);
         bRunning = m_dwStartTicks != NO_RECORDING;
         if (bRunning)
-            m_recorded.nLength = TickCount() - m_dwStartTicks;
+            m_recorded.nLength = (m_dwPausedTicks != NO_RECORDING ? m_dwPausedTicks : TickCount()) - m_dwStartTicks;
     }
     if (!bRunning)
         m_timer.Stop();
@@ -451,6 +488,17 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
         DrawSamples(dc);
     if (!m_note.empty() && ShowsRecording() && update.Contains(m_rcNote) != wxOutRegion)
         DrawNote(dc);
+    if (update.Contains(m_rcPaused) != wxOutRegion && IsPaused() && ShowsRecording())
+        DrawPaused(dc);
+}
+
+void CWndWaveform::DrawPaused(wxDC& dc)
+{
+    if (m_bResourcesLoaded)
+        dc.SetFont(m_fontBig);
+    dc.SetBackgroundMode(wxTRANSPARENT);
+    dc.SetTextForeground(TEXT_COLOUR);
+    dc.DrawText(PAUSED_TEXT, m_rcPaused.GetTopLeft());
 }
 
 void CWndWaveform::DrawNote(wxDC& dc)
@@ -526,6 +574,8 @@ void CWndWaveform::TellScreenReader(const AudioItem* pItem)
     std::string details = InfoFormatText(pItem->nSampleRate, pItem->nChannels, pItem->nBitrate);
     details += std::string(", ") + LENGTH_LABEL + InfoLengthText(pItem->nLength);
     details += std::string(", ") + SIZE_LABEL + " " + InfoSizeText(pItem->nSize) + " " + KBYTES_LABEL;
+    if (IsPaused() && ShowsRecording())
+        details += std::string(", ") + PAUSED_TEXT;
     SetAccessibleText(GetHandle(), AccessibleRole::Label, pItem->szName, details.c_str());
 }
 

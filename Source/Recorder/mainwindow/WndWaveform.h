@@ -51,6 +51,11 @@ public:
     // runs, its own information stays with it: showing another item does not make
     // that item grow.
     void ShowItem(const AudioItem* pItem);
+    // The running recording is paused (its length stands still and the view says "Paused"),
+    // or runs again.
+    void SetPaused(bool bPaused);
+    bool IsPaused() const;
+    wxRect PausedRect() const { return m_rcPaused; }
     // The shown item was renamed: it takes the new path and the name from it.
     void SetPath(const char* pszPath);
     // A line shown under the trace while the current recording runs (where its sound comes
@@ -115,6 +120,7 @@ private:
     void TellScreenReader(const AudioItem* pItem);
     void DrawSamples(wxDC& dc);
     void DrawNote(wxDC& dc);
+    void DrawPaused(wxDC& dc);
 
     // Main thread only.
     AudioItem m_item;
@@ -128,6 +134,7 @@ private:
     wxRect m_rcName, m_rcFormat, m_rcLengthLabel, m_rcLength, m_rcSizeLabel, m_rcSize, m_rcKBytes, m_rcWave;
     wxString m_note;
     wxRect m_rcNote;
+    wxRect m_rcPaused;
     bool m_bResourcesLoaded = false;
     wxBitmap m_pattern;
     wxFont m_fontBig;
@@ -140,6 +147,7 @@ private:
     bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
     CTraceSamples m_trace;
     DWORD m_dwStartTicks = NO_RECORDING;
+    DWORD m_dwPausedTicks = NO_RECORDING;  // when the running recording was paused
     bool m_bViewWaveform = true;  // the setting as the running recording started
     std::deque<AudioItem> m_stopped;
 

@@ -60,6 +60,11 @@ public:
     // Asks the capture to end; returns once the device is closed. A reason given is told
     // when the recording finishes, as a failure (the recording did not end as asked).
     void Stop(const std::string& why = std::string());
+    // Pauses the running recording (its file then holds everything so far) and resumes it; the
+    // file is one recording without the paused stretch. False when there is nothing to do.
+    bool Pause() { return IsActive() && m_capture.Pause(); }
+    bool Resume() { return IsActive() && m_capture.Resume(); }
+    bool IsPaused() { return IsActive() && m_capture.IsPaused(); }
     // Ends the recording: waits for the capture's end, puts the line back, keeps the file
     // or removes what holds no audio, and tells the user (unless bQuiet) when something
     // went otherwise than asked. Nothing when no recording is active.

@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -24,8 +25,10 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <poll.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -60,6 +63,9 @@ const char* const USAGE =
     "  -d, --device N|NAME    capture device by position or by name (default 0)\n"
     "  -l, --line N|NAME      source line by position or by name (default: the first\n"
     "                         line whose name contains \"Mix\")\n"
+    "  -i, --interactive      read keys from the terminal: Space pauses and resumes,\n"
+    "                         q or Enter stops; without --seconds it records until\n"
+    "                         stopped. The file leaves out the paused stretches\n"
     "      --list             list the devices and their source lines, then exit\n"
     "      --version          print the version, then exit\n"
     "WAV:\n"
@@ -93,12 +99,15 @@ struct CRecorderView : IWaveformView
     std::atomic<bool> bErrorShown{false};
     std::atomic<int> nBuffers{0};
     bool bProgress = false;
+    CDeviceThread* pCapture = nullptr;  // set before the capture starts
+    uint32_t nRate = 0;
 
     void AddSamples(const std::vector<int32_t>&, uint32_t) override
     {
-        int n = ++nBuffers;
-        if (bProgress)
-            std::fprintf(stderr, "\r  %d s recorded", n);
+        ++nBuffers;
+        // Recorded audio, not buffers: a pause hands on a part of a second.
+        if (bProgress && pCapture && nRate)
+            std::fprintf(stderr, "\r  %d s recorded", static_cast<int>(pCapture->CapturedFrames() / nRate));
     }
     void OnCaptureStopped(uint32_t) override { SetEvent(hDone); }
 };
@@ -176,6 +185,87 @@ int LinePositionByName(const std::string& name)
     return nFound;
 }
 
+// Single keys from the terminal for -i. The terminal's own settings come back on every way out:
+// the destructor, a fatal signal, and Ctrl+Z (raw again after fg).
+struct termios g_savedTerminal;
+struct termios g_rawTerminal;
+volatile sig_atomic_t g_bTerminalRaw = 0;
+
+void RestoreTerminal()
+{
+    if (g_bTerminalRaw)
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_savedTerminal);
+}
+
+void OnFatalSignal(int nSignal)
+{
+    RestoreTerminal();
+    std::signal(nSignal, SIG_DFL);
+    raise(nSignal);
+}
+
+void OnTerminalStop(int)
+{
+    RestoreTerminal();
+    raise(SIGSTOP);
+    // Continued: single keys again.
+    if (g_bTerminalRaw)
+        tcsetattr(STDIN_FILENO, TCSANOW, &g_rawTerminal);
+}
+
+class CKeyboard
+{
+public:
+    // Puts the terminal into single-key mode; false when stdin is no terminal.
+    bool Start()
+    {
+        if (!isatty(STDIN_FILENO) || tcgetattr(STDIN_FILENO, &g_savedTerminal) != 0)
+            return false;
+        g_rawTerminal = g_savedTerminal;
+        // No line editing and no echo; Ctrl+C and the other signal keys still work.
+        g_rawTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+        g_rawTerminal.c_cc[VMIN] = 1;
+        g_rawTerminal.c_cc[VTIME] = 0;
+        for (int nSignal : {SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL})
+            std::signal(nSignal, OnFatalSignal);
+        std::signal(SIGTSTP, OnTerminalStop);
+        g_bTerminalRaw = 1;
+        if (tcsetattr(STDIN_FILENO, TCSANOW, &g_rawTerminal) != 0)
+        {
+            g_bTerminalRaw = 0;
+            return false;
+        }
+        return true;
+    }
+    ~CKeyboard()
+    {
+        RestoreTerminal();
+        g_bTerminalRaw = 0;
+    }
+    // The next key within nMilliseconds: -1 for none, 0 when the terminal is gone.
+    int Next(int nMilliseconds)
+    {
+        pollfd p{STDIN_FILENO, POLLIN, 0};
+        if (poll(&p, 1, nMilliseconds) <= 0)
+            return -1;
+        unsigned char c = 0;
+        const ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            return -1;
+        return n == 1 ? (c ? c : -1) : 0;
+    }
+};
+
+// A line on stderr for each change of state, below the progress line.
+void TellState(const char* pszText)
+{
+    std::lock_guard<std::mutex> lock(g_messageMutex);
+    std::fprintf(stderr, "%s%s\n", g_view.bProgress ? "\r\033[K" : "", pszText);
+}
+
+const char* const STATE_RECORDING = "Recording: Space pauses, q or Enter stops.";
+const char* const STATE_PAUSED = "Paused: Space resumes, q or Enter stops.";
+
 void WaitForSignals(sigset_t set)
 {
     int nSignal = 0;
@@ -191,6 +281,8 @@ int Record(int argc, char** argv, const sigset_t& signals)
     std::string deviceArg, lineArg;
     long nChannels = 2, nRate = 44100, nBits = 16;
     bool bList = false;
+    bool bInteractive = false;
+    bool bSecondsGiven = false;
     std::map<std::string, std::string> options;
 
     auto need = [&](int& i) -> const char* {
@@ -222,6 +314,8 @@ int Record(int argc, char** argv, const sigset_t& signals)
         }
         else if (a == "--list")
             bList = true;
+        else if (a == "-i" || a == "--interactive")
+            bInteractive = true;
         else if (a == "-s" || a == "--seconds")
         {
             const char* p = need(i);
@@ -229,6 +323,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
             dSeconds = std::strtod(p, &pEnd);
             if (*pEnd || !(dSeconds > 0) || dSeconds > 7 * 24 * 3600)
                 bad(a.c_str(), p);
+            bSecondsGiven = true;
         }
         else if (a == "-o" || a == "--folder")
             folder = need(i);
@@ -332,6 +427,13 @@ int Record(int argc, char** argv, const sigset_t& signals)
         return 0;
     }
 
+    CKeyboard keyboard;
+    if (bInteractive && !keyboard.Start())
+    {
+        std::fprintf(stderr, "vorane-record: -i reads single keys from a terminal, and standard input is none\n");
+        return 2;
+    }
+
     const int nFormat = FindFormat(formatName);
     if (nFormat < 0)
     {
@@ -386,11 +488,14 @@ int Record(int argc, char** argv, const sigset_t& signals)
     request.nOutputFormat = nFormat;
     request.folder = folder;
     const double dRate = nFormat == OUTPUT_FORMAT_WAV ? static_cast<double>(nRate) : 44100.0;
-    request.nFrameLimit = std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(dSeconds * dRate)));
+    if (!bInteractive || bSecondsGiven)
+        request.nFrameLimit = std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(dSeconds * dRate)));
 
     // Prepared exactly as the program prepares a recording; failures are told there.
     CRecordingSession session;
     g_view.bProgress = isatty(fileno(stderr));
+    g_view.pCapture = &session.Capture();
+    g_view.nRate = static_cast<uint32_t>(dRate);
     SetWaveformView(&g_view);
     if (!session.Start(request, nullptr))
     {
@@ -399,16 +504,40 @@ int Record(int argc, char** argv, const sigset_t& signals)
     }
     std::fprintf(stderr, "%s\n", DescribeSource(session.Info()).c_str());
     std::thread(WaitForSignals, signals).detach();
+    if (bInteractive)
+        TellState(STATE_RECORDING);
 
     // A capture that delivers nothing for this long has stalled: the recording ends
-    // with what it holds, and says so.
+    // with what it holds, and says so. A paused one delivers nothing on purpose.
     const DWORD STALL_CHECK_MS = 5000;
+    const int KEY_WAIT_MS = 50;
+    auto lastCheck = std::chrono::steady_clock::now();
     int nStalledChecks = 0;
     int nBuffersSeen = g_view.nBuffers;
-    while (!g_view.bErrorShown && WaitForSingleObject(g_view.hDone, STALL_CHECK_MS) == WAIT_TIMEOUT)
+    while (!g_view.bErrorShown)
     {
+        if (bInteractive)
+        {
+            if (WaitForSingleObject(g_view.hDone, 0) != WAIT_TIMEOUT)
+                break;
+            const int nKey = keyboard.Next(KEY_WAIT_MS);
+            if (nKey == 0 || nKey == 'q' || nKey == 'Q' || nKey == '\n' || nKey == '\r')
+                break;
+            if (nKey == ' ')
+            {
+                if (session.Resume())
+                    TellState(STATE_RECORDING);
+                else if (session.Pause())
+                    TellState(STATE_PAUSED);
+            }
+            if (std::chrono::steady_clock::now() - lastCheck < std::chrono::milliseconds(STALL_CHECK_MS))
+                continue;
+        }
+        else if (WaitForSingleObject(g_view.hDone, STALL_CHECK_MS) != WAIT_TIMEOUT)
+            break;
+        lastCheck = std::chrono::steady_clock::now();
         // Two quiet checks in a row: one may only be the time a stopped process (Ctrl+Z) was away.
-        nStalledChecks = g_view.nBuffers == nBuffersSeen ? nStalledChecks + 1 : 0;
+        nStalledChecks = g_view.nBuffers == nBuffersSeen && !session.IsPaused() ? nStalledChecks + 1 : 0;
         nBuffersSeen = g_view.nBuffers;
         if (nStalledChecks >= 2)
         {
@@ -416,6 +545,8 @@ int Record(int argc, char** argv, const sigset_t& signals)
             break;
         }
     }
+    if (bInteractive && !g_view.bErrorShown)
+        TellState("Stopped.");
     session.Stop();
     const RecordingOutcome outcome = session.Finish(nullptr);
     SetWaveformView(nullptr);
