@@ -24,7 +24,7 @@ const std::tuple<unsigned, const char*, unsigned> kMainPopup[] = {
     {32786, "Clear all\tCtrl+E", 0},      {0, nullptr, 0},
     {32787, "&Help Contents\tF1", 139},   {32788, "Vorane Software Web Site\tCtrl+W", 146},
     {32790, "&About...\tAlt+A", 148},     {0, nullptr, 0},
-    {32791, "Exit\tCtrl+X", 149},
+    {32791, "Exit\tCtrl+X", 149},       {32789, "Pause\tCtrl+Space", 0},
 };
 }  // namespace
 
@@ -114,12 +114,16 @@ TEST_F(IconMenuWindow, ShowsItsIconsCheckMarkAndDisabledItemsAndOnlyAClickOnAnEn
     EXPECT_GT(count(1, wxRect(28, 4, 100, 16), [&](const wxColour& c) { return Luma(c) < 225; }), 10);
     // No label runs into its accelerator, even the long ones in this desktop's font.
     wxRect item8 = m_menu.GetItemRect(8);
-    wxRect accel = CIconMenu::AcceleratorRect(item8);
+    wxRect accel = m_menu.AcceleratorRect(item8);
     accel.Offset(-item8.x, -item8.y);
     EXPECT_GT(count(8, wxRect(accel.x, 0, item8.width - accel.x, 20), dark), 10);
     for (size_t n = 0; n < m_menu.GetItems().size(); ++n)
         EXPECT_TRUE(m_menu.GetItems()[n].IsSeparator() || count(n, wxRect(accel.x - 4, 0, 4, 20), notIvory) == 0)
             << m_menu.GetItems()[n].label;
+    // A long accelerator is drawn whole: its text ends before the item's last pixels.
+    const size_t nLast = m_menu.GetItems().size() - 1;
+    EXPECT_GT(count(nLast, wxRect(accel.x, 0, item8.width - accel.x, 20), dark), 10);
+    EXPECT_EQ(count(nLast, wxRect(item8.width - 4, 0, 4, 20), dark), 0) << "Ctrl+Space is cut";
     // The checked item shows a framed tick in its icon cell.
     EXPECT_TRUE(SameColour(pixel(10, 1, 1), kBarFrame));
     EXPECT_TRUE(SameColour(pixel(10, 3, 3), kBarFill));

@@ -148,13 +148,18 @@ int CIconMenu::FitWidthToTexts(wxDC& dc)
 {
     // The item width suits the font it was chosen for; a larger desktop font
     // would push long labels into the accelerator column, so the menu widens instead.
+    // Likewise the accelerator column takes the longest accelerator ("Ctrl+Space" needs more than 60 pixels).
     m_nFitWidth = 0;
+    m_nAcceleratorWidth = kAcceleratorWidth;
+    for (const Item& item : m_items)
+        if (!item.IsSeparator() && !item.accelerator.empty())
+            m_nAcceleratorWidth = std::max(m_nAcceleratorWidth, dc.GetTextExtent(wxString::FromUTF8(item.accelerator)).x + 12);
     for (const Item& item : m_items)
     {
         if (item.IsSeparator())
             continue;
         wxCoord nLabel = dc.GetTextExtent(wxControl::RemoveMnemonics(wxString::FromUTF8(item.label))).x;
-        int nNeeded = item.accelerator.empty() ? nLabel + 28 + 6 : nLabel + 28 + 8 + (kAcceleratorWidth - 4);
+        int nNeeded = item.accelerator.empty() ? nLabel + 28 + 6 : nLabel + 28 + 8 + (m_nAcceleratorWidth - 4);
         m_nFitWidth = std::max(m_nFitWidth, nNeeded);
     }
     return GetMenuSize().x;
@@ -208,10 +213,10 @@ wxRect CIconMenu::LabelRect(const wxRect& item)
     return rc;
 }
 
-wxRect CIconMenu::AcceleratorRect(const wxRect& item)
+wxRect CIconMenu::AcceleratorRect(const wxRect& item) const
 {
     wxRect label = LabelRect(item);
-    return wxRect(label.GetRight() + 1 - kAcceleratorWidth, label.y, kAcceleratorWidth, label.height);
+    return wxRect(label.GetRight() + 1 - m_nAcceleratorWidth, label.y, m_nAcceleratorWidth, label.height);
 }
 
 wxRect CIconMenu::HighlightBarRect(const wxRect& item)

@@ -109,7 +109,7 @@ public:
     static wxRect IconCellRect(const wxRect& item);
     static wxRect TextAreaRect(const wxRect& item);
     static wxRect LabelRect(const wxRect& item);
-    static wxRect AcceleratorRect(const wxRect& item);
+    wxRect AcceleratorRect(const wxRect& item) const;
     static wxRect HighlightBarRect(const wxRect& item);
 
     // Draws one item in style 3.
@@ -127,6 +127,7 @@ private:
     int m_nItemHeight = 32;
     int m_nDrawMode = 1;
     int m_nFitWidth = 0;
+    int m_nAcceleratorWidth = 60;  // widened by FitWidthToTexts for a long accelerator
     std::vector<Item> m_items;
     CIconMenuPopup* m_pPopup = nullptr;
 };
