@@ -17,8 +17,6 @@ One line per accessible object, depth first, the application itself at depth 0:
   --timeout S      how long to wait for the application and for TEXT (default 10)
   --max-depth N    leave out objects deeper than N
   --showing        leave out objects (with all below them) that are not on the screen
-  --press NAME     then press the push button named NAME (its first action, as a screen
-                   reader's user does): exit status 1 when there is none
 
 Exit status: 0 printed (and TEXT found), 1 TEXT never appeared, 2 no such application
 or no accessibility bus.
@@ -82,20 +80,6 @@ def dump(accessible, depth, options, lines):
             dump(child, depth + 1, options, lines)
 
 
-def find_button(accessible, name):
-    try:
-        if accessible.getRoleName() == "push button" and accessible.name == name:
-            return accessible
-        children = [accessible.getChildAtIndex(i) for i in range(accessible.childCount)]
-    except GLib.GError:
-        return None
-    for child in children:
-        found = find_button(child, name) if child is not None else None
-        if found is not None:
-            return found
-    return None
-
-
 def find_application(options):
     desktop = pyatspi.Registry.getDesktop(0)
     candidates = []
@@ -138,7 +122,6 @@ def main():
     parser.add_argument("--timeout", type=float, default=10.0)
     parser.add_argument("--max-depth", type=int)
     parser.add_argument("--showing", action="store_true")
-    parser.add_argument("--press", metavar="NAME")
     options = parser.parse_args()
 
     end = time.monotonic() + options.timeout
@@ -173,11 +156,6 @@ def main():
     if not found:
         sys.stderr.write("atspi_tree: no line holds %r\n" % options.wait)
         return 1
-    if options.press is not None:
-        button = find_button(app, options.press)
-        if button is None or not button.queryAction().doAction(0):
-            sys.stderr.write("atspi_tree: no push button %r to press\n" % options.press)
-            return 1
     return 0
 
 
