@@ -256,14 +256,15 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
     {
         SCOPED_TRACE(devices.back().name + ", saved " + std::to_string(nDevice) + "/" + std::to_string(nLine));
         UseDevices(devices);
-        // Positions alone, as a record that kept no names.
+        // Positions alone decide without a device name; the line name is what the page did not list.
         std::tie(theSettings.DeviceIndex, theSettings.LineIndex, theSettings.DeviceName, theSettings.LineName) =
-            std::make_tuple(nDevice, nLine, "", "");
+            std::make_tuple(nDevice, nLine, "", "Unlisted");
         RecorderSettings expected = theSettings;
         std::tie(expected.DeviceIndex, expected.LineIndex) = std::make_tuple(nStoredDevice, nStoredLine);
         if (nDevice < int(devices.size()))  // and by name; a line the page could not list keeps its name
             std::tie(expected.DeviceName, expected.LineName) = std::make_tuple(
-                devices[nStoredDevice].name, nShown != wxNOT_FOUND ? lines[nShown].utf8_string() : theSettings.LineName);
+                devices[nStoredDevice].name, nShown != wxNOT_FOUND ? lines[nShown].utf8_string()
+                                             : nChosen >= 0 && nChosen != nDevice ? "" : theSettings.LineName);
         m_messages.Clear();
         Open();
         wxWindow* pPage = m_pSheet->GetActivePage();
