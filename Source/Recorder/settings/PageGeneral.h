@@ -5,8 +5,10 @@
 // found by their kept names) and writes its fields back at OK, the device and
 // line by position and by name. Choosing another device lists that device's lines. A
 // device whose mixer cannot be opened is reported and leaves the line list
-// empty; a saved device that no longer exists ("Cant find lines.") leaves the
-// page unfilled until a device is chosen, and OK then changes nothing.
+// empty. A kept device name that no device carries now opens the page on the
+// default device; a saved position with no device there and no name
+// ("Cant find lines.") leaves the page unfilled until a device is chosen, and OK
+// then changes nothing.
 // Main thread only; the sheet cannot open while a recording runs.
 #pragma once
 #include "ResizablePage.h"
