@@ -7,7 +7,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <algorithm>
 #include <cerrno>
