@@ -482,11 +482,11 @@ bool CWindowRecorder::Launch(std::string& error)
     for (const char* pszFolder : {"/recordings", "/home", "/run"})
         fs::create_directories(m_scratch + pszFolder, ec);
     chmod((m_scratch + "/run").c_str(), 0700);
-    // Recordings into a folder of ours. OutputFormat asks for WAV where the window stores the format;
-    // a program that does not records its default (MP3), and the takes say which codec they found.
+    // Recordings into a folder of ours, as WAV; a program that does not keep the format records its
+    // default (MP3), and the takes say which codec they found.
     std::ofstream(m_appDir + "/Config.xml") << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config>\n  <Setting>\n"
-                                            << "    <SavedDirectry>" << m_output << "</SavedDirectry>\n"
-                                            << "    <OutputFormat>2</OutputFormat>\n  </Setting>\n</Config>\n";
+                                            << "    <SavedDirectry>" << m_output << "</SavedDirectry>\n  </Setting>\n"
+                                            << "  <Recording>\n    <Format>WAV</Format>\n  </Recording>\n</Config>\n";
     if (!m_program.Start({m_appDir + "/VoraneRecorder"},
                          {"XDG_RUNTIME_DIR=" + m_scratch + "/run", "HOME=" + m_scratch + "/home",
                           "XDG_CONFIG_HOME=" + m_scratch + "/home/.config", "PULSE_SERVER=" + m_server, "NO_AT_BRIDGE=1"},

@@ -7,7 +7,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <algorithm>
 #include <cerrno>
@@ -124,6 +123,30 @@ auto Read()
 {
     return std::make_tuple(g_nSkinNumber, theSettings.SavedDirectry, theSettings.IsOpenOutput,
                            theSettings.IsViewWaveform, theSettings.AlbumTitle, theSettings.Artist, theSettings.Title);
+}
+
+// The recording settings the file keeps after the older elements.
+auto Kept(const RecorderSettings& s = theSettings)
+{
+    return std::make_tuple(s.OutputFormat, s.DeviceName, s.LineName, s.Mp3BitrateIndex, s.Mp3Volume, s.OggMode,
+                           s.OggQuality, s.OggMinBitrateIndex, s.OggNominalBitrateIndex, s.OggMaxBitrateIndex,
+                           s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex, s.WmaMode, s.WmaBitrateIndex,
+                           s.WmaQualityIndex);
+}
+
+// Every kept setting away from its default (and the OGG limits from each other).
+RecorderSettings Chosen()
+{
+    RecorderSettings s;
+    s.OutputFormat = OUTPUT_FORMAT_WAV;
+    s.DeviceName = "USB <Headset> & \"Co\"";
+    s.LineName = "Line In";
+    std::tie(s.Mp3BitrateIndex, s.Mp3Volume) = std::make_tuple(8, 37);
+    std::tie(s.OggMode, s.OggQuality, s.OggMinBitrateIndex, s.OggNominalBitrateIndex, s.OggMaxBitrateIndex) =
+        std::make_tuple(2, 555, 1, 6, 9);
+    std::tie(s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex) = std::make_tuple(0, 0, 0);
+    std::tie(s.WmaMode, s.WmaBitrateIndex, s.WmaQualityIndex) = std::make_tuple(1, 7, 5);
+    return s;
 }
 }  // namespace
 
@@ -342,39 +365,117 @@ TEST_F(ConfigFile, TextsAreCleanedSoAStrictXmlParserReadsTheSavedFile)
     EXPECT_EQ(R + R + R + R + " end", theSettings.Title);
 }
 
+// The older elements keep their exact form and order, so a file written now reads as before by their rules;
+// the recording settings follow in <Recording>, values rather than positions. Everything reads back unchanged.
 TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
 {
+    theSettings = Chosen();
     g_nSkinNumber = 2;
     theSettings.SavedDirectry = "/music/<Rock & \"Roll\">/ä€";
     theSettings.IsOpenOutput = 1;
     theSettings.AlbumTitle = "  leading and trailing  ";
     theSettings.Artist = "   ";
     theSettings.Title = "";
-    const auto written = Read();
+    const auto written = std::make_tuple(Read(), Kept());
     ASSERT_TRUE(SaveConfig("Config.xml"));
 
-    std::string strFile = ReadFileText(m_app + "/Config.xml");
-    EXPECT_EQ(0u, strFile.find("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Config")) << strFile;
-    EXPECT_NE(std::string::npos, strFile.find("\n  <Setting>\n    <SkinType>2</SkinType>\n")) << strFile;
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(strFile.c_str()));
-    pugi::xml_node root = doc.document_element();
-    std::string strSeen = root.name();
-    for (pugi::xml_attribute a : root.attributes())
-        strSeen += std::string(" ") + a.name() + "=" + a.value();
-    for (pugi::xml_node group : root.children())
-    {
-        strSeen += std::string(" ") + group.name() + ":";
-        for (pugi::xml_node key : group.children())
-            strSeen += std::string(" ") + key.name() + "=" + key.text().get();
-    }
-    EXPECT_EQ("Config Author=Vorane Software Website=https://vorane.example.org App=Vorane Audio Recorder "
-              "Version=1,5,0,1 Setting: SkinType=2 SavedDirectry=/music/<Rock & \"Roll\">/ä€ IsOpenOutput=1 "
-              "IsViewWaveform=1 Trkinfo: AlbumTitle=  leading and trailing   Artist= Title=",  // pugixml drops blank texts
-              strSeen);
+    EXPECT_EQ("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+              "<Config Author=\"Vorane Software\" Website=\"https://vorane.example.org\" App=\"Vorane Audio Recorder\" "
+              "Version=\"1,5,0,1\">\n"
+              "  <Setting>\n"
+              "    <SkinType>2</SkinType>\n"
+              "    <SavedDirectry>/music/&lt;Rock &amp; \"Roll\"&gt;/ä€</SavedDirectry>\n"
+              "    <IsOpenOutput>1</IsOpenOutput>\n"
+              "    <IsViewWaveform>1</IsViewWaveform>\n"
+              "  </Setting>\n"
+              "  <Trkinfo>\n"
+              "    <AlbumTitle>  leading and trailing  </AlbumTitle>\n"
+              "    <Artist>   </Artist>\n"
+              "    <Title></Title>\n"
+              "  </Trkinfo>\n"
+              "  <Recording>\n"
+              "    <Format>WAV</Format>\n"
+              "    <Device>USB &lt;Headset&gt; &amp; \"Co\"</Device>\n"
+              "    <Line>Line In</Line>\n"
+              "    <MP3>\n"
+              "      <Bitrate>320</Bitrate>\n"
+              "      <Volume>37</Volume>\n"
+              "    </MP3>\n"
+              "    <OGG>\n"
+              "      <Mode>2</Mode>\n"
+              "      <Quality>555</Quality>\n"
+              "      <MinBitrate>80</MinBitrate>\n"
+              "      <NominalBitrate>192</NominalBitrate>\n"
+              "      <MaxBitrate>320</MaxBitrate>\n"
+              "    </OGG>\n"
+              "    <WAV>\n"
+              "      <Channels>1</Channels>\n"
+              "      <SampleRate>11025</SampleRate>\n"
+              "      <Bits>8</Bits>\n"
+              "    </WAV>\n"
+              "    <WMA>\n"
+              "      <Mode>1</Mode>\n"
+              "      <Bitrate>192</Bitrate>\n"
+              "      <Quality>98</Quality>\n"
+              "    </WMA>\n"
+              "  </Recording>\n"
+              "</Config>\n",
+              ReadFileText(m_app + "/Config.xml"));
     Reset();
     EXPECT_EQ(1, LoadConfig("Config.xml"));
-    EXPECT_EQ(written, Read());
+    EXPECT_EQ(written, std::make_tuple(Read(), Kept()));
+}
+
+// Each recording setting read from a value it cannot hold (another spelling, out of range, not in its table,
+// no number, a number too large, a name no device could carry) gets its own default; the rest of the file is
+// read. A file without <Recording>, as written before it existed, changes none of them.
+TEST_F(ConfigFile, AValueARecordingSettingCannotHoldGivesThatSettingsDefault)
+{
+    const RecorderSettings d;
+    using Field = std::function<void(RecorderSettings&)>;
+    const std::pair<std::string, Field> cases[] = {
+        {"<Format>wav</Format>", [&](RecorderSettings& s) { s.OutputFormat = d.OutputFormat; }},
+        {"<Format>WAV WMA</Format>", [&](RecorderSettings& s) { s.OutputFormat = d.OutputFormat; }},
+        {"<Device>" + std::string(256, 'u') + "</Device>", [&](RecorderSettings& s) { s.DeviceName = d.DeviceName; }},
+        {"<Line>" + std::string(100000, 'l') + "</Line>", [&](RecorderSettings& s) { s.LineName = d.LineName; }},
+        {"<MP3><Bitrate>193</Bitrate></MP3>", [&](RecorderSettings& s) { s.Mp3BitrateIndex = d.Mp3BitrateIndex; }},
+        {"<MP3><Volume>101</Volume></MP3>", [&](RecorderSettings& s) { s.Mp3Volume = d.Mp3Volume; }},
+        {"<OGG><Mode>4</Mode></OGG>", [&](RecorderSettings& s) { s.OggMode = d.OggMode; }},
+        {"<OGG><Quality>-1</Quality></OGG>", [&](RecorderSettings& s) { s.OggQuality = d.OggQuality; }},
+        {"<OGG><MinBitrate>abc</MinBitrate></OGG>", [&](RecorderSettings& s) { s.OggMinBitrateIndex = d.OggMinBitrateIndex; }},
+        {"<OGG><NominalBitrate>160kbps</NominalBitrate></OGG>",
+         [&](RecorderSettings& s) { s.OggNominalBitrateIndex = d.OggNominalBitrateIndex; }},
+        {"<OGG><MaxBitrate>99999999999999999999</MaxBitrate></OGG>",
+         [&](RecorderSettings& s) { s.OggMaxBitrateIndex = d.OggMaxBitrateIndex; }},
+        {"<OGG><MinBitrate>320</MinBitrate><MaxBitrate>64</MaxBitrate></OGG>",  // a range the encoder refuses
+         [&](RecorderSettings& s) { std::tie(s.OggMinBitrateIndex, s.OggMaxBitrateIndex) = std::make_tuple(0, 8); }},
+        {"<WAV><Channels>0</Channels></WAV>", [&](RecorderSettings& s) { s.WavChannelsIndex = d.WavChannelsIndex; }},
+        {"<WAV><SampleRate>48000</SampleRate></WAV>", [&](RecorderSettings& s) { s.WavSampleRateIndex = d.WavSampleRateIndex; }},
+        {"<WAV><Bits>8 bits</Bits></WAV>", [&](RecorderSettings& s) { s.WavBitsIndex = d.WavBitsIndex; }},
+        {"<WMA><Mode></Mode></WMA>", [&](RecorderSettings& s) { s.WmaMode = d.WmaMode; }},
+        {"<WMA><Bitrate>2147483648</Bitrate></WMA>", [&](RecorderSettings& s) { s.WmaBitrateIndex = d.WmaBitrateIndex; }},
+        {"<WMA><Quality>5.5</Quality></WMA>", [&](RecorderSettings& s) { s.WmaQualityIndex = d.WmaQualityIndex; }},
+        // Values it can hold, white space around a number included, are taken.
+        {"<WAV><SampleRate> 22050\n</SampleRate></WAV><Line></Line>",
+         [&](RecorderSettings& s) { std::tie(s.WavSampleRateIndex, s.LineName) = std::make_tuple(1, ""); }},
+    };
+    for (const auto& [strRecording, setDefault] : cases)
+    {
+        SCOPED_TRACE(strRecording.substr(0, 60));
+        theSettings = Chosen();
+        RecorderSettings expected = Chosen();
+        setDefault(expected);
+        Spit(m_app + "/Config.xml", ConfigWith("<Trkinfo><Artist>B</Artist></Trkinfo><Recording>" + strRecording +
+                                               "</Recording><Extra><Title>C</Title></Extra>"));
+        EXPECT_EQ(1, LoadConfig("Config.xml"));
+        EXPECT_EQ(Kept(expected), Kept());
+        EXPECT_EQ(std::make_tuple(std::string("B"), std::string("C")), std::make_tuple(theSettings.Artist, theSettings.Title));
+    }
+    theSettings = Chosen();
+    Spit(m_app + "/Config.xml", ConfigWith("<Setting><SkinType>1</SkinType></Setting><Trkinfo><Title>T</Title></Trkinfo>"));
+    EXPECT_EQ(1, LoadConfig("Config.xml"));
+    EXPECT_EQ(Kept(Chosen()), Kept());
+    EXPECT_EQ(std::make_tuple(1, std::string("T")), std::make_tuple(g_nSkinNumber, theSettings.Title));
 }
 
 TEST_F(ConfigFile, AnInstalledOrUnwritableAppDirectoryMovesTheFileAndTheOutputToTheUsersFolders)

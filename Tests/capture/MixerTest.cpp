@@ -76,6 +76,48 @@ TEST_F(MixerLines, TheChosenLineIsTheFirstWithMixInThatCaseOrAPositionAmongTheLi
     }
 }
 
+// A device and line kept by name are found wherever the lists now have them (the position kept too, while it
+// still carries the name, so two devices of one name stay apart); a gone device gives the default device and
+// line, a gone line the device's default line; without names the positions decide as before.
+TEST_F(MixerLines, AChoiceKeptByNameIsFoundInAListInAnotherOrderAndAGoneOneFallsBackToTheDefault)
+{
+    auto named = [](const std::string& name, std::vector<LineSpec> lines) {
+        DeviceSpec spec = DeviceWith(std::move(lines));
+        spec.name = name;
+        return spec;
+    };
+    const DeviceSpec card = named("Card", {Line("Microphone"), Line("Line In"), Line("Stereo Mix")});
+    const DeviceSpec usb = named("USB", {Line("Capture"), Line("Aux"), Line("Monitor Mix")});
+    const DeviceSpec usb2 = named("USB", {Line("Mic"), Line("Aux")});
+    const struct
+    {
+        std::vector<DeviceSpec> devices;
+        int device, line;
+        const char *deviceName, *lineName;
+        int chosen;  // the device's position
+        const char* chosenLine;
+    } cases[] = {
+        {{card, usb}, 0, -1, "USB", "Aux", 1, "Aux"},           // after a restart: no positions kept
+        {{usb, card}, 1, 1, "USB", "Aux", 0, "Aux"},            // the list in another order
+        {{card, usb, usb2}, 2, 1, "USB", "Aux", 2, "Aux"},      // the kept position still carries the name
+        {{usb, card}, 1, 2, "Card", "Microphone", 1, "Microphone"},
+        {{card}, 1, 1, "USB", "Aux", 0, "Stereo Mix"},          // the device is gone
+        {{card, usb}, 1, 1, "USB", "Line 2", 1, "Monitor Mix"}, // the line is gone
+        {{card, usb}, 1, 0, "", "", 1, "Capture"},              // no names: the positions
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::string(c.deviceName) + "/" + c.lineName + " of " + std::to_string(c.devices.size()));
+        Use(c.devices);
+        std::tie(theSettings.DeviceIndex, theSettings.LineIndex) = std::make_tuple(c.device, c.line);
+        std::tie(theSettings.DeviceName, theSettings.LineName) = std::make_tuple(c.deviceName, c.lineName);
+        std::string device, line;
+        EXPECT_TRUE(SelectCurrentDevice(CurrentLineChoice(), device, line));
+        EXPECT_EQ(c.chosenLine, line);
+        EXPECT_EQ(EnumDevices().at(static_cast<size_t>(c.chosen)), GetCurrentDevice());
+    }
+}
+
 TEST_F(MixerLines, SynthesizersAndUnreadableSourcesAreNotListedAndFindLineWantsTheExactName)
 {
     LineSpec broken = Line("Broken");

@@ -34,6 +34,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
         theSettings.AlbumTitle = "Album";
         theSettings.Artist = "Artist";
         theSettings.Title = "Title";
+        theSettings.DeviceName = "Device";
+        theSettings.LineName = "Line";
         if (!SaveConfig("Config.xml") || std::rename((g_folder + "/Config.xml").c_str(), pszSeed) != 0)
             std::abort();
     }
@@ -53,7 +55,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize)
     // A file that does not parse is set aside under a free name; one copy at a time is enough here.
     std::remove((g_folder + "/Config.xml.bad").c_str());
     // Texts are cut to their fields, whatever the file says.
-    if (theSettings.AlbumTitle.size() > 255 || theSettings.Artist.size() > 255 || theSettings.Title.size() > 255)
+    if (theSettings.AlbumTitle.size() > 255 || theSettings.Artist.size() > 255 || theSettings.Title.size() > 255 ||
+        theSettings.DeviceName.size() > 255 || theSettings.LineName.size() > 255)
+        std::abort();
+    // The recording settings are always ones the pages could have chosen.
+    const RecorderSettings& s = theSettings;
+    auto within = [](int n, int nSize) { return n >= 0 && n < nSize; };
+    if (!within(s.OutputFormat, 4) || !within(s.Mp3BitrateIndex, TableSize(Mp3BitrateTable)) ||
+        !within(s.Mp3Volume, 101) || !within(s.OggMode, 4) || !within(s.OggQuality, 1001) ||
+        !within(s.OggMinBitrateIndex, TableSize(OggBitrateTable)) ||
+        !within(s.OggNominalBitrateIndex, TableSize(OggBitrateTable)) ||
+        !within(s.OggMaxBitrateIndex, TableSize(OggBitrateTable)) || s.OggMinBitrateIndex > s.OggMaxBitrateIndex ||
+        !within(s.WavChannelsIndex, TableSize(WavChannelTable)) ||
+        !within(s.WavSampleRateIndex, TableSize(WavSampleRateTable)) || !within(s.WavBitsIndex, TableSize(WavBitsTable)) ||
+        !within(s.WmaMode, 2) || !within(s.WmaBitrateIndex, TableSize(WmaBitrateTable)) ||
+        !within(s.WmaQualityIndex, TableSize(WmaQualityTable)))
         std::abort();
     return 0;
 }

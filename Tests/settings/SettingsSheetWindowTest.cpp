@@ -1,4 +1,6 @@
 // The settings sheet in real windows on a private display: tree, pages, layout and what each page stores.
+#include "AppPaths.h"
+#include "Config.h"
 #include "EncoderFixtures.h"
 #include "PageGeneral.h"
 #include "PageMP3.h"
@@ -6,6 +8,7 @@
 #include "PageTrack.h"
 #include "PageWMA.h"
 #include "RecorderSettings.h"
+#include "RecordingStart.h"
 #include "SettingsSheet.h"
 #include "TestSupport.h"
 #include "TreePropSheet.h"
@@ -23,6 +26,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <memory>
@@ -37,7 +41,7 @@ std::vector<std::string> StopMessage(const std::string& text) { return {text + "
 
 auto AllFields(const RecorderSettings& s)
 {
-    return std::make_tuple(s.DeviceIndex, s.LineIndex, s.OutputFormat, s.SavedDirectry, s.IsOpenOutput,
+    return std::make_tuple(s.DeviceIndex, s.LineIndex, s.DeviceName, s.LineName, s.OutputFormat, s.SavedDirectry, s.IsOpenOutput,
                            s.IsViewWaveform, s.AlbumTitle, s.Artist, s.Title, s.YearIndex, s.Mp3BitrateIndex,
                            s.Mp3Volume, s.OggMode, s.OggQuality, s.OggMinBitrateIndex, s.OggNominalBitrateIndex,
                            s.OggMaxBitrateIndex, s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex, s.WmaMode,
@@ -252,9 +256,15 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
     {
         SCOPED_TRACE(devices.back().name + ", saved " + std::to_string(nDevice) + "/" + std::to_string(nLine));
         UseDevices(devices);
-        std::tie(theSettings.DeviceIndex, theSettings.LineIndex) = std::make_tuple(nDevice, nLine);
+        // Positions alone decide without a device name; the line name is what the page did not list.
+        std::tie(theSettings.DeviceIndex, theSettings.LineIndex, theSettings.DeviceName, theSettings.LineName) =
+            std::make_tuple(nDevice, nLine, "", "Unlisted");
         RecorderSettings expected = theSettings;
         std::tie(expected.DeviceIndex, expected.LineIndex) = std::make_tuple(nStoredDevice, nStoredLine);
+        if (nDevice < int(devices.size()))  // and by name; a line the page could not list keeps its name
+            std::tie(expected.DeviceName, expected.LineName) = std::make_tuple(
+                devices[nStoredDevice].name, nShown != wxNOT_FOUND ? lines[nShown].utf8_string()
+                                             : nChosen >= 0 && nChosen != nDevice ? "" : theSettings.LineName);
         m_messages.Clear();
         Open();
         wxWindow* pPage = m_pSheet->GetActivePage();
@@ -290,9 +300,39 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
     Find<wxCheckBox>(pPage, 1022)->SetValue(true);
     Find<wxCheckBox>(pPage, 1023)->SetValue(false);
     Press(wxID_OK);
-    std::tie(expected.DeviceIndex, expected.LineIndex, expected.OutputFormat, expected.SavedDirectry,
-             expected.IsOpenOutput, expected.IsViewWaveform) = std::make_tuple(1, 2, OUTPUT_FORMAT_WMA, "/music/other", 1, 0);
+    std::tie(expected.DeviceIndex, expected.LineIndex, expected.DeviceName, expected.LineName, expected.OutputFormat,
+             expected.SavedDirectry, expected.IsOpenOutput, expected.IsViewWaveform) =
+        std::make_tuple(1, 2, "Vorane Virtual Input", "Stereo Mix", OUTPUT_FORMAT_WMA, "/music/other", 1, 0);
     EXPECT_EQ(AllFields(expected), AllFields(theSettings));
+
+    // A restart in between: what OK stored goes through Config.xml, and a device list in another order finds the
+    // same device and line, on the page and for the next recording, which is in the format chosen.
+    CTempFolder folder("GeneralPageRestart");
+    const std::string strAppDir = GetAppDir();
+    SetAppDir(folder.Path());
+    std::ofstream(folder.File(PORTABLE_MARKER)).put('\n');
+    UseDevices({winmm::virt::DefaultDevice(), other, usb});
+    Open();
+    pPage = m_pSheet->GetActivePage();
+    Choose(List(pPage, 1012), 2);
+    Choose(List(pPage, 1011), 1);
+    Choose(List(pPage, 1010), OUTPUT_FORMAT_WAV);
+    Press(wxID_OK);
+    EXPECT_TRUE(SaveConfig("Config.xml"));
+    theSettings = RecorderSettings();
+    EXPECT_EQ(1, LoadConfig("Config.xml"));
+    SetAppDir(strAppDir);
+    UseDevices({usb, winmm::virt::DefaultDevice()});
+    Open();
+    pPage = m_pSheet->GetActivePage();
+    EXPECT_EQ(std::make_tuple(0, usbLines, 1, int(OUTPUT_FORMAT_WAV)),
+              std::make_tuple(List(pPage, 1012)->GetSelection(), Items(List(pPage, 1011)),
+                              List(pPage, 1011)->GetSelection(), List(pPage, 1010)->GetSelection()));
+    Close();
+    std::string device, line;
+    EXPECT_TRUE(SelectCurrentDevice(CurrentLineChoice(), device, line));
+    EXPECT_EQ(std::make_tuple(std::string("USB Headset"), std::string("Aux"), int(OUTPUT_FORMAT_WAV)),
+              std::make_tuple(device, line, theSettings.OutputFormat));
 }
 
 TEST_F(SettingsSheetTest, CancellingTheFolderBrowserKeepsTheFolder)

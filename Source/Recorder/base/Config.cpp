@@ -107,6 +107,127 @@ void ApplyKey(Section section, const char* pszName, const std::string& strText)
     }
 }
 
+// The recording settings kept after the elements above, in one <Recording> element: the
+// format, the device and line by name, and one child per format. Numbers are the values
+// themselves (192 kbit/s, 44100 Hz), not positions in a table, so a table that grows keeps
+// the user's choice.
+const char* const FORMAT_NAMES[] = {"MP3", "OGG", "WAV", "WMA"};  // by OutputFormat
+
+struct RecordingKey
+{
+    const char* pszFormat;  // the child of <Recording> it lives in
+    const char* pszName;
+    int RecorderSettings::*pField;
+    const int* pTable;  // the field is a position in this table; null: the value itself
+    int nTableSize;
+    int nMin, nMax;  // the value's range when there is no table
+};
+
+template <int N>
+constexpr RecordingKey TableKey(const char* pszFormat, const char* pszName, int RecorderSettings::*pField, const int (&table)[N])
+{
+    return {pszFormat, pszName, pField, table, N, 0, 0};
+}
+
+constexpr RecordingKey RangeKey(const char* pszFormat, const char* pszName, int RecorderSettings::*pField, int nMin, int nMax)
+{
+    return {pszFormat, pszName, pField, nullptr, 0, nMin, nMax};
+}
+
+// In the order written; the ranges are what the settings pages offer.
+const RecordingKey RECORDING_KEYS[] = {
+    TableKey("MP3", "Bitrate", &RecorderSettings::Mp3BitrateIndex, Mp3BitrateTable),
+    RangeKey("MP3", "Volume", &RecorderSettings::Mp3Volume, 0, 100),
+    RangeKey("OGG", "Mode", &RecorderSettings::OggMode, 0, 3),
+    RangeKey("OGG", "Quality", &RecorderSettings::OggQuality, 0, 1000),
+    TableKey("OGG", "MinBitrate", &RecorderSettings::OggMinBitrateIndex, OggBitrateTable),
+    TableKey("OGG", "NominalBitrate", &RecorderSettings::OggNominalBitrateIndex, OggBitrateTable),
+    TableKey("OGG", "MaxBitrate", &RecorderSettings::OggMaxBitrateIndex, OggBitrateTable),
+    TableKey("WAV", "Channels", &RecorderSettings::WavChannelsIndex, WavChannelTable),
+    TableKey("WAV", "SampleRate", &RecorderSettings::WavSampleRateIndex, WavSampleRateTable),
+    TableKey("WAV", "Bits", &RecorderSettings::WavBitsIndex, WavBitsTable),
+    RangeKey("WMA", "Mode", &RecorderSettings::WmaMode, 0, 1),
+    TableKey("WMA", "Bitrate", &RecorderSettings::WmaBitrateIndex, WmaBitrateTable),
+    TableKey("WMA", "Quality", &RecorderSettings::WmaQualityIndex, WmaQualityTable),
+};
+
+// A whole number and nothing else (white space around it aside); unlike the older keys'
+// atoi reading, "12abc" or "" is no number at all.
+bool ToStrictInt(const std::string& strText, int& nValue)
+{
+    size_t nBegin = strText.find_first_not_of(" \t\r\n");
+    size_t nEnd = strText.find_last_not_of(" \t\r\n");
+    if (nBegin == std::string::npos)
+        return false;
+    std::string strNumber = strText.substr(nBegin, nEnd - nBegin + 1);
+    size_t i = strNumber[0] == '-' ? 1 : 0;
+    if (i == strNumber.size() || strNumber.size() - i > 9 ||
+        strNumber.find_first_not_of("0123456789", i) != std::string::npos)
+        return false;
+    nValue = ToInt(strNumber);
+    return true;
+}
+
+// The field's setting from the text, or its default when the text is no value it may hold.
+void ApplyRecordingKey(const RecordingKey& key, const std::string& strText)
+{
+    static const RecorderSettings defaults;
+    int& nField = theSettings.*key.pField;
+    nField = defaults.*key.pField;
+    int nValue = 0;
+    if (!ToStrictInt(strText, nValue))
+        return;
+    if (!key.pTable)
+    {
+        if (nValue >= key.nMin && nValue <= key.nMax)
+            nField = nValue;
+        return;
+    }
+    for (int i = 0; i < key.nTableSize; ++i)
+        if (key.pTable[i] == nValue)
+            nField = i;
+}
+
+// A device or line name as kept; one no device could carry (too long) means none.
+std::string KeptName(const std::string& strText)
+{
+    return strText.size() > MAX_TEXT_BYTES ? std::string() : strText;
+}
+
+void ReadRecording(pugi::xml_node recording)
+{
+    static const RecorderSettings defaults;
+    for (pugi::xml_node child = recording.first_child(); child; child = child.next_sibling())
+    {
+        const char* pszName = child.name();
+        if (strcmp(pszName, "Format") == 0)
+        {
+            const std::string strFormat = TextContent(child);
+            theSettings.OutputFormat = defaults.OutputFormat;
+            for (int i = 0; i < TableSize(FORMAT_NAMES); ++i)
+                if (strFormat == FORMAT_NAMES[i])
+                    theSettings.OutputFormat = i;
+        }
+        else if (strcmp(pszName, "Device") == 0)
+            theSettings.DeviceName = KeptName(TextContent(child));
+        else if (strcmp(pszName, "Line") == 0)
+            theSettings.LineName = KeptName(TextContent(child));
+        else
+        {
+            for (pugi::xml_node key = child.first_child(); key; key = key.next_sibling())
+                for (const RecordingKey& known : RECORDING_KEYS)
+                    if (strcmp(pszName, known.pszFormat) == 0 && strcmp(key.name(), known.pszName) == 0)
+                        ApplyRecordingKey(known, TextContent(key));
+        }
+    }
+    // Variable bitrate wants a minimum no higher than its maximum; the pages never store such a pair.
+    if (theSettings.OggMinBitrateIndex > theSettings.OggMaxBitrateIndex)
+    {
+        theSettings.OggMinBitrateIndex = defaults.OggMinBitrateIndex;
+        theSettings.OggMaxBitrateIndex = defaults.OggMaxBitrateIndex;
+    }
+}
+
 std::string ConfigPath(const char* pszFileName)
 {
     return ConfigDirectory() + "/" + pszFileName;
@@ -355,6 +476,8 @@ int LoadConfig(const char* pszFileName, std::string* pMessage)
                 section = Section::Trkinfo;
             for (pugi::xml_node key = group.first_child(); key; key = key.next_sibling())
                 ApplyKey(section, key.name(), TextContent(key));
+            if (strcmp(group.name(), "Recording") == 0)
+                ReadRecording(group);
         }
         return 1;
     }
@@ -404,6 +527,26 @@ bool SaveConfig(const char* pszFileName, std::string* pMessage)
         trkinfo.append_child("AlbumTitle").text() = XmlText(theSettings.AlbumTitle).c_str();
         trkinfo.append_child("Artist").text() = XmlText(theSettings.Artist).c_str();
         trkinfo.append_child("Title").text() = XmlText(theSettings.Title).c_str();
+
+        pugi::xml_node recording = root.append_child("Recording");
+        const int nFormat = theSettings.OutputFormat;
+        recording.append_child("Format").text() =
+            nFormat >= 0 && nFormat < TableSize(FORMAT_NAMES) ? FORMAT_NAMES[nFormat] : "";
+        recording.append_child("Device").text() = XmlText(theSettings.DeviceName).c_str();
+        recording.append_child("Line").text() = XmlText(theSettings.LineName).c_str();
+        pugi::xml_node format;
+        for (const RecordingKey& key : RECORDING_KEYS)
+        {
+            if (strcmp(format.name(), key.pszFormat) != 0)
+                format = recording.append_child(key.pszFormat);
+            const int nField = theSettings.*key.pField;
+            if (!key.pTable)
+                format.append_child(key.pszName).text() = nField;
+            else if (nField >= 0 && nField < key.nTableSize)
+                format.append_child(key.pszName).text() = key.pTable[nField];
+            else
+                format.append_child(key.pszName);  // read back as the default
+        }
 
         StringWriter writer;
         doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);

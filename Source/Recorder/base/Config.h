@@ -1,5 +1,8 @@
 // The configuration file Config.xml: the skin number, the output folder, the
-// two General-page check boxes and the three track texts, kept across runs.
+// two General-page check boxes and the three track texts, kept across runs; and
+// after them, in <Recording>, the output format, the device and line by name and
+// every format's settings. A value there that the record could not hold (out of
+// range, not in its table, no number) gives that setting's default.
 //
 // The file lives in ConfigDirectory() (AppPaths.h); the name given is joined to
 // that folder for reading and writing alike, so a launcher's current directory

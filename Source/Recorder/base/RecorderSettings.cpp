@@ -17,6 +17,8 @@ RecorderSettings theSettings;
 RecorderSettings::RecorderSettings()
     : DeviceIndex(0),
       LineIndex(-1),
+      DeviceName(),
+      LineName(),
       OutputFormat(OUTPUT_FORMAT_MP3),
       IsOpenOutput(0),
       IsViewWaveform(1),

@@ -15,6 +15,10 @@ struct RecorderSettings
 
     int DeviceIndex;
     int LineIndex;
+    // The chosen device and line by name, as the configuration file keeps them: they are found again
+    // wherever they stand after a restart. Empty: the positions above alone decide.
+    std::string DeviceName;
+    std::string LineName;
     int OutputFormat;  // 0 MP3, 1 OGG, 2 WAV, 3 WMA
     int IsOpenOutput;
     int IsViewWaveform;

@@ -4,7 +4,9 @@
 #include "WaveIn.h"
 #include "RecorderError.h"
 
+#include <algorithm>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <new>
 
@@ -320,6 +322,48 @@ CMixerLine* CMixer::GetLine(size_t nIndex)
 }
 
 // ---- selection and preparation ----
+
+LineChoice FindKeptChoice(const std::string& deviceName, const std::string& lineName, const LineChoice& positions)
+{
+    if (deviceName.empty())
+        return positions;
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    std::vector<CWaveIn*>& devices = EnumDevices();
+    auto deviceAt = [&](int n) { return n >= 0 && static_cast<size_t>(n) < devices.size() && deviceName == devices[n]->Name(); };
+    LineChoice found;
+    if (deviceAt(positions.nDevice))
+        found.nDevice = positions.nDevice;
+    else
+    {
+        auto it = std::find_if(devices.begin(), devices.end(), [&](CWaveIn* p) { return deviceName == p->Name(); });
+        if (it == devices.end())
+            return LineChoice();
+        found.nDevice = static_cast<int>(it - devices.begin());
+    }
+    if (lineName.empty())
+    {
+        if (found.nDevice == positions.nDevice)
+            found.nLine = positions.nLine;
+        return found;
+    }
+    try
+    {
+        CMixer& mixer = devices[found.nDevice]->GetMixer();
+        const int nLines = static_cast<int>(mixer.GetLineCount());
+        if (found.nDevice == positions.nDevice && positions.nLine >= 0 && positions.nLine < nLines &&
+            lineName == mixer.GetLine(positions.nLine)->Name())
+            found.nLine = positions.nLine;
+        for (int i = 0; i < nLines && found.nLine < 0; ++i)
+            if (lineName == mixer.GetLine(i)->Name())
+                found.nLine = i;
+        mixer.Close();
+    }
+    catch (const std::exception&)
+    {
+        // Told when the recording or the settings page opens the mixer itself.
+    }
+    return found;
+}
 
 bool SelectCurrentDevice(const LineChoice& choice, std::string& deviceName, std::string& lineName)
 {

@@ -75,6 +75,13 @@ struct LineChoice
     int nLine = -1;
 };
 
+// A choice kept by name (the configuration file keeps no positions) in the lists as they are now:
+// the device of that name, and its line of that name, wherever they stand. Where the positions
+// given still carry the names, they are kept (two devices may share a name). A device that is
+// gone gives the default choice (the first device, its first "Mix" line); a line that is gone, or
+// a mixer that does not open, the device's default line. Empty names leave the positions as given.
+LineChoice FindKeptChoice(const std::string& deviceName, const std::string& lineName, const LineChoice& positions);
+
 // Makes the chosen device current and gives the recording line's name; false when the device
 // list or the device's lines have nothing at those positions.
 bool SelectCurrentDevice(const LineChoice& choice, std::string& deviceName, std::string& lineName);

@@ -198,7 +198,8 @@ WmaOptions CurrentWmaOptions()
 
 LineChoice CurrentLineChoice()
 {
-    return LineChoice{theSettings.DeviceIndex, theSettings.LineIndex};
+    return FindKeptChoice(theSettings.DeviceName, theSettings.LineName,
+                          LineChoice{theSettings.DeviceIndex, theSettings.LineIndex});
 }
 
 std::string DescribeSource(const RecordingInfo& info)

@@ -79,16 +79,22 @@ void CPageGeneral::CreateControls()
 bool CPageGeneral::OnInitDialog()
 {
     for (CWaveIn* pDevice : EnumDevices())
+    {
+        m_deviceNames.emplace_back(pDevice->Name());
         m_cmbDevices->Append(FromEngineText(pDevice->Name()));
-    m_nStartDevice = theSettings.DeviceIndex;
-    SelectEntry(m_cmbDevices, theSettings.DeviceIndex);
+    }
+    const LineChoice kept = FindKeptChoice(theSettings.DeviceName, theSettings.LineName,
+                                           LineChoice{theSettings.DeviceIndex, theSettings.LineIndex});
+    m_nStartDevice = kept.nDevice;
+    m_nStartLine = kept.nLine;
+    SelectEntry(m_cmbDevices, m_nStartDevice);
     if (m_cmbDevices->GetSelection() == wxNOT_FOUND)
     {
         MessageBoxA(wxGetTopLevelParent(this), "Cant find lines.", APP_CAPTION, MB_ICONHAND);
         FitSheetToPage(this);
         return true;
     }
-    FillLines(theSettings.DeviceIndex, theSettings.LineIndex);
+    FillLines(m_nStartDevice, m_nStartLine);
     FillRest();
     return true;
 }
@@ -96,6 +102,7 @@ bool CPageGeneral::OnInitDialog()
 bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
 {
     m_cmbLines->Clear();
+    m_lineNames.clear();
     std::vector<std::string> names;
     std::string error;
     {
@@ -130,6 +137,7 @@ bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
         return false;
     }
 
+    m_lineNames = names;
     int nDefault = wxNOT_FOUND;
     for (size_t i = 0; i < names.size(); ++i)
     {
@@ -159,7 +167,7 @@ void CPageGeneral::OnDeviceChosen(wxCommandEvent&)
 {
     int nDevice = m_cmbDevices->GetSelection();
     // Back on the device the page opened with, its saved line is the choice again.
-    FillLines(nDevice, nDevice == m_nStartDevice ? theSettings.LineIndex : -1);
+    FillLines(nDevice, nDevice == m_nStartDevice ? m_nStartLine : -1);
     if (!m_bFilled)
         FillRest();
 }
@@ -190,15 +198,24 @@ void CPageGeneral::OnOK()
 {
     if (!GetHandle() || !m_bFilled)
         return;
-    theSettings.DeviceIndex = m_cmbDevices->GetSelection();
-    int nLine = m_cmbLines->GetSelection();
-    if (nLine == wxNOT_FOUND)
+    const int nDevice = m_cmbDevices->GetSelection();
+    const int nLine = m_cmbLines->GetSelection();
+    if (nLine != wxNOT_FOUND)
+    {
+        theSettings.LineIndex = nLine;
+        theSettings.LineName = m_lineNames[static_cast<size_t>(nLine)];
+    }
+    else if (nDevice != m_nStartDevice)
     {
         // No lines to choose from (the mixer did not open): the saved line still belongs to the
         // same device; another device starts from its default line.
-        nLine = theSettings.DeviceIndex == m_nStartDevice ? theSettings.LineIndex : -1;
+        theSettings.LineIndex = -1;
+        theSettings.LineName.clear();
     }
-    theSettings.LineIndex = nLine;
+    else
+        theSettings.LineIndex = m_nStartLine;
+    theSettings.DeviceIndex = nDevice;
+    theSettings.DeviceName = nDevice >= 0 ? m_deviceNames[static_cast<size_t>(nDevice)] : std::string();
     theSettings.OutputFormat = m_cmbFormat->GetSelection();
     theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), MAX_TEXT_BYTES);
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;

@@ -1,11 +1,14 @@
 // The "General" page of the settings sheet: capture device, its recording
 // line, output format, output folder and the two switches.
 //
-// The page fills itself from theSettings when first shown and writes its six
-// fields back at OK. Choosing another device lists that device's lines. A
+// The page fills itself from theSettings when first shown (the device and line
+// found by their kept names) and writes its fields back at OK, the device and
+// line by position and by name. Choosing another device lists that device's lines. A
 // device whose mixer cannot be opened is reported and leaves the line list
-// empty; a saved device that no longer exists ("Cant find lines.") leaves the
-// page unfilled until a device is chosen, and OK then changes nothing.
+// empty. A kept device name that no device carries now opens the page on the
+// default device; a saved position with no device there and no name
+// ("Cant find lines.") leaves the page unfilled until a device is chosen, and OK
+// then changes nothing.
 // Main thread only; the sheet cannot open while a recording runs.
 #pragma once
 #include "ResizablePage.h"
@@ -17,6 +20,8 @@
 #include <wx/textctrl.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class CPageGeneral : public CResizablePage, public TreePropSheet::CWhiteBackgroundProvider
 {
@@ -61,4 +66,7 @@ private:
     wxCheckBox* m_chkViewWaveform = nullptr;
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
+    int m_nStartLine = -1;    // and its line, found by name
+    std::vector<std::string> m_deviceNames;  // as the engine names them, by position in the lists
+    std::vector<std::string> m_lineNames;
 };
