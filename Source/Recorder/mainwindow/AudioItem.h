@@ -27,6 +27,7 @@ struct AudioItem
     uint32_t nBitsPerSample = 0;
     int32_t nIndex = 0;
     uint32_t nState = 0;
+    uint32_t nClipped = 0;  // samples (of every channel) that reached full scale while recording
 
     // Sets szPath, cutting it to the field's size.
     void SetPath(const char* pszPath);
