@@ -61,15 +61,15 @@ std::vector<uint8_t> ToneSecond(double dLeft, double dRight)
 TEST(LevelMeter, ToneLevelsPeakHoldAndClipMark)
 {
     CLevelMeter meter;
-    // A -6 dBFS tone on the left and -12 dBFS on the right: peak 6 dB, RMS 9 dB below full scale.
+    // A -6 dBFS tone on the left and -12 dBFS on the right: a sine's RMS is 3 dB under its peak.
     std::vector<uint8_t> second = ToneSecond(16384, 8192);
     meter.AddBlock(second.data(), static_cast<uint32_t>(second.size()), 16, 2, 44100);
     ASSERT_TRUE(meter.Step(0));
     ASSERT_EQ(2, meter.Channels());
-    EXPECT_NEAR(-6.0, meter.PeakDb(0), 0.05);
-    EXPECT_NEAR(-9.0, meter.RmsDb(0), 0.05);
-    EXPECT_NEAR(-12.0, meter.PeakDb(1), 0.05);
-    EXPECT_NEAR(-15.0, meter.RmsDb(1), 0.05);
+    EXPECT_NEAR(-6.02, meter.PeakDb(0), 0.03);
+    EXPECT_NEAR(-9.03, meter.RmsDb(0), 0.03);
+    EXPECT_NEAR(-12.04, meter.PeakDb(1), 0.03);
+    EXPECT_NEAR(-15.05, meter.RmsDb(1), 0.03);
     EXPECT_FALSE(meter.Clipped());
 
     // Silence follows: the bars drop at once, the hold stays for its time on the meter's clock, then falls.

@@ -247,8 +247,10 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
     if (bStarted)
     {
         m_timer.Start(1000);
-        if (ViewWaveform())
-            m_frameTimer.Start(FRAME_MS);
+        m_bAnimating = ViewWaveform();
+        m_bFramePainting = false;
+        if (m_bAnimating)
+            m_frameTimer.StartOnce(FRAME_MS);
     }
 }
 
@@ -395,6 +397,7 @@ void CWndWaveform::OnCaptureStoppedMain()
     {
         m_timer.Stop();
         m_frameTimer.Stop();
+        m_bAnimating = m_bFramePainting = false;
         // The last page stays until the view is next drawn whole; the bars drop, a clip mark stays.
         m_nPoints = 0;
         const bool bClipped = m_levels.bClipped;
@@ -410,8 +413,18 @@ void CWndWaveform::OnCaptureStoppedMain()
     }
 }
 
+void CWndWaveform::ScheduleFrame()
+{
+    // Frames keep their pace: the wait is what is left of the period since the last one began.
+    const DWORD nSince = TickCount() - m_dwFrameTicks;
+    m_frameTimer.StartOnce(nSince < FRAME_MS ? static_cast<int>(FRAME_MS - nSince) : 1);
+}
+
 void CWndWaveform::OnFrame(wxTimerEvent&)
 {
+    if (!m_bAnimating)
+        return;
+    m_dwFrameTicks = TickCount();
     const bool bShown = ShowsRecording() && ViewWaveform();
     int n = 0;
     CLevelMeter::Levels levels;
@@ -423,12 +436,20 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
             // Another item is shown: this second's trace is not drawn.
             m_trace.Exhaust();
             m_meter.Exhaust();
-            return;
         }
-        n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
-        m_meter.Step(TickCount());
-        levels = m_meter.Shown();
+        else
+        {
+            n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+            m_meter.Step(m_dwFrameTicks);
+            levels = m_meter.Shown();
+        }
     }
+    if (!bShown)
+    {
+        ScheduleFrame();
+        return;
+    }
+    bool bRefresh = false;
     if (n > 0)
     {
         if (static_cast<int>(m_points.size()) < n)
@@ -437,12 +458,19 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
             m_points[i] = wxPoint(m_rcWave.x + i, m_rcWave.y + m_ys[i]);
         m_nPoints = n;
         RefreshRect(m_rcWave, false);
+        bRefresh = true;
     }
     if (!(levels == m_levels))
     {
         m_levels = levels;
         RefreshRect(m_rcMeter, false);
+        bRefresh = true;
     }
+    // The next frame waits for this one's paint: never more frames than the window shows, and the
+    // timer does not starve the toolkit's paint, which runs at a lower priority.
+    m_bFramePainting = bRefresh && IsShownOnScreen();
+    if (!m_bFramePainting)
+        ScheduleFrame();
 }
 
 void CWndWaveform::OnTimer(wxTimerEvent& event)
@@ -458,6 +486,12 @@ void CWndWaveform::OnTimer(wxTimerEvent& event)
         m_timer.Stop();
     else if (ShowsRecording())
         RefreshRect(m_rcLength, false);
+    // A frame whose paint never came (a window the toolkit did not draw) does not stop the trace.
+    if (m_bAnimating && m_bFramePainting && TickCount() - m_dwFrameTicks > 500)
+    {
+        m_bFramePainting = false;
+        ScheduleFrame();
+    }
 }
 
 void CWndWaveform::OnSize(wxSizeEvent& event)
@@ -504,6 +538,11 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
         DrawMeter(dc);
     if (!m_note.empty() && ShowsRecording() && update.Contains(m_rcNote) != wxOutRegion)
         DrawNote(dc);
+    if (m_bFramePainting)
+    {
+        m_bFramePainting = false;
+        ScheduleFrame();
+    }
 }
 
 void CWndWaveform::DrawNote(wxDC& dc)

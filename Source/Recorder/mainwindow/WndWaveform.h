@@ -6,7 +6,8 @@
 //
 // While a recording runs with the trace on, a main-thread timer shows the next
 // page of the trace and the next slice of the level meter 25 times a second,
-// and repaints only those two rectangles, only when they changed.
+// and repaints only those two rectangles, only when they changed; the next frame
+// is timed once that repaint is done.
 //
 // Threads:
 // - main thread: construction, destruction, StartRecording, ShowItem, SetPath,
@@ -79,7 +80,7 @@ public:
     void CompleteRecording(const AudioItem& item);
     bool IsWelcome() const { return m_bWelcome; }
     // The trace and meter are advancing 25 times a second.
-    bool IsAnimating() const { return m_frameTimer.IsRunning(); }
+    bool IsAnimating() const { return m_bAnimating; }
     wxRect WaveRect() const { return m_rcWave; }
     wxRect MeterRect() const { return m_rcMeter; }
     wxRect InfoRect() const;
@@ -110,6 +111,7 @@ private:
     void OnEraseBackground(wxEraseEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnFrame(wxTimerEvent& event);
+    void ScheduleFrame();
     void OnSize(wxSizeEvent& event);
     void DrawWelcome(wxDC& dc);
     void DrawInfo(wxDC& dc, const AudioItem& item);
@@ -124,6 +126,9 @@ private:
     wxWindow* m_pParentWindow;
     wxTimer m_timer;
     wxTimer m_frameTimer;
+    bool m_bAnimating = false;
+    bool m_bFramePainting = false;  // a frame waits for its paint before the next is timed
+    DWORD m_dwFrameTicks = 0;       // when the last frame began
     std::vector<wxPoint> m_welcomeSine;
     wxSize m_welcomeSize;
     std::vector<wxPoint> m_points;  // grows only: the page shown, m_nPoints long
