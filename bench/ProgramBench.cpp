@@ -69,7 +69,7 @@ public:
         const std::string command = "timeout -s INT " + std::to_string(nSeconds) +
                                     " parecord --raw --format=s16le --rate=44100 --channels=2 -d " +
                                     CPulseDaemon::kOutput + ".monitor | lame --quiet -r -s 44.1 --bitwidth 16"
-                                    " --signed --little-endian -b 192 - '" + file + "'";
+                                    " --signed --little-endian -b 192 - '" + file + "' 2>/dev/null";
         m_pid = fork();
         if (m_pid == 0)
         {

@@ -214,16 +214,15 @@ protected:
     CDeviceThread m_capture;
 };
 
-// Each way of stopping, during a paint of the trace: the user presses Stop; the main window closes during the
-// recording, so the main thread and the capture thread stop the view at once; the capture thread ends it alone.
-TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsPaintedNeverDeadlocks)
+// Each way of stopping, as a frame of the trace is drawn: the user presses Stop; the main window closes during
+// the recording, so the main thread and the capture thread stop the view at once; the capture thread ends it alone.
+TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsDrawnNeverDeadlocks)
 {
     int nWay = -1;
-    // Bound before the view's own paint handler runs, so the stop overlaps that paint.
-    m_pView->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+    // Bound before the view's own frame handler runs, so the stop overlaps that frame.
+    m_pView->Bind(wxEVT_TIMER, [&](wxTimerEvent& event) {
         event.Skip();
-        if (nWay < 0 || m_pView->GetUpdateRegion().Contains(m_pView->WaveRect()) == wxOutRegion ||
-            m_pView->GetRecordedItem().nSize == 0)
+        if (nWay < 0 || event.GetId() != CWndWaveform::TIMER_FRAME || m_pView->GetRecordedItem().nSize == 0)
             return;
         if (nWay < 2)
             m_capture.StopCapture();

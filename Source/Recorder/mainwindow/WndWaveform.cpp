@@ -13,6 +13,7 @@
 #include <wx/graphics.h>
 #include <wx/image.h>
 #include <wx/thread.h>
+#include <wx/utils.h>
 
 wxBEGIN_EVENT_TABLE(CWndWaveform, wxWindow)
     EVT_PAINT(CWndWaveform::OnPaint)
@@ -93,6 +94,8 @@ CWndWaveform::CWndWaveform(wxWindow* pParent, wxWindowID id, const wxPoint& pos,
     SetBackgroundColour(*wxBLACK);
     SetForegroundColour(TEXT_COLOUR);
     SetFont(m_bResourcesLoaded ? m_fontSmall : *wxNORMAL_FONT);
+    // On X11 a frame draws straight into the window; Wayland draws only inside the toolkit's paint.
+    m_bDrawDirect = m_bResourcesLoaded && wxGetDisplayInfo().type == wxDisplayX11;
     DoLayout();
     if (pParent)
         SetWaveformView(this);
@@ -126,7 +129,7 @@ void CWndWaveform::LoadResources()
     m_brushPattern = wxBrush(m_pattern);
     m_brushRms = wxBrush(TEXT_COLOUR);
     m_brushPeak = wxBrush(PEAK_COLOUR);
-    m_brushHold = wxBrush(WAVE_COLOUR);
+    m_brushWave = wxBrush(WAVE_COLOUR);
     m_brushClip = wxBrush(CLIP_COLOUR);
     m_bResourcesLoaded = true;
 }
@@ -449,28 +452,63 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
         ScheduleFrame();
         return;
     }
-    bool bRefresh = false;
+    const bool bMeter = !(levels == m_levels);
+    if (n < 1 && !bMeter)
+    {
+        ScheduleFrame();
+        return;
+    }
+    if (m_bDrawDirect && IsShownOnScreen())
+    {
+        // Only what changed, without a paint of the whole window: the X server fills the trace's
+        // lattice and draws the new line; the meter's strip is drawn again when its levels moved.
+        wxClientDC dc(this);
+        if (wxGraphicsContext* pContext = dc.GetGraphicsContext())
+            pContext->SetAntialiasMode(wxANTIALIAS_NONE);
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(m_brushPattern);
+        if (n > 0)
+        {
+            dc.DrawRectangle(m_rcWave);
+            SetPage(n);
+            DrawSamples(dc);
+            if (!m_note.empty())
+                DrawNote(dc);
+        }
+        if (bMeter)
+        {
+            m_levels = levels;
+            dc.SetPen(*wxTRANSPARENT_PEN);
+            dc.DrawRectangle(m_rcMeter);
+            DrawMeter(dc);
+        }
+        ScheduleFrame();
+        return;
+    }
     if (n > 0)
     {
-        if (static_cast<int>(m_points.size()) < n)
-            m_points.resize(n);
-        for (int i = 0; i < n; ++i)
-            m_points[i] = wxPoint(m_rcWave.x + i, m_rcWave.y + m_ys[i]);
-        m_nPoints = n;
+        SetPage(n);
         RefreshRect(m_rcWave, false);
-        bRefresh = true;
     }
-    if (!(levels == m_levels))
+    if (bMeter)
     {
         m_levels = levels;
         RefreshRect(m_rcMeter, false);
-        bRefresh = true;
     }
     // The next frame waits for this one's paint: never more frames than the window shows, and the
     // timer does not starve the toolkit's paint, which runs at a lower priority.
-    m_bFramePainting = bRefresh && IsShownOnScreen();
+    m_bFramePainting = IsShownOnScreen();
     if (!m_bFramePainting)
         ScheduleFrame();
+}
+
+void CWndWaveform::SetPage(int n)
+{
+    if (static_cast<int>(m_points.size()) < n)
+        m_points.resize(n);
+    for (int i = 0; i < n; ++i)
+        m_points[i] = wxPoint(m_rcWave.x + i, m_rcWave.y + m_ys[i]);
+    m_nPoints = n;
 }
 
 void CWndWaveform::OnTimer(wxTimerEvent& event)
@@ -625,9 +663,30 @@ void CWndWaveform::DrawSamples(wxDC& dc)
 {
     if (m_nPoints < 2)
         return;
-    if (m_bResourcesLoaded)
-        dc.SetPen(m_penWave);
-    dc.DrawLines(m_nPoints, m_points.data());
+    wxGraphicsContext* pContext = dc.GetGraphicsContext();
+    if (!pContext || !m_bResourcesLoaded)
+    {
+        dc.SetPen(m_bResourcesLoaded ? m_penWave : *wxYELLOW_PEN);
+        dc.DrawLines(m_nPoints, m_points.data());
+        return;
+    }
+    // The line one pixel to the next is, in each column, the run from its y to the next one's: as
+    // boxes, filled at once, it costs a fraction of a stroked line of as many segments.
+    wxGraphicsPath path = pContext->CreatePath();
+    for (int i = 0; i < m_nPoints;)
+    {
+        const int y0 = m_points[i].y;
+        const int y1 = i + 1 < m_nPoints ? m_points[i + 1].y : y0;
+        int nRun = 1;
+        if (y0 == y1)
+            while (i + nRun + 1 < m_nPoints && m_points[i + nRun + 1].y == y0)
+                ++nRun;
+        path.AddRectangle(m_points[i].x, std::min(y0, y1), nRun, std::abs(y1 - y0) + 1);
+        i += nRun;
+    }
+    pContext->SetPen(*wxTRANSPARENT_PEN);
+    pContext->SetBrush(m_brushWave);
+    pContext->FillPath(path);
 }
 
 void CWndWaveform::DrawMeter(wxDC& dc)
@@ -656,7 +715,7 @@ void CWndWaveform::DrawMeter(wxDC& dc)
         if (nPeak > nRms)
             dc.DrawRectangle(x, nBottom + 1 - nPeak, nBarWidth, nPeak - nRms);
         const int nHold = Height(m_levels.holdDb[c]);
-        dc.SetBrush(m_brushHold);
+        dc.SetBrush(m_brushWave);
         if (nHold > 0)
             dc.DrawRectangle(x, std::max(nTop, nBottom + 1 - nHold), nBarWidth, 2);
     }

@@ -6,8 +6,9 @@
 //
 // While a recording runs with the trace on, a main-thread timer shows the next
 // page of the trace and the next slice of the level meter 25 times a second,
-// and repaints only those two rectangles, only when they changed; the next frame
-// is timed once that repaint is done.
+// and draws only what changed: on X11 straight into the window (the trace's
+// rectangle, the meter's strip when it moved); elsewhere through a repaint of
+// those rectangles, the next frame timed once it is done.
 //
 // Threads:
 // - main thread: construction, destruction, StartRecording, ShowItem, SetPath,
@@ -112,6 +113,7 @@ private:
     void OnTimer(wxTimerEvent& event);
     void OnFrame(wxTimerEvent& event);
     void ScheduleFrame();
+    void SetPage(int n);
     void OnSize(wxSizeEvent& event);
     void DrawWelcome(wxDC& dc);
     void DrawInfo(wxDC& dc, const AudioItem& item);
@@ -143,7 +145,8 @@ private:
     wxFont m_fontBig;
     wxFont m_fontSmall;
     wxPen m_penWave;
-    wxBrush m_brushPattern, m_brushRms, m_brushPeak, m_brushHold, m_brushClip;
+    bool m_bDrawDirect = false;
+    wxBrush m_brushPattern, m_brushRms, m_brushPeak, m_brushWave, m_brushClip;
 
     // Guarded by m_lock: the recording's record, the trace and the start ticks.
     mutable std::mutex m_lock;
