@@ -4,9 +4,10 @@
 // Over the same seconds, `parecord | lame -b 192` records the same source: the
 // floor any recorder of that MP3 pays. The figures: the program's CPU time
 // (utime + stime from /proc/<pid>/stat) and the floor's (its processes' rusage),
-// their ratio (goal: at most 1.2), the program's private memory (Private_Clean +
-// Private_Dirty of /proc/<pid>/smaps_rollup, without the toolkit's shared pages)
-// from the fifth second to the end (goal: flat), and its resident memory (VmRSS,
+// their ratio (goal: at most 1.2), the program's private memory (Anonymous of
+// /proc/<pid>/smaps_rollup: heap, stacks and arenas; a library's pages count as
+// private whenever no other process maps them, so they are left out) from the
+// fifth second to the end (goal: flat), and its resident memory (VmRSS,
 // VmHWM; goal: under 60 MB). Printed apart: the daemon's CPU, the time from Alt+R
 // to the file and to its first second of sound, and what ffprobe finds in the file.
 // One uncounted start first leaves the display as a desktop's is (see WarmUpDisplay).
@@ -48,15 +49,14 @@ double StatusMb(pid_t pid, const char* pszField)
     return -1;
 }
 
-// Private_Clean + Private_Dirty of /proc/<pid>/smaps_rollup, in MB: what the process alone holds.
+// The anonymous memory of /proc/<pid>/smaps_rollup, in MB: what the process itself allocated.
 double PrivateMb(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    double kb = 0;
     for (std::string line; std::getline(in, line);)
-        if (line.rfind("Private_Clean:", 0) == 0 || line.rfind("Private_Dirty:", 0) == 0)
-            kb += std::atof(line.c_str() + line.find(':') + 1);
-    return kb / 1024.0;
+        if (line.rfind("Anonymous:", 0) == 0)
+            return std::atof(line.c_str() + line.find(':') + 1) / 1024.0;
+    return -1;
 }
 
 // `parecord | lame` recording the same source for nSeconds, started now; Finish waits for it
