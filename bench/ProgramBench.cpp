@@ -336,6 +336,8 @@ int main(int argc, char** argv)
     }
     const int code = CloseProgram(window, pid);
 
+    if (rssEnd < 0)
+        std::printf("  THE PROGRAM ENDED DURING THE RECORDING: the figures cover only its lifetime\n");
     std::printf("  capture streams at the server while recording: %ld%s\n", nStreams,
                 nStreams >= 1 ? "" : "  (not recording from the sound server!)");
     std::printf("  Alt+R to the file created %.0f ms, to its first second written %.0f ms\n", fileMs, firstSecondMs);
