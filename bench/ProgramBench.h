@@ -53,11 +53,11 @@ private:
 };
 
 // The build's application directory copied to dest, without settings or recordings.
-inline bool FreshAppDir(const std::string& dest)
+inline bool FreshAppDir(const std::string& dest, const std::string& source = VORANE_APP_DIR)
 {
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(dest).parent_path(), ec);
-    std::filesystem::copy(VORANE_APP_DIR, dest, std::filesystem::copy_options::recursive, ec);
+    std::filesystem::copy(source, dest, std::filesystem::copy_options::recursive, ec);
     if (ec)
         return false;
     std::filesystem::remove(dest + "/Config.xml", ec);

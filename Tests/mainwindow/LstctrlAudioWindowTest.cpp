@@ -1,5 +1,5 @@
-// The recordings list in a real window under Xvfb: row shading as the screen shows it, and the messages
-// its parent receives from real clicks and keys.
+// The recordings list in a real window under Xvfb: row shading as the screen shows it, the messages
+// its parent receives from real clicks and keys, and the row's tooltip under the pointer.
 #include "LstctrlAudio.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
@@ -77,6 +77,15 @@ TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNotAlsoAfte
 TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIsNoDoubleClick)
 {
     AddRows(3);
+    // The pointer over a finished recording's row shows how much of it clipped.
+    m_pList->GetAudio(2)->nClipped = 1234;
+    for (long row : {2L, 0L, 2L})
+    {
+        const wxString expected = row == 2 ? "Clipped: 1234 samples at full scale" : "No clipping";
+        ASSERT_TRUE(ClickAt(RowPoint(row), ""));
+        EXPECT_TRUE(WaitUntil([&] { return m_pList->GetToolTipText() == expected; }))
+            << "row " << row << ": " << m_pList->GetToolTipText();
+    }
     for (long row : {-1L, 2L})
     {
         const ReceivedMessage* m = ClickFor(row, "click 3", WM_AUDIOLIST_RCLICK, row);

@@ -327,13 +327,19 @@ TEST_F(MainWindowController, ARightClickBelowTheRowsRightAfterOneOnARowReachesTh
 TEST_F(MainWindowController, CommandsAreEnabledByTheStateAndTheCurrentRowAndTheirKeysObeyTheSameRules)
 {
     // Play, Go to the folder, Rename, Delete from the list, Delete from the disk, Clear all;
-    // then Record, Stop, Settings; Help, Web site, About and Exit are always on.
+    // then Record, Stop, Settings; Help, Web site, About and Exit are always on. Asked as the popup
+    // menu asks, by an update-UI event through the window, under the window's own update-UI mode.
     auto rules = [this] {
         std::string text;
         for (int nId : {ID_CMD_PLAY, ID_CMD_GOTOFOLDER, ID_CMD_RENAME, ID_CMD_DELETEFROMLIST, ID_CMD_DELETEFROMDISK,
                         ID_CMD_CLEARALL, ID_CMD_RECORD, ID_CMD_STOP, ID_CMD_SETTINGS, ID_CMD_HELP, ID_CMD_WEBSITE,
                         ID_CMD_ABOUT, ID_CMD_EXIT})
-            text += m_pDlg->IsCommandEnabled(nId) ? '+' : '-';
+        {
+            wxUpdateUIEvent event(nId);
+            event.SetEventObject(m_pDlg);
+            const bool bAnswered = m_pDlg->GetEventHandler()->ProcessEvent(event) && event.GetSetEnabled();
+            text += !bAnswered ? '?' : event.GetEnabled() ? '+' : '-';
+        }
         return text;
     };
     EXPECT_EQ("------+-+++++", rules()) << "empty list";

@@ -1,4 +1,4 @@
-// The waveform view in a real window under Xvfb: welcome screen, live trace, length, stop, threads.
+// The waveform view in a real window under Xvfb: welcome screen, live trace and meter, length, stop, threads.
 #include "CaptureFakes.h"
 #include "EncoderFixtures.h"
 #include "RecorderSettings.h"
@@ -7,8 +7,11 @@
 #include "WindowTestSupport.h"
 #include "WndWaveform.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
+#include <cstring>
 #include <fstream>
 #include <thread>
 #include <tuple>
@@ -27,9 +30,26 @@ std::vector<int32_t> LopsidedWave(int nWidth)
     return samples;
 }
 
-// Where the gate holds the drawing thread: until Stop has set its stop event.
-std::atomic<bool> g_bAtGate{false};
-void HoldUntilStopped(HANDLE hStop) { g_bAtGate = true, WaitForSingleObject(hStop, 10000); }
+// A second of 16-bit stereo: a 441 Hz sine clipped at full scale on the left, at -6 dBFS on the right.
+std::vector<uint8_t> ClippedAndHalfTone()
+{
+    std::vector<int16_t> frames(2 * 44100);
+    for (size_t i = 0; i < 44100; ++i)
+    {
+        const double s = std::sin(2 * M_PI * 441.0 * static_cast<double>(i) / 44100.0);
+        frames[2 * i] = static_cast<int16_t>(std::clamp(std::lround(65536 * s), -32768L, 32767L));
+        frames[2 * i + 1] = static_cast<int16_t>(std::lround(16384 * s));
+    }
+    std::vector<uint8_t> bytes(frames.size() * 2);
+    std::memcpy(bytes.data(), frames.data(), bytes.size());
+    return bytes;
+}
+
+// Rows of a one-pixel column of the screenshot in that colour.
+int ColumnCount(const wxImage& shot, int x, const wxRect& r, const wxColour& colour)
+{
+    return CountColour(shot, wxRect(x, r.y, 1, r.height), colour);
+}
 
 // Calls the view the way the capture thread does: on another thread, under the global lock.
 void OnCaptureThread(const std::function<void()>& call)
@@ -84,7 +104,7 @@ TEST_F(WaveformViewWindow, TheWelcomeScreenGivesWayToATraceWithPositiveSamplesBe
     }, image));
 
     m_pView->StartRecording(&m_item);
-    EXPECT_TRUE(m_pView->IsRecording() && !m_pView->IsWelcome() && m_pView->IsDrawingThreadRunning());
+    EXPECT_TRUE(m_pView->IsRecording() && !m_pView->IsWelcome() && m_pView->IsAnimating());
     const wxRect info = ScreenRect(m_pView, m_pView->InfoRect());
     const wxRect wave = ScreenRect(m_pView, m_pView->WaveRect());
     ASSERT_GE(wave.width, 200);
@@ -105,31 +125,37 @@ TEST_F(WaveformViewWindow, TheWelcomeScreenGivesWayToATraceWithPositiveSamplesBe
     EXPECT_EQ(176400u, m_pView->GetRecordedItem().nSize);
     // Nothing of the welcome sine is left between the information and the trace.
     EXPECT_EQ(0, CountColour(image, info, CWndWaveform::WAVE_COLOUR));
-    OnCaptureThread([&] { m_pView->OnCaptureStopped(2000); });
-}
+    // No level, no clip mark before any frames.
+    const wxRect meter = ScreenRect(m_pView, m_pView->MeterRect());
+    EXPECT_EQ(0, CountColour(image, meter, CWndWaveform::CLIP_COLOUR) + CountColour(image, meter, CWndWaveform::TEXT_COLOUR));
 
-// The capture stopping just as the drawing thread goes for the view's lock: Stop must not wait
-// for that thread while holding the lock. A hang ends the program, as nothing can free the thread.
-TEST_F(WaveformViewWindow, StopEndsTheDrawingThreadThatIsAboutToTakeTheViewsLock)
-{
-    m_pView->StartRecording(&m_item);
-    g_bAtGate = false;
-    CWndWaveform::s_drawingThreadGate = HoldUntilStopped;
-    ASSERT_TRUE(WaitUntil([] { return g_bAtGate.load(); }));
-    auto pDone = std::make_shared<std::atomic<bool>>(false);
-    std::thread([this, pDone] {
-        std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-        m_pView->OnCaptureStopped(1000);
-        *pDone = true;
-    }).detach();
-    // No events meanwhile: a paint would wait for the same lock.
-    for (int i = 0; i < 1000 && !*pDone; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    CWndWaveform::s_drawingThreadGate = nullptr;
-    if (!*pDone)
-        ADD_FAILURE() << "Stop hung with the drawing thread", AbandonWindowTests();
-    EXPECT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
-    EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
+    // The meter: the left bar full with the clip mark over both, the right one's RMS solid up to -9 dBFS
+    // of the -60 .. 0 dBFS scale (the bars span the strip less the clip mark and margins).
+    const std::vector<uint8_t> tone = ClippedAndHalfTone();
+    // The trace moves: each page a flat line, below the middle on even pages and above it on odd ones.
+    std::vector<int32_t> pages(22050);
+    for (size_t i = 0; i < pages.size(); ++i)
+        pages[i] = (i / wave.width) % 2 == 0 ? 1600 : -1600;
+    OnCaptureThread([&] {
+        m_pView->AddFrames(tone.data(), static_cast<uint32_t>(tone.size()), 16, 2, 44100);
+        m_pView->AddSamples(pages, 176400);
+    });
+    const int nRange = meter.height - 11;
+    const int nRms = static_cast<int>(std::lround(CLevelMeter::BarFraction(-9.03) * nRange));
+    const int xLeft = meter.x + 6, xRight = meter.x + 14;
+    bool bBelow = false, bAbove = false;
+    EXPECT_TRUE(ScreenshotUntil("waveform-meter.png", [&](const wxImage& shot) {
+        bBelow = bBelow || CountColour(shot, below(wave), CWndWaveform::WAVE_COLOUR) >= wave.width - 8;
+        bAbove = bAbove || CountColour(shot, above(wave), CWndWaveform::WAVE_COLOUR) >= wave.width - 8;
+        return bBelow && bAbove && std::abs(ColumnCount(shot, xRight, meter, CWndWaveform::TEXT_COLOUR) - nRms) <= 1 &&
+               ColumnCount(shot, xLeft, meter, CWndWaveform::TEXT_COLOUR) > nRms &&
+               ColumnCount(shot, xLeft, meter, CWndWaveform::CLIP_COLOUR) == 5 &&
+               ColumnCount(shot, xRight, meter, CWndWaveform::CLIP_COLOUR) == 5;
+    }, image)) << "below " << bBelow << ", above " << bAbove << ", RMS " << nRms;
+    // The peak (-6 dBFS) and its hold sit above the RMS.
+    EXPECT_GT(ColumnCount(image, xRight, meter, CWndWaveform::PEAK_COLOUR) + ColumnCount(image, xRight, meter, CWndWaveform::WAVE_COLOUR), 2);
+    EXPECT_GT(m_pView->GetRecordedItem().nClipped, 44100u / 2);
+    OnCaptureThread([&] { m_pView->OnCaptureStopped(2000); });
 }
 
 TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAtTheStopIsWhatTheFileHolds)
@@ -154,7 +180,7 @@ TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAtTheStopIsWhatTheFileH
     ASSERT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));
     const uint32_t nLength = m_pView->GetRecordedItem().nLength;
     EXPECT_EQ(1234u, nLength);
-    EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsDrawingThreadRunning());
+    EXPECT_FALSE(m_pView->IsRecording() || m_pView->IsAnimating());
     // A second stop changes nothing and sends no second message.
     m_pView->OnCaptureStopped(0);
     ASSERT_TRUE(m_pFrame->Drain());
@@ -188,16 +214,15 @@ protected:
     CDeviceThread m_capture;
 };
 
-// Each way of stopping, during a paint of the trace: the user presses Stop; the main window closes during the
-// recording, so the main thread and the capture thread stop the view at once; the capture thread ends it alone.
-TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsPaintedNeverDeadlocks)
+// Each way of stopping, as a frame of the trace is drawn: the user presses Stop; the main window closes during
+// the recording, so the main thread and the capture thread stop the view at once; the capture thread ends it alone.
+TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsDrawnNeverDeadlocks)
 {
     int nWay = -1;
-    // Bound before the view's own paint handler runs, so the stop overlaps that paint.
-    m_pView->Bind(wxEVT_PAINT, [&](wxPaintEvent& event) {
+    // Bound before the view's own frame handler runs, so the stop overlaps that frame.
+    m_pView->Bind(wxEVT_TIMER, [&](wxTimerEvent& event) {
         event.Skip();
-        if (nWay < 0 || m_pView->GetUpdateRegion().Contains(m_pView->WaveRect()) == wxOutRegion ||
-            m_pView->GetRecordedItem().nSize == 0)
+        if (nWay < 0 || event.GetId() != CWndWaveform::TIMER_FRAME || m_pView->GetRecordedItem().nSize == 0)
             return;
         if (nWay < 2)
             m_capture.StopCapture();
@@ -219,7 +244,7 @@ TEST_F(WaveformViewThreads, StoppingWhileTheTraceIsPaintedNeverDeadlocks)
         winmm::virt::AdvanceClock(1.0);
         ASSERT_TRUE(WaitUntil([&] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) > nStops; })) << "recording " << i;
         m_capture.StopCapture();
-        ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000) && !m_pView->IsDrawingThreadRunning() && !m_pView->IsRecording())
+        ASSERT_TRUE(m_capture.WaitForCaptureEnd(10000) && !m_pView->IsRecording())
             << "recording " << i;
     }
     EXPECT_TRUE(m_messages.Texts().empty());

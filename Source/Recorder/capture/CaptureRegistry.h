@@ -18,6 +18,11 @@ public:
     // One buffer's display samples (a mono copy; the last buffer of a recording may be
     // short) and the bytes its write added to the file.
     virtual void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) = 0;
+    // The same buffer as captured (interleaved PCM), just before AddSamples, for a level meter.
+    virtual void AddFrames(const uint8_t* /*pData*/, uint32_t /*nBytes*/, int /*nBitsPerSample*/, int /*nChannels*/,
+                           uint32_t /*nSampleRate*/)
+    {
+    }
     // The capture has ended, however it ended; the file holds nMilliseconds of audio.
     virtual void OnCaptureStopped(uint32_t nMilliseconds) = 0;
 

@@ -401,7 +401,10 @@ void CDeviceThread::HandOn(uint32_t nBytes)
         nWritten = m_pReceiver->Write(m_bytes.data(), nBytes);
     m_ending.nFrames += nBytes / nAlign;
     if (IWaveformView* pView = GetWaveformView())
+    {
+        pView->AddFrames(m_bytes.data(), nBytes, f.wBitsPerSample, f.nChannels, f.nSamplesPerSec);
         pView->AddSamples(m_display, nWritten);
+    }
     if (m_nFrameLimit > 0 && m_ending.nFrames >= m_nFrameLimit)
         m_bLimitReached = true;
 }

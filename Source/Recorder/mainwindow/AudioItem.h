@@ -28,6 +28,7 @@ struct AudioItem
     int32_t nIndex = 0;
     uint32_t nState = 0;
     bool bPaused = false;  // a recording's row while its recording is paused
+    uint32_t nClipped = 0;  // samples (of every channel) that reached full scale while recording
 
     // Sets szPath, cutting it to the field's size.
     void SetPath(const char* pszPath);

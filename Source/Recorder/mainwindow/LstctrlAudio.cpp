@@ -10,6 +10,7 @@ wxBEGIN_EVENT_TABLE(CLstctrlAudio, wxDataViewListCtrl)
     EVT_DATAVIEW_ITEM_ACTIVATED(wxID_ANY, CLstctrlAudio::OnActivated)
     EVT_DATAVIEW_ITEM_CONTEXT_MENU(wxID_ANY, CLstctrlAudio::OnContextMenu)
     EVT_KEY_DOWN(CLstctrlAudio::OnKeyDown)
+    EVT_MOTION(CLstctrlAudio::OnMotion)
 wxEND_EVENT_TABLE()
 
 const wxColour CLstctrlAudio::ODD_ROW_COLOUR(232, 232, 232);
@@ -217,17 +218,46 @@ void CLstctrlAudio::OnActivated(wxDataViewEvent& event)
         PostWindowMessage(ParentHandler(), WM_AUDIOLIST_DBLCLK, 0, 0);
 }
 
+int CLstctrlAudio::RowAt(const wxPoint& screen) const
+{
+    const wxPoint client = ScreenToClient(screen);
+    wxRect row;
+    for (int i = 0; i < GetItemCount(); ++i)
+        if (GetItemRect(i, row) && row.Contains(client))
+            return i;
+    return wxNOT_FOUND;
+}
+
+wxString CLstctrlAudio::RowToolTip(int nRow) const
+{
+    const AudioItem* pItem = m_items.Get(nRow);
+    if (!pItem || (pItem->nState != AUDIO_STATE_RECORDED && pItem->nState != AUDIO_STATE_NEWNAME))
+        return wxString();
+    if (pItem->nClipped == 0)
+        return "No clipping";
+    return wxString::Format("Clipped: %u samples at full scale", pItem->nClipped);
+}
+
+void CLstctrlAudio::OnMotion(wxMouseEvent& event)
+{
+    // The toolkit's list has one tooltip: it follows the row under the pointer.
+    event.Skip();
+    const wxString tip = RowToolTip(RowAt(wxGetMousePosition()));
+    if (tip != GetToolTipText())
+    {
+        if (tip.empty())
+            UnsetToolTip();
+        else
+            SetToolTip(tip);
+    }
+}
+
 void CLstctrlAudio::OnContextMenu(wxDataViewEvent& event)
 {
     // A right-click, on a row or below the rows. The pointer says where: the position and row
     // the view reports come from whichever of its windows took the press, which need not be the rows'.
     wxPoint point = wxGetMousePosition();
-    const wxPoint client = ScreenToClient(point);
-    int nRow = wxNOT_FOUND;
-    wxRect row;
-    for (int i = 0; i < GetItemCount() && nRow == wxNOT_FOUND; ++i)
-        if (GetItemRect(i, row) && row.Contains(client))
-            nRow = i;
+    const int nRow = RowAt(point);
     if (nRow != wxNOT_FOUND)
     {
         // As a click would: the row under the pointer becomes the selected and current one.

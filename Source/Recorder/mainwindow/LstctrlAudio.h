@@ -51,6 +51,10 @@ public:
     // A row's rectangle in the list's client coordinates; false when there is no such row.
     bool GetItemRect(long nRow, wxRect& rect) const;
     int GetSelectedItemCount() const { return GetSelectedItemsCount(); }
+    // The row under a point of the screen, or wxNOT_FOUND.
+    int RowAt(const wxPoint& screen) const;
+    // What the pointer over a row shows: how much of a finished recording clipped.
+    wxString RowToolTip(int nRow) const;
 
 private:
     class CRows;
@@ -60,6 +64,7 @@ private:
     void OnActivated(wxDataViewEvent& event);
     void OnContextMenu(wxDataViewEvent& event);
     void OnKeyDown(wxKeyEvent& event);
+    void OnMotion(wxMouseEvent& event);
 
     CAudioItemArray m_items;
     CFileTypeIcons m_icons;

@@ -100,6 +100,9 @@ bool CMainDlg::Create()
     SetFont(wxSystemSettings::GetFont(wxSYS_DEFAULT_GUI_FONT));
     SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNFACE));
     SetForegroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_BTNTEXT));
+    // The commands' states are asked for when a popup menu opens and checked again when they
+    // run; wx's idle pass, which would ask every control after every repaint, has nothing to do.
+    wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
     // Enter and Escape never close the main window.
     SetEscapeId(wxID_NONE);
     SetAffirmativeId(wxID_NONE);

@@ -110,6 +110,7 @@ void CMainDlg::CompleteRecording(bool bQuiet)
         pRow->nLength = outcome.nMilliseconds;
         pRow->nSize = static_cast<uint32_t>(std::min<uint64_t>(outcome.nSize, UINT32_MAX));
         pRow->nState = AUDIO_STATE_RECORDED;
+        pRow->nClipped = m_wndWaveform->GetRecordedItem().nClipped;
         m_lstAudio->UpdateAudioText(pRow);
         m_wndWaveform->CompleteRecording(*pRow);
     }

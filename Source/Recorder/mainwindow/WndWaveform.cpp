@@ -1,7 +1,5 @@
 #include "WndWaveform.h"
 
-#include "Event.h"
-#include "MessageBox.h"
 #include "RecorderSettings.h"
 #include "WaveformText.h"
 #include "WindowSystem.h"
@@ -15,11 +13,13 @@
 #include <wx/graphics.h>
 #include <wx/image.h>
 #include <wx/thread.h>
+#include <wx/utils.h>
 
 wxBEGIN_EVENT_TABLE(CWndWaveform, wxWindow)
     EVT_PAINT(CWndWaveform::OnPaint)
     EVT_ERASE_BACKGROUND(CWndWaveform::OnEraseBackground)
     EVT_TIMER(CWndWaveform::TIMER_LENGTH, CWndWaveform::OnTimer)
+    EVT_TIMER(CWndWaveform::TIMER_FRAME, CWndWaveform::OnFrame)
     EVT_SIZE(CWndWaveform::OnSize)
 wxEND_EVENT_TABLE()
 
@@ -27,7 +27,8 @@ const wxColour CWndWaveform::TEXT_COLOUR(0, 248, 0);
 const wxColour CWndWaveform::WAVE_COLOUR(255, 237, 41);
 const wxColour CWndWaveform::PATTERN_COLOUR(24, 24, 41);
 const wxColour CWndWaveform::NOTE_COLOUR(255, 140, 0);
-std::atomic<void (*)(HANDLE)> CWndWaveform::s_drawingThreadGate{nullptr};
+const wxColour CWndWaveform::PEAK_COLOUR(0, 128, 0);
+const wxColour CWndWaveform::CLIP_COLOUR(255, 0, 0);
 
 namespace
 {
@@ -38,6 +39,11 @@ const char* const SIZE_LABEL = "Size :";
 const char* const KBYTES_LABEL = "kBytes";
 const char* const WELCOME_TEXT = "Welcome";
 const char* const PAUSED_TEXT = "Paused";
+// The meter's strip at the right of the view: a gap, the bars side by side, a margin.
+constexpr int METER_WIDTH = 20;
+constexpr int METER_GAP = 4;
+constexpr int METER_MARGIN = 2;
+constexpr int CLIP_MARK_HEIGHT = 5;
 
 // Windows font heights are cell heights; Pango sizes the em, about 7/8 of the cell.
 constexpr int BIG_FONT_HEIGHT = 30;
@@ -79,7 +85,8 @@ int Bottom(const wxRect& r)
 CWndWaveform::CWndWaveform(wxWindow* pParent, wxWindowID id, const wxPoint& pos, const wxSize& size)
     : wxWindow(pParent, id, pos, size, wxFULL_REPAINT_ON_RESIZE | wxBORDER_NONE, "WndWaveform"),
       m_pParentWindow(pParent),
-      m_timer(this, TIMER_LENGTH)
+      m_timer(this, TIMER_LENGTH),
+      m_frameTimer(this, TIMER_FRAME)
 {
     SetBackgroundStyle(wxBG_STYLE_PAINT);
     LoadResources();
@@ -88,6 +95,8 @@ CWndWaveform::CWndWaveform(wxWindow* pParent, wxWindowID id, const wxPoint& pos,
     SetBackgroundColour(*wxBLACK);
     SetForegroundColour(TEXT_COLOUR);
     SetFont(m_bResourcesLoaded ? m_fontSmall : *wxNORMAL_FONT);
+    // On X11 a frame draws straight into the window; Wayland draws only inside the toolkit's paint.
+    m_bDrawDirect = m_bResourcesLoaded && wxGetDisplayInfo().type == wxDisplayX11;
     DoLayout();
     if (pParent)
         SetWaveformView(this);
@@ -101,7 +110,7 @@ CWndWaveform::~CWndWaveform()
         if (GetWaveformView() == this)
             SetWaveformView(nullptr);
     }
-    StopDrawingThread();
+    m_frameTimer.Stop();
     m_timer.Stop();
 }
 
@@ -118,6 +127,11 @@ void CWndWaveform::LoadResources()
     m_fontSmall =
         wxFont(wxFontInfo(wxSize(0, EmPixels(SMALL_FONT_HEIGHT))).Family(wxFONTFAMILY_SWISS).FaceName("Arial"));
     m_penWave = wxPen(WAVE_COLOUR, 1, wxPENSTYLE_SOLID);
+    m_brushPattern = wxBrush(m_pattern);
+    m_brushRms = wxBrush(TEXT_COLOUR);
+    m_brushPeak = wxBrush(PEAK_COLOUR);
+    m_brushWave = wxBrush(WAVE_COLOUR);
+    m_brushClip = wxBrush(CLIP_COLOUR);
     m_bResourcesLoaded = true;
 }
 
@@ -153,12 +167,6 @@ bool CWndWaveform::IsRecording() const
     return m_dwStartTicks != NO_RECORDING;
 }
 
-bool CWndWaveform::IsDrawingThreadRunning() const
-{
-    std::lock_guard<std::mutex> lock(m_threadLock);
-    return m_drawThread.joinable();
-}
-
 wxRect CWndWaveform::InfoRect() const
 {
     return wxRect(0, 0, m_rcWave.x, GetClientSize().y);
@@ -188,7 +196,9 @@ void CWndWaveform::DoLayout()
 
     const wxSize client = GetClientSize();
     const int nLeft = std::max(Right(m_rcName), Right(m_rcFormat));
-    m_rcWave = wxRect(nLeft, 0, std::max(0, client.x - nLeft), client.y);
+    const int nMeterLeft = std::max(nLeft, client.x - METER_WIDTH);
+    m_rcWave = wxRect(nLeft, 0, nMeterLeft - nLeft, client.y);
+    m_rcMeter = wxRect(nMeterLeft, 0, client.x - nMeterLeft, client.y);
     // At the head of the trace, which stands still while paused.
     m_rcPaused = MeasuredRect(this, PAUSED_TEXT, big, m_rcWave.x + 4, 0);
     m_rcNote = wxRect();
@@ -196,7 +206,7 @@ void CWndWaveform::DoLayout()
     {
         // At the foot of the trace, right-aligned, where no information text is.
         m_rcNote = MeasuredRect(this, m_note, small, 0, 0);
-        m_rcNote.x = std::max(m_rcWave.x, client.x - m_rcNote.width - 4);
+        m_rcNote.x = std::max(m_rcWave.x, m_rcMeter.x - m_rcNote.width - 4);
         m_rcNote.y = std::max(0, client.y - m_rcNote.height - 2);
     }
 }
@@ -224,15 +234,13 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         m_bViewWaveform = ViewWaveform();
         m_trace.Clear();
         m_dwPausedTicks = NO_RECORDING;
+        m_meter.Reset();
     }
+    m_nPoints = 0;
+    m_levels = CLevelMeter::Levels();
     Refresh();
     DoLayout();
 
-    if (ViewWaveform() && !StartDrawingThread())
-    {
-        MessageBoxA(static_cast<wxWindow*>(this), "Thread creat failed.", APP_CAPTION, MB_ICONHAND);
-        return;
-    }
     bool bStarted = false;
     {
         std::lock_guard<std::mutex> lock(m_lock);
@@ -244,7 +252,13 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
         }
     }
     if (bStarted)
+    {
         m_timer.Start(1000);
+        m_bAnimating = ViewWaveform();
+        m_bFramePainting = false;
+        if (m_bAnimating)
+            m_frameTimer.StartOnce(FRAME_MS);
+    }
 }
 
 void CWndWaveform::ShowItem(const AudioItem* pItem)
@@ -285,6 +299,15 @@ void CWndWaveform::SetPath(const char* pszPath)
 }
 
 // ---- capture thread ----
+
+void CWndWaveform::AddFrames(const uint8_t* pData, uint32_t nBytes, int nBitsPerSample, int nChannels,
+                             uint32_t nSampleRate)
+{
+    // Clipping is counted with the trace off too: the list's row tells it.
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_meter.AddBlock(pData, nBytes, nBitsPerSample, nChannels, nSampleRate);
+    m_recorded.nClipped = static_cast<uint32_t>(std::min<uint64_t>(m_meter.ClippedSamples(), UINT32_MAX));
+}
 
 void CWndWaveform::AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten)
 {
@@ -340,11 +363,10 @@ void CWndWaveform::OnCaptureStopped(uint32_t nMilliseconds)
             m_stopped.push_back(m_recorded);
         }
         m_trace.Exhaust();
+        m_meter.Exhaust();
         m_dwStartTicks = NO_RECORDING;
         m_dwPausedTicks = NO_RECORDING;
     }
-    // Outside the view's lock: the drawing thread takes that lock, and is joined here.
-    StopDrawingThread();
     if (wxThread::IsMain())
         OnCaptureStoppedMain();
     else
@@ -372,29 +394,26 @@ void CWndWaveform::OnMainThreadRequest()
         RefreshRect(m_rcSize, false);
     if (bShown && (nBits & REFRESH_LENGTH))
         RefreshRect(m_rcLength, false);
-    if (nBits & REFRESH_WAVE)
-    {
-        if (bShown)
-        {
-            RefreshRect(m_rcWave, false);
-        }
-        else
-        {
-            // Another item is shown: this second's trace is not drawn, and the drawing
-            // thread goes quiet until the next block.
-            std::lock_guard<std::mutex> lock(m_lock);
-            m_trace.Exhaust();
-        }
-    }
 }
 
 void CWndWaveform::OnCaptureStoppedMain()
 {
     if (!IsRecording())
         SetSourceNote(wxString());
-    // A new recording may have started since the stop was queued: its timer stays.
+    // A new recording may have started since the stop was queued: its timers stay.
     if (!IsRecording())
+    {
         m_timer.Stop();
+        m_frameTimer.Stop();
+        m_bAnimating = m_bFramePainting = false;
+        // The last page stays until the view is next drawn whole; the bars drop, a clip mark stays.
+        m_nPoints = 0;
+        const bool bClipped = m_levels.bClipped;
+        m_levels = CLevelMeter::Levels();
+        m_levels.bClipped = bClipped;
+        if (ShowsRecording())
+            RefreshRect(m_rcMeter, false);
+    }
     if (ShowsRecording())
     {
         RefreshRect(m_rcLength);
@@ -434,6 +453,103 @@ bool CWndWaveform::IsPaused() const
     return m_dwPausedTicks != NO_RECORDING;
 }
 
+void CWndWaveform::ScheduleFrame()
+{
+    // Frames keep their pace: the wait is what is left of the period since the last one began.
+    const DWORD nSince = TickCount() - m_dwFrameTicks;
+    m_frameTimer.StartOnce(nSince < FRAME_MS ? static_cast<int>(FRAME_MS - nSince) : 1);
+}
+
+void CWndWaveform::OnFrame(wxTimerEvent&)
+{
+    if (!m_bAnimating)
+        return;
+    m_dwFrameTicks = TickCount();
+    const bool bShown = ShowsRecording() && ViewWaveform();
+    int n = 0;
+    CLevelMeter::Levels levels;
+    {
+        // Only the page and the levels are taken under the lock: the capture thread must not wait for drawing.
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!bShown)
+        {
+            // Another item is shown: this second's trace is not drawn.
+            m_trace.Exhaust();
+            m_meter.Exhaust();
+        }
+        else
+        {
+            n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+            m_meter.Step(m_dwFrameTicks);
+            levels = m_meter.Shown();
+        }
+    }
+    if (!bShown)
+    {
+        ScheduleFrame();
+        return;
+    }
+    const bool bMeter = !(levels == m_levels);
+    if (n < 1 && !bMeter)
+    {
+        ScheduleFrame();
+        return;
+    }
+    if (m_bDrawDirect && IsShownOnScreen())
+    {
+        // Only what changed, without a paint of the whole window: the X server fills the trace's
+        // lattice and draws the new line; the meter's strip is drawn again when its levels moved.
+        wxClientDC dc(this);
+        if (wxGraphicsContext* pContext = dc.GetGraphicsContext())
+            pContext->SetAntialiasMode(wxANTIALIAS_NONE);
+        dc.SetPen(*wxTRANSPARENT_PEN);
+        dc.SetBrush(m_brushPattern);
+        if (n > 0)
+        {
+            dc.DrawRectangle(m_rcWave);
+            SetPage(n);
+            DrawSamples(dc);
+            if (!m_note.empty())
+                DrawNote(dc);
+            if (IsPaused())
+                DrawPaused(dc);
+        }
+        if (bMeter)
+        {
+            m_levels = levels;
+            dc.SetPen(*wxTRANSPARENT_PEN);
+            dc.DrawRectangle(m_rcMeter);
+            DrawMeter(dc);
+        }
+        ScheduleFrame();
+        return;
+    }
+    if (n > 0)
+    {
+        SetPage(n);
+        RefreshRect(m_rcWave, false);
+    }
+    if (bMeter)
+    {
+        m_levels = levels;
+        RefreshRect(m_rcMeter, false);
+    }
+    // The next frame waits for this one's paint: never more frames than the window shows, and the
+    // timer does not starve the toolkit's paint, which runs at a lower priority.
+    m_bFramePainting = IsShownOnScreen();
+    if (!m_bFramePainting)
+        ScheduleFrame();
+}
+
+void CWndWaveform::SetPage(int n)
+{
+    if (static_cast<int>(m_points.size()) < n)
+        m_points.resize(n);
+    for (int i = 0; i < n; ++i)
+        m_points[i] = wxPoint(m_rcWave.x + i, m_rcWave.y + m_ys[i]);
+    m_nPoints = n;
+}
+
 void CWndWaveform::OnTimer(wxTimerEvent& event)
 {
     bool bRunning;
@@ -447,6 +563,12 @@ void CWndWaveform::OnTimer(wxTimerEvent& event)
         m_timer.Stop();
     else if (ShowsRecording())
         RefreshRect(m_rcLength, false);
+    // A frame whose paint never came (a window the toolkit did not draw) does not stop the trace.
+    if (m_bAnimating && m_bFramePainting && TickCount() - m_dwFrameTicks > 500)
+    {
+        m_bFramePainting = false;
+        ScheduleFrame();
+    }
 }
 
 void CWndWaveform::OnSize(wxSizeEvent& event)
@@ -472,7 +594,7 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
     // Black with the dot lattice in one fill of what needs painting: the pattern repeats from (0, 0).
     const wxRegion& update = GetUpdateRegion();
     dc.SetPen(*wxTRANSPARENT_PEN);
-    dc.SetBrush(m_pattern.IsOk() ? wxBrush(m_pattern) : *wxBLACK_BRUSH);
+    dc.SetBrush(m_bResourcesLoaded ? m_brushPattern : *wxBLACK_BRUSH);
     dc.DrawRectangle(update.GetBox().Intersect(wxRect(client)));
 
     // Most repaints are the trace's alone: texts are laid out only where they are seen.
@@ -480,16 +602,26 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
         DrawWelcome(dc);
     AudioItem item;
     ShownInfo(item);
-    if (item.nSampleRate != 0 && update.Contains(InfoRect()) != wxOutRegion)
+    const bool bInfo = update.Contains(InfoRect()) != wxOutRegion;
+    if (item.nSampleRate != 0 && bInfo)
         DrawInfo(dc, item);
-    if (m_bWelcome || item.nSampleRate != 0)
+    // The texts change only where the information is drawn; a repaint of the trace alone tells nothing new.
+    if ((m_bWelcome || item.nSampleRate != 0) && bInfo)
         TellScreenReader(m_bWelcome ? nullptr : &item);
-    if (!m_bWelcome && ViewWaveform() && update.Contains(m_rcWave) != wxOutRegion && ShowsRecording())
+    const bool bLive = !m_bWelcome && ViewWaveform() && ShowsRecording();
+    if (bLive && update.Contains(m_rcWave) != wxOutRegion)
         DrawSamples(dc);
+    if (bLive && update.Contains(m_rcMeter) != wxOutRegion)
+        DrawMeter(dc);
     if (!m_note.empty() && ShowsRecording() && update.Contains(m_rcNote) != wxOutRegion)
         DrawNote(dc);
     if (update.Contains(m_rcPaused) != wxOutRegion && IsPaused() && ShowsRecording())
         DrawPaused(dc);
+    if (m_bFramePainting)
+    {
+        m_bFramePainting = false;
+        ScheduleFrame();
+    }
 }
 
 void CWndWaveform::DrawPaused(wxDC& dc)
@@ -581,71 +713,67 @@ void CWndWaveform::TellScreenReader(const AudioItem* pItem)
 
 void CWndWaveform::DrawSamples(wxDC& dc)
 {
-    int n = 0;
-    {
-        // Only the page is taken under the lock: the capture thread must not wait for the drawing.
-        std::lock_guard<std::mutex> lock(m_lock);
-        n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
-    }
-    if (n < 1)
+    if (m_nPoints < 2)
         return;
-    if (static_cast<int>(m_points.size()) < n)
-        m_points.resize(n);
-    for (int i = 0; i < n; ++i)
-        m_points[i] = wxPoint(m_rcWave.x + i, m_rcWave.y + m_ys[i]);
-    if (m_bResourcesLoaded)
-        dc.SetPen(m_penWave);
-    dc.DrawLines(n, m_points.data());
-}
-
-// ---- drawing thread ----
-
-bool CWndWaveform::HasMoreSamples() const
-{
-    std::lock_guard<std::mutex> lock(m_lock);
-    return m_trace.HasMore();
-}
-
-bool CWndWaveform::StartDrawingThread()
-{
-    std::lock_guard<std::mutex> lock(m_threadLock);
-    if (m_drawThread.joinable())
-        return true;
-    HANDLE hStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    if (!hStop)
-        return false;
-    try
+    wxGraphicsContext* pContext = dc.GetGraphicsContext();
+    if (!pContext || !m_bResourcesLoaded)
     {
-        m_drawThread = std::thread(&CWndWaveform::DrawLoop, this, hStop);
-    }
-    catch (const std::system_error&)
-    {
-        CloseHandle(hStop);
-        return false;
-    }
-    m_hStopEvent = hStop;
-    return true;
-}
-
-void CWndWaveform::StopDrawingThread()
-{
-    // Held across the join, so a second stopper returns only once the thread is gone.
-    std::lock_guard<std::mutex> lock(m_threadLock);
-    if (!m_drawThread.joinable())
+        dc.SetPen(m_bResourcesLoaded ? m_penWave : *wxYELLOW_PEN);
+        dc.DrawLines(m_nPoints, m_points.data());
         return;
-    SetEvent(m_hStopEvent);
-    m_drawThread.join();
-    CloseHandle(m_hStopEvent);
-    m_hStopEvent = nullptr;
+    }
+    // The line one pixel to the next is, in each column, the run from its y to the next one's: as
+    // boxes, filled at once, it costs a fraction of a stroked line of as many segments.
+    wxGraphicsPath path = pContext->CreatePath();
+    for (int i = 0; i < m_nPoints;)
+    {
+        const int y0 = m_points[i].y;
+        const int y1 = i + 1 < m_nPoints ? m_points[i + 1].y : y0;
+        int nRun = 1;
+        if (y0 == y1)
+            while (i + nRun + 1 < m_nPoints && m_points[i + nRun + 1].y == y0)
+                ++nRun;
+        path.AddRectangle(m_points[i].x, std::min(y0, y1), nRun, std::abs(y1 - y0) + 1);
+        i += nRun;
+    }
+    pContext->SetPen(*wxTRANSPARENT_PEN);
+    pContext->SetBrush(m_brushWave);
+    pContext->FillPath(path);
 }
 
-void CWndWaveform::DrawLoop(HANDLE hStop)
+void CWndWaveform::DrawMeter(wxDC& dc)
 {
-    while (WaitForSingleObject(hStop, 40) != WAIT_OBJECT_0)
+    // A bar per channel from FLOOR_DB at the foot to 0 dBFS under the clip mark: RMS solid, the
+    // peak above it dimmer, the hold a two-pixel line; the clip mark across the bars' top.
+    const int nChannels = std::max(1, m_levels.nChannels);
+    const int nLeft = m_rcMeter.x + METER_GAP;
+    const int nWidth = m_rcMeter.GetRight() - METER_MARGIN - nLeft + 1;
+    const int nBarWidth = (nWidth - (nChannels - 1) * 2) / nChannels;
+    const int nTop = m_rcMeter.y + METER_MARGIN + CLIP_MARK_HEIGHT + 2;
+    const int nBottom = m_rcMeter.GetBottom() - METER_MARGIN;
+    const int nRange = nBottom - nTop + 1;
+    if (nBarWidth < 1 || nRange < 4)
+        return;
+    dc.SetPen(*wxTRANSPARENT_PEN);
+    auto Height = [nRange](double dDb) { return static_cast<int>(std::lround(CLevelMeter::BarFraction(dDb) * nRange)); };
+    for (int c = 0; c < m_levels.nChannels; ++c)
     {
-        if (auto pGate = s_drawingThreadGate.load(std::memory_order_relaxed))
-            pGate(hStop);
-        if (HasMoreSamples())
-            RequestMainThread(REFRESH_WAVE);
+        const int x = nLeft + c * (nBarWidth + 2);
+        const int nRms = Height(m_levels.rmsDb[c]), nPeak = std::max(nRms, Height(m_levels.peakDb[c]));
+        dc.SetBrush(m_brushRms);
+        if (nRms > 0)
+            dc.DrawRectangle(x, nBottom + 1 - nRms, nBarWidth, nRms);
+        dc.SetBrush(m_brushPeak);
+        if (nPeak > nRms)
+            dc.DrawRectangle(x, nBottom + 1 - nPeak, nBarWidth, nPeak - nRms);
+        const int nHold = Height(m_levels.holdDb[c]);
+        dc.SetBrush(m_brushWave);
+        if (nHold > 0)
+            dc.DrawRectangle(x, std::max(nTop, nBottom + 1 - nHold), nBarWidth, 2);
+    }
+    if (m_levels.bClipped)
+    {
+        dc.SetBrush(m_brushClip);
+        dc.DrawRectangle(nLeft, m_rcMeter.y + METER_MARGIN, nWidth, CLIP_MARK_HEIGHT);
     }
 }

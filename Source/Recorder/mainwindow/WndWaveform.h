@@ -4,28 +4,32 @@
 // While it has a parent window it is the capture engine's waveform view
 // (SetWaveformView); it withdraws itself when destroyed.
 //
+// While a recording runs with the trace on, a main-thread timer shows the next
+// page of the trace and the next slice of the level meter 25 times a second,
+// and draws only what changed: on X11 straight into the window (the trace's
+// rectangle, the meter's strip when it moved); elsewhere through a repaint of
+// those rectangles, the next frame timed once it is done.
+//
 // Threads:
 // - main thread: construction, destruction, StartRecording, ShowItem, SetPath,
-//   the getters, painting and the one-second timer;
-// - capture thread, global device lock held: AddSamples, OnCaptureStopped. They
-//   take only the view's own lock and never wait for the main thread: whatever
-//   a window must do is queued to the main thread;
-// - the view's drawing thread: asks the main thread for a repaint of the trace
-//   every 40 ms while undrawn samples remain. It never blocks on the main thread,
-//   so stopping it is a plain join within about one period.
+//   the getters, painting and the timers;
+// - capture thread, global device lock held: AddFrames, AddSamples, OnCaptureStopped.
+//   They take only the view's own lock and never wait for the main thread: whatever
+//   a window must do is queued to the main thread.
 // OnCaptureStopped may also be called on the main thread (closing during a recording).
 #pragma once
 #include "AudioItem.h"
 #include "CaptureRegistry.h"
+#include "LevelMeter.h"
 #include "WaveTrace.h"
 #include "windef.h"
 
 #include <atomic>
 #include <deque>
 #include <mutex>
-#include <thread>
 #include <vector>
 #include <wx/bitmap.h>
+#include <wx/brush.h>
 #include <wx/font.h>
 #include <wx/pen.h>
 #include <wx/timer.h>
@@ -35,11 +39,15 @@ class CWndWaveform : public wxWindow, public IWaveformView
 {
 public:
     static constexpr int TIMER_LENGTH = 101;
+    static constexpr int TIMER_FRAME = 102;
+    static constexpr int FRAME_MS = 40;
     static constexpr DWORD NO_RECORDING = 0xFFFFFFFFu;
     static const wxColour TEXT_COLOUR;     // 0, 248, 0
     static const wxColour WAVE_COLOUR;     // 255, 237, 41
     static const wxColour PATTERN_COLOUR;  // 24, 24, 41: the dot lattice
     static const wxColour NOTE_COLOUR;     // 255, 140, 0: the source note
+    static const wxColour PEAK_COLOUR;     // 0, 128, 0: a meter bar from its RMS up to its peak
+    static const wxColour CLIP_COLOUR;     // 255, 0, 0: the clip mark
 
     CWndWaveform(wxWindow* pParent, wxWindowID id = 1025, const wxPoint& pos = wxDefaultPosition,
                  const wxSize& size = wxDefaultSize);
@@ -77,15 +85,15 @@ public:
     // capture reported, in the view and in what it shows.
     void CompleteRecording(const AudioItem& item);
     bool IsWelcome() const { return m_bWelcome; }
-    bool IsDrawingThreadRunning() const;
+    // The trace and meter are advancing 25 times a second.
+    bool IsAnimating() const { return m_bAnimating; }
     wxRect WaveRect() const { return m_rcWave; }
+    wxRect MeterRect() const { return m_rcMeter; }
     wxRect InfoRect() const;
 
-    // Tests only: called by the drawing thread each round before it takes the view's lock, with
-    // the thread's stop event; null (the program) costs one atomic load per round.
-    static std::atomic<void (*)(HANDLE hStop)> s_drawingThreadGate;
-
     // IWaveformView
+    void AddFrames(const uint8_t* pData, uint32_t nBytes, int nBitsPerSample, int nChannels,
+                   uint32_t nSampleRate) override;
     void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
     void OnCaptureStopped(uint32_t nMilliseconds) override;
 
@@ -94,7 +102,6 @@ private:
     {
         REFRESH_LENGTH = 1,
         REFRESH_SIZE = 2,
-        REFRESH_WAVE = 4,
         CAPTURE_STOPPED = 8,
     };
 
@@ -106,19 +113,18 @@ private:
     void OnMainThreadRequest();
     void OnCaptureStoppedMain();
 
-    bool StartDrawingThread();
-    void StopDrawingThread();
-    void DrawLoop(HANDLE hStop);
-    bool HasMoreSamples() const;
-
     void OnPaint(wxPaintEvent& event);
     void OnEraseBackground(wxEraseEvent& event);
     void OnTimer(wxTimerEvent& event);
+    void OnFrame(wxTimerEvent& event);
+    void ScheduleFrame();
+    void SetPage(int n);
     void OnSize(wxSizeEvent& event);
     void DrawWelcome(wxDC& dc);
     void DrawInfo(wxDC& dc, const AudioItem& item);
     void TellScreenReader(const AudioItem* pItem);
     void DrawSamples(wxDC& dc);
+    void DrawMeter(wxDC& dc);
     void DrawNote(wxDC& dc);
     void DrawPaused(wxDC& dc);
 
@@ -127,11 +133,17 @@ private:
     bool m_bWelcome = true;
     wxWindow* m_pParentWindow;
     wxTimer m_timer;
+    wxTimer m_frameTimer;
+    bool m_bAnimating = false;
+    bool m_bFramePainting = false;  // a frame waits for its paint before the next is timed
+    DWORD m_dwFrameTicks = 0;       // when the last frame began
     std::vector<wxPoint> m_welcomeSine;
     wxSize m_welcomeSize;
-    std::vector<wxPoint> m_points;  // grows only
+    std::vector<wxPoint> m_points;  // grows only: the page shown, m_nPoints long
+    int m_nPoints = 0;
     std::vector<int> m_ys;
-    wxRect m_rcName, m_rcFormat, m_rcLengthLabel, m_rcLength, m_rcSizeLabel, m_rcSize, m_rcKBytes, m_rcWave;
+    CLevelMeter::Levels m_levels;  // the meter as painted
+    wxRect m_rcName, m_rcFormat, m_rcLengthLabel, m_rcLength, m_rcSizeLabel, m_rcSize, m_rcKBytes, m_rcWave, m_rcMeter;
     wxString m_note;
     wxRect m_rcNote;
     wxRect m_rcPaused;
@@ -140,22 +152,19 @@ private:
     wxFont m_fontBig;
     wxFont m_fontSmall;
     wxPen m_penWave;
+    bool m_bDrawDirect = false;
+    wxBrush m_brushPattern, m_brushRms, m_brushPeak, m_brushWave, m_brushClip;
 
     // Guarded by m_lock: the recording's record, the trace and the start ticks.
     mutable std::mutex m_lock;
     AudioItem m_recorded;
     bool m_bAwaitingStop = false;  // a recording has started and not yet been reported stopped
     CTraceSamples m_trace;
+    CLevelMeter m_meter;
     DWORD m_dwStartTicks = NO_RECORDING;
     DWORD m_dwPausedTicks = NO_RECORDING;  // when the running recording was paused
     bool m_bViewWaveform = true;  // the setting as the running recording started
     std::deque<AudioItem> m_stopped;
-
-    // The drawing thread; its handle and stop event are guarded by m_threadLock,
-    // which is never held together with m_lock.
-    mutable std::mutex m_threadLock;
-    std::thread m_drawThread;
-    HANDLE m_hStopEvent = nullptr;
 
     std::atomic<unsigned> m_nPending{0};
 
