@@ -136,7 +136,12 @@ protected:
     {
         MoveMouse(wxPoint(1000, 740));
         ASSERT_TRUE(m_pDialog = Open(wxPoint(40, 20)));
-        m_plain = m_pDialog->Now();
+        // The list and tree paint when idle, after the marker: the plain look is taken once the
+        // shaded row is drawn and two readings agree.
+        ASSERT_TRUE(WaitUntil([&] {
+            m_plain = m_pDialog->Now();
+            return m_plain[4] == ODD_ROW && m_pDialog->Shows(m_plain);
+        }));
     }
     void TearDown() override
     {
