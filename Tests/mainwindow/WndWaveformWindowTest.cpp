@@ -154,6 +154,8 @@ TEST_F(WaveformViewWindow, TheWelcomeScreenGivesWayToATraceWithPositiveSamplesBe
     }, image)) << "below " << bBelow << ", above " << bAbove << ", RMS " << nRms;
     // The peak (-6 dBFS) and its hold sit above the RMS.
     EXPECT_GT(ColumnCount(image, xRight, meter, CWndWaveform::PEAK_COLOUR) + ColumnCount(image, xRight, meter, CWndWaveform::WAVE_COLOUR), 2);
+    // Around the bars the strip keeps the view's black lattice, not the trace's yellow.
+    EXPECT_EQ(0, ColumnCount(image, meter.x + 1, meter, CWndWaveform::WAVE_COLOUR));
     EXPECT_GT(m_pView->GetRecordedItem().nClipped, 44100u / 2);
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2000); });
 }

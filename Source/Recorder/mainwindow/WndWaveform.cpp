@@ -516,8 +516,10 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
         }
         if (bMeter)
         {
+            // The trace left its own brush behind: the strip is the view's lattice again.
             m_levels = levels;
             dc.SetPen(*wxTRANSPARENT_PEN);
+            dc.SetBrush(m_brushPattern);
             dc.DrawRectangle(m_rcMeter);
             DrawMeter(dc);
         }
