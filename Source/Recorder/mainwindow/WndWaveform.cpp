@@ -238,7 +238,7 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
     }
     m_nPoints = 0;
     m_levels = CLevelMeter::Levels();
-    Refresh();
+    RefreshWhole();
     DoLayout();
 
     bool bStarted = false;
@@ -277,7 +277,7 @@ void CWndWaveform::ShowItem(const AudioItem* pItem)
         }
     }
     DoLayout();
-    Refresh();
+    RefreshWhole();
     Update();
 }
 
@@ -295,7 +295,7 @@ void CWndWaveform::SetPath(const char* pszPath)
         m_item.DeriveName();
     }
     DoLayout();
-    Refresh();
+    RefreshWhole();
 }
 
 // ---- capture thread ----
@@ -343,7 +343,7 @@ void CWndWaveform::CompleteRecording(const AudioItem& item)
             m_item = item;
     }
     DoLayout();
-    Refresh();
+    RefreshWhole();
 }
 
 void CWndWaveform::OnCaptureStopped(uint32_t nMilliseconds)
@@ -495,7 +495,9 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
         ScheduleFrame();
         return;
     }
-    if (m_bDrawDirect && IsShownOnScreen())
+    // Drawn straight into the window only while no whole repaint is due: drawing outside a paint
+    // can take the place of the one that is pending, and the view would keep its old texts.
+    if (m_bDrawDirect && !m_bWholePending && IsShownOnScreen())
     {
         // Only what changed, without a paint of the whole window: the X server fills the trace's
         // lattice and draws the new line; the meter's strip is drawn again when its levels moved.
@@ -576,7 +578,7 @@ void CWndWaveform::OnTimer(wxTimerEvent& event)
 void CWndWaveform::OnSize(wxSizeEvent& event)
 {
     DoLayout();
-    Refresh();
+    RefreshWhole();
     event.Skip();
 }
 
@@ -585,9 +587,17 @@ void CWndWaveform::OnEraseBackground(wxEraseEvent&)
     // Painting covers every pixel.
 }
 
+void CWndWaveform::RefreshWhole()
+{
+    m_bWholePending = true;
+    Refresh();
+}
+
 void CWndWaveform::OnPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);
+    if (GetUpdateRegion().Contains(wxRect(GetClientSize())) == wxInRegion)
+        m_bWholePending = false;
     // Crisp one-pixel lines in exactly the pen's colour, and cheaper than smoothed ones.
     if (wxGraphicsContext* pContext = dc.GetGraphicsContext())
         pContext->SetAntialiasMode(wxANTIALIAS_NONE);

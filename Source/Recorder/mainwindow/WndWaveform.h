@@ -114,6 +114,7 @@ private:
     void OnCaptureStoppedMain();
 
     void OnPaint(wxPaintEvent& event);
+    void RefreshWhole();
     void OnEraseBackground(wxEraseEvent& event);
     void OnTimer(wxTimerEvent& event);
     void OnFrame(wxTimerEvent& event);
@@ -153,6 +154,7 @@ private:
     wxFont m_fontSmall;
     wxPen m_penWave;
     bool m_bDrawDirect = false;
+    bool m_bWholePending = false;  // a repaint of the whole view is asked for and not yet done
     wxBrush m_brushPattern, m_brushRms, m_brushPeak, m_brushWave, m_brushClip;
 
     // Guarded by m_lock: the recording's record, the trace and the start ticks.
