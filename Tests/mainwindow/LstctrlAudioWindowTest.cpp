@@ -79,9 +79,13 @@ TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIs
     AddRows(3);
     // The pointer over a finished recording's row shows how much of it clipped.
     m_pList->GetAudio(2)->nClipped = 1234;
-    for (long row : {2L, 0L, 2L})
+    // The running recording's row counts as it goes.
+    m_pList->GetAudio(1)->nState = AUDIO_STATE_RECORDING;
+    m_pList->SetLiveClipCount([] { return 7u; });
+    for (long row : {2L, 0L, 1L, 2L})
     {
-        const wxString expected = row == 2 ? "Clipped: 1234 samples at full scale" : "No clipping";
+        const wxString expected = row == 2 ? "Clipped: 1234 samples at full scale"
+                                : row == 1 ? "Clipped so far: 7 samples at full scale" : "No clipping";
         ASSERT_TRUE(ClickAt(RowPoint(row), ""));
         EXPECT_TRUE(WaitUntil([&] { return m_pList->GetToolTipText() == expected; }))
             << "row " << row << ": " << m_pList->GetToolTipText();

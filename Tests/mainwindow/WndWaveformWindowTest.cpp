@@ -160,8 +160,9 @@ TEST_F(WaveformViewWindow, TheWelcomeScreenGivesWayToATraceWithPositiveSamplesBe
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2000); });
 }
 
-TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAtTheStopIsWhatTheFileHolds)
+TEST_F(WaveformViewWindow, WithTheTraceOffTheLengthCountsUpAndTheMeterStillMarksClipping)
 {
+    theSettings.IsViewWaveform = 0;
     m_pView->StartRecording(&m_item);
     const wxRect info = ScreenRect(m_pView, m_pView->InfoRect());
     const wxRect length(info.x + 60, info.y + 45, info.width - 60, 20);
@@ -177,6 +178,17 @@ TEST_F(WaveformViewWindow, TheLengthCountsUpEachSecondAndAtTheStopIsWhatTheFileH
         }, image)) << nSeconds << " s";
         previous = image.GetSubImage(length);
     }
+    // No trace is drawn, but the meter shows the input and marks the clipping.
+    const std::vector<uint8_t> tone = ClippedAndHalfTone();
+    OnCaptureThread([&] {
+        m_pView->AddFrames(tone.data(), static_cast<uint32_t>(tone.size()), 16, 2, 44100);
+        m_pView->AddSamples(LopsidedWave(400), 176400);
+    });
+    const wxRect meter = ScreenRect(m_pView, m_pView->MeterRect());
+    EXPECT_TRUE(ScreenshotUntil("waveform-meter-no-trace.png", [&](const wxImage& shot) {
+        return ColumnCount(shot, meter.x + 6, meter, CWndWaveform::CLIP_COLOUR) == 5;
+    }, image));
+    EXPECT_EQ(0, CountColour(image, ScreenRect(m_pView, m_pView->WaveRect()), CWndWaveform::WAVE_COLOUR));
     // The audio written, not the time the recording ran.
     OnCaptureThread([&] { m_pView->OnCaptureStopped(1234); });
     ASSERT_TRUE(WaitUntil([this] { return m_pFrame->Count(WM_WAVEFORM_STOPPED) == 1; }));

@@ -231,6 +231,13 @@ int CLstctrlAudio::RowAt(const wxPoint& screen) const
 wxString CLstctrlAudio::RowToolTip(int nRow) const
 {
     const AudioItem* pItem = m_items.Get(nRow);
+    if (pItem && pItem->nState == AUDIO_STATE_RECORDING && m_liveClipCount)
+    {
+        const uint32_t nClipped = m_liveClipCount();
+        if (nClipped == 0)
+            return "No clipping so far";
+        return wxString::Format("Clipped so far: %u samples at full scale", nClipped);
+    }
     if (!pItem || (pItem->nState != AUDIO_STATE_RECORDED && pItem->nState != AUDIO_STATE_NEWNAME))
         return wxString();
     if (pItem->nClipped == 0)

@@ -11,6 +11,8 @@
 #include "AudioItem.h"
 #include "FileTypeIcons.h"
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 #include <wx/dataview.h>
@@ -53,8 +55,10 @@ public:
     int GetSelectedItemCount() const { return GetSelectedItemsCount(); }
     // The row under a point of the screen, or wxNOT_FOUND.
     int RowAt(const wxPoint& screen) const;
-    // What the pointer over a row shows: how much of a finished recording clipped.
+    // What the pointer over a row shows: how much of a recording clipped, so far for the running one.
     wxString RowToolTip(int nRow) const;
+    // Where the running recording's clip count comes from while its row has none yet.
+    void SetLiveClipCount(std::function<uint32_t()> count) { m_liveClipCount = std::move(count); }
 
 private:
     class CRows;
@@ -70,6 +74,7 @@ private:
     CFileTypeIcons m_icons;
     // Return activates a row as a double-click does; only the double-click plays.
     bool m_bActivatedByKey = false;
+    std::function<uint32_t()> m_liveClipCount;
 
     wxDECLARE_EVENT_TABLE();
 };

@@ -123,6 +123,7 @@ bool CMainDlg::Create()
 
     m_nRecordState = RECORD_STATE_IDLE;
     m_lstAudio->InitList();
+    m_lstAudio->SetLiveClipCount([this] { return m_wndWaveform->GetRecordedItem().nClipped; });
     m_btnStop->Disable();
     for (CHoverButton* pButton : {m_btnRecord, m_btnStop, m_btnSettings, m_btnSkins, m_btnHelp, m_btnAbout})
     {

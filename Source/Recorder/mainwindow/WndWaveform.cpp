@@ -254,10 +254,10 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
     if (bStarted)
     {
         m_timer.Start(1000);
-        m_bAnimating = ViewWaveform();
+        // The meter moves with the trace off too: only the trace follows the switch.
+        m_bAnimating = true;
         m_bFramePainting = false;
-        if (m_bAnimating)
-            m_frameTimer.StartOnce(FRAME_MS);
+        m_frameTimer.StartOnce(FRAME_MS);
     }
 }
 
@@ -465,7 +465,8 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
     if (!m_bAnimating)
         return;
     m_dwFrameTicks = TickCount();
-    const bool bShown = ShowsRecording() && ViewWaveform();
+    const bool bShown = ShowsRecording();
+    const bool bTrace = ViewWaveform();
     int n = 0;
     CLevelMeter::Levels levels;
     {
@@ -479,7 +480,10 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
         }
         else
         {
-            n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+            if (bTrace)
+                n = m_trace.NextPage(m_rcWave.width, m_rcWave.height, m_ys);
+            else
+                m_trace.Exhaust();
             m_meter.Step(m_dwFrameTicks);
             levels = m_meter.Shown();
         }
@@ -620,8 +624,8 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
     // The texts change only where the information is drawn; a repaint of the trace alone tells nothing new.
     if ((m_bWelcome || item.nSampleRate != 0) && bInfo)
         TellScreenReader(m_bWelcome ? nullptr : &item);
-    const bool bLive = !m_bWelcome && ViewWaveform() && ShowsRecording();
-    if (bLive && update.Contains(m_rcWave) != wxOutRegion)
+    const bool bLive = !m_bWelcome && ShowsRecording();
+    if (bLive && ViewWaveform() && update.Contains(m_rcWave) != wxOutRegion)
         DrawSamples(dc);
     if (bLive && update.Contains(m_rcMeter) != wxOutRegion)
         DrawMeter(dc);
