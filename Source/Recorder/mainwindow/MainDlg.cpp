@@ -103,6 +103,8 @@ bool CMainDlg::Create()
     // The commands' states are asked for when a popup menu opens and checked again when they
     // run; wx's idle pass, which would ask every control after every repaint, has nothing to do.
     wxUpdateUIEvent::SetMode(wxUPDATE_UI_PROCESS_SPECIFIED);
+    // No window here handles idle events: wx need not offer one to every control after each event.
+    wxIdleEvent::SetMode(wxIDLE_PROCESS_SPECIFIED);
     // Enter and Escape never close the main window.
     SetEscapeId(wxID_NONE);
     SetAffirmativeId(wxID_NONE);
