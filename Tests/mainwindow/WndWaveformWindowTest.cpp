@@ -157,6 +157,18 @@ TEST_F(WaveformViewWindow, TheWelcomeScreenGivesWayToATraceWithPositiveSamplesBe
     // Around the bars the strip keeps the view's black lattice, not the trace's yellow.
     EXPECT_EQ(0, ColumnCount(image, meter.x + 1, meter, CWndWaveform::WAVE_COLOUR));
     EXPECT_GT(m_pView->GetRecordedItem().nClipped, 44100u / 2);
+
+    // Moved within its window, the view draws its frames at its new place, not where it was.
+    m_pView->SetSize(wxRect(20, 10, 440, 85));
+    ASSERT_TRUE(WaitUntil([&] { return m_pView->GetScreenPosition() == ScreenRect(m_pFrame, wxRect(20, 10, 1, 1)).GetTopLeft(); }));
+    const wxRect moved = ScreenRect(m_pView, m_pView->MeterRect()), area = ScreenRect(m_pFrame, wxRect(m_pFrame->GetClientSize()));
+    int nFrames = 0;
+    EXPECT_TRUE(ScreenshotUntil("waveform-moved.png", [&](const wxImage& shot) {
+        // New levels each round, so frames keep drawing the meter after the move's repaint.
+        OnCaptureThread([&] { m_pView->AddFrames(tone.data(), static_cast<uint32_t>(tone.size()), 16, 2, 44100); });
+        const int nInMeter = CountColour(shot, moved, CWndWaveform::CLIP_COLOUR);
+        return ++nFrames >= 5 && nInMeter > 0 && CountColour(shot, area, CWndWaveform::CLIP_COLOUR) == nInMeter;
+    }, image)) << "clip mark pixels outside the meter";
     OnCaptureThread([&] { m_pView->OnCaptureStopped(2000); });
 }
 

@@ -406,6 +406,7 @@ void CWndWaveform::OnCaptureStoppedMain()
         m_timer.Stop();
         m_frameTimer.Stop();
         m_bAnimating = m_bFramePainting = false;
+        m_pFrameDC.reset();
         // The last page stays until the view is next drawn whole; the bars drop, a clip mark stays.
         m_nPoints = 0;
         const bool bClipped = m_levels.bClipped;
@@ -505,9 +506,7 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
     {
         // Only what changed, without a paint of the whole window: the X server fills the trace's
         // lattice and draws the new line; the meter's strip is drawn again when its levels moved.
-        wxClientDC dc(this);
-        if (wxGraphicsContext* pContext = dc.GetGraphicsContext())
-            pContext->SetAntialiasMode(wxANTIALIAS_NONE);
+        wxClientDC& dc = FrameDC();
         dc.SetPen(*wxTRANSPARENT_PEN);
         dc.SetBrush(m_brushPattern);
         if (n > 0)
@@ -529,6 +528,8 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
             dc.DrawRectangle(m_rcMeter);
             DrawMeter(dc);
         }
+        if (wxGraphicsContext* pContext = dc.GetGraphicsContext())
+            pContext->Flush();
         ScheduleFrame();
         return;
     }
@@ -547,6 +548,24 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
     m_bFramePainting = IsShownOnScreen();
     if (!m_bFramePainting)
         ScheduleFrame();
+}
+
+wxClientDC& CWndWaveform::FrameDC()
+{
+    // Where the view sits in its top-level window, from the toolkit's own records (no round trip):
+    // a context made for another size or place would draw clipped or beside the view.
+    wxRect place(GetPosition(), GetSize());
+    for (wxWindow* p = GetParent(); p && !p->IsTopLevel(); p = p->GetParent())
+        place.Offset(p->GetPosition());
+    if (!m_pFrameDC || place != m_frameDCPlace)
+    {
+        m_pFrameDC.reset();
+        m_pFrameDC = std::make_unique<wxClientDC>(this);
+        if (wxGraphicsContext* pContext = m_pFrameDC->GetGraphicsContext())
+            pContext->SetAntialiasMode(wxANTIALIAS_NONE);
+        m_frameDCPlace = place;
+    }
+    return *m_pFrameDC;
 }
 
 void CWndWaveform::SetPage(int n)

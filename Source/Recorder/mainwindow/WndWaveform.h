@@ -26,10 +26,12 @@
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 #include <wx/bitmap.h>
 #include <wx/brush.h>
+#include <wx/dcclient.h>
 #include <wx/font.h>
 #include <wx/pen.h>
 #include <wx/timer.h>
@@ -120,6 +122,7 @@ private:
     void OnFrame(wxTimerEvent& event);
     void ScheduleFrame();
     void SetPage(int n);
+    wxClientDC& FrameDC();
     void OnSize(wxSizeEvent& event);
     void DrawWelcome(wxDC& dc);
     void DrawInfo(wxDC& dc, const AudioItem& item);
@@ -154,6 +157,10 @@ private:
     wxFont m_fontSmall;
     wxPen m_penWave;
     bool m_bDrawDirect = false;
+    // The frames' own device context, kept while the view keeps its size and place: making one
+    // (a cairo context, its font, pen and brush) cost more than drawing a frame.
+    std::unique_ptr<wxClientDC> m_pFrameDC;
+    wxRect m_frameDCPlace;  // the view's size and place in its top-level window when it was made
     bool m_bWholePending = false;  // a repaint of the whole view is asked for and not yet done
     wxBrush m_brushPattern, m_brushRms, m_brushPeak, m_brushWave, m_brushClip;
 
