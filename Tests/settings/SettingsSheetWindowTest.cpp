@@ -218,14 +218,20 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
         EXPECT_EQ(AllFields(expected), AllFields(theSettings));
     }
 
-    // Each control is stored from itself, all set to values unlike each other's. (Cancel: the OGG test.)
-    UseDevices({winmm::virt::DefaultDevice(), winmm::virt::DefaultDevice()});
+    // Each control is stored from itself, all set to values unlike each other's (Cancel: the OGG test); then a restart
+    // in between: what OK stored goes through Config.xml, and a device list in another order finds the same device and
+    // line, on the page and for the next recording, which is in the format chosen.
+    CTempFolder folder("GeneralPageRestart");
+    const std::string strAppDir = GetAppDir();
+    SetAppDir(folder.Path());
+    std::ofstream(folder.File(PORTABLE_MARKER)).put('\n');
+    UseDevices({winmm::virt::DefaultDevice(), other, usb});
     std::tie(theSettings.DeviceIndex, theSettings.LineIndex, theSettings.IsOpenOutput) = std::make_tuple(0, 0, 0);
     RecorderSettings expected = theSettings;
     Open();
     wxWindow* pPage = m_pSheet->GetActivePage();
-    Choose(List(pPage, 1012), 1);
-    Choose(List(pPage, 1011), 2);
+    Choose(List(pPage, 1012), 2);
+    Choose(List(pPage, 1011), 1);
     Choose(List(pPage, 1010), OUTPUT_FORMAT_WMA);
     Find<wxTextCtrl>(pPage, 1018)->ChangeValue("/music/other");
     Find<wxCheckBox>(pPage, 1022)->SetValue(true);
@@ -233,22 +239,8 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
     Press(wxID_OK);
     std::tie(expected.DeviceIndex, expected.LineIndex, expected.DeviceName, expected.LineName, expected.OutputFormat,
              expected.SavedDirectry, expected.IsOpenOutput, expected.IsViewWaveform) =
-        std::make_tuple(1, 2, "Vorane Virtual Input", "Stereo Mix", OUTPUT_FORMAT_WMA, "/music/other", 1, 0);
+        std::make_tuple(2, 1, "USB Headset", "Aux", OUTPUT_FORMAT_WMA, "/music/other", 1, 0);
     EXPECT_EQ(AllFields(expected), AllFields(theSettings));
-
-    // A restart in between: what OK stored goes through Config.xml, and a device list in another order finds the
-    // same device and line, on the page and for the next recording, which is in the format chosen.
-    CTempFolder folder("GeneralPageRestart");
-    const std::string strAppDir = GetAppDir();
-    SetAppDir(folder.Path());
-    std::ofstream(folder.File(PORTABLE_MARKER)).put('\n');
-    UseDevices({winmm::virt::DefaultDevice(), other, usb});
-    Open();
-    pPage = m_pSheet->GetActivePage();
-    Choose(List(pPage, 1012), 2);
-    Choose(List(pPage, 1011), 1);
-    Choose(List(pPage, 1010), OUTPUT_FORMAT_WAV);
-    Press(wxID_OK);
     EXPECT_TRUE(SaveConfig("Config.xml"));
     theSettings = RecorderSettings();
     EXPECT_EQ(1, LoadConfig("Config.xml"));
@@ -256,13 +248,13 @@ TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMix
     UseDevices({usb, winmm::virt::DefaultDevice()});
     Open();
     pPage = m_pSheet->GetActivePage();
-    EXPECT_EQ(std::make_tuple(0, usbLines, 1, int(OUTPUT_FORMAT_WAV)),
+    EXPECT_EQ(std::make_tuple(0, usbLines, 1, int(OUTPUT_FORMAT_WMA)),
               std::make_tuple(List(pPage, 1012)->GetSelection(), Items(List(pPage, 1011)),
                               List(pPage, 1011)->GetSelection(), List(pPage, 1010)->GetSelection()));
     Close();
     std::string device, line;
     EXPECT_TRUE(SelectCurrentDevice(CurrentLineChoice(), device, line));
-    EXPECT_EQ(std::make_tuple(std::string("USB Headset"), std::string("Aux"), int(OUTPUT_FORMAT_WAV)),
+    EXPECT_EQ(std::make_tuple(std::string("USB Headset"), std::string("Aux"), int(OUTPUT_FORMAT_WMA)),
               std::make_tuple(device, line, theSettings.OutputFormat));
 }
 
