@@ -1,5 +1,5 @@
-// The recordings list in a real window under Xvfb: row shading as the screen shows it, the messages
-// its parent receives from real clicks and keys, and the row's tooltip under the pointer.
+// The recordings list in a real window under Xvfb: the messages its parent receives from real clicks and keys,
+// the row's tooltip under the pointer, and names outside ASCII drawn whole.
 #include "LstctrlAudio.h"
 #include "TestSupport.h"
 #include "WindowTestSupport.h"
@@ -49,30 +49,6 @@ protected:
     CMessageFrame* m_pFrame = nullptr;
     CLstctrlAudio* m_pList = nullptr;
 };
-
-TEST_F(RecordingsListWindow, OddRowsAreDrawnOnLightGreyAndEvenRowsAreNotAlsoAfterADeletion)
-{
-    AddRows(5);
-    // The newest row is the selected one, drawn in the selection's colour.
-    m_pList->UnselectAll();
-    // Sampled at the right end of the state column, where no text is.
-    auto shaded = [this](const wxImage& shot) {
-        for (long row = 0; row < m_pList->GetItemCount(); ++row)
-            if ((PixelAt(shot, RowPoint(row, 0.98)) == wxColour(232, 232, 232)) != (row % 2 == 1))
-                return false;
-        return true;
-    };
-    wxImage image;
-    EXPECT_TRUE(ScreenshotUntil("list-rows.png", shaded, image));
-    // Judged once the repaint has cleared the last row, which moved up.
-    wxRect last;
-    m_pList->GetItemRect(4, last);
-    last = ScreenRect(m_pList, last);
-    ASSERT_EQ(1, m_pList->DeleteAudio(0));
-    EXPECT_TRUE(ScreenshotUntil("list-after-delete.png", [&](const wxImage& shot) {
-        return CountColour(shot, last, PixelAt(shot, last.GetTopLeft())) == last.width * last.height && shaded(shot);
-    }, image));
-}
 
 TEST_F(RecordingsListWindow, ClicksTellTheParentWithTheRowAndThePointAndReturnIsNoDoubleClick)
 {

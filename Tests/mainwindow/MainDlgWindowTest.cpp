@@ -53,16 +53,7 @@ protected:
         theSettings.IsOpenOutput = 0;
         m_pDlg = new CMainDlg;
         ASSERT_TRUE(m_pDlg->Create());
-        ASSERT_TRUE(WaitUntil([this] { return m_pDlg->IsShownOnScreen(); }));
-        // The window manager moves the window after it is shown: screen points hold once it stays put a while.
-        wxPoint last;
-        int nStill = 0;
-        ASSERT_TRUE(WaitUntil([&] {
-            const wxPoint now = m_pDlg->AudioList()->GetScreenPosition();
-            nStill = now == last ? nStill + 1 : 0;
-            last = now;
-            return nStill >= 60;
-        }));
+        ASSERT_TRUE(WaitForStillWindow(m_pDlg));
     }
     void TearDown() override
     {

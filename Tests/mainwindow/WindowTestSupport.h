@@ -61,6 +61,20 @@ public:
     std::vector<ReceivedMessage> received;
 };
 
+// The window manager moves a window after it is shown: screen points hold once its list stays put a while.
+template <class TMainDlg>
+bool WaitForStillWindow(TMainDlg* pDlg)
+{
+    wxPoint last;
+    int nStill = 0;
+    return WaitUntil([&] {
+        const wxPoint now = pDlg->IsShownOnScreen() ? pDlg->AudioList()->GetScreenPosition() : wxDefaultPosition;
+        nStill = now == last && now != wxDefaultPosition ? nStill + 1 : 0;
+        last = now;
+        return nStill >= 60;
+    });
+}
+
 // The list places new rows when it next lays itself out; until then their rectangles are guesses.
 inline bool WaitForRowsLaidOut(const CLstctrlAudio& list)
 {

@@ -9,11 +9,9 @@
 #include <cmath>
 #include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <sstream>
-#include <sys/wait.h>
 #include <thread>
 #include <tuple>
 #include <unistd.h>
@@ -160,56 +158,7 @@ long long SizeOf(const std::string& path)
     return ec ? -1 : (long long)size;
 }
 
-// One run of a program with its own environment ("NAME=value") and log; killed if still running at the end.
-class CProgram
-{
-public:
-    CProgram(std::vector<std::string> args, std::vector<std::string> env, const std::string& logPath) : m_logPath(logPath)
-    {
-        if ((m_pid = fork()) == 0)
-        {
-            const int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-            dup2(fd, STDOUT_FILENO);
-            dup2(fd, STDERR_FILENO);
-            dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-            for (std::string& setting : env)
-                putenv(setting.data());
-            std::vector<char*> argv;
-            for (std::string& a : args)
-                argv.push_back(a.data());
-            argv.push_back(nullptr);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-    }
-    ~CProgram() { KillHard(); }
-    pid_t Pid() const { return m_pid; }
-    bool Running()
-    {
-        int status = 0;
-        if (m_pid > 0 && m_nExitCode < 0 && waitpid(m_pid, &status, WNOHANG) == m_pid)
-            m_nExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        return m_pid > 0 && m_nExitCode < 0;
-    }
-    // The exit code once the process has ended within the time-out; -1 while it still runs.
-    int WaitExit(int nTimeoutMs)
-    {
-        WaitFor([this] { return !Running(); }, nTimeoutMs);
-        return m_nExitCode;
-    }
-    void KillHard()
-    {
-        if (Running())
-            kill(m_pid, SIGKILL);
-        WaitExit(10000);
-    }
-    std::string Log() const { return ReadFileText(m_logPath); }
-
-private:
-    std::string m_logPath;
-    pid_t m_pid = -1;
-    int m_nExitCode = -1;
-};
+using CProgram = CChildProcess;
 
 class ProgramTest : public testing::Test
 {
@@ -269,11 +218,12 @@ protected:
         return program.WaitExit(20000);
     }
 
-    // Alt+R, the recording runs, Alt+S; true when the file was started and its size has stopped changing.
-    // The seconds the recording may hold: at least from its file's start to Alt+S, at most from Alt+R to
-    // when Alt+S was delivered, measured so that a slow machine moves both bounds.
+    // Alt+R, the recording runs, Alt+S (or another stop); true when the file was started and its size has stopped
+    // changing. The seconds the recording may hold: at least from its file's start to the stop, at most from Alt+R
+    // to when the stop was delivered, measured so that a slow machine moves both bounds.
     struct Span { double least = 0, most = 0; };
-    bool Record(const std::string& window, const std::string& file, int nMilliseconds, Span& span)
+    bool Record(const std::string& window, const std::string& file, int nMilliseconds, Span& span,
+                const std::function<void()>& stop = {})
     {
         using Clock = std::chrono::steady_clock;
         auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
@@ -287,7 +237,7 @@ protected:
         const auto started = Clock::now();
         std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
         const auto stopping = Clock::now();
-        Activate(window, "alt+s");
+        stop ? stop() : Activate(window, "alt+s");
         span = {seconds(stopping - started), seconds(Clock::now() - pressed)};
         long long last = -1;
         int nSame = 0;
@@ -370,35 +320,6 @@ TEST_F(ProgramTest, FirstStartRecordsTheToneCyclesTheSkinsAndSavesItsSettingsOnC
     EXPECT_NE(config.find("<SavedDirectry>" + m_appDir + "/output</SavedDirectry>"), std::string::npos) << config;
 }
 
-// With no mouse: Alt+E opens the settings on the tree, Down shows Track info, Alt+T reaches its title, Return is
-// OK, and the take recorded next carries the typed title. Each page's Tab order and mnemonics: Tests/settings.
-TEST_F(ProgramTest, TheKeyboardAloneTitlesTheNextTakeThroughTheSettings)
-{
-    CProgram* pProgram = nullptr;
-    const std::string window = StartWithWindow(pProgram);
-    ASSERT_FALSE(window.empty());
-    CScreenshot settled;
-    ASSERT_TRUE(ShotUntil("keyboard-start", [](const CScreenshot&) { return true; }, settled, window));
-    auto settings = [] {
-        const std::vector<std::string> found = Windows("--onlyvisible --name '^Settings$'");
-        return found.empty() ? std::string() : found.back();
-    };
-    ASSERT_TRUE(PressWhenFocused(window, "alt+e")) << pProgram->Log();
-    ASSERT_TRUE(WaitFor([&] { return !settings().empty(); }, 10000)) << "Alt+E opened no settings\n" << pProgram->Log();
-    ASSERT_TRUE(PressWhenFocused(settings(), "Down alt+t ctrl+a"));
-    RunCommand("xdotool type --delay 20 'Keyboard take' >/dev/null 2>&1");
-    RunCommand("xdotool key Return >/dev/null 2>&1");
-    ASSERT_TRUE(WaitFor([&] { return settings().empty(); }, 10000)) << "Return did not close the settings";
-
-    const std::string file = m_appDir + "/output/Audio0.mp3";
-    Span span;
-    ASSERT_TRUE(Record(window, file, 1000, span)) << pProgram->Log();
-    EXPECT_EQ(Close(*pProgram), 0) << pProgram->Log();
-    DecodedAudio audio = DecodeFile(file);
-    ASSERT_TRUE(audio.ok) << audio.error;
-    EXPECT_EQ(audio.tags["title"], "Keyboard take");
-}
-
 // What a dead instance leaves behind: Tests/platform/SingleInstanceTest.
 TEST_F(ProgramTest, EachLaterStartRaisesTheFirstWindowAndExits)
 {
@@ -440,8 +361,6 @@ TEST_F(ProgramTest, EachLaterStartRaisesTheFirstWindowAndExits)
 // signal while it closes loses nothing.
 TEST_F(ProgramTest, SessionEndSignalsCloseAsTheCloseButtonKeepingTheTakeAndTheSettings)
 {
-    using Clock = std::chrono::steady_clock;
-    auto seconds = [](Clock::duration d) { return std::chrono::duration<double>(d).count(); };
     CProgram* pProgram = nullptr;
     std::string window = StartWithWindow(pProgram);
     ASSERT_FALSE(window.empty());
@@ -449,22 +368,19 @@ TEST_F(ProgramTest, SessionEndSignalsCloseAsTheCloseButtonKeepingTheTakeAndTheSe
     ASSERT_TRUE(ShotUntil("signal-start", [](const CScreenshot&) { return true; }, settled, window));
     ASSERT_TRUE(PressWhenFocused(window, "alt+k")) << pProgram->Log();  // skin 1, kept only when the program ends
 
-    const std::string file = m_appDir + "/output/Audio0.mp3", working = m_appDir + "/output/.Audio0.mp3.part";
-    const auto pressed = Clock::now();
-    Activate(window, "alt+r");
-    ASSERT_TRUE(WaitFor([&] { return SizeOf(working) >= 0 || SizeOf(file) >= 0; }, 10000)) << pProgram->Log();
-    const auto started = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2000));
-    const auto signalled = Clock::now();
-    kill(pProgram->Pid(), SIGTERM);
-    kill(pProgram->Pid(), SIGTERM);
-    EXPECT_EQ(pProgram->WaitExit(20000), 0) << pProgram->Log();
-    const double least = seconds(signalled - started), most = seconds(Clock::now() - pressed);
+    const std::string file = m_appDir + "/output/Audio0.mp3";
+    Span span;
+    int nExit = -1;
+    ASSERT_TRUE(Record(window, file, 2000, span, [&] {
+        kill(pProgram->Pid(), SIGTERM), kill(pProgram->Pid(), SIGTERM);
+        nExit = pProgram->WaitExit(20000);
+    })) << pProgram->Log();
+    EXPECT_EQ(nExit, 0) << pProgram->Log();
     const DecodedAudio audio = DecodeFile(file);
     ASSERT_TRUE(audio.ok) << audio.error;
-    EXPECT_GE(audio.duration, least - 0.1) << "at most " << most;
-    EXPECT_LE(audio.duration, most + 0.1) << "at least " << least;
-    EXPECT_FALSE(fs::exists(working));
+    EXPECT_GE(audio.duration, span.least - 0.1) << "at most " << span.most;
+    EXPECT_LE(audio.duration, span.most + 0.1) << "at least " << span.least;
+    EXPECT_FALSE(fs::exists(m_appDir + "/output/.Audio0.mp3.part"));
     EXPECT_NE(ReadFileText(m_appDir + "/Config.xml").find("<SkinType>1</SkinType>"), std::string::npos);
 
     for (int nSignal : {SIGHUP, SIGINT})

@@ -1,9 +1,12 @@
 // The skin stand-in on real windows: each shipped skin's colours, self-painted windows left alone,
-// later windows skinned, bad files refused, the plain look back on release.
+// later windows skinned, bad files refused, the plain look back on release, every text readable.
+#include "DlgAbout.h"
 #include "HoverButton.h"
+#include "LstctrlAudio.h"
 #include "Skin.h"
 #include "TestSupport.h"
 #include "UiTestSupport.h"
+#include "WndWaveform.h"
 
 #include <wx/dcclient.h>
 #include <wx/listctrl.h>
@@ -16,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <tuple>
 
 namespace
 {
@@ -267,3 +271,60 @@ TEST_F(SkinWindows, ALaterDialogTakesTheSkinASecondReplacesTheFirstBrokenFilesAr
     // Its list paints when idle, after the marker: wait for every judged point.
     EXPECT_TRUE(WaitUntil([&] { return pLater->Shows(m_plain); })) << "windows opened after the release are still skinned";
 }
+
+// Every text of the plain look and of each shipped skin reads at 4.5:1 or better on what it is drawn on: the colours
+// are read back from real windows after the skin file was applied, the links' as drawn.
+class Contrast : public SkinWindows, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(Contrast, EveryTextReadsAtFourAndAHalfToOneOnWhatItIsDrawnOn)
+{
+    if (*GetParam())
+    {
+        ASSERT_TRUE(SkinApply(SkinPath(GetParam()).c_str()));
+        ASSERT_TRUE(WaitUntil([&] { return m_pDialog->Shows(SkinLook(SkinPath(GetParam()))); }));
+    }
+    auto* pAbout = new CDlgAbout(nullptr);
+    pAbout->Move(540, 20);
+    pAbout->Show();
+    ASSERT_TRUE(WaitUntil([&] { return pAbout->IsShownOnScreen(); }));
+
+    std::vector<std::tuple<std::string, wxColour, wxColour>> pairs;  // name, text, background
+    const wxColour back = pAbout->GetBackgroundColour();
+    for (int nId : {IDC_ABOUT_LAME, IDC_ABOUT_HOMEPAGE, IDC_ABOUT_MAIL})
+    {
+        CStaticLink* pLink = pAbout->GetLink(nId);
+        // As drawn: the skin came after the link was made.
+        const wxColour shown = pLink->GetShownColor();
+        EXPECT_TRUE(WaitUntil([&] {
+            return CountPixels(pLink->GetScreenRect(), [&](const wxColour& c) { return SameColour(c, shown, 40); }) > 20;
+        })) << "link " << nId << " is not drawn in " << shown.GetAsString().ToStdString();
+        pairs.emplace_back("link", shown, back);
+    }
+    pairs.emplace_back("visited link", CStaticLink::ShownOn(back, CStaticLink::g_colorVisited), back);
+    pairs.emplace_back("link under the mouse", CStaticLink::ShownOn(back, CStaticLink::g_colorOver), back);
+    auto* pOK = static_cast<CHoverButton*>(pAbout->FindWindow(wxID_OK));
+    for (int i : {CHoverButton::BTNST_COLOR_BK_IN, CHoverButton::BTNST_COLOR_BK_OUT, CHoverButton::BTNST_COLOR_BK_FOCUS})
+        pairs.emplace_back("button state " + std::to_string(i), pOK->GetColor(i + 1), pOK->GetColor(i));
+    for (wxWindow* pChild : pAbout->GetChildren())
+        if (wxDynamicCast(pChild, wxStaticText))
+            pairs.emplace_back("label " + pChild->GetLabel().ToStdString(), pChild->GetForegroundColour(), back);
+    pairs.emplace_back("group box", m_pDialog->group->GetForegroundColour(), m_pDialog->GetBackgroundColour());
+    wxListCtrl* pList = m_pDialog->list;
+    pairs.emplace_back("list", pList->GetForegroundColour(), pList->GetBackgroundColour());
+    pairs.emplace_back("list's shaded row", pList->GetForegroundColour(), CLstctrlAudio::OddRowColour(pList->GetBackgroundColour()));
+    pairs.emplace_back("tree", m_pDialog->tree->GetForegroundColour(), m_pDialog->tree->GetBackgroundColour());
+    // The waveform view paints itself black with a dot lattice, whatever the skin.
+    for (const wxColour& text : {CWndWaveform::TEXT_COLOUR, CWndWaveform::NOTE_COLOUR})
+        for (const wxColour& behind : {*wxBLACK, CWndWaveform::PATTERN_COLOUR})
+            pairs.emplace_back("waveform text", text, behind);
+
+    for (const auto& [name, text, behind] : pairs)
+    {
+        ASSERT_TRUE(text.IsOk() && behind.IsOk()) << name;
+        EXPECT_GE(ContrastRatio({text.Red(), text.Green(), text.Blue()}, {behind.Red(), behind.Green(), behind.Blue()}), READABLE_CONTRAST)
+            << name << ": " << text.GetAsString(wxC2S_HTML_SYNTAX) << " on " << behind.GetAsString(wxC2S_HTML_SYNTAX);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndFourSkins, Contrast, ::testing::Values("", "Pying", "Wguang", "Zzhong", "Mmo"),
+                         [](const ::testing::TestParamInfo<const char*>& info) { return *info.param ? std::string(info.param) : std::string("Plain"); });

@@ -4,6 +4,29 @@
 #pragma once
 #include <string>
 #include <sys/types.h>
+#include <vector>
+
+// One run of a program (found on PATH), with changes to the environment ("NAME=value" sets, "NAME" unsets) and its
+// output appended to a log (none: /dev/null); ended with SIGTERM, then SIGKILL, if still running at the end.
+class CChildProcess
+{
+public:
+    CChildProcess(std::vector<std::string> args, std::vector<std::string> env = {}, const std::string& logPath = "");
+    ~CChildProcess() { Stop(); }
+    CChildProcess(const CChildProcess&) = delete;
+    CChildProcess& operator=(const CChildProcess&) = delete;
+    pid_t Pid() const { return m_pid; }
+    bool Running();
+    // The exit code (128 + the signal for a killed one) once it has ended within the time-out; -1 while it still runs.
+    int WaitExit(int nTimeoutMs);
+    void Stop();
+    std::string Log() const;
+
+private:
+    std::string m_logPath;
+    pid_t m_pid = -1;
+    int m_nExitCode = -1;
+};
 
 class CXDisplay
 {
@@ -21,6 +44,6 @@ public:
 private:
     int m_nDisplay = -1;
     std::string m_name;
-    pid_t m_xvfb = -1;
-    pid_t m_wm = -1;
+    CChildProcess* m_pXvfb = nullptr;
+    CChildProcess* m_pWm = nullptr;
 };

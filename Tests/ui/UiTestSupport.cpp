@@ -10,7 +10,11 @@
 #include <wx/evtloop.h>
 #include <wx/image.h>
 #include <wx/log.h>
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/radiobut.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 
@@ -20,10 +24,12 @@
 #include <X11/Xutil.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <thread>
 
 namespace
@@ -168,13 +174,6 @@ int CountColour(const wxImage& image, const wxRect& r, const wxColour& colour)
     return n;
 }
 
-void AbandonWindowTests()
-{
-    delete g_pDisplay;
-    std::fflush(nullptr);
-    _exit(1);
-}
-
 int RunModal(const std::function<int()>& loop, const std::function<void()>& user)
 {
     wxTimer safety;
@@ -312,6 +311,183 @@ std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, boo
             if (!wxDynamicCast(controls[a], wxStaticBox) && !wxDynamicCast(controls[b], wxStaticBox) &&
                 controls[a]->GetScreenRect().Intersects(controls[b]->GetScreenRect()))
                 faults.push_back(name(controls[a]) + " overlaps " + name(controls[b]));
+    return faults;
+}
+
+std::vector<wxWindow*> AllChildren(wxWindow* pWindow)
+{
+    std::vector<wxWindow*> windows;
+    for (wxWindow* pChild : pWindow->GetChildren())
+    {
+        windows.push_back(pChild);
+        for (wxWindow* pGrandchild : AllChildren(pChild))
+            windows.push_back(pGrandchild);
+    }
+    return windows;
+}
+
+namespace
+{
+// The control that holds the keyboard focus as GTK sees it: a list keeps it in a button of its own, which wx
+// does not report as the list.
+wxWindow* FocusedControl(wxWindow* pTop)
+{
+    GtkWidget* pFocus = gtk_window_get_focus(GTK_WINDOW(pTop->GetHandle()));
+    std::function<wxWindow*(wxWindow*)> holder = [&](wxWindow* pWindow) -> wxWindow* {
+        for (wxWindow* pChild : pWindow->GetChildren())
+            if (wxWindow* pFound = holder(pChild))
+                return pFound;
+        auto* pWidget = static_cast<GtkWidget*>(pWindow->GetHandle());
+        return pFocus && pWidget && (pFocus == pWidget || gtk_widget_is_ancestor(pFocus, pWidget)) ? pWindow : nullptr;
+    };
+    return holder(pTop);
+}
+
+std::string Describe(const wxWindow* pWindow)
+{
+    return pWindow ? wxString::Format("%s %d \"%s\"", pWindow->GetClassInfo()->GetClassName(), pWindow->GetId(),
+                                      pWindow->GetLabel()).utf8_string()
+                   : "nothing";
+}
+
+// The mnemonic's letter in lower case ("Al&bum title:" gives 'b'), 0 without one.
+wxChar MnemonicOf(const wxString& label)
+{
+    wxString text;
+    const int nAt = wxControl::FindAccelIndex(label, &text);
+    return nAt == wxNOT_FOUND ? 0 : static_cast<wxChar>(wxTolower(text[static_cast<size_t>(nAt)]));
+}
+
+// The control a label names by where it stands: the nearest one to its right on its row, else one right under it.
+wxWindow* ControlNamedBy(wxWindow* pLabel, const std::vector<wxWindow*>& controls)
+{
+    const wxRect label = pLabel->GetScreenRect();
+    const wxPoint centre = label.GetPosition() + label.GetSize() / 2;
+    wxWindow *pBeside = nullptr, *pUnder = nullptr;
+    for (wxWindow* pControl : controls)
+    {
+        const wxRect rc = pControl->GetScreenRect();
+        if (rc.x >= label.GetRight() && rc.y <= centre.y && centre.y <= rc.GetBottom() &&
+            (!pBeside || rc.x < pBeside->GetScreenRect().x))
+            pBeside = pControl;
+        if (rc.y >= label.GetBottom() && rc.y <= label.GetBottom() + label.height && rc.x <= centre.x && centre.x <= rc.GetRight())
+            pUnder = pControl;
+    }
+    return pBeside ? pBeside : pUnder;
+}
+
+std::vector<wxColour> Pixels(const wxRect& screen)
+{
+    std::vector<wxColour> pixels;
+    CountPixels(screen, [&](const wxColour& c) { return pixels.push_back(c), false; });
+    return pixels;
+}
+}  // namespace
+
+std::vector<std::string> KeyboardFaults(wxWindow* pTop, wxWindow* pStart, std::vector<wxWindow*> windows, bool bFocusShows)
+{
+    std::vector<std::string> faults;
+    pStart->SetFocus();
+    // Judged once the window stands still on the screen, its focus drawn.
+    int nSame = 0;
+    std::vector<wxColour> last;
+    if (!WaitUntil([&] {
+            const std::vector<wxColour> now = Pixels(ScreenRect(pTop));
+            nSame = now == last ? nSame + 1 : 0;
+            last = now;
+            return FocusedControl(pTop) == pStart && nSame >= 10;
+        }))
+        return {"cannot focus " + Describe(pStart) + ", or the window never stands still"};
+    // What Tab must reach: every control that takes keys now, but of a group of mode buttons only the chosen one.
+    std::vector<wxWindow*> controls, usable;
+    for (wxWindow* pWindow : windows)
+    {
+        auto* pRadio = wxDynamicCast(pWindow, wxRadioButton);
+        if (!pWindow->IsShownOnScreen() || !pWindow->AcceptsFocusFromKeyboard() || wxDynamicCast(pWindow, wxStaticBox))
+            continue;
+        controls.push_back(pWindow);
+        if (pWindow->IsEnabled() && !(pRadio && !pRadio->GetValue()) && pWindow != pStart)
+            usable.push_back(pWindow);
+    }
+    // Tab's stops until the focus is back at the start; going forward, each one must look different than before it.
+    auto walk = [&](const std::string& key) {
+        std::vector<wxWindow*> stops;
+        for (wxWindow* pFocus = pStart; stops.size() < 40;)
+        {
+            std::vector<std::vector<wxColour>> looks;
+            for (wxWindow* pControl : controls)
+                looks.push_back(bFocusShows ? Pixels(ScreenRect(pControl)) : std::vector<wxColour>());
+            if (!PressKeysAndWait(key))
+                faults.push_back(key + " was not handled");
+            pFocus = FocusedControl(pTop);
+            const auto at = std::find(controls.begin(), controls.end(), pFocus);
+            if (bFocusShows && key == "Tab" && at != controls.end() &&
+                !WaitUntil([&] { return Pixels(ScreenRect(pFocus)) != looks[size_t(at - controls.begin())]; }, 5000))
+                faults.push_back(Describe(pFocus) + " does not show its focus");
+            if (pFocus == pStart || !pFocus)
+                break;
+            stops.push_back(pFocus);
+        }
+        return stops;
+    };
+    const std::vector<wxWindow*> forward = walk("Tab");
+    std::vector<wxWindow*> backward = walk("shift+Tab");
+    std::reverse(backward.begin(), backward.end());
+    if (forward != backward)
+        faults.push_back("Shift+Tab does not go back the way Tab came");
+    for (wxWindow* pControl : usable)
+        if (std::count(forward.begin(), forward.end(), pControl) != 1)
+            faults.push_back("Tab stops " + std::to_string(std::count(forward.begin(), forward.end(), pControl)) + " times on " + Describe(pControl));
+    wxWindow* pBefore = pStart;
+    for (wxWindow* pStop : forward)
+    {
+        // Reading order: below the one before, or to its right (the next column).
+        const wxRect a = pBefore->GetScreenRect(), b = pStop->GetScreenRect();
+        if (!(b.y >= a.y + a.height - 2 || b.x >= a.x + a.width - 2))
+            faults.push_back(Describe(pStop) + " after " + Describe(pBefore));
+        pBefore = pStop;
+    }
+
+    // Each control's own text, or the label right before a field, carries a mnemonic; no two share a letter.
+    std::map<wxChar, std::vector<std::string>> letters;
+    std::vector<wxStaticText*> labels;
+    for (wxWindow* pWindow : windows)
+    {
+        if (const wxChar letter = MnemonicOf(pWindow->GetLabel()))
+            letters[letter].push_back(Describe(pWindow));
+        auto* pLabel = wxDynamicCast(pWindow, wxStaticText);
+        if (pLabel && !pLabel->AcceptsFocusFromKeyboard() && MnemonicOf(pLabel->GetLabel()))
+            labels.push_back(pLabel);
+    }
+    for (const auto& [letter, owners] : letters)
+        if (owners.size() > 1)
+            faults.push_back("Alt+" + wxString(letter).utf8_string() + " is shared: " + testing::PrintToString(owners));
+    std::vector<wxWindow*> stops = forward;
+    stops.push_back(pStart);
+    for (wxWindow* pStop : stops)
+    {
+        const bool bOwnText = (wxDynamicCast(pStop, wxButton) || wxDynamicCast(pStop, wxCheckBox) ||
+                               wxDynamicCast(pStop, wxRadioButton) || wxDynamicCast(pStop, wxStaticText)) && !pStop->GetLabel().empty();
+        const wxWindowList& siblings = pStop->GetParent()->GetChildren();
+        auto it = std::find(siblings.begin(), siblings.end(), pStop);
+        wxWindow* pNamer = bOwnText ? pStop : wxDynamicCast(it == siblings.begin() ? nullptr : *std::prev(it), wxStaticText);
+        if (pNamer && !MnemonicOf(pNamer->GetLabel()))
+            faults.push_back(Describe(pNamer) + " has no mnemonic");
+    }
+    // GTK gives a label's mnemonic to the next control in tab order: that must be the field it stands by.
+    for (wxStaticText* pLabel : labels)
+    {
+        wxWindow* pField = ControlNamedBy(pLabel, controls);
+        const wxWindowList& siblings = pLabel->GetParent()->GetChildren();
+        auto it = std::next(std::find(siblings.begin(), siblings.end(), pLabel));
+        if (Describe(pField) != Describe(it == siblings.end() ? nullptr : *it))
+            faults.push_back(Describe(pLabel) + " is followed by another control than " + Describe(pField));
+        if (!pField || !pField->IsEnabled())
+            continue;  // a field of another mode
+        PressKeysAndWait("alt+" + wxString(MnemonicOf(pLabel->GetLabel())).utf8_string());
+        if (FocusedControl(pTop) != pField)
+            faults.push_back("Alt+ the mnemonic of " + Describe(pLabel) + " focuses " + Describe(FocusedControl(pTop)));
+    }
     return faults;
 }
 

@@ -24,8 +24,6 @@ CXDisplay& UiDisplay();
 // Runs wx events until the condition holds or the time is up; returns the condition.
 bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 20000);
 void DestroyAndWait(wxWindow* pWindow);
-// Ends the program at once, failed, with the display shut down: for a thread stuck for good.
-[[noreturn]] void AbandonWindowTests();
 
 // True when the screen pixel has the colour (each channel within the tolerance). Safe from any thread.
 bool PixelIs(const wxPoint& screen, const wxColour& colour, int nTolerance = 0);
@@ -92,6 +90,14 @@ std::string ReadAccessibleTree(const std::string& waitFor, int nTimeoutSeconds =
 // inside the screen area) or, when bStrict, overlap another control or have text fields lower than GTK
 // asks: each as its id, label and size.
 std::vector<std::string> LayoutFaults(wxWindow* pWindow, const wxRect& area, bool bStrict);
+// The keyboard's faults on a shown, active window (main thread; pressing keys): from pStart, which it focuses, Tab goes
+// through each of the controls that takes keys now (of a group of mode buttons only the chosen one) once, in reading
+// order, back to pStart, and Shift+Tab the same way back; with bFocusShows, each stop looks different once it has lost
+// the focus. Every control with a text of its own, and every label right before a field, has a mnemonic no other of
+// the controls shares, and a label's mnemonic focuses the field it stands by.
+std::vector<std::string> KeyboardFaults(wxWindow* pTop, wxWindow* pStart, std::vector<wxWindow*> controls, bool bFocusShows);
+// The window's children, into every container.
+std::vector<wxWindow*> AllChildren(wxWindow* pWindow);
 // The tree's items depth first, each text indented two spaces a level.
 std::vector<std::pair<wxString, wxDataViewItem>> TreeOutline(wxDataViewTreeCtrl* pTree, wxDataViewItem parent = {},
                                                              const wxString& indent = "");
