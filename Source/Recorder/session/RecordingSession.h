@@ -26,7 +26,7 @@ struct RecordingRequest
     std::string folder;
     uint64_t nFrameLimit = 0;  // the capture ends by itself after this many frames; 0: only Stop ends it
     size_t nMaxPathBytes = 0;  // a longer path is refused; 0: any length
-    SilenceGateOptions skipSilence;  // off: every captured frame is written
+    SilenceGateOptions skipSilence{};  // off: every captured frame is written
 };
 
 struct RecordingOutcome
