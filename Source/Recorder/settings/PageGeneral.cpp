@@ -15,6 +15,7 @@
 #include <wx/statbox.h>
 #include <wx/stattext.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -72,7 +73,7 @@ void CPageGeneral::CreateControls()
     pPage->Add(pForm, wxSizerFlags().Expand());
     pPage->Add(m_chkViewWaveform, Spaced());
     pPage->Add(pLocation, Spaced().Expand());
-    pPage->Add(CreateSkipSilence(), Spaced().Expand());
+    pPage->Add(CreateSkipSilence(), wxSizerFlags().Expand());
     SetSizer(pPage);
 
     m_cmbDevices->Bind(wxEVT_CHOICE, &CPageGeneral::OnDeviceChosen, this);
@@ -169,23 +170,22 @@ void CPageGeneral::FillRest()
 
 wxSizer* CPageGeneral::CreateSkipSilence()
 {
-    auto* pGroup = new wxStaticBoxSizer(wxVERTICAL, this, "Skip silence");
-    wxStaticBox* pBox = pGroup->GetStaticBox();
-    m_chkSkipSilence = new wxCheckBox(pBox, IDC_SKIP_SILENCE, "&Skip silence: write nothing while the input is quiet");
+    m_chkSkipSilence = new wxCheckBox(this, IDC_SKIP_SILENCE, "&Skip silence: write nothing while the input is quiet");
     // Each label comes right before its field, so its mnemonic focuses the field.
-    auto* pBelow = new wxStaticText(pBox, wxID_ANY, "Quiet &below");
-    m_spinSkipThreshold = new wxSpinCtrl(pBox, IDC_SKIP_THRESHOLD, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+    auto* pBelow = new wxStaticText(this, wxID_ANY, "Quiet &below");
+    m_spinSkipThreshold = new wxSpinCtrl(this, IDC_SKIP_THRESHOLD, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                          wxSP_ARROW_KEYS, SKIP_SILENCE_MIN_DB, SKIP_SILENCE_MAX_DB, -45);
-    auto* pDb = new wxStaticText(pBox, wxID_ANY, "dBFS");
-    auto* pFor = new wxStaticText(pBox, wxID_ANY, "for &longer than");
-    m_spinSkipHold = new wxSpinCtrlDouble(pBox, IDC_SKIP_HOLD, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+    auto* pDb = new wxStaticText(this, wxID_ANY, "dBFS");
+    auto* pFor = new wxStaticText(this, wxID_ANY, "for &more than");
+    m_spinSkipHold = new wxSpinCtrlDouble(this, IDC_SKIP_HOLD, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                           wxSP_ARROW_KEYS, SKIP_SILENCE_MIN_HOLD_MS / 1000.0,
                                           SKIP_SILENCE_MAX_HOLD_MS / 1000.0, 2.0, 0.1);
     m_spinSkipHold->SetDigits(1);
-    auto* pSeconds = new wxStaticText(pBox, wxID_ANY, "seconds");
+    auto* pSeconds = new wxStaticText(this, wxID_ANY, "seconds");
     auto* pRow = new wxBoxSizer(wxHORIZONTAL);
     for (wxWindow* pPart : std::initializer_list<wxWindow*>{pBelow, m_spinSkipThreshold, pDb, pFor, m_spinSkipHold, pSeconds})
         pRow->Add(pPart, Spaced().CenterVertical());
+    auto* pGroup = new wxBoxSizer(wxVERTICAL);
     pGroup->Add(m_chkSkipSilence, Spaced());
     pGroup->Add(pRow, wxSizerFlags());
     m_chkSkipSilence->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { EnableSkipSilence(); });
@@ -198,6 +198,14 @@ void CPageGeneral::FillSkipSilence()
     m_spinSkipThreshold->SetValue(theSettings.SkipSilenceDb);
     m_spinSkipHold->SetValue(theSettings.SkipSilenceHoldMs / 1000.0);
     EnableSkipSilence();
+    // wx asks for less than GTK draws a spin field in at larger fonts, known once the page's font is set.
+    for (wxWindow* pSpin : std::initializer_list<wxWindow*>{m_spinSkipThreshold, m_spinSkipHold})
+    {
+        pSpin->InvalidateBestSize();
+        pSpin->SetMinSize(wxSize(-1, std::max({pSpin->GetBestSize().y, NaturalHeight(pSpin->GetHandle()),
+                                                m_editFolder->GetMinSize().y})));
+    }
+    FitSheetToPage(this);
 }
 
 void CPageGeneral::EnableSkipSilence()
