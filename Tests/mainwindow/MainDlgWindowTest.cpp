@@ -605,3 +605,43 @@ TEST_F(MainWindowController, AScreenReaderReadsTheRowsAndTheRunningLengthAndANam
     EXPECT_NE("", renamed);
     EXPECT_NE(std::string::npos, renamed.find("label | " + name + ".mp3 |")) << renamed;
 }
+
+// ---- skipping silence ----
+
+// While silence is skipped the view says so over the trace and its length stands still; the sound that
+// ends it clears the text, and the row's length is what was written (the 0.3 s before the sound and the
+// second of sound).
+TEST_F(MainWindowController, WhileSilenceIsSkippedTheViewSaysSoAndCountsOnlyWhatIsWritten)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    theSettings.SkipSilence = 1;
+    auto mute = [](bool bMuted) {
+        auto line = winmm::virt::Device(0)->Lines()[2];  // Stereo Mix, the default line
+        line.muted = {bMuted, bMuted};
+        winmm::virt::Device(0)->SetLineState(2, line);
+    };
+    Click(&CMainDlg::OnRecord);
+    mute(true);
+    winmm::virt::AdvanceClock(3.0);
+    CWndWaveform* pView = m_pDlg->Waveform();
+    const wxRect label = ScreenRect(pView, pView->WaitingRect());
+    wxImage shot;
+    EXPECT_TRUE(ScreenshotUntil("main-waiting", [&](const wxImage& image) {
+        return CountColour(image, label, CWndWaveform::TEXT_COLOUR) > 20;
+    }, shot));
+    // The view's one-second timer runs meanwhile, and counts nothing that was not written.
+    const auto waited = std::chrono::steady_clock::now() + std::chrono::milliseconds(1300);
+    WaitUntil([&] { return std::chrono::steady_clock::now() > waited; });
+    EXPECT_EQ(0u, pView->GetRecordedItem().nLength);
+
+    mute(false);
+    winmm::virt::AdvanceClock(1.0);
+    EXPECT_TRUE(ScreenshotUntil("main-sound-back", [&](const wxImage& image) {
+        return CountColour(image, label, CWndWaveform::TEXT_COLOUR) == 0;
+    }, shot));
+    EXPECT_FALSE(pView->IsWaitingForSound());
+    AudioItem* pRow = m_pDlg->AudioList()->FindRecordingAudio();
+    ASSERT_TRUE(pRow);
+    Click(&CMainDlg::OnStop);
+    EXPECT_NEAR(1300, pRow->nLength, 2);
+}

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <csignal>
 #include <mutex>
@@ -228,4 +229,62 @@ TEST_F(RecordingSession, AWriteThatFailsAsTheFileIsFinishedIsTold)
     EXPECT_EQ(std::make_tuple(true, true), std::make_tuple(outcome.bKept, outcome.bFailed));
     EXPECT_NE(std::string::npos, outcome.message.find("largest file size this system allows you")) << outcome.message;
     EXPECT_NEAR(DecodeFile(path).duration * 1000, outcome.nMilliseconds, 60);
+}
+
+// ---- skipping silence ----
+
+// Stereo Mix is a 1500 Hz tone at half scale on the left; at a line volume of 300 it is quiet (-53 dBFS),
+// but not silent, so what is kept of it shows. A take that begins quiet begins 0.3 s before its first sound;
+// a later quiet stretch keeps its first two seconds (the hold) and the 0.3 s before the sound that ends it,
+// and the sound after it is whole. The length counts what was written. A take that hears nothing but
+// silence keeps no file and says why.
+TEST_F(RecordingSession, SkippedSilenceKeepsTheHoldAndThePreRollAndTheSoundWhole)
+{
+    const DWORD QUIET = 300;
+    auto setVolume = [](DWORD nVolume) {
+        auto line = winmm::virt::Device(0)->Lines()[2];
+        line.volume = {nVolume, nVolume};
+        winmm::virt::Device(0)->SetLineState(2, line);
+    };
+    RecordingRequest request = Request(OUTPUT_FORMAT_WAV);
+    request.skipSilence = SilenceGateOptions{true, -45, 2000};
+    ASSERT_TRUE(m_session.Start(request, nullptr));
+    // Quiet [0, 0.75 s), sound to 1.5 s, quiet to 5.25 s, sound to 6 s; the changes fall inside buffers.
+    for (const auto& [nVolume, dSeconds] : {std::pair{QUIET, 0.75}, {65535u, 0.75}, {QUIET, 3.75}, {65535u, 0.75}})
+    {
+        setVolume(nVolume);
+        winmm::virt::AdvanceClock(dSeconds);
+    }
+    m_session.Stop();
+    const RecordingOutcome outcome = m_session.Finish(nullptr);
+
+    // Source frames written: the tone is 0 at 0.75 s and at 5.25 s, so the sound begins a frame later.
+    const uint64_t nPreRoll = 13230, nHold = 88200;
+    const std::pair<uint64_t, uint64_t> written[] = {{33076 - nPreRoll, 66150 + nHold}, {231526 - nPreRoll, 264600}};
+    std::vector<float> expected;
+    for (const auto& [nFirst, nEnd] : written)
+        for (uint64_t n = nFirst; n < nEnd; ++n)
+        {
+            const bool bLoud = (n >= 33075 && n < 66150) || n >= 231525;
+            expected.push_back(static_cast<float>(0.5 * (bLoud ? 1.0 : QUIET / 65535.0) *
+                                                  std::sin(2 * M_PI * 1500 * double(n) / 44100)));
+        }
+    const DecodedAudio decoded = DecodeFile(outcome.path);
+    ASSERT_TRUE(decoded.ok) << decoded.error;
+    ASSERT_EQ(expected.size(), decoded.firstChannel.size());
+    size_t nWrong = 0, nFirstWrong = expected.size();
+    for (size_t i = 0; i < expected.size(); ++i)
+        if (std::fabs(expected[i] - decoded.firstChannel[i]) > 0.0005 && nWrong++ == 0)
+            nFirstWrong = i;
+    EXPECT_EQ(std::make_pair(size_t(0), expected.size()), std::make_pair(nWrong, nFirstWrong));
+    EXPECT_EQ(std::make_tuple(true, false, static_cast<uint32_t>(expected.size() * 1000 / 44100)),
+              std::make_tuple(outcome.bKept, outcome.bFailed, outcome.nMilliseconds));
+
+    ASSERT_TRUE(m_session.Start(request, nullptr));
+    setVolume(0);
+    winmm::virt::AdvanceClock(2.5);
+    m_session.Stop();
+    EXPECT_FALSE(m_session.Finish(nullptr).bKept);
+    EXPECT_EQ(std::vector<std::string>{MSG_ONLY_SILENCE}, m_messages.Texts());
+    EXPECT_EQ(std::vector<std::string>{"Audio0.wav"}, Files());
 }

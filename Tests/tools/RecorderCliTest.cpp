@@ -175,6 +175,10 @@ TEST(RecorderCliFailures, EachFailureSaysWhatWentWrongAndExitsNonZero)
         {"--rate 48000", 2, "--rate"},
         {"--seconds 1 --format ogg --ogg-mode vbr --ogg-min 256 --ogg-max 96", 1,
          "The minimum bitrate is above the maximum bitrate"},
+        // Skip silence: a level out of range, a hold too short, a hold that is no number.
+        {"--skip-silence -5", 2, "--skip-silence: invalid value \"-5\"; give a level in dBFS from -80 to -10"},
+        {"--skip-silence -45:0.4", 2, "--skip-silence: invalid value \"-45:0.4\""},
+        {"--skip-silence -45:2s", 2, "--skip-silence: invalid value \"-45:2s\""},
     };
     for (const auto& [pszArgs, nStatus, pszMessage] : cases)
     {

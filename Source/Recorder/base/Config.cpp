@@ -108,7 +108,7 @@ void ApplyKey(Section section, const char* pszName, const std::string& strText)
 }
 
 // The recording settings kept after the elements above, in one <Recording> element: the
-// format, the device and line by name, and one child per format. Numbers are the values
+// format, the device and line by name, one child per format and one for skipping silence. Numbers are the values
 // themselves (192 kbit/s, 44100 Hz), not positions in a table, so a table that grows keeps
 // the user's choice.
 const char* const FORMAT_NAMES[] = {"MP3", "OGG", "WAV", "WMA"};  // by OutputFormat
@@ -149,6 +149,10 @@ const RecordingKey RECORDING_KEYS[] = {
     RangeKey("WMA", "Mode", &RecorderSettings::WmaMode, 0, 1),
     TableKey("WMA", "Bitrate", &RecorderSettings::WmaBitrateIndex, WmaBitrateTable),
     TableKey("WMA", "Quality", &RecorderSettings::WmaQualityIndex, WmaQualityTable),
+    RangeKey("SkipSilence", "On", &RecorderSettings::SkipSilence, 0, 1),
+    RangeKey("SkipSilence", "ThresholdDb", &RecorderSettings::SkipSilenceDb, SKIP_SILENCE_MIN_DB, SKIP_SILENCE_MAX_DB),
+    RangeKey("SkipSilence", "HoldMilliseconds", &RecorderSettings::SkipSilenceHoldMs, SKIP_SILENCE_MIN_HOLD_MS,
+             SKIP_SILENCE_MAX_HOLD_MS),
 };
 
 // A whole number and nothing else (white space around it aside); unlike the older keys'

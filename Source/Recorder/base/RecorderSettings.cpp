@@ -39,7 +39,10 @@ RecorderSettings::RecorderSettings()
       WavBitsIndex(1),
       WmaMode(0),
       WmaBitrateIndex(2),
-      WmaQualityIndex(2)
+      WmaQualityIndex(2),
+      SkipSilence(0),
+      SkipSilenceDb(-45),
+      SkipSilenceHoldMs(2000)
 {
 }
 

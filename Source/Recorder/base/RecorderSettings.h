@@ -40,6 +40,11 @@ struct RecorderSettings
     int WmaMode;  // 0 constant bitrate, 1 quality
     int WmaBitrateIndex;
     int WmaQualityIndex;
+    // Skip silence: off or on, the level below which the input is silence (dBFS), and how long it
+    // may last before nothing more is written (milliseconds).
+    int SkipSilence;
+    int SkipSilenceDb;
+    int SkipSilenceHoldMs;
 };
 
 extern RecorderSettings theSettings;

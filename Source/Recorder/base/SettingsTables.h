@@ -38,3 +38,9 @@ int TagYear(int nYearIndex);
 // 1000) is expected to give: shown on the OGG page and reported for quality-mode recordings.
 // The quality goes through a float as the encoder takes it, so 405 gives 128.8.
 double OggQualityKbps(int nOggQuality);
+
+// Skip silence: the thresholds (dBFS) and hold times (milliseconds) a recording may be given.
+const int SKIP_SILENCE_MIN_DB = -80;
+const int SKIP_SILENCE_MAX_DB = -10;
+const int SKIP_SILENCE_MIN_HOLD_MS = 500;
+const int SKIP_SILENCE_MAX_HOLD_MS = 60000;

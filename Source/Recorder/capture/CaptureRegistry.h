@@ -23,6 +23,10 @@ public:
                            uint32_t /*nSampleRate*/)
     {
     }
+    // Silence is being skipped (bWaiting: nothing is written until sound returns) or written
+    // again; the file holds nMilliseconds of audio. Also called on the main thread as a capture
+    // starts, with the global lock held.
+    virtual void OnWaitingForSound(bool /*bWaiting*/, uint32_t /*nMilliseconds*/) {}
     // The capture has ended, however it ended; the file holds nMilliseconds of audio.
     virtual void OnCaptureStopped(uint32_t nMilliseconds) = 0;
 

@@ -232,7 +232,8 @@ CaptureEnding CDeviceThread::Ending()
     return m_ending;
 }
 
-std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLimit)
+std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLimit,
+                                        const SilenceGateOptions& skipSilence)
 {
     CWaveIn* pDevice = GetCurrentDevice();
     if (!pDevice || !pDevice->HasFormat())
@@ -255,11 +256,15 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
             // Stop acts on the device this recording runs on, whatever is current later.
             m_nCaptureDevice = pDevice->Serial();
             m_captureFormat = pDevice->Format();
+            m_gate.Start(skipSilence, m_captureFormat);
+            m_bToldWaiting = false;
             pDevice->Open(&m_hEvent);
             ResetEvent(m_hThreadEnded);
             m_thread = std::thread([this] { ThreadProc(this); });
             m_ring.Setup(pDevice);
             pDevice->Start();
+            // The view says so from the start, not a second later with the first buffer.
+            TellWaiting();
         }
         catch (const CRecorderError& failure)
         {
@@ -390,23 +395,48 @@ void CDeviceThread::HandOn(uint32_t nBytes)
 {
     const WAVEFORMATEX& f = m_captureFormat;
     const uint32_t nAlign = std::max<uint32_t>(1, f.nBlockAlign);
+    // What goes to the file: all of it, or what the silence gate lets through.
+    const uint8_t* pWrite = m_bytes.data();
+    uint32_t nWrite = nBytes;
+    if (m_gate.IsOn())
+    {
+        m_gate.Pass(m_bytes.data(), nBytes, m_gated);
+        pWrite = m_gated.data();
+        nWrite = static_cast<uint32_t>(m_gated.size());
+        if (m_gate.IsWaiting() || nWrite < nBytes)
+            m_ending.bSilenceSkipped = true;
+    }
     if (m_nFrameLimit > 0)
     {
         const uint64_t nLeft = m_nFrameLimit > m_ending.nFrames ? m_nFrameLimit - m_ending.nFrames : 0;
-        nBytes = static_cast<uint32_t>(std::min<uint64_t>(nBytes, nLeft * nAlign));
+        nWrite = static_cast<uint32_t>(std::min<uint64_t>(nWrite, nLeft * nAlign));
+        if (!m_gate.IsOn())
+            nBytes = nWrite;
         m_display.resize(std::min<size_t>(m_display.size(), nBytes / nAlign));
     }
     uint32_t nWritten = 0;
-    if (m_pReceiver && nBytes > 0)
-        nWritten = m_pReceiver->Write(m_bytes.data(), nBytes);
-    m_ending.nFrames += nBytes / nAlign;
+    if (m_pReceiver && nWrite > 0)
+        nWritten = m_pReceiver->Write(pWrite, nWrite);
+    m_ending.nFrames += nWrite / nAlign;
+    // The meter and the trace show the input, also while nothing of it is written.
     if (IWaveformView* pView = GetWaveformView())
     {
         pView->AddFrames(m_bytes.data(), nBytes, f.wBitsPerSample, f.nChannels, f.nSamplesPerSec);
         pView->AddSamples(m_display, nWritten);
     }
+    TellWaiting();
     if (m_nFrameLimit > 0 && m_ending.nFrames >= m_nFrameLimit)
         m_bLimitReached = true;
+}
+
+void CDeviceThread::TellWaiting()
+{
+    if (m_gate.IsWaiting() == m_bToldWaiting)
+        return;
+    m_bToldWaiting = m_gate.IsWaiting();
+    const DWORD nRate = m_captureFormat.nSamplesPerSec;
+    if (IWaveformView* pView = GetWaveformView())
+        pView->OnWaitingForSound(m_bToldWaiting, nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0);
 }
 
 void CDeviceThread::EndRecording()

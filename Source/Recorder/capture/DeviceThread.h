@@ -7,6 +7,9 @@
 // date while paused; a resume starts the device again. The receiver never hears
 // of it: the file is one recording without the paused stretch.
 //
+// With silence skipped, each buffer passes the silence gate on its way to the
+// receiver; the view still sees all of it.
+//
 // Threads: StartCapture, StopCapture, Pause, Resume, WaitForCaptureEnd, Ending
 // and the destructor run on the main thread; Run is the capture thread. Every call into
 // the receiver and the view happens on the capture thread with the global
@@ -17,6 +20,7 @@
 #include "AsyncDevice.h"
 #include "CaptureRegistry.h"
 #include "IReceiver.h"
+#include "SilenceGate.h"
 
 #include <cstdint>
 #include <mutex>
@@ -68,6 +72,7 @@ struct CaptureEnding
     uint32_t nKeptMilliseconds = 0;  // what the receiver says its file holds (after a failure)
     bool bEnded = false;         // the capture thread has finished the receiver and told the view
     bool bFailed = false;        // ended by a failure, not by a stop or the frame limit
+    bool bSilenceSkipped = false;  // the silence gate held back audio
     std::string failure;         // for the user when the file keeps what was written
     std::string nothingKept;     // for the user when the file holds no audio
 };
@@ -82,8 +87,10 @@ public:
 
     // Starts a recording on the current device into pReceiver. With a frame limit the
     // capture ends by itself once that many frames are handed on (the owner still stops
-    // the device). Returns the failure's text, empty when the capture runs.
-    std::string StartCapture(IReceiver* pReceiver, uint64_t nFrameLimit = 0);
+    // the device). With silence skipped, only what is written counts, towards the limit too.
+    // Returns the failure's text, empty when the capture runs.
+    std::string StartCapture(IReceiver* pReceiver, uint64_t nFrameLimit = 0,
+                             const SilenceGateOptions& skipSilence = SilenceGateOptions());
     // Asks the capture to end; returns once the device is closed. The capture thread
     // then hands on what the device captured up to now, finishes the receiver and tells
     // the view. Returns the text of a failure to close the device, empty otherwise.
@@ -113,6 +120,8 @@ private:
     void JoinFinishedThread();
     // Hands one collected buffer (or its first part) to the receiver and the view.
     void HandOn(uint32_t nBytes);
+    // Tells the view when the silence gate began or stopped waiting for sound.
+    void TellWaiting();
     void EndRecording();
 
     IReceiver* m_pReceiver = nullptr;
@@ -126,10 +135,13 @@ private:
     CWaveBufferRing m_ring;
     std::vector<int32_t> m_display;
     std::vector<uint8_t> m_bytes;
+    CSilenceGate m_gate;
+    std::vector<uint8_t> m_gated;  // what the gate lets through of m_bytes
     // Guarded by the global device lock.
     uint64_t m_nFrameLimit = 0;
     bool m_bLimitReached = false;
     bool m_bPaused = false;
     bool m_bPauseHandOn = false;  // a pause waits for the buffer its stop returned
+    bool m_bToldWaiting = false;  // what the view last heard of the gate
     CaptureEnding m_ending;
 };

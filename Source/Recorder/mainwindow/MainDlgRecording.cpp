@@ -26,6 +26,7 @@ void CMainDlg::OnRecord(wxCommandEvent&)
     request.folder = OutputFolder();
     // A row holds its path in a fixed field: a longer one would point at another file.
     request.nMaxPathBytes = sizeof(AudioItem::szPath);
+    request.skipSilence = CurrentSilenceGate();
     if (!m_session.Start(request, Handle()))
     {
         SetRecordState(RECORD_STATE_IDLE);

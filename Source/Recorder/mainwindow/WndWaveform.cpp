@@ -39,6 +39,7 @@ const char* const SIZE_LABEL = "Size :";
 const char* const KBYTES_LABEL = "kBytes";
 const char* const WELCOME_TEXT = "Welcome";
 const char* const PAUSED_TEXT = "Paused";
+const char* const WAITING_TEXT = "Waiting for sound";
 // The meter's strip at the right of the view: a gap, the bars side by side, a margin.
 constexpr int METER_WIDTH = 20;
 constexpr int METER_GAP = 4;
@@ -201,6 +202,7 @@ void CWndWaveform::DoLayout()
     m_rcMeter = wxRect(nMeterLeft, 0, client.x - nMeterLeft, client.y);
     // At the head of the trace, which stands still while paused.
     m_rcPaused = MeasuredRect(this, PAUSED_TEXT, big, m_rcWave.x + 4, 0);
+    m_rcWaiting = MeasuredRect(this, WAITING_TEXT, big, m_rcPaused.x, 0);
     m_rcNote = wxRect();
     if (!m_note.empty())
     {
@@ -355,6 +357,7 @@ void CWndWaveform::OnCaptureStopped(uint32_t nMilliseconds)
         // only the first call ends the recording and tells the parent.
         bReport = m_bAwaitingStop;
         m_bAwaitingStop = false;
+        m_bWaiting = false;
         if (bReport)
         {
             // The length of what was written, not of the time the recording ran.
@@ -373,6 +376,19 @@ void CWndWaveform::OnCaptureStopped(uint32_t nMilliseconds)
         RequestMainThread(CAPTURE_STOPPED);
     if (bReport && m_pParentWindow)
         PostWindowMessage(m_pParentWindow, WM_WAVEFORM_STOPPED, 0, 0);
+}
+
+void CWndWaveform::OnWaitingForSound(bool bWaiting, uint32_t nMilliseconds)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bWaiting = bWaiting;
+        // The length counts what was written: it stands at that while waiting, and runs on from it.
+        m_recorded.nLength = nMilliseconds;
+        if (!bWaiting && m_dwStartTicks != NO_RECORDING)
+            m_dwStartTicks = (m_dwPausedTicks != NO_RECORDING ? m_dwPausedTicks : TickCount()) - nMilliseconds;
+    }
+    RequestMainThread(REFRESH_WAITING | REFRESH_LENGTH);
 }
 
 void CWndWaveform::RequestMainThread(unsigned nBits)
@@ -394,6 +410,9 @@ void CWndWaveform::OnMainThreadRequest()
         RefreshRect(m_rcSize, false);
     if (bShown && (nBits & REFRESH_LENGTH))
         RefreshRect(m_rcLength, false);
+    // The length's repaint also tells a screen reader of the change.
+    if (bShown && (nBits & REFRESH_WAITING))
+        RefreshRect(m_rcWaiting.Union(m_rcPaused), false);
 }
 
 void CWndWaveform::OnCaptureStoppedMain()
@@ -432,7 +451,8 @@ void CWndWaveform::SetPaused(bool bPaused)
         if (bPaused)
         {
             m_dwPausedTicks = dwNow;
-            m_recorded.nLength = dwNow - m_dwStartTicks;
+            if (!m_bWaiting)
+                m_recorded.nLength = dwNow - m_dwStartTicks;
         }
         else
         {
@@ -443,7 +463,7 @@ void CWndWaveform::SetPaused(bool bPaused)
     }
     if (ShowsRecording())
     {
-        RefreshRect(m_rcPaused, false);
+        RefreshRect(m_rcPaused.Union(m_rcWaiting), false);
         RefreshRect(m_rcLength, false);
     }
 }
@@ -452,6 +472,19 @@ bool CWndWaveform::IsPaused() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_dwPausedTicks != NO_RECORDING;
+}
+
+bool CWndWaveform::IsWaitingForSound() const
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_bWaiting;
+}
+
+const char* CWndWaveform::StateText() const
+{
+    if (IsPaused())
+        return PAUSED_TEXT;
+    return IsWaitingForSound() ? WAITING_TEXT : nullptr;
 }
 
 void CWndWaveform::ScheduleFrame()
@@ -516,8 +549,7 @@ void CWndWaveform::OnFrame(wxTimerEvent&)
             DrawSamples(dc);
             if (!m_note.empty())
                 DrawNote(dc);
-            if (IsPaused())
-                DrawPaused(dc);
+            DrawState(dc);
         }
         if (bMeter)
         {
@@ -583,7 +615,7 @@ void CWndWaveform::OnTimer(wxTimerEvent& event)
     {
         std::lock_guard<std::mutex> lock(m_lock);
         bRunning = m_dwStartTicks != NO_RECORDING;
-        if (bRunning)
+        if (bRunning && !m_bWaiting)
             m_recorded.nLength = (m_dwPausedTicks != NO_RECORDING ? m_dwPausedTicks : TickCount()) - m_dwStartTicks;
     }
     if (!bRunning)
@@ -650,8 +682,8 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
         DrawMeter(dc);
     if (!m_note.empty() && ShowsRecording() && update.Contains(m_rcNote) != wxOutRegion)
         DrawNote(dc);
-    if (update.Contains(m_rcPaused) != wxOutRegion && IsPaused() && ShowsRecording())
-        DrawPaused(dc);
+    if (update.Contains(m_rcWaiting.Union(m_rcPaused)) != wxOutRegion && ShowsRecording())
+        DrawState(dc);
     if (m_bFramePainting)
     {
         m_bFramePainting = false;
@@ -659,13 +691,16 @@ void CWndWaveform::OnPaint(wxPaintEvent&)
     }
 }
 
-void CWndWaveform::DrawPaused(wxDC& dc)
+void CWndWaveform::DrawState(wxDC& dc)
 {
+    const char* pszState = StateText();
+    if (!pszState)
+        return;
     if (m_bResourcesLoaded)
         dc.SetFont(m_fontBig);
     dc.SetBackgroundMode(wxTRANSPARENT);
     dc.SetTextForeground(TEXT_COLOUR);
-    dc.DrawText(PAUSED_TEXT, m_rcPaused.GetTopLeft());
+    dc.DrawText(pszState, m_rcPaused.GetTopLeft());
 }
 
 void CWndWaveform::DrawNote(wxDC& dc)
@@ -741,8 +776,9 @@ void CWndWaveform::TellScreenReader(const AudioItem* pItem)
     std::string details = InfoFormatText(pItem->nSampleRate, pItem->nChannels, pItem->nBitrate);
     details += std::string(", ") + LENGTH_LABEL + InfoLengthText(pItem->nLength);
     details += std::string(", ") + SIZE_LABEL + " " + InfoSizeText(pItem->nSize) + " " + KBYTES_LABEL;
-    if (IsPaused() && ShowsRecording())
-        details += std::string(", ") + PAUSED_TEXT;
+    const char* pszState = ShowsRecording() ? StateText() : nullptr;
+    if (pszState)
+        details += std::string(", ") + pszState;
     SetAccessibleText(GetHandle(), AccessibleRole::Label, pItem->szName, details.c_str());
 }
 

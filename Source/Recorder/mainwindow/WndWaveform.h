@@ -13,7 +13,8 @@
 // Threads:
 // - main thread: construction, destruction, StartRecording, ShowItem, SetPath,
 //   the getters, painting and the timers;
-// - capture thread, global device lock held: AddFrames, AddSamples, OnCaptureStopped.
+// - capture thread, global device lock held: AddFrames, AddSamples, OnWaitingForSound,
+//   OnCaptureStopped.
 //   They take only the view's own lock and never wait for the main thread: whatever
 //   a window must do is queued to the main thread.
 // OnCaptureStopped may also be called on the main thread (closing during a recording).
@@ -66,6 +67,9 @@ public:
     void SetPaused(bool bPaused);
     bool IsPaused() const;
     wxRect PausedRect() const { return m_rcPaused; }
+    // Silence is being skipped: the view says "Waiting for sound" and the length stands still.
+    bool IsWaitingForSound() const;
+    wxRect WaitingRect() const { return m_rcWaiting; }
     // The shown item was renamed: it takes the new path and the name from it.
     void SetPath(const char* pszPath);
     // A line shown under the trace while the current recording runs (where its sound comes
@@ -98,6 +102,7 @@ public:
                    uint32_t nSampleRate) override;
     void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
     void OnCaptureStopped(uint32_t nMilliseconds) override;
+    void OnWaitingForSound(bool bWaiting, uint32_t nMilliseconds) override;
 
 private:
     enum : unsigned
@@ -105,6 +110,7 @@ private:
         REFRESH_LENGTH = 1,
         REFRESH_SIZE = 2,
         CAPTURE_STOPPED = 8,
+        REFRESH_WAITING = 16,
     };
 
     void LoadResources();
@@ -130,7 +136,9 @@ private:
     void DrawSamples(wxDC& dc);
     void DrawMeter(wxDC& dc);
     void DrawNote(wxDC& dc);
-    void DrawPaused(wxDC& dc);
+    // "Paused", or "Waiting for sound", at the head of the trace.
+    void DrawState(wxDC& dc);
+    const char* StateText() const;
 
     // Main thread only.
     AudioItem m_item;
@@ -151,6 +159,7 @@ private:
     wxString m_note;
     wxRect m_rcNote;
     wxRect m_rcPaused;
+    wxRect m_rcWaiting;
     bool m_bResourcesLoaded = false;
     wxBitmap m_pattern;
     wxFont m_fontBig;
@@ -172,6 +181,7 @@ private:
     CLevelMeter m_meter;
     DWORD m_dwStartTicks = NO_RECORDING;
     DWORD m_dwPausedTicks = NO_RECORDING;  // when the running recording was paused
+    bool m_bWaiting = false;  // skipping silence: nothing is written, the length stands still
     bool m_bViewWaveform = true;  // the setting as the running recording started
     std::deque<AudioItem> m_stopped;
 

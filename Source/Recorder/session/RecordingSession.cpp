@@ -15,6 +15,8 @@
 
 const char* const MSG_NOTHING_CAPTURED =
     "The recording ended before any audio was captured: nothing was recorded, so no file was kept.";
+const char* const MSG_ONLY_SILENCE =
+    "The recording heard only silence, which is skipped: nothing was recorded, so no file was kept.";
 const char* const MSG_CAPTURE_STALLED =
     "The capture device delivered no audio for ten seconds, so the recording was stopped.";
 
@@ -126,7 +128,7 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
         pFile->Discard();
         return false;
     }
-    const std::string failure = m_capture.StartCapture(pReceiver, request.nFrameLimit);
+    const std::string failure = m_capture.StartCapture(pReceiver, request.nFrameLimit, request.skipSilence);
     if (!failure.empty())
     {
         // The receiver may have written headers: it lets go of the file, which goes unnamed.
@@ -224,7 +226,7 @@ RecordingOutcome CRecordingSession::Finish(HWND hOwner, bool bQuiet)
         if (ending.bFailed)
             text = ending.nothingKept.empty() ? ending.failure : ending.nothingKept;
         else
-            text = MSG_NOTHING_CAPTURED;
+            text = ending.bSilenceSkipped ? MSG_ONLY_SILENCE : MSG_NOTHING_CAPTURED;
     }
     if (!m_stopFailure.empty())
     {

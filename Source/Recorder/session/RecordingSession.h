@@ -26,6 +26,7 @@ struct RecordingRequest
     std::string folder;
     uint64_t nFrameLimit = 0;  // the capture ends by itself after this many frames; 0: only Stop ends it
     size_t nMaxPathBytes = 0;  // a longer path is refused; 0: any length
+    SilenceGateOptions skipSilence{};  // off: every captured frame is written
 };
 
 struct RecordingOutcome
@@ -95,3 +96,4 @@ private:
 // The texts the session tells.
 extern const char* const MSG_NOTHING_CAPTURED;
 extern const char* const MSG_CAPTURE_STALLED;
+extern const char* const MSG_ONLY_SILENCE;

@@ -202,6 +202,15 @@ LineChoice CurrentLineChoice()
                           LineChoice{theSettings.DeviceIndex, theSettings.LineIndex});
 }
 
+SilenceGateOptions CurrentSilenceGate()
+{
+    SilenceGateOptions options;
+    options.bOn = theSettings.SkipSilence != 0;
+    options.nThresholdDb = theSettings.SkipSilenceDb;
+    options.nHoldMilliseconds = theSettings.SkipSilenceHoldMs;
+    return options;
+}
+
 std::string DescribeSource(const RecordingInfo& info)
 {
     std::string text = "Recording from \"" + info.lineName + "\" of " + info.deviceName;

@@ -83,6 +83,7 @@ TrackTags CurrentTrackTags();
 OggOptions CurrentOggOptions();
 WmaOptions CurrentWmaOptions();
 LineChoice CurrentLineChoice();
+SilenceGateOptions CurrentSilenceGate();
 
 // "Recording from "<line>" of <device>", with a warning when it is the virtual device.
 std::string DescribeSource(const RecordingInfo& info);

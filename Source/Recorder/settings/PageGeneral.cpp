@@ -13,7 +13,10 @@
 #include <wx/dirdlg.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <exception>
 #include <string>
@@ -70,6 +73,7 @@ void CPageGeneral::CreateControls()
     pPage->Add(pForm, wxSizerFlags().Expand());
     pPage->Add(m_chkViewWaveform, Spaced());
     pPage->Add(pLocation, Spaced().Expand());
+    pPage->Add(CreateSkipSilence(), wxSizerFlags().Expand());
     SetSizer(pPage);
 
     m_cmbDevices->Bind(wxEVT_CHOICE, &CPageGeneral::OnDeviceChosen, this);
@@ -160,7 +164,65 @@ void CPageGeneral::FillRest()
     m_editFolder->ChangeValue(wxString::FromUTF8(theSettings.SavedDirectry));
     m_chkOpenOutput->SetValue(theSettings.IsOpenOutput != 0);
     m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
+    FillSkipSilence();
     m_bFilled = true;
+}
+
+wxSizer* CPageGeneral::CreateSkipSilence()
+{
+    m_chkSkipSilence = new wxCheckBox(this, IDC_SKIP_SILENCE, "&Skip silence: write nothing while the input is quiet");
+    // Each label comes right before its field, so its mnemonic focuses the field.
+    auto* pBelow = new wxStaticText(this, wxID_ANY, "Quiet &below");
+    m_spinSkipThreshold = new wxSpinCtrl(this, IDC_SKIP_THRESHOLD, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                         wxSP_ARROW_KEYS, SKIP_SILENCE_MIN_DB, SKIP_SILENCE_MAX_DB, -45);
+    auto* pDb = new wxStaticText(this, wxID_ANY, "dBFS");
+    auto* pFor = new wxStaticText(this, wxID_ANY, "for &more than");
+    m_spinSkipHold = new wxSpinCtrlDouble(this, IDC_SKIP_HOLD, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                          wxSP_ARROW_KEYS, SKIP_SILENCE_MIN_HOLD_MS / 1000.0,
+                                          SKIP_SILENCE_MAX_HOLD_MS / 1000.0, 2.0, 0.1);
+    m_spinSkipHold->SetDigits(1);
+    auto* pSeconds = new wxStaticText(this, wxID_ANY, "seconds");
+    auto* pRow = new wxBoxSizer(wxHORIZONTAL);
+    for (wxWindow* pPart : std::initializer_list<wxWindow*>{pBelow, m_spinSkipThreshold, pDb, pFor, m_spinSkipHold, pSeconds})
+        pRow->Add(pPart, Spaced().CenterVertical());
+    auto* pGroup = new wxBoxSizer(wxVERTICAL);
+    pGroup->Add(m_chkSkipSilence, Spaced());
+    pGroup->Add(pRow, wxSizerFlags());
+    m_chkSkipSilence->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { EnableSkipSilence(); });
+    return pGroup;
+}
+
+void CPageGeneral::FillSkipSilence()
+{
+    m_chkSkipSilence->SetValue(theSettings.SkipSilence != 0);
+    m_spinSkipThreshold->SetValue(theSettings.SkipSilenceDb);
+    m_spinSkipHold->SetValue(theSettings.SkipSilenceHoldMs / 1000.0);
+    EnableSkipSilence();
+    // wx asks for less than GTK draws a spin field in at larger fonts, known once the page's font is set.
+    for (wxWindow* pSpin : std::initializer_list<wxWindow*>{m_spinSkipThreshold, m_spinSkipHold})
+    {
+        pSpin->InvalidateBestSize();
+        pSpin->SetMinSize(wxSize(-1, std::max({pSpin->GetBestSize().y, NaturalHeight(pSpin->GetHandle()),
+                                                m_editFolder->GetMinSize().y})));
+    }
+    FitSheetToPage(this);
+}
+
+void CPageGeneral::EnableSkipSilence()
+{
+    const bool bOn = m_chkSkipSilence->GetValue();
+    m_spinSkipThreshold->Enable(bOn);
+    m_spinSkipHold->Enable(bOn);
+}
+
+void CPageGeneral::StoreSkipSilence()
+{
+    theSettings.SkipSilence = m_chkSkipSilence->GetValue() ? 1 : 0;
+    theSettings.SkipSilenceDb = m_spinSkipThreshold->GetValue();
+    // A hold the field shows unchanged stays as kept, to the millisecond.
+    const int nHold = static_cast<int>(std::lround(m_spinSkipHold->GetValue() * 1000));
+    if (std::lround(theSettings.SkipSilenceHoldMs / 100.0) != std::lround(nHold / 100.0))
+        theSettings.SkipSilenceHoldMs = nHold;
 }
 
 void CPageGeneral::OnDeviceChosen(wxCommandEvent&)
@@ -220,4 +282,5 @@ void CPageGeneral::OnOK()
     theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), MAX_TEXT_BYTES);
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
+    StoreSkipSilence();
 }

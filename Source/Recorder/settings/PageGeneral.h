@@ -1,5 +1,5 @@
 // The "General" page of the settings sheet: capture device, its recording
-// line, output format, output folder and the two switches.
+// line, output format, output folder, the two switches and skipping silence.
 //
 // The page fills itself from theSettings when first shown (the device and line
 // found by their kept names) and writes its fields back at OK, the device and
@@ -17,6 +17,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/imaglist.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 
 #include <memory>
@@ -35,6 +36,9 @@ public:
         IDC_BROWSE = 1020,
         IDC_OPEN_OUTPUT = 1022,
         IDC_VIEW_WAVEFORM = 1023,
+        IDC_SKIP_SILENCE = 1030,
+        IDC_SKIP_THRESHOLD = 1031,
+        IDC_SKIP_HOLD = 1032,
     };
 
     CPageGeneral();
@@ -54,6 +58,11 @@ private:
     void FillRest();
     void OnDeviceChosen(wxCommandEvent& event);
     void OnBrowse(wxCommandEvent& event);
+    // The skip-silence switch, its threshold and hold: made, filled, stored.
+    wxSizer* CreateSkipSilence();
+    void FillSkipSilence();
+    void StoreSkipSilence();
+    void EnableSkipSilence();
 
     std::unique_ptr<wxImageList> m_pImageList;  // the browse button's icon
     wxBitmapButton* m_btnBrowse = nullptr;
@@ -64,6 +73,9 @@ private:
     wxTextCtrl* m_editFolder = nullptr;
     wxCheckBox* m_chkOpenOutput = nullptr;
     wxCheckBox* m_chkViewWaveform = nullptr;
+    wxCheckBox* m_chkSkipSilence = nullptr;
+    wxSpinCtrl* m_spinSkipThreshold = nullptr;    // dBFS
+    wxSpinCtrlDouble* m_spinSkipHold = nullptr;   // seconds
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
     int m_nStartLine = -1;    // and its line, found by name

@@ -66,6 +66,11 @@ const char* const USAGE =
     "  -i, --interactive      read keys from the terminal: Space pauses and resumes,\n"
     "                         q or Enter stops; without --seconds it records until\n"
     "                         stopped. The file leaves out the paused stretches\n"
+    "      --skip-silence DB[:SECONDS]\n"
+    "                         write nothing while the input stays below DB dBFS (-80 to\n"
+    "                         -10, e.g. -45) for longer than SECONDS (0.5 to 60, default 2);\n"
+    "                         the 0.3 s before the sound returns is kept, and --seconds\n"
+    "                         counts only what is written\n"
     "      --list             list the devices and their source lines, then exit\n"
     "      --version          print the version, then exit\n"
     "WAV:\n"
@@ -101,14 +106,17 @@ struct CRecorderView : IWaveformView
     bool bProgress = false;
     CDeviceThread* pCapture = nullptr;  // set before the capture starts
     uint32_t nRate = 0;
+    std::atomic<bool> bWaiting{false};
 
     void AddSamples(const std::vector<int32_t>&, uint32_t) override
     {
         ++nBuffers;
         // Recorded audio, not buffers: a pause hands on a part of a second.
         if (bProgress && pCapture && nRate)
-            std::fprintf(stderr, "\r  %d s recorded", static_cast<int>(pCapture->CapturedFrames() / nRate));
+            std::fprintf(stderr, "\r  %d s recorded%s\033[K", static_cast<int>(pCapture->CapturedFrames() / nRate),
+                         bWaiting ? ", waiting for sound" : "");
     }
+    void OnWaitingForSound(bool bNow, uint32_t) override { bWaiting = bNow; }
     void OnCaptureStopped(uint32_t) override { SetEvent(hDone); }
 };
 
@@ -121,6 +129,32 @@ int ShowError(const std::string& text)
 {
     ShowAppError(text.c_str());
     return 1;
+}
+
+// "DB" or "DB:SECONDS" of --skip-silence into the options; false when either is out of range.
+bool ParseSkipSilence(const char* pszText, SilenceGateOptions& options)
+{
+    std::string text = pszText;
+    const size_t nColon = text.find(':');
+    char* pEnd = nullptr;
+    errno = 0;
+    const long nDb = std::strtol(text.c_str(), &pEnd, 10);
+    if (pEnd == text.c_str() || errno != 0 || pEnd != text.c_str() + std::min(nColon, text.size()) ||
+        nDb < SKIP_SILENCE_MIN_DB || nDb > SKIP_SILENCE_MAX_DB)
+        return false;
+    double dSeconds = options.nHoldMilliseconds / 1000.0;
+    if (nColon != std::string::npos)
+    {
+        const char* pszSeconds = text.c_str() + nColon + 1;
+        dSeconds = std::strtod(pszSeconds, &pEnd);
+        if (pEnd == pszSeconds || *pEnd || !(dSeconds * 1000 >= SKIP_SILENCE_MIN_HOLD_MS) ||
+            !(dSeconds * 1000 <= SKIP_SILENCE_MAX_HOLD_MS))
+            return false;
+    }
+    options.bOn = true;
+    options.nThresholdDb = static_cast<int>(nDb);
+    options.nHoldMilliseconds = static_cast<int>(std::lround(dSeconds * 1000));
+    return true;
 }
 
 bool ParseInt(const char* pszText, long& value)
@@ -283,6 +317,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     bool bList = false;
     bool bInteractive = false;
     bool bSecondsGiven = false;
+    SilenceGateOptions skipSilence;
     std::map<std::string, std::string> options;
 
     auto need = [&](int& i) -> const char* {
@@ -324,6 +359,19 @@ int Record(int argc, char** argv, const sigset_t& signals)
             if (*pEnd || !(dSeconds > 0) || dSeconds > 7 * 24 * 3600)
                 bad(a.c_str(), p);
             bSecondsGiven = true;
+        }
+        else if (a == "--skip-silence")
+        {
+            const char* p = need(i);
+            if (!ParseSkipSilence(p, skipSilence))
+            {
+                std::fprintf(stderr,
+                             "vorane-record: --skip-silence: invalid value \"%s\"; give a level in dBFS from %d to %d, "
+                             "then, after a colon, a hold time in seconds from %g to %g (for example -45:2)\n",
+                             p, SKIP_SILENCE_MIN_DB, SKIP_SILENCE_MAX_DB, SKIP_SILENCE_MIN_HOLD_MS / 1000.0,
+                             SKIP_SILENCE_MAX_HOLD_MS / 1000.0);
+                throw UsageError{};
+            }
         }
         else if (a == "-o" || a == "--folder")
             folder = need(i);
@@ -487,6 +535,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     RecordingRequest request;
     request.nOutputFormat = nFormat;
     request.folder = folder;
+    request.skipSilence = skipSilence;
     const double dRate = nFormat == OUTPUT_FORMAT_WAV ? static_cast<double>(nRate) : 44100.0;
     if (!bInteractive || bSecondsGiven)
         request.nFrameLimit = std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(dSeconds * dRate)));
