@@ -15,8 +15,6 @@
 #include <memory>
 #include <tuple>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 class Mp3Receiver : public ::testing::Test
 {
@@ -129,23 +127,17 @@ TEST_F(Mp3Receiver, AFullDiskLeavesWholeFramesFollowedByTheTagWhereverTheLimitFa
     const std::vector<uint8_t> pcm = StereoTone(3.0, 1000);
     const uint64_t nFirstLimit = 24000;
     const int nLimits = 8;
-    pid_t child = fork();
-    if (child == 0)
-    {
+    // In a child, under each limit in turn: how many recordings the disk's error ended.
+    EXPECT_EQ(std::to_string(nLimits), InChild([&] {
         signal(SIGXFSZ, SIG_IGN);
         int nCutShort = 0;
         for (int i = 0; i < nLimits; ++i)
         {
             rlimit limit{nFirstLimit + 60u * i, RLIM_INFINITY};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
-                _exit(2);
-            nCutShort += !ThrownText([&] { Record(128, pcm); }).empty();
+            nCutShort += setrlimit(RLIMIT_FSIZE, &limit) == 0 && !ThrownText([&] { Record(128, pcm); }).empty();
         }
-        _exit(nCutShort == nLimits ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "not every recording ended with the disk's error";
+        return std::to_string(nCutShort);
+    })) << "not every recording ended with the disk's error";
     for (int i = 0; i < nLimits; ++i)
     {
         const std::string path = m_folder.File("rec" + std::to_string(i) + ".mp3");

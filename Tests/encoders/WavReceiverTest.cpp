@@ -11,11 +11,8 @@
 #include <cerrno>
 #include <cmath>
 #include <csignal>
-#include <filesystem>
 #include <tuple>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace
 {
@@ -23,16 +20,6 @@ WAVEFORMATEX Pcm(WORD nChannels, DWORD nRate, WORD nBits)
 {
     const WORD nAlign = static_cast<WORD>(nChannels * nBits / 8);
     return WAVEFORMATEX{WAVE_FORMAT_PCM, nChannels, nRate, nAlign * nRate, nAlign, nBits, 0};
-}
-
-// RIFF size, format fields (tag, channels, rate, bytes a second, align, bits) and data size.
-std::vector<uint32_t> HeaderFields(const std::vector<uint8_t>& file)
-{
-    if (file.size() < 44 || memcmp(file.data(), "RIFF", 4) || memcmp(&file[8], "WAVEfmt ", 8) ||
-        LE32(&file[16]) != 16 || memcmp(&file[36], "data", 4))
-        return {};
-    return {LE32(&file[4]), LE16(&file[20]), LE16(&file[22]), LE32(&file[24]),
-            LE32(&file[28]), LE16(&file[32]), LE16(&file[34]), LE32(&file[40])};
 }
 
 class WavReceiver : public ::testing::Test
@@ -43,14 +30,6 @@ protected:
         receiver.Output = RecordingFileFor(m_path);
         receiver.CaptureFormat = f;
         receiver.FormatSet = 1;
-    }
-    // The folder's entries, hidden working files included.
-    std::vector<std::string> Entries() const
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
-            names.push_back(entry.path().filename());
-        return names;
     }
     CTempFolder m_folder{"WavReceiver"};
     const std::string m_path = m_folder.File("Audio0.wav");
@@ -74,11 +53,11 @@ TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileNamedAtTheFirstBufferAndFinishLets
         const uint32_t nSize = static_cast<uint32_t>(second.size());
         CReceiverWAV receiver;
         Prepare(receiver, format);
-        EXPECT_EQ(std::vector<std::string>{".Audio0.wav.part"}, Entries()) << "no name before the audio";
+        EXPECT_EQ(std::vector<std::string>{".Audio0.wav.part"}, FolderEntries(m_folder.Path())) << "no name before the audio";
         for (int n = 1; n <= 3; ++n)
         {
             EXPECT_EQ(nSize, receiver.Write(second.data(), nSize));
-            EXPECT_EQ(std::vector<std::string>{"Audio0.wav"}, Entries());
+            EXPECT_EQ(std::vector<std::string>{"Audio0.wav"}, FolderEntries(m_folder.Path()));
             DecodedAudio decoded = DecodeFile(m_path);
             EXPECT_EQ(std::make_pair(std::string(pszCodec), double(n)), std::make_pair(decoded.codec, decoded.duration));
             EXPECT_NEAR(1000, DominantFrequency(decoded.firstChannel, format.nSamplesPerSec), 5);
@@ -90,7 +69,7 @@ TEST_F(WavReceiver, ThreeSecondsMakeAWholeFileNamedAtTheFirstBufferAndFinishLets
         EXPECT_EQ(0u, receiver.Write(second.data(), nSize)) << "nothing is written after Finish";
         std::vector<uint8_t> file = ReadFileBytes(m_path);
         ASSERT_EQ(44u + 3 * nSize, file.size());
-        EXPECT_EQ(header, HeaderFields(file));
+        EXPECT_EQ(header, WavHeaderFields(file));
         EXPECT_TRUE(std::equal(second.begin(), second.end(), file.begin() + 44 + 2 * nSize));
     }
 }
@@ -108,7 +87,7 @@ TEST_F(WavReceiver, TheSizeLimitEndsTheRecordingWithAValidFile)
     receiver.Finish();
     std::vector<uint8_t> file = ReadFileBytes(m_path);
     ASSERT_EQ(44u + 2 * 44100u, file.size());
-    EXPECT_EQ((std::vector<uint32_t>{36 + 2 * 44100, 1, 2, 11025, 44100, 4, 16, 2 * 44100}), HeaderFields(file));
+    EXPECT_EQ((std::vector<uint32_t>{36 + 2 * 44100, 1, 2, 11025, 44100, 4, 16, 2 * 44100}), WavHeaderFields(file));
     EXPECT_DOUBLE_EQ(2.0, DecodeFile(m_path).duration);
     EXPECT_EQ(2000u, receiver.KeptMilliseconds());
 }
@@ -120,28 +99,22 @@ TEST_F(WavReceiver, AFileSizeLimitLeavesAHeaderThatMatchesTheDataAndSaysWhichLim
     std::vector<uint8_t> second = StereoTone(1.0, 1000);
     const std::string ended = std::string("ended: ") + WriteFailure(EFBIG).what();
     ASSERT_THAT(ended, ::testing::HasSubstr("file-size limit")) << "not the text of another cause";
-    // In a child, under the limit; its exit status: 0, or the step that went otherwise.
-    pid_t child = fork();
-    if (child == 0)
-    {
+    // In a child, under the limit: the step that went otherwise, if any.
+    EXPECT_EQ("", InChild([&]() -> std::string {
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{44 + 176400 + 1001, 44 + 176400 + 1001};
         setrlimit(RLIMIT_FSIZE, &limit);
         CReceiverWAV receiver;
         Prepare(receiver, Pcm(2, 44100, 16));
         if (receiver.Write(second.data(), 176400) != 176400)
-            _exit(10);
+            return "the first second was not written";
         if (ThrownText([&] { receiver.Write(second.data(), 176400); }) != ended)
-            _exit(11);
+            return "the limit was not told";
         receiver.Finish();
-        _exit(receiver.KeptMilliseconds() == 1005 ? 0 : 12);  // 177400 bytes: 1005.6 ms
-    }
-    int status = 0;
-    ASSERT_EQ(child, waitpid(child, &status, 0));
-    ASSERT_TRUE(WIFEXITED(status));
-    ASSERT_EQ(0, WEXITSTATUS(status));
+        return receiver.KeptMilliseconds() == 1005 ? "" : "not 1005 ms kept";  // 177400 bytes: 1005.6 ms
+    }));
     std::vector<uint8_t> file = ReadFileBytes(m_path);
     ASSERT_EQ(44u + 176400u + 1000u, file.size());
-    EXPECT_EQ((std::vector<uint32_t>{36 + 177400, 1, 2, 44100, 176400, 4, 16, 177400}), HeaderFields(file));
+    EXPECT_EQ((std::vector<uint32_t>{36 + 177400, 1, 2, 44100, 176400, 4, 16, 177400}), WavHeaderFields(file));
     EXPECT_NEAR(1.0 + 250.0 / 44100, DecodeFile(m_path).duration, 1e-6);
 }

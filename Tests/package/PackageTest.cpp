@@ -6,16 +6,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -32,15 +29,6 @@ std::string Output(const std::string& command, int* pStatus = nullptr)
 }
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-bool WaitFor(const std::function<bool()>& condition, int nTimeoutMs)
-{
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
-    for (; !condition(); std::this_thread::sleep_for(std::chrono::milliseconds(100)))
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-    return true;
-}
 
 // Every file below a folder, as paths relative to it.
 std::vector<std::string> Tree(const std::string& root)
@@ -218,7 +206,7 @@ TEST_F(Package, TheWindowProgramStartsFromItsLinkAndKeepsItsSettingsInTheUsersFo
 
     // Shown, and painted: the same picture twice in a row, of more than a few colours.
     std::string window, shot, previous;
-    const bool bPainted = WaitFor([&] {
+    const bool bPainted = WaitUntil([&] {
         if (window.empty())
         {
             std::istringstream ids(Output("xdotool search --onlyvisible --pid " + std::to_string(pid)));
@@ -235,7 +223,7 @@ TEST_F(Package, TheWindowProgramStartsFromItsLinkAndKeepsItsSettingsInTheUsersFo
     EXPECT_TRUE(bPainted) << "window " << window << " colours " << shot << "\n" << ReadFileText(log);
 
     RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1");
-    if (!WaitFor(exited, 20000))
+    if (!WaitUntil(exited, 20000))
     {
         kill(pid, SIGKILL);
         waitpid(pid, &nStatus, 0);

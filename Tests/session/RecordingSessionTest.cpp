@@ -47,18 +47,9 @@ protected:
     // The capture thread writes on its own time: a file takes its name once its first audio is in.
     void WaitForFile(const std::string& name)
     {
-        for (int i = 0; i < 1000 && !std::filesystem::exists(m_folder.File(name)); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(std::filesystem::exists(m_folder.File(name)));
+        ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(m_folder.File(name)); }, 10000)) << name;
     }
-    std::vector<std::string> Files()
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Files() { return FolderEntries(m_folder.Path()); }
 
     CManualClockScope m_clock;
     CSettingsScope m_settings;
@@ -215,8 +206,7 @@ TEST_F(RecordingSession, AWriteThatFailsAsTheFileIsFinishedIsTold)
     WaitForFile("Audio0.mp3");
     const std::string path = m_folder.File("Audio0.mp3");
     struct stat st{};
-    for (int i = 0; i < 500 && (stat(path.c_str(), &st) != 0 || st.st_size == 0); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(WaitUntil([&] { return stat(path.c_str(), &st) == 0 && st.st_size > 0; }, 5000));
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit limited = saved;
