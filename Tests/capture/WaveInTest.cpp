@@ -58,23 +58,6 @@ TEST_F(WaveInDevice, WavTakesTheGivenFormatAndAnInvalidOneIsRefused)
     EXPECT_FALSE(m_pDevice->SetFormat(7, 2, 44100, 16));
 }
 
-TEST_F(WaveInDevice, ElapsedSecondsCountWholeSecondsUntilTheReset)
-{
-    SetCurrentDevice(m_pDevice);
-    ASSERT_TRUE(m_pDevice->SetFormat(CAPTURE_MODE_MP3, 0, 0, 0));
-    CFakeReceiver receiver;
-    CDeviceThread capture;
-    capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(0.6);
-    EXPECT_EQ(0, m_pDevice->GetElapsedSeconds());
-    winmm::virt::AdvanceClock(3.1);
-    m_pDevice->Reset();
-    EXPECT_EQ(3, m_pDevice->GetElapsedSeconds()) << "kept across the reset that zeroes the position";
-    EXPECT_EQ(0u, m_pDevice->GetPosition());
-    capture.StopCapture();
-    EXPECT_TRUE(capture.WaitForCaptureEnd(10000));
-}
-
 TEST_F(WaveInDevice, ClosingTwiceClosesOnceAndAfterAFailedPrepareCloseLeavesTheDeviceAlone)
 {
     m_pDevice->Open(&hEvent);
