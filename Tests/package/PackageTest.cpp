@@ -93,13 +93,6 @@ TEST_F(Package, HoldsBothProgramsByNameTheDesktopFilesAndAsksForWhatItLoadsAtRun
     for (std::string line; std::getline(lines, line);)
         EXPECT_TRUE(Contains(line, " root/root ")) << line;
 
-    // Each icon is rendered at the size its folder names.
-    for (int nSize : {16, 32, 48, 64, 128, 256})
-    {
-        const std::string size = std::to_string(nSize) + "x" + std::to_string(nSize);
-        EXPECT_EQ(size, Output("identify -format %wx%h '" + Usr("share/icons/hicolor/" + size + "/apps/" VORANE_APP_ID ".png'")));
-    }
-
     const std::string control = Output("dpkg-deb -f '" + s_deb + "' Package Version Architecture Depends");
     EXPECT_TRUE(Contains(control, "Package: vorane-recorder\n")) << control;
     EXPECT_TRUE(Contains(control, "Version: " VORANE_VERSION "\n")) << control;

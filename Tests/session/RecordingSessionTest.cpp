@@ -125,14 +125,15 @@ TEST_F(RecordingSession, TheLineIsPutBackAfterARecordingAndAfterAFailedStart)
 }
 
 // The capture thread finishes the file while the user already changes the settings (the Settings
-// button is enabled again once Stop returns): the file has the tags of the moment it was started, and
-// ThreadSanitizer finds nothing read on both threads.
+// button is enabled again once Stop returns): the file has the tags of the moment it was started, also
+// after a change made while it records, and ThreadSanitizer finds nothing read on both threads.
 TEST_F(RecordingSession, SettingsChangedWhileTheReceiverFinishesDoNotReachTheFile)
 {
     theSettings.Artist = "Before";
     theSettings.Title = "Take";
     ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_MP3), nullptr));
     winmm::virt::AdvanceClock(1.5);
+    theSettings.Artist = "During";
     m_session.Stop();
     for (int i = 0; m_session.Capture().IsThreadRunning(); ++i)
     {
