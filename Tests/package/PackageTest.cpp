@@ -199,7 +199,7 @@ TEST_F(Package, TheWindowProgramStartsFromItsLinkAndKeepsItsSettingsInTheUsersFo
 
     // Shown, and painted: the same picture twice in a row, of more than a few colours.
     std::string window, shot, previous;
-    const bool bPainted = WaitUntil([&] {
+    const bool bPainted = PollUntil([&] {
         if (window.empty())
         {
             std::istringstream ids(Output("xdotool search --onlyvisible --pid " + std::to_string(pid)));
@@ -216,7 +216,7 @@ TEST_F(Package, TheWindowProgramStartsFromItsLinkAndKeepsItsSettingsInTheUsersFo
     EXPECT_TRUE(bPainted) << "window " << window << " colours " << shot << "\n" << ReadFileText(log);
 
     RunCommand("wmctrl -c 'Vorane Audio Recorder' >/dev/null 2>&1");
-    if (!WaitUntil(exited, 20000))
+    if (!PollUntil(exited, 20000))
     {
         kill(pid, SIGKILL);
         waitpid(pid, &nStatus, 0);

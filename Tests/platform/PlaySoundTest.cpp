@@ -48,7 +48,7 @@ std::string Playing()
 // Waits up to half a minute (far less than the long sound lasts) for what plays to be that.
 bool PlayingBecomes(const std::string& expected)
 {
-    return WaitUntil([&] { return Playing() == expected; });
+    return PollUntil([&] { return Playing() == expected; });
 }
 
 class PlaySound : public ::testing::Test

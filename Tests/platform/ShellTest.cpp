@@ -100,7 +100,7 @@ TEST_F(ProgramSearch, TheDesktopHelperInTheCurrentFolderIsNeverRunToOpenAnAddres
     setenv("PATH", (":" + desktop).c_str(), 1);
     EXPECT_LT(32, DesktopShellExecute(open));
     // A helper slower than the call's wait has still been started: its line comes.
-    WaitUntil([&] { return !Runs().empty(); }, 10000);
+    PollUntil([&] { return !Runs().empty(); }, 10000);
     EXPECT_EQ("xdg-open https://vorane.example.org\n", Runs());
 }
 }  // namespace

@@ -109,7 +109,7 @@ TEST_F(PulseRecording, AServerKilledMidRecordingLeavesEverythingUpToTheLossAndOn
     const std::string path = m_folder.File("Audio0.wav");
     const uint64_t nFrames = CaptureWav(path, 2, [&] {
         TheDaemon().Kill();
-        WaitUntil([&] { return !messages.Texts().empty(); });
+        PollUntil([&] { return !messages.Texts().empty(); });
     });
     ASSERT_EQ(std::vector<std::string>{winmm::pulse::MSG_SERVER_LOST}, messages.Texts());
     // The file holds exactly what was handed on up to the loss, in a header that matches it.

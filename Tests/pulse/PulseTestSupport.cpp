@@ -112,7 +112,7 @@ uint64_t CaptureWav(const std::string& path, int nSeconds, const std::function<v
         // on until the stop after it.
         const uint64_t nLimit = meanwhile ? 0 : static_cast<uint64_t>(nSeconds) * receiver.CaptureFormat.nSamplesPerSec;
         EXPECT_EQ("", capture.StartCapture(&receiver, nLimit));
-        WaitUntil([&] { return counter.nBuffers >= nSeconds || counter.bStopped; });
+        PollUntil([&] { return counter.nBuffers >= nSeconds || counter.bStopped; });
         EXPECT_GE(counter.nBuffers, nSeconds);
         if (meanwhile)
             meanwhile();

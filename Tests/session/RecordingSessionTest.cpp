@@ -47,7 +47,7 @@ protected:
     // The capture thread writes on its own time: a file takes its name once its first audio is in.
     void WaitForFile(const std::string& name)
     {
-        ASSERT_TRUE(WaitUntil([&] { return std::filesystem::exists(m_folder.File(name)); }, 10000)) << name;
+        ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(m_folder.File(name)); }, 10000)) << name;
     }
     std::vector<std::string> Files() { return FolderEntries(m_folder.Path()); }
 
@@ -207,7 +207,7 @@ TEST_F(RecordingSession, AWriteThatFailsAsTheFileIsFinishedIsTold)
     WaitForFile("Audio0.mp3");
     const std::string path = m_folder.File("Audio0.mp3");
     struct stat st{};
-    ASSERT_TRUE(WaitUntil([&] { return stat(path.c_str(), &st) == 0 && st.st_size > 0; }, 5000));
+    ASSERT_TRUE(PollUntil([&] { return stat(path.c_str(), &st) == 0 && st.st_size > 0; }, 5000));
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit limited = saved;

@@ -201,7 +201,7 @@ std::vector<std::string> FolderEntries(const std::string& folder)
     return names;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs)
+bool PollUntil(const std::function<bool()>& condition, int nTimeoutMs)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
     for (; !condition(); usleep(10000))

@@ -123,7 +123,7 @@ int RunCommand(const std::string& command, std::string* pOutput = nullptr);
 std::vector<std::string> FolderEntries(const std::string& folder);
 
 // Asks the condition every 10 ms until it holds; false when it still does not after nTimeoutMs.
-bool WaitUntil(const std::function<bool()>& condition, int nTimeoutMs = 30000);
+bool PollUntil(const std::function<bool()>& condition, int nTimeoutMs = 30000);
 
 // Runs f in a forked child, so that the limits, user and signal dispositions it sets stay there; the text f
 // returned, or what became of a child that did not return.
