@@ -17,11 +17,8 @@
 #include <fstream>
 #include <functional>
 #include <grp.h>
-#include <optional>
-#include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,24 +27,7 @@ using ::testing::HasSubstr;
 
 namespace
 {
-// Sets an environment variable for the life of the object.
-struct ScopedEnv
-{
-    ScopedEnv(const char* pszName, const std::string& value)
-        : name(pszName), old(getenv(pszName) ? std::optional<std::string>(getenv(pszName)) : std::nullopt)
-    {
-        setenv(pszName, value.c_str(), 1);
-    }
-    ~ScopedEnv()
-    {
-        if (old)
-            setenv(name, old->c_str(), 1);
-        else
-            unsetenv(name);
-    }
-    const char* name;
-    std::optional<std::string> old;
-};
+using ScopedEnv = CScopedEnv;
 
 void Spit(const std::string& path, const std::string& data) { std::ofstream(path, std::ios::binary) << data; }
 
@@ -97,26 +77,10 @@ std::string AsUnprivileged(const std::function<std::string()>& f)
 {
     if (geteuid() != 0)
         return f();
-    int fds[2];
-    if (pipe(fds) != 0)
-        return "no pipe";
-    const pid_t pid = fork();
-    if (pid == 0)
-    {
-        close(fds[0]);
+    return InChild([&] {
         const bool bNobody = setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0;
-        const std::string answer = bNobody ? f() : "cannot become nobody";
-        (void)!write(fds[1], answer.data(), answer.size());
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string answer;
-    char buf[4096];
-    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
-        answer.append(buf, static_cast<size_t>(n));
-    close(fds[0]);
-    waitpid(pid, nullptr, 0);
-    return answer;
+        return bNobody ? f() : "cannot become nobody";
+    });
 }
 
 auto Read()
@@ -186,10 +150,8 @@ protected:
     }
     std::vector<std::string> Entries() const
     {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(m_app))
-            if (entry.path().filename() != PORTABLE_MARKER)
-                names.push_back(entry.path().filename());
+        std::vector<std::string> names = FolderEntries(m_app);
+        std::erase(names, PORTABLE_MARKER);
         return names;
     }
     std::string m_originalAppDir = GetAppDir();
@@ -204,10 +166,6 @@ protected:
 // long texts cut at a whole character and entities left unexpanded. Hostile files return at once.
 TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
 {
-    std::mt19937 rng(1234);
-    std::string strJunk(65536, '\0');
-    for (char& c : strJunk)
-        c = static_cast<char>(rng());
     auto repeat = [](const std::string& s, int n) {
         std::string r;
         while (n-- > 0)
@@ -234,7 +192,7 @@ TEST_F(ConfigFile, WhatIsReadFromEachKindOfFileHostileOnesIncluded)
                     "<SkinType>2</SkinType><SkinType>3</SkinType><SkinTypeX>1</SkinTypeX></Setting>"
                     "<Trkinfo><Artist>B</Artist></Trkinfo><Extra><Title>C</Title><SkinType>1</SkinType></Extra>"),
          1, {3, "/before", 0, 1, A, "B", "C"}},  // keys follow the last section named, the last value wins
-        {std::nullopt, 0, unread}, {"", -1, unread}, {"hello, not xml", -1, unread}, {strJunk, -1, unread},
+        {std::nullopt, 0, unread}, {"", -1, unread}, {"hello, not xml", -1, unread},
         {folder(std::string(50 << 20, 'x')), -1, unread}, {folder(nested(1000000, "")), -1, unread},
         {ConfigWith("<Setting><SkinType>1</SkinType></Setting>").substr(0, 60), -1, unread},
         {laughs + ConfigWith("<Setting><SavedDirectry>" + nested(100000, "/deep") + "/er</SavedDirectry></Setting>"

@@ -1,4 +1,5 @@
-// The naming of new recordings: free names, hostile links, left-over working files, rivals.
+// The naming of new recordings: free names, hostile links, left-over working files, rivals; and the
+// folder the output folder's chooser opens at.
 #include "RecorderSettings.h"
 #include "RecordingFiles.h"
 #include "TestSupport.h"
@@ -7,6 +8,7 @@
 
 #include <atomic>
 #include <ctime>
+#include <filesystem>
 #include <fcntl.h>
 #include <fstream>
 #include <set>
@@ -133,4 +135,19 @@ TEST_F(OutputNames, RecordersReservingAtOnceNeverShareAName)
     }
     EXPECT_EQ(0u, distinct.count(""));
     EXPECT_EQ(size_t{kRounds * kRecorders * kEach}, distinct.size()) << "a name was handed out twice";
+}
+
+TEST(ChooserFolder, AnExistingFolderItselfElseTheNearestFolderAboveThatExistsAlwaysAbsolute)
+{
+    CTempFolder folder("chooser");
+    std::filesystem::create_directories(folder.File("takes"));
+    std::ofstream(folder.File("a file")) << "x";
+    EXPECT_EQ(NearestExistingFolder(folder.File("takes")), folder.File("takes"));
+    EXPECT_EQ(NearestExistingFolder(folder.File("takes/")), folder.File("takes/"));
+    EXPECT_EQ(NearestExistingFolder(folder.File("takes/gone/deeper/")), folder.File("takes"));
+    EXPECT_EQ(NearestExistingFolder(folder.File("a file")), folder.Path());
+    EXPECT_EQ(NearestExistingFolder("/no-such-folder-" + std::to_string(getpid())), "/");
+    const std::string cwd = std::filesystem::current_path().string();
+    EXPECT_EQ(NearestExistingFolder("gone-" + std::to_string(getpid()) + "/x"), cwd);
+    EXPECT_EQ(NearestExistingFolder(""), "");
 }

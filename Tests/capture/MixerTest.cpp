@@ -49,36 +49,10 @@ protected:
     CMessageRecorder m_messages;
 };
 
-TEST_F(MixerLines, TheChosenLineIsTheFirstWithMixInThatCaseOrAPositionAmongTheListedLines)
-{
-    const std::vector<DeviceSpec> devices = {
-        DeviceWith({Line("SW Synth", MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER), Line("Microphone"), Line("Line In"),
-                    Line("Stereo Mix"), Line("Wave Out Mix")}),
-        DeviceWith({Line("mixer"), Line("Microphone")})};
-    const struct
-    {
-        int device, line;
-        bool ok;
-        const char* name;
-        int current;  // position of the current device afterwards, -1 for none
-    } cases[] = {{0, -1, true, "Stereo Mix", 0}, {0, 1, true, "Line In", 0},  // the synthesizer is not listed
-                 {0, 4, false, "", 0},           {1, -1, false, "", 1},       // the device stays chosen
-                 {2, -1, false, "", -1}};
-    Use(devices);
-    for (const auto& c : cases)
-    {
-        theSettings.DeviceIndex = c.device;
-        theSettings.LineIndex = c.line;
-        std::string device, line;
-        EXPECT_EQ(c.ok, SelectCurrentDevice(CurrentLineChoice(), device, line)) << c.device << "/" << c.line;
-        EXPECT_EQ(c.name, line) << c.device << "/" << c.line;
-        EXPECT_EQ(c.current < 0 ? nullptr : EnumDevices()[c.current], GetCurrentDevice()) << c.device << "/" << c.line;
-    }
-}
-
-// A device and line kept by name are found wherever the lists now have them (the position kept too, while it
-// still carries the name, so two devices of one name stay apart); a gone device gives the default device and
-// line, a gone line the device's default line; without names the positions decide as before.
+// Without names, the line is the first with "Mix" in that case or a position among the listed lines (no
+// synthesizer). A device and line kept by name are found wherever the lists now have them (the position kept
+// too, while it still carries the name, so two devices of one name stay apart); a gone device gives the default
+// device and line, a gone line the device's default line. A choice that cannot be met leaves no other device current.
 TEST_F(MixerLines, AChoiceKeptByNameIsFoundInAListInAnotherOrderAndAGoneOneFallsBackToTheDefault)
 {
     auto named = [](const std::string& name, std::vector<LineSpec> lines) {
@@ -89,14 +63,22 @@ TEST_F(MixerLines, AChoiceKeptByNameIsFoundInAListInAnotherOrderAndAGoneOneFalls
     const DeviceSpec card = named("Card", {Line("Microphone"), Line("Line In"), Line("Stereo Mix")});
     const DeviceSpec usb = named("USB", {Line("Capture"), Line("Aux"), Line("Monitor Mix")});
     const DeviceSpec usb2 = named("USB", {Line("Mic"), Line("Aux")});
+    const DeviceSpec synth = DeviceWith({Line("SW Synth", MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER), Line("Microphone"),
+                                         Line("Line In"), Line("Stereo Mix"), Line("Wave Out Mix")});
+    const DeviceSpec noMix = DeviceWith({Line("mixer"), Line("Microphone")});
     const struct
     {
         std::vector<DeviceSpec> devices;
         int device, line;
         const char *deviceName, *lineName;
-        int chosen;  // the device's position
-        const char* chosenLine;
+        int chosen;  // the device's position, -1 for none
+        const char* chosenLine;  // "": refused
     } cases[] = {
+        {{synth, noMix}, 0, -1, "", "", 0, "Stereo Mix"},
+        {{synth, noMix}, 0, 1, "", "", 0, "Line In"},          // the synthesizer is not listed
+        {{synth, noMix}, 0, 4, "", "", 0, ""},
+        {{synth, noMix}, 1, -1, "", "", 1, ""},                // the device stays chosen
+        {{synth, noMix}, 2, -1, "", "", -1, ""},
         {{card, usb}, 0, -1, "USB", "Aux", 1, "Aux"},           // after a restart: no positions kept
         {{usb, card}, 1, 1, "USB", "Aux", 0, "Aux"},            // the list in another order
         {{card, usb, usb2}, 2, 1, "USB", "Aux", 2, "Aux"},      // the kept position still carries the name
@@ -107,14 +89,15 @@ TEST_F(MixerLines, AChoiceKeptByNameIsFoundInAListInAnotherOrderAndAGoneOneFalls
     };
     for (const auto& c : cases)
     {
-        SCOPED_TRACE(std::string(c.deviceName) + "/" + c.lineName + " of " + std::to_string(c.devices.size()));
+        SCOPED_TRACE(std::to_string(c.device) + ":" + c.deviceName + "/" + std::to_string(c.line) + ":" + c.lineName);
         Use(c.devices);
+        SetCurrentDevice(EnumDevices().at(0));
         std::tie(theSettings.DeviceIndex, theSettings.LineIndex) = std::make_tuple(c.device, c.line);
         std::tie(theSettings.DeviceName, theSettings.LineName) = std::make_tuple(c.deviceName, c.lineName);
         std::string device, line;
-        EXPECT_TRUE(SelectCurrentDevice(CurrentLineChoice(), device, line));
+        EXPECT_EQ(*c.chosenLine != 0, SelectCurrentDevice(CurrentLineChoice(), device, line));
         EXPECT_EQ(c.chosenLine, line);
-        EXPECT_EQ(EnumDevices().at(static_cast<size_t>(c.chosen)), GetCurrentDevice());
+        EXPECT_EQ(c.chosen < 0 ? nullptr : EnumDevices().at(static_cast<size_t>(c.chosen)), GetCurrentDevice());
     }
 }
 

@@ -1,6 +1,6 @@
-// The wave-input device: capture formats, elapsed time, its states, and the device list. (The stand-in's
+// The wave-input device: its states and the device list. (The stand-in's
 // buffer rules are relied on, and so judged, by Tests/capture/DeviceThreadTest and Tests/session.)
-#include "CaptureFakes.h"
+#include "DeviceThread.h"
 #include "Event.h"
 #include "TestSupport.h"
 #include "WaveIn.h"
@@ -33,47 +33,11 @@ protected:
         spec.capsReadable = bReadable;
         return spec;
     }
-    static auto Fields(const WAVEFORMATEX& f)
-    {
-        return std::make_tuple(f.wFormatTag, f.nChannels, f.nSamplesPerSec, f.wBitsPerSample, f.nBlockAlign,
-                               f.nAvgBytesPerSec);
-    }
-
     HANDLE hEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     CManualClockScope m_clock;
     CMessageRecorder m_messages;
     CWaveIn* m_pDevice = nullptr;
 };
-
-// The encoded formats' CD quality is judged on their files: Tests/encoders/EngineRecordingTest.
-TEST_F(WaveInDevice, WavTakesTheGivenFormatAndAnInvalidOneIsRefused)
-{
-    ASSERT_TRUE(m_pDevice->SetFormat(CAPTURE_MODE_WAV, 1, 11025, 8));
-    EXPECT_EQ(std::make_tuple(WORD(WAVE_FORMAT_PCM), WORD(1), 11025u, WORD(8), WORD(1), 11025u),
-              Fields(m_pDevice->Format()));
-    ASSERT_TRUE(m_pDevice->SetFormat(CAPTURE_MODE_WAV, 2, 22050, 16));
-    EXPECT_FALSE(m_pDevice->SetFormat(CAPTURE_MODE_WAV, 0, 44100, 16));
-    EXPECT_FALSE(m_pDevice->HasFormat());
-    EXPECT_EQ(22050u, m_pDevice->Format().nSamplesPerSec) << "the format stays as it was";
-    EXPECT_FALSE(m_pDevice->SetFormat(7, 2, 44100, 16));
-}
-
-TEST_F(WaveInDevice, ElapsedSecondsCountWholeSecondsUntilTheReset)
-{
-    SetCurrentDevice(m_pDevice);
-    ASSERT_TRUE(m_pDevice->SetFormat(CAPTURE_MODE_MP3, 0, 0, 0));
-    CFakeReceiver receiver;
-    CDeviceThread capture;
-    capture.StartCapture(&receiver);
-    winmm::virt::AdvanceClock(0.6);
-    EXPECT_EQ(0, m_pDevice->GetElapsedSeconds());
-    winmm::virt::AdvanceClock(3.1);
-    m_pDevice->Reset();
-    EXPECT_EQ(3, m_pDevice->GetElapsedSeconds()) << "kept across the reset that zeroes the position";
-    EXPECT_EQ(0u, m_pDevice->GetPosition());
-    capture.StopCapture();
-    EXPECT_TRUE(capture.WaitForCaptureEnd(10000));
-}
 
 TEST_F(WaveInDevice, ClosingTwiceClosesOnceAndAfterAFailedPrepareCloseLeavesTheDeviceAlone)
 {

@@ -1,9 +1,10 @@
 // Binding the encoder libraries at run time: a missing module, a module that lacks an
-// entry point, and a later load that works.
+// entry point, and a later load that works; each missing WMA module named.
 #include "EncoderFixtures.h"
 #include "LameEncoder.h"
 #include "ReceiverMP3.h"
 #include "ReceiverOGG.h"
+#include "ReceiverWMA.h"
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -72,4 +73,22 @@ TEST(OggBinding, AMissingLibraryOrOneLackingAnEntryPointLeavesTheReceiverUnopene
     EXPECT_GT(good.Write(second.data(), static_cast<uint32_t>(second.size())), 0u);
     good.Finish();
     EXPECT_TRUE(std::filesystem::exists(folder.File("good.ogg")));
+}
+
+TEST(WmaModules, EachMissingModuleIsNamed)
+{
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{}, "Error loading bass.dll"},
+        {{"libbasswma.so"}, "Error loading bass.dll"},
+        {{"libbass.so"}, "Error loading basswma.dll"},
+        {{"libbass.so", "libbasswma.so"}, ""}};
+    for (size_t i = 0; i < std::size(cases); ++i)
+    {
+        CTempFolder folder("wma-modules-" + std::to_string(i));
+        for (const std::string& module : cases[i].first)
+            std::filesystem::copy_file(std::string(VORANE_APP_DIR) + "/" + module, folder.File(module));
+        CReceiverWMA::SetModuleFolder(folder.Path());
+        EXPECT_EQ(ThrownText([] { CReceiverWMA().LoadLibraries(); }), cases[i].second) << i;
+    }
+    CReceiverWMA::SetModuleFolder("");
 }

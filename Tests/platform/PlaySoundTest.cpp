@@ -5,45 +5,30 @@
 #include <gtest/gtest.h>
 
 #if __has_include("PulseTestSupport.h")
+#include "EncoderFixtures.h"
 #include "PulseTestSupport.h"
+#include "ReceiverWAV.h"
 
-#include <chrono>
 #include <cstdint>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace
 {
-// A PCM WAVE image of that many seconds of silence.
-std::vector<uint8_t> Wave(uint32_t nRate, uint16_t nChannels, uint16_t nBits, uint32_t nSeconds)
+// A PCM WAVE image of that many seconds of silence, as the WAV receiver writes it.
+std::vector<uint8_t> Wave(const std::string& path, WORD nChannels, DWORD nRate, WORD nBits, uint32_t nSeconds)
 {
-    const uint32_t nBlock = nChannels * nBits / 8u, nData = nRate * nBlock * nSeconds;
-    std::vector<uint8_t> wave;
-    auto put = [&](uint32_t n, int nBytes) {
-        for (int i = 0; i < nBytes; ++i)
-            wave.push_back(static_cast<uint8_t>(n >> (8 * i)));
-    };
-    auto tag = [&](const char* psz) {
-        for (int i = 0; i < 4; ++i)
-            wave.push_back(static_cast<uint8_t>(psz[i]));
-    };
-    tag("RIFF");
-    put(36 + nData, 4);
-    tag("WAVE");
-    tag("fmt ");
-    put(16, 4);
-    put(1, 2);
-    put(nChannels, 2);
-    put(nRate, 4);
-    put(nRate * nBlock, 4);
-    put(nBlock, 2);
-    put(nBits, 2);
-    tag("data");
-    put(nData, 4);
-    wave.resize(44 + nData, nBits == 8 ? 128 : 0);
-    return wave;
+    CReceiverWAV wav;
+    wav.Output = RecordingFileFor(path);
+    const WORD nAlign = static_cast<WORD>(nChannels * nBits / 8);
+    wav.CaptureFormat = WAVEFORMATEX{WAVE_FORMAT_PCM, nChannels, nRate, nAlign * nRate, nAlign, nBits, 0};
+    wav.FormatSet = 1;
+    const std::vector<uint8_t> second(nAlign * nRate, nBits == 8 ? 128 : 0);
+    for (uint32_t i = 0; i < nSeconds; ++i)
+        wav.Write(second.data(), static_cast<uint32_t>(second.size()));
+    wav.Finish();
+    return ReadFileBytes(path);
 }
 
 // The sample formats of the sounds the server plays now, one a line ("u8 1ch 11025Hz"): the last
@@ -60,16 +45,10 @@ std::string Playing()
     return formats;
 }
 
-// Waits up to about half a minute (far less than the long sound lasts) for what plays to be that.
+// Waits up to half a minute (far less than the long sound lasts) for what plays to be that.
 bool PlayingBecomes(const std::string& expected)
 {
-    for (int i = 0; i < 3000; ++i)
-    {
-        if (Playing() == expected)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
+    return PollUntil([&] { return Playing() == expected; });
 }
 
 class PlaySound : public ::testing::Test
@@ -87,7 +66,9 @@ protected:
 TEST_F(PlaySound, ANewSoundEndsTheOnePlayingAtOnceAndANullSoundEndsItWithoutAnother)
 {
     // Two minutes long: only a newer sound ends it while the test looks.
-    const std::vector<uint8_t> longSound = Wave(11025, 1, 8, 120), shortSound = Wave(22050, 2, 16, 3);
+    CTempFolder folder("PlaySound");
+    const std::vector<uint8_t> longSound = Wave(folder.File("long.wav"), 1, 11025, 8, 120),
+                               shortSound = Wave(folder.File("short.wav"), 2, 22050, 16, 3);
     const std::string longPlaying = "u8 1ch 11025Hz\n", shortPlaying = "s16le 2ch 22050Hz\n";
     auto play = [](const std::vector<uint8_t>& wave) {
         return PlaySoundA(reinterpret_cast<LPCSTR>(wave.data()), nullptr, SND_MEMORY | SND_ASYNC);

@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,15 +25,9 @@ protected:
         char cwd[4096];
         if (getcwd(cwd, sizeof cwd))
             m_oldCwd = cwd;
-        if (const char* path = getenv("PATH"))
-            m_oldPath = path;
     }
     ~ProgramSearch() override
     {
-        if (m_oldPath)
-            setenv("PATH", m_oldPath->c_str(), 1);
-        else
-            unsetenv("PATH");
         if (!m_oldCwd.empty())
             (void)!chdir(m_oldCwd.c_str());
     }
@@ -53,7 +46,7 @@ protected:
 
     CTempFolder m_folder{"ProgramSearch"};
     std::string m_oldCwd;
-    std::optional<std::string> m_oldPath;
+    CScopedEnv m_path{"PATH", std::nullopt};  // each test sets its own
 };
 
 TEST_F(ProgramSearch, OnlyAbsoluteFoldersOfPathAreSearchedInTheirOrder)
@@ -107,8 +100,7 @@ TEST_F(ProgramSearch, TheDesktopHelperInTheCurrentFolderIsNeverRunToOpenAnAddres
     setenv("PATH", (":" + desktop).c_str(), 1);
     EXPECT_LT(32, DesktopShellExecute(open));
     // A helper slower than the call's wait has still been started: its line comes.
-    for (int i = 0; i < 1000 && Runs().empty(); ++i)
-        usleep(10000);
+    PollUntil([&] { return !Runs().empty(); }, 10000);
     EXPECT_EQ("xdg-open https://vorane.example.org\n", Runs());
 }
 }  // namespace

@@ -74,6 +74,13 @@ struct OtherStart
     int answerFd, holdFd;
 };
 
+// For a start run as another user (nobody), as root.
+void BecomeNobody()
+{
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+        _exit(1);
+}
+
 // Each test in a runtime folder of its own, short enough for a socket path.
 class SingleInstance : public ::testing::Test
 {
@@ -149,10 +156,7 @@ TEST_F(SingleInstance, AHungInstanceIsReportedAKilledOneAndStaleLockFilesOfAnyMo
     if (geteuid() == 0)
     {
         ASSERT_EQ(0, chown(m_dir.c_str(), 65534, 65534));
-        asNobody = [] {
-            if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
-                _exit(1);
-        };
+        asNobody = BecomeNobody;
     }
     for (mode_t mode : {0444, 0000})
     {
@@ -204,14 +208,10 @@ TEST_F(SingleInstance, AnotherUsersHeldLockAndAnsweringSocketNeitherStopNorDoubl
     if (geteuid() != 0)
         GTEST_SKIP() << "another user's files need root to make";
     ASSERT_EQ(0, chown(m_dir.c_str(), 65534, 65534));
-    const auto asNobody = [] {
-        if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(1);
-    };
     const pid_t impostor = StartImpostor(File(".lock"), File(".sock"));
-    OtherStart start(asNobody);
+    OtherStart start(BecomeNobody);
     EXPECT_EQ(FIRST, start.Answer()) << "neither RAISED_OTHER (by the socket) nor OTHER_RUNNING (by the lock)";
-    EXPECT_EQ(RAISED_OTHER, OtherStart(asNobody).Answer()) << "and it guards";
+    EXPECT_EQ(RAISED_OTHER, OtherStart(BecomeNobody).Answer()) << "and it guards";
     struct stat st{};
     EXPECT_EQ(0, lstat(File(".lock").c_str(), &st));
     EXPECT_EQ(65534u, st.st_uid) << "the lock file is its own";

@@ -1,5 +1,5 @@
 // A text cut anywhere keeps whole characters only. (Which bytes are read as a character:
-// Tests/encoders/TagTextTest, through the tag cleaner every format uses.)
+// Tests/encoders/ReceiverTest, through the tag cleaner every format uses.)
 #include "Utf8.h"
 
 #include <gtest/gtest.h>

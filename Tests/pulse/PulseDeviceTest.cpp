@@ -164,7 +164,7 @@ TEST(PulseNoServer, NoServerThatAnswersMeansNoDeviceAndNoMessage)
     ASSERT_EQ(0, listen(fd, 4));
     CMessageRecorder messages;
     theSettings = RecorderSettings();
-    setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
+    CScopedEnv server("PULSE_SERVER", "unix:" + path);
     UseSoundServer();
     close(fd);
     FreeDevices();
@@ -176,7 +176,6 @@ TEST(PulseNoServer, NoServerThatAnswersMeansNoDeviceAndNoMessage)
     SetCurrentDevice(nullptr);
     FreeDevices();
     unlink(path.c_str());
-    unsetenv("PULSE_SERVER");
 }
 
 using PulseDevice = CPulseTest;

@@ -112,8 +112,7 @@ uint64_t CaptureWav(const std::string& path, int nSeconds, const std::function<v
         // on until the stop after it.
         const uint64_t nLimit = meanwhile ? 0 : static_cast<uint64_t>(nSeconds) * receiver.CaptureFormat.nSamplesPerSec;
         EXPECT_EQ("", capture.StartCapture(&receiver, nLimit));
-        for (int i = 0; i < 3000 && counter.nBuffers < nSeconds && !counter.bStopped; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        PollUntil([&] { return counter.nBuffers >= nSeconds || counter.bStopped; });
         EXPECT_GE(counter.nBuffers, nSeconds);
         if (meanwhile)
             meanwhile();

@@ -48,18 +48,9 @@ protected:
     // The capture thread writes on its own time: a file takes its name once its first audio is in.
     void WaitForFile(const std::string& name)
     {
-        for (int i = 0; i < 1000 && !std::filesystem::exists(m_folder.File(name)); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        ASSERT_TRUE(std::filesystem::exists(m_folder.File(name)));
+        ASSERT_TRUE(PollUntil([&] { return std::filesystem::exists(m_folder.File(name)); }, 10000)) << name;
     }
-    std::vector<std::string> Files()
-    {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(m_folder.Path()))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
+    std::vector<std::string> Files() { return FolderEntries(m_folder.Path()); }
 
     CManualClockScope m_clock;
     CSettingsScope m_settings;
@@ -135,14 +126,15 @@ TEST_F(RecordingSession, TheLineIsPutBackAfterARecordingAndAfterAFailedStart)
 }
 
 // The capture thread finishes the file while the user already changes the settings (the Settings
-// button is enabled again once Stop returns): the file has the tags of the moment it was started, and
-// ThreadSanitizer finds nothing read on both threads.
+// button is enabled again once Stop returns): the file has the tags of the moment it was started, also
+// after a change made while it records, and ThreadSanitizer finds nothing read on both threads.
 TEST_F(RecordingSession, SettingsChangedWhileTheReceiverFinishesDoNotReachTheFile)
 {
     theSettings.Artist = "Before";
     theSettings.Title = "Take";
     ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_MP3), nullptr));
     winmm::virt::AdvanceClock(1.5);
+    theSettings.Artist = "During";
     m_session.Stop();
     for (int i = 0; m_session.Capture().IsThreadRunning(); ++i)
     {
@@ -216,8 +208,7 @@ TEST_F(RecordingSession, AWriteThatFailsAsTheFileIsFinishedIsTold)
     WaitForFile("Audio0.mp3");
     const std::string path = m_folder.File("Audio0.mp3");
     struct stat st{};
-    for (int i = 0; i < 500 && (stat(path.c_str(), &st) != 0 || st.st_size == 0); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(PollUntil([&] { return stat(path.c_str(), &st) == 0 && st.st_size > 0; }, 5000));
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit limited = saved;

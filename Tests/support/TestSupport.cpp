@@ -5,12 +5,16 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <utility>
+#include <sys/wait.h>
 #include <unistd.h>
 
 double ToneAmplitude(const std::vector<float>& samples, double dFrequency, double dRate)
@@ -186,4 +190,72 @@ int RunCommand(const std::string& command, std::string* pOutput)
     if (pOutput)
         *pOutput = output;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool PollUntil(const std::function<bool()>& condition, int nTimeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    for (; !condition(); usleep(10000))
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+    return true;
+}
+
+std::string InChild(const std::function<std::string()>& f)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        close(fds[0]);
+        const std::string answer = f();
+        (void)!write(fds[1], answer.data(), answer.size());
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string answer;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        answer.append(buffer, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? answer : "the child ended with status " + std::to_string(status);
+}
+
+CScopedEnv::CScopedEnv(const char* pszName, const std::optional<std::string>& value)
+    : m_pszName(pszName), m_old(getenv(pszName) ? std::optional<std::string>(getenv(pszName)) : std::nullopt)
+{
+    if (value)
+        setenv(pszName, value->c_str(), 1);
+    else
+        unsetenv(pszName);
+}
+
+CScopedEnv::~CScopedEnv()
+{
+    if (m_old)
+        setenv(m_pszName, m_old->c_str(), 1);
+    else
+        unsetenv(m_pszName);
+}
+
+std::vector<uint32_t> WavHeaderFields(const std::vector<uint8_t>& file)
+{
+    if (file.size() < 44 || memcmp(file.data(), "RIFF", 4) || memcmp(&file[8], "WAVEfmt ", 8) ||
+        LE32(&file[16]) != 16 || memcmp(&file[36], "data", 4))
+        return {};
+    return {LE32(&file[4]), LE16(&file[20]), LE16(&file[22]), LE32(&file[24]),
+            LE32(&file[28]), LE16(&file[32]), LE16(&file[34]), LE32(&file[40])};
 }

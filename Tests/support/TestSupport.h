@@ -5,8 +5,10 @@
 #include "VirtualDevice.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,3 +118,31 @@ inline uint32_t LE32(const uint8_t* p) { return LE16(p) | static_cast<uint32_t>(
 
 // Runs a command, returning its exit status and standard output.
 int RunCommand(const std::string& command, std::string* pOutput = nullptr);
+
+// The names in a folder, hidden ones included, sorted.
+std::vector<std::string> FolderEntries(const std::string& folder);
+
+// Asks the condition every 10 ms until it holds; false when it still does not after nTimeoutMs.
+bool PollUntil(const std::function<bool()>& condition, int nTimeoutMs = 30000);
+
+// Runs f in a forked child, so that the limits, user and signal dispositions it sets stay there; the text f
+// returned, or what became of a child that did not return.
+std::string InChild(const std::function<std::string()>& f);
+
+// Sets an environment variable (or, with nullopt, removes it) for the life of the object.
+class CScopedEnv
+{
+public:
+    CScopedEnv(const char* pszName, const std::optional<std::string>& value);
+    ~CScopedEnv();
+    CScopedEnv(const CScopedEnv&) = delete;
+    CScopedEnv& operator=(const CScopedEnv&) = delete;
+
+private:
+    const char* m_pszName;
+    std::optional<std::string> m_old;
+};
+
+// RIFF size, format fields (tag, channels, rate, bytes a second, align, bits) and data size of a plain
+// 44-byte WAV header; empty for anything else.
+std::vector<uint32_t> WavHeaderFields(const std::vector<uint8_t>& file);
