@@ -39,8 +39,23 @@ RecorderSettings::RecorderSettings()
       WavBitsIndex(1),
       WmaMode(0),
       WmaBitrateIndex(2),
-      WmaQualityIndex(2)
+      WmaQualityIndex(2),
+      BothLayout(BOTH_LAYOUT_MIXED)
 {
+}
+
+const char* BothLayoutName(int nLayout)
+{
+    return nLayout == BOTH_LAYOUT_SIDE_BY_SIDE ? "side" : "mixed";
+}
+
+int BothLayoutFromName(const std::string& name)
+{
+    if (name == "mixed")
+        return BOTH_LAYOUT_MIXED;
+    if (name == "side")
+        return BOTH_LAYOUT_SIDE_BY_SIDE;
+    return -1;
 }
 
 int TagYear(int nYearIndex)

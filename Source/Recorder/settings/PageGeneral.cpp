@@ -1,5 +1,6 @@
 #include "PageGeneral.h"
 
+#include "BothSources.h"
 #include "CaptureRegistry.h"
 #include "MessageBox.h"
 #include "PageLayout.h"
@@ -39,6 +40,10 @@ void CPageGeneral::CreateControls()
     AddRow(pForm, this, "&Devices:", m_cmbDevices);
     m_cmbLines = NewList(this, IDC_LINES, {});
     AddRow(pForm, this, "&Lines:", m_cmbLines);
+    // The positions of these two are the values of BothLayout.
+    static const wxString layouts[] = {"Mixed", "Side by side (computer left, microphone right)"};
+    m_cmbBothLayout = NewList(this, IDC_BOTH_LAYOUT, wxArrayString(WXSIZEOF(layouts), layouts));
+    AddRow(pForm, this, "&Both sources:", m_cmbBothLayout);
     // The positions of these four are the values of OutputFormat.
     static const wxString formats[] = {"MP3", "OGG", "WAV", "WMA"};
     m_cmbFormat = NewList(this, IDC_FORMAT, wxArrayString(WXSIZEOF(formats), formats));
@@ -73,6 +78,7 @@ void CPageGeneral::CreateControls()
     SetSizer(pPage);
 
     m_cmbDevices->Bind(wxEVT_CHOICE, &CPageGeneral::OnDeviceChosen, this);
+    m_cmbLines->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { EnableBothLayout(); });
     m_btnBrowse->Bind(wxEVT_BUTTON, &CPageGeneral::OnBrowse, this);
 }
 
@@ -150,8 +156,15 @@ bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
     if (nSelect < 0 || static_cast<size_t>(nSelect) >= names.size())
         nSelect = nDefault != wxNOT_FOUND ? nDefault : 0;
     SelectEntry(m_cmbLines, nSelect);
+    EnableBothLayout();
     FitSheetToPage(this);
     return true;
+}
+
+void CPageGeneral::EnableBothLayout()
+{
+    const int nLine = m_cmbLines->GetSelection();
+    m_cmbBothLayout->Enable(nLine != wxNOT_FOUND && m_lineNames[static_cast<size_t>(nLine)] == winmm::BOTH_LINE_NAME);
 }
 
 void CPageGeneral::FillRest()
@@ -160,6 +173,7 @@ void CPageGeneral::FillRest()
     m_editFolder->ChangeValue(wxString::FromUTF8(theSettings.SavedDirectry));
     m_chkOpenOutput->SetValue(theSettings.IsOpenOutput != 0);
     m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
+    SelectEntry(m_cmbBothLayout, theSettings.BothLayout);
     m_bFilled = true;
 }
 
@@ -220,4 +234,6 @@ void CPageGeneral::OnOK()
     theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), MAX_TEXT_BYTES);
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
+    if (m_cmbBothLayout->GetSelection() != wxNOT_FOUND)
+        theSettings.BothLayout = m_cmbBothLayout->GetSelection();
 }

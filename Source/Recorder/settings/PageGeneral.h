@@ -3,7 +3,8 @@
 //
 // The page fills itself from theSettings when first shown (the device and line
 // found by their kept names) and writes its fields back at OK, the device and
-// line by position and by name. Choosing another device lists that device's lines. A
+// line by position and by name, and the layout of the "Stereo Mix + Microphone"
+// line (enabled while that line is chosen). Choosing another device lists that device's lines. A
 // device whose mixer cannot be opened is reported and leaves the line list
 // empty. A kept device name that no device carries now opens the page on the
 // default device; a saved position with no device there and no name
@@ -35,6 +36,7 @@ public:
         IDC_BROWSE = 1020,
         IDC_OPEN_OUTPUT = 1022,
         IDC_VIEW_WAVEFORM = 1023,
+        IDC_BOTH_LAYOUT = 1030,
     };
 
     CPageGeneral();
@@ -54,6 +56,8 @@ private:
     void FillRest();
     void OnDeviceChosen(wxCommandEvent& event);
     void OnBrowse(wxCommandEvent& event);
+    // The layout of "Stereo Mix + Microphone" matters only while that line is chosen.
+    void EnableBothLayout();
 
     std::unique_ptr<wxImageList> m_pImageList;  // the browse button's icon
     wxBitmapButton* m_btnBrowse = nullptr;
@@ -64,6 +68,7 @@ private:
     wxTextCtrl* m_editFolder = nullptr;
     wxCheckBox* m_chkOpenOutput = nullptr;
     wxCheckBox* m_chkViewWaveform = nullptr;
+    wxChoice* m_cmbBothLayout = nullptr;  // by BOTH_LAYOUT_... value
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
     int m_nStartLine = -1;    // and its line, found by name
