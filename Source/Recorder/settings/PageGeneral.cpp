@@ -40,10 +40,6 @@ void CPageGeneral::CreateControls()
     AddRow(pForm, this, "&Devices:", m_cmbDevices);
     m_cmbLines = NewList(this, IDC_LINES, {});
     AddRow(pForm, this, "&Lines:", m_cmbLines);
-    // The positions of these two are the values of BothLayout.
-    static const wxString layouts[] = {"Mixed", "Side by side (computer left, microphone right)"};
-    m_cmbBothLayout = NewList(this, IDC_BOTH_LAYOUT, wxArrayString(WXSIZEOF(layouts), layouts));
-    AddRow(pForm, this, "&Both sources:", m_cmbBothLayout);
     // The positions of these four are the values of OutputFormat.
     static const wxString formats[] = {"MP3", "OGG", "WAV", "WMA"};
     m_cmbFormat = NewList(this, IDC_FORMAT, wxArrayString(WXSIZEOF(formats), formats));
@@ -73,7 +69,14 @@ void CPageGeneral::CreateControls()
 
     auto* pPage = new wxBoxSizer(wxVERTICAL);
     pPage->Add(pForm, wxSizerFlags().Expand());
-    pPage->Add(m_chkViewWaveform, Spaced());
+    // Beside the other switch, so the page grows no taller for a switch that matters for one line only.
+    m_chkBothSideBySide = new wxCheckBox(this, IDC_BOTH_LAYOUT, "Computer left, microphone &right");
+    m_chkBothSideBySide->SetToolTip("Stereo Mix + Microphone: the computer on the left channel and the microphone "
+                                    "on the right; off, both are mixed in every channel");
+    auto* pSwitches = new wxBoxSizer(wxHORIZONTAL);
+    pSwitches->Add(m_chkViewWaveform, Spaced());
+    pSwitches->Add(m_chkBothSideBySide, Spaced());
+    pPage->Add(pSwitches);
     pPage->Add(pLocation, Spaced().Expand());
     SetSizer(pPage);
 
@@ -164,7 +167,7 @@ bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
 void CPageGeneral::EnableBothLayout()
 {
     const int nLine = m_cmbLines->GetSelection();
-    m_cmbBothLayout->Enable(nLine != wxNOT_FOUND && m_lineNames[static_cast<size_t>(nLine)] == winmm::BOTH_LINE_NAME);
+    m_chkBothSideBySide->Enable(nLine != wxNOT_FOUND && m_lineNames[static_cast<size_t>(nLine)] == winmm::BOTH_LINE_NAME);
 }
 
 void CPageGeneral::FillRest()
@@ -173,7 +176,7 @@ void CPageGeneral::FillRest()
     m_editFolder->ChangeValue(wxString::FromUTF8(theSettings.SavedDirectry));
     m_chkOpenOutput->SetValue(theSettings.IsOpenOutput != 0);
     m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
-    SelectEntry(m_cmbBothLayout, theSettings.BothLayout);
+    m_chkBothSideBySide->SetValue(theSettings.BothLayout == BOTH_LAYOUT_SIDE_BY_SIDE);
     m_bFilled = true;
 }
 
@@ -234,6 +237,5 @@ void CPageGeneral::OnOK()
     theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), MAX_TEXT_BYTES);
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
-    if (m_cmbBothLayout->GetSelection() != wxNOT_FOUND)
-        theSettings.BothLayout = m_cmbBothLayout->GetSelection();
+    theSettings.BothLayout = m_chkBothSideBySide->GetValue() ? BOTH_LAYOUT_SIDE_BY_SIDE : BOTH_LAYOUT_MIXED;
 }

@@ -4,7 +4,7 @@
 // The page fills itself from theSettings when first shown (the device and line
 // found by their kept names) and writes its fields back at OK, the device and
 // line by position and by name, and the layout of the "Stereo Mix + Microphone"
-// line (enabled while that line is chosen). Choosing another device lists that device's lines. A
+// line (a switch, enabled while that line is chosen). Choosing another device lists that device's lines. A
 // device whose mixer cannot be opened is reported and leaves the line list
 // empty. A kept device name that no device carries now opens the page on the
 // default device; a saved position with no device there and no name
@@ -68,7 +68,7 @@ private:
     wxTextCtrl* m_editFolder = nullptr;
     wxCheckBox* m_chkOpenOutput = nullptr;
     wxCheckBox* m_chkViewWaveform = nullptr;
-    wxChoice* m_cmbBothLayout = nullptr;  // by BOTH_LAYOUT_... value
+    wxCheckBox* m_chkBothSideBySide = nullptr;
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
     int m_nStartLine = -1;    // and its line, found by name
