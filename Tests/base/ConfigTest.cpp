@@ -95,7 +95,7 @@ auto Kept(const RecorderSettings& s = theSettings)
     return std::make_tuple(s.OutputFormat, s.DeviceName, s.LineName, s.Mp3BitrateIndex, s.Mp3Volume, s.OggMode,
                            s.OggQuality, s.OggMinBitrateIndex, s.OggNominalBitrateIndex, s.OggMaxBitrateIndex,
                            s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex, s.WmaMode, s.WmaBitrateIndex,
-                           s.WmaQualityIndex, s.SkipSilence, s.SkipSilenceDb, s.SkipSilenceHoldMs);
+                           s.WmaQualityIndex, s.SkipSilence, s.SkipSilenceDb, s.SkipSilenceHoldMs, s.BothLayout);
 }
 
 // Every kept setting away from its default (and the OGG limits from each other).
@@ -111,6 +111,7 @@ RecorderSettings Chosen()
     std::tie(s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex) = std::make_tuple(0, 0, 0);
     std::tie(s.WmaMode, s.WmaBitrateIndex, s.WmaQualityIndex) = std::make_tuple(1, 7, 5);
     std::tie(s.SkipSilence, s.SkipSilenceDb, s.SkipSilenceHoldMs) = std::make_tuple(1, -52, 3500);
+    s.BothLayout = BOTH_LAYOUT_SIDE_BY_SIDE;
     return s;
 }
 }  // namespace
@@ -382,6 +383,7 @@ TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
               "      <ThresholdDb>-52</ThresholdDb>\n"
               "      <HoldMilliseconds>3500</HoldMilliseconds>\n"
               "    </SkipSilence>\n"
+              "    <BothLayout>side</BothLayout>\n"
               "  </Recording>\n"
               "</Config>\n",
               ReadFileText(m_app + "/Config.xml"));
@@ -426,6 +428,8 @@ TEST_F(ConfigFile, AValueARecordingSettingCannotHoldGivesThatSettingsDefault)
          }},
         {"<SkipSilence><ThresholdDb>-81</ThresholdDb><HoldMilliseconds>60001</HoldMilliseconds></SkipSilence>",
          [&](RecorderSettings& s) { std::tie(s.SkipSilenceDb, s.SkipSilenceHoldMs) = std::make_tuple(d.SkipSilenceDb, d.SkipSilenceHoldMs); }},
+        {"<BothLayout>Side</BothLayout>", [&](RecorderSettings& s) { s.BothLayout = d.BothLayout; }},
+        {"<BothLayout>1</BothLayout>", [&](RecorderSettings& s) { s.BothLayout = d.BothLayout; }},
         // Values it can hold, white space around a number included, are taken.
         {"<WAV><SampleRate> 22050\n</SampleRate></WAV><Line></Line>",
          [&](RecorderSettings& s) { std::tie(s.WavSampleRateIndex, s.LineName) = std::make_tuple(1, ""); }},

@@ -214,5 +214,50 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     EXPECT_EQ(DecodeFile(folder.File("Audio1.wma")).bitRate, nShown);
     FreeDevices();
     CReceiverWMA::SetModuleFolder("");
+// "Stereo Mix + Microphone" plays 800 Hz at 0.5 as the computer and 300 Hz at 0.3 as the microphone. Mixed,
+// both are in both channels at their own levels; side by side, the computer is left and the microphone
+// right, each alone. Turned up so that the sum passes full scale, the mix is held below it by the limiter
+// with the two levels still in their ratio, where a plain sum would clip.
+TEST_F(EngineRecording, StereoMixPlusMicrophoneRecordsBothSourcesInEitherLayoutBelowFullScale)
+{
+    auto dB = [](double dAmplitude, double dReference) { return 20 * std::log10(dAmplitude / dReference); };
+    auto record = [this](bool bSideBySide) {
+        const std::string path = m_folder.File("Audio0.wav");
+        FreeDevices();
+        LineChoice choice = CurrentLineChoice();
+        choice.nLine = 3;
+        EXPECT_EQ("Stereo Mix + Microphone",
+                  PrepareRecordingLine(choice, CAPTURE_MODE_WAV, 2, 44100, 16, 100, nullptr, bSideBySide));
+        std::shared_ptr<IReceiver> receiver = PreparedReceiver("wav", path);
+        EXPECT_TRUE(receiver && RecordOnManualClock(receiver.get(), 1.5));
+        FreeDevices();
+        DecodedAudio d = DecodeFile(path);
+        std::filesystem::remove(path);
+        return d;
+    };
+    DecodedAudio mixed = record(false);
+    for (const std::vector<float>* pChannel : {&mixed.firstChannel, &mixed.secondChannel})
+    {
+        EXPECT_NEAR(0, dB(ToneAmplitude(*pChannel, 800, 44100), 0.5), 0.5) << "the computer, mixed";
+        EXPECT_NEAR(0, dB(ToneAmplitude(*pChannel, 300, 44100), 0.3), 0.5) << "the microphone, mixed";
+    }
+    DecodedAudio side = record(true);
+    EXPECT_NEAR(0, dB(ToneAmplitude(side.firstChannel, 800, 44100), 0.5), 0.5) << "the computer, left";
+    EXPECT_NEAR(0, dB(ToneAmplitude(side.secondChannel, 300, 44100), 0.3), 0.5) << "the microphone, right";
+    EXPECT_LT(ToneAmplitude(side.firstChannel, 300, 44100), 0.003) << "no microphone on the left";
+    EXPECT_LT(ToneAmplitude(side.secondChannel, 800, 44100), 0.003) << "no computer on the right";
+
+    winmm::virt::DeviceSpec loud = winmm::virt::DefaultDevice();
+    loud.lines[3].amplitude = 0.9;
+    loud.lines[3].microphoneAmplitude = 0.8;
+    winmm::virt::SetDevices({loud});
+    DecodedAudio limited = record(false);
+    float peak = 0;
+    for (float x : limited.firstChannel)
+        peak = std::max(peak, std::fabs(x));
+    EXPECT_LT(peak, 0.98f) << "the sum of 1.7 held below full scale";
+    EXPECT_GT(peak, 0.9f);
+    EXPECT_NEAR(dB(0.9, 0.8), dB(ToneAmplitude(limited.firstChannel, 800, 44100), ToneAmplitude(limited.firstChannel, 300, 44100)),
+                1) << "both taken down alike";
 }
 }  // namespace

@@ -160,8 +160,10 @@ TEST_F(Package, TheCommandLineRecorderRecordsAndCompletesFromItsLink)
     EXPECT_EQ("500\n", complete("vorane-record --ogg-max 5"));
     EXPECT_EQ("--version\n", complete("vorane-record --vers"));
     // Devices and lines as --list gives them, names quoted for the shell.
-    EXPECT_EQ("0\nMicrophone\n1\nLine\\ In\n2\nStereo\\ Mix\n", complete("vorane-record --seconds 2 -l ''"));
-    EXPECT_EQ("Stereo\\ Mix\n", complete("vorane-record -d 0 --line 'S'"));
+    EXPECT_EQ("0\nMicrophone\n1\nLine\\ In\n2\nStereo\\ Mix\n3\nStereo\\ Mix\\ +\\ Microphone\n",
+              complete("vorane-record --seconds 2 -l ''"));
+    EXPECT_EQ("Stereo\\ Mix\nStereo\\ Mix\\ +\\ Microphone\n", complete("vorane-record -d 0 --line 'S'"));
+    EXPECT_EQ("mixed\nside\n", complete("vorane-record --both-layout ''"));
     EXPECT_EQ("", complete("vorane-record -d 7 --line ''"));
 }
 

@@ -344,13 +344,15 @@ TEST_F(PulseCli, ItListsTheServersLinesRecordsOneByNameAndALineGoneSinceIsNotFou
     ASSERT_EQ(0, RunRecorder(m_folder.Path(), "--list", &output));
     EXPECT_EQ("0: PulseAudio Sound Server\n"
               "    0: Stereo Mix\n"
-              "    1: Stereo Mix (Second Output)\n"
-              "    2: Sine source at 440 Hz\n"
-              "    3: Stereo Mix (Extra)\n"
+              "    1: Stereo Mix + Microphone\n"
+              "    2: Stereo Mix (Second Output)\n"
+              "    3: Sine source at 440 Hz\n"
+              "    4: Stereo Mix (Extra)\n"
               "1: Vorane Virtual Input\n"
               "    0: Microphone\n"
               "    1: Line In\n"
-              "    2: Stereo Mix\n",
+              "    2: Stereo Mix\n"
+              "    3: Stereo Mix + Microphone\n",
               output);
     ASSERT_EQ(0, Pactl("unload-module " + std::to_string(std::atoi(index.c_str()))));
 

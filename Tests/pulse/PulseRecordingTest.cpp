@@ -1,5 +1,6 @@
 // Recording from the sound server through the capture engine: mono mixdown,
-// the line's volume and mute, and a server killed mid-recording.
+// the line's volume and mute, a server killed mid-recording, and the computer and
+// the microphone in one recording.
 #include "RecordingStart.h"
 #include "Mixer.h"
 #include "PulseTestSupport.h"
@@ -7,7 +8,10 @@
 #include "RecorderSettings.h"
 #include "WaveIn.h"
 
+#include <pulse/simple.h>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <tuple>
 
@@ -127,5 +131,143 @@ TEST_F(PulseRecording, AServerKilledMidRecordingLeavesEverythingUpToTheLossAndOn
     DecodedAudio again = RecordWav(m_folder.File("Audio1.wav"), 2);
     EXPECT_NEAR(1000, DominantFrequency(again.firstChannel, again.sampleRate), 5) << again.error;
     EXPECT_EQ(1u, messages.Texts().size());
+}
+
+// "Stereo Mix + Microphone": the default output's monitor and the default input (here a second null
+// output's monitor, "Test Microphone") in one recording.
+class PulseBothSources : public CPulseTest
+{
+protected:
+    void SetUp() override
+    {
+        CPulseTest::SetUp();
+        std::string index;
+        ASSERT_EQ(0, Pactl("load-module module-null-sink sink_name=vorane_mic "
+                           "\"sink_properties='device.description=\\\"Test Microphone\\\"'\"",
+                           &index))
+            << index;
+        m_nMicModule = std::atoi(index.c_str());
+        ASSERT_EQ(0, Pactl("set-default-source vorane_mic.monitor"));
+        theSettings.LineIndex = 1;
+    }
+    void TearDown() override
+    {
+        m_mic.Stop();
+        if (m_nMicModule >= 0)
+            Pactl("unload-module " + std::to_string(m_nMicModule));
+        CPulseTest::TearDown();
+    }
+    DecodedAudio Record(const std::string& name, bool bSideBySide, const std::function<void()>& meanwhile = nullptr)
+    {
+        EXPECT_EQ("Stereo Mix + Microphone",
+                  PrepareRecordingLine(CurrentLineChoice(), CAPTURE_MODE_WAV, 2, 44100, 16, 100, nullptr, bSideBySide));
+        CaptureWav(m_folder.File(name), 2, meanwhile);
+        return DecodeFile(m_folder.File(name));
+    }
+
+    int m_nMicModule = -1;
+    CTonePlayer m_mic;
+};
+
+// The samples from where the first of the last nSeconds begins.
+std::vector<float> Tail(const std::vector<float>& x, double dSeconds)
+{
+    const size_t n = std::min(x.size(), static_cast<size_t>(dSeconds * 44100));
+    return std::vector<float>(x.end() - static_cast<long>(n), x.end());
+}
+
+// 1000 Hz at 0.5 plays, 300 Hz at 0.25 is "said": each is found at its level where the layout puts it.
+TEST_F(PulseBothSources, BothSourcesAreRecordedAtTheirLevelsMixedInEveryChannelOrSideBySide)
+{
+    auto dB = [](double dAmplitude, double dReference) { return 20 * std::log10(dAmplitude / dReference); };
+    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000, 0.5, 0.5));
+    ASSERT_TRUE(m_mic.Play("vorane_mic", 300, 0.25, 0.25));
+    const DecodedAudio mixed = Record("Audio0.wav", false);
+    ASSERT_EQ(2, mixed.channels) << mixed.error;
+    for (const std::vector<float>* pChannel : {&mixed.firstChannel, &mixed.secondChannel})
+    {
+        EXPECT_NEAR(0, dB(ToneAmplitude(Tail(*pChannel, 1.5), 1000, 44100), 0.5), 1) << "the computer, mixed";
+        EXPECT_NEAR(0, dB(ToneAmplitude(Tail(*pChannel, 1.5), 300, 44100), 0.25), 1) << "the microphone, mixed";
+    }
+    const DecodedAudio side = Record("Audio1.wav", true);
+    EXPECT_NEAR(0, dB(ToneAmplitude(Tail(side.firstChannel, 1.5), 1000, 44100), 0.5), 1) << "the computer, left";
+    EXPECT_NEAR(0, dB(ToneAmplitude(Tail(side.secondChannel, 1.5), 300, 44100), 0.25), 1) << "the microphone, right";
+    EXPECT_LT(ToneAmplitude(Tail(side.firstChannel, 1.5), 300, 44100), 0.005) << "the microphone on the left";
+    EXPECT_LT(ToneAmplitude(Tail(side.secondChannel, 1.5), 1000, 44100), 0.005) << "the computer on the right";
+}
+
+// Clicks played into both outputs at once (a combined output). The microphone's output wakes up a while after
+// the recording starts, as an idle input does: its first audio comes later than the computer's (without the
+// latencies, 25 to 70 ms late), and only the server's timing says from when. Side by side, each click lands in
+// the left and the right channel within 20 ms of each other.
+TEST_F(PulseBothSources, AClickPlayedAndSpokenAtOnceLandsWithinTwentyMillisecondsInBoth)
+{
+    std::string index;
+    ASSERT_EQ(0,
+              Pactl("load-module module-combine-sink sink_name=vorane_both slaves=vorane_out,vorane_mic", &index));
+    std::atomic<bool> bStop{false};
+    std::thread clicks([&] {
+        const pa_sample_spec spec{PA_SAMPLE_S16LE, 44100, 2};
+        const uint32_t nAny = static_cast<uint32_t>(-1);
+        pa_buffer_attr attr{nAny, static_cast<uint32_t>(pa_usec_to_bytes(20000, &spec)), nAny, nAny, nAny};
+        pa_simple* pStream = pa_simple_new(nullptr, "Vorane test clicks", PA_STREAM_PLAYBACK, "vorane_both",
+                                           "Clicks", &spec, nullptr, &attr, nullptr);
+        if (!pStream)
+            return;
+        // A 2 ms click every 0.4 s.
+        std::vector<int16_t> period(2 * 17640, 0);
+        std::fill_n(period.begin(), 2 * 88, static_cast<int16_t>(26000));
+        while (!bStop && pa_simple_write(pStream, period.data(), period.size() * 2, nullptr) >= 0)
+        {
+        }
+        pa_simple_free(pStream);
+    });
+    ASSERT_EQ(0, Pactl("suspend-sink vorane_mic 1"));
+    std::thread wake([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        Pactl("suspend-sink vorane_mic 0");
+    });
+    const DecodedAudio side = Record("Audio0.wav", true);
+    wake.join();
+    bStop = true;
+    clicks.join();
+    Pactl("unload-module " + std::to_string(std::atoi(index.c_str())));
+    // Where each click begins, in frames.
+    auto onsets = [](const std::vector<float>& x) {
+        std::vector<long> at;
+        for (size_t i = 0; i < x.size(); ++i)
+            if (std::fabs(x[i]) > 0.3 && (at.empty() || static_cast<long>(i) - at.back() > 4410))
+                at.push_back(static_cast<long>(i));
+        return at;
+    };
+    const std::vector<long> left = onsets(side.firstChannel), right = onsets(side.secondChannel);
+    ASSERT_GE(left.size(), 3u) << side.error;
+    ASSERT_EQ(left.size(), right.size());
+    for (size_t i = 0; i < left.size(); ++i)
+        EXPECT_LE(std::abs(left[i] - right[i]), 882) << "click " << i << " at " << left[i] << " and " << right[i];
+}
+
+// The microphone's output is removed mid-recording: the computer records on, and the message names the
+// microphone that was lost.
+TEST_F(PulseBothSources, ASourceRemovedMidRecordingLeavesTheOtherRecordingAndNamesTheLostOne)
+{
+    ASSERT_TRUE(m_tone.Play(CPulseDaemon::kOutput, 1000, 0.5, 0.5));
+    ASSERT_TRUE(m_mic.Play("vorane_mic", 300, 0.25, 0.25));
+    CMessageRecorder messages;
+    const DecodedAudio audio = Record("Audio0.wav", false, [&] {
+        m_mic.Stop();  // else the server moves it to the computer's output
+        ASSERT_EQ(0, Pactl("unload-module " + std::to_string(m_nMicModule)));
+        m_nMicModule = -1;
+        for (int i = 0; i < 300 && messages.Texts().empty(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    });
+    ASSERT_EQ(1u, messages.Texts().size());
+    EXPECT_NE(std::string::npos, messages.Texts()[0].find("The microphone (\"Monitor of Test Microphone\")"))
+        << messages.Texts()[0];
+    EXPECT_GE(audio.duration, 3.4) << audio.error;
+    const std::vector<float> after = Tail(audio.firstChannel, 1.0);
+    EXPECT_NEAR(0.5, ToneAmplitude(after, 1000, 44100), 0.06) << "the computer after the loss";
+    EXPECT_LT(ToneAmplitude(after, 300, 44100), 0.01) << "no microphone after the loss";
 }
 }  // namespace

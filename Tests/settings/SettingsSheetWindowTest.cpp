@@ -156,11 +156,11 @@ protected:
 TEST_F(SettingsSheetTest, TheGeneralPageListsTheSavedDevicesLinesFallsBackToAMixLineAndOkStoresOnlyWhatIsShown)
 {
     DeviceSpec noMix = winmm::virt::DefaultDevice(), stopped = winmm::virt::DefaultDevice();
-    noMix.lines.erase(noMix.lines.begin() + 2);  // "Stereo Mix"
+    noMix.lines.erase(noMix.lines.begin() + 2, noMix.lines.begin() + 4);  // "Stereo Mix", "Stereo Mix + Microphone"
     stopped.name = "Stopped Server";
     stopped.mixerOpens = false;
     const DeviceSpec other = Device("Other", {"A"}), usb = Device("USB Headset", {"Capture", "Aux", "Monitor Mix"});
-    const std::vector<wxString> defaultLines{"Microphone", "Line In", "Stereo Mix"}, usbLines{"Capture", "Aux", "Monitor Mix"};
+    const std::vector<wxString> defaultLines{"Microphone", "Line In", "Stereo Mix", "Stereo Mix + Microphone"}, usbLines{"Capture", "Aux", "Monitor Mix"};
     const std::string noMixer = "Can't open Mixer Device.";
     // Devices, saved device and line, the device then chosen (-1: none), the message, the lines and
     // the line shown, what OK stores; the synthesizer is never listed.

@@ -1,7 +1,9 @@
 #include "PulseLines.h"
 
+#include "BothSources.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <set>
 
 namespace winmm::pulse
@@ -70,8 +72,10 @@ std::string DeviceNameFor(const std::string& serverName)
     return CutUtf8(serverName, kMaxDeviceName - 13) + " Sound Server";
 }
 
+const char* const kBothSource = "<Stereo Mix + Microphone>";
+
 std::vector<LineEntry> MakeLines(const std::vector<SourceEntry>& sources, const std::vector<SinkEntry>& sinks,
-                                 const std::string& defaultSink)
+                                 const std::string& defaultSink, const std::string& defaultSource)
 {
     std::vector<const SourceEntry*> ordered;
     for (const SourceEntry& s : sources)
@@ -91,6 +95,18 @@ std::vector<LineEntry> MakeLines(const std::vector<SourceEntry>& sources, const 
         line.componentType = KindOf(*s);
         line.channels = s->channels >= 2 ? 2 : 1;
         lines.push_back(line);
+        const bool bDefaultInput = std::any_of(sources.begin(), sources.end(), [&](const SourceEntry& input) {
+            return input.name == defaultSource && input.name != s->name;
+        });
+        if (lines.size() == 1 && !s->monitorOf.empty() && s->monitorOf == defaultSink && bDefaultInput)
+        {
+            LineEntry both;
+            both.source = kBothSource;
+            both.name = Unique(BOTH_LINE_NAME, taken);
+            both.componentType = MIXERLINE_COMPONENTTYPE_SRC_ANALOG;
+            both.both = true;
+            lines.push_back(both);
+        }
     }
     return lines;
 }

@@ -1,5 +1,6 @@
 #include "PulseWaveIn.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace winmm::pulse
@@ -59,6 +60,8 @@ CPulseMixer::CPulseMixer(std::shared_ptr<CPulseWaveIn> pDevice, std::vector<Line
         // on all channels at once.
         line.controls.push_back(MuteControl(ControlId(i, 1), MIXERCONTROL_CONTROLF_UNIFORM));
         line.controls.push_back(VolumeControl(ControlId(i, 2), MIXERCONTROL_CONTROLF_UNIFORM, 0, kVolumeMax));
+        if (m_lines[i].both)
+            line.controls.push_back(SideBySideControl(ControlId(i, 3)));
         m_sources.push_back(line);
     }
 }
@@ -74,6 +77,16 @@ std::vector<DWORD> CPulseMixer::ReadValues(const MixerControlDesc& control, DWOR
         for (const LineEntry& line : m_lines)
             values.push_back(line.source == selected ? 1 : 0);
         return values;
+    }
+    if (m_lines[nLine].both)
+    {
+        // The line's own controls: the two sources keep the levels the user gave them.
+        const BothControls both = m_pDevice->GetBothControls();
+        if (control.type == MIXERCONTROL_CONTROLTYPE_MUTE)
+            return {both.muted ? 1u : 0u};
+        if (control.type == MIXERCONTROL_CONTROLTYPE_ONOFF)
+            return {both.sideBySide ? 1u : 0u};
+        return {both.volume};
     }
     CPulseServer& server = m_pDevice->Server();
     SourceState state;
@@ -106,6 +119,18 @@ MMRESULT CPulseMixer::WriteValues(const MixerControlDesc& control, DWORD nLine, 
     }
     if (values.empty())
         return MMSYSERR_INVALPARAM;
+    if (m_lines[nLine].both)
+    {
+        BothControls both = m_pDevice->GetBothControls();
+        if (control.type == MIXERCONTROL_CONTROLTYPE_MUTE)
+            both.muted = values[0] != 0;
+        else if (control.type == MIXERCONTROL_CONTROLTYPE_ONOFF)
+            both.sideBySide = values[0] != 0;
+        else
+            both.volume = std::min<DWORD>(values[0], kVolumeMax);
+        m_pDevice->SetBothControls(both);
+        return MMSYSERR_NOERROR;
+    }
     CPulseServer& server = m_pDevice->Server();
     CPulseServer::CLock lock(server);
     const std::string& source = m_lines[nLine].source;

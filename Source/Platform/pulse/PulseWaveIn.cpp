@@ -81,6 +81,7 @@ CPulseWaveIn::~CPulseWaveIn()
 {
     CPulseServer::CLock lock(*m_pServer);
     DropStreamLocked();
+    m_pBoth.reset();
 }
 
 MMRESULT CPulseWaveIn::GetCaps(WAVEINCAPSA& caps)
@@ -106,6 +107,18 @@ void CPulseWaveIn::SelectSource(const std::string& name)
     m_selected = name;
 }
 
+BothControls CPulseWaveIn::GetBothControls()
+{
+    std::lock_guard<std::mutex> lock(m_selectMutex);
+    return m_bothControls;
+}
+
+void CPulseWaveIn::SetBothControls(const BothControls& controls)
+{
+    std::lock_guard<std::mutex> lock(m_selectMutex);
+    m_bothControls = controls;
+}
+
 MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format)
 {
     // 16-bit stereo at the requested rate, whatever the handle's format (kCaptureFrameBytes).
@@ -118,9 +131,18 @@ MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format
     const std::string source = SelectedSource();
 
     CPulseServer& server = *m_pServer;
+    const BothControls bothControls = GetBothControls();
     CPulseServer::CLock lock(server);
-    if (m_pStream)
+    if (m_pStream || m_pBoth)
         return MMSYSERR_ALLOCATED;
+    if (source == kBothSource)
+    {
+        m_pBoth = std::make_unique<CPulseBothCapture>(server);
+        const MMRESULT result = m_pBoth->OpenLocked(pPort, format, bothControls);
+        if (result != MMSYSERR_NOERROR)
+            m_pBoth.reset();
+        return result;
+    }
     if (!server.EnsureConnectedLocked(kAnswerTimeoutMs))
         return MMSYSERR_NODRIVER;
     m_pStream = pa_stream_new(server.ContextLocked(), "Recording", &sampleFormat, &map);
@@ -161,6 +183,8 @@ MMRESULT CPulseWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& format
 void CPulseWaveIn::StartStream()
 {
     CPulseServer::CLock lock(*m_pServer);
+    if (m_pBoth)
+        return m_pBoth->StartLocked();
     if (!m_pStream || !m_bReady || pa_stream_get_state(m_pStream) != PA_STREAM_READY)
         return;
     DropPeekedLocked();
@@ -177,6 +201,8 @@ void CPulseWaveIn::StopStream()
 {
     // Deliveries run on the event thread under this lock: once it is held, none is under way.
     CPulseServer::CLock lock(*m_pServer);
+    if (m_pBoth)
+        return m_pBoth->StopLocked();
     if (m_bRunning && m_pStream && pa_stream_get_state(m_pStream) == PA_STREAM_READY)
     {
         // The audio captured up to this moment is still on its way from the server: let it in.
@@ -193,6 +219,7 @@ void CPulseWaveIn::CloseStream()
 {
     CPulseServer::CLock lock(*m_pServer);
     DropStreamLocked();
+    m_pBoth.reset();
 }
 
 void CPulseWaveIn::DropPeekedLocked()
@@ -241,7 +268,8 @@ MMRESULT CPulseWaveIn::OpenMixer(std::unique_ptr<IMixerPort>& pMixer)
             !server.QuerySinksLocked(sinks) || !server.QuerySourcesLocked(sources))
             return MMSYSERR_NODRIVER;
     }
-    pMixer = std::make_unique<CPulseMixer>(shared_from_this(), MakeLines(sources, sinks, defaultSink), defaultSource);
+    pMixer = std::make_unique<CPulseMixer>(shared_from_this(), MakeLines(sources, sinks, defaultSink, defaultSource),
+                                           defaultSource);
     return MMSYSERR_NOERROR;
 }
 

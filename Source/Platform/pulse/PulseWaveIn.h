@@ -10,6 +10,7 @@
 // at once on a worker thread).
 #pragma once
 #include "MixerModel.h"
+#include "PulseBoth.h"
 #include "PulseServer.h"
 #include "WaveBackend.h"
 
@@ -40,6 +41,9 @@ public:
     // empty means the server's default source.
     std::string SelectedSource();
     void SelectSource(const std::string& name);
+    // The "Stereo Mix + Microphone" line's mute, volume and layout, taken by the next recording.
+    BothControls GetBothControls();
+    void SetBothControls(const BothControls& controls);
 
 private:
     static void OnStreamState(pa_stream* pStream, void* pUser);
@@ -57,6 +61,10 @@ private:
 
     std::mutex m_selectMutex;
     std::string m_selected;
+    BothControls m_bothControls;
+
+    // Guarded by the main-loop lock: the open recording of "Stereo Mix + Microphone", if that is the one.
+    std::unique_ptr<CPulseBothCapture> m_pBoth;
 
     // Guarded by the main-loop lock.
     pa_stream* m_pStream = nullptr;

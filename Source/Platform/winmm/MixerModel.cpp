@@ -1,5 +1,7 @@
 #include "MixerModel.h"
 
+#include "BothSources.h"
+
 #include "WaveBackend.h"
 
 #include <cstring>
@@ -52,6 +54,17 @@ MixerControlDesc VolumeControl(DWORD id, DWORD flags, DWORD minimum, DWORD maxim
     volume.maximum = maximum;
     volume.name = "Volume";
     return volume;
+}
+
+MixerControlDesc SideBySideControl(DWORD id)
+{
+    MixerControlDesc side;
+    side.id = id;
+    side.type = MIXERCONTROL_CONTROLTYPE_ONOFF;
+    side.flags = MIXERCONTROL_CONTROLF_UNIFORM;
+    side.maximum = 1;
+    side.name = SIDE_BY_SIDE_CONTROL_NAME;
+    return side;
 }
 
 void CMixerModel::FillLine(MIXERLINEA& out, const MixerLineDesc& desc, DWORD dwSource) const

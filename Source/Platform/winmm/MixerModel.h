@@ -47,6 +47,8 @@ struct MixerLineDesc
 // The two controls every source line of a backend offers.
 MixerControlDesc MuteControl(DWORD id, DWORD flags);
 MixerControlDesc VolumeControl(DWORD id, DWORD flags, DWORD minimum, DWORD maximum);
+// The layout switch of a "Stereo Mix + Microphone" line (BothSources.h): one value for the line.
+MixerControlDesc SideBySideControl(DWORD id);
 
 class CMixerModel : public IMixerPort
 {

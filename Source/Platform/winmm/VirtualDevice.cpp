@@ -55,13 +55,18 @@ std::vector<LineSpec> DefaultLines()
     mix.name = "Stereo Mix";
     mix.componentType = MIXERLINE_COMPONENTTYPE_SRC_WAVEOUT;
     mix.frequencies = {1500.0};
+    LineSpec both;
+    both.name = BOTH_LINE_NAME;
+    both.componentType = MIXERLINE_COMPONENTTYPE_SRC_ANALOG;
+    both.frequencies = {800.0};
+    both.microphoneFrequency = 300.0;
     LineSpec synth;
     synth.name = "SW Synth";
     synth.componentType = MIXERLINE_COMPONENTTYPE_SRC_SYNTHESIZER;
     synth.frequencies = {700.0};
     for (LineSpec* pStereo : {&line, &mix, &synth})
         pStereo->rightFrequency = 2500.0;
-    return {mic, line, mix, synth};
+    return {mic, line, mix, both, synth};
 }
 
 DeviceSpec DefaultDevice()
@@ -169,6 +174,7 @@ MMRESULT CVirtualWaveIn::OpenStream(CWaveInPort* pPort, const WAVEFORMATEX& form
     m_nSignalBase = 0;
     m_bHalted = false;
     m_nHaltedNs = 0;
+    m_both = CBothMixer(format.nSamplesPerSec);
     return MMSYSERR_NOERROR;
 }
 
@@ -332,6 +338,8 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
         double gain[2];
         const std::vector<double>* freqs;
         double rightFrequency, rightGain;
+        double microphoneFrequency, microphoneGain, computerGain, level;  // a "Stereo Mix + Microphone" line
+        bool sideBySide;
     };
     std::vector<LineState> lines;
     {
@@ -343,7 +351,8 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
     {
         if (!l.selected || l.spec.frequencies.empty())
             continue;
-        Voice v{{0, 0}, &l.spec.frequencies, l.spec.rightFrequency, 0};
+        Voice v{{0, 0}, &l.spec.frequencies, l.spec.rightFrequency, 0, l.spec.microphoneFrequency,
+                l.spec.microphoneAmplitude, l.spec.amplitude / l.spec.frequencies.size(), 0, l.sideBySide};
         double range = static_cast<double>(l.spec.maximum) - l.spec.minimum;
         for (int ch = 0; ch < 2; ++ch)
         {
@@ -355,6 +364,7 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
             v.gain[ch] = muted ? 0.0 : l.spec.amplitude * level / l.spec.frequencies.size();
             if (ch == 1 && !muted)
                 v.rightGain = l.spec.rightAmplitude * level;
+            v.level = muted ? 0.0 : level;
         }
         voices.push_back(v);
     }
@@ -371,6 +381,17 @@ void CVirtualWaveIn::Generate(uint8_t* pOut, uint64_t nFirstFrame, size_t nFrame
             double s = 0;
             for (double f : *v.freqs)
                 s += std::sin(2 * kPi * f * t);
+            if (v.microphoneFrequency > 0)
+            {
+                // Both sources at their own amplitudes; the line's volume and layout act as the sound server's do.
+                const double computer = s * v.computerGain;
+                const double microphone = std::sin(2 * kPi * v.microphoneFrequency * t) * v.microphoneGain;
+                double l, r;
+                m_both.Mix(v.sideBySide, v.level, computer, computer, microphone, microphone, l, r);
+                sample[0] += l;
+                sample[1] += r;
+                continue;
+            }
             sample[0] += s * v.gain[0];
             sample[1] += s * v.gain[1];
             if (v.rightFrequency > 0)
@@ -449,6 +470,8 @@ public:
                 line.controls.push_back(MuteControl(ControlId(i, 1), uniform));
             if (l.hasVolume)
                 line.controls.push_back(VolumeControl(ControlId(i, 2), uniform, l.minimum, l.maximum));
+            if (l.microphoneFrequency > 0)
+                line.controls.push_back(SideBySideControl(ControlId(i, 3)));
             m_sources.push_back(line);
         }
     }
@@ -465,6 +488,8 @@ protected:
         else if (control.type == MIXERCONTROL_CONTROLTYPE_MUTE)
             for (bool m : lines[nLine].muted)
                 values.push_back(m ? 1 : 0);
+        else if (control.type == MIXERCONTROL_CONTROLTYPE_ONOFF)
+            values.push_back(lines[nLine].sideBySide ? 1 : 0);
         else
             values = lines[nLine].volume;
         return values;
@@ -489,6 +514,8 @@ protected:
         else if (control.type == MIXERCONTROL_CONTROLTYPE_MUTE)
             for (size_t ch = 0; ch < lines[nLine].muted.size(); ++ch)
                 lines[nLine].muted[ch] = values[std::min(ch, values.size() - 1)] != 0;
+        else if (control.type == MIXERCONTROL_CONTROLTYPE_ONOFF)
+            lines[nLine].sideBySide = !values.empty() && values[0] != 0;
         else
             for (size_t ch = 0; ch < lines[nLine].volume.size(); ++ch)
                 lines[nLine].volume[ch] = values[std::min(ch, values.size() - 1)];

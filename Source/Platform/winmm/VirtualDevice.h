@@ -11,6 +11,7 @@
 // Threads: the scripting functions belong to the test's main thread; the
 // real-time clock delivers from a thread of its own per open stream.
 #pragma once
+#include "BothSources.h"
 #include "WaveBackend.h"
 
 #include <atomic>
@@ -41,6 +42,10 @@ struct LineSpec
     DWORD maximum = 65535;
     DWORD volume = 65535;  // initial value of every channel
     bool failInfo = false;  // asking for this source's description fails
+    // A "Stereo Mix + Microphone" line: the tone above is the computer's, this one (on both
+    // channels) the microphone's; the line gets the "Side by Side" switch (0: an ordinary line).
+    double microphoneFrequency = 0;
+    double microphoneAmplitude = 0.3;
 };
 
 struct DeviceSpec
@@ -57,8 +62,10 @@ struct DeviceSpec
     bool mixerOpens = true;
 };
 
-// The lines of the default device: "Microphone", "Line In", "Stereo Mix" and a synthesizer. The stereo
-// lines add a 2500 Hz tone at 0.15 on the right; the left carries the line's tone alone.
+// The lines of the default device: "Microphone", "Line In", "Stereo Mix", "Stereo Mix + Microphone"
+// and a synthesizer. The stereo lines add a 2500 Hz tone at 0.15 on the right; the left carries the
+// line's tone alone. "Stereo Mix + Microphone" plays 800 Hz at 0.5 as the computer and 300 Hz at 0.3
+// as the microphone.
 std::vector<LineSpec> DefaultLines();
 DeviceSpec DefaultDevice();
 
@@ -88,6 +95,7 @@ public:
         std::vector<DWORD> volume;  // per channel
         std::vector<bool> muted;    // per channel
         bool selected = false;
+        bool sideBySide = false;    // a "Stereo Mix + Microphone" line's layout
     };
     std::vector<LineState> Lines();
     void SetLineState(size_t nLine, const LineState& state);
@@ -140,6 +148,7 @@ private:
     std::thread m_clockThread;
     std::chrono::steady_clock::time_point m_realStart;  // when the real-time clock's stream started
     std::vector<uint8_t> m_scratch;
+    CBothMixer m_both{44100};  // made afresh for each stream's rate
 };
 
 std::shared_ptr<IWaveBackend> Backend();

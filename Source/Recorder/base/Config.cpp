@@ -198,6 +198,13 @@ std::string KeptName(const std::string& strText)
     return strText.size() > MAX_TEXT_BYTES ? std::string() : strText;
 }
 
+// "mixed" or "side"; anything else gives the default.
+void ReadBothLayout(const std::string& strText)
+{
+    const int nLayout = BothLayoutFromName(strText);
+    theSettings.BothLayout = nLayout >= 0 ? nLayout : RecorderSettings().BothLayout;
+}
+
 void ReadRecording(pugi::xml_node recording)
 {
     static const RecorderSettings defaults;
@@ -216,6 +223,8 @@ void ReadRecording(pugi::xml_node recording)
             theSettings.DeviceName = KeptName(TextContent(child));
         else if (strcmp(pszName, "Line") == 0)
             theSettings.LineName = KeptName(TextContent(child));
+        else if (strcmp(pszName, "BothLayout") == 0)
+            ReadBothLayout(TextContent(child));
         else
         {
             for (pugi::xml_node key = child.first_child(); key; key = key.next_sibling())
@@ -551,6 +560,7 @@ bool SaveConfig(const char* pszFileName, std::string* pMessage)
             else
                 format.append_child(key.pszName);  // read back as the default
         }
+        recording.append_child("BothLayout").text() = BothLayoutName(theSettings.BothLayout);
 
         StringWriter writer;
         doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);

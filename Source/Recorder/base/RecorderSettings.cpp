@@ -42,8 +42,23 @@ RecorderSettings::RecorderSettings()
       WmaQualityIndex(2),
       SkipSilence(0),
       SkipSilenceDb(-45),
-      SkipSilenceHoldMs(2000)
+      SkipSilenceHoldMs(2000),
+      BothLayout(BOTH_LAYOUT_MIXED)
 {
+}
+
+const char* BothLayoutName(int nLayout)
+{
+    return nLayout == BOTH_LAYOUT_SIDE_BY_SIDE ? "side" : "mixed";
+}
+
+int BothLayoutFromName(const std::string& name)
+{
+    if (name == "mixed")
+        return BOTH_LAYOUT_MIXED;
+    if (name == "side")
+        return BOTH_LAYOUT_SIDE_BY_SIDE;
+    return -1;
 }
 
 int TagYear(int nYearIndex)

@@ -45,7 +45,18 @@ struct RecorderSettings
     int SkipSilence;
     int SkipSilenceDb;
     int SkipSilenceHoldMs;
+    // How the "Stereo Mix + Microphone" line lays out its two sources (BOTH_LAYOUT_...).
+    int BothLayout;
 };
+
+enum
+{
+    BOTH_LAYOUT_MIXED = 0,         // both in every channel
+    BOTH_LAYOUT_SIDE_BY_SIDE = 1,  // left the computer, right the microphone
+};
+// The layout's name in Config.xml and on the command line ("mixed", "side"), and back (-1: none).
+const char* BothLayoutName(int nLayout);
+int BothLayoutFromName(const std::string& name);
 
 extern RecorderSettings theSettings;
 

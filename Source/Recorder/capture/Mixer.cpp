@@ -402,7 +402,7 @@ bool SelectCurrentDevice(const LineChoice& choice, std::string& deviceName, std:
 }
 
 std::string PrepareRecordingLine(const LineChoice& choice, int nCaptureMode, int nChannels, int nRate, int nBits,
-                                 DWORD nVolumePercent, LineSnapshot* pBefore)
+                                 DWORD nVolumePercent, LineSnapshot* pBefore, bool bSideBySide)
 {
     EnumDevices();
     std::string deviceName, lineName;
@@ -431,6 +431,7 @@ std::string PrepareRecordingLine(const LineChoice& choice, int nCaptureMode, int
         }
         pLine->Unmute();
         pLine->SetVolume(nVolumePercent);
+        pLine->WriteControl(MIXERCONTROL_CONTROLTYPE_ONOFF, {bSideBySide ? 1u : 0u});
         pLine->SelectAsSource();
     }
     catch (...)

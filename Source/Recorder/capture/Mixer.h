@@ -106,10 +106,11 @@ struct LineSnapshot
 // chosen device and line, sets the capture format for the output format, and
 // unmutes, sets the volume of and selects the line. What it changes is kept in
 // *pBefore first, when given. Throws the message text of the step that failed
-// ("Device error." when the choice names no usable device or line). Returns the
-// line's name.
+// ("Device error." when the choice names no usable device or line). A line that
+// records two sources at once ("Stereo Mix + Microphone") takes bSideBySide as its
+// layout; other lines have no such switch. Returns the line's name.
 std::string PrepareRecordingLine(const LineChoice& choice, int nCaptureMode, int nChannels, int nRate, int nBits,
-                                 DWORD nVolumePercent, LineSnapshot* pBefore = nullptr);
+                                 DWORD nVolumePercent, LineSnapshot* pBefore = nullptr, bool bSideBySide = false);
 // Puts the line and the source selection back as the snapshot has them; nothing when the
 // device or line is gone. Never throws.
 void RestoreRecordingLine(const LineSnapshot& before);

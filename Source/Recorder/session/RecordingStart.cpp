@@ -42,7 +42,8 @@ void CRecordingStarter::PrepareLine(int nCaptureMode, int nChannels, int nRate, 
                                     RecordingInfo& info)
 {
     info.lineName =
-        PrepareRecordingLine(CurrentLineChoice(), nCaptureMode, nChannels, nRate, nBits, nVolume, &info.lineBefore);
+        PrepareRecordingLine(CurrentLineChoice(), nCaptureMode, nChannels, nRate, nBits, nVolume, &info.lineBefore,
+                             theSettings.BothLayout == BOTH_LAYOUT_SIDE_BY_SIDE);
     CWaveIn* pDevice = GetCurrentDevice();
     info.deviceName = pDevice->Name();
     info.bTestSignal = pDevice->Caps().wMid == MM_VORANE && pDevice->Caps().wPid == MM_VORANE_VIRTUAL_INPUT;

@@ -1,5 +1,6 @@
 #include "PageGeneral.h"
 
+#include "BothSources.h"
 #include "CaptureRegistry.h"
 #include "MessageBox.h"
 #include "PageLayout.h"
@@ -71,12 +72,20 @@ void CPageGeneral::CreateControls()
 
     auto* pPage = new wxBoxSizer(wxVERTICAL);
     pPage->Add(pForm, wxSizerFlags().Expand());
-    pPage->Add(m_chkViewWaveform, Spaced());
+    // Beside the other switch, so the page grows no taller for a switch that matters for one line only.
+    m_chkBothSideBySide = new wxCheckBox(this, IDC_BOTH_LAYOUT, "Computer left, microphone &right");
+    m_chkBothSideBySide->SetToolTip("Stereo Mix + Microphone: the computer on the left channel and the microphone "
+                                    "on the right; off, both are mixed in every channel");
+    auto* pSwitches = new wxBoxSizer(wxHORIZONTAL);
+    pSwitches->Add(m_chkViewWaveform, Spaced());
+    pSwitches->Add(m_chkBothSideBySide, Spaced());
+    pPage->Add(pSwitches);
     pPage->Add(pLocation, Spaced().Expand());
     pPage->Add(CreateSkipSilence(), wxSizerFlags().Expand());
     SetSizer(pPage);
 
     m_cmbDevices->Bind(wxEVT_CHOICE, &CPageGeneral::OnDeviceChosen, this);
+    m_cmbLines->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { EnableBothLayout(); });
     m_btnBrowse->Bind(wxEVT_BUTTON, &CPageGeneral::OnBrowse, this);
 }
 
@@ -154,8 +163,15 @@ bool CPageGeneral::FillLines(int nDevice, int nLineIndex)
     if (nSelect < 0 || static_cast<size_t>(nSelect) >= names.size())
         nSelect = nDefault != wxNOT_FOUND ? nDefault : 0;
     SelectEntry(m_cmbLines, nSelect);
+    EnableBothLayout();
     FitSheetToPage(this);
     return true;
+}
+
+void CPageGeneral::EnableBothLayout()
+{
+    const int nLine = m_cmbLines->GetSelection();
+    m_chkBothSideBySide->Enable(nLine != wxNOT_FOUND && m_lineNames[static_cast<size_t>(nLine)] == winmm::BOTH_LINE_NAME);
 }
 
 void CPageGeneral::FillRest()
@@ -165,6 +181,7 @@ void CPageGeneral::FillRest()
     m_chkOpenOutput->SetValue(theSettings.IsOpenOutput != 0);
     m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
     FillSkipSilence();
+    m_chkBothSideBySide->SetValue(theSettings.BothLayout == BOTH_LAYOUT_SIDE_BY_SIDE);
     m_bFilled = true;
 }
 
@@ -283,4 +300,5 @@ void CPageGeneral::OnOK()
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
     StoreSkipSilence();
+    theSettings.BothLayout = m_chkBothSideBySide->GetValue() ? BOTH_LAYOUT_SIDE_BY_SIDE : BOTH_LAYOUT_MIXED;
 }

@@ -3,7 +3,8 @@
 //
 // The page fills itself from theSettings when first shown (the device and line
 // found by their kept names) and writes its fields back at OK, the device and
-// line by position and by name. Choosing another device lists that device's lines. A
+// line by position and by name, and the layout of the "Stereo Mix + Microphone"
+// line (a switch, enabled while that line is chosen). Choosing another device lists that device's lines. A
 // device whose mixer cannot be opened is reported and leaves the line list
 // empty. A kept device name that no device carries now opens the page on the
 // default device; a saved position with no device there and no name
@@ -39,6 +40,7 @@ public:
         IDC_SKIP_SILENCE = 1030,
         IDC_SKIP_THRESHOLD = 1031,
         IDC_SKIP_HOLD = 1032,
+        IDC_BOTH_LAYOUT = 1033,
     };
 
     CPageGeneral();
@@ -63,6 +65,8 @@ private:
     void FillSkipSilence();
     void StoreSkipSilence();
     void EnableSkipSilence();
+    // The layout of "Stereo Mix + Microphone" matters only while that line is chosen.
+    void EnableBothLayout();
 
     std::unique_ptr<wxImageList> m_pImageList;  // the browse button's icon
     wxBitmapButton* m_btnBrowse = nullptr;
@@ -76,6 +80,7 @@ private:
     wxCheckBox* m_chkSkipSilence = nullptr;
     wxSpinCtrl* m_spinSkipThreshold = nullptr;    // dBFS
     wxSpinCtrlDouble* m_spinSkipHold = nullptr;   // seconds
+    wxCheckBox* m_chkBothSideBySide = nullptr;
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
     int m_nStartLine = -1;    // and its line, found by name

@@ -63,6 +63,10 @@ const char* const USAGE =
     "  -d, --device N|NAME    capture device by position or by name (default 0)\n"
     "  -l, --line N|NAME      source line by position or by name (default: the first\n"
     "                         line whose name contains \"Mix\")\n"
+    "      --both-layout L    mixed or side: how the \"Stereo Mix + Microphone\" line\n"
+    "                         records the computer and the microphone: both in every\n"
+    "                         channel, or the computer left and the microphone right\n"
+    "                         (default mixed)\n"
     "  -i, --interactive      read keys from the terminal: Space pauses and resumes,\n"
     "                         q or Enter stops; without --seconds it records until\n"
     "                         stopped. The file leaves out the paused stretches\n"
@@ -455,6 +459,14 @@ int Record(int argc, char** argv, const sigset_t& signals)
             if (*pEnd || !(q >= 0 && q <= 10))
                 bad(a.c_str(), p);
             theSettings.OggQuality = static_cast<int>(q * 100 + 0.5);
+        }
+        else if (a == "--both-layout")
+        {
+            const char* p = need(i);
+            const int nLayout = BothLayoutFromName(p);
+            if (nLayout < 0)
+                bad(a.c_str(), p);
+            theSettings.BothLayout = nLayout;
         }
         else if (a == "--album")
             theSettings.AlbumTitle = need(i);
