@@ -131,7 +131,8 @@ auto Kept(const RecorderSettings& s = theSettings)
     return std::make_tuple(s.OutputFormat, s.DeviceName, s.LineName, s.Mp3BitrateIndex, s.Mp3Volume, s.OggMode,
                            s.OggQuality, s.OggMinBitrateIndex, s.OggNominalBitrateIndex, s.OggMaxBitrateIndex,
                            s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex, s.WmaMode, s.WmaBitrateIndex,
-                           s.WmaQualityIndex);
+                           s.WmaQualityIndex,
+                           s.SplitFiles, s.SplitMinutes);
 }
 
 // Every kept setting away from its default (and the OGG limits from each other).
@@ -146,6 +147,7 @@ RecorderSettings Chosen()
         std::make_tuple(2, 555, 1, 6, 9);
     std::tie(s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex) = std::make_tuple(0, 0, 0);
     std::tie(s.WmaMode, s.WmaBitrateIndex, s.WmaQualityIndex) = std::make_tuple(1, 7, 5);
+    std::tie(s.SplitFiles, s.SplitMinutes) = std::make_tuple(1, 1440);
     return s;
 }
 }  // namespace
@@ -418,6 +420,10 @@ TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
               "      <Bitrate>192</Bitrate>\n"
               "      <Quality>98</Quality>\n"
               "    </WMA>\n"
+              "    <Split>\n"
+              "      <On>1</On>\n"
+              "      <Minutes>1440</Minutes>\n"
+              "    </Split>\n"
               "  </Recording>\n"
               "</Config>\n",
               ReadFileText(m_app + "/Config.xml"));
@@ -455,6 +461,9 @@ TEST_F(ConfigFile, AValueARecordingSettingCannotHoldGivesThatSettingsDefault)
         {"<WMA><Mode></Mode></WMA>", [&](RecorderSettings& s) { s.WmaMode = d.WmaMode; }},
         {"<WMA><Bitrate>2147483648</Bitrate></WMA>", [&](RecorderSettings& s) { s.WmaBitrateIndex = d.WmaBitrateIndex; }},
         {"<WMA><Quality>5.5</Quality></WMA>", [&](RecorderSettings& s) { s.WmaQualityIndex = d.WmaQualityIndex; }},
+        {"<Split><On>2</On></Split>", [&](RecorderSettings& s) { s.SplitFiles = d.SplitFiles; }},
+        {"<Split><Minutes>0</Minutes></Split>", [&](RecorderSettings& s) { s.SplitMinutes = d.SplitMinutes; }},
+        {"<Split><Minutes>1441</Minutes></Split>", [&](RecorderSettings& s) { s.SplitMinutes = d.SplitMinutes; }},
         // Values it can hold, white space around a number included, are taken.
         {"<WAV><SampleRate> 22050\n</SampleRate></WAV><Line></Line>",
          [&](RecorderSettings& s) { std::tie(s.WavSampleRateIndex, s.LineName) = std::make_tuple(1, ""); }},

@@ -149,6 +149,8 @@ const RecordingKey RECORDING_KEYS[] = {
     RangeKey("WMA", "Mode", &RecorderSettings::WmaMode, 0, 1),
     TableKey("WMA", "Bitrate", &RecorderSettings::WmaBitrateIndex, WmaBitrateTable),
     TableKey("WMA", "Quality", &RecorderSettings::WmaQualityIndex, WmaQualityTable),
+    RangeKey("Split", "On", &RecorderSettings::SplitFiles, 0, 1),
+    RangeKey("Split", "Minutes", &RecorderSettings::SplitMinutes, 1, 1440),
 };
 
 // A whole number and nothing else (white space around it aside); unlike the older keys'

@@ -39,7 +39,9 @@ RecorderSettings::RecorderSettings()
       WavBitsIndex(1),
       WmaMode(0),
       WmaBitrateIndex(2),
-      WmaQualityIndex(2)
+      WmaQualityIndex(2),
+      SplitFiles(0),
+      SplitMinutes(60)
 {
 }
 

@@ -40,6 +40,8 @@ struct RecorderSettings
     int WmaMode;  // 0 constant bitrate, 1 quality
     int WmaBitrateIndex;
     int WmaQualityIndex;
+    int SplitFiles;    // 1: a recording goes on into a new file every SplitMinutes
+    int SplitMinutes;  // 1 to 1440
 };
 
 extern RecorderSettings theSettings;

@@ -159,8 +159,9 @@ CDeviceThread::~CDeviceThread()
 {
     {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-        // The owner has stopped the capture and may have freed the receiver already.
+        // The owner has stopped the capture and may have freed the receivers already.
         m_pReceiver = nullptr;
+        m_pNextReceiver = nullptr;
         if (m_thread.joinable())
             m_bStop = true;
         // A device still capturing would go on filling the ring this object frees.
@@ -219,6 +220,7 @@ void CDeviceThread::JoinFinishedThread()
         if (!m_bStop && IsThreadRunning())
         {
             m_pReceiver = nullptr;
+            m_pNextReceiver = nullptr;
             m_bStop = true;
         }
     }
@@ -252,6 +254,9 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
             m_bPaused = false;
             m_bPauseHandOn = false;
             m_ending = CaptureEnding();
+            m_nFileFrames = 0;
+            m_pNextReceiver = nullptr;
+            m_finished.clear();
             // Stop acts on the device this recording runs on, whatever is current later.
             m_nCaptureDevice = pDevice->Serial();
             m_captureFormat = pDevice->Format();
@@ -398,7 +403,7 @@ void CDeviceThread::HandOn(uint32_t nBytes)
     }
     uint32_t nWritten = 0;
     if (m_pReceiver && nBytes > 0)
-        nWritten = m_pReceiver->Write(m_bytes.data(), nBytes);
+        nWritten = WriteSplit(nBytes, nAlign);
     m_ending.nFrames += nBytes / nAlign;
     if (IWaveformView* pView = GetWaveformView())
     {
@@ -407,6 +412,70 @@ void CDeviceThread::HandOn(uint32_t nBytes)
     }
     if (m_nFrameLimit > 0 && m_ending.nFrames >= m_nFrameLimit)
         m_bLimitReached = true;
+}
+
+uint32_t CDeviceThread::WriteSplit(uint32_t nBytes, uint32_t nAlign)
+{
+    const uint64_t nFrames = nBytes / nAlign;
+    const uint64_t nRoom = m_nFileFrames < m_nSplitFrames ? m_nSplitFrames - m_nFileFrames : 0;
+    // Without the next file's receiver the current file goes on past its length rather than
+    // drop anything: the cut comes with the first buffer after the receiver is handed over.
+    if (m_nSplitFrames == 0 || nFrames <= nRoom || !m_pNextReceiver)
+    {
+        const uint32_t nWritten = m_pReceiver->Write(m_bytes.data(), nBytes);
+        m_nFileFrames += nFrames;
+        return nWritten;
+    }
+    const uint32_t nHead = static_cast<uint32_t>(nRoom * nAlign);
+    uint32_t nWritten = nHead ? m_pReceiver->Write(m_bytes.data(), nHead) : 0;
+    m_nFileFrames += nRoom;
+    // A last part that does not fit throws, and the recording ends with this file as after a
+    // failed write; the next file is never begun.
+    m_pReceiver->Finish();
+    const DWORD nRate = m_captureFormat.nSamplesPerSec;
+    m_finished.push_back({m_pReceiver, m_nFileFrames, nRate ? static_cast<uint32_t>(m_nFileFrames * 1000u / nRate) : 0});
+    m_pReceiver = m_pNextReceiver;
+    m_pNextReceiver = nullptr;
+    m_nFileFrames = 0;
+    // The rest of the buffer opens the next file, which may take more than its length when the
+    // split is shorter than a buffer: only one receiver waits at a time.
+    if (nBytes > nHead)
+    {
+        nWritten += m_pReceiver->Write(m_bytes.data() + nHead, nBytes - nHead);
+        m_nFileFrames = nFrames - nRoom;
+    }
+    if (IWaveformView* pView = GetWaveformView())
+        pView->OnFileFinished();
+    return nWritten;
+}
+
+void CDeviceThread::SplitEvery(uint64_t nFrames)
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    m_nSplitFrames = nFrames;
+}
+
+bool CDeviceThread::QueueNextReceiver(IReceiver* pReceiver)
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    if (m_pNextReceiver || !m_pReceiver || m_bStop || m_ending.bEnded || !IsThreadRunning())
+        return false;
+    m_pNextReceiver = pReceiver;
+    return true;
+}
+
+IReceiver* CDeviceThread::QueuedReceiver()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    return m_pNextReceiver;
+}
+
+std::vector<FinishedFile> CDeviceThread::TakeFinishedFiles()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    std::vector<FinishedFile> files;
+    files.swap(m_finished);
+    return files;
 }
 
 void CDeviceThread::EndRecording()
@@ -434,7 +503,7 @@ void CDeviceThread::EndRecording()
         m_ending.nKeptMilliseconds = m_pReceiver->KeptMilliseconds();
     }
     const DWORD nRate = m_captureFormat.nSamplesPerSec;
-    m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0;
+    m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_nFileFrames * 1000u / nRate) : 0;
     // After a failed write the file holds what the receiver kept, part of the failed buffer included.
     const uint32_t nShown = m_ending.bFailed && m_pReceiver ? m_ending.nKeptMilliseconds : m_ending.nMilliseconds;
     m_pReceiver = nullptr;

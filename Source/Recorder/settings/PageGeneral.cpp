@@ -13,6 +13,7 @@
 #include <wx/dirdlg.h>
 #include <wx/sizer.h>
 #include <wx/statbox.h>
+#include <wx/stattext.h>
 
 #include <cstring>
 #include <exception>
@@ -46,6 +47,16 @@ void CPageGeneral::CreateControls()
 
     m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View &waveform while recording");
 
+    // Long recordings as files of a chosen length, one after the other.
+    m_chkSplit = new wxCheckBox(this, IDC_SPLIT, "&Split into a new file every");
+    m_spinSplitMinutes = new wxSpinCtrl(this, IDC_SPLIT_MINUTES, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                        wxSP_ARROW_KEYS, 1, 1440, 60);
+    m_spinSplitMinutes->SetName("split minutes");
+    auto* pSplitRow = new wxBoxSizer(wxHORIZONTAL);
+    pSplitRow->Add(m_chkSplit, wxSizerFlags().CenterVertical());
+    pSplitRow->Add(m_spinSplitMinutes, Spaced().CenterVertical());
+    pSplitRow->Add(new wxStaticText(this, wxID_ANY, "minutes"), wxSizerFlags().CenterVertical());
+
     auto* pLocation = new wxStaticBoxSizer(wxVERTICAL, this, "Output location");
     wxStaticBox* pBox = pLocation->GetStaticBox();
     m_editFolder = new wxTextCtrl(pBox, IDC_FOLDER, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
@@ -69,6 +80,7 @@ void CPageGeneral::CreateControls()
     auto* pPage = new wxBoxSizer(wxVERTICAL);
     pPage->Add(pForm, wxSizerFlags().Expand());
     pPage->Add(m_chkViewWaveform, Spaced());
+    pPage->Add(pSplitRow, Spaced());
     pPage->Add(pLocation, Spaced().Expand());
     SetSizer(pPage);
 
@@ -160,6 +172,8 @@ void CPageGeneral::FillRest()
     m_editFolder->ChangeValue(wxString::FromUTF8(theSettings.SavedDirectry));
     m_chkOpenOutput->SetValue(theSettings.IsOpenOutput != 0);
     m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
+    m_chkSplit->SetValue(theSettings.SplitFiles != 0);
+    m_spinSplitMinutes->SetValue(theSettings.SplitMinutes);
     m_bFilled = true;
 }
 
@@ -220,4 +234,6 @@ void CPageGeneral::OnOK()
     theSettings.SavedDirectry = ToRecordText(m_editFolder->GetValue(), MAX_TEXT_BYTES);
     theSettings.IsOpenOutput = m_chkOpenOutput->GetValue() ? 1 : 0;
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
+    theSettings.SplitFiles = m_chkSplit->GetValue() ? 1 : 0;
+    theSettings.SplitMinutes = m_spinSplitMinutes->GetValue();
 }

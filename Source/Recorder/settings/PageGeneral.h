@@ -17,6 +17,7 @@
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/imaglist.h>
+#include <wx/spinctrl.h>
 #include <wx/textctrl.h>
 
 #include <memory>
@@ -35,6 +36,8 @@ public:
         IDC_BROWSE = 1020,
         IDC_OPEN_OUTPUT = 1022,
         IDC_VIEW_WAVEFORM = 1023,
+        IDC_SPLIT = 1024,
+        IDC_SPLIT_MINUTES = 1025,
     };
 
     CPageGeneral();
@@ -64,6 +67,8 @@ private:
     wxTextCtrl* m_editFolder = nullptr;
     wxCheckBox* m_chkOpenOutput = nullptr;
     wxCheckBox* m_chkViewWaveform = nullptr;
+    wxCheckBox* m_chkSplit = nullptr;
+    wxSpinCtrl* m_spinSplitMinutes = nullptr;
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
     int m_nStartLine = -1;    // and its line, found by name

@@ -66,6 +66,9 @@ const char* const USAGE =
     "  -i, --interactive      read keys from the terminal: Space pauses and resumes,\n"
     "                         q or Enter stops; without --seconds it records until\n"
     "                         stopped. The file leaves out the paused stretches\n"
+    "      --split-minutes N  go on into a new file (the next free Audio<N>) every N\n"
+    "                         minutes of audio, 0.05 to 1440; each file is printed\n"
+    "                         once it is complete\n"
     "      --list             list the devices and their source lines, then exit\n"
     "      --version          print the version, then exit\n"
     "WAV:\n"
@@ -110,6 +113,13 @@ struct CRecorderView : IWaveformView
             std::fprintf(stderr, "\r  %d s recorded", static_cast<int>(pCapture->CapturedFrames() / nRate));
     }
     void OnCaptureStopped(uint32_t) override { SetEvent(hDone); }
+    // A split recording's file is complete: the main loop keeps it and hands on the next.
+    std::atomic<bool> bFileFinished{false};
+    void OnFileFinished() override
+    {
+        bFileFinished = true;
+        SetEvent(hDone);
+    }
 };
 
 CRecorderView g_view;
@@ -121,6 +131,27 @@ int ShowError(const std::string& text)
 {
     ShowAppError(text.c_str());
     return 1;
+}
+
+// Prints each kept file (its full path, so the user finds it whatever folder the recorder ran in,
+// its length and size) after what the user is told about it. True when one did not end as asked.
+bool PrintFiles(const std::vector<RecordingOutcome>& files, bool bTell = true)
+{
+    bool bFailed = false;
+    for (const RecordingOutcome& file : files)
+    {
+        if (bTell)
+            CRecordingSession::Tell(file, nullptr);
+        bFailed = bFailed || file.bFailed;
+        if (!file.bKept)
+            continue;
+        char szFull[PATH_MAX];
+        const char* pszShown = realpath(file.path.c_str(), szFull) ? szFull : file.path.c_str();
+        std::printf("%s\t%.2f s\t%llu bytes\n", pszShown, file.nMilliseconds / 1000.0,
+                    static_cast<unsigned long long>(file.nSize));
+        std::fflush(stdout);
+    }
+    return bFailed;
 }
 
 bool ParseInt(const char* pszText, long& value)
@@ -276,6 +307,7 @@ void WaitForSignals(sigset_t set)
 int Record(int argc, char** argv, const sigset_t& signals)
 {
     double dSeconds = 5;
+    double dSplitMinutes = 0;
     std::string folder = "output";
     std::string formatName = "wav";
     std::string deviceArg, lineArg;
@@ -324,6 +356,14 @@ int Record(int argc, char** argv, const sigset_t& signals)
             if (*pEnd || !(dSeconds > 0) || dSeconds > 7 * 24 * 3600)
                 bad(a.c_str(), p);
             bSecondsGiven = true;
+        }
+        else if (a == "--split-minutes")
+        {
+            const char* p = need(i);
+            char* pEnd = nullptr;
+            dSplitMinutes = std::strtod(p, &pEnd);
+            if (*pEnd || !(dSplitMinutes >= 0.05) || dSplitMinutes > 1440)
+                bad(a.c_str(), p);
         }
         else if (a == "-o" || a == "--folder")
             folder = need(i);
@@ -488,6 +528,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     request.nOutputFormat = nFormat;
     request.folder = folder;
     const double dRate = nFormat == OUTPUT_FORMAT_WAV ? static_cast<double>(nRate) : 44100.0;
+    request.nSplitMilliseconds = static_cast<uint32_t>(std::llround(dSplitMinutes * 60000));
     if (!bInteractive || bSecondsGiven)
         request.nFrameLimit = std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(dSeconds * dRate)));
 
@@ -514,11 +555,27 @@ int Record(int argc, char** argv, const sigset_t& signals)
     auto lastCheck = std::chrono::steady_clock::now();
     int nStalledChecks = 0;
     int nBuffersSeen = g_view.nBuffers;
+    bool bFileFailed = false;
+    // True once the capture has ended; the files a split recording finished meanwhile are
+    // printed, and the next one is handed on.
+    auto ended = [&](DWORD nMilliseconds) {
+        if (WaitForSingleObject(g_view.hDone, nMilliseconds) == WAIT_TIMEOUT)
+            return false;
+        if (!g_view.bFileFinished.exchange(false))
+            return true;
+        // An end that came meanwhile has marked the capture ended before it set the event.
+        ResetEvent(g_view.hDone);
+        if (session.HasEnded() || g_view.bErrorShown)
+            return true;
+        const bool bGoesOn = session.GoOnSplitting();
+        bFileFailed = PrintFiles(session.TakeFinishedFiles()) || bFileFailed;
+        return !bGoesOn;
+    };
     while (!g_view.bErrorShown)
     {
         if (bInteractive)
         {
-            if (WaitForSingleObject(g_view.hDone, 0) != WAIT_TIMEOUT)
+            if (ended(0))
                 break;
             const int nKey = keyboard.Next(KEY_WAIT_MS);
             if (nKey == 0 || nKey == 'q' || nKey == 'Q' || nKey == '\n' || nKey == '\r')
@@ -533,7 +590,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
             if (std::chrono::steady_clock::now() - lastCheck < std::chrono::milliseconds(STALL_CHECK_MS))
                 continue;
         }
-        else if (WaitForSingleObject(g_view.hDone, STALL_CHECK_MS) != WAIT_TIMEOUT)
+        else if (ended(STALL_CHECK_MS))
             break;
         lastCheck = std::chrono::steady_clock::now();
         // Two quiet checks in a row: one may only be the time a stopped process (Ctrl+Z) was away.
@@ -548,19 +605,18 @@ int Record(int argc, char** argv, const sigset_t& signals)
     if (bInteractive && !g_view.bErrorShown)
         TellState("Stopped.");
     session.Stop();
-    const RecordingOutcome outcome = session.Finish(nullptr);
+    const RecordingOutcome outcome = session.Finish(nullptr, true);
     SetWaveformView(nullptr);
     session.FreeReceivers();
     if (g_view.bProgress)
         std::fprintf(stderr, "\n");
+    // Files finished just before the end come first, as they were recorded.
+    bFileFailed = PrintFiles(session.TakeFinishedFiles()) || bFileFailed;
+    CRecordingSession::Tell(outcome, nullptr);
     if (!outcome.bKept)
         return 1;
-    // The full path, so the user finds the file whatever folder the recorder ran in.
-    char szFull[PATH_MAX];
-    const char* pszShown = realpath(outcome.path.c_str(), szFull) ? szFull : outcome.path.c_str();
-    std::printf("%s\t%.2f s\t%llu bytes\n", pszShown, outcome.nMilliseconds / 1000.0,
-                static_cast<unsigned long long>(outcome.nSize));
-    return outcome.bFailed || g_view.bErrorShown ? 1 : 0;
+    PrintFiles({outcome}, false);
+    return outcome.bFailed || bFileFailed || g_view.bErrorShown ? 1 : 0;
 }
 }  // namespace
 
