@@ -306,7 +306,7 @@ TEST(RecorderCliSplit, EachFileOfASplitRecordingIsPrintedAndComplete)
         EXPECT_NEAR(lengths[n], ReportedSeconds(output, path), 0.001) << output;
         DecodedAudio d = DecodeFile(path);
         EXPECT_NEAR(lengths[n], d.duration, 0.01) << path << d.error;
-        EXPECT_EQ("Split", d.tags["artist"]) << path;
+        EXPECT_EQ("Split", d.tags["ARTIST"]) << path;
     }
     EXPECT_LT(output.find("Audio0.ogg"), output.find("Audio1.ogg")) << output;
 }
