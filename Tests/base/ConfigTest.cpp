@@ -95,7 +95,7 @@ auto Kept(const RecorderSettings& s = theSettings)
     return std::make_tuple(s.OutputFormat, s.DeviceName, s.LineName, s.Mp3BitrateIndex, s.Mp3Volume, s.OggMode,
                            s.OggQuality, s.OggMinBitrateIndex, s.OggNominalBitrateIndex, s.OggMaxBitrateIndex,
                            s.WavChannelsIndex, s.WavSampleRateIndex, s.WavBitsIndex, s.WmaMode, s.WmaBitrateIndex,
-                           s.WmaQualityIndex, s.SkipSilence, s.SkipSilenceDb, s.SkipSilenceHoldMs, s.BothLayout);
+                           s.WmaQualityIndex, s.SkipSilence, s.SkipSilenceDb, s.SkipSilenceHoldMs, s.BothLayout, s.SplitFiles, s.SplitMinutes);
 }
 
 // Every kept setting away from its default (and the OGG limits from each other).
@@ -112,6 +112,7 @@ RecorderSettings Chosen()
     std::tie(s.WmaMode, s.WmaBitrateIndex, s.WmaQualityIndex) = std::make_tuple(1, 7, 5);
     std::tie(s.SkipSilence, s.SkipSilenceDb, s.SkipSilenceHoldMs) = std::make_tuple(1, -52, 3500);
     s.BothLayout = BOTH_LAYOUT_SIDE_BY_SIDE;
+    std::tie(s.SplitFiles, s.SplitMinutes) = std::make_tuple(1, 1440);
     return s;
 }
 }  // namespace
@@ -383,6 +384,10 @@ TEST_F(ConfigFile, TheWrittenFileHoldsEveryValueInOrderAndReadsBackUnchanged)
               "      <ThresholdDb>-52</ThresholdDb>\n"
               "      <HoldMilliseconds>3500</HoldMilliseconds>\n"
               "    </SkipSilence>\n"
+              "    <Split>\n"
+              "      <On>1</On>\n"
+              "      <Minutes>1440</Minutes>\n"
+              "    </Split>\n"
               "    <BothLayout>side</BothLayout>\n"
               "  </Recording>\n"
               "</Config>\n",
@@ -430,6 +435,9 @@ TEST_F(ConfigFile, AValueARecordingSettingCannotHoldGivesThatSettingsDefault)
          [&](RecorderSettings& s) { std::tie(s.SkipSilenceDb, s.SkipSilenceHoldMs) = std::make_tuple(d.SkipSilenceDb, d.SkipSilenceHoldMs); }},
         {"<BothLayout>Side</BothLayout>", [&](RecorderSettings& s) { s.BothLayout = d.BothLayout; }},
         {"<BothLayout>1</BothLayout>", [&](RecorderSettings& s) { s.BothLayout = d.BothLayout; }},
+        {"<Split><On>2</On></Split>", [&](RecorderSettings& s) { s.SplitFiles = d.SplitFiles; }},
+        {"<Split><Minutes>0</Minutes></Split>", [&](RecorderSettings& s) { s.SplitMinutes = d.SplitMinutes; }},
+        {"<Split><Minutes>1441</Minutes></Split>", [&](RecorderSettings& s) { s.SplitMinutes = d.SplitMinutes; }},
         // Values it can hold, white space around a number included, are taken.
         {"<WAV><SampleRate> 22050\n</SampleRate></WAV><Line></Line>",
          [&](RecorderSettings& s) { std::tie(s.WavSampleRateIndex, s.LineName) = std::make_tuple(1, ""); }},

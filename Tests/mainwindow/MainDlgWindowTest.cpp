@@ -645,3 +645,30 @@ TEST_F(MainWindowController, WhileSilenceIsSkippedTheViewSaysSoAndCountsOnlyWhat
     Click(&CMainDlg::OnStop);
     EXPECT_NEAR(1300, pRow->nLength, 2);
 }
+
+// A recording split every minute: the finished file's row says "Record over" with its own length while the
+// next file's row says "Recording...", and Stop completes that one too.
+TEST_F(MainWindowController, ASplitRecordingGivesEachFileItsOwnRow)
+{
+    theSettings.OutputFormat = OUTPUT_FORMAT_WAV;
+    theSettings.WavChannelsIndex = theSettings.WavBitsIndex = theSettings.WavSampleRateIndex = 0;
+    std::tie(theSettings.SplitFiles, theSettings.SplitMinutes) = std::make_tuple(1, 1);
+    auto rows = [this] {
+        std::string text;
+        for (int n = 0; n < m_pDlg->AudioList()->GetItemCount(); ++n)
+        {
+            const AudioItem* pItem = m_pDlg->AudioList()->GetAudio(n);
+            text += std::string(pItem->szName) + " " + m_pDlg->AudioList()->GetItemText(n, 1).ToStdString() + " " +
+                    std::to_string(pItem->nLength) + "; ";
+        }
+        return text;
+    };
+    Click(&CMainDlg::OnRecord);
+    winmm::virt::AdvanceClock(61.0);
+    EXPECT_TRUE(WaitUntil([&] { return rows() == "Audio0.wav Record over 60000; Audio1.wav Recording... 0; "; }))
+        << rows();
+    Click(&CMainDlg::OnStop);
+    EXPECT_TRUE(WaitUntil([&] { return rows() == "Audio0.wav Record over 60000; Audio1.wav Record over 1000; "; }))
+        << rows();
+    EXPECT_TRUE(m_messages.Texts().empty());
+}

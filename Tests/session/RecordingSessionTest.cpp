@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -278,4 +279,115 @@ TEST_F(RecordingSession, SkippedSilenceKeepsTheHoldAndThePreRollAndTheSoundWhole
     EXPECT_FALSE(m_session.Finish(nullptr).bKept);
     EXPECT_EQ(std::vector<std::string>{MSG_ONLY_SILENCE}, m_messages.Texts());
     EXPECT_EQ(std::vector<std::string>{"Audio0.wav"}, Files());
+}
+
+// ---- split recordings ----
+
+// Advances the manual clock a second at a time, and hands the capture each next file once it has the
+// second's audio, as the window does when the view tells it of a finished file.
+void AdvanceSplitting(CRecordingSession& session, int nSeconds)
+{
+    for (int s = 0; s < nSeconds; ++s)
+    {
+        const uint64_t nBefore = session.Capture().CapturedFrames();
+        winmm::virt::AdvanceClock(1.0);
+        for (int i = 0; i < 2000 && session.Capture().CapturedFrames() < nBefore + 44100; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_TRUE(session.GoOnSplitting());
+    }
+}
+
+std::string WavData(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return bytes.size() > 44 ? bytes.substr(44) : std::string();
+}
+
+// A recording split every 1.5 s, cut inside the capture's one-second buffers: the WAV files joined hold
+// exactly what one unsplit recording of the device's running signal holds, frame for frame, so nothing is
+// lost or doubled at a join; each file has its own row-worth of outcome, and an MP3 recording's files
+// each decode at their length with their tags.
+TEST_F(RecordingSession, ASplitRecordingGoesOnIntoTheNextFilesWithoutLosingOrRepeatingAFrame)
+{
+    RecordingRequest split = Request(OUTPUT_FORMAT_WAV);
+    split.nSplitMilliseconds = 1500;
+    ASSERT_TRUE(m_session.Start(split, nullptr));
+    AdvanceSplitting(m_session, 5);
+    winmm::virt::AdvanceClock(0.25);
+    m_session.Stop();
+    const RecordingOutcome last = m_session.Finish(nullptr);
+    std::vector<RecordingOutcome> files = m_session.TakeFinishedFiles();
+    files.push_back(last);
+    std::vector<std::string> paths;
+    std::vector<uint32_t> lengths;
+    std::string joined;
+    for (const RecordingOutcome& file : files)
+    {
+        paths.push_back(file.path);
+        lengths.push_back(file.nMilliseconds);
+        joined += WavData(file.path);
+        EXPECT_DOUBLE_EQ(file.nMilliseconds / 1000.0, DecodeFile(file.path).duration) << file.path;
+    }
+    EXPECT_EQ((std::vector<std::string>{m_folder.File("Audio0.wav"), m_folder.File("Audio1.wav"),
+                                        m_folder.File("Audio2.wav"), m_folder.File("Audio3.wav")}),
+              paths);
+    EXPECT_EQ((std::vector<uint32_t>{1500, 1500, 1500, 750}), lengths);
+    EXPECT_EQ(m_folder.File("Audio1.wav"), files[0].continuedIn);
+
+    // The same 5.25 s unsplit: the device's signal starts afresh with the recording.
+    ASSERT_TRUE(m_session.Start(Request(OUTPUT_FORMAT_WAV), nullptr));
+    winmm::virt::AdvanceClock(5.25);
+    m_session.Stop();
+    const std::string whole = WavData(m_session.Finish(nullptr).path);
+    ASSERT_EQ(whole.size(), joined.size());
+    EXPECT_TRUE(whole == joined) << "the joined files differ from the unsplit recording";
+    EXPECT_TRUE(m_messages.Texts().empty());
+
+    theSettings.Artist = "Night";
+    RecordingRequest mp3 = Request(OUTPUT_FORMAT_MP3);
+    mp3.nSplitMilliseconds = 1500;
+    ASSERT_TRUE(m_session.Start(mp3, nullptr));
+    // The files made later have the settings the recording started with.
+    theSettings.Artist = "Changed while recording";
+    AdvanceSplitting(m_session, 4);
+    m_session.Stop();
+    const RecordingOutcome lastMp3 = m_session.Finish(nullptr);
+    files = m_session.TakeFinishedFiles();
+    files.push_back(lastMp3);
+    ASSERT_EQ(3u, files.size());
+    for (const RecordingOutcome& file : files)
+    {
+        DecodedAudio d = DecodeFile(file.path);
+        EXPECT_NEAR(&file == &files.back() ? 1.0 : 1.5, d.duration, 0.06) << file.path << d.error;
+        EXPECT_EQ("Night", d.tags["artist"]) << file.path;
+    }
+}
+
+// The next file cannot be made (here its encoder's libraries are gone): the recording stops, says why,
+// and keeps every file it wrote, the one it was writing included.
+TEST_F(RecordingSession, ANextFileThatCannotBeMadeEndsTheRecordingKeepingWhatWasWritten)
+{
+    RecordingRequest split = Request(OUTPUT_FORMAT_OGG);
+    split.nSplitMilliseconds = 1500;
+    ASSERT_TRUE(m_session.Start(split, nullptr));
+    SetVorbisModuleNames("/nonexistent/libvorbis.so.0", "/nonexistent/libvorbisenc.so.2", "/nonexistent/libogg.so.0");
+    AdvanceSplitting(m_session, 1);
+    winmm::virt::AdvanceClock(1.0);
+    for (int i = 0; i < 2000 && m_session.Capture().CapturedFrames() < 88200; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const bool bGoesOn = m_session.GoOnSplitting();
+    SetVorbisModuleNames("", "", "");
+    EXPECT_FALSE(bGoesOn);
+    const RecordingOutcome last = m_session.Finish(nullptr, true);
+    const std::vector<RecordingOutcome> before = m_session.TakeFinishedFiles();
+    ASSERT_EQ(1u, before.size());
+    EXPECT_EQ(std::make_tuple(true, m_folder.File("Audio0.ogg"), 1500u),
+              std::make_tuple(before[0].bKept, before[0].path, before[0].nMilliseconds));
+    EXPECT_EQ(std::make_tuple(true, true, m_folder.File("Audio1.ogg"), 500u),
+              std::make_tuple(last.bKept, last.bFailed, last.path, last.nMilliseconds));
+    EXPECT_NE(std::string::npos, last.message.find("Error loading libvorbis.dll")) << last.message;
+    EXPECT_NE(std::string::npos, last.message.find("What was recorded until then is kept.")) << last.message;
+    EXPECT_NEAR(0.5, DecodeFile(last.path).duration, 0.01);
+    EXPECT_EQ((std::vector<std::string>{"Audio0.ogg", "Audio1.ogg"}), Files()) << "no working file left";
 }

@@ -173,6 +173,7 @@ TEST(RecorderCliFailures, EachFailureSaysWhatWentWrongAndExitsNonZero)
         {"--seconds 1 --line Headset", 1, "Mixer's line not found."},
         {"--seconds 1 --device 'No Such Card'", 1, "Device not found."},
         {"--rate 48000", 2, "--rate"},
+        {"--split-minutes 0", 2, "--split-minutes: invalid value \"0\""},
         {"--seconds 1 --format ogg --ogg-mode vbr --ogg-min 256 --ogg-max 96", 1,
          "The minimum bitrate is above the maximum bitrate"},
         // Skip silence: a level out of range, a hold too short, a hold that is no number.
@@ -293,4 +294,23 @@ TEST(RecorderCliInteractive, SpacePausesAndResumesQStopsAndTheTerminalIsPutBack)
     std::string output;
     EXPECT_EQ(2, RunRecorder(folder.Path(), "-i < /dev/null", &output)) << output;
     EXPECT_NE(std::string::npos, output.find("-i reads single keys from a terminal")) << output;
+}
+
+// Split every 3 s (0.05 minutes), a 7 s OGG take is three files in a row, each printed as it is complete and
+// decoding at the length printed, with its tags.
+TEST(RecorderCliSplit, EachFileOfASplitRecordingIsPrintedAndComplete)
+{
+    CTempFolder folder("RecorderCliSplit");
+    std::string output;
+    ASSERT_EQ(0, RunRecorder(folder.Path(), "-f ogg -s 7 --split-minutes 0.05 --artist Split", &output)) << output;
+    const double lengths[] = {3.0, 3.0, 1.0};
+    for (int n = 0; n < 3; ++n)
+    {
+        const std::string path = folder.File("Audio" + std::to_string(n) + ".ogg");
+        EXPECT_NEAR(lengths[n], ReportedSeconds(output, path), 0.001) << output;
+        DecodedAudio d = DecodeFile(path);
+        EXPECT_NEAR(lengths[n], d.duration, 0.01) << path << d.error;
+        EXPECT_EQ("Split", d.tags["ARTIST"]) << path;
+    }
+    EXPECT_LT(output.find("Audio0.ogg"), output.find("Audio1.ogg")) << output;
 }

@@ -153,6 +153,8 @@ const RecordingKey RECORDING_KEYS[] = {
     RangeKey("SkipSilence", "ThresholdDb", &RecorderSettings::SkipSilenceDb, SKIP_SILENCE_MIN_DB, SKIP_SILENCE_MAX_DB),
     RangeKey("SkipSilence", "HoldMilliseconds", &RecorderSettings::SkipSilenceHoldMs, SKIP_SILENCE_MIN_HOLD_MS,
              SKIP_SILENCE_MAX_HOLD_MS),
+    RangeKey("Split", "On", &RecorderSettings::SplitFiles, 0, 1),
+    RangeKey("Split", "Minutes", &RecorderSettings::SplitMinutes, 1, 1440),
 };
 
 // A whole number and nothing else (white space around it aside); unlike the older keys'

@@ -43,7 +43,9 @@ RecorderSettings::RecorderSettings()
       SkipSilence(0),
       SkipSilenceDb(-45),
       SkipSilenceHoldMs(2000),
-      BothLayout(BOTH_LAYOUT_MIXED)
+      BothLayout(BOTH_LAYOUT_MIXED),
+      SplitFiles(0),
+      SplitMinutes(60)
 {
 }
 

@@ -47,6 +47,8 @@ struct RecorderSettings
     int SkipSilenceHoldMs;
     // How the "Stereo Mix + Microphone" line lays out its two sources (BOTH_LAYOUT_...).
     int BothLayout;
+    int SplitFiles;    // 1: a recording goes on into a new file every SplitMinutes
+    int SplitMinutes;  // 1 to 1440
 };
 
 enum

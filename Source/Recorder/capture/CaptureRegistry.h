@@ -29,6 +29,9 @@ public:
     virtual void OnWaitingForSound(bool /*bWaiting*/, uint32_t /*nMilliseconds*/) {}
     // The capture has ended, however it ended; the file holds nMilliseconds of audio.
     virtual void OnCaptureStopped(uint32_t nMilliseconds) = 0;
+    // A split recording's file was finished and the capture went on into the next; the owner
+    // takes the finished one from CDeviceThread::TakeFinishedFiles and hands over another.
+    virtual void OnFileFinished() {}
 
 protected:
     ~IWaveformView() = default;

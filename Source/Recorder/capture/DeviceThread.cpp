@@ -159,8 +159,9 @@ CDeviceThread::~CDeviceThread()
 {
     {
         std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
-        // The owner has stopped the capture and may have freed the receiver already.
+        // The owner has stopped the capture and may have freed the receivers already.
         m_pReceiver = nullptr;
+        m_pNextReceiver = nullptr;
         if (m_thread.joinable())
             m_bStop = true;
         // A device still capturing would go on filling the ring this object frees.
@@ -219,6 +220,7 @@ void CDeviceThread::JoinFinishedThread()
         if (!m_bStop && IsThreadRunning())
         {
             m_pReceiver = nullptr;
+            m_pNextReceiver = nullptr;
             m_bStop = true;
         }
     }
@@ -253,6 +255,9 @@ std::string CDeviceThread::StartCapture(IReceiver* pReceiver, uint64_t nFrameLim
             m_bPaused = false;
             m_bPauseHandOn = false;
             m_ending = CaptureEnding();
+            m_nFileFrames = 0;
+            m_pNextReceiver = nullptr;
+            m_finished.clear();
             // Stop acts on the device this recording runs on, whatever is current later.
             m_nCaptureDevice = pDevice->Serial();
             m_captureFormat = pDevice->Format();
@@ -416,7 +421,7 @@ void CDeviceThread::HandOn(uint32_t nBytes)
     }
     uint32_t nWritten = 0;
     if (m_pReceiver && nWrite > 0)
-        nWritten = m_pReceiver->Write(pWrite, nWrite);
+        nWritten = WriteSplit(pWrite, nWrite, nAlign);
     m_ending.nFrames += nWrite / nAlign;
     // The meter and the trace show the input, also while nothing of it is written.
     if (IWaveformView* pView = GetWaveformView())
@@ -436,7 +441,71 @@ void CDeviceThread::TellWaiting()
     m_bToldWaiting = m_gate.IsWaiting();
     const DWORD nRate = m_captureFormat.nSamplesPerSec;
     if (IWaveformView* pView = GetWaveformView())
-        pView->OnWaitingForSound(m_bToldWaiting, nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0);
+        pView->OnWaitingForSound(m_bToldWaiting, nRate ? static_cast<uint32_t>(m_nFileFrames * 1000u / nRate) : 0);
+}
+
+uint32_t CDeviceThread::WriteSplit(const uint8_t* pData, uint32_t nBytes, uint32_t nAlign)
+{
+    const uint64_t nFrames = nBytes / nAlign;
+    const uint64_t nRoom = m_nFileFrames < m_nSplitFrames ? m_nSplitFrames - m_nFileFrames : 0;
+    // Without the next file's receiver the current file goes on past its length rather than
+    // drop anything: the cut comes with the first buffer after the receiver is handed over.
+    if (m_nSplitFrames == 0 || nFrames <= nRoom || !m_pNextReceiver)
+    {
+        const uint32_t nWritten = m_pReceiver->Write(pData, nBytes);
+        m_nFileFrames += nFrames;
+        return nWritten;
+    }
+    const uint32_t nHead = static_cast<uint32_t>(nRoom * nAlign);
+    uint32_t nWritten = nHead ? m_pReceiver->Write(pData, nHead) : 0;
+    m_nFileFrames += nRoom;
+    // A last part that does not fit throws, and the recording ends with this file as after a
+    // failed write; the next file is never begun.
+    m_pReceiver->Finish();
+    const DWORD nRate = m_captureFormat.nSamplesPerSec;
+    m_finished.push_back({m_pReceiver, m_nFileFrames, nRate ? static_cast<uint32_t>(m_nFileFrames * 1000u / nRate) : 0});
+    m_pReceiver = m_pNextReceiver;
+    m_pNextReceiver = nullptr;
+    m_nFileFrames = 0;
+    // The rest of the buffer opens the next file, which may take more than its length when the
+    // split is shorter than a buffer: only one receiver waits at a time.
+    if (nBytes > nHead)
+    {
+        nWritten += m_pReceiver->Write(pData + nHead, nBytes - nHead);
+        m_nFileFrames = nFrames - nRoom;
+    }
+    if (IWaveformView* pView = GetWaveformView())
+        pView->OnFileFinished();
+    return nWritten;
+}
+
+void CDeviceThread::SplitEvery(uint64_t nFrames)
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    m_nSplitFrames = nFrames;
+}
+
+bool CDeviceThread::QueueNextReceiver(IReceiver* pReceiver)
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    if (m_pNextReceiver || !m_pReceiver || m_bStop || m_ending.bEnded || !IsThreadRunning())
+        return false;
+    m_pNextReceiver = pReceiver;
+    return true;
+}
+
+IReceiver* CDeviceThread::QueuedReceiver()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    return m_pNextReceiver;
+}
+
+std::vector<FinishedFile> CDeviceThread::TakeFinishedFiles()
+{
+    std::lock_guard<std::recursive_mutex> lock(GlobalDeviceLock());
+    std::vector<FinishedFile> files;
+    files.swap(m_finished);
+    return files;
 }
 
 void CDeviceThread::EndRecording()
@@ -464,7 +533,7 @@ void CDeviceThread::EndRecording()
         m_ending.nKeptMilliseconds = m_pReceiver->KeptMilliseconds();
     }
     const DWORD nRate = m_captureFormat.nSamplesPerSec;
-    m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_ending.nFrames * 1000u / nRate) : 0;
+    m_ending.nMilliseconds = nRate ? static_cast<uint32_t>(m_nFileFrames * 1000u / nRate) : 0;
     // After a failed write the file holds what the receiver kept, part of the failed buffer included.
     const uint32_t nShown = m_ending.bFailed && m_pReceiver ? m_ending.nKeptMilliseconds : m_ending.nMilliseconds;
     m_pReceiver = nullptr;

@@ -67,14 +67,22 @@ private:
 // How a recording's capture ended, known once the capture thread has ended.
 struct CaptureEnding
 {
-    uint64_t nFrames = 0;        // frames handed to the receiver
-    uint32_t nMilliseconds = 0;  // what they last
+    uint64_t nFrames = 0;        // frames handed to the receivers
+    uint32_t nMilliseconds = 0;  // what the last receiver's frames last (all of them but for a split recording)
     uint32_t nKeptMilliseconds = 0;  // what the receiver says its file holds (after a failure)
     bool bEnded = false;         // the capture thread has finished the receiver and told the view
     bool bFailed = false;        // ended by a failure, not by a stop or the frame limit
     bool bSilenceSkipped = false;  // the silence gate held back audio
     std::string failure;         // for the user when the file keeps what was written
     std::string nothingKept;     // for the user when the file holds no audio
+};
+
+// A file of a split recording that the capture thread finished when it went on into the next.
+struct FinishedFile
+{
+    IReceiver* pReceiver = nullptr;  // finished; the capture thread is done with it
+    uint64_t nFrames = 0;
+    uint32_t nMilliseconds = 0;
 };
 
 class CDeviceThread
@@ -111,6 +119,20 @@ public:
     // How the latest recording ended; complete once WaitForCaptureEnd returned true.
     CaptureEnding Ending();
 
+    // Splitting a recording into files of nFrames each (0: one file). Set before StartCapture;
+    // it holds for every later recording until set again.
+    void SplitEvery(uint64_t nFrames);
+    // Hands over the receiver of the next file, made and prepared on the main thread. Once the
+    // current file holds its frames the capture thread finishes it at that exact frame, goes on
+    // into this one and tells the view (IWaveformView::OnFileFinished). False when no capture
+    // runs or one receiver waits already; the caller keeps it then.
+    bool QueueNextReceiver(IReceiver* pReceiver);
+    // The next receiver that was handed over and not yet gone on into (null when none); the
+    // owner frees it once the capture has ended.
+    IReceiver* QueuedReceiver();
+    // The files the capture thread finished since the last call, in their order.
+    std::vector<FinishedFile> TakeFinishedFiles();
+
     const CWaveBufferRing& Ring() const { return m_ring; }
 
     static uint32_t ThreadProc(void* pParam);
@@ -122,6 +144,8 @@ private:
     void HandOn(uint32_t nBytes);
     // Tells the view when the silence gate began or stopped waiting for sound.
     void TellWaiting();
+    // Writes into the receiver; at the split point finishes it and goes on into the next.
+    uint32_t WriteSplit(const uint8_t* pData, uint32_t nBytes, uint32_t nAlign);
     void EndRecording();
 
     IReceiver* m_pReceiver = nullptr;
@@ -143,5 +167,9 @@ private:
     bool m_bPaused = false;
     bool m_bPauseHandOn = false;  // a pause waits for the buffer its stop returned
     bool m_bToldWaiting = false;  // what the view last heard of the gate
+    uint64_t m_nSplitFrames = 0;     // frames per file; 0: one file
+    uint64_t m_nFileFrames = 0;      // frames handed to the current receiver
+    IReceiver* m_pNextReceiver = nullptr;
+    std::vector<FinishedFile> m_finished;
     CaptureEnding m_ending;
 };

@@ -209,6 +209,30 @@ CReceiverWMA::CReceiverWMA() : State(ReceiverState::Waiting), Handle(0), SampleR
 {
 }
 
+namespace
+{
+// The library is initialised once for all open encoders: a split recording opens the next
+// file's encoder while the current one still writes.
+std::mutex g_initLock;
+int g_nOpenEncoders = 0;
+
+bool InitShared(CBassBinding& bass, uint32_t nSampleRate)
+{
+    std::lock_guard<std::mutex> lock(g_initLock);
+    if (g_nOpenEncoders == 0 && !bass.Init(0, nSampleRate, 0, nullptr, nullptr))
+        return false;
+    ++g_nOpenEncoders;
+    return true;
+}
+
+void FreeShared(CBassBinding& bass)
+{
+    std::lock_guard<std::mutex> lock(g_initLock);
+    if (g_nOpenEncoders > 0 && --g_nOpenEncoders == 0)
+        bass.Free();
+}
+}  // namespace
+
 CReceiverWMA::~CReceiverWMA()
 {
     if (State == ReceiverState::Writing)
@@ -241,7 +265,7 @@ void CReceiverWMA::Open(uint32_t* pBitrate)
     if (pBass->GetVersion() < 2)
         throw CRecorderError(MSG_WMA_TOO_OLD);
     pBass->SetConfig(BASS_CONFIG_UPDATEPERIOD, 0);
-    if (!pBass->Init(0, SampleRate, 0, nullptr, nullptr))
+    if (!InitShared(*pBass, SampleRate))
         throw CRecorderError(MSG_WMA_INIT_FAILED);
 
     const bool bQuality = Options.nMode == 1;
@@ -258,7 +282,7 @@ void CReceiverWMA::Open(uint32_t* pBitrate)
     if (!Handle)
     {
         // Left initialised, the library would refuse the next recording.
-        pBass->Free();
+        FreeShared(*pBass);
         throw CRecorderError(MSG_WMA_CANT_CREATE);
     }
 
@@ -279,7 +303,7 @@ void CReceiverWMA::Open(uint32_t* pBitrate)
     if (!pBass->EncodeSetTag(Handle, nullptr, nullptr))
     {
         pBass->EncodeClose(Handle);
-        pBass->Free();
+        FreeShared(*pBass);
         Handle = 0;
         const int nError = WriteErrorOf(Output->Fd());
         throw CRecorderError(nError ? WriteFailure(nError).NothingKept() : std::string(MSG_WMA_CANT_CREATE));
@@ -335,7 +359,7 @@ void CReceiverWMA::Finish()
         if (Handle && m_pBass)
         {
             m_pBass->EncodeClose(Handle);
-            m_pBass->Free();
+            FreeShared(*m_pBass);
             Handle = 0;
             // The close writes what the encoder still held.
             struct stat st;

@@ -145,6 +145,8 @@ private:
     void OnCharHook(wxKeyEvent& event);
     void OnPaint(wxPaintEvent& event);
     void OnWaveformStopped(CWindowMessageEvent& event);
+    void OnWaveformSplit(CWindowMessageEvent& event);
+    void CompleteSplitFiles();
     void OnAudioListSelChange(CWindowMessageEvent& event);
     void OnAudioListRClick(CWindowMessageEvent& event);
     void OnAudioListDblClk(CWindowMessageEvent& event);

@@ -27,6 +27,8 @@ void CMainDlg::OnRecord(wxCommandEvent&)
     // A row holds its path in a fixed field: a longer one would point at another file.
     request.nMaxPathBytes = sizeof(AudioItem::szPath);
     request.skipSilence = CurrentSilenceGate();
+    if (theSettings.SplitFiles)
+        request.nSplitMilliseconds = static_cast<uint32_t>(theSettings.SplitMinutes) * 60000u;
     if (!m_session.Start(request, Handle()))
     {
         SetRecordState(RECORD_STATE_IDLE);
@@ -76,6 +78,7 @@ void CMainDlg::CompleteRecording(bool bQuiet)
     // Waits the moment the capture needs to hand on its last part and finish the file. What it
     // has to say is told once the window shows the end.
     const RecordingOutcome outcome = m_session.Finish(Handle(), true);
+    CompleteSplitFiles();
     AudioItem* pRow = RecordingRow();
     m_recordingPath.clear();
     if (!m_bClosing)
@@ -150,4 +153,54 @@ void CMainDlg::FreeReceivers()
 {
     m_session.FreeReceivers();
     FreeDevices();
+}
+
+void CMainDlg::OnWaveformSplit(CWindowMessageEvent& event)
+{
+    event.SetResult(0);
+    if (m_bClosing || !m_session.IsActive())
+        return;
+    const bool bGoesOn = m_session.GoOnSplitting();
+    CompleteSplitFiles();
+    // The next file could not be made: the recording ends with what it holds, and says why.
+    if (!bGoesOn)
+    {
+        CompleteRecording(false);
+        SetRecordState(RECORD_STATE_IDLE);
+    }
+}
+
+void CMainDlg::CompleteSplitFiles()
+{
+    for (const RecordingOutcome& done : m_session.TakeFinishedFiles())
+    {
+        if (AudioItem* pRow = RecordingRow())
+        {
+            if (!done.bKept || done.path.size() >= sizeof(AudioItem::szPath))
+                m_lstAudio->DeleteAudio(pRow->nIndex);
+            else
+            {
+                pRow->SetPath(done.path.c_str());
+                pRow->DeriveName();
+                pRow->nLength = done.nMilliseconds;
+                pRow->nSize = static_cast<uint32_t>(std::min<uint64_t>(done.nSize, UINT32_MAX));
+                pRow->nState = AUDIO_STATE_RECORDED;
+                m_lstAudio->UpdateAudioText(pRow);
+            }
+        }
+        TellWhenShown(done);
+        // The recording goes on in the next file, in a row of its own that says it is being recorded.
+        const RecordingInfo& info = m_session.Info();
+        auto* pItem = new AudioItem;
+        pItem->SetPath(done.continuedIn.c_str());
+        pItem->DeriveName();
+        pItem->nState = AUDIO_STATE_RECORDING;
+        pItem->nBitrate = info.nBitrate;
+        pItem->nSampleRate = info.nSampleRate;
+        pItem->nChannels = info.nChannels;
+        pItem->nBitsPerSample = info.nBitsPerSample;
+        m_recordingPath = pItem->szPath;
+        m_wndWaveform->ContinueRecording(pItem);
+        m_lstAudio->AddAudio(pItem);
+    }
 }

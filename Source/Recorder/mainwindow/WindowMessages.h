@@ -17,6 +17,7 @@
 #define WM_AUDIOLIST_DBLCLK (WM_USER + 1003)     // posted; 0, 0
 #define WM_AUDIOLIST_SELCHANGE (WM_USER + 1012)  // sent; wParam 1 when a row became selected and focused, else 0
 #define WM_WAVEFORM_STOPPED (WM_USER + 1036)     // posted; 0, 0
+#define WM_WAVEFORM_SPLIT (WM_USER + 1037)       // posted; 0, 0: a split recording finished a file
 
 class CWindowMessageEvent : public wxEvent
 {

@@ -263,6 +263,27 @@ void CWndWaveform::StartRecording(const AudioItem* pItem)
     }
 }
 
+void CWndWaveform::ContinueRecording(const AudioItem* pItem)
+{
+    if (!pItem)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        const bool bShown = m_recorded.szPath[0] && std::strcmp(m_recorded.szPath, m_item.szPath) == 0;
+        const uint32_t nClipped = m_recorded.nClipped;
+        m_recorded = *pItem;
+        m_recorded.nClipped = nClipped;
+        // What the capture wrote into it before the main thread heard of the switch.
+        m_recorded.nSize = GetFileSizeByName(pItem->szPath);
+        if (bShown)
+            m_item = *pItem;
+        if (m_dwStartTicks != NO_RECORDING)
+            m_dwStartTicks = m_dwPausedTicks != NO_RECORDING ? m_dwPausedTicks : TickCount();
+    }
+    DoLayout();
+    RefreshWhole();
+}
+
 void CWndWaveform::ShowItem(const AudioItem* pItem)
 {
     {
@@ -389,6 +410,12 @@ void CWndWaveform::OnWaitingForSound(bool bWaiting, uint32_t nMilliseconds)
             m_dwStartTicks = (m_dwPausedTicks != NO_RECORDING ? m_dwPausedTicks : TickCount()) - nMilliseconds;
     }
     RequestMainThread(REFRESH_WAITING | REFRESH_LENGTH);
+}
+
+void CWndWaveform::OnFileFinished()
+{
+    if (m_pParentWindow)
+        PostWindowMessage(m_pParentWindow, WM_WAVEFORM_SPLIT, 0, 0);
 }
 
 void CWndWaveform::RequestMainThread(unsigned nBits)

@@ -58,6 +58,9 @@ public:
 
     // Shows this recording and starts its running length, size and trace.
     void StartRecording(const AudioItem* pItem);
+    // A split recording went on into this item's file: the view follows it, its length and size
+    // counting from here, the trace and a pause going on as they are.
+    void ContinueRecording(const AudioItem* pItem);
     // Shows a finished recording, or the welcome screen for none. While a recording
     // runs, its own information stays with it: showing another item does not make
     // that item grow.
@@ -103,6 +106,7 @@ public:
     void AddSamples(const std::vector<int32_t>& samples, uint32_t nBytesWritten) override;
     void OnCaptureStopped(uint32_t nMilliseconds) override;
     void OnWaitingForSound(bool bWaiting, uint32_t nMilliseconds) override;
+    void OnFileFinished() override;
 
 private:
     enum : unsigned

@@ -128,6 +128,12 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
         pFile->Discard();
         return false;
     }
+    // The files' length in frames of the capture format the receiver was prepared for.
+    m_recipe = CurrentRecipe(request.nOutputFormat);
+    m_nSplitFrames = static_cast<uint64_t>(request.nSplitMilliseconds) * m_recipe.captureFormat.nSamplesPerSec / 1000u;
+    if (request.nSplitMilliseconds && m_nSplitFrames == 0)
+        m_nSplitFrames = 1;
+    m_capture.SplitEvery(m_nSplitFrames);
     const std::string failure = m_capture.StartCapture(pReceiver, request.nFrameLimit, request.skipSilence);
     if (!failure.empty())
     {
@@ -149,7 +155,91 @@ bool CRecordingSession::Start(const RecordingRequest& request, HWND hOwner)
     m_folder = folder;
     m_info = info;
     m_stopFailure.clear();
+    m_finishedFiles.clear();
+    // The next file is ready long before the first is full.
+    if (m_nSplitFrames)
+        if (const std::string why = PrepareNextFile(); !why.empty())
+            Stop(why);
     return true;
+}
+
+std::string CRecordingSession::PrepareNextFile()
+{
+    std::shared_ptr<CRecordingFile> pFile = ReserveRecordingFile(m_folder, m_recipe.nOutputFormat);
+    if (!pFile)
+    {
+        const int nError = errno;
+        return "The next file of the recording cannot be made in the output folder " + Quoted(m_folder) + " (" +
+               (nError == EEXIST ? std::string("every name from Audio0 to Audio99999 is taken") : std::strerror(nError)) +
+               "), so the recording was stopped. What was recorded until then is kept.";
+    }
+    std::shared_ptr<IReceiver> pReceiver;
+    try
+    {
+        pReceiver = MakeReceiver(m_recipe, pFile);
+    }
+    catch (const std::exception& error)
+    {
+        pFile->Discard();
+        return std::string(error.what()) + "\nThe recording was stopped before its next file. What was recorded until then is kept.";
+    }
+    // A capture that has ended meanwhile goes into no next file: the owner finishes it.
+    if (!m_capture.QueueNextReceiver(pReceiver.get()))
+    {
+        pReceiver.reset();
+        pFile->Discard();
+        return std::string();
+    }
+    m_pNextReceiver = std::move(pReceiver);
+    m_pNextFile = std::move(pFile);
+    return std::string();
+}
+
+void CRecordingSession::DropNextFile()
+{
+    // Prepared and never gone into: its receiver lets go of the file first, which goes unnamed.
+    m_pNextReceiver.reset();
+    if (m_pNextFile)
+        m_pNextFile->Discard();
+    m_pNextFile.reset();
+}
+
+void CRecordingSession::KeepFinishedFiles()
+{
+    for (const FinishedFile& done : m_capture.TakeFinishedFiles())
+    {
+        // The capture went on into the file queued last; the finished receiver is done with.
+        std::shared_ptr<CRecordingFile> pFile = std::move(m_pFile);
+        m_pFile = std::move(m_pNextFile);
+        m_pReceiver = std::move(m_pNextReceiver);
+        CaptureEnding ending;
+        ending.nFrames = done.nFrames;
+        ending.nMilliseconds = done.nMilliseconds;
+        RecordingOutcome outcome = KeepFile(std::move(pFile), ending);
+        outcome.continuedIn = Path();
+        m_finishedFiles.push_back(std::move(outcome));
+    }
+}
+
+bool CRecordingSession::GoOnSplitting()
+{
+    if (!IsActive() || !m_nSplitFrames)
+        return true;
+    KeepFinishedFiles();
+    if (m_pNextReceiver || m_capture.Ending().bEnded)
+        return true;
+    const std::string why = PrepareNextFile();
+    if (why.empty())
+        return true;
+    Stop(why);
+    return false;
+}
+
+std::vector<RecordingOutcome> CRecordingSession::TakeFinishedFiles()
+{
+    std::vector<RecordingOutcome> files;
+    files.swap(m_finishedFiles);
+    return files;
 }
 
 bool CRecordingSession::HasEnded()
@@ -184,8 +274,25 @@ RecordingOutcome CRecordingSession::Finish(HWND hOwner, bool bQuiet)
     const CaptureEnding ending = m_capture.Ending();
     RestoreRecordingLine(m_info.lineBefore);
     m_info.lineBefore = LineSnapshot();
+    // Files finished before the end that the owner has not heard of are kept first.
+    KeepFinishedFiles();
+    DropNextFile();
 
-    std::shared_ptr<CRecordingFile> pFile = std::move(m_pFile);
+    outcome = KeepFile(std::move(m_pFile), ending);
+    m_pReceiver.reset();
+    if (!m_stopFailure.empty())
+    {
+        outcome.bFailed = true;
+        Append(outcome.message, m_stopFailure);
+    }
+    if (!bQuiet)
+        Tell(outcome, hOwner);
+    return outcome;
+}
+
+RecordingOutcome CRecordingSession::KeepFile(std::shared_ptr<CRecordingFile> pFile, const CaptureEnding& ending)
+{
+    RecordingOutcome outcome;
     const std::string expected = pFile->Path();
     std::string text;
     if (pFile->IsDeleted())
@@ -228,14 +335,7 @@ RecordingOutcome CRecordingSession::Finish(HWND hOwner, bool bQuiet)
         else
             text = ending.bSilenceSkipped ? MSG_ONLY_SILENCE : MSG_NOTHING_CAPTURED;
     }
-    if (!m_stopFailure.empty())
-    {
-        outcome.bFailed = true;
-        Append(text, m_stopFailure);
-    }
     outcome.message = text;
-    if (!bQuiet)
-        Tell(outcome, hOwner);
     return outcome;
 }
 

@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CRecordingFile;
 
@@ -27,6 +28,7 @@ struct RecordingRequest
     uint64_t nFrameLimit = 0;  // the capture ends by itself after this many frames; 0: only Stop ends it
     size_t nMaxPathBytes = 0;  // a longer path is refused; 0: any length
     SilenceGateOptions skipSilence{};  // off: every captured frame is written
+    uint32_t nSplitMilliseconds = 0;  // a new file (the next free name) after this much audio; 0: one file
 };
 
 struct RecordingOutcome
@@ -37,6 +39,7 @@ struct RecordingOutcome
     uint64_t nSize = 0;           // its size on the disk
     bool bFailed = false;         // it did not end as asked; the user was told why
     std::string message;          // what the user was told, empty when nothing
+    std::string continuedIn;      // a split recording's finished file: the file the recording went on into
 };
 
 class CRecordingSession
@@ -70,6 +73,14 @@ public:
     // or removes what holds no audio, and tells the user (unless bQuiet) when something
     // went otherwise than asked. Nothing when no recording is active.
     RecordingOutcome Finish(HWND hOwner, bool bQuiet = false);
+    // A split recording: keeps the files the capture finished (see TakeFinishedFiles) and hands
+    // the capture the next file, made under the next free name. When that file cannot be made
+    // the recording is stopped with the reason (false); the owner then finishes it as after Stop.
+    // Call it when the view hears of a finished file (IWaveformView::OnFileFinished).
+    bool GoOnSplitting();
+    // The outcomes of the files a split recording finished and kept so far (by GoOnSplitting or
+    // Finish), in their order, each once; the last file is Finish's own outcome.
+    std::vector<RecordingOutcome> TakeFinishedFiles();
     // Tells the user what Finish found, when it has something to say (a window tells it once
     // its own rows and buttons show the end).
     static void Tell(const RecordingOutcome& outcome, HWND hOwner);
@@ -83,6 +94,10 @@ public:
 
 private:
     void Refuse(const std::string& text, HWND hOwner);
+    RecordingOutcome KeepFile(std::shared_ptr<CRecordingFile> pFile, const CaptureEnding& ending);
+    void KeepFinishedFiles();
+    std::string PrepareNextFile();
+    void DropNextFile();
 
     CDeviceThread m_capture;
     CRecordingStarter m_starter;
@@ -91,6 +106,14 @@ private:
     std::string m_folder;
     RecordingInfo m_info;
     std::string m_stopFailure;
+    // A split recording: every file after the first gets its receiver here (the starter owns the
+    // first's), made from the settings as the recording started.
+    uint64_t m_nSplitFrames = 0;
+    ReceiverRecipe m_recipe;
+    std::shared_ptr<IReceiver> m_pReceiver;  // the current file's, after the first
+    std::shared_ptr<IReceiver> m_pNextReceiver;
+    std::shared_ptr<CRecordingFile> m_pNextFile;
+    std::vector<RecordingOutcome> m_finishedFiles;
 };
 
 // The texts the session tells.

@@ -219,3 +219,62 @@ std::string DescribeSource(const RecordingInfo& info)
         text += " (test tones: no sound server answered, so this is the built-in virtual input)";
     return text;
 }
+
+ReceiverRecipe CurrentRecipe(int nOutputFormat)
+{
+    ReceiverRecipe recipe;
+    recipe.nOutputFormat = nOutputFormat;
+    recipe.nMp3Kbps = static_cast<uint32_t>(Mp3BitrateTable[theSettings.Mp3BitrateIndex]);
+    recipe.tags = CurrentTrackTags();
+    recipe.ogg = CurrentOggOptions();
+    recipe.wma = CurrentWmaOptions();
+    if (CWaveIn* pDevice = GetCurrentDevice())
+        recipe.captureFormat = pDevice->Format();
+    return recipe;
+}
+
+std::shared_ptr<IReceiver> MakeReceiver(const ReceiverRecipe& recipe, const std::shared_ptr<CRecordingFile>& file)
+{
+    switch (recipe.nOutputFormat)
+    {
+    case OUTPUT_FORMAT_MP3:
+    {
+        auto pReceiver = std::make_shared<CReceiverMP3>(recipe.nMp3Kbps, 0);
+        pReceiver->Output = file;
+        pReceiver->Tags = recipe.tags;
+        return pReceiver;
+    }
+    case OUTPUT_FORMAT_OGG:
+    {
+        auto pReceiver = std::make_shared<CReceiverOGG>();
+        pReceiver->LoadLibraries();
+        pReceiver->Output = file;
+        pReceiver->Options = recipe.ogg;
+        pReceiver->Tags = recipe.tags;
+        uint32_t nBitrate = 0;
+        pReceiver->Open(&nBitrate);
+        return pReceiver;
+    }
+    case OUTPUT_FORMAT_WAV:
+    {
+        auto pReceiver = std::make_shared<CReceiverWAV>();
+        pReceiver->Output = file;
+        pReceiver->CaptureFormat = recipe.captureFormat;
+        pReceiver->FormatSet = 1;
+        return pReceiver;
+    }
+    case OUTPUT_FORMAT_WMA:
+    {
+        auto pReceiver = std::make_shared<CReceiverWMA>();
+        pReceiver->LoadLibraries();
+        pReceiver->Output = file;
+        pReceiver->Options = recipe.wma;
+        pReceiver->Tags = recipe.tags;
+        uint32_t nBitrate = 0;
+        pReceiver->Open(&nBitrate);
+        return pReceiver;
+    }
+    default:
+        throw CRecorderError("The output format in the settings is unknown. Choose MP3, OGG, WAV or WMA.");
+    }
+}

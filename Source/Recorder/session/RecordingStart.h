@@ -77,6 +77,22 @@ private:
     CDeviceThread& m_capture;
 };
 
+// What every file of a split recording is made with: the settings as the recording started.
+struct ReceiverRecipe
+{
+    int nOutputFormat = 0;
+    uint32_t nMp3Kbps = 0;
+    TrackTags tags;
+    OggOptions ogg;
+    WmaOptions wma;
+    WAVEFORMATEX captureFormat{};
+};
+// The recipe of the settings and the current device's format; call once the line is prepared.
+ReceiverRecipe CurrentRecipe(int nOutputFormat);
+// A receiver of the recipe on the file, set up as CRecordingStarter sets one up but leaving the
+// line as it is. Main thread. Throws the reason for the user.
+std::shared_ptr<IReceiver> MakeReceiver(const ReceiverRecipe& recipe, const std::shared_ptr<CRecordingFile>& file);
+
 // What the settings record asks of a recording, as of now: the parts each receiver and the
 // capture take as their own copy.
 TrackTags CurrentTrackTags();

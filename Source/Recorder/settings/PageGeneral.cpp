@@ -50,6 +50,16 @@ void CPageGeneral::CreateControls()
 
     m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View &waveform while recording");
 
+    // Long recordings as files of a chosen length, one after the other.
+    m_chkSplit = new wxCheckBox(this, IDC_SPLIT, "&Split into a new file every");
+    m_spinSplitMinutes = new wxSpinCtrl(this, IDC_SPLIT_MINUTES, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                        wxSP_ARROW_KEYS, 1, 1440, 60);
+    m_spinSplitMinutes->SetName("split minutes");
+    auto* pSplitRow = new wxBoxSizer(wxHORIZONTAL);
+    pSplitRow->Add(m_chkSplit, wxSizerFlags().CenterVertical());
+    pSplitRow->Add(m_spinSplitMinutes, Spaced().CenterVertical());
+    pSplitRow->Add(new wxStaticText(this, wxID_ANY, "minutes"), wxSizerFlags().CenterVertical());
+
     auto* pLocation = new wxStaticBoxSizer(wxVERTICAL, this, "Output location");
     wxStaticBox* pBox = pLocation->GetStaticBox();
     m_editFolder = new wxTextCtrl(pBox, IDC_FOLDER, wxEmptyString, wxDefaultPosition, wxDefaultSize, wxTE_READONLY);
@@ -80,6 +90,7 @@ void CPageGeneral::CreateControls()
     pSwitches->Add(m_chkViewWaveform, Spaced());
     pSwitches->Add(m_chkBothSideBySide, Spaced());
     pPage->Add(pSwitches);
+    pPage->Add(pSplitRow, Spaced());
     pPage->Add(pLocation, Spaced().Expand());
     pPage->Add(CreateSkipSilence(), wxSizerFlags().Expand());
     SetSizer(pPage);
@@ -182,6 +193,8 @@ void CPageGeneral::FillRest()
     m_chkViewWaveform->SetValue(theSettings.IsViewWaveform != 0);
     FillSkipSilence();
     m_chkBothSideBySide->SetValue(theSettings.BothLayout == BOTH_LAYOUT_SIDE_BY_SIDE);
+    m_chkSplit->SetValue(theSettings.SplitFiles != 0);
+    m_spinSplitMinutes->SetValue(theSettings.SplitMinutes);
     m_bFilled = true;
 }
 
@@ -301,4 +314,6 @@ void CPageGeneral::OnOK()
     theSettings.IsViewWaveform = m_chkViewWaveform->GetValue() ? 1 : 0;
     StoreSkipSilence();
     theSettings.BothLayout = m_chkBothSideBySide->GetValue() ? BOTH_LAYOUT_SIDE_BY_SIDE : BOTH_LAYOUT_MIXED;
+    theSettings.SplitFiles = m_chkSplit->GetValue() ? 1 : 0;
+    theSettings.SplitMinutes = m_spinSplitMinutes->GetValue();
 }

@@ -41,6 +41,8 @@ public:
         IDC_SKIP_THRESHOLD = 1031,
         IDC_SKIP_HOLD = 1032,
         IDC_BOTH_LAYOUT = 1033,
+        IDC_SPLIT = 1024,
+        IDC_SPLIT_MINUTES = 1025,
     };
 
     CPageGeneral();
@@ -81,6 +83,8 @@ private:
     wxSpinCtrl* m_spinSkipThreshold = nullptr;    // dBFS
     wxSpinCtrlDouble* m_spinSkipHold = nullptr;   // seconds
     wxCheckBox* m_chkBothSideBySide = nullptr;
+    wxCheckBox* m_chkSplit = nullptr;
+    wxSpinCtrl* m_spinSplitMinutes = nullptr;
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened
     int m_nStartLine = -1;    // and its line, found by name

@@ -75,6 +75,9 @@ const char* const USAGE =
     "                         -10, e.g. -45) for longer than SECONDS (0.5 to 60, default 2);\n"
     "                         the 0.3 s before the sound returns is kept, and --seconds\n"
     "                         counts only what is written\n"
+    "      --split-minutes N  go on into a new file (the next free Audio<N>) every N\n"
+    "                         minutes of audio, 0.05 to 1440; each file is printed\n"
+    "                         once it is complete\n"
     "      --list             list the devices and their source lines, then exit\n"
     "      --version          print the version, then exit\n"
     "WAV:\n"
@@ -122,6 +125,13 @@ struct CRecorderView : IWaveformView
     }
     void OnWaitingForSound(bool bNow, uint32_t) override { bWaiting = bNow; }
     void OnCaptureStopped(uint32_t) override { SetEvent(hDone); }
+    // A split recording's file is complete: the main loop keeps it and hands on the next.
+    std::atomic<bool> bFileFinished{false};
+    void OnFileFinished() override
+    {
+        bFileFinished = true;
+        SetEvent(hDone);
+    }
 };
 
 CRecorderView g_view;
@@ -159,6 +169,27 @@ bool ParseSkipSilence(const char* pszText, SilenceGateOptions& options)
     options.nThresholdDb = static_cast<int>(nDb);
     options.nHoldMilliseconds = static_cast<int>(std::lround(dSeconds * 1000));
     return true;
+}
+
+// Prints each kept file (its full path, so the user finds it whatever folder the recorder ran in,
+// its length and size) after what the user is told about it. True when one did not end as asked.
+bool PrintFiles(const std::vector<RecordingOutcome>& files, bool bTell = true)
+{
+    bool bFailed = false;
+    for (const RecordingOutcome& file : files)
+    {
+        if (bTell)
+            CRecordingSession::Tell(file, nullptr);
+        bFailed = bFailed || file.bFailed;
+        if (!file.bKept)
+            continue;
+        char szFull[PATH_MAX];
+        const char* pszShown = realpath(file.path.c_str(), szFull) ? szFull : file.path.c_str();
+        std::printf("%s\t%.2f s\t%llu bytes\n", pszShown, file.nMilliseconds / 1000.0,
+                    static_cast<unsigned long long>(file.nSize));
+        std::fflush(stdout);
+    }
+    return bFailed;
 }
 
 bool ParseInt(const char* pszText, long& value)
@@ -314,6 +345,7 @@ void WaitForSignals(sigset_t set)
 int Record(int argc, char** argv, const sigset_t& signals)
 {
     double dSeconds = 5;
+    double dSplitMinutes = 0;
     std::string folder = "output";
     std::string formatName = "wav";
     std::string deviceArg, lineArg;
@@ -376,6 +408,14 @@ int Record(int argc, char** argv, const sigset_t& signals)
                              SKIP_SILENCE_MAX_HOLD_MS / 1000.0);
                 throw UsageError{};
             }
+        }
+        else if (a == "--split-minutes")
+        {
+            const char* p = need(i);
+            char* pEnd = nullptr;
+            dSplitMinutes = std::strtod(p, &pEnd);
+            if (*pEnd || !(dSplitMinutes >= 0.05) || dSplitMinutes > 1440)
+                bad(a.c_str(), p);
         }
         else if (a == "-o" || a == "--folder")
             folder = need(i);
@@ -549,6 +589,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
     request.folder = folder;
     request.skipSilence = skipSilence;
     const double dRate = nFormat == OUTPUT_FORMAT_WAV ? static_cast<double>(nRate) : 44100.0;
+    request.nSplitMilliseconds = static_cast<uint32_t>(std::llround(dSplitMinutes * 60000));
     if (!bInteractive || bSecondsGiven)
         request.nFrameLimit = std::max<uint64_t>(1, static_cast<uint64_t>(std::llround(dSeconds * dRate)));
 
@@ -575,11 +616,27 @@ int Record(int argc, char** argv, const sigset_t& signals)
     auto lastCheck = std::chrono::steady_clock::now();
     int nStalledChecks = 0;
     int nBuffersSeen = g_view.nBuffers;
+    bool bFileFailed = false;
+    // True once the capture has ended; the files a split recording finished meanwhile are
+    // printed, and the next one is handed on.
+    auto ended = [&](DWORD nMilliseconds) {
+        if (WaitForSingleObject(g_view.hDone, nMilliseconds) == WAIT_TIMEOUT)
+            return false;
+        if (!g_view.bFileFinished.exchange(false))
+            return true;
+        // An end that came meanwhile has marked the capture ended before it set the event.
+        ResetEvent(g_view.hDone);
+        if (session.HasEnded() || g_view.bErrorShown)
+            return true;
+        const bool bGoesOn = session.GoOnSplitting();
+        bFileFailed = PrintFiles(session.TakeFinishedFiles()) || bFileFailed;
+        return !bGoesOn;
+    };
     while (!g_view.bErrorShown)
     {
         if (bInteractive)
         {
-            if (WaitForSingleObject(g_view.hDone, 0) != WAIT_TIMEOUT)
+            if (ended(0))
                 break;
             const int nKey = keyboard.Next(KEY_WAIT_MS);
             if (nKey == 0 || nKey == 'q' || nKey == 'Q' || nKey == '\n' || nKey == '\r')
@@ -594,7 +651,7 @@ int Record(int argc, char** argv, const sigset_t& signals)
             if (std::chrono::steady_clock::now() - lastCheck < std::chrono::milliseconds(STALL_CHECK_MS))
                 continue;
         }
-        else if (WaitForSingleObject(g_view.hDone, STALL_CHECK_MS) != WAIT_TIMEOUT)
+        else if (ended(STALL_CHECK_MS))
             break;
         lastCheck = std::chrono::steady_clock::now();
         // Two quiet checks in a row: one may only be the time a stopped process (Ctrl+Z) was away.
@@ -609,19 +666,18 @@ int Record(int argc, char** argv, const sigset_t& signals)
     if (bInteractive && !g_view.bErrorShown)
         TellState("Stopped.");
     session.Stop();
-    const RecordingOutcome outcome = session.Finish(nullptr);
+    const RecordingOutcome outcome = session.Finish(nullptr, true);
     SetWaveformView(nullptr);
     session.FreeReceivers();
     if (g_view.bProgress)
         std::fprintf(stderr, "\n");
+    // Files finished just before the end come first, as they were recorded.
+    bFileFailed = PrintFiles(session.TakeFinishedFiles()) || bFileFailed;
+    CRecordingSession::Tell(outcome, nullptr);
     if (!outcome.bKept)
         return 1;
-    // The full path, so the user finds the file whatever folder the recorder ran in.
-    char szFull[PATH_MAX];
-    const char* pszShown = realpath(outcome.path.c_str(), szFull) ? szFull : outcome.path.c_str();
-    std::printf("%s\t%.2f s\t%llu bytes\n", pszShown, outcome.nMilliseconds / 1000.0,
-                static_cast<unsigned long long>(outcome.nSize));
-    return outcome.bFailed || g_view.bErrorShown ? 1 : 0;
+    PrintFiles({outcome}, false);
+    return outcome.bFailed || bFileFailed || g_view.bErrorShown ? 1 : 0;
 }
 }  // namespace
 
