@@ -214,6 +214,8 @@ TEST(WmaRecording, EachModeShowsTheBitrateOfItsFile)
     EXPECT_EQ(DecodeFile(folder.File("Audio1.wma")).bitRate, nShown);
     FreeDevices();
     CReceiverWMA::SetModuleFolder("");
+}
+
 // "Stereo Mix + Microphone" plays 800 Hz at 0.5 as the computer and 300 Hz at 0.3 as the microphone. Mixed,
 // both are in both channels at their own levels; side by side, the computer is left and the microphone
 // right, each alone. Turned up so that the sum passes full scale, the mix is held below it by the limiter
