@@ -94,7 +94,9 @@ protected:
         m_pSheet->Move(20, 20);
         m_pSheet->Show();
         ASSERT_TRUE(WaitUntil([&] {
-            return m_pSheet->IsActive() && m_pSheet->GetActivePage() && m_pSheet->GetActivePage()->IsShownOnScreen();
+            // Active and shown may come before the window manager's first size: the page must have its own.
+            return m_pSheet->IsActive() && m_pSheet->GetActivePage() && m_pSheet->GetActivePage()->IsShownOnScreen() &&
+                   m_pSheet->GetActivePage()->GetClientSize().y > 50;
         }));
     }
     void Close()
@@ -494,11 +496,16 @@ TEST_F(SettingsSheetLayout, TheTreeListsThePagesUnderTheirTitlesOpensOnGeneralAn
         SCOPED_TRACE(pPage->GetPageTitle().utf8_string());
         ASSERT_TRUE(m_pSheet->SetActivePage(i));
         ASSERT_TRUE(WaitUntil([&] { return pPage->IsShownOnScreen(); }));
-        const wxRect page(pPage->GetScreenPosition(), pPage->GetClientSize());
-        const wxRect frame(m_pSheet->GetPageFrame()->GetScreenPosition(), m_pSheet->GetPageFrame()->GetClientSize());
+        // Judged once the sheet has settled: GTK tells some fields' heights only once they are drawn.
+        wxRect page, frame;
+        std::vector<std::string> faults;
+        WaitUntil([&] {
+            page = wxRect(pPage->GetScreenPosition(), pPage->GetClientSize());
+            frame = wxRect(m_pSheet->GetPageFrame()->GetScreenPosition(), m_pSheet->GetPageFrame()->GetClientSize());
+            faults = LayoutFaults(pPage, page, true);
+            return faults.empty() && frame.Contains(page);
+        });
         EXPECT_TRUE(frame.Contains(page));
-
-        const std::vector<std::string> faults = LayoutFaults(pPage, page, true);
         EXPECT_TRUE(faults.empty()) << ::testing::PrintToString(faults);
     }
     EXPECT_TRUE(m_messages.Shown().empty());

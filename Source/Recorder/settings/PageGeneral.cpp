@@ -51,7 +51,7 @@ void CPageGeneral::CreateControls()
     m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View &waveform while recording");
 
     // Long recordings as files of a chosen length, one after the other.
-    m_chkSplit = new wxCheckBox(this, IDC_SPLIT, "&Split into a new file every");
+    m_chkSplit = new wxCheckBox(this, IDC_SPLIT, "S&plit into a new file every");
     m_spinSplitMinutes = new wxSpinCtrl(this, IDC_SPLIT_MINUTES, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                         wxSP_ARROW_KEYS, 1, 1440, 60);
     m_spinSplitMinutes->SetName("split minutes");
@@ -94,6 +94,16 @@ void CPageGeneral::CreateControls()
     pPage->Add(pLocation, Spaced().Expand());
     pPage->Add(CreateSkipSilence(), wxSizerFlags().Expand());
     SetSizer(pPage);
+    // GTK gives a spin field its full height only once it is drawn, taller at larger fonts than asked
+    // before: the sheet is fitted again after the page's first paint, so its last rows are never squeezed.
+    Bind(wxEVT_PAINT, [this](wxPaintEvent& event) {
+        event.Skip();
+        if (!m_bRefitted)
+        {
+            m_bRefitted = true;
+            CallAfter([this] { FitSheetToPage(this); });
+        }
+    });
 
     m_cmbDevices->Bind(wxEVT_CHOICE, &CPageGeneral::OnDeviceChosen, this);
     m_cmbLines->Bind(wxEVT_CHOICE, [this](wxCommandEvent&) { EnableBothLayout(); });
@@ -228,14 +238,6 @@ void CPageGeneral::FillSkipSilence()
     m_spinSkipThreshold->SetValue(theSettings.SkipSilenceDb);
     m_spinSkipHold->SetValue(theSettings.SkipSilenceHoldMs / 1000.0);
     EnableSkipSilence();
-    // wx asks for less than GTK draws a spin field in at larger fonts, known once the page's font is set.
-    for (wxWindow* pSpin : std::initializer_list<wxWindow*>{m_spinSkipThreshold, m_spinSkipHold})
-    {
-        pSpin->InvalidateBestSize();
-        pSpin->SetMinSize(wxSize(-1, std::max({pSpin->GetBestSize().y, NaturalHeight(pSpin->GetHandle()),
-                                                m_editFolder->GetMinSize().y})));
-    }
-    FitSheetToPage(this);
 }
 
 void CPageGeneral::EnableSkipSilence()

@@ -84,6 +84,7 @@ private:
     wxSpinCtrlDouble* m_spinSkipHold = nullptr;   // seconds
     wxCheckBox* m_chkBothSideBySide = nullptr;
     wxCheckBox* m_chkSplit = nullptr;
+    bool m_bRefitted = false;  // fitted again once drawn
     wxSpinCtrl* m_spinSplitMinutes = nullptr;
     bool m_bFilled = false;
     int m_nStartDevice = -1;  // the device the record named when the page opened

@@ -86,14 +86,15 @@ void FitSheetToPage(CResizablePage* pPage)
     }
     pPage->InvalidateBestSize();
     wxSize need = pFrame->FrameSizeForPage(pPage->GetBestSize());
-    wxSize have = pFrame->GetMinSize();
-    if (need.x > have.x || need.y > have.y)
+    need.IncTo(pFrame->GetMinSize());
+    pFrame->SetMinSize(need);
+    // Also when the frame's minimum already fits: a size set before the sheet was shown may have been
+    // replaced since by a smaller one.
+    const wxSize fitting = pTop->GetSizer()->ComputeFittingWindowSize(pTop);
+    wxSize size = pTop->GetSize();
+    if (size.x < fitting.x || size.y < fitting.y)
     {
-        need.IncTo(have);
-        pFrame->SetMinSize(need);
-        wxSize fitting = pTop->GetSizer()->ComputeFittingWindowSize(pTop);
         pTop->SetMinSize(fitting);
-        wxSize size = pTop->GetSize();
         size.IncTo(fitting);
         pTop->SetSize(size);
         pTop->Layout();
