@@ -16,22 +16,6 @@ const char* const MSG_BOTH_PART_LOST =
 
 namespace
 {
-constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
-constexpr pa_usec_t kStopDrainUsec = 2 * kFragmentUsec;
-constexpr int kStopWaitMs = 3 * kFragmentUsec / PA_USEC_PER_MSEC;
-constexpr pa_usec_t kBacklogUsec = 4 * PA_USEC_PER_SEC;
-
-bool IsGone(pa_stream_state_t state)
-{
-    return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
-}
-
-void Release(pa_operation* pOperation)
-{
-    if (pOperation)
-        pa_operation_unref(pOperation);
-}
-
 // How long ago the part's oldest unmixed frame was captured, in microseconds: the stream's
 // latency (its read index behind the source) plus what we hold already. False without timing.
 bool HeadAge(pa_stream* pStream, size_t nFramesHeld, uint32_t nRate, double& age)

@@ -85,4 +85,25 @@ private:
 
 // Signals the main loop; the generic completion callback of the waits above.
 void SignalLoop(pa_threaded_mainloop* pLoop);
+
+// What each capture stream asks of the server, shared by the one-source and the two-source capture.
+// About 20 ms per fragment: a sound reaches the recording that soon after it was captured, and a
+// stop has at most that much still on its way from the server.
+constexpr pa_usec_t kFragmentUsec = 20 * PA_USEC_PER_MSEC;
+// At a stop, what the server captured up to that moment is still on its way: up to a fragment
+// and the source's own latency. The stop takes in that much audio more, waiting at most a little longer.
+constexpr pa_usec_t kStopDrainUsec = 2 * kFragmentUsec;
+constexpr int kStopWaitMs = 3 * kFragmentUsec / PA_USEC_PER_MSEC;
+constexpr pa_usec_t kBacklogUsec = 4 * PA_USEC_PER_SEC;
+
+inline bool IsGone(pa_stream_state_t state)
+{
+    return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
+}
+
+inline void Release(pa_operation* pOperation)
+{
+    if (pOperation)
+        pa_operation_unref(pOperation);
+}
 }  // namespace winmm::pulse

@@ -146,6 +146,8 @@ private:
     void OnPaint(wxPaintEvent& event);
     void OnWaveformStopped(CWindowMessageEvent& event);
     void OnWaveformSplit(CWindowMessageEvent& event);
+    // A new row for the recording going on into path, with the running recording's format.
+    AudioItem* NewRecordingRow(const std::string& path);
     void CompleteSplitFiles();
     void OnAudioListSelChange(CWindowMessageEvent& event);
     void OnAudioListRClick(CWindowMessageEvent& event);

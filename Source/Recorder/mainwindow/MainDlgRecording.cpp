@@ -35,15 +35,7 @@ void CMainDlg::OnRecord(wxCommandEvent&)
         return;
     }
     const RecordingInfo& info = m_session.Info();
-    auto* pItem = new AudioItem;
-    pItem->SetPath(m_session.Path().c_str());
-    pItem->DeriveName();
-    pItem->nState = AUDIO_STATE_RECORDING;
-    pItem->nBitrate = info.nBitrate;
-    pItem->nSampleRate = info.nSampleRate;
-    pItem->nChannels = info.nChannels;
-    pItem->nBitsPerSample = info.nBitsPerSample;
-    m_recordingPath = pItem->szPath;
+    AudioItem* pItem = NewRecordingRow(m_session.Path());
     m_wndWaveform->StartRecording(pItem);
     // Test tones are no recording of the user's: the view says where they come from.
     m_wndWaveform->SetSourceNote(info.bTestSignal ? "Virtual input: test tones, no sound server" : "");
@@ -170,6 +162,21 @@ void CMainDlg::OnWaveformSplit(CWindowMessageEvent& event)
     }
 }
 
+AudioItem* CMainDlg::NewRecordingRow(const std::string& path)
+{
+    const RecordingInfo& info = m_session.Info();
+    auto* pItem = new AudioItem;
+    pItem->SetPath(path.c_str());
+    pItem->DeriveName();
+    pItem->nState = AUDIO_STATE_RECORDING;
+    pItem->nBitrate = info.nBitrate;
+    pItem->nSampleRate = info.nSampleRate;
+    pItem->nChannels = info.nChannels;
+    pItem->nBitsPerSample = info.nBitsPerSample;
+    m_recordingPath = pItem->szPath;
+    return pItem;
+}
+
 void CMainDlg::CompleteSplitFiles()
 {
     for (const RecordingOutcome& done : m_session.TakeFinishedFiles())
@@ -190,16 +197,7 @@ void CMainDlg::CompleteSplitFiles()
         }
         TellWhenShown(done);
         // The recording goes on in the next file, in a row of its own that says it is being recorded.
-        const RecordingInfo& info = m_session.Info();
-        auto* pItem = new AudioItem;
-        pItem->SetPath(done.continuedIn.c_str());
-        pItem->DeriveName();
-        pItem->nState = AUDIO_STATE_RECORDING;
-        pItem->nBitrate = info.nBitrate;
-        pItem->nSampleRate = info.nSampleRate;
-        pItem->nChannels = info.nChannels;
-        pItem->nBitsPerSample = info.nBitsPerSample;
-        m_recordingPath = pItem->szPath;
+        AudioItem* pItem = NewRecordingRow(done.continuedIn);
         m_wndWaveform->ContinueRecording(pItem);
         m_lstAudio->AddAudio(pItem);
     }
