@@ -49,16 +49,10 @@ void CPageGeneral::CreateControls()
     AddRow(pForm, this, "Output &format:", m_cmbFormat, 0);
 
     m_chkViewWaveform = new wxCheckBox(this, IDC_VIEW_WAVEFORM, "View &waveform while recording");
-
-    // Long recordings as files of a chosen length, one after the other.
-    m_chkSplit = new wxCheckBox(this, IDC_SPLIT, "S&plit into a new file every");
-    m_spinSplitMinutes = new wxSpinCtrl(this, IDC_SPLIT_MINUTES, wxEmptyString, wxDefaultPosition, wxDefaultSize,
-                                        wxSP_ARROW_KEYS, 1, 1440, 60);
-    m_spinSplitMinutes->SetName("split minutes");
-    auto* pSplitRow = new wxBoxSizer(wxHORIZONTAL);
-    pSplitRow->Add(m_chkSplit, wxSizerFlags().CenterVertical());
-    pSplitRow->Add(m_spinSplitMinutes, Spaced().CenterVertical());
-    pSplitRow->Add(new wxStaticText(this, wxID_ANY, "minutes"), wxSizerFlags().CenterVertical());
+    // Beside the other switch, so the page grows no taller for a switch that matters for one line only.
+    m_chkBothSideBySide = new wxCheckBox(this, IDC_BOTH_LAYOUT, "Computer left, microphone &right");
+    m_chkBothSideBySide->SetToolTip("Stereo Mix + Microphone: the computer on the left channel and the microphone "
+                                    "on the right; off, both are mixed in every channel");
 
     auto* pLocation = new wxStaticBoxSizer(wxVERTICAL, this, "Output location");
     wxStaticBox* pBox = pLocation->GetStaticBox();
@@ -80,18 +74,27 @@ void CPageGeneral::CreateControls()
     pLocation->Add(pFolderRow, wxSizerFlags().Expand());
     pLocation->Add(m_chkOpenOutput, Spaced());
 
+    // Long recordings as files of a chosen length, one after the other; made after the output
+    // location's controls, so Tab reaches them in the order they are shown, next to skipping silence.
+    m_chkSplit = new wxCheckBox(this, IDC_SPLIT, "S&plit into a new file every");
+    m_spinSplitMinutes = new wxSpinCtrl(this, IDC_SPLIT_MINUTES, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                        wxSP_ARROW_KEYS, 1, 1440, 60);
+    m_spinSplitMinutes->SetName("split minutes");
+    auto* pSplitRow = new wxBoxSizer(wxHORIZONTAL);
+    pSplitRow->Add(m_chkSplit, wxSizerFlags().CenterVertical());
+    pSplitRow->Add(m_spinSplitMinutes, Spaced().CenterVertical());
+    pSplitRow->Add(new wxStaticText(this, wxID_ANY, "minutes"), wxSizerFlags().CenterVertical());
+    // The minutes matter only while splitting, as the silence fields only while skipping.
+    m_chkSplit->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) { m_spinSplitMinutes->Enable(m_chkSplit->GetValue()); });
+
     auto* pPage = new wxBoxSizer(wxVERTICAL);
     pPage->Add(pForm, wxSizerFlags().Expand());
-    // Beside the other switch, so the page grows no taller for a switch that matters for one line only.
-    m_chkBothSideBySide = new wxCheckBox(this, IDC_BOTH_LAYOUT, "Computer left, microphone &right");
-    m_chkBothSideBySide->SetToolTip("Stereo Mix + Microphone: the computer on the left channel and the microphone "
-                                    "on the right; off, both are mixed in every channel");
     auto* pSwitches = new wxBoxSizer(wxHORIZONTAL);
     pSwitches->Add(m_chkViewWaveform, Spaced());
     pSwitches->Add(m_chkBothSideBySide, Spaced());
     pPage->Add(pSwitches);
-    pPage->Add(pSplitRow, Spaced());
     pPage->Add(pLocation, Spaced().Expand());
+    pPage->Add(pSplitRow, Spaced());
     pPage->Add(CreateSkipSilence(), wxSizerFlags().Expand());
     SetSizer(pPage);
     // GTK gives a spin field its full height only once it is drawn, taller at larger fonts than asked
@@ -205,6 +208,7 @@ void CPageGeneral::FillRest()
     m_chkBothSideBySide->SetValue(theSettings.BothLayout == BOTH_LAYOUT_SIDE_BY_SIDE);
     m_chkSplit->SetValue(theSettings.SplitFiles != 0);
     m_spinSplitMinutes->SetValue(theSettings.SplitMinutes);
+    m_spinSplitMinutes->Enable(m_chkSplit->GetValue());
     m_bFilled = true;
 }
 
