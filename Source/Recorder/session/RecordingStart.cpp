@@ -233,6 +233,24 @@ ReceiverRecipe CurrentRecipe(int nOutputFormat)
     return recipe;
 }
 
+namespace
+{
+// An OGG or WMA receiver with its libraries loaded and its stream opened on the file.
+template <class TReceiver, class TOptions, class TTags>
+std::shared_ptr<IReceiver> OpenedEncoder(const std::shared_ptr<CRecordingFile>& file, const TOptions& options,
+                                         const TTags& tags)
+{
+    auto pReceiver = std::make_shared<TReceiver>();
+    pReceiver->LoadLibraries();
+    pReceiver->Output = file;
+    pReceiver->Options = options;
+    pReceiver->Tags = tags;
+    uint32_t nBitrate = 0;
+    pReceiver->Open(&nBitrate);
+    return pReceiver;
+}
+}  // namespace
+
 std::shared_ptr<IReceiver> MakeReceiver(const ReceiverRecipe& recipe, const std::shared_ptr<CRecordingFile>& file)
 {
     switch (recipe.nOutputFormat)
@@ -245,16 +263,7 @@ std::shared_ptr<IReceiver> MakeReceiver(const ReceiverRecipe& recipe, const std:
         return pReceiver;
     }
     case OUTPUT_FORMAT_OGG:
-    {
-        auto pReceiver = std::make_shared<CReceiverOGG>();
-        pReceiver->LoadLibraries();
-        pReceiver->Output = file;
-        pReceiver->Options = recipe.ogg;
-        pReceiver->Tags = recipe.tags;
-        uint32_t nBitrate = 0;
-        pReceiver->Open(&nBitrate);
-        return pReceiver;
-    }
+        return OpenedEncoder<CReceiverOGG>(file, recipe.ogg, recipe.tags);
     case OUTPUT_FORMAT_WAV:
     {
         auto pReceiver = std::make_shared<CReceiverWAV>();
@@ -264,16 +273,7 @@ std::shared_ptr<IReceiver> MakeReceiver(const ReceiverRecipe& recipe, const std:
         return pReceiver;
     }
     case OUTPUT_FORMAT_WMA:
-    {
-        auto pReceiver = std::make_shared<CReceiverWMA>();
-        pReceiver->LoadLibraries();
-        pReceiver->Output = file;
-        pReceiver->Options = recipe.wma;
-        pReceiver->Tags = recipe.tags;
-        uint32_t nBitrate = 0;
-        pReceiver->Open(&nBitrate);
-        return pReceiver;
-    }
+        return OpenedEncoder<CReceiverWMA>(file, recipe.wma, recipe.tags);
     default:
         throw CRecorderError("The output format in the settings is unknown. Choose MP3, OGG, WAV or WMA.");
     }
